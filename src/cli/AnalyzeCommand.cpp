@@ -1,0 +1,106 @@
+// `analyze` and `jumplist`: what opening a flash file found.
+#include <cstdio>
+
+#include "cli/Commands.h"
+#include "document/InfoFile.h"
+
+namespace {
+
+struct Counts {
+    uint64_t items = 0, routineStarts = 0, routineEnds = 0, calls = 0, branches = 0, literals = 0;
+};
+
+Counts CountFlags(const CTravikDoc& doc) {
+    Counts c;
+    const uint32_t count = doc.HalfwordCount();
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint8_t f = doc.flags[i];
+        if (!(f & flagbits::kContinuation)) ++c.items;
+        if (f & flagbits::kRoutineStart) ++c.routineStarts;
+        if (f & flagbits::kRoutineEnd) ++c.routineEnds;
+        switch (doc.JumpKind(i)) {
+            case jumpkind::kCall:
+                ++c.calls;
+                break;
+            case jumpkind::kBranch:
+                ++c.branches;
+                break;
+            case jumpkind::kLiteral:
+                ++c.literals;
+                break;
+            default:
+                break;
+        }
+    }
+    return c;
+}
+
+uint64_t CountRamNames(const CTravikDoc& doc) {
+    uint64_t named = 0;
+    for (uint32_t i = 0; i < doc.ramNames.RamSize(); ++i) {
+        if (doc.ramNames.At(i) != RamNameTable::Entry::None) ++named;
+    }
+    return named;
+}
+
+}  // namespace
+
+int RunAnalyzeCommand(const std::vector<std::string>& args) {
+    constexpr const char* kSynopsis = "FLASH [--save]";
+    std::string path;
+    bool save = false;
+    for (const std::string& a : args) {
+        if (a == "--save")
+            save = true;
+        else if (path.empty() && !a.empty() && a[0] != '-')
+            path = a;
+        else
+            return UsageError("analyze", kSynopsis);
+    }
+    if (path.empty()) return UsageError("analyze", kSynopsis);
+
+    CliFrame frame;
+    auto doc = OpenForCli(frame, path);
+    if (!doc) return kExitOpenFailed;
+    const Counts c = CountFlags(*doc);
+    std::printf("image: %u\n", doc->imageSize);
+    std::printf("items: %llu\n", static_cast<unsigned long long>(c.items));
+    std::printf("routine starts: %llu\n", static_cast<unsigned long long>(c.routineStarts));
+    std::printf("routine ends: %llu\n", static_cast<unsigned long long>(c.routineEnds));
+    std::printf("calls: %llu\n", static_cast<unsigned long long>(c.calls));
+    std::printf("branches: %llu\n", static_cast<unsigned long long>(c.branches));
+    std::printf("literals: %llu\n", static_cast<unsigned long long>(c.literals));
+    std::printf("notes: %zu\n", doc->notes.Size());
+    std::printf("headers: %zu\n", doc->headers.Size());
+    std::printf("footers: %zu\n", doc->footers.Size());
+    std::printf("explanations: %zu\n", doc->explanations.Size());
+    std::printf("ram names: %llu\n", static_cast<unsigned long long>(CountRamNames(*doc)));
+    if (save) {
+        if (!doc->OnSaveDocument(path)) return kExitOpenFailed;
+        std::printf("saved: %s\n", InfoPathFor(path).c_str());
+    }
+    return kExitOk;
+}
+
+int RunJumplistCommand(const std::vector<std::string>& args) {
+    constexpr const char* kSynopsis = "FLASH [--base]";
+    std::string path;
+    bool base = false;
+    for (const std::string& a : args) {
+        if (a == "--base")
+            base = true;
+        else if (path.empty() && !a.empty() && a[0] != '-')
+            path = a;
+        else
+            return UsageError("jumplist", kSynopsis);
+    }
+    if (path.empty()) return UsageError("jumplist", kSynopsis);
+
+    CliFrame frame;
+    if (base)
+        frame.settings.WriteProfileInt(settings::kSection, settings::kBaseAddress.name, kFlashBase);
+    auto doc = OpenForCli(frame, path);
+    if (!doc) return kExitOpenFailed;
+    for (const std::string& line : frame.jumpList) std::printf("%s\n", line.c_str());
+    return kExitOk;
+}

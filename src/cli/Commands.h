@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "document/CTravikDoc.h"
+#include "shell/FrameServices.h"
+#include "shell/SettingsStore.h"
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitOpenFailed = 1;
+inline constexpr int kExitUsage = 2;
+
+// The frame of the batch tool: message boxes go to stderr ("\r\n" as a line break),
+// Yes/No questions are answered No, choosers are cancelled, the settings are the
+// defaults (an in-memory store, never the user's), the status bar is dropped and
+// warnings are collected.
+class CliFrame : public FrameServices {
+  public:
+    CTravikDoc* GetFirstDocument() override { return document; }
+    SettingsStore& Settings() override { return settings; }
+    void SetStatusText(const std::string&) override {}
+    void AddWarning(const std::string& text) override { warnings.push_back(text); }
+    void AddJumpEntry(const std::string& text) override { jumpList.push_back(text); }
+    void ClearJumpList() override { jumpList.clear(); }
+    void RefreshCallStack() override {}
+    void RepaintRegisters() override {}
+    void RepaintMemory() override {}
+    void RepaintPhone() override {}
+    void ShowMessage(const std::string& text) override;
+    bool AskYesNo(const std::string& text) override;
+    void Beep() override {}
+    std::optional<std::string> ChooseOpenFile(const std::string&) override { return {}; }
+    std::optional<std::string> ChooseSaveFile(const std::string&) override { return {}; }
+
+    CTravikDoc* document = nullptr;
+    MemorySettingsStore settings;
+    std::vector<std::string> warnings;
+    std::vector<std::string> jumpList;
+    int messagesShown = 0;
+};
+
+// Opens `path` as the program does; nullptr when the open failed (its messages have
+// gone to stderr).
+std::unique_ptr<CTravikDoc> OpenForCli(CliFrame& frame, const std::string& path);
+
+// Parses a hex number with or without "0x"; none when it is not one.
+std::optional<uint32_t> ParseHex(const std::string& text);
+// Parses a decimal number; none when it is not one.
+std::optional<uint64_t> ParseDecimal(const std::string& text);
+
+// Prints a usage error for `command` and returns kExitUsage.
+int UsageError(const char* command, const char* synopsis);
+
+// The commands; args are the words after the command's name.
+int RunAnalyzeCommand(const std::vector<std::string>& args);
+int RunJumplistCommand(const std::vector<std::string>& args);
+int RunLinesCommand(const std::vector<std::string>& args);
+int RunExportCommand(const std::vector<std::string>& args);
+int RunRunCommand(const std::vector<std::string>& args);

@@ -1,0 +1,491 @@
+#include "document/CTravikDoc.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+#include "document/CodeAnalysis.h"
+#include "document/DocumentMessages.h"
+#include "document/InfoFile.h"
+#include "shell/FrameServices.h"
+#include "shell/SettingsStore.h"
+
+namespace {
+// Progress is reported every this many bytes of the image.
+constexpr uint32_t kProgressStep = 0x5000;
+// The image is read in pieces of this size; the analysis follows each piece.
+constexpr size_t kReadChunk = size_t{1} << 20;
+
+int32_t SignExtend(uint32_t value, unsigned bits) {
+    const uint32_t sign = 1u << (bits - 1);
+    return static_cast<int32_t>((value ^ sign) - sign);
+}
+
+std::string FileNameOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+class FileCloser {
+  public:
+    explicit FileCloser(int fd) : fd_(fd) {}
+    ~FileCloser() { ::close(fd_); }
+    FileCloser(const FileCloser&) = delete;
+    FileCloser& operator=(const FileCloser&) = delete;
+
+  private:
+    int fd_;
+};
+}  // namespace
+
+CTravikDoc::CTravikDoc(FrameServices& frame) : frame_(frame) {
+    SettingsStore& store = frame.Settings();
+    auto flag = [&](const settings::Key& key) -> uint32_t {
+        return settings::Read(store, key) != 0 ? 1 : 0;
+    };
+    baseAddress = static_cast<uint32_t>(settings::Read(store, settings::kBaseAddress));
+    lowerCase = flag(settings::kLowerCase);
+    viewJumps = flag(settings::kViewJumps);
+    viewHex = flag(settings::kViewHex);
+    viewAscii = flag(settings::kViewAscii);
+    bitmapWidth = settings::Read(store, settings::kViewBitmap);
+    viewSystemStrings = flag(settings::kViewSystemStrings);
+}
+
+CTravikDoc::~CTravikDoc() = default;
+
+// ---------------------------------------------------------------------------------
+// Opening
+
+bool CTravikDoc::OnOpenDocument(const std::string& path) {
+    FreeTables();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    FileCloser closer(fd);
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    if (st.st_size == 0) {
+        frame_.ShowMessage(docmsg::kWrongFileLength);
+        return false;
+    }
+    if (static_cast<uint64_t>(st.st_size) > UINT32_MAX) {
+        frame_.ShowMessage(docmsg::kFileTooLarge);
+        return false;
+    }
+    imageSize = static_cast<uint32_t>(st.st_size);
+    pathName_ = path;
+
+    const uint32_t halfwords = imageSize / 2;
+    const bool allocated = imageBuffer_.Allocate(imageSize) && flagBuffer_.Allocate(halfwords) &&
+                           jumpBuffer_.Allocate(halfwords) && ramBuffer_.Allocate(kRamSize);
+    if (allocated) {
+        notes.Reset(halfwords);
+        headers.Reset(halfwords);
+        footers.Reset(halfwords);
+        explanations.Reset(halfwords);
+    }
+    if (!allocated || notes.HalfwordCount() != halfwords || headers.HalfwordCount() != halfwords ||
+        footers.HalfwordCount() != halfwords || explanations.HalfwordCount() != halfwords) {
+        FreeTables();
+        frame_.ShowMessage(docmsg::kOutOfMemory);
+        return false;
+    }
+    image = imageBuffer_.data();
+    flags = flagBuffer_.data();
+    jumpCodes = jumpBuffer_.data();
+    ramSize = kRamSize;
+    ramBase = kRamBase;
+    ramBytes = ramBuffer_.data();
+    ramNames.Reset(ramSize);
+    explicitTargets_.clear();
+
+    const std::string infoPath = InfoPathFor(path);
+    std::string info;
+    const bool defaultsMode = !ReadWholeFile(infoPath, info);
+    if (!defaultsMode) {
+        InfoTables tables{imageSize, flags, {&notes, &headers, &footers, &explanations}, &ramNames};
+        switch (ReadInfoFile(info, tables)) {
+            case InfoReadResult::kOk:
+                break;
+            case InfoReadResult::kWrongSize:
+                frame_.ShowMessage(infoPath + docmsg::kWrongSize);
+                FreeTables();
+                return false;
+            case InfoReadResult::kCorrupted:
+                frame_.ShowMessage(infoPath + docmsg::kCorrupted);
+                FreeTables();
+                return false;
+            case InfoReadResult::kRamNamesCorrupted:
+                frame_.ShowMessage(infoPath + docmsg::kCorrupted);
+                break;
+        }
+        info = {};
+    } else {
+        std::memset(flags, itemtype::kThumb, halfwords);
+        frame_.ShowMessage(infoPath + docmsg::kNotFoundLoadingDefaults);
+        SetModifiedFlag(true);
+        if (halfwords > 0) {
+            flags[0] |= flagbits::kRoutineStart;
+            SetHeader(0, std::string(docmsg::kFileHeader) + FileNameOf(path));
+        }
+    }
+
+    if (!ReadImageAndAnalyse(fd, path, defaultsMode)) {
+        FreeTables();
+        frame_.ShowMessage(docmsg::kOutOfMemory);
+        return false;
+    }
+    RebuildJumpList();
+    return true;
+}
+
+bool CTravikDoc::ReadImageAndAnalyse(int fd, const std::string& path, bool defaultsMode) {
+    CodeAnalysis analysis(*this, defaultsMode);
+    if (!analysis.Prepare()) return false;
+    uint64_t read = 0;
+    uint64_t nextProgress = kProgressStep;
+    char status[4096 + 64];
+    while (read < imageSize) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(kReadChunk, imageSize - read));
+        const ssize_t n = ::read(fd, image + read, want);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        const uint64_t begin = read;
+        read += static_cast<uint64_t>(n);
+        // Halfwords are analysed once both of their bytes are in; the analysis of a
+        // piece stops at each progress point to report it, as a byte-pair reader would.
+        uint64_t o = begin & ~uint64_t{1};
+        while (o + 2 <= read) {
+            const uint64_t stop = std::min<uint64_t>(read & ~uint64_t{1}, nextProgress);
+            analysis.AnalyseRange(static_cast<uint32_t>(o), static_cast<uint32_t>(stop));
+            o = stop;
+            if (o == nextProgress) {
+                std::snprintf(status, sizeof status, docmsg::kLoadingProgress, path.c_str(),
+                              static_cast<int>(o * 100 / imageSize));
+                frame_.SetStatusText(status);
+                nextProgress += kProgressStep;
+            }
+        }
+    }
+    analysis.MakeRoutineHeaders();
+    analysis.FollowLiteralPointers();
+    return true;
+}
+
+// ---------------------------------------------------------------------------------
+// Saving and closing
+
+bool CTravikDoc::OnSaveDocument(const std::string& path) {
+    const std::string infoPath = InfoPathFor(path);
+    // A flash file whose name ends in "ifo" would be its own info file: never
+    // overwrite the image.
+    if (infoPath == path || image == nullptr) {
+        frame_.ShowMessage(docmsg::kSaveError);
+        return false;
+    }
+    InfoTables tables{imageSize, flags, {&notes, &headers, &footers, &explanations}, &ramNames};
+    const std::string bytes = WriteInfoFile(tables);
+    FileIo& io = fileIo_ != nullptr ? *fileIo_ : FileIo::System();
+    if (!WriteFileAtomically(io, infoPath, bytes)) {
+        frame_.ShowMessage(docmsg::kSaveError);
+        return false;
+    }
+    SetModifiedFlag(false);
+    return true;
+}
+
+void CTravikDoc::OnCloseDocument() {
+    FreeTables();
+    frame_.ClearJumpList();
+    frame_.RefreshCallStack();
+    frame_.RepaintRegisters();
+    frame_.RepaintMemory();
+}
+
+void CTravikDoc::FreeTables() {
+    imageBuffer_.Release();
+    flagBuffer_.Release();
+    jumpBuffer_.Release();
+    ramBuffer_.Release();
+    notes.Clear();
+    headers.Clear();
+    footers.Clear();
+    explanations.Clear();
+    ramNames.Reset(0);
+    explicitTargets_.clear();
+    image = nullptr;
+    flags = nullptr;
+    jumpCodes = nullptr;
+    ramBytes = nullptr;
+    imageSize = 0;
+    ramSize = 0;
+}
+
+// ---------------------------------------------------------------------------------
+// Jump targets
+
+uint8_t CTravikDoc::JumpKind(uint32_t index) const {
+    static constexpr uint8_t kKinds[] = {jumpkind::kNone,   jumpkind::kLiteral, jumpkind::kCall,
+                                         jumpkind::kBranch, jumpkind::kLiteral, jumpkind::kLiteral};
+    if (index >= HalfwordCount()) return jumpkind::kNone;
+    const uint8_t code = jumpCodes[index];
+    return code < sizeof kKinds ? kKinds[code] : jumpkind::kNone;
+}
+
+uint32_t CTravikDoc::JumpTarget(uint32_t index) const {
+    if (index >= HalfwordCount()) return 0;
+    const uint32_t o = 2 * index;
+    switch (jumpCodes[index]) {
+        case kJumpLoad:
+            return (o & ~3u) + 4 + 4 * uint32_t{image[o + 1]};
+        case kJumpCall: {
+            const uint32_t offset22 = ((HalfwordAt(o) & 0x7FF) << 11) | (HalfwordAt(o + 2) & 0x7FF);
+            return static_cast<uint32_t>(int64_t{o} + 4 + 2 * int64_t{SignExtend(offset22, 22)});
+        }
+        case kJumpBranch:
+            if ((image[o] & 0xF0) == 0xD0) {
+                return static_cast<uint32_t>(int64_t{o} + 4 +
+                                             2 * int64_t{static_cast<int8_t>(image[o + 1])});
+            }
+            return static_cast<uint32_t>(int64_t{o} + 4 +
+                                         2 * int64_t{SignExtend(HalfwordAt(o) & 0x7FF, 11)});
+        case kJumpPointer:
+            return WordAt(o) - kFlashBase;
+        case kJumpExplicit: {
+            auto it = explicitTargets_.find(index);
+            return it == explicitTargets_.end() ? 0 : it->second;
+        }
+        default:
+            return 0;
+    }
+}
+
+void CTravikDoc::SetLiteralPointer(uint32_t offset, uint32_t target) {
+    const uint32_t index = offset / 2;
+    if (index >= HalfwordCount()) return;
+    if (offset % 2 == 0) {
+        jumpCodes[index] = kJumpPointer;
+        explicitTargets_.erase(index);
+    } else {
+        jumpCodes[index] = kJumpExplicit;
+        explicitTargets_[index] = target;
+    }
+}
+
+// ---------------------------------------------------------------------------------
+// The listing-line sequence
+
+int64_t CTravikDoc::NextLine(int64_t o, int& s) const {
+    const uint8_t f = flags[o / 2];
+    if ((f & flagbits::kRoutineStart) && s == -1) {
+        s = 0;
+        return o;
+    }
+    if ((f & flagbits::kRoutineEnd) && s == 0) {
+        s = 1;
+        return o;
+    }
+    s = 0;
+    int64_t p = o + 2;
+    const int64_t size = imageSize;
+    while (p + 2 <= size && (flags[p / 2] & flagbits::kContinuation)) p += 2;
+    if (p + 2 > size) {
+        s = 2;
+        return size - 2;
+    }
+    if (flags[p / 2] & flagbits::kRoutineStart) s = -1;
+    return p;
+}
+
+int64_t CTravikDoc::PreviousLine(int64_t o, int& s) const {
+    const int64_t size = imageSize;
+    if (o < 0 || o + 2 > size) return -1;
+    if (s == 2) {
+        int64_t p = size - 2;
+        while (p > 0 && (flags[p / 2] & flagbits::kContinuation)) p -= 2;
+        s = (flags[p / 2] & flagbits::kRoutineEnd) ? 1 : 0;
+        return p;
+    }
+    const uint8_t f = flags[o / 2];
+    if (((f & flagbits::kRoutineStart) && s >= 0) || ((f & flagbits::kRoutineEnd) && s > 0)) {
+        s = s - 1;
+        return o;
+    }
+    s = 0;
+    int64_t p = o - 2;
+    while (p >= 0 && (flags[p / 2] & flagbits::kContinuation)) p -= 2;
+    if (p < 0) return -1;
+    if (flags[p / 2] & flagbits::kRoutineEnd) s = 1;
+    return p;
+}
+
+bool CTravikDoc::IsFirstLine(int64_t o, int s) const {
+    if (o != 0 || imageSize < 2) return false;
+    return s == FirstSubLine(0);
+}
+
+int CTravikDoc::FirstSubLine(uint32_t offset) const {
+    const uint32_t index = offset / 2;
+    return index < HalfwordCount() && (flags[index] & flagbits::kRoutineStart) ? -1 : 0;
+}
+
+// ---------------------------------------------------------------------------------
+// Annotation setters
+
+void CTravikDoc::SetText(AnnotationTable& table, uint32_t offset, std::string_view text) {
+    const uint32_t index = offset / 2;
+    if (index >= HalfwordCount()) return;
+    // Texts are NUL-terminated in the info file: whatever follows a NUL is not kept.
+    const size_t nul = text.find('\0');
+    if (nul != std::string_view::npos) text = text.substr(0, nul);
+    table.Set(index, text);
+    SetModifiedFlag(true);
+}
+
+void CTravikDoc::SetNote(uint32_t offset, std::string_view text) {
+    SetText(notes, offset, text);
+}
+void CTravikDoc::SetHeader(uint32_t offset, std::string_view text) {
+    SetText(headers, offset, text);
+}
+void CTravikDoc::SetFooter(uint32_t offset, std::string_view text) {
+    SetText(footers, offset, text);
+}
+
+void CTravikDoc::SetExplanation(uint32_t offset, std::string_view text) {
+    if (offset / 2 >= HalfwordCount()) return;
+    SetText(explanations, offset, text);
+    flags[offset / 2] |= flagbits::kUserMark;
+}
+
+// ---------------------------------------------------------------------------------
+// Item structure
+
+bool CTravikDoc::IsBlPair(uint32_t offset) const {
+    if (uint64_t{offset} + 4 > imageSize) return false;
+    return (image[offset] & 0xF8) == 0xF0 && (image[offset + 2] & 0xF8) == 0xF8;
+}
+
+bool CTravikDoc::IsMergedShiftPair(uint32_t offset) const {
+    if (uint64_t{offset} + 4 > imageSize) return false;
+    const uint32_t p = HalfwordAt(offset);
+    const uint32_t q = HalfwordAt(offset + 2);
+    if (((p >> 6) & 0x1F) != ((q >> 6) & 0x1F)) return false;
+    if ((p & 7) != ((q >> 3) & 7)) return false;
+    const uint32_t pOp = p >> 11;
+    const uint32_t qOp = q >> 11;
+    return (pOp == 0 && qOp == 1) || (pOp == 1 && qOp == 0);
+}
+
+uint32_t CTravikDoc::ContinuationCount(uint32_t index, uint8_t type) const {
+    switch (type) {
+        case itemtype::kArm:
+        case itemtype::kData4:
+            return 1;
+        case itemtype::kThumb:
+            return IsBlPair(2 * index) || IsMergedShiftPair(2 * index) ? 1 : 0;
+        case itemtype::kData8:
+            return 3;
+        case itemtype::kData12:
+            return 5;
+        case itemtype::kData16:
+            return 7;
+        default:
+            return 0;
+    }
+}
+
+void CTravikDoc::SetItemType(uint32_t offset, uint8_t type, bool byUser) {
+    const uint32_t count = HalfwordCount();
+    uint32_t i = offset / 2;
+    if (i >= count) return;
+    const uint8_t mark = byUser ? flagbits::kUserMark : 0;
+    const uint32_t n = ContinuationCount(i, type);
+    flags[i] = type | mark;
+    for (uint32_t k = 1; k <= n && i + k < count; ++k)
+        flags[i + k] = type | flagbits::kContinuation | mark;
+    // What is left of a longer item that stood here becomes two-byte data.
+    for (uint32_t k = i + n + 1; k < count && (flags[k] & flagbits::kContinuation); ++k) {
+        flags[k] = itemtype::kData2;
+    }
+    SetModifiedFlag(true);
+}
+
+void CTravikDoc::SetRoutineStart(uint32_t offset) {
+    if (offset / 2 >= HalfwordCount()) return;
+    flags[offset / 2] |= flagbits::kRoutineStart;
+    SetModifiedFlag(true);
+}
+
+void CTravikDoc::SetRoutineEnd(uint32_t offset) {
+    if (offset / 2 >= HalfwordCount()) return;
+    flags[offset / 2] |= flagbits::kRoutineEnd;
+    SetModifiedFlag(true);
+}
+
+void CTravikDoc::RebuildJumpList() {
+    frame_.ClearJumpList();
+    char entry[4096];
+    headers.ForEach([&](uint32_t i, const std::string& header) {
+        if (!(flags[i] & flagbits::kUserMark)) return;
+        const char* format = explanations.Has(i) ? docmsg::kJumpEntryExplained : docmsg::kJumpEntry;
+        std::snprintf(entry, sizeof entry, format, baseAddress + 2 * i, header.c_str());
+        frame_.AddJumpEntry(entry);
+    });
+}
+
+// ---------------------------------------------------------------------------------
+// Display options
+
+void CTravikDoc::WriteOption(const char* key, int value) {
+    frame_.Settings().WriteProfileInt(settings::kSection, key, value);
+}
+
+void CTravikDoc::ToggleBaseAddress() {
+    baseAddress = baseAddress != 0 ? 0 : kFlashBase;
+    WriteOption(settings::kBaseAddress.name, static_cast<int>(baseAddress));
+    RebuildJumpList();
+}
+
+void CTravikDoc::ToggleLowerCase() {
+    lowerCase = 1 - lowerCase;
+    WriteOption(settings::kLowerCase.name, static_cast<int>(lowerCase));
+}
+
+void CTravikDoc::ToggleViewJumps() {
+    viewJumps = 1 - viewJumps;
+    WriteOption(settings::kViewJumps.name, static_cast<int>(viewJumps));
+}
+
+void CTravikDoc::ToggleViewHex() {
+    viewHex = 1 - viewHex;
+    WriteOption(settings::kViewHex.name, static_cast<int>(viewHex));
+}
+
+void CTravikDoc::ToggleViewAscii() {
+    viewAscii = 1 - viewAscii;
+    WriteOption(settings::kViewAscii.name, static_cast<int>(viewAscii));
+}
+
+void CTravikDoc::ToggleViewBitmap() {
+    // The width is kept, only the sign flips (a stored INT_MIN has no opposite).
+    bitmapWidth = bitmapWidth == INT_MIN ? INT_MAX : -bitmapWidth;
+    WriteOption(settings::kViewBitmap.name, bitmapWidth);
+}
+
+void CTravikDoc::ToggleViewSystemStrings() {
+    viewSystemStrings = 1 - viewSystemStrings;
+    WriteOption(settings::kViewSystemStrings.name, static_cast<int>(viewSystemStrings));
+}
+
+void CTravikDoc::SetBitmapWidth(int width) {
+    if (bitmapWidth < 1) return;
+    bitmapWidth = std::clamp(width, 5, 84);
+    WriteOption(settings::kViewBitmap.name, bitmapWidth);
+}

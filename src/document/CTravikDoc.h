@@ -1,0 +1,163 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "document/AnnotationTable.h"
+#include "document/FileIo.h"
+#include "document/Flags.h"
+#include "document/PageBuffer.h"
+#include "document/RamNameTable.h"
+#include "emulator/CEmulator.h"
+
+class FrameServices;
+
+// One opened flash file: the image, its flag byte per halfword, the annotations,
+// the jump targets found in the code, the stack RAM with its names, the display
+// options, the export selection and the emulator that runs the image.
+class CTravikDoc {
+  public:
+    // Reads the display options from the frame's settings store.
+    explicit CTravikDoc(FrameServices& frame);
+    CTravikDoc(const CTravikDoc&) = delete;
+    CTravikDoc& operator=(const CTravikDoc&) = delete;
+    ~CTravikDoc();
+
+    // --- framework operations ------------------------------------------------------
+    // An empty document cannot exist.
+    bool OnNewDocument() { return false; }
+    // Reads the flash file and its info file (or makes defaults) and analyses the code.
+    bool OnOpenDocument(const std::string& path);
+    // Writes the info file that belongs to `path`; never the flash file.
+    bool OnSaveDocument(const std::string& path);
+    // Frees the state and empties the frame's jump list and call stack.
+    void OnCloseDocument();
+    void SetModifiedFlag(bool modified = true) { modified_ = modified; }
+    bool IsModified() const { return modified_; }
+    // The flash file's full path as opened.
+    const std::string& GetPathName() const { return pathName_; }
+    FrameServices& Frame() const { return frame_; }
+
+    // --- reading the image ---------------------------------------------------------
+    // Bits lo..hi of the big-endian halfword whose high byte is at `offset`.
+    // The caller guarantees offset + 1 < imageSize.
+    uint32_t GetHalfwordBits(uint32_t offset, unsigned lo, unsigned hi) const {
+        const uint32_t half = (uint32_t{image[offset]} << 8) | image[offset + 1];
+        return (half >> lo) & ((2u << (hi - lo)) - 1);
+    }
+    uint32_t HalfwordAt(uint32_t offset) const {
+        return (uint32_t{image[offset]} << 8) | image[offset + 1];
+    }
+    // The big-endian word at `offset`; the caller guarantees offset + 3 < imageSize.
+    uint32_t WordAt(uint32_t offset) const {
+        return (uint32_t{image[offset]} << 24) | (uint32_t{image[offset + 1]} << 16) |
+               (uint32_t{image[offset + 2]} << 8) | image[offset + 3];
+    }
+    uint32_t HalfwordCount() const { return imageSize / 2; }
+
+    // --- jump targets ----------------------------------------------------------------
+    // 0 none, 1 literal, 2 call, 3 branch (of the halfword with this index).
+    uint8_t JumpKind(uint32_t index) const;
+    // The image offset the halfword's instruction or literal refers to, or 0.
+    uint32_t JumpTarget(uint32_t index) const;
+
+    // --- the listing-line sequence -------------------------------------------------
+    // Sub-lines: -1 header separator, 0 item line, 1 footer separator, 2 "End of File".
+    int64_t NextLine(int64_t offset, int& subLine) const;
+    // -1 when there is no earlier line.
+    int64_t PreviousLine(int64_t offset, int& subLine) const;
+    bool IsFirstLine(int64_t offset, int subLine) const;
+    bool IsLastLine(int64_t offset) const { return offset >= int64_t{imageSize} - 2; }
+    // The first line of the listing: (0, -1) when halfword 0 starts a routine.
+    int FirstSubLine(uint32_t offset) const;
+
+    // --- annotation setters (offset: even image offset) -------------------------------
+    void SetNote(uint32_t offset, std::string_view text);
+    void SetHeader(uint32_t offset, std::string_view text);
+    void SetFooter(uint32_t offset, std::string_view text);
+    // Also sets the halfword's user mark.
+    void SetExplanation(uint32_t offset, std::string_view text);
+
+    // --- item structure ------------------------------------------------------------
+    void SetItemType(uint32_t offset, uint8_t type, bool byUser);
+    void SetRoutineStart(uint32_t offset);
+    void SetRoutineEnd(uint32_t offset);
+    // Refills the frame's jump list from the headers that carry the user mark.
+    void RebuildJumpList();
+    // Continuation halfwords an item of `type` starting at halfword `index` gets.
+    uint32_t ContinuationCount(uint32_t index, uint8_t type) const;
+    // True when the halfwords at `offset` and offset + 2 form a BL pair or a merged
+    // shift pair (both must lie inside the image).
+    bool IsBlPair(uint32_t offset) const;
+    bool IsMergedShiftPair(uint32_t offset) const;
+
+    // --- display options -----------------------------------------------------------
+    void ToggleBaseAddress();
+    void ToggleLowerCase();
+    void ToggleViewJumps();
+    void ToggleViewHex();
+    void ToggleViewAscii();
+    void ToggleViewBitmap();
+    void ToggleViewSystemStrings();
+    // A width dragged in the listing: clamped to 5..84 and stored at once.
+    void SetBitmapWidth(int width);
+
+    // Test seam: the file operations used to write the info file.
+    void SetFileIo(FileIo* io) { fileIo_ = io; }
+
+    // --- fields ----------------------------------------------------------------------
+    CEmulator emulator;
+    uint32_t imageSize = 0;
+    uint8_t* image = nullptr;  // imageSize bytes
+    uint8_t* flags = nullptr;  // imageSize / 2 flag bytes
+    // Per halfword: how its target is found (see JumpKind and JumpTarget).
+    uint8_t* jumpCodes = nullptr;
+    AnnotationTable notes;
+    AnnotationTable headers;
+    AnnotationTable footers;
+    AnnotationTable explanations;
+    uint32_t ramSize = 0;
+    uint8_t* ramBytes = nullptr;
+    RamNameTable ramNames;
+    uint32_t viewJumps = 1;
+    uint32_t viewHex = 1;
+    uint32_t viewAscii = 1;
+    int32_t bitmapWidth = -7;
+    uint32_t viewSystemStrings = 1;
+    uint32_t selectionStart = 0;
+    uint32_t selectionEnd = 0;
+    uint32_t baseAddress = 0;
+    uint32_t ramBase = kRamBase;
+    uint8_t opcode[2] = {0, 0};
+    uint32_t lowerCase = 0;
+
+    // How the analysis stored a jump target; JumpKind and JumpTarget decode it.
+    enum JumpCode : uint8_t {
+        kJumpNone = 0,
+        kJumpLoad = 1,      // a PC-relative LDR: the literal it loads
+        kJumpCall = 2,      // the first halfword of a BL pair
+        kJumpBranch = 3,    // B or a conditional branch
+        kJumpPointer = 4,   // a literal word pointing into the flash: the word - flash base
+        kJumpExplicit = 5,  // a literal word read at an odd offset: see explicitTargets_
+    };
+
+  private:
+    friend class CodeAnalysis;
+    bool ReadImageAndAnalyse(int fd, const std::string& path, bool defaultsMode);
+    void FreeTables();
+    // Marks the literal word at `offset` as pointing at image offset `target`.
+    void SetLiteralPointer(uint32_t offset, uint32_t target);
+    void SetText(AnnotationTable& table, uint32_t offset, std::string_view text);
+    void WriteOption(const char* key, int value);
+
+    FrameServices& frame_;
+    std::string pathName_;
+    bool modified_ = false;
+    FileIo* fileIo_ = nullptr;
+    PageBuffer<uint8_t> imageBuffer_;
+    PageBuffer<uint8_t> flagBuffer_;
+    PageBuffer<uint8_t> jumpBuffer_;
+    PageBuffer<uint8_t> ramBuffer_;
+    std::unordered_map<uint32_t, uint32_t> explicitTargets_;
+};

@@ -1,0 +1,114 @@
+#include "document/InfoFile.h"
+
+#include <cstring>
+
+bool InfoCursor::ReadU32(uint32_t& value) {
+    if (Remaining() < 4) return false;
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes_.data() + pos_);
+    value =
+        uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
+    pos_ += 4;
+    return true;
+}
+
+bool InfoCursor::ReadBytes(size_t count, std::string_view& out) {
+    if (Remaining() < count) return false;
+    out = bytes_.substr(pos_, count);
+    pos_ += count;
+    return true;
+}
+
+bool InfoCursor::ReadText(uint32_t length, std::string_view& text) {
+    if (!ReadBytes(length, text)) return false;
+    const size_t nul = text.find('\0');
+    if (nul != std::string_view::npos) text = text.substr(0, nul);
+    return true;
+}
+
+InfoReadResult ReadInfoFile(std::string_view file, const InfoTables& tables) {
+    InfoCursor cursor(file);
+    uint32_t size = 0;
+    if (!cursor.ReadU32(size) || size != tables.imageSize) return InfoReadResult::kWrongSize;
+
+    const uint32_t halfwordCount = tables.imageSize / 2;
+    std::string_view flagBytes;
+    if (!cursor.ReadBytes(halfwordCount, flagBytes)) return InfoReadResult::kCorrupted;
+    std::memcpy(tables.flags, flagBytes.data(), flagBytes.size());
+
+    uint32_t separator = 0;
+    if (!cursor.ReadU32(separator) || separator != kInfoEndMarker)
+        return InfoReadResult::kCorrupted;
+
+    for (AnnotationTable* table : tables.texts) {
+        const bool ok = ReadTextSection(
+            cursor, halfwordCount,
+            [&](uint32_t index, std::string_view text) { table->Set(index, text); });
+        if (!ok) return InfoReadResult::kCorrupted;
+    }
+
+    RamNameTable& names = *tables.ramNames;
+    const uint32_t ramSize = names.RamSize();
+    for (;;) {
+        uint32_t index = 0;
+        if (!cursor.ReadU32(index)) return InfoReadResult::kRamNamesCorrupted;
+        if (index == kInfoEndMarker) break;
+        if (index >= ramSize) return InfoReadResult::kRamNamesCorrupted;
+        uint32_t length = 0;
+        uint32_t count = 0;
+        std::string_view text;
+        if (!cursor.ReadU32(length) || !cursor.ReadText(length, text) || !cursor.ReadU32(count)) {
+            return InfoReadResult::kRamNamesCorrupted;
+        }
+        names.SetName(index, text);
+        // The continued marks stop at the end of the RAM, however large the count.
+        const uint64_t last =
+            std::min<uint64_t>(uint64_t{index} + (count == 0 ? 1 : count), ramSize);
+        for (uint64_t i = uint64_t{index} + 1; i < last; ++i)
+            names.SetContinued(static_cast<uint32_t>(i));
+    }
+    return InfoReadResult::kOk;
+}
+
+namespace {
+void PutLe32(std::string& out, uint32_t value) {
+    const char bytes[4] = {static_cast<char>(value), static_cast<char>(value >> 8),
+                           static_cast<char>(value >> 16), static_cast<char>(value >> 24)};
+    out.append(bytes, 4);
+}
+
+void PutText(std::string& out, uint32_t index, const std::string& text) {
+    PutLe32(out, index);
+    PutLe32(out, static_cast<uint32_t>(text.size() + 1));
+    out.append(text.data(), text.size());
+    out.push_back('\0');
+}
+}  // namespace
+
+std::string WriteInfoFile(const InfoTables& tables) {
+    const uint32_t halfwordCount = tables.imageSize / 2;
+    std::string out;
+    size_t textBytes = 0;
+    for (const AnnotationTable* table : tables.texts) {
+        table->ForEach([&](uint32_t, const std::string& text) { textBytes += text.size() + 9; });
+    }
+    out.reserve(4 + halfwordCount + 4 + textBytes + 5 * 4);
+
+    PutLe32(out, tables.imageSize);
+    out.append(reinterpret_cast<const char*>(tables.flags), halfwordCount);
+    PutLe32(out, kInfoEndMarker);
+    for (const AnnotationTable* table : tables.texts) {
+        table->ForEach([&](uint32_t index, const std::string& text) { PutText(out, index, text); });
+        PutLe32(out, kInfoEndMarker);
+    }
+    tables.ramNames->ForEachName([&](uint32_t index, const std::string& name, uint32_t count) {
+        PutText(out, index, name);
+        PutLe32(out, count);
+    });
+    PutLe32(out, kInfoEndMarker);
+    return out;
+}
+
+std::string InfoPathFor(const std::string& flashPath) {
+    const size_t keep = flashPath.size() >= 3 ? flashPath.size() - 3 : 0;
+    return flashPath.substr(0, keep) + "ifo";
+}

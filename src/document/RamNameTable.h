@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+// Names of stack RAM variables: per RAM byte none, a name (the variable starts here)
+// or the continued mark (the byte belongs to the nearest named byte before it).
+class RamNameTable {
+  public:
+    enum class Entry : uint8_t { None = 0, Name = 1, Continued = 2 };
+
+    void Reset(uint32_t ramSize);
+    uint32_t RamSize() const { return static_cast<uint32_t>(entries_.size()); }
+    size_t NameCount() const { return names_.size(); }
+
+    Entry At(uint32_t index) const {
+        return index < entries_.size() ? entries_[index] : Entry::None;
+    }
+    // The name stored at this byte, or nullptr (for none and for the continued mark).
+    const std::string* Find(uint32_t index) const;
+    // The name of the variable this byte belongs to: its own name or, for a continued
+    // byte, that of the nearest named byte before it. nullptr when there is none.
+    const std::string* Owner(uint32_t index) const;
+
+    // A name; an empty text makes the entry none. Indexes outside the table are ignored.
+    void SetName(uint32_t index, std::string_view name);
+    void SetContinued(uint32_t index);
+    void SetNone(uint32_t index);
+
+    // Calls fn(index, name, count) for every name in increasing index order, count
+    // being 1 plus the continued marks right after it.
+    template <typename Fn>
+    void ForEachName(Fn&& fn) const {
+        const uint32_t size = RamSize();
+        for (uint32_t i = 0; i < size; ++i) {
+            if (entries_[i] != Entry::Name) continue;
+            uint32_t count = 1;
+            while (i + count < size && entries_[i + count] == Entry::Continued) ++count;
+            fn(i, names_.find(i)->second, count);
+        }
+    }
+
+  private:
+    std::vector<Entry> entries_;
+    std::unordered_map<uint32_t, std::string> names_;
+};

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "document/CTravikDoc.h"
+#include "shell/FrameServices.h"
+#include "shell/SettingsStore.h"
+
+// A frame that records every service call; choosers and Yes/No boxes are answered
+// from scripts the test fills in.
+class RecordingFrame : public FrameServices {
+  public:
+    CTravikDoc* GetFirstDocument() override { return firstDocument; }
+    SettingsStore& Settings() override { return settings; }
+    void SetStatusText(const std::string& text) override { statusTexts.push_back(text); }
+    void AddWarning(const std::string& text) override { warnings.push_back(text); }
+    void AddJumpEntry(const std::string& text) override { jumpList.push_back(text); }
+    void ClearJumpList() override {
+        jumpList.clear();
+        ++jumpListClears;
+    }
+    void RefreshCallStack() override { ++callStackRefreshes; }
+    void RepaintRegisters() override { ++registerRepaints; }
+    void RepaintMemory() override { ++memoryRepaints; }
+    void RepaintPhone() override { ++phoneRepaints; }
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    bool AskYesNo(const std::string& text) override;
+    void Beep() override { ++beeps; }
+    std::optional<std::string> ChooseOpenFile(const std::string& filter) override;
+    std::optional<std::string> ChooseSaveFile(const std::string& filter) override;
+
+    CTravikDoc* firstDocument = nullptr;
+    MemorySettingsStore settings;
+    std::vector<std::string> statusTexts;
+    std::vector<std::string> warnings;
+    std::vector<std::string> jumpList;
+    std::vector<std::string> messages;
+    std::vector<std::string> questions;
+    std::vector<std::string> chooserFilters;
+    std::deque<bool> yesNoAnswers;                          // answered in order; No when empty
+    std::deque<std::optional<std::string>> chooserAnswers;  // cancelled when empty
+    int jumpListClears = 0;
+    int callStackRefreshes = 0;
+    int registerRepaints = 0;
+    int memoryRepaints = 0;
+    int phoneRepaints = 0;
+    int beeps = 0;
+};
+
+// A fresh empty folder under /tmp, removed with everything in it when destroyed.
+class TempDir {
+  public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& Path() const { return path_; }
+    std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+  private:
+    std::string path_;
+};
+
+void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
+void WriteFile(const std::string& path, const std::string& bytes);
+std::vector<uint8_t> ReadFileBytes(const std::string& path);
+bool FileExists(const std::string& path);
+
+// Appends big-endian halfwords / words, and little-endian info-file integers.
+void PutHalf(std::vector<uint8_t>& bytes, uint16_t value);
+void PutWord(std::vector<uint8_t>& bytes, uint32_t value);
+void PutLe32(std::vector<uint8_t>& bytes, uint32_t value);
+
+// Writes `image` as dir/name and opens it in a new document of `frame`.
+// The document is nullptr when the open failed.
+std::unique_ptr<CTravikDoc> OpenImage(RecordingFrame& frame, const std::string& path);
+
+struct CliResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+// Runs travik-cli with the arguments and captures stdout, stderr and exit status.
+CliResult RunCli(const std::vector<std::string>& args);
