@@ -91,22 +91,24 @@ std::string Slurp(const std::string& path) {
 }
 
 std::string Quote(const std::string& arg) {
-    std::string quoted = "'";
+    std::string quoted(1, '\'');
     for (char c : arg) {
-        if (c == '\'')
-            quoted += "'\\''";
-        else
-            quoted += c;
+        if (c == '\'') {
+            quoted.append("'\\''");
+        } else {
+            quoted.push_back(c);
+        }
     }
-    return quoted + "'";
+    quoted.push_back('\'');
+    return quoted;
 }
 }  // namespace
 
 CliResult RunCli(const std::vector<std::string>& args) {
     TempDir dir;
     std::string command = Quote(TRAVIK_CLI);
-    for (const auto& a : args) command += " " + Quote(a);
-    command += " >" + Quote(dir.File("out")) + " 2>" + Quote(dir.File("err"));
+    for (const auto& a : args) command.append(" ").append(Quote(a));
+    command.append(" >").append(Quote(dir.File("out"))).append(" 2>").append(Quote(dir.File("err")));
     CliResult result;
     int raw = std::system(command.c_str());
     result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;

@@ -1,0 +1,276 @@
+// What opening finds in the code: calls, branches, literals, routines, items.
+#include <gtest/gtest.h>
+
+#include "document/CTravikDoc.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+// An image of THUMB halfwords (MOV R0, #0 = 0x2000 as filler) with some placed ones.
+class ImageBuilder {
+public:
+    explicit ImageBuilder(size_t bytes) : bytes_(bytes, 0) {
+        for (size_t o = 0; o + 1 < bytes; o += 2) Half(static_cast<uint32_t>(o), 0x2000);
+    }
+    ImageBuilder& Half(uint32_t offset, uint16_t value) {
+        bytes_[offset] = static_cast<uint8_t>(value >> 8);
+        bytes_[offset + 1] = static_cast<uint8_t>(value);
+        return *this;
+    }
+    ImageBuilder& Word(uint32_t offset, uint32_t value) {
+        Half(offset, static_cast<uint16_t>(value >> 16));
+        return Half(offset + 2, static_cast<uint16_t>(value));
+    }
+    // BL at `offset` calling `target` (image offsets).
+    ImageBuilder& Bl(uint32_t offset, int64_t target) {
+        const int64_t delta = (target - (int64_t{offset} + 4)) / 2;
+        const uint32_t bits = static_cast<uint32_t>(delta) & 0x3FFFFF;
+        Half(offset, static_cast<uint16_t>(0xF000 | (bits >> 11)));
+        return Half(offset + 2, static_cast<uint16_t>(0xF800 | (bits & 0x7FF)));
+    }
+    const std::vector<uint8_t>& Bytes() const { return bytes_; }
+
+private:
+    std::vector<uint8_t> bytes_;
+};
+
+struct Opened {
+    TempDir dir;
+    RecordingFrame frame;
+    std::unique_ptr<CTravikDoc> doc;
+};
+
+std::unique_ptr<Opened> Open(const ImageBuilder& image) {
+    auto o = std::make_unique<Opened>();
+    WriteFile(o->dir.File("a.fls"), image.Bytes());
+    o->doc = OpenImage(o->frame, o->dir.File("a.fls"));
+    return o;
+}
+
+TEST(CodeAnalysis, CallsCountedIntoRoutineHeaders) {
+    ImageBuilder image(0x3000);
+    image.Bl(0x100, 0x2000).Bl(0x200, 0x2000).Bl(0x2800, 0x2000);
+    auto o = Open(image);
+    auto& doc = *o->doc;
+    EXPECT_EQ(doc.JumpKind(0x100 / 2), 2);
+    EXPECT_EQ(doc.JumpTarget(0x100 / 2), 0x2000u);
+    EXPECT_EQ(doc.JumpTarget(0x2800 / 2), 0x2000u);  // a backward call
+    EXPECT_EQ(doc.flags[0x102 / 2], 0x82);            // second halfword: continuation
+    EXPECT_EQ(doc.flags[0x2000 / 2] & 0x40, 0x40);
+    ASSERT_NE(doc.headers.Find(0x1000), nullptr);
+    EXPECT_EQ(*doc.headers.Find(0x1000), "Routine (3 calls)");
+    int s = -1;
+    EXPECT_EQ(doc.NextLine(0x1FFE, s), 0x2000);
+    EXPECT_EQ(s, -1);
+}
+
+TEST(CodeAnalysis, CallToOffsetZeroReplacesTheFileHeader) {
+    ImageBuilder image(0x100);
+    image.Bl(0x20, 0);
+    auto o = Open(image);
+    EXPECT_EQ(*o->doc->headers.Find(0), "Routine (1 calls)");
+}
+
+TEST(CodeAnalysis, CallOutsideTheImageChangesNothing) {
+    ImageBuilder image(0x100);
+    image.Bl(0x20, 0x1000).Bl(0x40, -0x100);
+    auto o = Open(image);
+    auto& doc = *o->doc;
+    for (uint32_t off : {0x20u, 0x40u}) {
+        EXPECT_EQ(doc.JumpKind(off / 2), 0);
+        EXPECT_EQ(doc.flags[off / 2 + 1], 0x02) << off;  // its own line
+    }
+    EXPECT_EQ(doc.headers.Size(), 1u);  // only "File: a.fls"
+}
+
+TEST(CodeAnalysis, CallToTheImageEndIsATargetButNoRoutine) {
+    ImageBuilder image(0x100);
+    image.Bl(0x20, 0x100);
+    auto o = Open(image);
+    EXPECT_EQ(o->doc->JumpKind(0x10), 2);
+    EXPECT_EQ(o->doc->JumpTarget(0x10), 0x100u);
+    EXPECT_EQ(o->doc->headers.Size(), 1u);
+}
+
+TEST(CodeAnalysis, BlNeedsItsFirstHalfAfterOffsetTwo) {
+    // The second halfword must lie above offset 4.
+    ImageBuilder image(0x40);
+    image.Bl(2, 0x20);
+    auto o = Open(image);
+    EXPECT_EQ(o->doc->JumpKind(1), 0);
+    ImageBuilder image2(0x40);
+    image2.Bl(4, 0x20);
+    auto o2 = Open(image2);
+    EXPECT_EQ(o2->doc->JumpKind(2), 2);
+}
+
+TEST(CodeAnalysis, BranchTargets) {
+    ImageBuilder image(0x200);
+    image.Half(0x40, 0xD0FE)   // BEQ back by 4: 0x40 + 4 - 4
+        .Half(0x50, 0xDE10)    // condition 14 still branches
+        .Half(0x60, 0xDF10)    // SWI: no target
+        .Half(0x70, 0xE7FE)    // B to itself
+        .Half(0x80, 0xE3FF)    // B far forward, beyond the image
+        .Half(0x90, 0xD07F);   // BEQ forward by 254
+    auto o = Open(image);
+    auto& doc = *o->doc;
+    EXPECT_EQ(doc.JumpKind(0x20), 3);
+    EXPECT_EQ(doc.JumpTarget(0x20), 0x40u);
+    EXPECT_EQ(doc.JumpKind(0x28), 3);
+    EXPECT_EQ(doc.JumpTarget(0x28), 0x50u + 4 + 0x20);
+    EXPECT_EQ(doc.JumpKind(0x30), 0);
+    EXPECT_EQ(doc.JumpKind(0x38), 3);
+    EXPECT_EQ(doc.JumpTarget(0x38), 0x70u);
+    EXPECT_EQ(doc.JumpKind(0x40), 0);
+    EXPECT_EQ(doc.JumpTarget(0x40), 0u);
+    EXPECT_EQ(doc.JumpTarget(0x48), 0x90u + 4 + 254);
+}
+
+TEST(CodeAnalysis, LiteralLoadMakesADataWord) {
+    ImageBuilder image(0x200);
+    image.Half(0x102, 0x4801);  // LDR R0, [PC, #4] -> 0x100 + 4 + 4
+    auto o = Open(image);
+    auto& doc = *o->doc;
+    EXPECT_EQ(doc.JumpKind(0x102 / 2), 1);
+    EXPECT_EQ(doc.JumpTarget(0x102 / 2), 0x108u);
+    EXPECT_EQ(doc.flags[0x108 / 2], 11);
+    EXPECT_EQ(doc.flags[0x10A / 2], 11 | 0x80);
+}
+
+TEST(CodeAnalysis, LiteralPointersAreFollowedAlongAChain) {
+    ImageBuilder image(0x800);
+    image.Half(0x100, 0x4800)                 // LDR R0, [PC, #0] -> 0x104
+        .Word(0x104, 0x200400)                // -> image offset 0x400
+        .Word(0x400, 0x200600)                // which itself points to 0x600
+        .Half(0x110, 0x4900)                  // LDR R1 -> 0x114
+        .Word(0x114, 0x100000)                // a RAM address: nothing
+        .Half(0x120, 0x4A00)                  // LDR R2 -> 0x124
+        .Word(0x124, 0x200801);               // one past the image end + 1: nothing
+    auto o = Open(image);
+    auto& doc = *o->doc;
+    EXPECT_EQ(doc.JumpKind(0x104 / 2), 1);
+    EXPECT_EQ(doc.JumpTarget(0x104 / 2), 0x400u);
+    EXPECT_EQ(doc.JumpKind(0x400 / 2), 1);
+    EXPECT_EQ(doc.JumpTarget(0x400 / 2), 0x600u);
+    EXPECT_EQ(doc.JumpKind(0x114 / 2), 0);
+    EXPECT_EQ(doc.JumpKind(0x124 / 2), 0);
+}
+
+TEST(CodeAnalysis, PointerToAnOddOffsetKeepsItsOwnTarget) {
+    ImageBuilder image2(0x800);
+    image2.Half(0x100, 0x4800).Word(0x104, 0x200401);
+    image2.Half(0x400, 0x0000).Half(0x402, 0x2006).Half(0x404, 0x0000);  // bytes 0x401.. = 00 20 06 00
+    auto o2 = Open(image2);
+    auto& doc2 = *o2->doc;
+    EXPECT_EQ(doc2.JumpKind(0x400 / 2), 1);
+    EXPECT_EQ(doc2.JumpTarget(0x400 / 2), 0x600u);
+}
+
+TEST(CodeAnalysis, RoutineEndsGetFooters) {
+    ImageBuilder image(0x100);
+    image.Half(0x10, 0xBD00).Half(0x20, 0x46F7).Half(0x30, 0x46F6);
+    auto o = Open(image);
+    auto& doc = *o->doc;
+    EXPECT_EQ(doc.flags[0x10 / 2] & 0x20, 0x20);
+    EXPECT_EQ(*doc.footers.Find(0x10 / 2), "end routine");
+    EXPECT_EQ(doc.flags[0x20 / 2] & 0x20, 0x20);
+    EXPECT_EQ(doc.flags[0x30 / 2] & 0x20, 0);
+    EXPECT_EQ(doc.footers.Size(), 2u);
+}
+
+TEST(CodeAnalysis, ThumbEntryPointBehindTheArmVeneer) {
+    ImageBuilder image(0x100);
+    image.Word(0x20, 0xE28F0001).Word(0x24, 0xE12FFF10);
+    // At offset 0 the rule cannot fire: it needs the veneer to end above offset 8.
+    image.Word(0x0, 0xE28F0001).Word(0x4, 0xE12FFF10);
+    auto o = Open(image);
+    auto& doc = *o->doc;
+    EXPECT_EQ(doc.flags[0x28 / 2] & 0x40, 0x40);
+    EXPECT_EQ(*doc.headers.Find(0x28 / 2), "THUMB Entry point");
+    EXPECT_EQ(doc.headers.Find(0x8 / 2), nullptr);
+}
+
+TEST(CodeAnalysis, MergedShiftPairBecomesOneItem) {
+    ImageBuilder image(0x100);
+    // LSL R1, R2, #4 then LSR R1, R1, #4; and a non-matching pair.
+    image.Half(0x10, 0x0111).Half(0x12, 0x0909).Half(0x20, 0x0111).Half(0x22, 0x0912);
+    auto o = Open(image);
+    auto& doc = *o->doc;
+    EXPECT_EQ(doc.flags[0x12 / 2], 0x82);
+    EXPECT_EQ(doc.flags[0x22 / 2], 0x02);
+}
+
+TEST(CodeAnalysis, InfoFileTypesStayAndOnlyTargetsAreRecomputed) {
+    ImageBuilder image(0x100);
+    image.Bl(0x20, 0x80).Half(0x40, 0xD0FE).Half(0x50, 0xBD00);
+    auto o = Open(image);
+    auto& doc = *o->doc;
+    doc.SetItemType(0x40, 10, true);  // the branch is data now
+    doc.flags[0x22 / 2] = 2;          // split the BL by hand
+    ASSERT_TRUE(doc.OnSaveDocument(o->dir.File("a.fls")));
+    RecordingFrame frame;
+    auto again = OpenImage(frame, o->dir.File("a.fls"));
+    ASSERT_NE(again, nullptr);
+    EXPECT_TRUE(frame.messages.empty());
+    EXPECT_FALSE(again->IsModified());
+    EXPECT_EQ(again->JumpKind(0x20 / 2), 2);  // the target is found again
+    EXPECT_EQ(again->flags[0x22 / 2], 2);     // but no continuation is added
+    EXPECT_EQ(again->JumpKind(0x40 / 2), 0);  // data gets no target
+    EXPECT_EQ(again->headers.Size(), doc.headers.Size());
+}
+
+TEST(ItemType, RetypingABlReMarksItsSecondHalf) {
+    ImageBuilder image(0x100);
+    image.Bl(0x20, 0x80);
+    auto o = Open(image);
+    auto& doc = *o->doc;
+    doc.SetItemType(0x20, 10, true);
+    EXPECT_EQ(doc.flags[0x10], 10 | 0x10);
+    EXPECT_EQ(doc.flags[0x11], 10);  // the leftover continuation became data
+    doc.SetModifiedFlag(false);
+    doc.SetItemType(0x20, 2, true);
+    EXPECT_EQ(doc.flags[0x10], 2 | 0x10);
+    EXPECT_EQ(doc.flags[0x11], 2 | 0x80 | 0x10);
+    EXPECT_TRUE(doc.IsModified());
+}
+
+TEST(ItemType, ShorteningALongItemLeavesTwoByteData) {
+    ImageBuilder image(0x100);
+    auto o = Open(image);
+    auto& doc = *o->doc;
+    doc.flags[0x40] = 0x40 | 0x20;  // marks are cleared by the retype
+    doc.SetItemType(0x80, 14, false);
+    for (int k = 1; k <= 7; ++k) EXPECT_EQ(doc.flags[0x40 + k], 14 | 0x80);
+    EXPECT_EQ(doc.flags[0x48], 2);
+    doc.SetItemType(0x80, 10, false);
+    EXPECT_EQ(doc.flags[0x40], 10);
+    for (int k = 1; k <= 7; ++k) EXPECT_EQ(doc.flags[0x40 + k], 10) << k;
+    EXPECT_EQ(doc.flags[0x48], 2);
+}
+
+TEST(ItemType, WritesStopAtTheTableEnd) {
+    ImageBuilder image(0x10);
+    auto o = Open(image);
+    auto& doc = *o->doc;
+    doc.SetItemType(0xC, 14, true);
+    EXPECT_EQ(doc.flags[6], 14 | 0x10);
+    EXPECT_EQ(doc.flags[7], 14 | 0x80 | 0x10);
+    doc.SetItemType(0x10, 14, true);  // outside: nothing
+}
+
+TEST(JumpList, EntriesFromUserMarkedHeaders) {
+    ImageBuilder image(0x100);
+    auto o = Open(image);
+    auto& doc = *o->doc;
+    EXPECT_TRUE(o->frame.jumpList.empty());  // generated headers carry no user mark
+    doc.SetHeader(0x40, "init");
+    doc.flags[0x20] |= 0x10;
+    doc.SetHeader(0x10, "main");
+    doc.SetExplanation(0x10, "the main loop");
+    doc.RebuildJumpList();
+    EXPECT_EQ(o->frame.jumpList, (std::vector<std::string>{"00000010 > main", "00000040 - init"}));
+    doc.ToggleBaseAddress();
+    EXPECT_EQ(o->frame.jumpList, (std::vector<std::string>{"00200010 > main", "00200040 - init"}));
+}
+
+}  // namespace

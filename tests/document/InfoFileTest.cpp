@@ -1,0 +1,236 @@
+// The info file: its bytes, round trips and every way a damaged file is handled.
+#include <gtest/gtest.h>
+
+#include "document/CTravikDoc.h"
+#include "document/InfoFile.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+// An info file for a 16-byte image, built field by field.
+struct InfoBuilder {
+    std::vector<uint8_t> bytes;
+    InfoBuilder& U32(uint32_t v) {
+        PutLe32(bytes, v);
+        return *this;
+    }
+    InfoBuilder& Flags(std::vector<uint8_t> f) {
+        bytes.insert(bytes.end(), f.begin(), f.end());
+        return *this;
+    }
+    InfoBuilder& Text(uint32_t index, const std::string& text) {
+        U32(index).U32(static_cast<uint32_t>(text.size() + 1));
+        bytes.insert(bytes.end(), text.begin(), text.end());
+        bytes.push_back(0);
+        return *this;
+    }
+    InfoBuilder& Raw(const std::string& raw) {
+        bytes.insert(bytes.end(), raw.begin(), raw.end());
+        return *this;
+    }
+    InfoBuilder& End() { return U32(0xFFFFFFFF); }
+};
+
+const std::vector<uint8_t> kFlags16 = {2, 2, 2, 2, 2, 2, 2, 2};
+
+InfoBuilder Valid16() {
+    InfoBuilder b;
+    b.U32(16).Flags(kFlags16).End();
+    return b;
+}
+
+class InfoFileOpen : public ::testing::Test {
+protected:
+    void SetUp() override { WriteFile(Flash(), std::vector<uint8_t>(16, 0)); }
+    std::string Flash() const { return dir.File("f.fls"); }
+    std::string Info() const { return dir.File("f.ifo"); }
+    std::unique_ptr<CTravikDoc> OpenWith(const InfoBuilder& info) {
+        WriteFile(Info(), info.bytes);
+        return OpenImage(frame, Flash());
+    }
+    TempDir dir;
+    RecordingFrame frame;
+};
+
+TEST_F(InfoFileOpen, TheFortySevenByteExample) {
+    auto doc = OpenImage(frame, Flash());
+    ASSERT_NE(doc, nullptr);
+    for (uint32_t i = 0; i < 8; ++i) doc->flags[i] = 0;
+    doc->headers.Set(0, "");  // the "File: " header of the defaults
+    doc->SetNote(2, "ab");
+    ASSERT_TRUE(doc->OnSaveDocument(Flash()));
+    EXPECT_FALSE(doc->IsModified());
+    const std::vector<uint8_t> expected = {
+        0x10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF,  //
+        1, 0, 0, 0, 3, 0, 0, 0, 'a', 'b', 0, 0xFF, 0xFF, 0xFF, 0xFF,    //
+        0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,                 //
+        0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    EXPECT_EQ(ReadFileBytes(Info()), expected);
+    EXPECT_EQ(expected.size(), 47u);
+}
+
+TEST_F(InfoFileOpen, SaveAndReopenKeepsEverything) {
+    std::remove(Info().c_str());
+    auto doc = OpenImage(frame, Flash());
+    ASSERT_NE(doc, nullptr);
+    doc->SetNote(4, "note \xE4");
+    doc->SetHeader(6, "head");
+    doc->SetFooter(6, "foot");
+    doc->SetExplanation(14, "why");
+    doc->flags[3] = 0x7B;
+    doc->ramNames.SetName(10, "counter");
+    doc->ramNames.SetContinued(11);
+    doc->ramNames.SetContinued(12);
+    doc->ramNames.SetName(13, "next");
+    doc->ramNames.SetName(0xFFFF, "last");
+    ASSERT_TRUE(doc->OnSaveDocument(Flash()));
+    const auto saved = ReadFileBytes(Info());
+
+    RecordingFrame frame2;
+    auto again = OpenImage(frame2, Flash());
+    ASSERT_NE(again, nullptr);
+    EXPECT_TRUE(frame2.messages.empty());
+    for (uint32_t i = 0; i < 8; ++i) EXPECT_EQ(again->flags[i], doc->flags[i]) << i;
+    EXPECT_EQ(*again->notes.Find(2), "note \xE4");
+    EXPECT_EQ(*again->headers.Find(3), "head");
+    EXPECT_EQ(*again->footers.Find(3), "foot");
+    EXPECT_EQ(*again->explanations.Find(7), "why");
+    EXPECT_EQ(*again->ramNames.Find(10), "counter");
+    EXPECT_EQ(again->ramNames.At(12), RamNameTable::Entry::Continued);
+    EXPECT_EQ(*again->ramNames.Owner(12), "counter");
+    EXPECT_EQ(*again->ramNames.Find(13), "next");
+    EXPECT_EQ(again->ramNames.At(14), RamNameTable::Entry::None);
+    EXPECT_EQ(*again->ramNames.Find(0xFFFF), "last");
+    // Written again, the file is the same byte for byte.
+    ASSERT_TRUE(again->OnSaveDocument(Flash()));
+    EXPECT_EQ(ReadFileBytes(Info()), saved);
+}
+
+TEST_F(InfoFileOpen, RamNameRecordsCarryTheirCount) {
+    std::remove(Info().c_str());
+    auto doc = OpenImage(frame, Flash());
+    ASSERT_NE(doc, nullptr);
+    doc->headers.Set(0, "");
+    doc->flags[0] = 2;
+    doc->ramNames.SetName(10, "a");
+    doc->ramNames.SetContinued(11);
+    doc->ramNames.SetContinued(12);
+    doc->ramNames.SetName(13, "b");
+    ASSERT_TRUE(doc->OnSaveDocument(Flash()));
+    InfoBuilder expected = Valid16();
+    expected.End().End().End().End();
+    expected.Text(10, "a").U32(3).Text(13, "b").U32(1).End();
+    EXPECT_EQ(ReadFileBytes(Info()), expected.bytes);
+}
+
+TEST_F(InfoFileOpen, ContinuedMarksStopAtTheRamEnd) {
+    auto doc = OpenWith(Valid16().End().End().End().End().Text(5, "y").U32(0xFFFFFFFF).Text(0xFFFE, "x").U32(3).End());
+    ASSERT_NE(doc, nullptr);
+    EXPECT_TRUE(frame.messages.empty());
+    EXPECT_EQ(doc->ramNames.At(0xFFFE), RamNameTable::Entry::Name);
+    EXPECT_EQ(doc->ramNames.At(0xFFFF), RamNameTable::Entry::Continued);
+    // A huge count covers the rest of the RAM, up to the next names it overwrote.
+    EXPECT_EQ(doc->ramNames.At(6), RamNameTable::Entry::Continued);
+}
+
+TEST_F(InfoFileOpen, LaterRecordReplacesEarlierAndOrderIsFree) {
+    auto doc = OpenWith(Valid16().Text(5, "second").Text(1, "first").Text(5, "third").Text(2, "").End().End().End().End().End());
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(*doc->notes.Find(5), "third");
+    EXPECT_EQ(*doc->notes.Find(1), "first");
+    EXPECT_EQ(doc->notes.Find(2), nullptr);  // an empty text is none
+    EXPECT_FALSE(doc->IsModified());
+}
+
+TEST_F(InfoFileOpen, TextWithoutNulAndTextWithEarlyNul) {
+    InfoBuilder b = Valid16();
+    b.U32(1).U32(3).Raw("abc");       // no NUL: all three bytes
+    b.U32(2).U32(5).Raw(std::string("ab\0cd", 5));  // ends at its first NUL
+    auto doc = OpenWith(b.End().End().End().End().End());
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(*doc->notes.Find(1), "abc");
+    EXPECT_EQ(*doc->notes.Find(2), "ab");
+}
+
+struct Refusal {
+    const char* what;
+    InfoBuilder file;
+    const char* message;  // appended to the info path
+};
+
+TEST_F(InfoFileOpen, EveryRefusal) {
+    const char* kCorrupt = " corrupted.";
+    const char* kWrong = "not derived from opened flash File (wrong size)";
+    std::vector<Refusal> cases;
+    cases.push_back({"wrong size", InfoBuilder().U32(18).Flags(kFlags16).End(), kWrong});
+    cases.push_back({"shorter than the size field", InfoBuilder().Raw("\x10"), kWrong});
+    cases.push_back({"empty file", InfoBuilder(), kWrong});
+    cases.push_back({"short flags", InfoBuilder().U32(16).Flags({2, 2, 2}), kCorrupt});
+    cases.push_back({"missing separator", InfoBuilder().U32(16).Flags(kFlags16), kCorrupt});
+    cases.push_back({"wrong separator", InfoBuilder().U32(16).Flags(kFlags16).U32(0xFFFFFFFE), kCorrupt});
+    cases.push_back({"index at imageSize / 2", Valid16().Text(8, "x"), kCorrupt});
+    cases.push_back({"huge index", Valid16().Text(0x7FFFFFFF, "x"), kCorrupt});
+    cases.push_back({"short text", Valid16().U32(1).U32(10).Raw("abc"), kCorrupt});
+    cases.push_back({"huge length", Valid16().U32(1).U32(0xFFFFFFFF).Raw("abc"), kCorrupt});
+    cases.push_back({"missing length", Valid16().U32(1), kCorrupt});
+    cases.push_back({"ends where an index is expected", Valid16(), kCorrupt});
+    cases.push_back({"bad header index", Valid16().End().Text(9, "x"), kCorrupt});
+    cases.push_back({"damaged explanations", Valid16().End().End().End().U32(3).U32(2), kCorrupt});
+    for (const Refusal& c : cases) {
+        SCOPED_TRACE(c.what);
+        RecordingFrame f;
+        WriteFile(Info(), c.file.bytes);
+        EXPECT_EQ(OpenImage(f, Flash()), nullptr);
+        EXPECT_EQ(f.messages, std::vector<std::string>{Info() + c.message});
+    }
+}
+
+TEST_F(InfoFileOpen, DamagedRamNamesStillOpen) {
+    struct Case {
+        const char* what;
+        InfoBuilder file;
+        size_t names;
+    };
+    std::vector<Case> cases;
+    cases.push_back({"no section 5", Valid16().Text(1, "n").End().End().End().End(), 0});
+    cases.push_back({"bad index", Valid16().Text(1, "n").End().End().End().End().Text(3, "ok").U32(1).Text(0x10000, "x").U32(1), 1});
+    cases.push_back({"missing count", Valid16().Text(1, "n").End().End().End().End().Text(3, "ok").U32(2).Text(7, "x"), 2});
+    cases.push_back({"huge length", Valid16().Text(1, "n").End().End().End().End().U32(3).U32(0xFFFFFFF0), 0});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RecordingFrame f;
+        WriteFile(Info(), c.file.bytes);
+        auto doc = OpenImage(f, Flash());
+        ASSERT_NE(doc, nullptr);
+        EXPECT_EQ(f.messages, std::vector<std::string>{Info() + " corrupted."});
+        EXPECT_EQ(*doc->notes.Find(1), "n");
+        size_t named = 0;
+        for (uint32_t i = 0; i < 0x10000; ++i) named += doc->ramNames.At(i) != RamNameTable::Entry::None;
+        EXPECT_EQ(named, c.names);
+    }
+}
+
+TEST_F(InfoFileOpen, NothingAfterTheRamNamesIsRead) {
+    auto doc = OpenWith(Valid16().End().End().End().End().End().Raw("garbage"));
+    ASSERT_NE(doc, nullptr);
+    EXPECT_TRUE(frame.messages.empty());
+}
+
+TEST_F(InfoFileOpen, SaveWritesBesideTheOpenedPathEvenWhenTheFlashIsGone) {
+    std::remove(Info().c_str());
+    auto doc = OpenImage(frame, Flash());
+    ASSERT_NE(doc, nullptr);
+    std::remove(Flash().c_str());
+    ASSERT_TRUE(doc->OnSaveDocument(doc->GetPathName()));
+    EXPECT_TRUE(FileExists(Info()));
+    EXPECT_FALSE(FileExists(Flash()));
+}
+
+TEST(InfoPath, ReplacesTheLastThreeCharacters) {
+    EXPECT_EQ(InfoPathFor("/a/phone.fls"), "/a/phone.ifo");
+    EXPECT_EQ(InfoPathFor("/a/phone.FLS"), "/a/phone.ifo");
+    EXPECT_EQ(InfoPathFor("/a/x.ifo"), "/a/x.ifo");
+    EXPECT_EQ(InfoPathFor("ab"), "ifo");
+}
+
+}  // namespace
