@@ -17,6 +17,8 @@ struct Command {
 const Command kCommands[] = {
     {"analyze", RunAnalyzeCommand},
     {"jumplist", RunJumplistCommand},
+    {"lines", RunLinesCommand},
+    {"export", RunExportCommand},
 };
 
 int Usage() {

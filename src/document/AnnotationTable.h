@@ -3,21 +3,22 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "document/PageBuffer.h"
 
 // One kind of annotation text (notes, headers, footers or explanations) for every
-// halfword of the image. Texts are few next to the halfwords, so they live in a hash
-// map; a bit per halfword answers "is there one?" without a hash lookup on the hot
-// paths of the listing, and gives the halfwords in increasing order for the writer.
+// halfword of the image. Texts are few next to the halfwords: they are kept sorted by
+// halfword index, and a bit per halfword answers "is there one?" without a search on
+// the hot paths of the listing.
 class AnnotationTable {
   public:
     void Reset(uint32_t halfwordCount);
     void Clear();
 
     uint32_t HalfwordCount() const { return count_; }
-    size_t Size() const { return texts_.size(); }
+    size_t Size() const { return indexes_.size(); }
 
     bool Has(uint32_t index) const {
         return index < count_ && (bits_.data()[index >> 6] >> (index & 63)) & 1;
@@ -27,24 +28,26 @@ class AnnotationTable {
     // Stores a text; an empty one removes the entry. Indexes outside the table are
     // ignored.
     void Set(uint32_t index, std::string_view text);
+    // Stores many texts at once; `entries` are sorted by index, without repeats, and
+    // non-empty. Each replaces the text its halfword had.
+    void SetSorted(std::vector<std::pair<uint32_t, std::string>> entries);
 
     // Calls fn(index, text) for every text in increasing index order.
     template <typename Fn>
     void ForEach(Fn&& fn) const {
-        const uint64_t* words = bits_.data();
-        const uint32_t wordCount = (count_ + 63) / 64;
-        for (uint32_t w = 0; w < wordCount; ++w) {
-            uint64_t bits = words[w];
-            while (bits != 0) {
-                const uint32_t index = w * 64 + static_cast<uint32_t>(__builtin_ctzll(bits));
-                bits &= bits - 1;
-                fn(index, texts_.find(index)->second);
-            }
-        }
+        for (size_t k = 0; k < indexes_.size(); ++k) fn(indexes_[k], texts_[k]);
     }
 
   private:
+    size_t Position(uint32_t index) const;
+    void SetBit(uint32_t index, bool on) {
+        uint64_t& word = bits_.data()[index >> 6];
+        const uint64_t bit = uint64_t{1} << (index & 63);
+        word = on ? (word | bit) : (word & ~bit);
+    }
+
     uint32_t count_ = 0;
     PageBuffer<uint64_t> bits_;
-    std::unordered_map<uint32_t, std::string> texts_;
+    std::vector<uint32_t> indexes_;   // increasing
+    std::vector<std::string> texts_;  // texts_[k] belongs to indexes_[k]
 };

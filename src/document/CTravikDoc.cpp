@@ -147,7 +147,6 @@ bool CTravikDoc::OnOpenDocument(const std::string& path) {
 
 bool CTravikDoc::ReadImageAndAnalyse(int fd, const std::string& path, bool defaultsMode) {
     CodeAnalysis analysis(*this, defaultsMode);
-    if (!analysis.Prepare()) return false;
     uint64_t read = 0;
     uint64_t nextProgress = kProgressStep;
     char status[4096 + 64];

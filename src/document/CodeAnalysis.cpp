@@ -1,7 +1,10 @@
 #include "document/CodeAnalysis.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
+#include <functional>
+#include <queue>
 
 #include "document/CTravikDoc.h"
 #include "document/DocumentMessages.h"
@@ -13,6 +16,75 @@ int32_t SignExtend(uint32_t value, unsigned bits) {
 }
 
 constexpr uint8_t kEntryVeneer[8] = {0xE2, 0x8F, 0x00, 0x01, 0xE1, 0x2F, 0xFF, 0x10};
+
+// What a halfword's high byte can start. The classes do not overlap, so each halfword
+// matches at most one of the rules that look at its own high byte.
+enum : uint8_t {
+    kBlSecond = 1,    // F8-FF: second half of a BL (and the end of the ARM veneer)
+    kPopPc = 2,       // BD: POP {..., PC}
+    kMovHigh = 4,     // 46: MOV between high registers (MOV PC, LR is 46 F7)
+    kCondBranch = 8,  // D0-DE
+    kBranch = 16,     // E0-E7
+    kPcLoad = 32,     // 48-4F: LDR Rd, [PC, #n]
+    kShift = 64,      // 00-0F: LSL or LSR by an immediate
+    kOtherRules = kBlSecond | kPopPc | kMovHigh | kPcLoad,
+};
+
+constexpr std::array<uint8_t, 256> MakeClasses() {
+    std::array<uint8_t, 256> c{};
+    for (int b = 0; b < 256; ++b) {
+        if ((b & 0xF8) == 0xF8) c[b] = kBlSecond;
+        if (b == 0xBD) c[b] = kPopPc;
+        if (b == 0x46) c[b] = kMovHigh;
+        if ((b & 0xF0) == 0xD0 && b != 0xDF) c[b] = kCondBranch;
+        if ((b & 0xF8) == 0xE0) c[b] = kBranch;
+        if ((b & 0xF8) == 0x48) c[b] = kPcLoad;
+        if (b < 0x10) c[b] = kShift;
+    }
+    return c;
+}
+constexpr std::array<uint8_t, 256> kClass = MakeClasses();
+
+// Which stored jump codes are literals, whose words the pointer pass reads.
+constexpr bool IsLiteralCode(uint8_t code) {
+    return code == CTravikDoc::kJumpLoad || code == CTravikDoc::kJumpPointer ||
+           code == CTravikDoc::kJumpExplicit;
+}
+
+// "Routine (%d calls)" for a count; tens of thousands are made at an open.
+std::string RoutineHeader(size_t count) {
+    char digits[24];
+    char* p = digits + sizeof digits;
+    const int value = static_cast<int>(count);  // the text shows the count as an int
+    uint32_t v = value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
+    do {
+        *--p = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    if (value < 0) *--p = '-';
+    std::string text = "Routine (";
+    text.append(p, digits + sizeof digits - p).append(" calls)");
+    return text;
+}
+
+// Sorts halfword indexes with two passes of a 16-bit radix sort: the call list of a
+// large image has hundreds of thousands of entries.
+void SortIndexes(std::vector<uint32_t>& values) {
+    std::vector<uint32_t> scratch(values.size());
+    std::vector<uint32_t> counts(65536);
+    for (int shift = 0; shift < 32; shift += 16) {
+        std::fill(counts.begin(), counts.end(), 0);
+        for (uint32_t v : values) ++counts[(v >> shift) & 0xFFFF];
+        uint32_t sum = 0;
+        for (uint32_t& c : counts) {
+            const uint32_t n = c;
+            c = sum;
+            sum += n;
+        }
+        for (uint32_t v : values) scratch[counts[(v >> shift) & 0xFFFF]++] = v;
+        values.swap(scratch);
+    }
+}
 }  // namespace
 
 CodeAnalysis::CodeAnalysis(CTravikDoc& doc, bool defaultsMode)
@@ -21,95 +93,135 @@ CodeAnalysis::CodeAnalysis(CTravikDoc& doc, bool defaultsMode)
       imageSize_(doc.imageSize),
       halfwordCount_(doc.imageSize / 2) {}
 
-bool CodeAnalysis::Prepare() {
-    return !defaultsMode_ || callCounts_.Allocate(halfwordCount_);
-}
-
 void CodeAnalysis::AnalyseRange(uint32_t begin, uint32_t end) {
-    for (uint32_t o = begin; o + 1 < end; o += 2) AnalyseHalfword(o);
+    const uint8_t* image = doc_.image;
+    const uint8_t* flags = doc_.flags;
+    uint8_t* codes = doc_.jumpCodes;
+    const int64_t size = imageSize_;
+    for (uint32_t o = begin; o + 1 < end; o += 2) {
+        const uint8_t b0 = image[o];
+        const uint8_t b1 = image[o + 1];
+        const uint8_t cls = kClass[b0];
+        const uint32_t index = o / 2;
+        // Branches are common and their outcome is data: decided without a jump. No
+        // rule has written this halfword's code before it is reached.
+        const int32_t condOffset = static_cast<int8_t>(b1);
+        const int32_t longOffset = SignExtend((uint32_t{b0} << 8 | b1) & 0x7FF, 11);
+        const int32_t isCond = -static_cast<int32_t>((cls >> 3) & 1);  // all ones for kCondBranch
+        const int32_t offset = (condOffset & isCond) | (longOffset & ~isCond);
+        const int64_t target = int64_t{o} + 4 + 2 * int64_t{offset};
+        const bool branch = ((cls & (kCondBranch | kBranch)) != 0) &
+                            ((flags[index] & flagbits::kTypeMask) == itemtype::kThumb) &
+                            (target >= 0) & (target <= size);
+        codes[index] = branch ? uint8_t{CTravikDoc::kJumpBranch} : codes[index];
+        // The other rules are rare; the high bytes alone rule most halfwords out.
+        if ((cls & kOtherRules) || ((cls & kShift) && o > 2 && image[o - 2] < 0x10)) {
+            AnalyseHalfword(o, cls);
+        }
+    }
 }
 
-void CodeAnalysis::AnalyseHalfword(uint32_t o) {
+void CodeAnalysis::AnalyseHalfword(uint32_t o, uint8_t cls) {
     const uint8_t* image = doc_.image;
     uint8_t* flags = doc_.flags;
     uint8_t* codes = doc_.jumpCodes;
     const uint32_t index = o / 2;
-    const uint8_t b0 = image[o];
     const uint8_t b1 = image[o + 1];
+    const bool thumb = (flags[index] & flagbits::kTypeMask) == itemtype::kThumb;
 
-    // BL pair: this is the second halfword.
-    if ((b0 & 0xF8) == 0xF8 && o > 4 && (image[o - 2] & 0xF8) == 0xF0 &&
-        (flags[index] & flagbits::kTypeMask) == itemtype::kThumb) {
-        const uint32_t high = doc_.HalfwordAt(o - 2) & 0x7FF;
-        const uint32_t low = doc_.HalfwordAt(o) & 0x7FF;
-        const int64_t target = int64_t{o} + 2 + 2 * int64_t{SignExtend((high << 11) | low, 22)};
-        if (InRange(target)) {
-            codes[index - 1] = CTravikDoc::kJumpCall;
-            if (defaultsMode_) {
-                flags[index] |= flagbits::kContinuation;
-                if (target < imageSize_ && callCounts_[static_cast<uint32_t>(target) / 2]++ == 0) {
-                    calledHalfwords_.push_back(static_cast<uint32_t>(target) / 2);
+    if (cls & kBlSecond) {
+        // BL pair: this is the second halfword.
+        if (o > 4 && (image[o - 2] & 0xF8) == 0xF0 && thumb) {
+            const uint32_t high = doc_.HalfwordAt(o - 2) & 0x7FF;
+            const uint32_t low = doc_.HalfwordAt(o) & 0x7FF;
+            const int64_t target = int64_t{o} + 2 + 2 * int64_t{SignExtend((high << 11) | low, 22)};
+            if (InRange(target)) {
+                codes[index - 1] = CTravikDoc::kJumpCall;
+                if (defaultsMode_) {
+                    flags[index] |= flagbits::kContinuation;
+                    if (target < imageSize_)
+                        calledHalfwords_.push_back(static_cast<uint32_t>(target) / 2);
                 }
             }
         }
+        // The THUMB entry point behind the ARM veneer ADD R0, PC, #1; BX R0 (whose
+        // last halfword is this one).
+        if (defaultsMode_ && o > 8 && o % 4 != 0 &&
+            __builtin_memcmp(image + o - 6, kEntryVeneer, 8) == 0 && index + 1 < halfwordCount_) {
+            flags[index + 1] |= flagbits::kRoutineStart;
+            doc_.SetHeader(o + 2, docmsg::kThumbEntryPoint);
+        }
+        return;
     }
 
-    // Routine end: POP {..., PC} or MOV PC, LR.
-    if (defaultsMode_ && (b0 == 0xBD || (b0 == 0x46 && b1 == 0xF7))) {
-        flags[index] |= flagbits::kRoutineEnd;
-        doc_.SetFooter(o, docmsg::kEndRoutine);
+    // Routine end: POP {..., PC} or MOV PC, LR; whatever the type.
+    if ((cls & kPopPc) || ((cls & kMovHigh) && b1 == 0xF7)) {
+        if (defaultsMode_) {
+            flags[index] |= flagbits::kRoutineEnd;
+            doc_.SetFooter(o, docmsg::kEndRoutine);
+        }
+        return;
     }
-
-    const bool thumb = (flags[index] & flagbits::kTypeMask) == itemtype::kThumb;
-    if (thumb && (b0 & 0xF0) == 0xD0 && b0 != 0xDF) {
-        const int64_t target = int64_t{o} + 4 + 2 * int64_t{static_cast<int8_t>(b1)};
-        if (InRange(target)) codes[index] = CTravikDoc::kJumpBranch;
-    }
-    if (thumb && (b0 & 0xF8) == 0xE0) {
-        const int64_t target =
-            int64_t{o} + 4 + 2 * int64_t{SignExtend(doc_.HalfwordAt(o) & 0x7FF, 11)};
-        if (InRange(target)) codes[index] = CTravikDoc::kJumpBranch;
-    }
-    if (thumb && (b0 & 0xF8) == 0x48 && o > 2) {
+    if ((cls & kPcLoad) && thumb && o > 2) {
         const int64_t target = int64_t{o & ~3u} + 4 + 4 * int64_t{b1};
         if (InRange(target)) {
             if (defaultsMode_)
                 doc_.SetItemType(static_cast<uint32_t>(target), itemtype::kData4, false);
             codes[index] = CTravikDoc::kJumpLoad;
+            literalLoads_.push_back(index);
         }
+        return;
     }
-
-    // THUMB entry point behind the ARM veneer ADD R0, PC, #1; BX R0.
-    if (defaultsMode_ && o > 8 && o % 4 != 0 && image[o - 6] == kEntryVeneer[0] &&
-        __builtin_memcmp(image + o - 6, kEntryVeneer, 8) == 0 && index + 1 < halfwordCount_) {
-        flags[index + 1] |= flagbits::kRoutineStart;
-        doc_.SetHeader(o + 2, docmsg::kThumbEntryPoint);
+    // Merged shift pair: both halfwords are LSL or LSR by an immediate.
+    if ((cls & kShift) && o > 2 && image[o - 2] < 0x10 && doc_.IsMergedShiftPair(o - 2)) {
+        flags[index] |= flagbits::kContinuation;
     }
-
-    if (o > 2 && doc_.IsMergedShiftPair(o - 2)) flags[index] |= flagbits::kContinuation;
 }
 
 void CodeAnalysis::MakeRoutineHeaders() {
     if (!defaultsMode_) return;
-    char header[64];
-    std::sort(calledHalfwords_.begin(), calledHalfwords_.end());
-    for (uint32_t i : calledHalfwords_) {
-        const uint32_t count = callCounts_[i];
+    // Every call added its target to the list: sorted, each run of equal targets is one
+    // routine and the run's length its call count.
+    SortIndexes(calledHalfwords_);
+    std::vector<std::pair<uint32_t, std::string>> headers;
+    for (size_t k = 0; k < calledHalfwords_.size();) {
+        const uint32_t i = calledHalfwords_[k];
+        size_t end = k + 1;
+        while (end < calledHalfwords_.size() && calledHalfwords_[end] == i) ++end;
         doc_.flags[i] |= flagbits::kRoutineStart;
-        std::snprintf(header, sizeof header, docmsg::kRoutineCalls, static_cast<int>(count));
-        doc_.SetHeader(2 * i, header);
+        headers.emplace_back(i, RoutineHeader(end - k));
+        k = end;
     }
-    callCounts_.Release();
     calledHalfwords_ = {};
+    // One merge instead of an insertion per routine.
+    doc_.headers.SetSorted(std::move(headers));
+    doc_.SetModifiedFlag(true);
 }
 
 void CodeAnalysis::FollowLiteralPointers() {
-    for (uint32_t i = 0; i < halfwordCount_; ++i) {
-        if (doc_.JumpKind(i) != jumpkind::kLiteral) continue;
+    // Visits every literal in increasing index order, as a scan of the whole table would:
+    // the loads found by the reading pass, and the words this pass itself marks ahead
+    // of where it is (which are visited when the scan gets there).
+    std::priority_queue<uint32_t, std::vector<uint32_t>, std::greater<uint32_t>> ahead;
+    size_t next = 0;
+    int64_t last = -1;
+    while (next < literalLoads_.size() || !ahead.empty()) {
+        uint32_t i = 0;
+        if (ahead.empty() || (next < literalLoads_.size() && literalLoads_[next] <= ahead.top())) {
+            i = literalLoads_[next++];
+        } else {
+            i = ahead.top();
+            ahead.pop();
+        }
+        if (int64_t{i} <= last) continue;  // already visited
+        last = i;
+        if (!IsLiteralCode(doc_.jumpCodes[i])) continue;
         const uint32_t t = doc_.JumpTarget(i);
         if (uint64_t{t} + 4 > imageSize_) continue;
         const int64_t v = int64_t{doc_.WordAt(t)} - kFlashBase;
         if (v < 0 || v > int64_t{imageSize_}) continue;
         doc_.SetLiteralPointer(t, static_cast<uint32_t>(v));
+        if (t / 2 > i) ahead.push(t / 2);
     }
+    literalLoads_ = {};
 }

@@ -3,8 +3,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "document/PageBuffer.h"
-
 class CTravikDoc;
 
 // The analysis that runs while a flash file is read: the per-halfword rules as the
@@ -12,8 +10,6 @@ class CTravikDoc;
 class CodeAnalysis {
   public:
     CodeAnalysis(CTravikDoc& doc, bool defaultsMode);
-    // False when the call-count table could not be allocated.
-    bool Prepare();
     // Applies the per-halfword rules to every halfword from `begin` (even) up to
     // `end`; the image bytes up to `end` are in place.
     void AnalyseRange(uint32_t begin, uint32_t end);
@@ -22,13 +18,15 @@ class CodeAnalysis {
     void FollowLiteralPointers();
 
   private:
-    void AnalyseHalfword(uint32_t o);
+    void AnalyseHalfword(uint32_t o, uint8_t cls);
     bool InRange(int64_t target) const { return target >= 0 && target <= int64_t{imageSize_}; }
 
     CTravikDoc& doc_;
     const bool defaultsMode_;
     const uint32_t imageSize_;
     const uint32_t halfwordCount_;
-    PageBuffer<uint32_t> callCounts_;
-    std::vector<uint32_t> calledHalfwords_;  // halfwords with a count, in the order first called
+    // The halfword each call found so far leads to, once per call.
+    std::vector<uint32_t> calledHalfwords_;
+    // The PC-relative loads found, in increasing index order.
+    std::vector<uint32_t> literalLoads_;
 };

@@ -13,7 +13,6 @@ inline constexpr const char* kLoadingProgress = "Loading %s: %d%% done.";
 inline constexpr const char* kFileHeader = "File: ";
 inline constexpr const char* kEndRoutine = "end routine";
 inline constexpr const char* kThumbEntryPoint = "THUMB Entry point";
-inline constexpr const char* kRoutineCalls = "Routine (%d calls)";
 inline constexpr const char* kJumpEntryExplained = "%.8X > %s";
 inline constexpr const char* kJumpEntry = "%.8X - %s";
 }  // namespace docmsg

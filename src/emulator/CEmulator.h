@@ -1,9 +1,175 @@
 #pragma once
 
-// HELPER: before anything else read /work/main/HELPERS-READ-FIRST.md (the rules and the
-// working arrangements: do not commit, your own build folder, the files that are yours).
-// Replace this placeholder entirely.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+// One peripheral byte register of the emulated phone.
+struct IoRegister {
+    uint32_t address = 0;
+    uint8_t value = 0;
+    uint8_t previousValue = 0;
+    uint32_t wasRead = 0;     // set on the first emulated read, never cleared
+    uint32_t wasWritten = 0;  // set on the first emulated write, never cleared
+};
+
+// One call seen by a call-track list: the address of the call and where it went.
+struct CallRecord {
+    uint32_t callSite = 0;
+    uint32_t target = 0;
+};
+
+// The outcome of a bounded run.
+struct RunResult {
+    bool reached = false;   // the run ended at its address
+    uint64_t executed = 0;  // instructions executed by this call
+};
+
+// The emulated ARM7TDMI: THUMB interpreter with a tiny ARM state (BX LR only), the
+// phone's memory map and the call tracking of the run commands. Problems in the
+// emulated code never stop it: they become warning lines and execution goes on.
 class CEmulator {
-public:
-    CEmulator() = default;
+  public:
+    static constexpr uint32_t kStackBase = 0x100000;
+    static constexpr uint32_t kStackSize = 0x10000;
+    static constexpr uint32_t kFlashBase = 0x200000;
+    static constexpr uint32_t kFlashWindow = 0x100000;
+    static constexpr uint32_t kInitialStackPointer = 0x10EAC0;
+    static constexpr uint32_t kThumbBit = 0x20;
+    static constexpr uint64_t kUnbounded = ~uint64_t{0};
+
+    enum RunState : uint32_t { kStopped = 0, kSuspended = 1, kRunning = 2 };
+
+    CEmulator();
+    CEmulator(const CEmulator&) = delete;
+    CEmulator& operator=(const CEmulator&) = delete;
+
+    // Opens an emulation at `startAddress`. The flash image (flashSize bytes, never
+    // written) and the 64 KB stack RAM stay the caller's; registers other than SP and
+    // PC, the I/O registers and the call tracks keep their values.
+    void Start(uint32_t startAddress, const uint8_t* flashBytes, uint32_t flashSize,
+               uint8_t* stackBytes, uint32_t stackPointer);
+    // Copies the registers, the flags and (when written) the I/O register values as
+    // the "previous" state the windows compare with.
+    void SaveSnapshot();
+    uint32_t ComposeCpsr() {
+        cpsr = (cpsr & 0x0FFFFFFFu) | (uint32_t{negativeFlag != 0} << 31) |
+               (uint32_t{zeroFlag != 0} << 30) | (uint32_t{carryFlag != 0} << 29) |
+               (uint32_t{overflowFlag != 0} << 28);
+        return cpsr;
+    }
+
+    // One instruction in the current state.
+    void Step() {
+        if (cpsr & kThumbBit)
+            StepThumb();
+        else
+            StepArm();
+    }
+    void StepThumb();
+    void StepArm();
+    uint16_t FetchThumb(uint32_t address) {
+        const uint32_t offset = address - kFlashBase;
+        if (offset < flashHalfLimit_ && !(offset & 1))
+            return static_cast<uint16_t>((flashMemory[offset] << 8) | flashMemory[offset + 1]);
+        return ReadHalf(address, true);
+    }
+    // Passes the line to the sink; a warning suspends an animation.
+    void ReportWarning(const std::string& text);
+
+    // --- run control ---------------------------------------------------------------
+    // Steps at least once, then until the current instruction is at `address` or
+    // maxInstructions have run. Repeated calls continue one long run in slices.
+    RunResult RunUntil(uint32_t address, uint64_t maxInstructions);
+    // Where a Step Over of the current instruction runs to: the address after a
+    // BL (any halfword of class 0xF000), none when Step Over is a single step.
+    std::optional<uint32_t> StepOverTarget() const {
+        if ((thumbInstruction & 0xF000) < 0xF000) return std::nullopt;
+        return r[15];
+    }
+    // One Step, or a run to StepOverTarget() of at most maxInstructions.
+    RunResult StepOver(uint64_t maxInstructions);
+    // Moves the current instruction to `address` without executing anything.
+    void SkipTo(uint32_t address);
+    // Compares a return to R15 with the top record of list 1 (see CheckReturn in the
+    // .cpp for the rules); call after R15 holds the return target.
+    void CheckReturn();
+
+    // --- call tracks (0: the listing's browsing trail, 1: the emulated calls) --------
+    void PushCallRecord(uint32_t callSite, uint32_t target, int list);
+    // false for an empty list; otherwise `value` = the last record's callSite, and
+    // the record is removed when `remove` is set.
+    bool TakeLastCallRecord(uint32_t& value, int list, bool remove);
+
+    // --- memory ----------------------------------------------------------------------
+    uint8_t ReadByte(uint32_t address);
+    uint16_t ReadHalf(uint32_t address, bool execute);
+    uint32_t ReadWord(uint32_t address) {
+        if (address - kStackBase < kStackSize && !(address & 3) && stackMemory) {
+            lastStackRead = address;
+            const uint8_t* p = stackMemory + (address & 0xFFFF);
+            return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+        }
+        const uint32_t offset = address - kFlashBase;
+        if (offset < flashWordLimit_ && !(offset & 3)) {
+            const uint8_t* p = flashMemory + offset;
+            return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+        }
+        return ReadWordSlow(address);
+    }
+    void WriteByte(uint32_t address, uint8_t value);
+    void WriteHalf(uint32_t address, uint16_t value);
+    void WriteWord(uint32_t address, uint32_t value) {
+        if ((address >> 20) == 1 && !(address & 3) && stackMemory) {
+            lastStackWrite = address;
+            uint8_t* p = stackMemory + (address & 0xFFFF);
+            p[0] = static_cast<uint8_t>(value >> 24);
+            p[1] = static_cast<uint8_t>(value >> 16);
+            p[2] = static_cast<uint8_t>(value >> 8);
+            p[3] = static_cast<uint8_t>(value);
+            return;
+        }
+        WriteWordSlow(address, value);
+    }
+
+    // --- fields ----------------------------------------------------------------------
+    uint32_t runState = kStopped;
+    uint32_t r[16] = {};
+    uint32_t previousR[16] = {};
+    uint32_t cpsr = 0;
+    uint32_t previousCpsr = 0;
+    uint32_t armInstruction = 0;
+    uint16_t thumbInstruction = 0;
+    uint32_t zeroFlag = 0;
+    uint32_t negativeFlag = 0;
+    uint32_t carryFlag = 0;
+    uint32_t overflowFlag = 0;
+    uint8_t* stackMemory = nullptr;        // kStackSize bytes, at kStackBase
+    const uint8_t* flashMemory = nullptr;  // flashSize bytes, at kFlashBase
+    uint32_t flashSize = 0;
+    IoRegister ioRegisters[100];
+    uint8_t lowWindow[1024] = {};
+    uint32_t ioWritten = 0;
+    int32_t ioRegisterCount = 0;
+    std::function<void(const std::string&)> warningSink;
+    // Called after every change of list 1 by the emulated code (a call, a checked
+    // return), where the window rebuilds its call stack tree.
+    std::function<void()> callTrackSink;
+    std::vector<CallRecord> callTracks[2];
+    uint32_t initialSp = 0xFFFFFFFF;
+    uint32_t lastStackRead = 0xFFFFFFFF;
+    uint32_t lastStackWrite = 0xFFFFFFFF;
+
+  private:
+    uint32_t ReadWordSlow(uint32_t address);
+    void WriteWordSlow(uint32_t address, uint32_t value);
+    // Formats a warning line (printf rules) and reports it.
+    void Warn(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    IoRegister* FindIoRegister(uint32_t address);
+
+    // Flash offsets below these limits can be read as a whole halfword / word.
+    uint32_t flashHalfLimit_ = 0;
+    uint32_t flashWordLimit_ = 0;
 };

@@ -12,7 +12,7 @@ namespace {
 
 // Fails one chosen step of writing a file.
 class FailingIo : public FileIo {
-public:
+  public:
     enum class Step { kNone, kOpen, kWriteMidway, kSync, kClose, kRename };
     explicit FailingIo(Step step) : step_(step) {}
     int Open(const char* path, int flags, int mode) override {
@@ -34,7 +34,9 @@ public:
         }
         return FileIo::Write(fd, data, size);
     }
-    int Sync(int fd) override { return step_ == Step::kSync ? (errno = EIO, -1) : FileIo::Sync(fd); }
+    int Sync(int fd) override {
+        return step_ == Step::kSync ? (errno = EIO, -1) : FileIo::Sync(fd);
+    }
     int Close(int fd) override {
         const int result = FileIo::Close(fd);
         return step_ == Step::kClose ? (errno = EIO, -1) : result;
@@ -43,7 +45,7 @@ public:
         return step_ == Step::kRename ? (errno = EXDEV, -1) : FileIo::Rename(from, to);
     }
 
-private:
+  private:
     Step step_;
     size_t written_ = 0;
 };
@@ -70,7 +72,8 @@ TEST(AtomicSave, AnyFailingStepKeepsTheOldFileAndTheModifiedFlag) {
         EXPECT_EQ(ReadFileBytes(dir.File("a.ifo")), before);
         // No temporary file is left behind.
         size_t files = 0;
-        for (auto& entry : std::filesystem::directory_iterator(dir.Path())) files += entry.is_regular_file();
+        for (auto& entry : std::filesystem::directory_iterator(dir.Path()))
+            files += entry.is_regular_file();
         EXPECT_EQ(files, 2u);
 
         // Once the disk is fine again, the save goes through.
@@ -101,7 +104,8 @@ TEST(AtomicSave, FlashFileNamedLikeItsInfoFileIsNeverOverwritten) {
     RecordingFrame frame;
     CTravikDoc doc(frame);
     EXPECT_FALSE(doc.OnOpenDocument(path));
-    EXPECT_EQ(frame.messages, std::vector<std::string>{path + "not derived from opened flash File (wrong size)"});
+    EXPECT_EQ(frame.messages,
+              std::vector<std::string>{path + "not derived from opened flash File (wrong size)"});
 
     // One that is, byte for byte, a valid info file of its own length opens; saving
     // it must still refuse rather than overwrite the image.

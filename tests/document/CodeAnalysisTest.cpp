@@ -1,6 +1,8 @@
 // What opening finds in the code: calls, branches, literals, routines, items.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "document/CTravikDoc.h"
 #include "support/TestSupport.h"
 
@@ -8,7 +10,7 @@ namespace {
 
 // An image of THUMB halfwords (MOV R0, #0 = 0x2000 as filler) with some placed ones.
 class ImageBuilder {
-public:
+  public:
     explicit ImageBuilder(size_t bytes) : bytes_(bytes, 0) {
         for (size_t o = 0; o + 1 < bytes; o += 2) Half(static_cast<uint32_t>(o), 0x2000);
     }
@@ -30,7 +32,7 @@ public:
     }
     const std::vector<uint8_t>& Bytes() const { return bytes_; }
 
-private:
+  private:
     std::vector<uint8_t> bytes_;
 };
 
@@ -55,7 +57,7 @@ TEST(CodeAnalysis, CallsCountedIntoRoutineHeaders) {
     EXPECT_EQ(doc.JumpKind(0x100 / 2), 2);
     EXPECT_EQ(doc.JumpTarget(0x100 / 2), 0x2000u);
     EXPECT_EQ(doc.JumpTarget(0x2800 / 2), 0x2000u);  // a backward call
-    EXPECT_EQ(doc.flags[0x102 / 2], 0x82);            // second halfword: continuation
+    EXPECT_EQ(doc.flags[0x102 / 2], 0x82);           // second halfword: continuation
     EXPECT_EQ(doc.flags[0x2000 / 2] & 0x40, 0x40);
     ASSERT_NE(doc.headers.Find(0x1000), nullptr);
     EXPECT_EQ(*doc.headers.Find(0x1000), "Routine (3 calls)");
@@ -106,12 +108,13 @@ TEST(CodeAnalysis, BlNeedsItsFirstHalfAfterOffsetTwo) {
 
 TEST(CodeAnalysis, BranchTargets) {
     ImageBuilder image(0x200);
-    image.Half(0x40, 0xD0FE)   // BEQ back by 4: 0x40 + 4 - 4
-        .Half(0x50, 0xDE10)    // condition 14 still branches
-        .Half(0x60, 0xDF10)    // SWI: no target
-        .Half(0x70, 0xE7FE)    // B to itself
-        .Half(0x80, 0xE3FF)    // B far forward, beyond the image
-        .Half(0x90, 0xD07F);   // BEQ forward by 254
+    image
+        .Half(0x40, 0xD0FE)   // BEQ back by 4: 0x40 + 4 - 4
+        .Half(0x50, 0xDE10)   // condition 14 still branches
+        .Half(0x60, 0xDF10)   // SWI: no target
+        .Half(0x70, 0xE7FE)   // B to itself
+        .Half(0x80, 0xE3FF)   // B far forward, beyond the image
+        .Half(0x90, 0xD07F);  // BEQ forward by 254
     auto o = Open(image);
     auto& doc = *o->doc;
     EXPECT_EQ(doc.JumpKind(0x20), 3);
@@ -139,13 +142,14 @@ TEST(CodeAnalysis, LiteralLoadMakesADataWord) {
 
 TEST(CodeAnalysis, LiteralPointersAreFollowedAlongAChain) {
     ImageBuilder image(0x800);
-    image.Half(0x100, 0x4800)                 // LDR R0, [PC, #0] -> 0x104
-        .Word(0x104, 0x200400)                // -> image offset 0x400
-        .Word(0x400, 0x200600)                // which itself points to 0x600
-        .Half(0x110, 0x4900)                  // LDR R1 -> 0x114
-        .Word(0x114, 0x100000)                // a RAM address: nothing
-        .Half(0x120, 0x4A00)                  // LDR R2 -> 0x124
-        .Word(0x124, 0x200801);               // one past the image end + 1: nothing
+    image
+        .Half(0x100, 0x4800)     // LDR R0, [PC, #0] -> 0x104
+        .Word(0x104, 0x200400)   // -> image offset 0x400
+        .Word(0x400, 0x200600)   // which itself points to 0x600
+        .Half(0x110, 0x4900)     // LDR R1 -> 0x114
+        .Word(0x114, 0x100000)   // a RAM address: nothing
+        .Half(0x120, 0x4A00)     // LDR R2 -> 0x124
+        .Word(0x124, 0x200801);  // one past the image end + 1: nothing
     auto o = Open(image);
     auto& doc = *o->doc;
     EXPECT_EQ(doc.JumpKind(0x104 / 2), 1);
@@ -159,7 +163,9 @@ TEST(CodeAnalysis, LiteralPointersAreFollowedAlongAChain) {
 TEST(CodeAnalysis, PointerToAnOddOffsetKeepsItsOwnTarget) {
     ImageBuilder image2(0x800);
     image2.Half(0x100, 0x4800).Word(0x104, 0x200401);
-    image2.Half(0x400, 0x0000).Half(0x402, 0x2006).Half(0x404, 0x0000);  // bytes 0x401.. = 00 20 06 00
+    image2.Half(0x400, 0x0000)
+        .Half(0x402, 0x2006)
+        .Half(0x404, 0x0000);  // bytes 0x401.. = 00 20 06 00
     auto o2 = Open(image2);
     auto& doc2 = *o2->doc;
     EXPECT_EQ(doc2.JumpKind(0x400 / 2), 1);
@@ -271,6 +277,74 @@ TEST(JumpList, EntriesFromUserMarkedHeaders) {
     EXPECT_EQ(o->frame.jumpList, (std::vector<std::string>{"00000010 > main", "00000040 - init"}));
     doc.ToggleBaseAddress();
     EXPECT_EQ(o->frame.jumpList, (std::vector<std::string>{"00200010 > main", "00200040 - init"}));
+}
+
+}  // namespace
+
+namespace {
+
+// The literal pointer pass as the plain scan over every halfword: the reference that
+// the open's faster walk must agree with on every image.
+std::vector<std::pair<uint8_t, uint32_t>> ReferencePointerPass(
+    const CTravikDoc& doc, std::vector<std::pair<uint8_t, uint32_t>> jumps) {
+    const uint32_t size = doc.imageSize;
+    for (uint32_t i = 0; i < size / 2; ++i) {
+        if (jumps[i].first != 1) continue;
+        const uint32_t t = jumps[i].second;
+        if (uint64_t{t} + 4 > size) continue;
+        const int64_t v = int64_t{doc.WordAt(t)} - 0x200000;
+        if (v < 0 || v > size) continue;
+        jumps[t / 2] = {1, static_cast<uint32_t>(v)};
+    }
+    return jumps;
+}
+
+TEST(CodeAnalysis, PointerPassMatchesAPlainScan) {
+    // Random words full of flash pointers into the image (even and odd) and loads.
+    for (uint32_t seed = 1; seed <= 20; ++seed) {
+        SCOPED_TRACE(seed);
+        std::mt19937 random(seed);
+        const uint32_t size = 0x1000;
+        ImageBuilder image(size);
+        for (uint32_t o = 0; o < size; o += 4) {
+            switch (random() % 4) {
+                case 0:
+                    image.Word(o, 0x200000 + random() % (size + 8));
+                    break;
+                case 1:
+                    image.Half(o, static_cast<uint16_t>(0x4800 | (random() % 0x800)));
+                    break;
+                case 2:
+                    image.Word(o, 0x200000 + (random() % (size / 4)) * 4);
+                    break;
+                default:
+                    image.Word(o, static_cast<uint32_t>(random()));
+                    break;
+            }
+        }
+        auto o = Open(image);
+        auto& doc = *o->doc;
+        // The loads as the reading pass left them: recompute them from the flags the
+        // open used, which the pointer pass does not change.
+        std::vector<std::pair<uint8_t, uint32_t>> loads(size / 2);
+        for (uint32_t i = 0; i < size / 2; ++i) {
+            const uint32_t off = 2 * i;
+            const uint8_t b0 = doc.image[off];
+            if ((b0 & 0xF8) == 0x48 && off > 2 && (doc.flags[i] & 0xF) == 2) {
+                const uint32_t t = (off & ~3u) + 4 + 4 * doc.image[off + 1];
+                if (t <= size) loads[i] = {1, t};
+            }
+        }
+        const auto expected = ReferencePointerPass(doc, loads);
+        for (uint32_t i = 0; i < size / 2; ++i) {
+            if (expected[i].first == 1) {
+                ASSERT_EQ(doc.JumpKind(i), 1) << i;
+                ASSERT_EQ(doc.JumpTarget(i), expected[i].second) << i;
+            } else {
+                ASSERT_NE(doc.JumpKind(i), 1) << i;
+            }
+        }
+    }
 }
 
 }  // namespace

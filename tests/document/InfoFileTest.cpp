@@ -40,7 +40,7 @@ InfoBuilder Valid16() {
 }
 
 class InfoFileOpen : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { WriteFile(Flash(), std::vector<uint8_t>(16, 0)); }
     std::string Flash() const { return dir.File("f.fls"); }
     std::string Info() const { return dir.File("f.ifo"); }
@@ -60,11 +60,12 @@ TEST_F(InfoFileOpen, TheFortySevenByteExample) {
     doc->SetNote(2, "ab");
     ASSERT_TRUE(doc->OnSaveDocument(Flash()));
     EXPECT_FALSE(doc->IsModified());
-    const std::vector<uint8_t> expected = {
-        0x10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF,  //
-        1, 0, 0, 0, 3, 0, 0, 0, 'a', 'b', 0, 0xFF, 0xFF, 0xFF, 0xFF,    //
-        0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,                 //
-        0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    const std::vector<uint8_t> expected = {0x10, 0,    0,    0,    0,    0,    0,    0,
+                                           0,    0,    0,    0,    0xFF, 0xFF, 0xFF, 0xFF,  //
+                                           1,    0,    0,    0,    3,    0,    0,    0,
+                                           'a',  'b',  0,    0xFF, 0xFF, 0xFF, 0xFF,        //
+                                           0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,  //
+                                           0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
     EXPECT_EQ(ReadFileBytes(Info()), expected);
     EXPECT_EQ(expected.size(), 47u);
 }
@@ -124,7 +125,16 @@ TEST_F(InfoFileOpen, RamNameRecordsCarryTheirCount) {
 }
 
 TEST_F(InfoFileOpen, ContinuedMarksStopAtTheRamEnd) {
-    auto doc = OpenWith(Valid16().End().End().End().End().Text(5, "y").U32(0xFFFFFFFF).Text(0xFFFE, "x").U32(3).End());
+    auto doc = OpenWith(Valid16()
+                            .End()
+                            .End()
+                            .End()
+                            .End()
+                            .Text(5, "y")
+                            .U32(0xFFFFFFFF)
+                            .Text(0xFFFE, "x")
+                            .U32(3)
+                            .End());
     ASSERT_NE(doc, nullptr);
     EXPECT_TRUE(frame.messages.empty());
     EXPECT_EQ(doc->ramNames.At(0xFFFE), RamNameTable::Entry::Name);
@@ -134,7 +144,16 @@ TEST_F(InfoFileOpen, ContinuedMarksStopAtTheRamEnd) {
 }
 
 TEST_F(InfoFileOpen, LaterRecordReplacesEarlierAndOrderIsFree) {
-    auto doc = OpenWith(Valid16().Text(5, "second").Text(1, "first").Text(5, "third").Text(2, "").End().End().End().End().End());
+    auto doc = OpenWith(Valid16()
+                            .Text(5, "second")
+                            .Text(1, "first")
+                            .Text(5, "third")
+                            .Text(2, "")
+                            .End()
+                            .End()
+                            .End()
+                            .End()
+                            .End());
     ASSERT_NE(doc, nullptr);
     EXPECT_EQ(*doc->notes.Find(5), "third");
     EXPECT_EQ(*doc->notes.Find(1), "first");
@@ -144,7 +163,7 @@ TEST_F(InfoFileOpen, LaterRecordReplacesEarlierAndOrderIsFree) {
 
 TEST_F(InfoFileOpen, TextWithoutNulAndTextWithEarlyNul) {
     InfoBuilder b = Valid16();
-    b.U32(1).U32(3).Raw("abc");       // no NUL: all three bytes
+    b.U32(1).U32(3).Raw("abc");                     // no NUL: all three bytes
     b.U32(2).U32(5).Raw(std::string("ab\0cd", 5));  // ends at its first NUL
     auto doc = OpenWith(b.End().End().End().End().End());
     ASSERT_NE(doc, nullptr);
@@ -167,7 +186,8 @@ TEST_F(InfoFileOpen, EveryRefusal) {
     cases.push_back({"empty file", InfoBuilder(), kWrong});
     cases.push_back({"short flags", InfoBuilder().U32(16).Flags({2, 2, 2}), kCorrupt});
     cases.push_back({"missing separator", InfoBuilder().U32(16).Flags(kFlags16), kCorrupt});
-    cases.push_back({"wrong separator", InfoBuilder().U32(16).Flags(kFlags16).U32(0xFFFFFFFE), kCorrupt});
+    cases.push_back(
+        {"wrong separator", InfoBuilder().U32(16).Flags(kFlags16).U32(0xFFFFFFFE), kCorrupt});
     cases.push_back({"index at imageSize / 2", Valid16().Text(8, "x"), kCorrupt});
     cases.push_back({"huge index", Valid16().Text(0x7FFFFFFF, "x"), kCorrupt});
     cases.push_back({"short text", Valid16().U32(1).U32(10).Raw("abc"), kCorrupt});
@@ -193,9 +213,23 @@ TEST_F(InfoFileOpen, DamagedRamNamesStillOpen) {
     };
     std::vector<Case> cases;
     cases.push_back({"no section 5", Valid16().Text(1, "n").End().End().End().End(), 0});
-    cases.push_back({"bad index", Valid16().Text(1, "n").End().End().End().End().Text(3, "ok").U32(1).Text(0x10000, "x").U32(1), 1});
-    cases.push_back({"missing count", Valid16().Text(1, "n").End().End().End().End().Text(3, "ok").U32(2).Text(7, "x"), 2});
-    cases.push_back({"huge length", Valid16().Text(1, "n").End().End().End().End().U32(3).U32(0xFFFFFFF0), 0});
+    cases.push_back({"bad index",
+                     Valid16()
+                         .Text(1, "n")
+                         .End()
+                         .End()
+                         .End()
+                         .End()
+                         .Text(3, "ok")
+                         .U32(1)
+                         .Text(0x10000, "x")
+                         .U32(1),
+                     1});
+    cases.push_back(
+        {"missing count",
+         Valid16().Text(1, "n").End().End().End().End().Text(3, "ok").U32(2).Text(7, "x"), 2});
+    cases.push_back(
+        {"huge length", Valid16().Text(1, "n").End().End().End().End().U32(3).U32(0xFFFFFFF0), 0});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         RecordingFrame f;
@@ -205,7 +239,8 @@ TEST_F(InfoFileOpen, DamagedRamNamesStillOpen) {
         EXPECT_EQ(f.messages, std::vector<std::string>{Info() + " corrupted."});
         EXPECT_EQ(*doc->notes.Find(1), "n");
         size_t named = 0;
-        for (uint32_t i = 0; i < 0x10000; ++i) named += doc->ramNames.At(i) != RamNameTable::Entry::None;
+        for (uint32_t i = 0; i < 0x10000; ++i)
+            named += doc->ramNames.At(i) != RamNameTable::Entry::None;
         EXPECT_EQ(named, c.names);
     }
 }

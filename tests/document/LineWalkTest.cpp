@@ -74,8 +74,13 @@ TEST(LineWalk, ForwardAndBackwardVisitTheSameLines) {
         if (random() % 5 == 0) marks |= 0x40;
         if (random() % 5 == 0) marks |= 0x20;
         doc->flags[i] = type | marks;
-        uint32_t n = type == 1 || type == 11 ? 1 : type == 12 ? 3 : type == 13 ? 5 : type == 14 ? 7 : 0;
-        for (uint32_t k = 1; k <= n && i + k < count; ++k) doc->flags[i + k] = type | 0x80 | (random() % 2 ? 0x60 : 0);
+        uint32_t n = type == 1 || type == 11 ? 1
+                     : type == 12            ? 3
+                     : type == 13            ? 5
+                     : type == 14            ? 7
+                                             : 0;
+        for (uint32_t k = 1; k <= n && i + k < count; ++k)
+            doc->flags[i + k] = type | 0x80 | (random() % 2 ? 0x60 : 0);
         i += n + 1;
     }
     std::vector<Line> forward;

@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (auto& t : texts) t.Reset(imageSize / 2);
     RamNameTable names;
     names.Reset(0x10000);
-    InfoTables tables{imageSize, flags.data(), {&texts[0], &texts[1], &texts[2], &texts[3]}, &names};
+    InfoTables tables{
+        imageSize, flags.data(), {&texts[0], &texts[1], &texts[2], &texts[3]}, &names};
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     if (ReadInfoFile(bytes, tables) == InfoReadResult::kOk) {
         // What was read must write back to a file that reads the same.
@@ -27,8 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (auto& t : texts2) t.Reset(imageSize / 2);
         RamNameTable names2;
         names2.Reset(0x10000);
-        InfoTables tables2{imageSize, flags2.data(), {&texts2[0], &texts2[1], &texts2[2], &texts2[3]}, &names2};
-        if (ReadInfoFile(again, tables2) != InfoReadResult::kOk || WriteInfoFile(tables2) != again) __builtin_trap();
+        InfoTables tables2{
+            imageSize, flags2.data(), {&texts2[0], &texts2[1], &texts2[2], &texts2[3]}, &names2};
+        if (ReadInfoFile(again, tables2) != InfoReadResult::kOk || WriteInfoFile(tables2) != again)
+            __builtin_trap();
     }
     return 0;
 }

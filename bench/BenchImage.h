@@ -1,0 +1,15 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A synthetic flash image of valid THUMB code: routines that push and pop, ALU work,
+// loads and stores, short conditional and unconditional branches, BL calls between
+// routines, and a literal pool after each routine with pointers into the flash and the
+// RAM. Deterministic for a seed.
+std::vector<uint8_t> MakeThumbImage(size_t bytes, uint32_t seed);
+
+// Writes the bytes to a file in a fresh temporary folder; returns its path.
+std::string WriteBenchImage(const std::vector<uint8_t>& bytes, const std::string& name);

@@ -1,0 +1,158 @@
+// Opening a 16 MiB image of THUMB code: a bare read of the file next to the whole
+// open (reading plus every analysis pass), with and without an info file, and the
+// memory the open holds at its peak and afterwards.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "BenchImage.h"
+#include "document/CTravikDoc.h"
+#include "document/InfoFile.h"
+#include "document/PageBuffer.h"
+#include "shell/FrameServices.h"
+#include "shell/SettingsStore.h"
+
+namespace {
+
+constexpr size_t kImageBytes = size_t{16} << 20;
+
+class QuietFrame : public FrameServices {
+  public:
+    CTravikDoc* GetFirstDocument() override { return nullptr; }
+    SettingsStore& Settings() override { return settings; }
+    void SetStatusText(const std::string&) override { ++statusTexts; }
+    void AddWarning(const std::string&) override {}
+    void AddJumpEntry(const std::string&) override {}
+    void ClearJumpList() override {}
+    void RefreshCallStack() override {}
+    void RepaintRegisters() override {}
+    void RepaintMemory() override {}
+    void RepaintPhone() override {}
+    void ShowMessage(const std::string&) override {}
+    bool AskYesNo(const std::string&) override { return false; }
+    void Beep() override {}
+    std::optional<std::string> ChooseOpenFile(const std::string&) override { return {}; }
+    std::optional<std::string> ChooseSaveFile(const std::string&) override { return {}; }
+    MemorySettingsStore settings;
+    int statusTexts = 0;
+};
+
+const std::string& ImagePath() {
+    static const std::string path = WriteBenchImage(MakeThumbImage(kImageBytes, 1), "bench.fls");
+    return path;
+}
+
+const std::string& ImageWithInfoPath() {
+    static const std::string path = [] {
+        std::string p = WriteBenchImage(MakeThumbImage(kImageBytes, 1), "info.fls");
+        QuietFrame frame;
+        CTravikDoc doc(frame);
+        if (!doc.OnOpenDocument(p) || !doc.OnSaveDocument(p)) std::abort();
+        return p;
+    }();
+    return path;
+}
+
+// Resident and peak resident memory of this process, in bytes.
+long StatusField(const char* field) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    const std::string prefix = std::string(field) + ":";
+    while (std::getline(in, line)) {
+        if (line.rfind(prefix, 0) == 0) return std::atol(line.c_str() + prefix.size()) * 1024;
+    }
+    return 0;
+}
+
+void ResetPeak() {
+    std::ofstream clear("/proc/self/clear_refs");
+    clear << "5";
+}
+
+void ReadInto(uint8_t* buffer) {
+    const int fd = ::open(ImagePath().c_str(), O_RDONLY);
+    size_t done = 0;
+    while (done < kImageBytes) {
+        const ssize_t n = ::read(fd, buffer + done, kImageBytes - done);
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+    }
+    ::close(fd);
+    benchmark::DoNotOptimize(buffer);
+}
+
+// The file read into memory that was touched before (the allocator hands back the
+// same pages each time).
+void BM_BareReadWarm(benchmark::State& state) {
+    ImagePath();
+    for (auto _ : state) {
+        std::unique_ptr<uint8_t[]> buffer(new uint8_t[kImageBytes]);
+        ReadInto(buffer.get());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kImageBytes));
+}
+BENCHMARK(BM_BareReadWarm)->Unit(benchmark::kMillisecond);
+
+// The file read into fresh pages, as the open does.
+void BM_BareReadFresh(benchmark::State& state) {
+    ImagePath();
+    for (auto _ : state) {
+        PageBuffer<uint8_t> buffer;
+        buffer.Allocate(kImageBytes);
+        ReadInto(buffer.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kImageBytes));
+}
+BENCHMARK(BM_BareReadFresh)->Unit(benchmark::kMillisecond);
+
+void Open(benchmark::State& state, const std::string& path) {
+    QuietFrame frame;
+    double peak = 0;
+    double held = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        ResetPeak();
+        const long before = StatusField("VmRSS");
+        state.ResumeTiming();
+        auto doc = std::make_unique<CTravikDoc>(frame);
+        if (!doc->OnOpenDocument(path)) state.SkipWithError("open failed");
+        state.PauseTiming();
+        peak = static_cast<double>(StatusField("VmHWM") - before) / kImageBytes;
+        held = static_cast<double>(StatusField("VmRSS") - before) / kImageBytes;
+        doc.reset();
+        state.ResumeTiming();
+    }
+    state.counters["peak_bytes_per_image_byte"] = peak;
+    state.counters["held_bytes_per_image_byte"] = held;
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kImageBytes));
+}
+
+void BM_OpenDefaults(benchmark::State& state) {
+    Open(state, ImagePath());
+}
+BENCHMARK(BM_OpenDefaults)->Unit(benchmark::kMillisecond);
+
+void BM_OpenWithInfoFile(benchmark::State& state) {
+    Open(state, ImageWithInfoPath());
+}
+BENCHMARK(BM_OpenWithInfoFile)->Unit(benchmark::kMillisecond);
+
+void BM_SaveInfoFile(benchmark::State& state) {
+    QuietFrame frame;
+    CTravikDoc doc(frame);
+    if (!doc.OnOpenDocument(ImageWithInfoPath())) state.SkipWithError("open failed");
+    for (auto _ : state) {
+        if (!doc.OnSaveDocument(ImageWithInfoPath())) state.SkipWithError("save failed");
+    }
+}
+BENCHMARK(BM_SaveInfoFile)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

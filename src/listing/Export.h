@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+class CTravikDoc;
+
+// Annotations stand from this column on in exported lines.
+inline constexpr size_t kAnnotationColumn = 70;
+
+// Writes the listing lines from `start` up to and including the lines of the item at
+// `end`, each with its header, note or footer at the annotation column and ended by
+// `lineEnd`. The walk starts with the header separator when `start` begins a routine
+// and stops after "End of File". The text is handed to `sink` in large pieces; false
+// when the sink refused one.
+bool WriteListing(const CTravikDoc& doc, uint32_t start, uint32_t end, std::string_view lineEnd,
+                  const std::function<bool(std::string_view)>& sink);
+
+// The same text in one string.
+std::string ListingText(const CTravikDoc& doc, uint32_t start, uint32_t end,
+                        std::string_view lineEnd);
+
+// The path an export writes to: ".asm" is added when the chosen path has no dot.
+std::string ExportPathFor(const std::string& chosen);
+
+enum class ExportResult { kOk, kCannotOpen, kWriteFailed };
+
+// Writes the document's export selection to `path` (as given) with CR LF line ends.
+ExportResult ExportSelection(const CTravikDoc& doc, const std::string& path);
+// The same for any range.
+ExportResult ExportRange(const CTravikDoc& doc, uint32_t start, uint32_t end,
+                         const std::string& path);
