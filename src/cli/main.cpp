@@ -19,6 +19,7 @@ const Command kCommands[] = {
     {"jumplist", RunJumplistCommand},
     {"lines", RunLinesCommand},
     {"export", RunExportCommand},
+    {"run", RunRunCommand},
 };
 
 int Usage() {

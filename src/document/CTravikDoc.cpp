@@ -70,7 +70,9 @@ bool CTravikDoc::OnOpenDocument(const std::string& path) {
     FileCloser closer(fd);
     struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    if (st.st_size == 0) {
+    // An image needs at least one halfword: every walker of the listing starts at
+    // halfword 0, so a one-byte file would have no line to stand on.
+    if (st.st_size < 2) {
         frame_.ShowMessage(docmsg::kWrongFileLength);
         return false;
     }

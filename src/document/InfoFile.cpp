@@ -33,7 +33,7 @@ InfoReadResult ReadInfoFile(std::string_view file, const InfoTables& tables) {
     const uint32_t halfwordCount = tables.imageSize / 2;
     std::string_view flagBytes;
     if (!cursor.ReadBytes(halfwordCount, flagBytes)) return InfoReadResult::kCorrupted;
-    std::memcpy(tables.flags, flagBytes.data(), flagBytes.size());
+    if (!flagBytes.empty()) std::memcpy(tables.flags, flagBytes.data(), flagBytes.size());
 
     uint32_t separator = 0;
     if (!cursor.ReadU32(separator) || separator != kInfoEndMarker)

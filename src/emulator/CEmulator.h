@@ -54,7 +54,7 @@ class CEmulator {
     // Copies the registers, the flags and (when written) the I/O register values as
     // the "previous" state the windows compare with.
     void SaveSnapshot();
-    uint32_t ComposeCpsr() {
+    [[gnu::always_inline]] uint32_t ComposeCpsr() {
         cpsr = (cpsr & 0x0FFFFFFFu) | (uint32_t{negativeFlag != 0} << 31) |
                (uint32_t{zeroFlag != 0} << 30) | (uint32_t{carryFlag != 0} << 29) |
                (uint32_t{overflowFlag != 0} << 28);
@@ -70,7 +70,7 @@ class CEmulator {
     }
     void StepThumb();
     void StepArm();
-    uint16_t FetchThumb(uint32_t address) {
+    [[gnu::always_inline]] uint16_t FetchThumb(uint32_t address) {
         const uint32_t offset = address - kFlashBase;
         if (offset < flashHalfLimit_ && !(offset & 1))
             return static_cast<uint16_t>((flashMemory[offset] << 8) | flashMemory[offset + 1]);
@@ -104,9 +104,29 @@ class CEmulator {
     bool TakeLastCallRecord(uint32_t& value, int list, bool remove);
 
     // --- memory ----------------------------------------------------------------------
-    uint8_t ReadByte(uint32_t address);
-    uint16_t ReadHalf(uint32_t address, bool execute);
-    uint32_t ReadWord(uint32_t address) {
+    // The fast paths cover the stack RAM and the flash image; everything else, with
+    // every warning and marker value, is in Memory.cpp.
+    [[gnu::always_inline]] uint8_t ReadByte(uint32_t address) {
+        if (address - kStackBase < kStackSize && stackMemory) {
+            lastStackRead = address;
+            return stackMemory[address & 0xFFFF];
+        }
+        const uint32_t offset = address - kFlashBase;
+        if (offset < flashByteLimit_) return flashMemory[offset];
+        return ReadByteSlow(address);
+    }
+    [[gnu::always_inline]] uint16_t ReadHalf(uint32_t address, bool execute) {
+        if (!execute && address - kStackBase < kStackSize && !(address & 1) && stackMemory) {
+            lastStackRead = address;
+            const uint8_t* p = stackMemory + (address & 0xFFFF);
+            return static_cast<uint16_t>((p[0] << 8) | p[1]);
+        }
+        const uint32_t offset = address - kFlashBase;
+        if (offset < flashHalfLimit_ && !(offset & 1))
+            return static_cast<uint16_t>((flashMemory[offset] << 8) | flashMemory[offset + 1]);
+        return ReadHalfSlow(address, execute);
+    }
+    [[gnu::always_inline]] uint32_t ReadWord(uint32_t address) {
         if (address - kStackBase < kStackSize && !(address & 3) && stackMemory) {
             lastStackRead = address;
             const uint8_t* p = stackMemory + (address & 0xFFFF);
@@ -119,9 +139,25 @@ class CEmulator {
         }
         return ReadWordSlow(address);
     }
-    void WriteByte(uint32_t address, uint8_t value);
-    void WriteHalf(uint32_t address, uint16_t value);
-    void WriteWord(uint32_t address, uint32_t value) {
+    [[gnu::always_inline]] void WriteByte(uint32_t address, uint8_t value) {
+        if ((address >> 20) == 1 && stackMemory) {
+            lastStackWrite = address;
+            stackMemory[address & 0xFFFF] = value;
+            return;
+        }
+        WriteByteSlow(address, value);
+    }
+    [[gnu::always_inline]] void WriteHalf(uint32_t address, uint16_t value) {
+        if ((address >> 20) == 1 && !(address & 1) && stackMemory) {
+            lastStackWrite = address;
+            uint8_t* p = stackMemory + (address & 0xFFFF);
+            p[0] = static_cast<uint8_t>(value >> 8);
+            p[1] = static_cast<uint8_t>(value);
+            return;
+        }
+        WriteHalfSlow(address, value);
+    }
+    [[gnu::always_inline]] void WriteWord(uint32_t address, uint32_t value) {
         if ((address >> 20) == 1 && !(address & 3) && stackMemory) {
             lastStackWrite = address;
             uint8_t* p = stackMemory + (address & 0xFFFF);
@@ -163,13 +199,18 @@ class CEmulator {
     uint32_t lastStackWrite = 0xFFFFFFFF;
 
   private:
+    uint8_t ReadByteSlow(uint32_t address);
+    uint16_t ReadHalfSlow(uint32_t address, bool execute);
     uint32_t ReadWordSlow(uint32_t address);
+    void WriteByteSlow(uint32_t address, uint8_t value);
+    void WriteHalfSlow(uint32_t address, uint16_t value);
     void WriteWordSlow(uint32_t address, uint32_t value);
     // Formats a warning line (printf rules) and reports it.
     void Warn(const char* format, ...) __attribute__((format(printf, 2, 3)));
     IoRegister* FindIoRegister(uint32_t address);
 
-    // Flash offsets below these limits can be read as a whole halfword / word.
+    // Flash offsets below these limits can be read as a whole byte / halfword / word.
+    uint32_t flashByteLimit_ = 0;
     uint32_t flashHalfLimit_ = 0;
     uint32_t flashWordLimit_ = 0;
 };

@@ -17,11 +17,11 @@ enum class ThumbOp : uint8_t {
     kCmpImm8,
     kAddImm8,
     kSubImm8,
-    kAlu,     // op in bits 6-9
-    kHiAdd,   // ADD with a high register
-    kHiCmp,   // CMP with a high register
-    kHiMov,   // MOV with a high register
-    kBx,      // BX Rs / BX Hs
+    kAlu,    // op in bits 6-9
+    kHiAdd,  // ADD with a high register
+    kHiCmp,  // CMP with a high register
+    kHiMov,  // MOV with a high register
+    kBx,     // BX Rs / BX Hs
     kLdrPc,
     kStrReg,
     kStrbReg,
@@ -103,8 +103,8 @@ constexpr ThumbOp DecodeThumb(uint16_t half) {
         case 0x5000: {
             constexpr ThumbOp kPlain[4] = {ThumbOp::kStrReg, ThumbOp::kStrbReg, ThumbOp::kLdrReg,
                                            ThumbOp::kLdrbReg};
-            constexpr ThumbOp kSigned[4] = {ThumbOp::kStrhReg, ThumbOp::kLdsbReg,
-                                            ThumbOp::kLdrhReg, ThumbOp::kLdshReg};
+            constexpr ThumbOp kSigned[4] = {ThumbOp::kStrhReg, ThumbOp::kLdsbReg, ThumbOp::kLdrhReg,
+                                            ThumbOp::kLdshReg};
             return bit9 ? kSigned[b1011] : kPlain[b1011];
         }
         case 0x6000:

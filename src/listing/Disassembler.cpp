@@ -10,13 +10,18 @@ namespace {
 constexpr char kRegisterNames[16][3] = {"R0", "R1", "R2", "R3", "R4", "R5", "R6", "R7",
                                         "H0", "H1", "H2", "H3", "H4", "SP", "LR", "PC"};
 
+// Names are kept in eight bytes so that copying one is a single store.
 struct Name {
-    const char* text;
+    char text[8];
     uint8_t size;
 };
 template <size_t N>
 constexpr Name N_(const char (&text)[N]) {
-    return Name{text, static_cast<uint8_t>(N - 1)};
+    static_assert(N <= 8);
+    Name name{};
+    for (size_t i = 0; i + 1 < N; ++i) name.text[i] = text[i];
+    name.size = static_cast<uint8_t>(N - 1);
+    return name;
 }
 
 constexpr Name kShiftNames[] = {N_("LSL"), N_("LSR"), N_("ASR")};
@@ -40,12 +45,11 @@ constexpr Name kConditionNames[] = {N_("BEQ"), N_("BNE"), N_("BCS"), N_("BCC"), 
 constexpr size_t kFixedRoom = 128;
 
 inline char* PutName(char* p, const Name& name) {
-    std::memcpy(p, name.text, name.size);
+    std::memcpy(p, name.text, 8);
     return p + name.size;
 }
 inline char* PutRegister(char* p, unsigned r) {
-    p[0] = kRegisterNames[r][0];
-    p[1] = kRegisterNames[r][1];
+    std::memcpy(p, kRegisterNames[r], 2);
     return p + 2;
 }
 // "%s, " of a register.
@@ -111,9 +115,8 @@ bool DecodeMergedPair(const CTravikDoc& doc, uint32_t offset, uint32_t first,
     return true;
 }
 
-}  // namespace
-
-ThumbInstruction DecodeThumb(const CTravikDoc& doc, uint32_t offset) {
+// Decoding and formatting are inlined into DisassembleThumb, the listing's hot path.
+[[gnu::always_inline]] inline ThumbInstruction Decode(const CTravikDoc& doc, uint32_t offset) {
     const uint32_t h = doc.HalfwordAt(offset);
     ThumbInstruction insn;
     const uint8_t low3 = h & 7;
@@ -294,8 +297,6 @@ ThumbInstruction DecodeThumb(const CTravikDoc& doc, uint32_t offset) {
     }
 }
 
-namespace {
-
 // " (name)" or " (name+xx)" for a name found at a target.
 void AppendName(LineBuffer& out, const std::string& name, uint32_t distance) {
     char* p = out.Reserve(name.size() + 16);
@@ -366,9 +367,8 @@ void AppendLiteralSuffix(const CTravikDoc& doc, const ThumbInstruction& insn, Li
     }
 }
 
-}  // namespace
-
-void FormatThumbInstruction(const CTravikDoc& doc, const ThumbInstruction& insn, LineBuffer& out) {
+[[gnu::always_inline]] inline void Format(const CTravikDoc& doc, const ThumbInstruction& insn,
+                                          LineBuffer& out) {
     char* p = out.Reserve(kFixedRoom);
     switch (insn.form) {
         case ThumbForm::kShift:
@@ -578,8 +578,18 @@ void FormatThumbInstruction(const CTravikDoc& doc, const ThumbInstruction& insn,
     out.Commit(p);
 }
 
+}  // namespace
+
+ThumbInstruction DecodeThumb(const CTravikDoc& doc, uint32_t offset) {
+    return Decode(doc, offset);
+}
+
+void FormatThumbInstruction(const CTravikDoc& doc, const ThumbInstruction& insn, LineBuffer& out) {
+    Format(doc, insn, out);
+}
+
 void DisassembleThumb(const CTravikDoc& doc, uint32_t offset, LineBuffer& out) {
-    FormatThumbInstruction(doc, DecodeThumb(doc, offset), out);
+    Format(doc, Decode(doc, offset), out);
 }
 
 std::string DisassembleThumb(const CTravikDoc& doc, uint32_t offset) {

@@ -83,6 +83,11 @@ inline char ShownChar(uint8_t b) {
 }
 
 inline char* PutText(char* p, std::string_view text) {
+    // Names and strings are mostly short: a loop beats a library call for them.
+    if (text.size() <= 24) {
+        for (char c : text) *p++ = c;
+        return p;
+    }
     std::memcpy(p, text.data(), text.size());
     return p + text.size();
 }

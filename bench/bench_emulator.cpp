@@ -1,0 +1,270 @@
+// Emulator speed: RunUntil on a loop of mixed THUMB code and on the demo firmware's
+// main loop, a Step Into with its snapshot, and Unicorn (TI925T, big-endian THUMB) on
+// the same loop, free-running and stepped one instruction at a time. The ratios are
+// printed after the table.
+//
+//   build/release/bench/bench_emulator [--benchmark_filter=...]
+//   TRAVIK_DEMO_FLS=path/demo.fls overrides where the demo firmware is looked for.
+#include <benchmark/benchmark.h>
+#include <unicorn/unicorn.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "emulator/CEmulator.h"
+
+namespace {
+
+constexpr uint32_t kFlash = 0x200000;
+constexpr uint32_t kRam = 0x100000;
+constexpr uint32_t kLoopEnd = kFlash + 0x16;
+constexpr uint32_t kInstructionsPerIteration = 11;
+
+// ALU, two stores, three loads, a backward branch.
+const uint16_t kMixedLoop[] = {
+    0x3001,  // 00 loop: ADD R0, #1
+    0x4041,  // 02 EOR R1, R0
+    0x00CA,  // 04 LSL R2, R1, #3
+    0x6038,  // 06 STR R0, [R7, #0]
+    0x80F9,  // 08 STRH R1, [R7, #6]
+    0x683B,  // 0A LDR R3, [R7, #0]
+    0x79FC,  // 0C LDRB R4, [R7, #7]
+    0x9D01,  // 0E LDR R5, [SP, #4]
+    0x18D2,  // 10 ADD R2, R2, R3
+    0x3E01,  // 12 SUB R6, #1
+    0xD1F4,  // 14 BNE loop
+    0xE7FE,  // 16 B .
+};
+
+std::vector<uint8_t> LoopImage() {
+    std::vector<uint8_t> image(4096, 0);
+    size_t at = 0;
+    for (uint16_t h : kMixedLoop) {
+        image[at++] = static_cast<uint8_t>(h >> 8);
+        image[at++] = static_cast<uint8_t>(h);
+    }
+    return image;
+}
+
+// The last measured rate of each benchmark, in instructions per second.
+std::map<std::string, double>& Rates() {
+    static std::map<std::string, double> rates;
+    return rates;
+}
+
+void Record(benchmark::State& state, const char* name, uint64_t instructions, double seconds) {
+    state.counters["instr/s"] =
+        benchmark::Counter(static_cast<double>(instructions), benchmark::Counter::kIsRate);
+    if (seconds > 0) Rates()[name] = static_cast<double>(instructions) / seconds;
+}
+
+// Processor time of this thread: the machine is shared, so wall time would count the
+// other processes too.
+double CpuNow() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+double Seconds(double since) {
+    return CpuNow() - since;
+}
+
+void StartLoop(CEmulator& emulator, const std::vector<uint8_t>& image, std::vector<uint8_t>& ram,
+               uint32_t iterations) {
+    emulator.Start(kFlash, image.data(), static_cast<uint32_t>(image.size()), ram.data(),
+                   CEmulator::kInitialStackPointer);
+    emulator.r[6] = iterations;
+    emulator.r[7] = kRam + 0x8000;
+}
+
+void BM_RunUntilMixedLoop(benchmark::State& state) {
+    const auto image = LoopImage();
+    std::vector<uint8_t> ram(CEmulator::kStackSize, 0);
+    CEmulator emulator;
+    const uint32_t iterations = static_cast<uint32_t>(state.range(0));
+    uint64_t total = 0;
+    const double begin = CpuNow();
+    for (auto _ : state) {
+        StartLoop(emulator, image, ram, iterations);
+        const RunResult run = emulator.RunUntil(kLoopEnd, CEmulator::kUnbounded);
+        if (!run.reached) state.SkipWithError("loop did not end");
+        total += run.executed;
+    }
+    Record(state, "travik RunUntil mixed loop", total, Seconds(begin));
+}
+BENCHMARK(BM_RunUntilMixedLoop)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+
+void BM_StepIntoWithSnapshot(benchmark::State& state) {
+    const auto image = LoopImage();
+    std::vector<uint8_t> ram(CEmulator::kStackSize, 0);
+    CEmulator emulator;
+    StartLoop(emulator, image, ram, 0xFFFFFFFF);
+    uint64_t total = 0;
+    const double begin = CpuNow();
+    for (auto _ : state) {
+        emulator.SaveSnapshot();
+        emulator.Step();
+        ++total;
+    }
+    Record(state, "travik Step Into with snapshot", total, Seconds(begin));
+}
+BENCHMARK(BM_StepIntoWithSnapshot);
+
+// --- Unicorn -------------------------------------------------------------------------
+
+struct Unicorn {
+    uc_engine* uc = nullptr;
+    bool ok = false;
+    Unicorn() {
+        if (uc_open(UC_ARCH_ARM, static_cast<uc_mode>(UC_MODE_THUMB | UC_MODE_BIG_ENDIAN), &uc) !=
+            UC_ERR_OK)
+            return;
+        ok = uc_ctl_set_cpu_model(uc, UC_CPU_ARM_TI925T) == UC_ERR_OK &&
+             uc_mem_map(uc, kFlash, 0x100000, UC_PROT_ALL) == UC_ERR_OK &&
+             uc_mem_map(uc, kRam, 0x10000, UC_PROT_ALL) == UC_ERR_OK;
+    }
+    ~Unicorn() {
+        if (uc) uc_close(uc);
+    }
+    void StartLoop(const std::vector<uint8_t>& image, uint32_t iterations) {
+        uc_mem_write(uc, kFlash, image.data(), image.size());
+        uint32_t r6 = iterations, r7 = kRam + 0x8000, sp = CEmulator::kInitialStackPointer;
+        uc_reg_write(uc, UC_ARM_REG_R6, &r6);
+        uc_reg_write(uc, UC_ARM_REG_R7, &r7);
+        uc_reg_write(uc, UC_ARM_REG_SP, &sp);
+    }
+};
+
+void BM_UnicornFreeMixedLoop(benchmark::State& state) {
+    Unicorn u;
+    if (!u.ok) return state.SkipWithError("Unicorn could not be set up");
+    const auto image = LoopImage();
+    const uint32_t iterations = static_cast<uint32_t>(state.range(0));
+    uint64_t total = 0;
+    const double begin = CpuNow();
+    for (auto _ : state) {
+        u.StartLoop(image, iterations);
+        if (uc_emu_start(u.uc, kFlash | 1, kLoopEnd, 0, 0) != UC_ERR_OK)
+            state.SkipWithError("uc_emu_start failed");
+        total += uint64_t{iterations} * kInstructionsPerIteration;
+    }
+    Record(state, "unicorn free mixed loop", total, Seconds(begin));
+}
+BENCHMARK(BM_UnicornFreeMixedLoop)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+
+void BM_UnicornSteppedMixedLoop(benchmark::State& state) {
+    Unicorn u;
+    if (!u.ok) return state.SkipWithError("Unicorn could not be set up");
+    const auto image = LoopImage();
+    const uint32_t iterations = static_cast<uint32_t>(state.range(0));
+    uint64_t total = 0;
+    const double begin = CpuNow();
+    for (auto _ : state) {
+        u.StartLoop(image, iterations);
+        uint32_t pc = kFlash;
+        while (pc != kLoopEnd) {
+            if (uc_emu_start(u.uc, pc | 1, kLoopEnd, 0, 1) != UC_ERR_OK) {
+                state.SkipWithError("uc_emu_start failed");
+                break;
+            }
+            uc_reg_read(u.uc, UC_ARM_REG_PC, &pc);
+            ++total;
+        }
+    }
+    Record(state, "unicorn stepped mixed loop", total, Seconds(begin));
+}
+BENCHMARK(BM_UnicornSteppedMixedLoop)->Arg(5'000)->Unit(benchmark::kMillisecond);
+
+// Unicorn free-running with a code hook on every instruction, the way a debugger
+// built on it would watch each step.
+void BM_UnicornHookedMixedLoop(benchmark::State& state) {
+    Unicorn u;
+    if (!u.ok) return state.SkipWithError("Unicorn could not be set up");
+    const auto image = LoopImage();
+    const uint32_t iterations = static_cast<uint32_t>(state.range(0));
+    uint64_t total = 0;
+    uc_hook hook{};
+    auto onInstruction =
+        +[](uc_engine*, uint64_t, uint32_t, void* counter) { ++*static_cast<uint64_t*>(counter); };
+    uc_hook_add(u.uc, &hook, UC_HOOK_CODE, reinterpret_cast<void*>(onInstruction), &total, 1, 0);
+    const double begin = CpuNow();
+    for (auto _ : state) {
+        u.StartLoop(image, iterations);
+        if (uc_emu_start(u.uc, kFlash | 1, kLoopEnd, 0, 0) != UC_ERR_OK)
+            state.SkipWithError("uc_emu_start failed");
+    }
+    Record(state, "unicorn hooked mixed loop", total, Seconds(begin));
+}
+BENCHMARK(BM_UnicornHookedMixedLoop)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+
+// --- the demo firmware -------------------------------------------------------------------
+
+std::string DemoPath() {
+    if (const char* env = std::getenv("TRAVIK_DEMO_FLS")) return env;
+    // build/<preset>/bench/bench_emulator -> build/<preset>/samples/demo/demo.fls
+    char self[4096];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) return {};
+    std::string path(self, static_cast<size_t>(n));
+    path = path.substr(0, path.rfind('/'));
+    return path.substr(0, path.rfind('/')) + "/samples/demo/demo.fls";
+}
+
+void BM_RunUntilDemoLoop(benchmark::State& state) {
+    std::ifstream in(DemoPath(), std::ios::binary);
+    const std::vector<uint8_t> image((std::istreambuf_iterator<char>(in)),
+                                     std::istreambuf_iterator<char>());
+    if (image.empty()) return state.SkipWithError("demo firmware not built");
+    std::vector<uint8_t> ram(CEmulator::kStackSize, 0);
+    CEmulator emulator;
+    uint64_t warnings = 0;
+    emulator.warningSink = [&](const std::string&) { ++warnings; };
+    emulator.Start(kFlash, image.data(), static_cast<uint32_t>(image.size()), ram.data(),
+                   CEmulator::kInitialStackPointer);
+    const uint64_t slice = static_cast<uint64_t>(state.range(0));
+    emulator.RunUntil(0xFFFFFFFF, 100'000);  // past the start-up code, into the main loop
+    uint64_t total = 0;
+    const double begin = CpuNow();
+    for (auto _ : state) total += emulator.RunUntil(0xFFFFFFFF, slice).executed;
+    Record(state, "travik RunUntil demo loop", total, Seconds(begin));
+    state.counters["warnings"] = static_cast<double>(warnings - 2);
+}
+BENCHMARK(BM_RunUntilDemoLoop)->Arg(10'000'000)->Unit(benchmark::kMillisecond);
+
+void PrintRatios() {
+    auto& rates = Rates();
+    auto rate = [&](const char* name) {
+        const auto it = rates.find(name);
+        return it == rates.end() ? 0.0 : it->second;
+    };
+    std::printf("\n");
+    for (const auto& [name, value] : rates)
+        std::printf("%-34s %8.1f M instructions/s\n", name.c_str(), value / 1e6);
+    const double ours = rate("travik RunUntil mixed loop");
+    const double free = rate("unicorn free mixed loop");
+    const double stepped = rate("unicorn stepped mixed loop");
+    if (ours > 0 && free > 0) std::printf("RunUntil / Unicorn free:    %.2fx\n", ours / free);
+    if (ours > 0 && stepped > 0) std::printf("RunUntil / Unicorn stepped: %.2fx\n", ours / stepped);
+    const double hooked = rate("unicorn hooked mixed loop");
+    if (ours > 0 && hooked > 0) std::printf("RunUntil / Unicorn hooked:  %.2fx\n", ours / hooked);
+    const double step = rate("travik Step Into with snapshot");
+    if (step > 0) std::printf("Step Into with snapshot:    %.1f ns\n", 1e9 / step);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    PrintRatios();
+    return 0;
+}

@@ -1,0 +1,181 @@
+// Composing listing lines over a 16 MiB image of THUMB code: every line with
+// GetLineText at the default options, next to capstone decoding and formatting the
+// same image in the same run, and the whole export written to a file.
+//
+// `bench_listing --write-image PATH` only writes the image (for timing travik-cli
+// export against objdump on the same bytes) and exits.
+#include <benchmark/benchmark.h>
+#include <capstone/capstone.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "BenchImage.h"
+#include "document/CTravikDoc.h"
+#include "listing/Export.h"
+#include "listing/LineText.h"
+#include "shell/FrameServices.h"
+#include "shell/SettingsStore.h"
+
+namespace {
+
+constexpr size_t kImageBytes = size_t{16} << 20;
+constexpr uint32_t kSeed = 1;
+
+class QuietFrame : public FrameServices {
+  public:
+    CTravikDoc* GetFirstDocument() override { return nullptr; }
+    SettingsStore& Settings() override { return settings; }
+    void SetStatusText(const std::string&) override {}
+    void AddWarning(const std::string&) override {}
+    void AddJumpEntry(const std::string&) override {}
+    void ClearJumpList() override {}
+    void RefreshCallStack() override {}
+    void RepaintRegisters() override {}
+    void RepaintMemory() override {}
+    void RepaintPhone() override {}
+    void ShowMessage(const std::string&) override {}
+    bool AskYesNo(const std::string&) override { return false; }
+    void Beep() override {}
+    std::optional<std::string> ChooseOpenFile(const std::string&) override { return {}; }
+    std::optional<std::string> ChooseSaveFile(const std::string&) override { return {}; }
+    MemorySettingsStore settings;
+};
+
+struct Opened {
+    QuietFrame frame;
+    std::unique_ptr<CTravikDoc> doc;
+    std::string path;
+};
+
+Opened& Document() {
+    static Opened* opened = [] {
+        auto* o = new Opened;
+        o->path = WriteBenchImage(MakeThumbImage(kImageBytes, kSeed), "listing.fls");
+        o->doc = std::make_unique<CTravikDoc>(o->frame);
+        if (!o->doc->OnOpenDocument(o->path)) std::abort();
+        return o;
+    }();
+    return *opened;
+}
+
+// The same image with no headers: what the name lookups of calls and literals cost.
+Opened& DocumentWithoutHeaders() {
+    static Opened* opened = [] {
+        auto* o = new Opened;
+        o->path = Document().path;
+        o->doc = std::make_unique<CTravikDoc>(o->frame);
+        if (!o->doc->OnOpenDocument(o->path)) std::abort();
+        o->doc->headers.Reset(o->doc->HalfwordCount());
+        return o;
+    }();
+    return *opened;
+}
+
+void BM_GetLineText(benchmark::State& state) {
+    const CTravikDoc& doc = state.range(0) ? *Document().doc : *DocumentWithoutHeaders().doc;
+    LineBuffer line;
+    int64_t lines = 0;
+    size_t characters = 0;
+    for (auto _ : state) {
+        int64_t o = 0;
+        int s = doc.FirstSubLine(0);
+        for (;;) {
+            GetLineText(doc, o, s, line);
+            characters += line.Size();
+            ++lines;
+            if (s == 2) break;
+            o = doc.NextLine(o, s);
+        }
+        benchmark::DoNotOptimize(characters);
+    }
+    state.counters["lines/s"] =
+        benchmark::Counter(static_cast<double>(lines), benchmark::Counter::kIsRate);
+    state.counters["lines"] = static_cast<double>(lines / static_cast<int64_t>(state.iterations()));
+}
+BENCHMARK(BM_GetLineText)
+    ->ArgName("headers")
+    ->Arg(1)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0);
+
+// capstone over the same bytes: decode and format (mnemonic and operand texts) every
+// instruction, stepping two bytes past anything it cannot decode.
+void BM_CapstoneDecodeAndFormat(benchmark::State& state) {
+    const CTravikDoc& doc = *Document().doc;
+    csh handle;
+    if (cs_open(CS_ARCH_ARM, static_cast<cs_mode>(CS_MODE_THUMB | CS_MODE_BIG_ENDIAN), &handle) !=
+        CS_ERR_OK) {
+        state.SkipWithError("capstone");
+        return;
+    }
+    cs_insn* insn = cs_malloc(handle);
+    int64_t lines = 0;
+    for (auto _ : state) {
+        const uint8_t* code = doc.image;
+        size_t size = doc.imageSize;
+        uint64_t address = 0;
+        while (size >= 2) {
+            if (cs_disasm_iter(handle, &code, &size, &address, insn)) {
+                benchmark::DoNotOptimize(insn->op_str[0]);
+            } else {
+                code += 2;
+                size -= 2;
+                address += 2;
+            }
+            ++lines;
+        }
+    }
+    cs_free(insn, 1);
+    cs_close(&handle);
+    state.counters["lines/s"] =
+        benchmark::Counter(static_cast<double>(lines), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_CapstoneDecodeAndFormat)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// The whole listing written as the export writes it, to a file.
+void BM_ExportWholeImage(benchmark::State& state) {
+    const CTravikDoc& doc = *Document().doc;
+    const std::string out = Document().path + ".asm";
+    for (auto _ : state) {
+        if (ExportRange(doc, 0, doc.imageSize - 1, out) != ExportResult::kOk) {
+            state.SkipWithError("export");
+            return;
+        }
+    }
+    std::remove(out.c_str());
+    int64_t lines = 0;
+    int64_t o = 0;
+    int s = doc.FirstSubLine(0);
+    for (;;) {
+        ++lines;
+        if (s == 2) break;
+        o = doc.NextLine(o, s);
+    }
+    state.counters["lines/s"] =
+        benchmark::Counter(static_cast<double>(lines * static_cast<int64_t>(state.iterations())),
+                           benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_ExportWholeImage)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--write-image") == 0) {
+        const std::vector<uint8_t> image = MakeThumbImage(kImageBytes, kSeed);
+        std::ofstream file(argv[2], std::ios::binary);
+        file.write(reinterpret_cast<const char*>(image.data()),
+                   static_cast<std::streamsize>(image.size()));
+        return file ? 0 : 1;
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,139 @@
+#include "emulator/CEmulator.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+
+namespace {
+
+// The peripheral registers the firmware expects, with their reset values, in the
+// order the registers window lists them.
+constexpr struct {
+    uint32_t address;
+    uint8_t value;
+} kResetIoRegisters[] = {
+    {0x020000, 0x24}, {0x020001, 0x2C}, {0x020002, 0xFF}, {0x020008, 0xFF}, {0x020009, 0xFF},
+    {0x02000A, 0x08}, {0x02000B, 0xEA}, {0x02000C, 0xFF}, {0x02000D, 0xFF}, {0x02000F, 0xFF},
+    {0x020016, 0xFF}, {0x020020, 0xFF}, {0x020024, 0xFF}, {0x020028, 0xFF}, {0x020029, 0x03},
+    {0x02002A, 0xFF}, {0x02002B, 0xFF}, {0x02002C, 0xFF}, {0x02002D, 0xFF}, {0x030000, 0xFF},
+    {0x030001, 0xFF}, {0x600000, 0xFF}, {0x600100, 0xFF},
+};
+
+constexpr uint32_t kArmBxLr = 0x012FFF1E;
+
+}  // namespace
+
+CEmulator::CEmulator() {
+    for (const auto& reset : kResetIoRegisters) {
+        IoRegister& io = ioRegisters[ioRegisterCount++];
+        io.address = reset.address;
+        io.value = reset.value;
+        io.previousValue = reset.value;
+    }
+}
+
+void CEmulator::Start(uint32_t startAddress, const uint8_t* flashBytes, uint32_t size,
+                      uint8_t* stackBytes, uint32_t stackPointer) {
+    stackMemory = stackBytes;
+    flashMemory = flashBytes;
+    flashSize = flashBytes ? size : 0;
+    const uint32_t window = std::min(flashSize, kFlashWindow);
+    flashByteLimit_ = window;
+    flashHalfLimit_ = window >= 2 ? window - 1 : 0;
+    flashWordLimit_ = window >= 4 ? window - 3 : 0;
+    initialSp = stackPointer;
+    r[13] = stackPointer;
+    cpsr = 0xF3;
+    zeroFlag = negativeFlag = carryFlag = overflowFlag = 0;
+    r[15] = startAddress;
+    runState = kSuspended;
+    thumbInstruction = FetchThumb(startAddress);
+    r[15] = startAddress + 4;
+    ReportWarning("");
+    Warn("Start emulation from %.8X", startAddress);
+}
+
+void CEmulator::SaveSnapshot() {
+    std::copy(std::begin(r), std::end(r), std::begin(previousR));
+    previousCpsr = ComposeCpsr();
+    if (ioWritten) {
+        for (int32_t i = 0; i < ioRegisterCount; ++i)
+            ioRegisters[i].previousValue = ioRegisters[i].value;
+        ioWritten = 0;
+    }
+}
+
+void CEmulator::StepArm() {
+    if ((armInstruction & 0x0FFFFFFF) == kArmBxLr) {
+        r[15] = r[14] & ~1u;
+        CheckReturn();
+        if (r[14] & 1) {
+            cpsr |= kThumbBit;
+            thumbInstruction = FetchThumb(r[15]);
+            r[15] += 4;
+        } else {
+            armInstruction = ReadWord(r[15]);
+            r[15] += 8;
+        }
+        return;
+    }
+    armInstruction = ReadWord(r[15] - 4);
+    r[15] += 4;
+    Warn("%.8X: WARNING: ARM emulation not implemented", r[15] - 4);
+}
+
+void CEmulator::ReportWarning(const std::string& text) {
+    if (warningSink) warningSink(text);
+    if (runState == kRunning) runState = kSuspended;
+}
+
+void CEmulator::Warn(const char* format, ...) {
+    char line[160];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    ReportWarning(line);
+}
+
+RunResult CEmulator::StepOver(uint64_t maxInstructions) {
+    if (const auto target = StepOverTarget()) return RunUntil(*target, maxInstructions);
+    if (maxInstructions == 0) return {};
+    Step();
+    return {true, 1};
+}
+
+void CEmulator::SkipTo(uint32_t address) {
+    r[15] = address;
+    thumbInstruction = FetchThumb(address);
+    r[15] = address + 4;
+}
+
+// A return (POP {PC}, MOV PC, Hs, BX LR in ARM state) to R15 is expected at the
+// instruction after the last recorded BL. A mismatch warns and keeps the record, so
+// later returns compare with it again. With no record there is nothing to compare:
+// the emulation usually started inside a routine whose call it never saw, so the
+// return goes on quietly.
+void CEmulator::CheckReturn() {
+    uint32_t callSite = 0;
+    if (TakeLastCallRecord(callSite, 1, false)) {
+        const uint32_t expected = callSite + 4;
+        if (expected != r[15])
+            Warn("Warning: Unexpected return address: %.8X (expected %.8X)", r[15], expected);
+        else
+            TakeLastCallRecord(callSite, 1, true);
+    }
+    if (callTrackSink) callTrackSink();
+}
+
+void CEmulator::PushCallRecord(uint32_t callSite, uint32_t target, int list) {
+    callTracks[list].push_back({callSite, target});
+}
+
+bool CEmulator::TakeLastCallRecord(uint32_t& value, int list, bool remove) {
+    std::vector<CallRecord>& track = callTracks[list];
+    if (track.empty()) return false;
+    value = track.back().callSite;
+    if (remove) track.pop_back();
+    return true;
+}

@@ -1,0 +1,216 @@
+// The processor's start state, snapshots, the do-nothing halfwords, and the run
+// control: bounded runs, Step Over, Skip to Cursor and the return checks.
+#include <gtest/gtest.h>
+
+#include "emulator/EmulatorHarness.h"
+
+namespace {
+
+TEST(EmulatorStart, OpensTheEmulationAndKeepsOtherState) {
+    EmulatorHarness h({0x2001});
+    CEmulator& e = h.emu;
+    EXPECT_EQ(e.runState, CEmulator::kStopped);
+    EXPECT_EQ(e.initialSp, 0xFFFFFFFFu);
+    EXPECT_EQ(e.lastStackRead, 0xFFFFFFFFu);
+    EXPECT_EQ(e.lastStackWrite, 0xFFFFFFFFu);
+    e.r[3] = 0x33;
+    e.r[14] = 0x44;
+    e.previousR[5] = 0x55;
+    e.PushCallRecord(0x200010, 0x200020, 1);
+    h.SetFlags(true, true, true, true);
+
+    e.Start(0x200000, h.flash.data(), static_cast<uint32_t>(h.flash.size()), h.ram.data(),
+            0x10EAC0);
+    EXPECT_EQ(h.warnings, (std::vector<std::string>{"", "Start emulation from 00200000"}));
+    EXPECT_EQ(e.r[15], 0x200004u);
+    EXPECT_EQ(e.thumbInstruction, 0x2001);
+    EXPECT_EQ(e.r[13], 0x10EAC0u);
+    EXPECT_EQ(e.initialSp, 0x10EAC0u);
+    EXPECT_EQ(e.cpsr, 0xF3u);
+    EXPECT_EQ(e.negativeFlag + e.zeroFlag + e.carryFlag + e.overflowFlag, 0u);
+    EXPECT_EQ(e.runState, CEmulator::kSuspended);
+    EXPECT_EQ(e.r[3], 0x33u);
+    EXPECT_EQ(e.r[14], 0x44u);
+    EXPECT_EQ(e.previousR[5], 0x55u);
+    EXPECT_EQ(e.callTracks[1].size(), 1u);
+}
+
+TEST(EmulatorStart, SnapshotAndComposedCpsr) {
+    EmulatorHarness h({0x2001});
+    h.Start();
+    h.emu.zeroFlag = 1;
+    EXPECT_EQ(h.emu.ComposeCpsr(), 0x400000F3u);
+    h.emu.r[0] = 7;
+    h.emu.SaveSnapshot();
+    EXPECT_EQ(h.emu.previousR[0], 7u);
+    EXPECT_EQ(h.emu.previousR[15], 0x200004u);
+    EXPECT_EQ(h.emu.previousCpsr, 0x400000F3u);
+    h.emu.Step();  // MOV R0, #1 clears Z
+    EXPECT_EQ(h.emu.cpsr, 0x000000F3u);
+    EXPECT_EQ(h.emu.previousCpsr, 0x400000F3u);
+}
+
+TEST(EmulatorStart, DoNothingHalfwordsLeaveEverythingAndWarningsSuspend) {
+    for (uint16_t half : {0xE800, 0xEFFF, 0xF800, 0xFFFF}) {
+        EmulatorHarness h({half});
+        h.Start();
+        h.emu.Step();
+        EXPECT_EQ(h.emu.r[15], 0x200004u);
+        EXPECT_EQ(h.emu.thumbInstruction, half);
+        EXPECT_TRUE(h.warnings.empty());
+    }
+    EmulatorHarness h({0xDF12, 0xDF13});
+    h.Start();
+    h.emu.runState = CEmulator::kRunning;
+    h.emu.Step();
+    EXPECT_EQ(h.warnings, (std::vector<std::string>{"Unknown instruction DF12"}));
+    EXPECT_EQ(h.emu.runState, CEmulator::kSuspended);
+    EXPECT_EQ(h.Current(), 0x200002u);
+}
+
+TEST(RunControl, RunUntilStepsAtLeastOnceAndRunsInSlices) {
+    // A loop of three instructions; R0 counts its rounds.
+    EmulatorHarness h({0x3001, 0x46C0, 0xE7FC});  // ADD R0, #1; NOP; B back
+    h.Start();
+    RunResult run = h.emu.RunUntil(0x200000, 1'000);
+    EXPECT_TRUE(run.reached);
+    EXPECT_EQ(run.executed, 3u);
+    EXPECT_EQ(h.emu.r[0], 1u);
+
+    // Never reached: each slice ends after its bound, and slices add up.
+    uint64_t total = 0;
+    for (int slice = 0; slice < 10; ++slice) {
+        run = h.emu.RunUntil(0x300000, 100);
+        EXPECT_FALSE(run.reached);
+        total += run.executed;
+    }
+    EXPECT_EQ(total, 1'000u);
+    EXPECT_EQ(h.emu.r[0], 1u + 334u);  // the slices began with an ADD
+    EXPECT_EQ(h.emu.RunUntil(0x300000, 0).executed, 0u);
+}
+
+TEST(RunControl, RunUntilPastADoNothingHalfwordEndsAtItsBound) {
+    EmulatorHarness h({0x46C0, 0xE800});
+    h.Start();
+    const RunResult run = h.emu.RunUntil(0x200010, 5'000);
+    EXPECT_FALSE(run.reached);
+    EXPECT_EQ(run.executed, 5'000u);
+    EXPECT_EQ(h.Current(), 0x200002u);
+}
+
+// main: BL sub; NOP.  sub: PUSH {LR}; BL leaf; POP {PC}.  leaf: MOV PC, LR.
+void LoadCallProgram(EmulatorHarness& h) {
+    const uint16_t code[] = {
+        0xF000, 0xF802, 0x46C0, 0x46C0,  // 00 BL 0x08; 04 NOP; 06 NOP
+        0xB500, 0xF000, 0xF801, 0xBD00,  // 08 PUSH {LR}; 0A BL 0x10; 0E POP {PC}
+        0x46F7};                         // 10 MOV PC, LR
+    for (size_t i = 0; i < sizeof code / sizeof code[0]; ++i) h.PutHalf(2 * i, code[i]);
+}
+
+TEST(RunControl, StepOverRunsTheCallAndBalancesTheCallTrack) {
+    EmulatorHarness h({});
+    LoadCallProgram(h);
+    h.Start();
+    int refreshes = 0;
+    h.emu.callTrackSink = [&] { ++refreshes; };
+    ASSERT_EQ(h.emu.StepOverTarget(), std::optional<uint32_t>(0x200004));
+    const RunResult run = h.emu.StepOver(1'000);
+    EXPECT_TRUE(run.reached);
+    EXPECT_EQ(run.executed, 5u);
+    EXPECT_EQ(h.emu.r[15], 0x200008u);
+    EXPECT_TRUE(h.emu.callTracks[1].empty());
+    EXPECT_EQ(refreshes, 4);  // two calls, two checked returns
+    EXPECT_TRUE(h.warnings.empty());
+
+    // Anything but class 0xF000 is exactly one step.
+    EXPECT_FALSE(h.emu.StepOverTarget().has_value());
+    EXPECT_EQ(h.emu.StepOver(1'000).executed, 1u);
+    EXPECT_EQ(h.Current(), 0x200006u);
+}
+
+TEST(RunControl, StepOverInSlicesReachesTheSameEnd) {
+    EmulatorHarness h({});
+    LoadCallProgram(h);
+    h.Start();
+    const uint32_t target = *h.emu.StepOverTarget();
+    RunResult run = h.emu.RunUntil(target, 2);
+    EXPECT_FALSE(run.reached);
+    while (!run.reached) run = h.emu.RunUntil(target, 2);
+    EXPECT_EQ(h.emu.r[15], 0x200008u);
+    EXPECT_TRUE(h.emu.callTracks[1].empty());
+}
+
+TEST(RunControl, SkipToMovesOnlyThePc) {
+    EmulatorHarness h({0x2001, 0x2002, 0x2003});
+    h.Start();
+    h.emu.r[0] = 9;
+    h.emu.SkipTo(0x200004);
+    EXPECT_EQ(h.emu.r[15], 0x200008u);
+    EXPECT_EQ(h.emu.thumbInstruction, 0x2003);
+    EXPECT_EQ(h.emu.r[0], 9u);
+}
+
+TEST(CallTracking, UnexpectedReturnWarnsAndKeepsTheRecord) {
+    // 00 BL 0x08; 04 NOP; 06 NOP; 08 BX LR (no check); 0A: POP {PC} compared with the
+    // stale record.
+    EmulatorHarness h({0xF000, 0xF802, 0x46C0, 0x46C0, 0x4770});
+    h.PutHalf(0x20, 0xBD00);
+    h.Start();
+    h.emu.Step();  // BL
+    h.emu.Step();  // BX LR back to 0x200004
+    EXPECT_EQ(h.Current(), 0x200004u);
+    EXPECT_EQ(h.emu.callTracks[1].size(), 1u);
+    EXPECT_TRUE(h.warnings.empty());
+
+    h.emu.SkipTo(0x200020);
+    h.emu.WriteWord(h.emu.r[13] - 4, 0x200041);
+    h.emu.r[13] -= 4;
+    h.emu.Step();  // POP {PC} to 0x200040
+    EXPECT_EQ(h.Current(), 0x200040u);
+    EXPECT_EQ(h.warnings, (std::vector<std::string>{
+                              "Warning: Unexpected return address: 00200040 (expected 00200004)"}));
+    ASSERT_EQ(h.emu.callTracks[1].size(), 1u);
+    EXPECT_EQ(h.emu.callTracks[1][0].callSite, 0x200000u);
+}
+
+TEST(CallTracking, ReturnWithNoRecordContinuesQuietly) {
+    EmulatorHarness h({0x46F7});  // MOV PC, LR
+    h.PutHalf(0x80, 0x2005);
+    h.Start();
+    h.emu.r[14] = 0x200081;
+    h.emu.Step();
+    EXPECT_EQ(h.Current(), 0x200080u);
+    EXPECT_EQ(h.emu.thumbInstruction, 0x2005);
+    EXPECT_TRUE(h.warnings.empty());
+    EXPECT_TRUE(h.emu.callTracks[1].empty());
+}
+
+TEST(CallTracking, ArmBxLrChecksTheReturnToo) {
+    EmulatorHarness h({0xF000, 0xF802, 0x46C0, 0x46C0, 0x4700});  // BL 0x08; 08: BX R0
+    h.PutWord(0x40, 0xE12FFF1E);
+    h.Start();
+    h.emu.Step();
+    h.emu.r[0] = 0x200040;
+    h.emu.Step();
+    h.emu.Step();  // ARM BX LR to 0x200005: THUMB at 0x200004, the expected return
+    EXPECT_EQ(h.Current(), 0x200004u);
+    EXPECT_TRUE(h.emu.callTracks[1].empty());
+    EXPECT_TRUE(h.warnings.empty());
+}
+
+TEST(CallTracking, BrowsingTrailListIsIndependent) {
+    CEmulator e;
+    uint32_t value = 0;
+    EXPECT_FALSE(e.TakeLastCallRecord(value, 0, true));
+    e.PushCallRecord(0x10, 0x40, 0);
+    e.PushCallRecord(0x44, 0x80, 0);
+    EXPECT_TRUE(e.TakeLastCallRecord(value, 0, false));
+    EXPECT_EQ(value, 0x44u);
+    EXPECT_TRUE(e.TakeLastCallRecord(value, 0, true));
+    EXPECT_TRUE(e.TakeLastCallRecord(value, 0, true));
+    EXPECT_EQ(value, 0x10u);
+    EXPECT_TRUE(e.callTracks[0].empty());
+    EXPECT_TRUE(e.callTracks[1].empty());
+}
+
+}  // namespace

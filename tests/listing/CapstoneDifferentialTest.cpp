@@ -1,0 +1,350 @@
+// Our THUMB decoding against capstone, field by field. capstone decodes the later
+// Thumb instruction sets too, so only encodings that ARMv4T defines are compared, and
+// the places where our listing deliberately reads differently are mapped first.
+#include <capstone/capstone.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <optional>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "listing/Disassembler.h"
+#include "listing/ListingFixture.h"
+
+namespace {
+
+// Operation, registers in operand order, the first immediate and the memory operand,
+// in the same terms for both decoders.
+struct View {
+    unsigned id = 0;
+    std::vector<int> regs;
+    std::optional<int64_t> imm;
+    int memBase = -1;
+    int memIndex = -1;
+    int64_t memDisp = 0;
+    int cc = ARM_CC_AL;
+
+    bool operator==(const View&) const = default;
+    std::string Describe() const {
+        std::ostringstream s;
+        s << "id " << id << " regs";
+        for (int r : regs) s << ' ' << r;
+        if (imm) s << " imm 0x" << std::hex << static_cast<uint32_t>(*imm) << std::dec;
+        if (memBase >= 0) s << " mem [" << memBase << ", " << memIndex << ", " << memDisp << "]";
+        s << " cc " << cc;
+        return s.str();
+    }
+};
+
+int RegisterNumber(unsigned reg) {
+    if (reg >= ARM_REG_R0 && reg <= ARM_REG_R12) return static_cast<int>(reg - ARM_REG_R0);
+    if (reg == ARM_REG_SP) return 13;
+    if (reg == ARM_REG_LR) return 14;
+    if (reg == ARM_REG_PC) return 15;
+    return -100 - static_cast<int>(reg);
+}
+
+View FromCapstone(const cs_insn& insn) {
+    View v;
+    v.id = insn.id;
+    const cs_arm& arm = insn.detail->arm;
+    v.cc = arm.cc;
+    for (int i = 0; i < arm.op_count; ++i) {
+        const cs_arm_op& op = arm.operands[i];
+        if (op.type == ARM_OP_REG) {
+            v.regs.push_back(RegisterNumber(op.reg));
+        } else if (op.type == ARM_OP_IMM && !v.imm) {
+            // Branch targets come as 32-bit addresses.
+            v.imm = static_cast<uint32_t>(op.imm);
+        } else if (op.type == ARM_OP_MEM) {
+            v.memBase = RegisterNumber(op.mem.base);
+            v.memIndex = op.mem.index == ARM_REG_INVALID ? -1 : RegisterNumber(op.mem.index);
+            v.memDisp = op.mem.disp;
+        }
+    }
+    return v;
+}
+
+std::vector<int> ListRegisters(uint16_t list, int last) {
+    std::vector<int> regs;
+    for (int r = 0; r < 8; ++r) {
+        if (list & (1u << r)) regs.push_back(r);
+    }
+    if (list & 0x100) regs.push_back(last);
+    return regs;
+}
+
+// What capstone should report for our decoding; none where the two cannot agree by
+// design (our error texts, our two-operand BX, BLX, empty register lists, encodings
+// of later processors that our table reads as ARMv4T ones).
+std::optional<View> Expected(const ThumbInstruction& t, uint16_t h, uint32_t address) {
+    static constexpr unsigned kAlu[16] = {ARM_INS_AND, ARM_INS_EOR, ARM_INS_LSL, ARM_INS_LSR,
+                                          ARM_INS_ASR, ARM_INS_ADC, ARM_INS_SBC, ARM_INS_ROR,
+                                          ARM_INS_TST, ARM_INS_RSB, ARM_INS_CMP, ARM_INS_CMN,
+                                          ARM_INS_ORR, ARM_INS_MUL, ARM_INS_BIC, ARM_INS_MVN};
+    static constexpr unsigned kShift[3] = {ARM_INS_LSL, ARM_INS_LSR, ARM_INS_ASR};
+    static constexpr unsigned kImmediate[4] = {ARM_INS_MOV, ARM_INS_CMP, ARM_INS_ADD, ARM_INS_SUB};
+    static constexpr unsigned kHigh[3] = {ARM_INS_ADD, ARM_INS_CMP, ARM_INS_MOV};
+    static constexpr unsigned kRegisterOffset[4] = {ARM_INS_STR, ARM_INS_STRB, ARM_INS_LDR,
+                                                    ARM_INS_LDRB};
+    static constexpr unsigned kSigned[4] = {ARM_INS_STRH, ARM_INS_LDRSB, ARM_INS_LDRH,
+                                            ARM_INS_LDRSH};
+    static constexpr unsigned kImmediateOffset[4] = {ARM_INS_STR, ARM_INS_LDR, ARM_INS_STRB,
+                                                     ARM_INS_LDRB};
+    View v;
+    const int64_t pcWord = int64_t{address & ~3u} + 4;
+    switch (t.form) {
+        case ThumbForm::kShift:
+            // LSL #0 is a move; LSR and ASR #0 shift by 32 (our text shows the field).
+            if (t.op == 0 && t.imm == 0) {
+                v.id = ARM_INS_MOV;
+                v.regs = {t.rd, t.rs};
+            } else {
+                v.id = kShift[t.op];
+                v.regs = {t.rd, t.rs};
+                v.imm = t.imm == 0 ? 32 : t.imm;
+            }
+            return v;
+        case ThumbForm::kMovRegister:
+            v.id = ARM_INS_ADD;
+            v.regs = {t.rd, t.rs};
+            v.imm = 0;
+            return v;
+        case ThumbForm::kAddSubImmediate:
+            v.id = t.op ? ARM_INS_SUB : ARM_INS_ADD;
+            v.regs = {t.rd, t.rs};
+            v.imm = t.imm;
+            return v;
+        case ThumbForm::kAddSubRegister:
+            v.id = t.op ? ARM_INS_SUB : ARM_INS_ADD;
+            v.regs = {t.rd, t.rs, t.rn};
+            return v;
+        case ThumbForm::kImmediate:
+            v.id = kImmediate[t.op];
+            v.regs = {t.rd};
+            v.imm = t.imm;
+            return v;
+        case ThumbForm::kAlu:
+            v.id = kAlu[t.op];
+            v.regs = {t.rd, t.rs};
+            if (t.op == 9) v.imm = 0;                // NEG is RSB Rd, Rs, #0
+            if (t.op == 13) v.regs.push_back(t.rd);  // MUL Rd, Rs, Rd
+            return v;
+        case ThumbForm::kNop:
+            v.id = ARM_INS_MOV;
+            v.regs = {t.rd, t.rs};
+            return v;
+        case ThumbForm::kHighRegister:
+            if (t.op == 3) {
+                if (t.rd >= 8) return std::nullopt;  // BLX on later processors
+                v.id = ARM_INS_BX;
+                v.regs = {t.rs};
+                return v;
+            }
+            v.id = kHigh[t.op];
+            v.regs = {t.rd, t.rs};
+            // capstone spells ADD Rd, SP as ADD Rd, SP, Rd.
+            if (t.op == 0 && t.rs == 13) v.regs.push_back(t.rd);
+            return v;
+        case ThumbForm::kLoadLiteral:
+        case ThumbForm::kLoadLiteralAbsent:
+            if (t.target != pcWord + t.imm) return View{};  // fails the comparison
+            v.id = ARM_INS_LDR;
+            v.regs = {t.rd};
+            v.memBase = 15;
+            v.memDisp = t.imm;
+            return v;
+        case ThumbForm::kLoadStoreRegister:
+        case ThumbForm::kLoadStoreSigned:
+            v.id = t.form == ThumbForm::kLoadStoreRegister ? kRegisterOffset[t.op] : kSigned[t.op];
+            v.regs = {t.rd};
+            v.memBase = t.rs;
+            v.memIndex = t.rn;
+            return v;
+        case ThumbForm::kLoadStoreImmediate:
+        case ThumbForm::kLoadStoreHalf:
+            if (t.form == ThumbForm::kLoadStoreImmediate) {
+                v.id = kImmediateOffset[t.op];
+            } else {
+                v.id = t.op ? ARM_INS_LDRH : ARM_INS_STRH;
+            }
+            v.regs = {t.rd};
+            v.memBase = t.rs;
+            v.memDisp = t.imm;
+            return v;
+        case ThumbForm::kLoadStoreSp:
+            v.id = t.op ? ARM_INS_LDR : ARM_INS_STR;
+            v.regs = {t.rd};
+            v.memBase = 13;
+            v.memDisp = t.imm;
+            return v;
+        case ThumbForm::kAddSpAddress:
+            v.id = ARM_INS_ADD;
+            v.regs = {t.rd, 13};
+            v.imm = t.imm;
+            return v;
+        case ThumbForm::kPcAddress:
+            v.id = ARM_INS_ADR;
+            v.regs = {t.rd};
+            v.imm = t.target - pcWord;
+            return v;
+        case ThumbForm::kAdjustSp:
+            v.id = t.op ? ARM_INS_SUB : ARM_INS_ADD;
+            v.regs = {13};
+            v.imm = t.imm;
+            return v;
+        case ThumbForm::kPush:
+        case ThumbForm::kPop:
+            // Bit 9 is not looked at: B6, B7, BE and BF are other instructions later.
+            if ((h & 0x0200) || t.registers == 0) return std::nullopt;
+            v.id = t.form == ThumbForm::kPush ? ARM_INS_PUSH : ARM_INS_POP;
+            v.regs = ListRegisters(t.registers, t.form == ThumbForm::kPush ? 14 : 15);
+            return v;
+        case ThumbForm::kMultiple:
+            if (t.registers == 0) return std::nullopt;
+            v.id = t.op ? ARM_INS_LDM : ARM_INS_STM;
+            v.regs = {t.rd};
+            for (int r : ListRegisters(t.registers, 0)) v.regs.push_back(r);
+            return v;
+        case ThumbForm::kSwi:
+            v.id = ARM_INS_SVC;
+            v.imm = t.imm;
+            return v;
+        case ThumbForm::kConditionalBranch:
+            if (t.op == 14) return std::nullopt;  // undefined: our "***"
+            v.id = ARM_INS_B;
+            v.cc = ARM_CC_EQ + t.op;
+            v.imm = static_cast<uint32_t>(t.target);
+            return v;
+        case ThumbForm::kBranch:
+        case ThumbForm::kCall:
+            v.id = t.form == ThumbForm::kBranch ? ARM_INS_B : ARM_INS_BL;
+            v.imm = static_cast<uint32_t>(t.target);
+            return v;
+        default:
+            return std::nullopt;
+    }
+}
+
+class Capstone {
+  public:
+    Capstone() {
+        ok_ = cs_open(CS_ARCH_ARM, static_cast<cs_mode>(CS_MODE_THUMB | CS_MODE_BIG_ENDIAN),
+                      &handle_) == CS_ERR_OK;
+        if (ok_) cs_option(handle_, CS_OPT_DETAIL, CS_OPT_ON);
+    }
+    ~Capstone() {
+        if (ok_) cs_close(&handle_);
+    }
+    bool Ok() const { return ok_; }
+    std::optional<View> Decode(const uint8_t* bytes, size_t size, uint32_t address) {
+        cs_insn* insn = nullptr;
+        const size_t n = cs_disasm(handle_, bytes, size, address, 1, &insn);
+        if (n == 0) return std::nullopt;
+        std::optional<View> v;
+        if (insn[0].size == size) v = FromCapstone(insn[0]);
+        cs_free(insn, n);
+        return v;
+    }
+
+  private:
+    csh handle_ = 0;
+    bool ok_ = false;
+};
+
+// Encodings ARMv4T defines outside the BL prefixes; the rest are undefined there.
+bool DefinedOnArmV4T(uint16_t h) {
+    const unsigned top = h >> 8;
+    if (top >= 0xE8) return false;  // BL halves, BLX
+    if (top == 0xDE) return false;  // undefined condition
+    if (top >= 0xB0 && top <= 0xBF) {
+        return top == 0xB0 || top == 0xB4 || top == 0xB5 || top == 0xBC || top == 0xBD;
+    }
+    return true;
+}
+
+constexpr uint32_t kAddress = 0x8000;
+
+TEST(CapstoneDifferential, EveryHalfwordAgrees) {
+    Capstone cs;
+    ASSERT_TRUE(cs.Ok());
+    ListingFixture f(0x10000);
+    int compared = 0;
+    int failures = 0;
+    for (uint32_t h = 0; h <= 0xFFFF; ++h) {
+        f.Half(kAddress, static_cast<uint16_t>(h));
+        const ThumbInstruction ours = DecodeThumb(*f.doc, kAddress);
+        if (!DefinedOnArmV4T(static_cast<uint16_t>(h))) {
+            // Our table reads these as errors or as the format its bits name; capstone
+            // has nothing to compare. The error texts stand exactly where ARMv4T has
+            // no instruction in their groups.
+            const unsigned top = h >> 8;
+            const bool error13 = top >= 0xB1 && top <= 0xBB && !(top & 4);
+            if ((ours.form == ThumbForm::kError13) != error13) {
+                ADD_FAILURE() << std::hex << "0x" << h << " error 13 classification";
+            }
+            const bool error18 = top >= 0xE8 && top <= 0xEF;
+            if ((ours.form == ThumbForm::kError18) != error18) {
+                ADD_FAILURE() << std::hex << "0x" << h << " error 18 classification";
+            }
+            continue;
+        }
+        const std::optional<View> expected = Expected(ours, static_cast<uint16_t>(h), kAddress);
+        if (!expected) continue;
+        const uint8_t bytes[2] = {static_cast<uint8_t>(h >> 8), static_cast<uint8_t>(h)};
+        const std::optional<View> theirs = cs.Decode(bytes, 2, kAddress);
+        ++compared;
+        if (!theirs || !(*theirs == *expected)) {
+            if (++failures <= 20) {
+                ADD_FAILURE() << std::hex << "halfword 0x" << h << " ("
+                              << DisassembleThumb(*f.doc, kAddress) << "): ours "
+                              << expected->Describe() << ", capstone "
+                              << (theirs ? theirs->Describe() : std::string("none"));
+            }
+        }
+    }
+    EXPECT_EQ(failures, 0);
+    // Nearly every ARMv4T encoding is compared.
+    EXPECT_GT(compared, 55000);
+}
+
+TEST(CapstoneDifferential, SampledCallPairsAgree) {
+    Capstone cs;
+    ASSERT_TRUE(cs.Ok());
+    ListingFixture f(0x10000);
+    const uint32_t seed = 20240611;
+    std::mt19937 rnd(seed);
+    int failures = 0;
+    for (int i = 0; i < 20000; ++i) {
+        // Both 11-bit halves, with the extremes always in the sample.
+        uint32_t high = rnd() & 0x7FF, low = rnd() & 0x7FF;
+        if (i < 4) {
+            high = (i & 1) ? 0x7FF : 0x400;
+            low = (i & 2) ? 0x7FF : 0;
+        }
+        const uint16_t first = static_cast<uint16_t>(0xF000 | high);
+        const uint16_t second = static_cast<uint16_t>(0xF800 | low);
+        f.Half(kAddress, first);
+        f.Half(kAddress + 2, second);
+        const ThumbInstruction ours = DecodeThumb(*f.doc, kAddress);
+        const uint8_t bytes[4] = {static_cast<uint8_t>(first >> 8), static_cast<uint8_t>(first),
+                                  static_cast<uint8_t>(second >> 8), static_cast<uint8_t>(second)};
+        const std::optional<View> theirs = cs.Decode(bytes, 4, kAddress);
+        const std::optional<View> expected = Expected(ours, first, kAddress);
+        if (ours.form != ThumbForm::kCall || !expected || !theirs || !(*theirs == *expected)) {
+            if (++failures <= 20) {
+                ADD_FAILURE() << std::hex << "seed " << std::dec << seed << std::hex << " pair 0x"
+                              << first << " 0x" << second << ": ours "
+                              << (expected ? expected->Describe() : std::string("none"))
+                              << ", capstone "
+                              << (theirs ? theirs->Describe() : std::string("none"));
+            }
+        }
+    }
+    EXPECT_EQ(failures, 0);
+}
+
+}  // namespace
