@@ -41,20 +41,31 @@ inline char* PutHexUpper(char* p, uint32_t v, int minDigits) {
     return p + n;
 }
 
+struct HexPairs {
+    char pair[256][2];
+};
+constexpr HexPairs MakeHexPairs() {
+    HexPairs t{};
+    for (int b = 0; b < 256; ++b) {
+        t.pair[b][0] = kLowerDigits[b >> 4];
+        t.pair[b][1] = kLowerDigits[b & 15];
+    }
+    return t;
+}
+inline constexpr HexPairs kHexPairs = MakeHexPairs();
+
 // "%.2x" of a byte.
 inline char* PutByteHex(char* p, uint8_t b) {
-    p[0] = kLowerDigits[b >> 4];
-    p[1] = kLowerDigits[b & 15];
+    std::memcpy(p, kHexPairs.pair[b], 2);
     return p + 2;
 }
 
 // "%.6x": the listing's address column.
 inline char* PutAddress(char* p, uint32_t v) {
     if (v <= 0xFFFFFF) {
-        for (int i = 5; i >= 0; --i) {
-            p[i] = kLowerDigits[v & 15];
-            v >>= 4;
-        }
+        std::memcpy(p, kHexPairs.pair[v >> 16], 2);
+        std::memcpy(p + 2, kHexPairs.pair[(v >> 8) & 0xFF], 2);
+        std::memcpy(p + 4, kHexPairs.pair[v & 0xFF], 2);
         return p + 6;
     }
     return PutHex(p, v, 6);

@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/TestSupport.h"
+
+namespace {
+
+// A routine that calls another, both ending, a literal pointing at a text.
+std::vector<uint8_t> SmallImage() {
+    std::vector<uint8_t> b;
+    for (uint16_t h : {0xB510, 0x46C0, 0xF000, 0xF802, 0xBD10, 0x46C0, 0x4770, 0x46F7, 0x4801,
+                       0x0000, 0x0000, 0x0000})
+        PutHalf(b, h);
+    PutWord(b, 0x0020001C);
+    for (char c : std::string("Hi there\0\0", 10)) b.push_back(static_cast<uint8_t>(c));
+    return b;
+}
+
+std::string Pad(const std::string& text) {
+    return text + std::string(70 - text.size(), ' ');
+}
+
+std::vector<std::string> SplitLines(const std::string& text, const std::string& end) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t at; (at = text.find(end, start)) != std::string::npos; start = at + end.size())
+        lines.push_back(text.substr(start, at - start));
+    EXPECT_EQ(start, text.size()) << "text after the last line end";
+    return lines;
+}
+
+class LinesCommandTest : public ::testing::Test {
+  protected:
+    LinesCommandTest() {
+        flash = dir.File("t.fls");
+        WriteFile(flash, SmallImage());
+    }
+    TempDir dir;
+    std::string flash;
+};
+
+TEST_F(LinesCommandTest, WholeListingAtTheDefaultOptions) {
+    const CliResult r = RunCli({"lines", flash});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> lines = SplitLines(r.out, "\n");
+    ASSERT_EQ(lines.size(), 22u);
+    EXPECT_EQ(lines[0], Pad("-----------------------------------------v") + "File: t.fls");
+    EXPECT_EQ(lines[1], "000000 :b510 \xb5. : PUSH { R4, LR }");
+    EXPECT_EQ(lines[3], "000004 :f000f802: BL c (Routine (1 calls))");
+    EXPECT_EQ(lines[5], Pad("-----------------------------------------^") + "end routine");
+    EXPECT_EQ(lines[7], Pad("-----------------------------------------v") + "Routine (1 calls)");
+    EXPECT_EQ(lines[11], "000010 :4801 H. : LDR R0, #0020001c 'Hi there'");
+    EXPECT_EQ(lines[15], "000018 :0020001c:        : . ..  (Hi there)");
+    EXPECT_EQ(lines[21], "End of File");
+    // The user's stored settings are never read: running twice gives the same text.
+    EXPECT_EQ(RunCli({"lines", flash}).out, r.out);
+}
+
+TEST_F(LinesCommandTest, RangeAndOptionSwitches) {
+    const CliResult r = RunCli({"lines", flash, "--from", "0x4", "--to", "a", "--no-hex",
+                                "--no-ascii", "--lower", "--base", "--no-strings"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "200004 : bl 20000c (routine (1 calls))\n200008 : pop { r4, pc }\n" +
+                         Pad("-----------------------------------------^") +
+                         "end routine\n20000a : nop\n");
+    const CliResult strings =
+        RunCli({"lines", flash, "--from", "10", "--to", "18", "--no-strings"});
+    EXPECT_EQ(SplitLines(strings.out, "\n").front(), "000010 :4801 H. : LDR R0, #0020001c");
+    EXPECT_EQ(SplitLines(strings.out, "\n").back(), "000018 :0020001c:        : . .. ");
+    // An odd start begins at its halfword.
+    EXPECT_EQ(SplitLines(RunCli({"lines", flash, "--from", "3", "--to", "3"}).out, "\n"),
+              std::vector<std::string>{"000002 :46c0 F\xc0 : NOP"});
+}
+
+TEST_F(LinesCommandTest, UsageAndOpenErrors) {
+    EXPECT_EQ(RunCli({"lines"}).status, 2);
+    EXPECT_EQ(RunCli({"lines", flash, "--from"}).status, 2);
+    EXPECT_EQ(RunCli({"lines", flash, "--from", "xyz"}).status, 2);
+    EXPECT_EQ(RunCli({"lines", flash, "--wide"}).status, 2);
+    EXPECT_EQ(RunCli({"lines", flash, "-o", dir.File("x")}).status, 2);
+    const CliResult missing = RunCli({"lines", dir.File("none.fls")});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.out, "");
+}
+
+TEST_F(LinesCommandTest, ExportWritesTheSameLinesWithCrLf) {
+    const CliResult r =
+        RunCli({"export", flash, "--from", "0", "--to", "25", "-o", dir.File("out")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    ASSERT_TRUE(FileExists(dir.File("out.asm")));
+    EXPECT_FALSE(FileExists(dir.File("out")));
+    const std::vector<uint8_t> bytes = ReadFileBytes(dir.File("out.asm"));
+    const std::string text(bytes.begin(), bytes.end());
+    EXPECT_EQ(SplitLines(text, "\r\n"), SplitLines(RunCli({"lines", flash}).out, "\n"));
+    // A path with a dot keeps its name.
+    ASSERT_EQ(RunCli({"export", flash, "--from", "0", "--to", "2", "-o", dir.File("o.txt")}).status,
+              0);
+    EXPECT_TRUE(FileExists(dir.File("o.txt")));
+}
+
+TEST_F(LinesCommandTest, ExportFailures) {
+    const CliResult noSelection =
+        RunCli({"export", flash, "--from", "4", "--to", "4", "-o", dir.File("e.asm")});
+    EXPECT_EQ(noSelection.status, 1);
+    EXPECT_NE(noSelection.err.find("Please select an area to export (with P / shift-P)."),
+              std::string::npos);
+    EXPECT_FALSE(FileExists(dir.File("e.asm")));
+
+    const CliResult cannot =
+        RunCli({"export", flash, "--from", "0", "--to", "4", "-o", dir.File("no/dir/e.asm")});
+    EXPECT_EQ(cannot.status, 1);
+    EXPECT_NE(cannot.err.find("Cannot open file"), std::string::npos);
+    EXPECT_EQ(cannot.out, "");
+
+    // A full disk fails the command instead of leaving a short file behind.
+    if (FileExists("/dev/full")) {
+        std::filesystem::create_symlink("/dev/full", dir.File("full.asm"));
+        const CliResult full =
+            RunCli({"export", flash, "--from", "0", "--to", "4", "-o", dir.File("full.asm")});
+        EXPECT_EQ(full.status, 1);
+        EXPECT_NE(full.err, "");
+    }
+    // Selection start after its end: an empty file.
+    ASSERT_EQ(RunCli({"export", flash, "--from", "8", "--to", "4", "-o", dir.File("r.asm")}).status,
+              0);
+    EXPECT_TRUE(ReadFileBytes(dir.File("r.asm")).empty());
+    // The range and the output are required.
+    EXPECT_EQ(RunCli({"export", flash, "--from", "0", "--to", "4"}).status, 2);
+    EXPECT_EQ(RunCli({"export", flash, "--from", "0", "-o", dir.File("x.asm")}).status, 2);
+}
+
+}  // namespace

@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "listing/Export.h"
+#include "listing/ListingFixture.h"
+
+namespace {
+
+// Four items: 0x00 routine start "main" with a note, 0x02, 0x04 routine end with a
+// footer, 0x06 the last one.
+class ExportTest : public ::testing::Test {
+  protected:
+    ExportTest() : f(8) {
+        f.Half(0, 0xB510);
+        f.Half(2, 0x46C0);
+        f.Half(4, 0xBD10);
+        f.Half(6, 0x4770);
+        f.doc->flags[0] |= flagbits::kRoutineStart;
+        f.doc->flags[2] |= flagbits::kRoutineEnd;
+        f.doc->SetHeader(0, "main");
+        f.doc->SetNote(0, "saves R4");
+        f.doc->SetFooter(4, "end routine");
+        f.doc->SetExplanation(2, "never exported");
+    }
+    std::string Pad(const std::string& text) { return text + std::string(70 - text.size(), ' '); }
+    ListingFixture f;
+};
+
+TEST_F(ExportTest, WholeListingWithAnnotationsAtColumn70) {
+    const std::string expected = Pad("-----------------------------------------v") + "main\r\n" +
+                                 Pad("000000 : PUSH { R4, LR }") + "saves R4\r\n" +
+                                 "000002 : NOP\r\n" + "000004 : POP { R4, PC }\r\n" +
+                                 Pad("-----------------------------------------^") +
+                                 "end routine\r\n" + "000006 : BX  R0, LR\r\n" + "End of File\r\n";
+    EXPECT_EQ(ListingText(*f.doc, 0, 7, "\r\n"), expected);
+}
+
+TEST_F(ExportTest, SelectionBounds) {
+    // From a routine start: its header separator comes first.
+    EXPECT_EQ(ListingText(*f.doc, 0, 0, "\n"), Pad("-----------------------------------------v") +
+                                                   "main\n" + Pad("000000 : PUSH { R4, LR }") +
+                                                   "saves R4\n");
+    // The end item's own lines are all written, footer included, but no more.
+    EXPECT_EQ(ListingText(*f.doc, 4, 4, "\n"),
+              "000004 : POP { R4, PC }\n" + Pad("-----------------------------------------^") +
+                  "end routine\n");
+    // Reaching the last halfword ends with "End of File".
+    EXPECT_EQ(ListingText(*f.doc, 6, 6, "\n"), "000006 : BX  R0, LR\nEnd of File\n");
+    EXPECT_EQ(ListingText(*f.doc, 6, 0xFFFFFFFF, "\n"), "000006 : BX  R0, LR\nEnd of File\n");
+    // Start after end, or outside the image: nothing.
+    EXPECT_EQ(ListingText(*f.doc, 4, 2, "\n"), "");
+    EXPECT_EQ(ListingText(*f.doc, 8, 20, "\n"), "");
+}
+
+TEST_F(ExportTest, StartInsideAnItemAndLongLines) {
+    f.Half(2, 0xF7FF);
+    f.Half(4, 0xFFFD);  // BL to 0, whose header is long
+    f.doc->flags[2] = itemtype::kThumb;
+    f.doc->flags[4] = itemtype::kThumb | flagbits::kContinuation;
+    f.doc->SetHeader(0, std::string(80, 'M'));
+    f.doc->SetNote(2, "note");
+    // The walk starts where it is told, even on a continuation.
+    const std::string text = ListingText(*f.doc, 4, 4, "\n");
+    EXPECT_EQ(text, "000004 : BL ...?\n");
+    // A line of 70 characters or more gets its note right after it.
+    const std::string line = "000002 : BL 0 (" + std::string(80, 'M') + ")";
+    EXPECT_EQ(ListingText(*f.doc, 2, 2, "\n"), line + "note\n");
+}
+
+TEST_F(ExportTest, OptionsShapeTheExportedLines) {
+    f.doc->viewHex = 1;
+    f.doc->lowerCase = 1;
+    f.doc->baseAddress = kFlashBase;
+    EXPECT_EQ(ListingText(*f.doc, 2, 2, "\n"), "200002 :46c0    : nop\n");
+}
+
+TEST_F(ExportTest, FilesAndTheirFailures) {
+    TempDir dir;
+    const std::string path = dir.File("out.asm");
+    f.doc->selectionStart = 0;
+    f.doc->selectionEnd = 7;
+    ASSERT_EQ(ExportSelection(*f.doc, path), ExportResult::kOk);
+    const std::vector<uint8_t> bytes = ReadFileBytes(path);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), ListingText(*f.doc, 0, 7, "\r\n"));
+    // An export replaces the old file.
+    f.doc->selectionEnd = 2;
+    ASSERT_EQ(ExportSelection(*f.doc, path), ExportResult::kOk);
+    EXPECT_EQ(ReadFileBytes(path).size(), ListingText(*f.doc, 0, 2, "\r\n").size());
+    EXPECT_EQ(ExportSelection(*f.doc, dir.File("missing/out.asm")), ExportResult::kCannotOpen);
+    // A full disk is a failure, not a silently short file.
+    if (FileExists("/dev/full")) {
+        EXPECT_EQ(ExportSelection(*f.doc, "/dev/full"), ExportResult::kWriteFailed);
+    }
+}
+
+TEST(ExportPath, AsmIsAddedOnlyWithoutAnyDot) {
+    EXPECT_EQ(ExportPathFor("out"), "out.asm");
+    EXPECT_EQ(ExportPathFor("/tmp/dir/out"), "/tmp/dir/out.asm");
+    EXPECT_EQ(ExportPathFor("out.txt"), "out.txt");
+    EXPECT_EQ(ExportPathFor("/tmp/a.b/out"), "/tmp/a.b/out");
+}
+
+}  // namespace
