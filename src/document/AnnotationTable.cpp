@@ -4,13 +4,14 @@
 
 void AnnotationTable::Reset(uint32_t halfwordCount) {
     Clear();
-    if (bits_.Allocate((size_t{halfwordCount} + 63) / 64)) count_ = halfwordCount;
+    if (words_.Allocate((size_t{halfwordCount} + 63) / 64)) count_ = halfwordCount;
 }
 
 void AnnotationTable::Clear() {
     indexes_ = {};
     texts_ = {};
-    bits_.Release();
+    rankValid_ = false;
+    words_.Release();
     count_ = 0;
 }
 
@@ -26,9 +27,12 @@ const std::string* AnnotationTable::Find(uint32_t index) const {
 
 void AnnotationTable::Set(uint32_t index, std::string_view text) {
     if (index >= count_) return;
+    // Edits search the sorted list, so that a burst of them never rebuilds the rank.
+    const size_t k = static_cast<size_t>(std::lower_bound(indexes_.begin(), indexes_.end(), index) -
+                                         indexes_.begin());
     if (Has(index)) {
-        const size_t k = Position(index);
         if (text.empty()) {
+            rankValid_ = false;
             indexes_.erase(indexes_.begin() + static_cast<std::ptrdiff_t>(k));
             texts_.erase(texts_.begin() + static_cast<std::ptrdiff_t>(k));
             SetBit(index, false);
@@ -38,14 +42,8 @@ void AnnotationTable::Set(uint32_t index, std::string_view text) {
         return;
     }
     if (text.empty()) return;
+    rankValid_ = false;
     SetBit(index, true);
-    // Texts mostly arrive in increasing order (the analysis, the info file).
-    if (indexes_.empty() || indexes_.back() < index) {
-        indexes_.push_back(index);
-        texts_.emplace_back(text);
-        return;
-    }
-    const size_t k = Position(index);
     indexes_.insert(indexes_.begin() + static_cast<std::ptrdiff_t>(k), index);
     texts_.emplace(texts_.begin() + static_cast<std::ptrdiff_t>(k), text);
 }
@@ -73,4 +71,5 @@ void AnnotationTable::SetSorted(std::vector<std::pair<uint32_t, std::string>> en
     }
     indexes_ = std::move(indexes);
     texts_ = std::move(texts);
+    rankValid_ = false;
 }

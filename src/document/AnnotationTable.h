@@ -21,7 +21,7 @@ class AnnotationTable {
     size_t Size() const { return indexes_.size(); }
 
     bool Has(uint32_t index) const {
-        return index < count_ && (bits_.data()[index >> 6] >> (index & 63)) & 1;
+        return index < count_ && (words_.data()[index >> 6].bits >> (index & 63)) & 1;
     }
     // The text of a halfword, or nullptr when it has none.
     const std::string* Find(uint32_t index) const;
@@ -39,15 +39,26 @@ class AnnotationTable {
     }
 
   private:
+    // Where the text of a halfword that has one stands in the sorted lists.
     size_t Position(uint32_t index) const;
+    void RebuildRank() const;
     void SetBit(uint32_t index, bool on) {
-        uint64_t& word = bits_.data()[index >> 6];
+        uint64_t& word = words_.data()[index >> 6].bits;
         const uint64_t bit = uint64_t{1} << (index & 63);
         word = on ? (word | bit) : (word & ~bit);
     }
 
     uint32_t count_ = 0;
-    PageBuffer<uint64_t> bits_;
+    // A bit per halfword, 64 to a word, and beside each word the number of texts that
+    // stand before it (rebuilt on the first lookup after texts were added or removed),
+    // so that a lookup reads one place and counts bits rather than searching.
+    struct Word {
+        uint64_t bits;
+        uint32_t rank;
+        uint32_t unused;
+    };
+    PageBuffer<Word> words_;
     std::vector<uint32_t> indexes_;   // increasing
     std::vector<std::string> texts_;  // texts_[k] belongs to indexes_[k]
+    mutable bool rankValid_ = false;
 };
