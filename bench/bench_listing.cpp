@@ -18,7 +18,7 @@
 #include "document/CTravikDoc.h"
 #include "listing/Export.h"
 #include "listing/LineText.h"
-#include "shell/FrameServices.h"
+#include "shell/NullFrame.h"
 #include "shell/SettingsStore.h"
 
 namespace {
@@ -26,25 +26,7 @@ namespace {
 constexpr size_t kImageBytes = size_t{16} << 20;
 constexpr uint32_t kSeed = 1;
 
-class QuietFrame : public FrameServices {
-  public:
-    CTravikDoc* GetFirstDocument() override { return nullptr; }
-    SettingsStore& Settings() override { return settings; }
-    void SetStatusText(const std::string&) override {}
-    void AddWarning(const std::string&) override {}
-    void AddJumpEntry(const std::string&) override {}
-    void ClearJumpList() override {}
-    void RefreshCallStack() override {}
-    void RepaintRegisters() override {}
-    void RepaintMemory() override {}
-    void RepaintPhone() override {}
-    void ShowMessage(const std::string&) override {}
-    bool AskYesNo(const std::string&) override { return false; }
-    void Beep() override {}
-    std::optional<std::string> ChooseOpenFile(const std::string&) override { return {}; }
-    std::optional<std::string> ChooseSaveFile(const std::string&) override { return {}; }
-    MemorySettingsStore settings;
-};
+using QuietFrame = NullFrame;
 
 struct Opened {
     QuietFrame frame;

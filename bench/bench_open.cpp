@@ -15,33 +15,14 @@
 #include "document/CTravikDoc.h"
 #include "document/InfoFile.h"
 #include "document/PageBuffer.h"
-#include "shell/FrameServices.h"
+#include "shell/NullFrame.h"
 #include "shell/SettingsStore.h"
 
 namespace {
 
 constexpr size_t kImageBytes = size_t{16} << 20;
 
-class QuietFrame : public FrameServices {
-  public:
-    CTravikDoc* GetFirstDocument() override { return nullptr; }
-    SettingsStore& Settings() override { return settings; }
-    void SetStatusText(const std::string&) override { ++statusTexts; }
-    void AddWarning(const std::string&) override {}
-    void AddJumpEntry(const std::string&) override {}
-    void ClearJumpList() override {}
-    void RefreshCallStack() override {}
-    void RepaintRegisters() override {}
-    void RepaintMemory() override {}
-    void RepaintPhone() override {}
-    void ShowMessage(const std::string&) override {}
-    bool AskYesNo(const std::string&) override { return false; }
-    void Beep() override {}
-    std::optional<std::string> ChooseOpenFile(const std::string&) override { return {}; }
-    std::optional<std::string> ChooseSaveFile(const std::string&) override { return {}; }
-    MemorySettingsStore settings;
-    int statusTexts = 0;
-};
+using QuietFrame = NullFrame;
 
 const std::string& ImagePath() {
     static const std::string path = WriteBenchImage(MakeThumbImage(kImageBytes, 1), "bench.fls");

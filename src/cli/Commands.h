@@ -7,8 +7,7 @@
 #include <vector>
 
 #include "document/CTravikDoc.h"
-#include "shell/FrameServices.h"
-#include "shell/SettingsStore.h"
+#include "shell/NullFrame.h"
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitOpenFailed = 1;
@@ -18,26 +17,16 @@ inline constexpr int kExitUsage = 2;
 // Yes/No questions are answered No, choosers are cancelled, the settings are the
 // defaults (an in-memory store, never the user's), the status bar is dropped and
 // warnings are collected.
-class CliFrame : public FrameServices {
-  public:
+class CliFrame : public NullFrame {
+public:
     CTravikDoc* GetFirstDocument() override { return document; }
-    SettingsStore& Settings() override { return settings; }
-    void SetStatusText(const std::string&) override {}
     void AddWarning(const std::string& text) override { warnings.push_back(text); }
     void AddJumpEntry(const std::string& text) override { jumpList.push_back(text); }
     void ClearJumpList() override { jumpList.clear(); }
-    void RefreshCallStack() override {}
-    void RepaintRegisters() override {}
-    void RepaintMemory() override {}
-    void RepaintPhone() override {}
     void ShowMessage(const std::string& text) override;
     bool AskYesNo(const std::string& text) override;
-    void Beep() override {}
-    std::optional<std::string> ChooseOpenFile(const std::string&) override { return {}; }
-    std::optional<std::string> ChooseSaveFile(const std::string&) override { return {}; }
 
     CTravikDoc* document = nullptr;
-    MemorySettingsStore settings;
     std::vector<std::string> warnings;
     std::vector<std::string> jumpList;
     int messagesShown = 0;
