@@ -308,7 +308,9 @@ int64_t CTravikDoc::PreviousLine(int64_t o, int& s) const {
     const int64_t size = imageSize;
     if (o < 0 || o + 2 > size) return -1;
     if (s == 2) {
-        int64_t p = size - 2;
+        // The last whole halfword: with an odd length the "End of File" line stands at
+        // an odd offset, but the item before it starts on an even one.
+        int64_t p = (size - 2) & ~int64_t{1};
         while (p > 0 && (flags[p / 2] & flagbits::kContinuation)) p -= 2;
         s = (flags[p / 2] & flagbits::kRoutineEnd) ? 1 : 0;
         return p;
