@@ -228,19 +228,6 @@ TEST_F(DemoListing, RamLiteralsShowTheNamesOfAnInfoFile) {
                                  }));
 }
 
-TEST_F(DemoListing, OptionsChangeTheCodeLinesOnly) {
-    EXPECT_EQ(Lines("2a", "2a", {}),
-              std::vector<std::string>{"00002a :4809 H. : LDR R0, #00200218 'FRAME '"});
-    EXPECT_EQ(Lines("1e", "1e", {"--lower", "--no-ascii"}),
-              std::vector<std::string>{"00001e :480a    : ldr r0, #002a3cd4 ('welcome!')"});
-    EXPECT_EQ(Lines("48", "48", {"--lower"}),
-              std::vector<std::string>{"000048 :002a3cd4:        : .*<\xd4  (Welcome!)"});
-    EXPECT_EQ(Lines("1a", "1a", {"--base", "--no-hex", "--no-ascii"}),
-              std::vector<std::string>{"20001a : BL 200090 (Routine (3 calls))"});
-    EXPECT_EQ(Lines("1e", "1e", {"--no-strings", "--no-ascii"}),
-              std::vector<std::string>{"00001e :480a    : LDR R0, #002a3cd4"});
-}
-
 TEST_F(DemoListing, WholeListingHasOneLinePerItemAndSeparatorAndEndsTheFile) {
     const CliResult r = RunCli({"lines", Fls()});
     ASSERT_EQ(r.status, 0);

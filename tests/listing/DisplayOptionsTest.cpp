@@ -95,20 +95,6 @@ TEST(DisplayOptions, BaseAddressToggleFromAnyStoredValue) {
     EXPECT_EQ(Stored(frame, settings::kBaseAddress), 0x200000);
 }
 
-TEST(DisplayOptions, BaseAddressToggleRebuildsTheJumpList) {
-    RecordingFrame frame;
-    TempDir dir;
-    WriteFile(dir.File("j.fls"), std::vector<uint8_t>(0x100, 0));
-    auto doc = OpenImage(frame, dir.File("j.fls"));
-    ASSERT_NE(doc, nullptr);
-    doc->SetHeader(0x10, "named");
-    doc->flags[0x10 / 2] |= flagbits::kUserMark;
-    doc->RebuildJumpList();
-    ASSERT_EQ(frame.jumpList, std::vector<std::string>{"00000010 - named"});
-    doc->ToggleBaseAddress();
-    EXPECT_EQ(frame.jumpList, std::vector<std::string>{"00200010 - named"});
-}
-
 TEST(DisplayOptions, BitmapWidthKeepsItsSizeAcrossToggles) {
     RecordingFrame frame;
     CTravikDoc doc(frame);
