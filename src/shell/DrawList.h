@@ -85,8 +85,25 @@ struct DrawImage {
     std::string name;
 };
 
+// A grid of equal filled cells, `cols` by `rows`, each cellW by cellH pixels, from
+// (x, y) to the right and down. Colours are 0xRRGGBB row by row; kNoCell leaves a cell
+// unpainted. One primitive for thousands of same-size squares (the listing's bitmap).
+struct DrawCells {
+    static constexpr uint32_t kNoCell = 0xFF000000u;
+    int x = 0, y = 0, cellW = 0, cellH = 0, cols = 0, rows = 0;
+    std::vector<uint32_t> colors;
+
+    uint32_t At(int col, int row) const {
+        return colors[size_t(row) * size_t(cols) + size_t(col)];
+    }
+};
+
+inline constexpr uint32_t PackRgb(Rgb c) {
+    return (uint32_t{c.r} << 16) | (uint32_t{c.g} << 8) | c.b;
+}
+
 struct DrawItem {
-    enum class Kind : uint8_t { kText, kLine, kRect, kPixel, kImage };
+    enum class Kind : uint8_t { kText, kLine, kRect, kPixel, kImage, kCells };
     Kind kind;
     uint32_t index;  // into the list of that kind
 };
@@ -98,6 +115,7 @@ class DrawList {
     void Rect(DrawRect r) { Add(DrawItem::Kind::kRect, rects, r); }
     void Pixel(DrawPixel p) { Add(DrawItem::Kind::kPixel, pixels, p); }
     void Image(DrawImage i) { Add(DrawItem::Kind::kImage, images, std::move(i)); }
+    void Cells(DrawCells c) { Add(DrawItem::Kind::kCells, cells, std::move(c)); }
     void Clear() {
         order.clear();
         texts.clear();
@@ -105,6 +123,7 @@ class DrawList {
         rects.clear();
         pixels.clear();
         images.clear();
+        cells.clear();
     }
 
     // The primitives in drawing order; each kind also in its own list, in order.
@@ -114,6 +133,7 @@ class DrawList {
     std::vector<DrawRect> rects;
     std::vector<DrawPixel> pixels;
     std::vector<DrawImage> images;
+    std::vector<DrawCells> cells;
 
   private:
     template <class V, class T>

@@ -1,0 +1,330 @@
+#include "listing/ListingPage.h"
+
+#include <algorithm>
+
+#include "document/CTravikDoc.h"
+#include "document/Flags.h"
+#include "listing/LineText.h"
+
+namespace {
+
+constexpr int kArrowRight = 105;
+constexpr int kArrowMargin = 100;
+constexpr uint32_t kMaxBranchDistance = 1000;
+constexpr int kScrollRange = 32000;
+
+Rgb CursorColour(uint8_t jumpKind) {
+    switch (jumpKind) {
+        case jumpkind::kLiteral:
+            return kCursorLiteral;
+        case jumpkind::kCall:
+        case jumpkind::kBranch:
+            return kCursorJump;
+        default:
+            return kCursorPlain;
+    }
+}
+
+// The annotation drawn beside a line, or nullptr.
+const std::string* AnnotationOf(const CTravikDoc& doc, int64_t offset, int subLine, FontId& font) {
+    const uint32_t index = static_cast<uint32_t>(offset / 2);
+    switch (subLine) {
+        case -1:
+            font = FontId::kHeader;
+            return doc.headers.Find(index);
+        case 0:
+            font = FontId::kNote;
+            return doc.notes.Find(index);
+        case 1:
+            font = FontId::kFooter;
+            return doc.footers.Find(index);
+        default:
+            return nullptr;
+    }
+}
+
+// The rows a branch record's bracket spans, and the row of its target on the page
+// (-1 above the page, -2 below). False when its target has no item line on the page.
+bool BranchSpan(const ListingPaint& page, const ListingViewState& state,
+                const ListingPaint::BranchRecord& b, int& low, int& high, int& targetRow) {
+    const int lastRow = static_cast<int>(page.rows.size()) - 1;
+    if (int64_t{b.target} < int64_t{state.topOffset}) {
+        low = 0;
+        high = b.sourceRow;
+        targetRow = -1;
+        return true;
+    }
+    if (b.target >= state.bottomOffset) {
+        low = b.sourceRow;
+        high = lastRow;
+        targetRow = -2;
+        return true;
+    }
+    // Rows stand in listing order, so the target's item line is found by halving.
+    const auto it =
+        std::lower_bound(page.rows.begin(), page.rows.end(), int64_t{b.target},
+                         [](const ListingPaint::Row& row, int64_t t) {
+                             return row.offset < t || (row.offset == t && row.subLine < 0);
+                         });
+    if (it == page.rows.end() || it->offset != int64_t{b.target} || it->subLine != 0) return false;
+    targetRow = static_cast<int>(it - page.rows.begin());
+    low = std::min(b.sourceRow, targetRow);
+    high = std::max(b.sourceRow, targetRow);
+    return true;
+}
+
+void PaintBranches(const ListingViewState& state, int clientHeight, ListingPaint& out) {
+    // Nested brackets move outward: each takes one more than the deepest bracket
+    // already placed over any row it spans.
+    out.occupancy.assign(out.rows.size(), 0);
+    int maxDepth = 0;
+    for (auto& b : out.branches) {
+        int low, high, targetRow;
+        b.depth = 0;
+        if (!BranchSpan(out, state, b, low, high, targetRow)) continue;
+        const auto first = out.occupancy.begin() + low;
+        const auto last = out.occupancy.begin() + high + 1;
+        b.depth = 1 + *std::max_element(first, last);
+        std::fill(first, last, b.depth);
+        maxDepth = std::max(maxDepth, b.depth);
+    }
+    if (maxDepth == 0) return;
+    const float scale = std::min(100.0f / static_cast<float>(maxDepth), 10.0f);
+    const int s = static_cast<int>(scale * 0.3f);
+    const int h = clientHeight;
+    auto line = [&out](int x1, int y1, int x2, int y2) { out.draw.Line({x1, y1, x2, y2, kBlack}); };
+    for (const auto& b : out.branches) {
+        if (b.depth == 0) continue;
+        int low, high, targetRow;
+        BranchSpan(out, state, b, low, high, targetRow);
+        const int x = kArrowMargin - static_cast<int>(static_cast<float>(b.depth) * scale);
+        const int ys = b.sourceRow * kListingRowHeight + 7;
+        line(kArrowRight, ys, x, ys);
+        if (targetRow == -1) {
+            line(x, ys, x, 0);
+            line(x, 0, x - s, s);
+            line(x - s, s, x + s, s);
+            line(x + s, s, x, 0);
+        } else if (targetRow == -2) {
+            line(x, ys, x, h);
+            line(x, h, x - s, h - s);
+            line(x - s, h - s, x + s, h - s);
+            line(x + s, h - s, x, h);
+        } else {
+            const int yt = targetRow * kListingRowHeight + 7;
+            line(x, ys, x, yt);
+            line(x, yt, kArrowRight, yt);
+            line(kArrowRight, yt, kArrowRight - s, yt - s);
+            line(kArrowRight - s, yt - s, kArrowRight - s, yt + s);
+            line(kArrowRight - s, yt + s, kArrowRight, yt);
+        }
+    }
+}
+
+// One bit of a bitmap byte as a cell colour; bytes past the image end stay unpainted.
+uint32_t BitColour(const CTravikDoc& doc, int64_t offset, int bit, uint32_t cursorOffset) {
+    if (offset < 0 || offset >= int64_t{doc.imageSize}) return DrawCells::kNoCell;
+    const bool set = (doc.image[offset] >> bit) & 1;
+    if (offset == int64_t{cursorOffset}) return PackRgb(set ? kRed : kBitmapCursorClear);
+    return PackRgb(set ? kBlack : kWhite);
+}
+
+void PaintBitmap(const CTravikDoc& doc, const ListingViewState& state, int w, int h,
+                 ListingPaint& out) {
+    const int64_t n = doc.bitmapWidth;
+    const int64_t top = state.topOffset;
+    // Byte strip: one byte per 3-pixel row, bit 0 at the right edge.
+    DrawCells bytes;
+    bytes.x = w - 24;
+    bytes.cellW = bytes.cellH = 3;
+    bytes.cols = 8;
+    bytes.rows = h > 3 ? (h - 3 + 2) / 3 : 0;  // rows k with 3k < h - 3
+    bytes.colors.resize(size_t(bytes.cols) * size_t(bytes.rows));
+    for (int k = 0; k < bytes.rows; ++k) {
+        for (int bit = 0; bit < 8; ++bit)
+            bytes.colors[size_t(k) * 8 + size_t(7 - bit)] =
+                BitColour(doc, top + k, bit, state.cursorOffset);
+    }
+    // Page strip: bands of 8 cell rows, n bytes side by side, bit 0 at the top. Only
+    // the columns inside the window are built, whatever the width.
+    const int64_t stripX = int64_t{w} - 3 * n - 27;
+    const int64_t firstCol = stripX < 0 ? (-stripX) / 3 : 0;
+    DrawCells pages;
+    pages.cellW = pages.cellH = 3;
+    pages.x = static_cast<int>(stripX + 3 * firstCol);
+    pages.cols = static_cast<int>(std::max<int64_t>(0, n - firstCol));
+    const int bands = h > 3 ? (h - 3 + 23) / 24 : 0;  // bands m with 24m < h - 3
+    pages.rows = 8 * bands;
+    pages.colors.resize(size_t(pages.cols) * size_t(pages.rows));
+    for (int m = 0; m < bands; ++m) {
+        for (int col = 0; col < pages.cols; ++col) {
+            const int64_t offset = top + m * n + firstCol + col;
+            for (int bit = 0; bit < 8; ++bit)
+                pages.colors[size_t(8 * m + bit) * size_t(pages.cols) + size_t(col)] =
+                    BitColour(doc, offset, bit, state.cursorOffset);
+        }
+    }
+    if (pages.cols > 0 && pages.rows > 0) out.draw.Cells(std::move(pages));
+    if (bytes.rows > 0) out.draw.Cells(std::move(bytes));
+}
+
+}  // namespace
+
+void PaintListing(const CTravikDoc& doc, ListingViewState& state, int clientWidth, int clientHeight,
+                  bool active, ListingPaint& out) {
+    out.draw.Clear();
+    out.rows.clear();
+    out.branches.clear();
+    out.scrollValid = false;
+    out.explanationShown = false;
+    out.explanationSetText = false;
+    out.explanationFocus = false;
+    out.explanationText.clear();
+    const int w = clientWidth;
+    const int h = clientHeight;
+    out.draw.Rect({0, 0, w, h, kWhite});
+
+    if (doc.imageSize < 2) {
+        out.draw.Text({10, 10, FontId::kListing, kBlack, true, kWhite, "No File loaded"});
+        return;
+    }
+    // An unplaced top, or one a smaller document left behind, starts at the first line.
+    if (state.topOffset < 0 || int64_t{state.topOffset} + 2 > int64_t{doc.imageSize}) {
+        state.topOffset = 0;
+        state.cursorRow = 1;
+        state.topSubLine = doc.FirstSubLine(0);
+    }
+
+    // Text pass.
+    const bool selection = doc.selectionStart != doc.selectionEnd;
+    const bool running = doc.emulator.runState != CEmulator::kStopped;
+    const int64_t current = (doc.emulator.r[15] - 4) & 0xFFFFF;
+    int64_t o = state.topOffset;
+    int s = state.topSubLine;
+    int row = 1;
+    for (int y = 0; y < h - kListingRowHeight; y += kListingRowHeight, ++row) {
+        GetLineText(doc, o, s, out.line);
+        Rgb background = kWhite;
+        if (active &&
+            ((row == state.cursorRow && state.pendingCursor == -1) || o == state.pendingCursor)) {
+            state.cursorRow = row;
+            state.pendingCursor = -1;
+            state.cursorOffset = static_cast<uint32_t>(o);
+            state.cursorSubLine = s;
+            background = CursorColour(doc.JumpKind(static_cast<uint32_t>(o / 2)));
+        } else if (running && s == 0 && o == current) {
+            background = kCurrentInstruction;
+        }
+        const uint32_t u = static_cast<uint32_t>(o);
+        const bool outside = selection && (u < doc.selectionStart || u > doc.selectionEnd);
+        out.draw.Text({kListingTextX, y, FontId::kListing, outside ? kOutsideSelection : kBlack,
+                       true, background, std::string(out.line.View())});
+        out.rows.push_back({o, s});
+        // The listing ends with its "End of File" line; the rows below stay empty.
+        if (s == 2) break;
+        o = doc.NextLine(o, s);
+    }
+    state.rowCount = static_cast<int32_t>(out.rows.size());
+    // A window too low for any row keeps its cursor row for when it grows again.
+    if (state.rowCount > 0 && state.cursorRow > state.rowCount) state.cursorRow = state.rowCount;
+
+    // Annotation pass. Annotations cover the line text beneath them, as on a page
+    // drawn with an opaque white background.
+    for (size_t r = 0; r < out.rows.size(); ++r) {
+        const auto [offset, subLine] = out.rows[r];
+        const int y = static_cast<int>(r) * kListingRowHeight;
+        FontId font = FontId::kNote;
+        if (const std::string* text = AnnotationOf(doc, offset, subLine, font))
+            out.draw.Text({kListingAnnotationX, y, font, kBlack, true, kWhite, *text});
+        if (subLine == 0 && doc.viewJumps) {
+            const uint32_t index = static_cast<uint32_t>(offset / 2);
+            const uint32_t t = doc.JumpTarget(index);
+            if (doc.JumpKind(index) == jumpkind::kBranch && t != 0) {
+                const uint32_t from = static_cast<uint32_t>(offset);
+                const uint32_t distance = t > from ? t - from : from - t;
+                if (distance < kMaxBranchDistance) {
+                    const ListingPaint::BranchRecord b{static_cast<int>(r), from, t, distance, 0};
+                    // Sorted by distance; equal distances keep their page order.
+                    const auto at =
+                        std::upper_bound(out.branches.begin(), out.branches.end(), distance,
+                                         [](uint32_t d, const ListingPaint::BranchRecord& e) {
+                                             return d < e.distance;
+                                         });
+                    out.branches.insert(at, b);
+                }
+            }
+        }
+    }
+    if (!out.rows.empty()) state.bottomOffset = static_cast<uint32_t>(out.rows.back().offset);
+
+    if (!out.branches.empty()) PaintBranches(state, h, out);
+
+    out.scrollValid = true;
+    out.scrollMax = static_cast<int>(std::min<int64_t>(doc.imageSize, kScrollRange));
+    out.scrollPos =
+        static_cast<int>(int64_t{state.topOffset} * out.scrollMax / int64_t{doc.imageSize});
+
+    if (doc.bitmapWidth > 0) PaintBitmap(doc, state, w, h, out);
+
+    const std::string* explanation = state.cursorOffset < doc.imageSize
+                                         ? doc.explanations.Find(state.cursorOffset / 2)
+                                         : nullptr;
+    if (explanation != nullptr || state.editingExplanation) {
+        out.explanationShown = true;
+        out.explanationX = kListingAnnotationX;
+        out.explanationY = state.cursorRow * kListingRowHeight;
+        out.explanationW = w - 5;
+        out.explanationH = h;
+        out.explanationSetText = !state.editingExplanation;
+        if (explanation != nullptr && !state.editingExplanation) out.explanationText = *explanation;
+        out.explanationReadOnly = !state.editingExplanation;
+        out.explanationFocus = state.editingExplanation != 0;
+    }
+}
+
+std::vector<std::string> VisibleLineTexts(const CTravikDoc& doc, const ListingPaint& paint) {
+    std::vector<std::string> lines;
+    lines.reserve(paint.rows.size());
+    // Row r's text is the r-th text of the paint, after the background.
+    for (size_t r = 0; r < paint.rows.size() && r < paint.draw.texts.size(); ++r) {
+        std::string text = paint.draw.texts[r].text;
+        FontId font;
+        if (const std::string* a =
+                AnnotationOf(doc, paint.rows[r].offset, paint.rows[r].subLine, font)) {
+            text += '\t';
+            text += *a;
+        }
+        lines.push_back(std::move(text));
+    }
+    return lines;
+}
+
+void GoToOffset(const CTravikDoc& doc, ListingViewState& state, int64_t offset, bool force) {
+    int64_t o = offset & ~int64_t{1};
+    // Only offsets of whole halfwords of the image have an item.
+    if (o < 0 || o + 2 > int64_t{doc.imageSize}) return;
+    while (o > 0 && (doc.flags[o / 2] & flagbits::kContinuation)) o -= 2;
+    if (!force && int64_t{state.topOffset} + 5 <= o && o <= int64_t{state.bottomOffset} - 5) {
+        state.pendingCursor = static_cast<int32_t>(o);
+        state.topSubLine = 0;
+        return;
+    }
+    state.topOffset = static_cast<int32_t>(o);
+    state.topSubLine = 0;
+    // An older request would otherwise take the cursor away from this item.
+    state.pendingCursor = -1;
+    int64_t top = o;
+    int sub = 0;
+    int stepped = 0;
+    for (; stepped < state.cursorRow - 1; ++stepped) {
+        int previousSub = sub;
+        const int64_t previous = doc.PreviousLine(top, previousSub);
+        if (previous < 0) break;
+        top = previous;
+        sub = previousSub;
+    }
+    state.topOffset = static_cast<int32_t>(top);
+    state.topSubLine = sub;
+    // Near the start of the listing the item line stands higher than the cursor row.
+    if (stepped < state.cursorRow - 1) state.cursorRow = stepped + 1;
+}

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "listing/TextFormat.h"
+#include "shell/DrawList.h"
+
+class CTravikDoc;
+
+// What one listing window remembers between paints. The paint fills in the cursor's
+// line, the row count and the last offset on the page; the keys (and GoToOffset)
+// move the top line and the cursor row.
+struct ListingViewState {
+    int32_t topOffset = -1;  // -1: not placed yet, the next paint starts at the first line
+    int32_t topSubLine = 0;
+    uint32_t bottomOffset = 0;   // offset of the last line of the latest paint
+    int32_t pendingCursor = -1;  // offset whose line the next paint puts the cursor on
+    int32_t cursorRow = 1;       // 1 = the first row
+    int32_t rowCount = 1;
+    uint32_t cursorOffset = 0;
+    int32_t cursorSubLine = 0;
+    uint32_t referrerTarget = 0;
+    int32_t editingExplanation = 0;
+    float anchorFraction = 0.3f;
+    int32_t dragStartX = 0;
+    int32_t dragStartY = 0;
+    int32_t dragStartWidth = 0;
+};
+
+inline constexpr int kListingRowHeight = 15;
+inline constexpr int kListingTextX = 110;
+inline constexpr int kListingAnnotationX = 500;
+
+inline constexpr Rgb kCursorLiteral{0, 196, 0};
+inline constexpr Rgb kCursorJump{0, 255, 0};
+inline constexpr Rgb kCursorPlain{0, 255, 255};
+inline constexpr Rgb kCurrentInstruction{192, 192, 192};
+inline constexpr Rgb kOutsideSelection{128, 128, 128};
+inline constexpr Rgb kBitmapCursorClear{255, 200, 200};
+
+// Everything one paint of a listing window produces besides its state changes.
+struct ListingPaint {
+    DrawList draw;
+
+    // The vertical scroll bar: range 0..scrollMax, thumb at scrollPos. Not set when
+    // there is no file.
+    bool scrollValid = false;
+    int scrollMax = 0;
+    int scrollPos = 0;
+
+    // The explanation box: where it goes, its text (when not editing), read-only.
+    bool explanationShown = false;
+    bool explanationSetText = false;  // false while the user edits it
+    bool explanationReadOnly = true;
+    bool explanationFocus = false;
+    int explanationX = 0, explanationY = 0, explanationW = 0, explanationH = 0;
+    std::string explanationText;
+
+    // The lines on the page, top to bottom; row r's text is draw.texts[r].
+    struct Row {
+        int64_t offset;
+        int subLine;
+    };
+    std::vector<Row> rows;
+
+    // Per-paint tables, kept here so that repeated paints reuse their storage.
+    struct BranchRecord {
+        int sourceRow;
+        uint32_t sourceOffset;
+        uint32_t target;
+        uint32_t distance;
+        int depth;
+    };
+    std::vector<BranchRecord> branches;
+    std::vector<int> occupancy;
+    LineBuffer line;
+};
+
+// Paints the page of a listing window of `doc` into `out` (cleared first) and updates
+// the view state as the paint finds it: cursorRow, rowCount, cursorOffset,
+// cursorSubLine, bottomOffset, pendingCursor and a first placement of the top line.
+// `active`: this is the active view of the active frame, the only one with a cursor.
+void PaintListing(const CTravikDoc& doc, ListingViewState& state, int clientWidth, int clientHeight,
+                  bool active, ListingPaint& out);
+
+// The visible lines of the latest paint, top to bottom, each as painted and followed
+// by a tab and its annotation when it has one: what assistive technology reads.
+std::vector<std::string> VisibleLineTexts(const CTravikDoc& doc, const ListingPaint& paint);
+
+// Puts the cursor on the item containing `offset`: without `force`, an item well
+// inside the page only moves the cursor; otherwise the page moves so that the item
+// line stands on the cursor's row. Offsets outside the image are ignored. The caller
+// repaints.
+void GoToOffset(const CTravikDoc& doc, ListingViewState& state, int64_t offset, bool force);

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QWidget>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "listing/ListingPage.h"
+#include "shell/qt/QtCanvas.h"
+
+class CTravikDoc;
+class CInlineEdit;
+class QScrollBar;
+class QTimer;
+
+// The listing window of one document: paints the page the core's paint model gives,
+// with the vertical scroll bar at its right and the two in-place editors over it.
+class CTravikView : public QWidget {
+    Q_OBJECT
+  public:
+    static constexpr int kAnnotationEditId = 9000;
+    static constexpr int kExplanationBoxId = 9001;
+    static constexpr int kTimerId = 19;
+    static constexpr int kTimerPeriodMs = 100;
+
+    explicit CTravikView(CTravikDoc& doc, QWidget* parent = nullptr);
+    ~CTravikView() override;
+
+    CTravikDoc& GetDocument() const { return doc_; }
+    // Whether this is the active view of the main window's active child frame; only
+    // the active view draws the cursor. Repaints when it changes.
+    void SetActive(bool active);
+    bool IsActive() const { return active_; }
+    // Puts the cursor on the item containing `offset` and repaints.
+    void GoToOffset(uint32_t offset, bool force);
+    ListingViewState& State() { return state_; }
+
+    CInlineEdit& AnnotationEdit() const { return *annotationEdit_; }
+    CInlineEdit& ExplanationBox() const { return *explanationBox_; }
+    QScrollBar& VerticalScrollBar() const { return *scrollBar_; }
+    // Ticks drive the emulator's animation; the run commands start and stop it.
+    QTimer& AnimationTimer() const { return *timer_; }
+    QtCanvas& Canvas() { return canvas_; }
+    // The width the listing paints in: the window without its scroll bar.
+    int ClientWidth() const;
+    // The lines on the page now, each followed by a tab and its annotation when it has
+    // one (the accessible text). Does not change the view's state.
+    std::vector<std::string> VisibleLines() const;
+
+  signals:
+    // The user clicked or focused this view: the frame makes it the active view.
+    void activated(CTravikView* view);
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+
+  private:
+    void ApplyPaintResult();
+
+    CTravikDoc& doc_;
+    ListingViewState state_;
+    ListingPaint paint_;
+    QtCanvas canvas_;
+    bool active_ = false;
+    CInlineEdit* annotationEdit_;
+    CInlineEdit* explanationBox_;
+    QScrollBar* scrollBar_;
+    QTimer* timer_;
+};
