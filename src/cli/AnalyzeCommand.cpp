@@ -46,7 +46,6 @@ uint64_t CountRamNames(const CTravikDoc& doc) {
 }  // namespace
 
 int RunAnalyzeCommand(const std::vector<std::string>& args) {
-    constexpr const char* kSynopsis = "FLASH [--save]";
     std::string path;
     bool save = false;
     for (const std::string& a : args) {
@@ -55,9 +54,9 @@ int RunAnalyzeCommand(const std::vector<std::string>& args) {
         else if (path.empty() && !a.empty() && a[0] != '-')
             path = a;
         else
-            return UsageError("analyze", kSynopsis);
+            return UsageError("analyze");
     }
-    if (path.empty()) return UsageError("analyze", kSynopsis);
+    if (path.empty()) return UsageError("analyze");
 
     CliFrame frame;
     auto doc = OpenForCli(frame, path);
@@ -83,7 +82,6 @@ int RunAnalyzeCommand(const std::vector<std::string>& args) {
 }
 
 int RunJumplistCommand(const std::vector<std::string>& args) {
-    constexpr const char* kSynopsis = "FLASH [--base]";
     std::string path;
     bool base = false;
     for (const std::string& a : args) {
@@ -92,15 +90,18 @@ int RunJumplistCommand(const std::vector<std::string>& args) {
         else if (path.empty() && !a.empty() && a[0] != '-')
             path = a;
         else
-            return UsageError("jumplist", kSynopsis);
+            return UsageError("jumplist");
     }
-    if (path.empty()) return UsageError("jumplist", kSynopsis);
+    if (path.empty()) return UsageError("jumplist");
 
     CliFrame frame;
     if (base)
         frame.settings.WriteProfileInt(settings::kSection, settings::kBaseAddress.name, kFlashBase);
     auto doc = OpenForCli(frame, path);
     if (!doc) return kExitOpenFailed;
-    for (const std::string& line : frame.jumpList) std::printf("%s\n", line.c_str());
+    for (std::string line : frame.jumpList) {
+        line.push_back('\0');
+        if (!WriteEscaped(line)) break;  // reported when the output is finished
+    }
     return kExitOk;
 }

@@ -76,10 +76,8 @@ uint32_t EvenStart(uint32_t offset) {
 }  // namespace
 
 int RunLinesCommand(const std::vector<std::string>& args) {
-    constexpr const char* kSynopsis =
-        "FLASH [--from OFF] [--to OFF] [--base] [--lower] [--no-hex] [--no-ascii] [--no-strings]";
     ListingArgs a;
-    if (!ParseListingArgs(args, false, a)) return UsageError("lines", kSynopsis);
+    if (!ParseListingArgs(args, false, a)) return UsageError("lines");
 
     CliFrame frame;
     ApplyOptions(a, frame);
@@ -87,23 +85,16 @@ int RunLinesCommand(const std::vector<std::string>& args) {
     if (!doc) return kExitOpenFailed;
     const uint32_t from = EvenStart(a.from.value_or(0));
     const uint32_t to = a.to.value_or(doc->imageSize - 1);
-    const bool written = WriteListing(*doc, from, to, "\n", [](std::string_view piece) {
-        return std::fwrite(piece.data(), 1, piece.size(), stdout) == piece.size();
-    });
-    if (!written || std::fflush(stdout) != 0) {
-        std::fprintf(stderr, "%s\n", kCannotWriteFile);
-        return kExitOpenFailed;
-    }
-    return kExitOk;
+    // Lines end in '\0' here, which cannot occur in a text, so that the escaping writer
+    // can tell the line ends from line breaks typed into an annotation.
+    WriteListing(*doc, from, to, std::string_view("\0", 1), WriteEscaped);
+    return kExitOk;  // a failed write is reported when the output is finished
 }
 
 int RunExportCommand(const std::vector<std::string>& args) {
-    constexpr const char* kSynopsis =
-        "FLASH --from OFF --to OFF -o FILE [--base] [--lower] [--no-hex] [--no-ascii] "
-        "[--no-strings]";
     ListingArgs a;
     if (!ParseListingArgs(args, true, a) || !a.from || !a.to || !a.output) {
-        return UsageError("export", kSynopsis);
+        return UsageError("export");
     }
 
     CliFrame frame;
@@ -116,14 +107,19 @@ int RunExportCommand(const std::vector<std::string>& args) {
         frame.ShowMessage(kExportNoSelection);
         return kExitOpenFailed;
     }
-    switch (ExportSelection(*doc, ExportPathFor(*a.output))) {
+    const std::string target = ExportPathFor(*a.output);
+    int error = 0;
+    switch (ExportSelection(*doc, target, &error)) {
         case ExportResult::kOk:
             return kExitOk;
         case ExportResult::kCannotOpen:
-            frame.ShowMessage(kCannotOpenFile);
+            PrintFileError(kCannotOpenFile, target, error);
             return kExitOpenFailed;
         case ExportResult::kWriteFailed:
-            frame.ShowMessage(kCannotWriteFile);
+            PrintFileError(kCannotWriteFile, target, error);
+            return kExitOpenFailed;
+        case ExportResult::kIsFlashFile:
+            frame.ShowMessage(doc->FlashFileRefusal(target));
             return kExitOpenFailed;
     }
     return kExitOpenFailed;

@@ -1,16 +1,20 @@
 // `run`: opens a flash file, starts the emulator at an image offset, steps or runs it
 // and prints the warnings, the registers, the flags, the call stack and optionally
 // the phone's LCD buffer.
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "cli/Commands.h"
+#include "document/FileIo.h"
 
 namespace {
 
-constexpr const char* kSynopsis =
-    "FLASH --start OFF [--steps N | --until ADDR | --over] [--max-steps N] [--ram FILE] [--lcd]";
 constexpr const char* kRegisterNames[16] = {"R0", "R1", "R2", "R3", "R4", "R5", "R6", "R7",
                                             "H0", "H1", "H2", "H3", "H4", "SP", "LR", "PC"};
 constexpr uint32_t kLcdOffset = 0x7600;
@@ -19,15 +23,27 @@ constexpr int kLcdHeight = 48;
 
 // Fills the stack RAM from the start of a RAM image file as Load RAM does: a short
 // file is loaded as far as it goes and reported; a long one gives its first bytes.
-void LoadRamImage(CliFrame& frame, CTravikDoc& doc, const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) {
-        frame.ShowMessage("Cannot open file");
-        return;
+// False, with the file and the reason on stderr, when it cannot be read.
+bool LoadRamImage(CliFrame& frame, CTravikDoc& doc, const std::string& path) {
+    std::string bytes;
+    // More than the RAM holds is never read; one byte more tells a long file.
+    const ReadOutcome outcome = ReadWholeFile(path, bytes, UINT64_MAX);
+    if (outcome.kind != ReadOutcome::kOk) {
+        const std::string reason =
+            outcome.kind == ReadOutcome::kMissing ? std::strerror(ENOENT) : outcome.reason;
+        std::fprintf(stderr, "Cannot open file: %s: %s\n", path.c_str(), reason.c_str());
+        return false;
     }
-    const size_t read = std::fread(doc.ramBytes, 1, doc.ramSize, file);
-    std::fclose(file);
-    if (read < doc.ramSize) frame.ShowMessage("Wrong file size");
+    const size_t n = std::min<size_t>(bytes.size(), doc.ramSize);
+    std::memcpy(doc.ramBytes, bytes.data(), n);
+    if (n < doc.ramSize) frame.ShowMessage("Wrong file size");
+    return true;
+}
+
+// An address the emulator can reach: in the flash image or the stack RAM.
+bool IsPhoneAddress(const CTravikDoc& doc, uint32_t address) {
+    return (address >= CEmulator::kFlashBase && address - CEmulator::kFlashBase < doc.imageSize) ||
+           (address >= kRamBase && address - kRamBase < doc.ramSize);
 }
 
 void PrintLcd(const CTravikDoc& doc) {
@@ -57,22 +73,22 @@ int RunRunCommand(const std::vector<std::string>& args) {
         const bool hasValue = i + 1 < args.size();
         if (a == "--start" && hasValue) {
             start = ParseHex(args[++i]);
-            if (!start) return UsageError("run", kSynopsis);
+            if (!start) return UsageError("run");
         } else if (a == "--steps" && hasValue) {
             const auto n = ParseDecimal(args[++i]);
-            if (!n) return UsageError("run", kSynopsis);
+            if (!n) return UsageError("run");
             steps = *n;
             ++modes;
         } else if (a == "--until" && hasValue) {
             until = ParseHex(args[++i]);
-            if (!until) return UsageError("run", kSynopsis);
+            if (!until) return UsageError("run");
             ++modes;
         } else if (a == "--over") {
             over = true;
             ++modes;
         } else if (a == "--max-steps" && hasValue) {
             const auto n = ParseDecimal(args[++i]);
-            if (!n) return UsageError("run", kSynopsis);
+            if (!n) return UsageError("run");
             maxSteps = *n;
         } else if (a == "--ram" && hasValue) {
             ramPath = args[++i];
@@ -81,22 +97,39 @@ int RunRunCommand(const std::vector<std::string>& args) {
         } else if (path.empty() && !a.empty() && a[0] != '-') {
             path = a;
         } else {
-            return UsageError("run", kSynopsis);
+            return UsageError("run");
         }
     }
-    if (path.empty() || !start || modes > 1) return UsageError("run", kSynopsis);
+    if (path.empty() || !start || modes > 1) return UsageError("run");
 
     CliFrame frame;
     auto doc = OpenForCli(frame, path);
     if (!doc) return kExitOpenFailed;
-    if (!ramPath.empty()) LoadRamImage(frame, *doc, ramPath);
+    if (*start % 2 != 0 || *start >= doc->imageSize) {
+        std::fprintf(stderr, "--start %x: not an even image offset below %x\n", *start,
+                     doc->imageSize);
+        return UsageError("run");
+    }
+    if (until && !IsPhoneAddress(*doc, *until)) {
+        std::fprintf(stderr,
+                     "--until %x: not a phone address of this image; --until takes a phone "
+                     "address (image offset + 200000, or stack RAM from 100000)",
+                     *until);
+        if (*until < doc->imageSize)
+            std::fprintf(stderr, ": for image offset %x give %x", *until,
+                         *until + CEmulator::kFlashBase);
+        std::fputs("\n", stderr);
+        return UsageError("run");
+    }
+    if (!ramPath.empty() && !LoadRamImage(frame, *doc, ramPath)) return kExitOpenFailed;
 
-    // The warnings bar starts afresh at the empty line of every Start.
-    std::vector<std::string> warnings;
+    // Warnings are printed as they come: a long run may write millions of them. (The
+    // empty line that every Start writes comes first, before anything else.)
     CEmulator& emu = doc->emulator;
-    emu.warningSink = [&warnings](const std::string& line) {
-        if (line.empty()) warnings.clear();
-        warnings.push_back(line);
+    emu.warningSink = [](const std::string& line) {
+        std::string out = line;
+        out.push_back('\0');
+        WriteEscaped(out);
     };
     emu.Start(*start + CEmulator::kFlashBase, doc->image, doc->imageSize, doc->ramBytes,
               CEmulator::kInitialStackPointer);
@@ -116,10 +149,11 @@ int RunRunCommand(const std::vector<std::string>& args) {
         limited = executed < steps;
     }
     if (limited)
-        std::fprintf(stderr, "stopped after %llu instructions\n",
+        std::fprintf(stderr,
+                     "stopped after %llu instructions: the step bound ended the run "
+                     "(raise it with --max-steps)\n",
                      static_cast<unsigned long long>(executed));
 
-    for (const std::string& line : warnings) std::printf("%s\n", line.c_str());
     std::printf("registers:\n");
     for (int i = 0; i < 16; ++i) std::printf("%s = %.8X\n", kRegisterNames[i], emu.r[i]);
     const uint32_t cpsr = emu.ComposeCpsr();

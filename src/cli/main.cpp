@@ -1,5 +1,6 @@
 // travik-cli: the batch tool. Each command opens a flash file exactly as the program
 // does and prints what scripts and tests need.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -7,35 +8,75 @@
 
 #include "cli/Commands.h"
 
+const CommandInfo kCommands[] = {
+    {"analyze", "FLASH [--save]",
+     "Opens FLASH with its info file (or makes the defaults) and prints what the analysis\n"
+     "found. --save writes the info file beside FLASH.",
+     RunAnalyzeCommand},
+    {"jumplist", "FLASH [--base]",
+     "Prints the jump-list entries; --base shows addresses with the base 0x200000.",
+     RunJumplistCommand},
+    {"lines",
+     "FLASH [--from OFF] [--to OFF] [--base] [--lower] [--no-hex] [--no-ascii] [--no-strings]",
+     "Prints the listing lines of a range (hex image offsets) with their annotations.\n"
+     "Control characters of texts are shown as \\xNN.",
+     RunLinesCommand},
+    {"export",
+     "FLASH --from OFF --to OFF -o FILE [--base] [--lower] [--no-hex] [--no-ascii] [--no-strings]",
+     "Writes the range as an assembly file with CR LF line ends (\".asm\" is added to a\n"
+     "name without a dot). The flash file itself is never written.",
+     RunExportCommand},
+    {"run",
+     "FLASH --start OFF [--steps N | --until ADDR | --over] [--max-steps N] [--ram FILE] [--lcd]",
+     "Starts the emulator at image offset OFF (even, inside the image) and runs N steps\n"
+     "(default 0), until the phone address ADDR (flash at 200000, stack RAM at 100000), or\n"
+     "over the call at OFF. --max-steps bounds every run (default 100000000). Prints the\n"
+     "warnings as they come, then the registers, the flags, the call stack and, with --lcd,\n"
+     "the phone's display. --ram loads a RAM image file first.",
+     RunRunCommand},
+};
+const size_t kCommandCount = sizeof kCommands / sizeof kCommands[0];
+
 namespace {
 
-struct Command {
-    const char* name;
-    int (*run)(const std::vector<std::string>& args);
-};
+int Usage(std::FILE* to, int status) {
+    std::fputs(
+        "usage: travik-cli COMMAND ARGS...   (travik-cli COMMAND --help for more)\n"
+        "commands:\n",
+        to);
+    for (const CommandInfo& c : kCommands) std::fprintf(to, "  %s %s\n", c.name, c.synopsis);
+    std::fputs(
+        "Exit status: 0 success, 1 a file could not be opened, read or written, 2 usage "
+        "error.\n",
+        to);
+    return status;
+}
 
-const Command kCommands[] = {
-    {"analyze", RunAnalyzeCommand},
-    {"jumplist", RunJumplistCommand},
-    {"lines", RunLinesCommand},
-    {"export", RunExportCommand},
-    {"run", RunRunCommand},
-};
-
-int Usage() {
-    std::fputs("usage: travik-cli COMMAND ARGS...\ncommands:", stderr);
-    for (const Command& c : kCommands) std::fprintf(stderr, " %s", c.name);
-    std::fputs("\n", stderr);
-    return kExitUsage;
+// Output that did not reach its destination (a full disk, a closed pipe) is a failure.
+int FinishOutput(int status) {
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "Cannot write file: stdout: %s\n", std::strerror(errno));
+        return status == kExitUsage ? status : kExitOpenFailed;
+    }
+    return status;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) return Usage();
+    if (argc < 2) return Usage(stderr, kExitUsage);
+    const std::string name = argv[1];
+    if (name == "--help" || name == "-h" || name == "help")
+        return FinishOutput(Usage(stdout, kExitOk));
     std::vector<std::string> args(argv + 2, argv + argc);
-    for (const Command& c : kCommands) {
-        if (std::strcmp(argv[1], c.name) == 0) return c.run(args);
+    for (const CommandInfo& c : kCommands) {
+        if (name != c.name) continue;
+        if (WantsHelp(args)) {
+            PrintHelp(c);
+            return FinishOutput(kExitOk);
+        }
+        return FinishOutput(c.run(args));
     }
-    return Usage();
+    std::fprintf(stderr, "travik-cli: unknown command '%s'\n", name.c_str());
+    return Usage(stderr, kExitUsage);
 }

@@ -27,6 +27,15 @@ int32_t SignExtend(uint32_t value, unsigned bits) {
     return static_cast<int32_t>((value ^ sign) - sign);
 }
 
+// printf into a string; the texts here are short but may hold long paths.
+template <typename... Args>
+std::string Format(const char* format, Args... args) {
+    const int n = std::snprintf(nullptr, 0, format, args...);
+    std::string out(n > 0 ? static_cast<size_t>(n) : 0, '\0');
+    std::snprintf(out.data(), out.size() + 1, format, args...);
+    return out;
+}
+
 std::string FileNameOf(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -107,12 +116,17 @@ bool CTravikDoc::OnOpenDocument(const std::string& path) {
     ramNames.Reset(ramSize);
     explicitTargets_.clear();
 
+    flashIdentity_ = IdentityOfFd(fd);
     const std::string infoPath = InfoPathFor(path);
     std::string info;
-    const bool defaultsMode = !ReadWholeFile(infoPath, info);
+    const ReadOutcome outcome = ReadWholeFile(infoPath, info, MaxInfoFileSize(imageSize));
+    const bool defaultsMode = outcome.kind != ReadOutcome::kOk;
+    infoProblem_.clear();
     if (!defaultsMode) {
+        infoState_ = InfoState::kRead;
         InfoTables tables{imageSize, flags, {&notes, &headers, &footers, &explanations}, &ramNames};
-        switch (ReadInfoFile(info, tables)) {
+        InfoReadDetail detail;
+        switch (ReadInfoFile(info, tables, &detail)) {
             case InfoReadResult::kOk:
                 break;
             case InfoReadResult::kWrongSize:
@@ -124,13 +138,24 @@ bool CTravikDoc::OnOpenDocument(const std::string& path) {
                 FreeTables();
                 return false;
             case InfoReadResult::kRamNamesCorrupted:
+                infoState_ = InfoState::kRamNamesDamaged;
+                infoProblem_ = Format(docmsg::kRamNamesDropped, infoPath.c_str(),
+                                      detail.damageOffset, detail.ramNamesKept, infoPath.c_str());
                 frame_.ShowMessage(infoPath + docmsg::kCorrupted);
                 break;
         }
         info = {};
     } else {
         std::memset(flags, itemtype::kThumb, halfwords);
-        frame_.ShowMessage(infoPath + docmsg::kNotFoundLoadingDefaults);
+        if (outcome.kind == ReadOutcome::kUnreadable) {
+            infoState_ = InfoState::kUnreadable;
+            infoProblem_ =
+                Format(docmsg::kInfoUnreadable, infoPath.c_str(), outcome.reason.c_str());
+            frame_.ShowMessage(infoProblem_);
+        } else {
+            infoState_ = InfoState::kDefaults;
+            frame_.ShowNotice(infoPath + docmsg::kNotFoundLoadingDefaults);
+        }
         SetModifiedFlag(true);
         if (halfwords > 0) {
             flags[0] |= flagbits::kRoutineStart;
@@ -184,21 +209,74 @@ bool CTravikDoc::ReadImageAndAnalyse(int fd, const std::string& path, bool defau
 
 bool CTravikDoc::OnSaveDocument(const std::string& path) {
     const std::string infoPath = InfoPathFor(path);
-    // A flash file whose name ends in "ifo" would be its own info file: never
-    // overwrite the image.
-    if (infoPath == path || image == nullptr) {
+    if (image == nullptr) {
         frame_.ShowMessage(docmsg::kSaveError);
         return false;
     }
+    // A flash file whose info path leads back to it (x.ifo, or a link) is never
+    // overwritten.
+    if (infoPath == path || IsFlashFile(infoPath)) {
+        frame_.ShowMessage(FlashFileRefusal(infoPath));
+        return false;
+    }
+    if (infoState_ == InfoState::kUnreadable) {
+        frame_.ShowMessage(Format(docmsg::kInfoNotReplaced, infoPath.c_str()));
+        return false;
+    }
+    FileIo& io = fileIo_ != nullptr ? *fileIo_ : FileIo::System();
+    if (infoState_ == InfoState::kRamNamesDamaged && !KeepDamagedInfoFile(io, infoPath))
+        return false;
     InfoTables tables{imageSize, flags, {&notes, &headers, &footers, &explanations}, &ramNames};
     const std::string bytes = WriteInfoFile(tables);
-    FileIo& io = fileIo_ != nullptr ? *fileIo_ : FileIo::System();
     if (!WriteFileAtomically(io, infoPath, bytes)) {
         frame_.ShowMessage(docmsg::kSaveError);
         return false;
     }
     SetModifiedFlag(false);
     return true;
+}
+
+// Copies the damaged info file, as it is on the disk, to NAME.bak (or NAME.bak1, ...
+// when that exists) before the first save replaces it.
+bool CTravikDoc::KeepDamagedInfoFile(FileIo& io, const std::string& infoPath) {
+    std::string bytes;
+    const ReadOutcome outcome = ReadWholeFile(infoPath, bytes, MaxInfoFileSize(imageSize));
+    if (outcome.kind == ReadOutcome::kMissing) {
+        // Gone since the open: there is nothing left to keep.
+        infoState_ = InfoState::kRead;
+        return true;
+    }
+    std::string backup = infoPath + ".bak";
+    if (outcome.kind == ReadOutcome::kUnreadable) {
+        frame_.ShowMessage(Format(docmsg::kDamagedNotKept, infoPath.c_str(), backup.c_str(),
+                                  outcome.reason.c_str()));
+        return false;
+    }
+    for (int attempt = 1; !WriteNewFile(io, backup, bytes); ++attempt) {
+        if (errno != EEXIST || attempt == 100) {
+            frame_.ShowMessage(Format(docmsg::kDamagedNotKept, infoPath.c_str(), backup.c_str(),
+                                      std::strerror(errno)));
+            return false;
+        }
+        backup = infoPath + ".bak" + std::to_string(attempt);
+    }
+    infoState_ = InfoState::kRead;
+    frame_.ShowNotice(Format(docmsg::kDamagedKept, infoPath.c_str(), backup.c_str()));
+    return true;
+}
+
+bool CTravikDoc::IsFlashFile(const std::string& path) const {
+    const std::optional<FileIdentity> target = IdentityOfPath(path);
+    return flashIdentity_ && target && *target == *flashIdentity_;
+}
+
+bool CTravikDoc::IsFlashFile(int fd) const {
+    const std::optional<FileIdentity> target = IdentityOfFd(fd);
+    return flashIdentity_ && target && *target == *flashIdentity_;
+}
+
+std::string CTravikDoc::FlashFileRefusal(const std::string& path) const {
+    return Format(docmsg::kIsFlashFile, path.c_str());
 }
 
 void CTravikDoc::OnCloseDocument() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -37,6 +38,24 @@ class CTravikDoc {
     bool IsModified() const { return modified_; }
     // The flash file's full path as opened.
     const std::string& GetPathName() const { return pathName_; }
+    // True when `path` (or the open file `fd`) is the open flash file, whatever path
+    // or link leads to it: nothing may ever be written there.
+    bool IsFlashFile(const std::string& path) const;
+    bool IsFlashFile(int fd) const;
+    // The message that refuses a write to `path` because it is the flash file.
+    std::string FlashFileRefusal(const std::string& path) const;
+
+    // How the open found the info file.
+    enum class InfoState {
+        kRead,             // read whole
+        kDefaults,         // there was none: defaults were made
+        kUnreadable,       // something is there that could not be read: defaults, and the
+                           // save refuses to replace it
+        kRamNamesDamaged,  // read up to damaged RAM names: the first save keeps a backup
+    };
+    InfoState GetInfoState() const { return infoState_; }
+    // For kUnreadable and kRamNamesDamaged: what happened, in one line for the user.
+    const std::string& InfoProblem() const { return infoProblem_; }
     FrameServices& Frame() const { return frame_; }
 
     // --- reading the image ---------------------------------------------------------
@@ -151,8 +170,13 @@ class CTravikDoc {
     void SetText(AnnotationTable& table, uint32_t offset, std::string_view text);
     void WriteOption(const char* key, int value);
 
+    bool KeepDamagedInfoFile(FileIo& io, const std::string& infoPath);
+
     FrameServices& frame_;
     std::string pathName_;
+    std::optional<FileIdentity> flashIdentity_;
+    InfoState infoState_ = InfoState::kDefaults;
+    std::string infoProblem_;
     bool modified_ = false;
     FileIo* fileIo_ = nullptr;
     PageBuffer<uint8_t> imageBuffer_;

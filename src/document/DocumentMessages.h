@@ -9,6 +9,18 @@ inline constexpr const char* kNotFoundLoadingDefaults = " not found.\r\nLoading 
 inline constexpr const char* kWrongSize = "not derived from opened flash File (wrong size)";
 inline constexpr const char* kCorrupted = " corrupted.";
 inline constexpr const char* kSaveError = "Error in saving IFO file";
+// Info files that exist but could not be read, damaged ones, and the flash file.
+inline constexpr const char* kInfoUnreadable =
+    "%s cannot be read: %s.\r\nLoading defaults; saving will not replace that file.";
+inline constexpr const char* kInfoNotReplaced =
+    "%s could not be read when the flash file was opened, so it is not replaced.";
+inline constexpr const char* kDamagedKept = "The damaged %s was kept as %s.";
+inline constexpr const char* kDamagedNotKept =
+    "Error in saving IFO file\r\nThe damaged %s could not be kept as %s: %s.";
+inline constexpr const char* kRamNamesDropped =
+    "%s: the RAM names are damaged at byte %zu: %u names before it were kept, the rest "
+    "were dropped; the first save keeps the damaged file as %s.bak";
+inline constexpr const char* kIsFlashFile = "%s is the open flash file; it is never written.";
 inline constexpr const char* kLoadingProgress = "Loading %s: %d%% done.";
 inline constexpr const char* kFileHeader = "File: ";
 inline constexpr const char* kEndRoutine = "end routine";

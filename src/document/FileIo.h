@@ -3,6 +3,8 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,10 +23,38 @@ class FileIo {
     static FileIo& System();
 };
 
-// Writes `bytes` to a temporary file beside `path`, flushes it to the disk and only
-// then renames it over `path`. On any failure the temporary file is removed, `path`
-// is left as it was, and the result is false.
+// Which file a path or descriptor names, whatever path or link led to it.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+// None when the path does not lead to an existing file (links are followed).
+std::optional<FileIdentity> IdentityOfPath(const std::string& path);
+std::optional<FileIdentity> IdentityOfFd(int fd);
+
+// Writes `bytes` to a new temporary file beside `path` (created exclusively, never
+// through a link, never over an existing file), flushes it to the disk and only then
+// renames it over `path`. On any failure the temporary file is removed, `path` is
+// left as it was, and the result is false.
 bool WriteFileAtomically(FileIo& io, const std::string& path, std::string_view bytes);
 
-// Reads a whole file. False when it cannot be opened or read.
-bool ReadWholeFile(const std::string& path, std::string& contents);
+// Writes `bytes` to a file that must not exist yet (created exclusively, never through
+// a link). False with errno set when it exists or cannot be written; a partly written
+// file is removed.
+bool WriteNewFile(FileIo& io, const std::string& path, std::string_view bytes);
+
+// How reading a whole file ended.
+struct ReadOutcome {
+    enum Kind {
+        kOk,
+        kMissing,     // nothing at the path (or a folder on the way is missing)
+        kUnreadable,  // something is there but cannot be read as a file; see `reason`
+    } kind = kOk;
+    std::string reason;  // for kUnreadable: why, for the user
+};
+
+// Reads a whole regular file of at most `maxSize` bytes. It never blocks on a FIFO or
+// a device and never reads more than `maxSize` bytes: anything that is not a regular
+// file, or is larger, is unreadable with a reason.
+ReadOutcome ReadWholeFile(const std::string& path, std::string& contents, uint64_t maxSize);

@@ -25,7 +25,8 @@ bool InfoCursor::ReadText(uint32_t length, std::string_view& text) {
     return true;
 }
 
-InfoReadResult ReadInfoFile(std::string_view file, const InfoTables& tables) {
+InfoReadResult ReadInfoFile(std::string_view file, const InfoTables& tables,
+                            InfoReadDetail* detail) {
     InfoCursor cursor(file);
     uint32_t size = 0;
     if (!cursor.ReadU32(size) || size != tables.imageSize) return InfoReadResult::kWrongSize;
@@ -48,7 +49,11 @@ InfoReadResult ReadInfoFile(std::string_view file, const InfoTables& tables) {
 
     RamNameTable& names = *tables.ramNames;
     const uint32_t ramSize = names.RamSize();
+    InfoReadDetail local;
+    InfoReadDetail& kept = detail != nullptr ? *detail : local;
+    kept = {};
     for (;;) {
+        kept.damageOffset = cursor.Position();
         uint32_t index = 0;
         if (!cursor.ReadU32(index)) return InfoReadResult::kRamNamesCorrupted;
         if (index == kInfoEndMarker) break;
@@ -60,6 +65,7 @@ InfoReadResult ReadInfoFile(std::string_view file, const InfoTables& tables) {
             return InfoReadResult::kRamNamesCorrupted;
         }
         names.SetName(index, text);
+        ++kept.ramNamesKept;
         // The continued marks stop at the end of the RAM, however large the count.
         const uint64_t last =
             std::min<uint64_t>(uint64_t{index} + (count == 0 ? 1 : count), ramSize);
@@ -109,6 +115,16 @@ std::string WriteInfoFile(const InfoTables& tables) {
 }
 
 std::string InfoPathFor(const std::string& flashPath) {
-    const size_t keep = flashPath.size() >= 3 ? flashPath.size() - 3 : 0;
-    return flashPath.substr(0, keep) + "ifo";
+    const size_t slash = flashPath.find_last_of('/');
+    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const size_t dot = flashPath.find_last_of('.');
+    // A leading dot starts a hidden name, not an extension.
+    const bool hasExtension = dot != std::string::npos && dot > nameStart;
+    if (!hasExtension) return flashPath + ".ifo";
+    if (flashPath.size() - dot - 1 == 3) return flashPath.substr(0, flashPath.size() - 3) + "ifo";
+    return flashPath.substr(0, dot) + ".ifo";
+}
+
+uint64_t MaxInfoFileSize(uint32_t imageSize) {
+    return uint64_t{imageSize} * 8 + (uint64_t{64} << 20);
 }

@@ -23,15 +23,27 @@ enum class InfoReadResult {
     kRamNamesCorrupted,  // damaged inside the RAM names: what was read before stays
 };
 
+// What a read that ended in the RAM names kept: the names before the damage.
+struct InfoReadDetail {
+    uint32_t ramNamesKept = 0;
+    size_t damageOffset = 0;  // byte of the file where the damaged record starts
+};
+
 // Reads the bytes of an info file into the tables, which must be sized for
 // `imageSize` and start empty. Every record is bounded by what the file still holds.
-InfoReadResult ReadInfoFile(std::string_view file, const InfoTables& tables);
+InfoReadResult ReadInfoFile(std::string_view file, const InfoTables& tables,
+                            InfoReadDetail* detail = nullptr);
+
+// The largest info file worth reading for an image of `imageSize` bytes: the flags and
+// four generous texts per halfword. Anything larger is not an info file of this image.
+uint64_t MaxInfoFileSize(uint32_t imageSize);
 
 // The bytes of the info file for the tables.
 std::string WriteInfoFile(const InfoTables& tables);
 
-// The info file that belongs to a flash file: its path without the last three
-// characters, followed by "ifo".
+// The info file that belongs to a flash file, in the same folder: a file name with a
+// three-character extension gets "ifo" in its place (x.fls -> x.ifo), any other
+// extension is replaced by ".ifo", and a name without one gets ".ifo" appended.
 std::string InfoPathFor(const std::string& flashPath);
 
 // Sequential little-endian reader over the bytes of an info file; every read checks
@@ -44,6 +56,7 @@ class InfoCursor {
     bool ReadText(uint32_t length, std::string_view& text);
     bool ReadBytes(size_t count, std::string_view& out);
     size_t Remaining() const { return bytes_.size() - pos_; }
+    size_t Position() const { return pos_; }
 
   private:
     std::string_view bytes_;

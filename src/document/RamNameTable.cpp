@@ -3,6 +3,7 @@
 void RamNameTable::Reset(uint32_t ramSize) {
     entries_.assign(ramSize, Entry::None);
     names_.clear();
+    ownersStale_ = true;
 }
 
 const std::string* RamNameTable::Find(uint32_t index) const {
@@ -12,16 +13,27 @@ const std::string* RamNameTable::Find(uint32_t index) const {
 
 const std::string* RamNameTable::Owner(uint32_t index) const {
     if (index >= entries_.size()) return nullptr;
-    uint32_t i = index;
-    while (entries_[i] == Entry::Continued) {
-        if (i == 0) return nullptr;
-        --i;
+    if (ownersStale_) RebuildOwners();
+    const uint32_t owner = owners_[index];
+    return owner == kNoOwner ? nullptr : Find(owner);
+}
+
+void RamNameTable::RebuildOwners() const {
+    owners_.resize(entries_.size());
+    uint32_t owner = kNoOwner;
+    for (uint32_t i = 0; i < entries_.size(); ++i) {
+        if (entries_[i] == Entry::Name)
+            owner = i;
+        else if (entries_[i] == Entry::None)
+            owner = kNoOwner;
+        owners_[i] = entries_[i] == Entry::None ? kNoOwner : owner;
     }
-    return Find(i);
+    ownersStale_ = false;
 }
 
 void RamNameTable::SetName(uint32_t index, std::string_view name) {
     if (index >= entries_.size()) return;
+    ownersStale_ = true;
     if (name.empty()) {
         SetNone(index);
         return;
@@ -32,12 +44,14 @@ void RamNameTable::SetName(uint32_t index, std::string_view name) {
 
 void RamNameTable::SetContinued(uint32_t index) {
     if (index >= entries_.size()) return;
+    ownersStale_ = true;
     if (entries_[index] == Entry::Name) names_.erase(index);
     entries_[index] = Entry::Continued;
 }
 
 void RamNameTable::SetNone(uint32_t index) {
     if (index >= entries_.size()) return;
+    ownersStale_ = true;
     if (entries_[index] == Entry::Name) names_.erase(index);
     entries_[index] = Entry::None;
 }

@@ -23,6 +23,7 @@ class RamNameTable {
     const std::string* Find(uint32_t index) const;
     // The name of the variable this byte belongs to: its own name or, for a continued
     // byte, that of the nearest named byte before it. nullptr when there is none.
+    // Constant time: the listing asks for every RAM reference it shows.
     const std::string* Owner(uint32_t index) const;
 
     // A name; an empty text makes the entry none. Indexes outside the table are ignored.
@@ -44,6 +45,12 @@ class RamNameTable {
     }
 
   private:
+    void RebuildOwners() const;
+
     std::vector<Entry> entries_;
     std::unordered_map<uint32_t, std::string> names_;
+    // Per byte, the index of its owning name or kNoOwner; rebuilt after a change.
+    static constexpr uint32_t kNoOwner = 0xFFFFFFFF;
+    mutable std::vector<uint32_t> owners_;
+    mutable bool ownersStale_ = true;
 };

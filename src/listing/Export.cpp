@@ -1,6 +1,7 @@
 #include "listing/Export.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -77,15 +78,35 @@ std::string ExportPathFor(const std::string& chosen) {
 }
 
 ExportResult ExportRange(const CTravikDoc& doc, uint32_t start, uint32_t end,
-                         const std::string& path) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return ExportResult::kCannotOpen;
+                         const std::string& path, int* error) {
+    int ignored = 0;
+    int& err = error != nullptr ? *error : ignored;
+    err = 0;
+    // Opened without truncating: the file is emptied only once it is known not to be
+    // the flash file, whatever link or path led here.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0) {
+        err = errno;
+        return ExportResult::kCannotOpen;
+    }
+    if (doc.IsFlashFile(fd)) {
+        ::close(fd);
+        return ExportResult::kIsFlashFile;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::ftruncate(fd, 0) != 0) {
+        err = errno;
+        ::close(fd);
+        return ExportResult::kCannotOpen;
+    }
     const bool written = WriteListing(doc, start, end, "\r\n",
                                       [fd](std::string_view piece) { return WriteAll(fd, piece); });
+    if (!written) err = errno;
     const bool closed = ::close(fd) == 0;
+    if (written && !closed) err = errno;
     return written && closed ? ExportResult::kOk : ExportResult::kWriteFailed;
 }
 
-ExportResult ExportSelection(const CTravikDoc& doc, const std::string& path) {
-    return ExportRange(doc, doc.selectionStart, doc.selectionEnd, path);
+ExportResult ExportSelection(const CTravikDoc& doc, const std::string& path, int* error) {
+    return ExportRange(doc, doc.selectionStart, doc.selectionEnd, path, error);
 }

@@ -25,10 +25,16 @@ std::string ListingText(const CTravikDoc& doc, uint32_t start, uint32_t end,
 // The path an export writes to: ".asm" is added when the chosen path has no dot.
 std::string ExportPathFor(const std::string& chosen);
 
-enum class ExportResult { kOk, kCannotOpen, kWriteFailed };
+enum class ExportResult {
+    kOk,
+    kCannotOpen,
+    kWriteFailed,
+    kIsFlashFile,  // the path leads to the open flash file: nothing was written
+};
 
 // Writes the document's export selection to `path` (as given) with CR LF line ends.
-ExportResult ExportSelection(const CTravikDoc& doc, const std::string& path);
+// On failure `error`, when given, receives the system's error number.
+ExportResult ExportSelection(const CTravikDoc& doc, const std::string& path, int* error = nullptr);
 // The same for any range.
 ExportResult ExportRange(const CTravikDoc& doc, uint32_t start, uint32_t end,
-                         const std::string& path);
+                         const std::string& path, int* error = nullptr);

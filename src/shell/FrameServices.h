@@ -31,6 +31,8 @@ class FrameServices {
 
     // A modal box with an OK button. "\r\n" in the text is a line break.
     virtual void ShowMessage(const std::string& text) = 0;
+    // The same box for a notice that is not an error (the batch tool marks it so).
+    virtual void ShowNotice(const std::string& text) { ShowMessage(text); }
     // A modal Yes/No box; true for Yes.
     virtual bool AskYesNo(const std::string& text) = 0;
     // The platform's error sound.

@@ -25,7 +25,7 @@ TEST(CliAnalyze, CountsWhatTheOpenFound) {
     WriteFile(dir.File("s.fls"), SampleImage());
     const CliResult r = RunCli({"analyze", dir.File("s.fls")});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, dir.File("s.ifo") + " not found.\nLoading defaults.\n");
+    EXPECT_EQ(r.err, "note: " + dir.File("s.ifo") + " not found.\nLoading defaults.\n");
     EXPECT_EQ(r.out,
               "image: 28\n"
               "items: 12\n"

@@ -87,7 +87,7 @@ TEST(DemoFirmware, IsAOneMebibyteBigEndianImageWithItsTablesInPlace) {
 TEST_F(DemoListing, OpeningFindsTheEntryPointAndEveryRoutine) {
     const CliResult r = RunCli({"analyze", Fls()});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, Ifo() + " not found.\nLoading defaults.\n");
+    EXPECT_EQ(r.err, "note: " + Ifo() + " not found.\nLoading defaults.\n");
     // 12 called routines, the entry point and the file header; 13 returns.
     EXPECT_EQ(r.out,
               "image: 1048576\n"

@@ -44,7 +44,7 @@ struct RunCliTest : testing::Test {
 TEST_F(RunCliTest, StepsPrintWarningsRegistersFlagsAndTheCallStack) {
     const CliResult r = RunCli({"run", fls, "--start", "0", "--steps", "3"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, dir.File("c.ifo") + " not found.\nLoading defaults.\n");
+    EXPECT_EQ(r.err, "note: " + dir.File("c.ifo") + " not found.\nLoading defaults.\n");
     EXPECT_EQ(r.out, "\nStart emulation from 00200000\n" +
                          Registers(5, 0x30, 0, 0x200007, 0x20000E) +
                          "N:0 Z:0 C:0 V:0 T:1\n"
@@ -79,12 +79,12 @@ TEST_F(RunCliTest, MaxStepsBoundsARunThatNeverArrives) {
     const CliResult r =
         RunCli({"run", fls, "--start", "6", "--until", "200000", "--max-steps", "1000"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.err.find("stopped after 1000 instructions\n"), std::string::npos);
+    EXPECT_NE(r.err.find("stopped after 1000 instructions: the step bound"), std::string::npos);
     EXPECT_NE(r.out.find("PC = 0020000A\n"), std::string::npos);
 
     const CliResult steps =
         RunCli({"run", fls, "--start", "6", "--steps", "50", "--max-steps", "7"});
-    EXPECT_NE(steps.err.find("stopped after 7 instructions\n"), std::string::npos);
+    EXPECT_NE(steps.err.find("stopped after 7 instructions: the step bound"), std::string::npos);
 }
 
 TEST_F(RunCliTest, RamImageFeedsTheLcdPicture) {
@@ -117,7 +117,10 @@ TEST_F(RunCliTest, ShortRamFileIsLoadedAndReported) {
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.err.find("Wrong file size\n"), std::string::npos);
     const CliResult missing = RunCli({"run", fls, "--start", "0", "--ram", dir.File("none.bin")});
-    EXPECT_NE(missing.err.find("Cannot open file\n"), std::string::npos);
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("Cannot open file: " + dir.File("none.bin") +
+                               ": No such file or directory\n"),
+              std::string::npos);
 }
 
 TEST_F(RunCliTest, UsageAndOpenFailures) {

@@ -1,7 +1,10 @@
 // Saving never loses the info file that was there before.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <filesystem>
 
 #include "document/CTravikDoc.h"
@@ -119,9 +122,91 @@ TEST(AtomicSave, FlashFileNamedLikeItsInfoFileIsNeverOverwritten) {
     ASSERT_TRUE(doc2.OnOpenDocument(path));
     doc2.SetNote(0, "x");
     EXPECT_FALSE(doc2.OnSaveDocument(path));
-    EXPECT_EQ(frame2.messages, std::vector<std::string>{"Error in saving IFO file"});
+    EXPECT_EQ(frame2.messages,
+              std::vector<std::string>{path + " is the open flash file; it is never written."});
     EXPECT_TRUE(doc2.IsModified());
     EXPECT_EQ(ReadFileBytes(path), own);
+}
+
+TEST(SaveTargets, LinksNeverLeadTheSaveToTheFlashFile) {
+    TempDir dir;
+    const std::string flash = dir.File("s.fls");
+    const std::vector<uint8_t> image(64, 0x20);
+    WriteFile(flash, image);
+
+    // A planted temporary name pointing at the flash file is passed over.
+    ASSERT_EQ(symlink(flash.c_str(), dir.File("s.ifo.tmp~").c_str()), 0);
+    RecordingFrame frame;
+    auto doc = OpenImage(frame, flash);
+    ASSERT_NE(doc, nullptr);
+    ASSERT_TRUE(doc->OnSaveDocument(flash));
+    EXPECT_EQ(ReadFileBytes(flash), image);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("s.ifo.tmp~")));
+    EXPECT_FALSE(std::filesystem::is_symlink(dir.File("s.ifo")));
+    EXPECT_EQ(ReadFileBytes(dir.File("s.ifo")).at(0), 64);
+
+    // An info file that is a link to the flash file is refused.
+    std::filesystem::remove(dir.File("s.ifo"));
+    ASSERT_EQ(symlink(flash.c_str(), dir.File("s.ifo").c_str()), 0);
+    frame.messages.clear();
+    EXPECT_FALSE(doc->OnSaveDocument(flash));
+    EXPECT_EQ(frame.messages,
+              std::vector<std::string>{dir.File("s.ifo") + " is the open flash file; it is never "
+                                                           "written."});
+    EXPECT_EQ(ReadFileBytes(flash), image);
+}
+
+// Something that exists at the info path but cannot be read is never mistaken for a
+// missing file, and never replaced by the defaults.
+TEST(SaveTargets, UnreadableInfoFileOpensWithDefaultsAndIsNotReplaced) {
+    struct Case {
+        const char* what;
+        void (*make)(const std::string& path);
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"folder", [](const std::string& p) { ASSERT_EQ(mkdir(p.c_str(), 0755), 0); },
+         "it is a folder"},
+        {"fifo", [](const std::string& p) { ASSERT_EQ(mkfifo(p.c_str(), 0644), 0); },
+         "it is not a regular file"},
+        {"device", [](const std::string& p) { ASSERT_EQ(symlink("/dev/zero", p.c_str()), 0); },
+         "it is not a regular file"},
+        {"too large",
+         [](const std::string& p) {
+             WriteFile(p, std::string("x"));
+             ASSERT_EQ(truncate(p.c_str(), off_t{3} << 30), 0);  // sparse: costs no disk
+         },
+         "it is too large (3221225472 bytes)"},
+    };
+    // A FIFO that blocked the open would hang here: fail instead.
+    alarm(20);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        WriteFile(dir.File("u.fls"), std::vector<uint8_t>(64, 0x20));
+        const std::string info = dir.File("u.ifo");
+        c.make(info);
+        RecordingFrame frame;
+        auto doc = OpenImage(frame, dir.File("u.fls"));
+        ASSERT_NE(doc, nullptr);
+        EXPECT_EQ(doc->GetInfoState(), CTravikDoc::InfoState::kUnreadable);
+        EXPECT_EQ(frame.messages,
+                  std::vector<std::string>{info + " cannot be read: " + c.reason +
+                                           ".\r\nLoading defaults; saving will not replace that "
+                                           "file."});
+        EXPECT_EQ(*doc->headers.Find(0), "File: u.fls");
+
+        frame.messages.clear();
+        EXPECT_FALSE(doc->OnSaveDocument(dir.File("u.fls")));
+        EXPECT_EQ(frame.messages, std::vector<std::string>{
+                                      info + " could not be read when the flash file was opened, "
+                                             "so it is not replaced."});
+        EXPECT_TRUE(doc->IsModified());
+        struct stat st {};
+        ASSERT_EQ(lstat(info.c_str(), &st), 0);
+        EXPECT_FALSE(S_ISREG(st.st_mode) && st.st_size < 100);
+    }
+    alarm(0);
 }
 
 }  // namespace

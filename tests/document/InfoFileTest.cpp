@@ -261,11 +261,50 @@ TEST_F(InfoFileOpen, SaveWritesBesideTheOpenedPathEvenWhenTheFlashIsGone) {
     EXPECT_FALSE(FileExists(Flash()));
 }
 
-TEST(InfoPath, ReplacesTheLastThreeCharacters) {
-    EXPECT_EQ(InfoPathFor("/a/phone.fls"), "/a/phone.ifo");
-    EXPECT_EQ(InfoPathFor("/a/phone.FLS"), "/a/phone.ifo");
-    EXPECT_EQ(InfoPathFor("/a/x.ifo"), "/a/x.ifo");
-    EXPECT_EQ(InfoPathFor("ab"), "ifo");
+TEST(InfoPath, BesideTheFlashFileInItsFolder) {
+    const struct {
+        const char* flash;
+        const char* info;
+    } cases[] = {
+        {"/a/phone.fls", "/a/phone.ifo"},  // a three-character extension is replaced as always
+        {"/a/phone.FLS", "/a/phone.ifo"},  {"/a/x.ifo", "/a/x.ifo"},  // the save refuses this one
+        {"sub/ab", "sub/ab.ifo"},          {"firmware", "firmware.ifo"},
+        {"/a/image.bin2", "/a/image.ifo"}, {"/a/fw.v1/rom", "/a/fw.v1/rom.ifo"},
+        {"/a/.rom", "/a/.rom.ifo"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(InfoPathFor(c.flash), c.info) << c.flash;
+}
+
+TEST_F(InfoFileOpen, FirstSaveAfterDamagedRamNamesKeepsTheDamagedFile) {
+    const InfoBuilder damaged =
+        Valid16().Text(1, "n").End().End().End().End().Text(3, "ok").U32(1).Text(0x10000, "x");
+    WriteFile(Info() + ".bak", std::string("an older backup"));
+    auto doc = OpenWith(damaged);
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(doc->GetInfoState(), CTravikDoc::InfoState::kRamNamesDamaged);
+    EXPECT_EQ(doc->InfoProblem(),
+              Info() +
+                  ": the RAM names are damaged at byte 57: 1 names before it were kept, the "
+                  "rest were dropped; the first save keeps the damaged file as " +
+                  Info() + ".bak");
+
+    frame.messages.clear();
+    ASSERT_TRUE(doc->OnSaveDocument(Flash()));
+    // An older backup is never replaced: the next free name is taken.
+    EXPECT_EQ(frame.messages, std::vector<std::string>{"The damaged " + Info() + " was kept as " +
+                                                       Info() + ".bak1."});
+    EXPECT_EQ(ReadFileBytes(Info() + ".bak1"), damaged.bytes);
+    EXPECT_EQ(ReadFileBytes(Info() + ".bak").size(), 15u);
+    // Once kept, later saves just save.
+    frame.messages.clear();
+    ASSERT_TRUE(doc->OnSaveDocument(Flash()));
+    EXPECT_TRUE(frame.messages.empty());
+    EXPECT_FALSE(FileExists(Info() + ".bak2"));
+    RecordingFrame again;
+    auto reopened = OpenImage(again, Flash());
+    ASSERT_NE(reopened, nullptr);
+    EXPECT_EQ(reopened->GetInfoState(), CTravikDoc::InfoState::kRead);
+    EXPECT_EQ(*reopened->ramNames.Find(3), "ok");
 }
 
 }  // namespace
