@@ -1,0 +1,78 @@
+#include "CFindDlg.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "DialogUnits.h"
+
+namespace {
+bool IsHexText(const QString& text) {
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        const bool hex = (u >= '0' && u <= '9') || (u >= 'A' && u <= 'F') || (u >= 'a' && u <= 'f');
+        if (!hex) return false;
+    }
+    return true;
+}
+}  // namespace
+
+CFindDlg::CFindDlg(QWidget* parent) : QDialog(parent), beep([] { QApplication::beep(); }) {
+    setWindowTitle("Find...");
+    QFont dialogFont = font();
+    dialogFont.setPixelSize(11);
+    setFont(dialogFont);
+    setFixedSize(DluSize(164, 62));
+
+    text_ = new QLineEdit(this);
+    text_->setGeometry(DluX(7), DluY(7), DluX(150), DluY(12));
+    QFont fixed("Courier New");
+    fixed.setPixelSize(15);
+    fixed.setStyleHint(QFont::TypeWriter);
+    text_->setFont(fixed);
+    text_->setAccessibleName("Search text");
+
+    const char* labels[4] = {"Hex Data", "Hex Data Unaligned", "String", "String Case sensitive"};
+    for (int i = 0; i < 4; ++i) {
+        radios_[i] = new QRadioButton(labels[i], this);
+        radios_[i]->setGeometry(DluX(i < 2 ? 7 : 82), DluY(i % 2 == 0 ? 24 : 35),
+                                DluX(i < 2 ? 74 : 80), DluY(10));
+    }
+
+    auto* find = new QPushButton("Find", this);
+    find->setGeometry(DluX(56), DluY(47), DluX(48), DluY(13));
+    find->setDefault(true);
+    connect(find, &QPushButton::clicked, this, &CFindDlg::OnFind);
+    auto* cancel = new QPushButton("Cancel", this);
+    cancel->setGeometry(DluX(109), DluY(47), DluX(48), DluY(13));
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void CFindDlg::Prepare() {
+    text_->setText(pattern);
+    text_->selectAll();
+    text_->setFocus();
+    const int shown = (mode >= kHexUnaligned && mode <= kStringCase) ? mode : kHexData;
+    radios_[shown - 1]->setChecked(true);
+}
+
+bool CFindDlg::Run() {
+    Prepare();
+    return exec() == QDialog::Accepted;
+}
+
+void CFindDlg::OnFind() {
+    int chosen = kHexData;
+    for (int m = kHexUnaligned; m <= kStringCase; ++m)
+        if (radios_[m - 1]->isChecked()) chosen = m;
+    const QString text = text_->text();
+    // Hex searches take hex digits only; the dialog stays open for a correction.
+    if ((chosen == kHexData || chosen == kHexUnaligned) && !IsHexText(text)) {
+        if (beep) beep();
+        return;
+    }
+    pattern = text;
+    mode = chosen;
+    accept();
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <functional>
+
+class QLineEdit;
+class QRadioButton;
+
+// "Find...": the search text and its kind. The last confirmed text and kind are
+// remembered for the next opening; the search itself is done by the caller.
+class CFindDlg : public QDialog {
+    Q_OBJECT
+  public:
+    enum Mode { kNone = -1, kHexData = 1, kHexUnaligned = 2, kString = 3, kStringCase = 4 };
+
+    explicit CFindDlg(QWidget* parent = nullptr);
+
+    // Prepares the controls from the remembered text and kind; call before showing.
+    void Prepare();
+    // Prepare() and then a modal run; true when confirmed with "Find".
+    bool Run();
+
+    int mode = kNone;
+    QString pattern;
+    // The error sound; the platform's beep unless a test replaces it.
+    std::function<void()> beep;
+
+    QLineEdit* TextField() const { return text_; }
+    QRadioButton* ModeButton(int mode) const { return radios_[mode - 1]; }
+
+  private:
+    void OnFind();
+
+    QLineEdit* text_;
+    QRadioButton* radios_[4];
+};

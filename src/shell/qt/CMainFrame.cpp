@@ -1,0 +1,824 @@
+#include "CMainFrame.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <QToolBar>
+#include <cstdio>
+
+#include "CAboutDlg.h"
+#include "CChildFrame.h"
+#include "CPrintColumnsDlg.h"
+#include "CResizableBar.h"
+#include "CToolBarCombo.h"
+#include "CommandIds.h"
+#include "QtSettingsStore.h"
+#include "ToolbarIcons.h"
+#include "debugger/qt/CCallStackDlg.h"
+#include "debugger/qt/CEmulatorView.h"
+#include "debugger/qt/CMemoryView.h"
+#include "debugger/qt/CPhoneDlg.h"
+#include "debugger/qt/CWarningsDlg.h"
+#include "document/CTravikDoc.h"
+#include "listing/qt/CTravikView.h"
+#include "shell/SettingsStore.h"
+
+namespace {
+// The status pane is repainted at most this often while texts arrive faster.
+constexpr int kStatusRepaintMs = 33;
+
+struct BarInfo {
+    const char* caption;
+    const char* objectName;
+    settings::Key key;
+    int command;
+    Qt::DockWidgetArea side;
+};
+constexpr BarInfo kBars[CMainFrame::kBarCount] = {
+    {"Call Stack", "CallStackBar", settings::kViewCallStack, cmd::kViewCallStack,
+     Qt::LeftDockWidgetArea},
+    {"Emulator", "EmulatorBar", settings::kViewRegisters, cmd::kViewRegisters,
+     Qt::LeftDockWidgetArea},
+    {"Warning Messages", "WarningsBar", settings::kViewWarnings, cmd::kViewWarnings,
+     Qt::BottomDockWidgetArea},
+    {"Memory Dump", "MemoryBar", settings::kViewMemory, cmd::kViewMemory, Qt::BottomDockWidgetArea},
+    {"Phone Emulator", "PhoneBar", settings::kViewPhone, cmd::kViewPhone, Qt::LeftDockWidgetArea},
+};
+
+// Commands whose feature is not in this version of the program: shown, never enabled.
+constexpr int kNotAvailable[] = {
+    cmd::kEditUndo,         cmd::kEditCut,           cmd::kEditCopy,          cmd::kEditPaste,
+    cmd::kFileMerge,        cmd::kFileLoadRam,       cmd::kFileSaveRam,       cmd::kFilePrintSetup,
+    cmd::kFilePrintPreview, cmd::kFilePrint,         cmd::kFileExport,        cmd::kEditFind,
+    cmd::kEditFindNext,     cmd::kDebugStart,        cmd::kDebugAnimate,      cmd::kDebugStepInto,
+    cmd::kDebugStepOver,    cmd::kDebugSkipToCursor, cmd::kDebugStepToCursor, cmd::kDebugBreak,
+    cmd::kDebugStop,
+};
+
+// Commands that work on the active document.
+constexpr int kNeedDocument[] = {
+    cmd::kFileClose,     cmd::kFileSave,          cmd::kOptionsSettings, cmd::kViewBaseAddress,
+    cmd::kViewLowerCase, cmd::kViewHex,           cmd::kViewAscii,       cmd::kViewJumps,
+    cmd::kViewBitmap,    cmd::kViewSystemStrings, cmd::kWindowNew,       cmd::kWindowCascade,
+    cmd::kWindowTile,    cmd::kWindowArrange,
+};
+
+QString Caption(const CTravikDoc& doc) {
+    return QFileInfo(QString::fromLocal8Bit(doc.GetPathName().c_str())).fileName();
+}
+}  // namespace
+
+CMainFrame::CMainFrame(QtSettingsStore& settings, QWidget* parent)
+    : QMainWindow(parent), settings_(settings) {
+    setObjectName("MainFrame");
+    setWindowTitle("Travik[*]");
+    setWindowIcon(ApplicationIcon());
+    setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowNestedDocks |
+                   QMainWindow::AllowTabbedDocks);
+
+    mdi_ = new QMdiArea(this);
+    mdi_->setAccessibleName("Documents");
+    setCentralWidget(mdi_);
+    connect(mdi_, &QMdiArea::subWindowActivated, this, &CMainFrame::OnSubWindowActivated);
+
+    CreateActions();
+    CreateMenus();
+    CreateToolBar();
+    CreateStatusBar();
+    CreateBars();
+    SwitchMenus();
+
+    // Idle-time work: enable commands, check marks, modified marks in the titles.
+    idleTimer_.setInterval(250);
+    connect(&idleTimer_, &QTimer::timeout, this, &CMainFrame::UpdateCommandUi);
+    idleTimer_.start();
+    UpdateCommandUi();
+}
+
+CMainFrame::~CMainFrame() {
+    idleTimer_.stop();
+    // Listing windows go before the documents they show.
+    for (CChildFrame* frame : ChildFrames()) delete frame;
+    docs_.clear();
+}
+
+// --- creation --------------------------------------------------------------------------
+
+QAction* CMainFrame::MakeAction(int id, const QString& text, const QString& prompt) {
+    auto* action = new QAction(text, this);
+    action->setData(id);
+    if (!prompt.isEmpty()) {
+        const int split = prompt.indexOf('\n');
+        action->setStatusTip(prompt.left(split));
+        if (split >= 0) {
+            action->setToolTip(prompt.mid(split + 1));
+            action->setIconText(prompt.mid(split + 1));
+        }
+    }
+    actions_[id] = action;
+    addAction(action);  // accelerators work whichever menu is shown
+    return action;
+}
+
+void CMainFrame::CreateActions() {
+    using K = QKeySequence;
+    MakeAction(cmd::kFileNew, "&New", "Create a new document\nNew")
+        ->setShortcut(K(Qt::CTRL | Qt::Key_N));
+    MakeAction(cmd::kFileOpen, "&Open...", "Open an existing document\nOpen")
+        ->setShortcut(K(Qt::CTRL | Qt::Key_O));
+    MakeAction(cmd::kFileMerge, "&Merge...", "Merge with a different Info file\nMerge")
+        ->setShortcut(K(Qt::CTRL | Qt::Key_M));
+    MakeAction(cmd::kFileClose, "&Close", "Close the active document\nClose");
+    MakeAction(cmd::kFileSave, "&Save", "Save the active document\nSave")
+        ->setShortcut(K(Qt::CTRL | Qt::Key_S));
+    MakeAction(cmd::kFileLoadRam, "Load RAM...");
+    MakeAction(cmd::kFileSaveRam, "Save RAM...");
+    MakeAction(cmd::kFilePrintSetup, "Setup",
+               "Change the printer and printing options\nPage Setup");
+    MakeAction(cmd::kFilePrintPreview, "Preview", "Display full pages\nPrint Preview");
+    MakeAction(cmd::kFilePrint, "Print", "Print the active document\nPrint");
+    MakeAction(cmd::kFileExport, "Export...");
+    MakeAction(cmd::kAppExit, "E&xit", "Quit the application; prompts to save documents\nExit");
+
+    MakeAction(cmd::kEditUndo, "&Undo", "Undo the last action\nUndo")
+        ->setShortcuts({K(Qt::CTRL | Qt::Key_Z), K(Qt::ALT | Qt::Key_Backspace)});
+    MakeAction(cmd::kEditCut, "Cu&t", "Cut the selection and put it on the Clipboard\nCut")
+        ->setShortcuts({K(Qt::CTRL | Qt::Key_X), K(Qt::SHIFT | Qt::Key_Delete)});
+    MakeAction(cmd::kEditCopy, "&Copy", "Copy the selection and put it on the Clipboard\nCopy")
+        ->setShortcuts({K(Qt::CTRL | Qt::Key_C), K(Qt::CTRL | Qt::Key_Insert)});
+    MakeAction(cmd::kEditPaste, "&Paste", "Insert Clipboard contents\nPaste")
+        ->setShortcuts({K(Qt::CTRL | Qt::Key_V), K(Qt::SHIFT | Qt::Key_Insert)});
+    MakeAction(cmd::kEditFind, "Find...")->setShortcut(K(Qt::CTRL | Qt::Key_F));
+    MakeAction(cmd::kEditFindNext, "Find Next")->setShortcut(K(Qt::Key_F3));
+
+    MakeAction(cmd::kViewToolbar, "&Toolbar", "Show or hide the toolbar\nToggle ToolBar");
+    MakeAction(cmd::kViewStatusBar, "&Status Bar", "Show or hide the status bar\nToggle StatusBar");
+    for (const BarInfo& bar : kBars) {
+        static const std::map<int, const char*> menuTexts = {{cmd::kViewCallStack, "Call Stack"},
+                                                             {cmd::kViewRegisters, "Registers"},
+                                                             {cmd::kViewWarnings, "Warnings"},
+                                                             {cmd::kViewMemory, "Memory"},
+                                                             {cmd::kViewPhone, "Phone"}};
+        MakeAction(bar.command, menuTexts.at(bar.command));
+    }
+    MakeAction(cmd::kViewBaseAddress, "View &Base Address");
+    MakeAction(cmd::kViewLowerCase, "View Lower Case");
+    MakeAction(cmd::kViewHex, "View Opcode (Hex)");
+    MakeAction(cmd::kViewAscii, "View Opcode (Ascii)");
+    MakeAction(cmd::kViewJumps, "View Jumps");
+    MakeAction(cmd::kViewBitmap, "View Bitmap");
+    MakeAction(cmd::kViewSystemStrings, "View System Strings");
+
+    MakeAction(cmd::kDebugStart, "&Start", "Start Emulation\nStart")->setShortcut(K(Qt::Key_F5));
+    MakeAction(cmd::kDebugAnimate, "&Animate", "Start running emulation\nRun")
+        ->setShortcut(K(Qt::Key_F6));
+    MakeAction(cmd::kDebugStepInto, "Step &Into", "Step Into\nStep Into")
+        ->setShortcut(K(Qt::Key_F7));
+    MakeAction(cmd::kDebugStepOver, "Step &Over", "Step over\nStep over")
+        ->setShortcut(K(Qt::Key_F8));
+    MakeAction(cmd::kDebugSkipToCursor, "S&kip to Cursor", "Skip to Cursor\nSkip");
+    MakeAction(cmd::kDebugStepToCursor, "Step to &Cursor", "Run to cursor\nTo cursor");
+    MakeAction(cmd::kDebugBreak, "&Break", "Suspend running emulation\nSuspend");
+    MakeAction(cmd::kDebugStop, "S&top", "Stop Emulation\nStop");
+
+    MakeAction(cmd::kOptionsSettings, "Settings...");
+    MakeAction(cmd::kWindowNew, "&New Window",
+               "Open another window for the active document\nNew Window");
+    MakeAction(cmd::kWindowCascade, "&Cascade", "Arrange windows so they overlap\nCascade Windows");
+    MakeAction(cmd::kWindowTile, "&Tile", "Arrange windows as non-overlapping tiles\nTile Windows");
+    MakeAction(cmd::kWindowArrange, "&Arrange Icons",
+               "Arrange icons at the bottom of the window\nArrange Icons");
+    MakeAction(cmd::kAppAbout, "&About Travik...",
+               "Display program information, version number and copyright\nAbout");
+
+    for (int id : {cmd::kViewToolbar, cmd::kViewStatusBar, cmd::kViewCallStack, cmd::kViewRegisters,
+                   cmd::kViewWarnings, cmd::kViewMemory, cmd::kViewPhone, cmd::kViewBaseAddress,
+                   cmd::kViewLowerCase, cmd::kViewHex, cmd::kViewAscii, cmd::kViewJumps,
+                   cmd::kViewBitmap, cmd::kViewSystemStrings})
+        actions_[id]->setCheckable(true);
+    for (int id : kNotAvailable) actions_[id]->setEnabled(false);
+
+    auto on = [this](int id, auto handler) {
+        connect(actions_[id], &QAction::triggered, this, handler);
+    };
+    on(cmd::kFileNew, [this] { OnFileNew(); });
+    on(cmd::kFileOpen, [this] { OnFileOpen(); });
+    on(cmd::kFileClose, [this] {
+        if (CTravikDoc* doc = ActiveDocument()) CloseDocument(*doc);
+    });
+    on(cmd::kFileSave, [this] { OnFileSave(); });
+    on(cmd::kAppExit, [this] { close(); });
+    on(cmd::kAppAbout, [this] { CAboutDlg(this).exec(); });
+    on(cmd::kViewToolbar, [this](bool show) { findChild<QToolBar*>("ToolBar")->setVisible(show); });
+    on(cmd::kViewStatusBar, [this](bool show) { statusBar()->setVisible(show); });
+    for (int bar = 0; bar < kBarCount; ++bar)
+        on(kBars[bar].command, [this, bar] { ToggleBar(static_cast<Bar>(bar)); });
+    on(cmd::kViewBaseAddress, [this] { ToggleOption(&CTravikDoc::ToggleBaseAddress); });
+    on(cmd::kViewLowerCase, [this] { ToggleOption(&CTravikDoc::ToggleLowerCase); });
+    on(cmd::kViewHex, [this] { ToggleOption(&CTravikDoc::ToggleViewHex); });
+    on(cmd::kViewAscii, [this] { ToggleOption(&CTravikDoc::ToggleViewAscii); });
+    on(cmd::kViewJumps, [this] { ToggleOption(&CTravikDoc::ToggleViewJumps); });
+    on(cmd::kViewBitmap, [this] { ToggleOption(&CTravikDoc::ToggleViewBitmap); });
+    on(cmd::kViewSystemStrings, [this] { ToggleOption(&CTravikDoc::ToggleViewSystemStrings); });
+    on(cmd::kOptionsSettings, [this] { OnOptionsSettings(); });
+    on(cmd::kWindowNew, [this] { OnWindowNew(); });
+    on(cmd::kWindowCascade, [this] { mdi_->cascadeSubWindows(); });
+    on(cmd::kWindowTile, [this] { mdi_->tileSubWindows(); });
+    on(cmd::kWindowArrange, [this] {
+        // Minimised windows in a row along the bottom, left to right.
+        int x = 0;
+        for (QMdiSubWindow* window : mdi_->subWindowList())
+            if (window->isMinimized()) {
+                window->move(x, mdi_->viewport()->height() - window->height());
+                x += window->width();
+            }
+    });
+}
+
+void CMainFrame::CreateMenus() {
+    auto menu = [this](const QString& title, std::initializer_list<int> ids) {
+        auto* m = new QMenu(title, this);
+        for (int id : ids) {
+            if (id == 0)
+                m->addSeparator();
+            else
+                m->addAction(actions_[id]);
+        }
+        connect(m, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUi);
+        return m;
+    };
+    // Menu 128, no document open. The File menus get their entries from
+    // RebuildRecentFiles, which knows the recent files.
+    recent128_ = menu("&File", {});
+    menus128_ = {recent128_, menu("&View", {cmd::kViewToolbar, cmd::kViewStatusBar}),
+                 menu("&Help", {cmd::kAppAbout})};
+    // Menu 129, a document open.
+    file129_ = menu("&File", {});
+    menus129_ = {
+        file129_,
+        menu("&Edit", {cmd::kEditUndo, 0, cmd::kEditCut, cmd::kEditCopy, cmd::kEditPaste, 0,
+                       cmd::kEditFind, cmd::kEditFindNext}),
+        menu("&View",
+             {cmd::kViewToolbar, cmd::kViewStatusBar, 0, cmd::kViewCallStack, cmd::kViewRegisters,
+              cmd::kViewWarnings, cmd::kViewMemory, cmd::kViewPhone, 0, cmd::kViewBaseAddress,
+              cmd::kViewLowerCase, cmd::kViewHex, cmd::kViewAscii, cmd::kViewJumps,
+              cmd::kViewBitmap, cmd::kViewSystemStrings}),
+        menu("&Debug",
+             {cmd::kDebugStart, cmd::kDebugAnimate, cmd::kDebugStepInto, cmd::kDebugStepOver,
+              cmd::kDebugSkipToCursor, cmd::kDebugStepToCursor, cmd::kDebugBreak, cmd::kDebugStop}),
+        menu("Options", {cmd::kOptionsSettings}),
+        menu("&Window",
+             {cmd::kWindowNew, cmd::kWindowCascade, cmd::kWindowTile, cmd::kWindowArrange}),
+        menu("&Help", {cmd::kAppAbout}),
+    };
+    RebuildRecentFiles();
+}
+
+void CMainFrame::RebuildRecentFiles() {
+    for (QAction* action : recentActions_) action->deleteLater();
+    recentActions_.clear();
+    const QStringList files = settings_.RecentFiles();
+    for (int i = 0; i < files.size(); ++i) {
+        auto* action = new QAction(QString("&%1 %2").arg(i + 1).arg(files[i]), this);
+        action->setStatusTip("Open this document");
+        const QString path = files[i];
+        connect(action, &QAction::triggered, this, [this, path] {
+            if (!OpenDocumentFile(path)) {
+                settings_.RemoveRecentFile(path);
+                RebuildRecentFiles();
+            }
+        });
+        recentActions_ << action;
+    }
+    if (files.isEmpty()) {
+        auto* placeholder = new QAction("Recent File", this);
+        placeholder->setEnabled(false);
+        recentActions_ << placeholder;
+    }
+    recent128_->clear();
+    recent128_->addAction(actions_[cmd::kFileOpen]);
+    recent128_->addSeparator();
+    recent128_->addActions(recentActions_);
+    recent128_->addSeparator();
+    recent128_->addAction(actions_[cmd::kAppExit]);
+
+    file129_->clear();
+    for (int id : {cmd::kFileOpen, cmd::kFileMerge, cmd::kFileClose, cmd::kFileSave,
+                   cmd::kFileLoadRam, cmd::kFileSaveRam})
+        file129_->addAction(actions_[id]);
+    file129_->addSeparator();
+    for (int id : {cmd::kFilePrintSetup, cmd::kFilePrintPreview, cmd::kFilePrint, cmd::kFileExport})
+        file129_->addAction(actions_[id]);
+    file129_->addSeparator();
+    file129_->addActions(recentActions_);
+    file129_->addSeparator();
+    file129_->addAction(actions_[cmd::kAppExit]);
+}
+
+void CMainFrame::SwitchMenus() {
+    const bool withDocument = !docs_.empty();
+    if (withDocument == documentMenu_ && !menuBar()->actions().isEmpty()) return;
+    documentMenu_ = withDocument;
+    menuBar()->clear();
+    for (QMenu* m : withDocument ? menus129_ : menus128_) menuBar()->addMenu(m);
+}
+
+void CMainFrame::CreateToolBar() {
+    auto* toolbar = new QToolBar("Travik Standard ToolBar", this);
+    toolbar->setObjectName("ToolBar");
+    toolbar->setIconSize(QSize(16, 15));
+    toolbar->setAllowedAreas(Qt::AllToolBarAreas);
+    addToolBar(Qt::TopToolBarArea, toolbar);
+    auto button = [&](int id) {
+        actions_[id]->setIcon(ToolbarIcon(id));
+        toolbar->addAction(actions_[id]);
+    };
+    button(cmd::kFileOpen);
+    button(cmd::kFileMerge);
+    button(cmd::kFileSave);
+    toolbar->addSeparator();
+    button(cmd::kEditCut);
+    button(cmd::kEditCopy);
+    button(cmd::kEditPaste);
+    toolbar->addSeparator();
+    button(cmd::kFilePrint);
+    toolbar->addSeparator();
+    for (int id :
+         {cmd::kDebugStart, cmd::kDebugStepOver, cmd::kDebugStepInto, cmd::kDebugSkipToCursor,
+          cmd::kDebugStepToCursor, cmd::kDebugAnimate, cmd::kDebugBreak, cmd::kDebugStop})
+        button(id);
+
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    auto combo = [&](int kind, int width, const char* name) {
+        auto* box = new CToolBarCombo(toolbar);
+        box->setEditable(true);
+        box->setInsertPolicy(QComboBox::NoInsert);
+        box->setFont(fixed);
+        box->setFixedWidth(width);
+        box->setMaxVisibleItems(std::max(1, 300 / QFontMetrics(fixed).height()));
+        box->setToolTip("Jump");
+        box->setStatusTip("Jump to function");
+        box->setAccessibleName(name);
+        box->kind = kind;
+        toolbar->addWidget(box);
+        connect(box, &CToolBarCombo::closedUp, this, &CMainFrame::OnComboCloseUp);
+        return box;
+    };
+    taskList_ = combo(1, 180, "Task list");
+    jumpList_ = combo(2, 300, "Jump list");
+    taskList_->clear();
+    taskList_->addItems(
+        {"General", "Utility", "Boot", "IRQ", "FIQ", "Tasks Management", "NetMonitor"});
+    for (int task = 0x01; task <= 0x15; ++task)
+        taskList_->addItem(QString::asprintf("Task #%02X", task));
+    taskList_->setCurrentIndex(-1);
+    button(cmd::kAppAbout);
+}
+
+void CMainFrame::CreateStatusBar() {
+    QStatusBar* bar = statusBar();
+    statusPane_ = new QLabel("Ready", bar);
+    statusPane_->setAccessibleName("Status");
+    statusPane_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    bar->addWidget(statusPane_, 1);
+    for (const char* indicator : {"CAP", "NUM", "SCRL"}) {
+        auto* pane = new QLabel(indicator, bar);
+        pane->setAccessibleName(indicator);
+        pane->setFrameShape(QFrame::Panel);
+        pane->setFrameShadow(QFrame::Sunken);
+        // The lock keys' state is not available portably: shown greyed, as when off.
+        pane->setEnabled(false);
+        bar->addPermanentWidget(pane);
+    }
+    statusFlush_.setSingleShot(true);
+    statusFlush_.setInterval(kStatusRepaintMs);
+    connect(&statusFlush_, &QTimer::timeout, this, &CMainFrame::FlushStatusPane);
+}
+
+void CMainFrame::CreateBars() {
+    callStack_ = new CCallStackDlg;
+    emulatorView_ = new CEmulatorView(*this);
+    warnings_ = new CWarningsDlg;
+    memoryView_ = new CMemoryView(*this);
+    phone_ = new CPhoneDlg(*this);
+    QWidget* hosted[kBarCount] = {callStack_, emulatorView_, warnings_, memoryView_, phone_};
+    for (int i = 0; i < kBarCount; ++i) {
+        const BarInfo& info = kBars[i];
+        auto* bar = new CResizableBar(info.caption, info.objectName, hosted[i], this);
+        bars_[i] = bar;
+        addDockWidget(info.side, bar);
+        const bool vertical = info.side == Qt::LeftDockWidgetArea;
+        resizeDocks({bar}, {vertical ? bar->DefaultSize().width() : bar->DefaultSize().height()},
+                    vertical ? Qt::Horizontal : Qt::Vertical);
+        bar->setVisible(settings::Read(settings_, info.key) != 0);
+        connect(bar, &CResizableBar::closedByUser, this, [this, i] {
+            settings::Write(settings_, kBars[i].key, 0);
+            UpdateCommandUi();
+        });
+        connect(bar, &QDockWidget::visibilityChanged, this, [this] { UpdateCommandUi(); });
+    }
+}
+
+// --- commands --------------------------------------------------------------------------
+
+QAction* CMainFrame::Action(int commandId) const {
+    auto it = actions_.find(commandId);
+    return it == actions_.end() ? nullptr : it->second;
+}
+
+void CMainFrame::UpdateCommandUi() {
+    CTravikDoc* doc = ActiveDocument();
+    for (int id : kNeedDocument) actions_[id]->setEnabled(doc != nullptr);
+    auto check = [this](int id, bool on) { actions_[id]->setChecked(on); };
+    check(cmd::kViewToolbar, !findChild<QToolBar*>("ToolBar")->isHidden());
+    check(cmd::kViewStatusBar, !statusBar()->isHidden());
+    for (int i = 0; i < kBarCount; ++i) check(kBars[i].command, !bars_[i]->isHidden());
+    check(cmd::kViewBaseAddress, doc && doc->baseAddress != 0);
+    check(cmd::kViewLowerCase, doc && doc->lowerCase == 1);
+    check(cmd::kViewHex, doc && doc->viewHex == 1);
+    check(cmd::kViewAscii, doc && doc->viewAscii == 1);
+    check(cmd::kViewJumps, doc && doc->viewJumps == 1);
+    check(cmd::kViewBitmap, doc && doc->bitmapWidth >= 1);
+    check(cmd::kViewSystemStrings, doc && doc->viewSystemStrings == 1);
+    UpdateTitles();
+}
+
+void CMainFrame::ToggleBar(Bar bar) {
+    CResizableBar* dock = bars_[bar];
+    const bool show = dock->isHidden();
+    dock->setVisible(show);
+    if (show) dock->raise();
+    settings::Write(settings_, kBars[bar].key, show ? 1 : 0);
+    UpdateCommandUi();
+}
+
+void CMainFrame::WriteBarKeys() {
+    for (int i = 0; i < kBarCount; ++i)
+        settings::Write(settings_, kBars[i].key, bars_[i]->isHidden() ? 0 : 1);
+    settings::Write(settings_, settings::kStartMaximized, isMaximized() ? 1 : 0);
+    settings_.Sync();
+}
+
+void CMainFrame::ToggleOption(void (CTravikDoc::*toggle)()) {
+    CTravikDoc* doc = ActiveDocument();
+    if (!doc) return;
+    (doc->*toggle)();
+    RepaintViews(*doc);
+    UpdateCommandUi();
+}
+
+void CMainFrame::OnOptionsSettings() {
+    CTravikDoc* doc = ActiveDocument();
+    if (!doc) return;
+    for (OpenDoc& open : docs_)
+        if (open.doc.get() == doc) open.printColumns->Run();
+}
+
+void CMainFrame::OnComboCloseUp(CToolBarCombo* combo) {
+    CTravikDoc* doc = GetFirstDocument();
+    const QList<CChildFrame*> frames = doc ? ChildFrames(doc) : QList<CChildFrame*>();
+    if (frames.isEmpty()) return;
+    CTravikView* view = frames.first()->FirstView();
+    if (combo->kind != 2) return;  // choosing a task does nothing
+    const QString text = (combo->currentText() + "ZZZ").toUpper();
+    uint32_t value = 0;
+    for (QChar c : text) {
+        const int digit = QString("0123456789ABCDEF").indexOf(c);
+        if (digit < 0) break;
+        value = value * 16 + static_cast<uint32_t>(digit);
+    }
+    // Only the low 20 bits count, so an address shown with the flash base is an offset.
+    view->GoToOffset(value & 0xFFFFF, true);
+    view->setFocus();
+    view->update();
+}
+
+// --- documents -------------------------------------------------------------------------
+
+CTravikDoc* CMainFrame::Document(int index) const {
+    return index >= 0 && index < DocumentCount() ? docs_[index].doc.get() : nullptr;
+}
+
+CTravikDoc* CMainFrame::ActiveDocument() const {
+    return activeView_ ? &activeView_->GetDocument() : nullptr;
+}
+
+QList<CChildFrame*> CMainFrame::ChildFrames(const CTravikDoc* doc) const {
+    QList<CChildFrame*> frames;
+    for (QMdiSubWindow* window : mdi_->subWindowList(QMdiArea::CreationOrder)) {
+        auto* frame = qobject_cast<CChildFrame*>(window);
+        if (frame && !frame->property("closing").toBool() && (!doc || &frame->Document() == doc))
+            frames << frame;
+    }
+    return frames;
+}
+
+void CMainFrame::RepaintViews(const CTravikDoc& doc) {
+    for (CChildFrame* frame : ChildFrames(&doc)) {
+        frame->FirstView()->update();
+        frame->SecondView()->update();
+    }
+}
+
+bool CMainFrame::OpenDocumentFile(const QString& path) {
+    const QString full = QFileInfo(path).absoluteFilePath();
+    for (OpenDoc& open : docs_) {
+        if (QFileInfo(QString::fromLocal8Bit(open.doc->GetPathName().c_str())).absoluteFilePath() ==
+            full) {
+            const QList<CChildFrame*> frames = ChildFrames(open.doc.get());
+            if (!frames.isEmpty()) mdi_->setActiveSubWindow(frames.first());
+            return true;
+        }
+    }
+    // The document is listed while it opens, as the first document if it is the only one.
+    docs_.push_back({std::make_unique<CTravikDoc>(*this), nullptr});
+    CTravikDoc& doc = *docs_.back().doc;
+    if (!doc.OnOpenDocument(full.toLocal8Bit().toStdString())) {
+        docs_.pop_back();
+        SetStatusText("Ready");
+        return false;
+    }
+    docs_.back().printColumns = std::make_unique<CPrintColumnsDlg>(settings_, this);
+    SetStatusText("Ready");
+    settings_.AddRecentFile(full);
+    RebuildRecentFiles();
+    SwitchMenus();
+    CChildFrame* frame = CreateChildFrame(doc);
+    frame->ShowFirstTime();
+    mdi_->setActiveSubWindow(frame);
+    SetActiveView(frame->FirstView());
+    RepaintRegisters();
+    RepaintMemory();
+    RepaintPhone();
+    UpdateCommandUi();
+    return true;
+}
+
+void CMainFrame::OnFileNew() {
+    // A document exists only for an opened flash file: a new, empty one is refused.
+    CTravikDoc doc(*this);
+    if (doc.OnNewDocument()) OnFileOpen();
+}
+
+void CMainFrame::OnFileOpen() {
+    const QString path = QFileDialog::getOpenFileName(this, "Open", QString(),
+                                                      "Flash File (*.fls);;All Files (*.*)");
+    if (!path.isEmpty()) OpenDocumentFile(path);
+}
+
+void CMainFrame::OnFileSave() {
+    if (CTravikDoc* doc = ActiveDocument()) doc->OnSaveDocument(doc->GetPathName());
+    UpdateCommandUi();
+}
+
+void CMainFrame::OnWindowNew() {
+    CTravikDoc* doc = ActiveDocument();
+    if (!doc) return;
+    CChildFrame* frame = CreateChildFrame(*doc);
+    frame->ShowFirstTime();
+    mdi_->setActiveSubWindow(frame);
+    SetActiveView(frame->FirstView());
+}
+
+CChildFrame* CMainFrame::CreateChildFrame(CTravikDoc& doc) {
+    auto* frame = new CChildFrame(doc);
+    mdi_->addSubWindow(frame);
+    frame->canClose = [this](CChildFrame* f) { return CanCloseChild(f); };
+    connect(frame, &CChildFrame::viewActivated, this, &CMainFrame::SetActiveView);
+    connect(frame, &CChildFrame::closed, this, [this](CChildFrame* closed) {
+        closed->setProperty("closing", true);
+        // Deleted from the event loop, never inside its own close handling.
+        QMetaObject::invokeMethod(
+            this,
+            [this, window = QPointer<CChildFrame>(closed)] {
+                if (!window) return;
+                CTravikDoc& doc = window->Document();
+                delete window.data();
+                if (ChildFrames(&doc).isEmpty()) DestroyDocument(doc);
+                UpdateCommandUi();
+            },
+            Qt::QueuedConnection);
+    });
+    UpdateTitles();
+    return frame;
+}
+
+bool CMainFrame::CanCloseChild(CChildFrame* frame) {
+    // Closing one of several windows of a document loses nothing.
+    if (ChildFrames(&frame->Document()).size() > 1) return true;
+    return SaveModified(frame->Document());
+}
+
+bool CMainFrame::SaveModified(CTravikDoc& doc) {
+    if (!doc.IsModified() || unattended_) return true;
+    const auto answer = QMessageBox::question(
+        this, "Travik", QString("Save changes to %1?").arg(Caption(doc)),
+        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+    if (answer == QMessageBox::Cancel) return false;
+    // A failed save has shown its message; the document stays open.
+    if (answer == QMessageBox::Yes) return doc.OnSaveDocument(doc.GetPathName());
+    return true;
+}
+
+bool CMainFrame::CloseDocument(CTravikDoc& doc) {
+    if (!SaveModified(doc)) return false;
+    DestroyDocument(doc);
+    return true;
+}
+
+void CMainFrame::DestroyDocument(CTravikDoc& doc) {
+    for (QMdiSubWindow* window : mdi_->subWindowList()) {
+        auto* frame = qobject_cast<CChildFrame*>(window);
+        if (frame && &frame->Document() == &doc) delete frame;
+    }
+    doc.OnCloseDocument();
+    for (auto it = docs_.begin(); it != docs_.end(); ++it) {
+        if (it->doc.get() == &doc) {
+            docs_.erase(it);
+            break;
+        }
+    }
+    if (!activeView_) OnSubWindowActivated(mdi_->activeSubWindow());
+    SwitchMenus();
+    RepaintRegisters();
+    RepaintMemory();
+    RepaintPhone();
+    UpdateCommandUi();
+}
+
+void CMainFrame::SetActiveView(CTravikView* view) {
+    if (activeView_ == view) return;
+    if (activeView_) activeView_->SetActive(false);
+    activeView_ = view;
+    if (view) view->SetActive(true);
+    UpdateCommandUi();
+}
+
+void CMainFrame::OnSubWindowActivated(QMdiSubWindow* window) {
+    auto* frame = qobject_cast<CChildFrame*>(window);
+    // Keep the current view when the area merely loses focus to another window.
+    if (!frame) {
+        if (!window && mdi_->subWindowList().isEmpty()) SetActiveView(nullptr);
+        return;
+    }
+    SetActiveView(frame->ActiveView());
+}
+
+void CMainFrame::UpdateTitles() {
+    std::map<const CTravikDoc*, int> counts, numbers;
+    const QList<CChildFrame*> frames = ChildFrames();
+    for (CChildFrame* frame : frames) ++counts[&frame->Document()];
+    for (CChildFrame* frame : frames) {
+        const CTravikDoc& doc = frame->Document();
+        QString title = Caption(doc);
+        if (counts[&doc] > 1) title += QString(":%1").arg(++numbers[&doc]);
+        frame->setWindowTitle(title + "[*]");
+        frame->setWindowModified(doc.IsModified());
+    }
+    // The main window names the active document, with its modified mark.
+    QString title = "Travik";
+    bool modified = false;
+    if (auto* active = qobject_cast<CChildFrame*>(mdi_->activeSubWindow())) {
+        title += " - " + active->windowTitle().replace("[*]", "");
+        modified = active->Document().IsModified();
+    }
+    title += "[*]";
+    if (windowTitle() != title) setWindowTitle(title);
+    setWindowModified(modified);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    for (OpenDoc& open : docs_) {
+        if (!SaveModified(*open.doc)) {
+            event->ignore();
+            return;
+        }
+    }
+    WriteBarKeys();
+    while (!docs_.empty()) DestroyDocument(*docs_.front().doc);
+    event->accept();
+}
+
+// --- frame services --------------------------------------------------------------------
+
+CTravikDoc* CMainFrame::GetFirstDocument() {
+    return docs_.empty() ? nullptr : docs_.front().doc.get();
+}
+
+SettingsStore& CMainFrame::Settings() {
+    return settings_;
+}
+
+void CMainFrame::SetStatusText(const std::string& text) {
+    statusPane_->setText(QString::fromLocal8Bit(text.c_str()));
+    // A long operation reports thousands of times: repaint now if the last repaint is
+    // old enough, else soon, so that the text shown is always the latest.
+    if (!statusClock_.isValid() || statusClock_.elapsed() >= kStatusRepaintMs) {
+        FlushStatusPane();
+    } else if (!statusFlush_.isActive()) {
+        statusFlush_.start();
+    }
+}
+
+void CMainFrame::FlushStatusPane() {
+    statusClock_.restart();
+    statusPane_->repaint();
+}
+
+void CMainFrame::AddWarning(const std::string& text) {
+    warnings_->AddWarning(text);
+}
+
+void CMainFrame::AddJumpEntry(const std::string& text) {
+    jumpList_->addItem(QString::fromLocal8Bit(text.c_str()));
+}
+
+void CMainFrame::ClearJumpList() {
+    jumpList_->clear();
+}
+
+void CMainFrame::RefreshCallStack() {
+    callStack_->Rebuild(GetFirstDocument());
+}
+
+void CMainFrame::RepaintRegisters() {
+    emulatorView_->update();
+}
+
+void CMainFrame::RepaintMemory() {
+    memoryView_->update();
+}
+
+void CMainFrame::RepaintPhone() {
+    phone_->update();
+}
+
+void CMainFrame::ShowMessage(const std::string& text) {
+    QString message = QString::fromLocal8Bit(text.c_str());
+    message.replace("\r\n", "\n");
+    if (unattended_) {
+        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+        return;
+    }
+    QMessageBox::warning(isVisible() ? this : nullptr, "Travik", message);
+}
+
+void CMainFrame::ShowNotice(const std::string& text) {
+    QString message = QString::fromLocal8Bit(text.c_str());
+    message.replace("\r\n", "\n");
+    if (unattended_) {
+        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+        return;
+    }
+    QMessageBox::information(isVisible() ? this : nullptr, "Travik", message);
+}
+
+bool CMainFrame::AskYesNo(const std::string& text) {
+    if (unattended_) return false;
+    QString message = QString::fromLocal8Bit(text.c_str());
+    message.replace("\r\n", "\n");
+    return QMessageBox::question(this, "Travik", message, QMessageBox::Yes | QMessageBox::No) ==
+           QMessageBox::Yes;
+}
+
+void CMainFrame::Beep() {
+    QApplication::beep();
+}
+
+QString CMainFrame::ConvertFilter(const std::string& filter) {
+    const QStringList parts = QString::fromLocal8Bit(filter.c_str()).split('|');
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        if (parts[i].isEmpty()) break;
+        QString name = parts[i];
+        const QString patterns = QString(parts[i + 1]).replace(';', ' ');
+        // Qt reads the patterns from the parentheses of each entry.
+        if (!name.contains('(')) name += " (" + patterns + ")";
+        filters << name;
+    }
+    return filters.join(";;");
+}
+
+std::optional<std::string> CMainFrame::ChooseOpenFile(const std::string& filter) {
+    if (unattended_) return std::nullopt;
+    const QString path =
+        QFileDialog::getOpenFileName(this, "Open", QString(), ConvertFilter(filter));
+    if (path.isEmpty()) return std::nullopt;
+    return path.toLocal8Bit().toStdString();
+}
+
+std::optional<std::string> CMainFrame::ChooseSaveFile(const std::string& filter) {
+    if (unattended_) return std::nullopt;
+    const QString path =
+        QFileDialog::getSaveFileName(this, "Save As", QString(), ConvertFilter(filter));
+    if (path.isEmpty()) return std::nullopt;
+    return path.toLocal8Bit().toStdString();
+}

@@ -1,0 +1,157 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "listing/qt/CTravikView.h"
+#include "shell/FrameServices.h"
+
+class CCallStackDlg;
+class CChildFrame;
+class CEmulatorView;
+class CMemoryView;
+class CPhoneDlg;
+class CPrintColumnsDlg;
+class CResizableBar;
+class CToolBarCombo;
+class CTravikDoc;
+class CWarningsDlg;
+class QAction;
+class QLabel;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QtSettingsStore;
+
+// The main window: menus, toolbar with the task and jump lists, status bar, the
+// listing windows of every open document and the five debugger bars. It carries out
+// the frame services for the rest of the program.
+class CMainFrame : public QMainWindow, public FrameServices {
+    Q_OBJECT
+  public:
+    // The bars' keys; the order in which they are created.
+    enum Bar { kCallStackBar, kEmulatorBar, kWarningsBar, kMemoryBar, kPhoneBar, kBarCount };
+
+    explicit CMainFrame(QtSettingsStore& settings, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    // --- documents -------------------------------------------------------------------
+    // Opens a flash file in a new listing window (or activates the window of an open
+    // one). False when the file could not be opened; the document said why.
+    bool OpenDocumentFile(const QString& path);
+    // Asks for a new document, which is refused: nothing opens.
+    void OnFileNew();
+    // Closes every window of the document, asking first whether to save its changes.
+    // False when the user cancelled.
+    bool CloseDocument(CTravikDoc& doc);
+    int DocumentCount() const { return static_cast<int>(docs_.size()); }
+    CTravikDoc* Document(int index) const;
+    // The document of the active view, or none.
+    CTravikDoc* ActiveDocument() const;
+    CTravikView* ActiveView() const { return activeView_; }
+    QList<CChildFrame*> ChildFrames(const CTravikDoc* doc = nullptr) const;
+    void RepaintViews(const CTravikDoc& doc);
+
+    // --- commands, bars, controls (also what the tests drive) -------------------------
+    QAction* Action(int commandId) const;
+    CResizableBar* BarOf(Bar bar) const { return bars_[bar]; }
+    CToolBarCombo* JumpList() const { return jumpList_; }
+    CToolBarCombo* TaskList() const { return taskList_; }
+    QLabel* StatusPane() const { return statusPane_; }
+    CWarningsDlg* Warnings() const { return warnings_; }
+    CCallStackDlg* CallStack() const { return callStack_; }
+    CPhoneDlg* Phone() const { return phone_; }
+    QMdiArea* MdiArea() const { return mdi_; }
+    // True while menu 129 (a document is open) is the menu bar.
+    bool HasDocumentMenu() const { return documentMenu_; }
+    // Runs the jump list's close-up rule on the combo's text.
+    void OnComboCloseUp(CToolBarCombo* combo);
+    // Messages go to stderr and questions are answered No: for runs without a user.
+    void SetUnattended(bool unattended) { unattended_ = unattended; }
+    // Enables commands and sets check marks from the current state.
+    void UpdateCommandUi();
+
+    // --- FrameServices -----------------------------------------------------------------
+    CTravikDoc* GetFirstDocument() override;
+    SettingsStore& Settings() override;
+    void SetStatusText(const std::string& text) override;
+    void AddWarning(const std::string& text) override;
+    void AddJumpEntry(const std::string& text) override;
+    void ClearJumpList() override;
+    void RefreshCallStack() override;
+    void RepaintRegisters() override;
+    void RepaintMemory() override;
+    void RepaintPhone() override;
+    void ShowMessage(const std::string& text) override;
+    void ShowNotice(const std::string& text) override;
+    bool AskYesNo(const std::string& text) override;
+    void Beep() override;
+    std::optional<std::string> ChooseOpenFile(const std::string& filter) override;
+    std::optional<std::string> ChooseSaveFile(const std::string& filter) override;
+
+    // "A (*.a)|*.a|B|*.*||" -> "A (*.a);;B (*.*)".
+    static QString ConvertFilter(const std::string& filter);
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    struct OpenDoc {
+        std::unique_ptr<CTravikDoc> doc;
+        std::unique_ptr<CPrintColumnsDlg> printColumns;
+    };
+
+    QAction* MakeAction(int id, const QString& text, const QString& prompt = {});
+    void CreateActions();
+    void CreateMenus();
+    void CreateToolBar();
+    void CreateStatusBar();
+    void CreateBars();
+    void SwitchMenus();
+    void RebuildRecentFiles();
+    CChildFrame* CreateChildFrame(CTravikDoc& doc);
+    void SetActiveView(CTravikView* view);
+    void OnSubWindowActivated(QMdiSubWindow* window);
+    void UpdateTitles();
+    bool SaveModified(CTravikDoc& doc);
+    bool CanCloseChild(CChildFrame* frame);
+    void DestroyDocument(CTravikDoc& doc);
+    void ToggleBar(Bar bar);
+    void WriteBarKeys();
+    void OnFileOpen();
+    void OnFileSave();
+    void OnWindowNew();
+    void OnOptionsSettings();
+    void ToggleOption(void (CTravikDoc::*toggle)());
+    void FlushStatusPane();
+
+    QtSettingsStore& settings_;
+    std::vector<OpenDoc> docs_;
+    QMdiArea* mdi_ = nullptr;
+    std::map<int, QAction*> actions_;
+    QList<QMenu*> menus128_, menus129_;
+    QMenu* recent128_ = nullptr;  // the File menus, whose recent-file entries change
+    QMenu* file129_ = nullptr;
+    QList<QAction*> recentActions_;
+    bool documentMenu_ = false;
+    CToolBarCombo* taskList_ = nullptr;
+    CToolBarCombo* jumpList_ = nullptr;
+    QLabel* statusPane_ = nullptr;
+    QElapsedTimer statusClock_;
+    QTimer statusFlush_;
+    CCallStackDlg* callStack_ = nullptr;
+    CEmulatorView* emulatorView_ = nullptr;
+    CWarningsDlg* warnings_ = nullptr;
+    CMemoryView* memoryView_ = nullptr;
+    CPhoneDlg* phone_ = nullptr;
+    CResizableBar* bars_[kBarCount] = {};
+    QPointer<CTravikView> activeView_;
+    QTimer idleTimer_;
+    bool unattended_ = false;
+    bool closing_ = false;
+};
