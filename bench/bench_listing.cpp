@@ -13,6 +13,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "BenchImage.h"
 #include "document/CTravikDoc.h"
@@ -85,6 +86,42 @@ BENCHMARK(BM_GetLineText)
     ->Arg(0)
     ->Unit(benchmark::kMillisecond)
     ->MinTime(2.0);
+
+// A 1 MiB image of literal loads of one RAM address near the RAM's end, where a single
+// name owns the whole RAM (an info file's count of 0xFFFFFFFF does that): each line
+// asks for the name that owns the byte.
+void BM_LinesOfRamReferencesUnderOneLongName(benchmark::State& state) {
+    static Opened* opened = [] {
+        std::vector<uint8_t> image;
+        while (image.size() < (size_t{1} << 20)) {
+            for (uint8_t b : {0x48, 0x00, 0x46, 0xC0, 0x00, 0x10, 0xFF, 0xF0}) image.push_back(b);
+        }
+        auto* o = new Opened;
+        o->path = WriteBenchImage(image, "ramrefs.fls");
+        o->doc = std::make_unique<CTravikDoc>(o->frame);
+        if (!o->doc->OnOpenDocument(o->path)) std::abort();
+        o->doc->ramNames.SetName(0, "everything");
+        for (uint32_t i = 1; i < o->doc->ramSize; ++i) o->doc->ramNames.SetContinued(i);
+        return o;
+    }();
+    const CTravikDoc& doc = *opened->doc;
+    LineBuffer line;
+    int64_t lines = 0;
+    for (auto _ : state) {
+        int64_t o = 0;
+        int s = doc.FirstSubLine(0);
+        for (;;) {
+            GetLineText(doc, o, s, line);
+            ++lines;
+            if (s == 2) break;
+            o = doc.NextLine(o, s);
+        }
+        benchmark::DoNotOptimize(line.Size());
+    }
+    state.counters["lines/s"] =
+        benchmark::Counter(static_cast<double>(lines), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_LinesOfRamReferencesUnderOneLongName)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
 // capstone over the same bytes: decode and format (mnemonic and operand texts) every
 // instruction, stepping two bytes past anything it cannot decode.

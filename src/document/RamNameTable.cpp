@@ -11,11 +11,11 @@ const std::string* RamNameTable::Find(uint32_t index) const {
     return &names_.find(index)->second;
 }
 
-const std::string* RamNameTable::Owner(uint32_t index) const {
+const std::string* RamNameTable::Owner(uint32_t index, uint32_t& start) const {
     if (index >= entries_.size()) return nullptr;
     if (ownersStale_) RebuildOwners();
-    const uint32_t owner = owners_[index];
-    return owner == kNoOwner ? nullptr : Find(owner);
+    start = owners_[index];
+    return start == kNoOwner ? nullptr : Find(start);
 }
 
 void RamNameTable::RebuildOwners() const {

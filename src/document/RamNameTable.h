@@ -23,8 +23,9 @@ class RamNameTable {
     const std::string* Find(uint32_t index) const;
     // The name of the variable this byte belongs to: its own name or, for a continued
     // byte, that of the nearest named byte before it. nullptr when there is none.
-    // Constant time: the listing asks for every RAM reference it shows.
-    const std::string* Owner(uint32_t index) const;
+    // `start` receives the named byte's index. Constant time: the listing asks for
+    // every RAM reference it shows.
+    const std::string* Owner(uint32_t index, uint32_t& start) const;
 
     // A name; an empty text makes the entry none. Indexes outside the table are ignored.
     void SetName(uint32_t index, std::string_view name);

@@ -329,20 +329,9 @@ void AppendLiteralSuffix(const CTravikDoc& doc, const ThumbInstruction& insn, Li
     }
     if (w - doc.ramBase < doc.ramSize) {
         const uint32_t i = w - doc.ramBase;
-        switch (doc.ramNames.At(i)) {
-            case RamNameTable::Entry::Name:
-                AppendName(out, *doc.ramNames.Find(i), 0);
-                break;
-            case RamNameTable::Entry::Continued: {
-                uint32_t k = i;
-                while (k > 0 && doc.ramNames.At(k) == RamNameTable::Entry::Continued) --k;
-                // A walk that ends on an unnamed byte has nothing to show.
-                if (const std::string* name = doc.ramNames.Find(k)) AppendName(out, *name, i - k);
-                break;
-            }
-            case RamNameTable::Entry::None:
-                break;
-        }
+        uint32_t start = 0;
+        if (const std::string* name = doc.ramNames.Owner(i, start))
+            AppendName(out, *name, i - start);
         return;
     }
     const int64_t t = int64_t{w} - kFlashBase;
