@@ -98,7 +98,9 @@ TEST_F(InfoFileOpen, SaveAndReopenKeepsEverything) {
     EXPECT_EQ(*again->explanations.Find(7), "why");
     EXPECT_EQ(*again->ramNames.Find(10), "counter");
     EXPECT_EQ(again->ramNames.At(12), RamNameTable::Entry::Continued);
-    EXPECT_EQ(*again->ramNames.Owner(12), "counter");
+    uint32_t owner = 0;
+    EXPECT_EQ(*again->ramNames.Owner(12, owner), "counter");
+    EXPECT_EQ(owner, 10u);
     EXPECT_EQ(*again->ramNames.Find(13), "next");
     EXPECT_EQ(again->ramNames.At(14), RamNameTable::Entry::None);
     EXPECT_EQ(*again->ramNames.Find(0xFFFF), "last");
