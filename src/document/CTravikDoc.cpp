@@ -74,7 +74,8 @@ CTravikDoc::~CTravikDoc() = default;
 
 bool CTravikDoc::OnOpenDocument(const std::string& path) {
     FreeTables();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking: a FIFO or a device named as the flash file must not hang the open.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return false;
     FileCloser closer(fd);
     struct stat st {};

@@ -58,6 +58,11 @@ TEST_F(BatchSafety, UnreadableInfoFileFailsAndSurvivesSave) {
     const CliResult fifo = RunCli({"analyze", flash});
     EXPECT_EQ(fifo.status, 1);
     EXPECT_NE(fifo.err.find("it is not a regular file"), std::string::npos);
+    // Nor does a FIFO named as the flash file.
+    ASSERT_EQ(mkfifo(dir.File("p.fls").c_str(), 0644), 0);
+    const CliResult flashFifo = RunCli({"analyze", dir.File("p.fls")});
+    EXPECT_EQ(flashFifo.status, 1);
+    EXPECT_EQ(flashFifo.err, "Cannot open file: " + dir.File("p.fls") + ": not a regular file\n");
 }
 
 TEST_F(BatchSafety, DamagedRamNamesAreNamedAndKeptOnSave) {
