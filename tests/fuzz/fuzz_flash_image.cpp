@@ -28,7 +28,7 @@ void Run(CTravikDoc& doc, uint32_t offset) {
     emu.warningSink = [](const std::string&) {};
     emu.Start(offset + CEmulator::kFlashBase, doc.image, doc.imageSize, doc.ramBytes,
               CEmulator::kInitialStackPointer);
-    for (int i = 0; i < 2000; ++i) {
+    for (int i = 0; i < 300; ++i) {
         emu.SaveSnapshot();
         emu.Step();
     }
