@@ -1,0 +1,77 @@
+// The real program on the demo firmware: started without a display, it paints the
+// listing and saves its window.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QProcess>
+
+#include "support/TestSupport.h"
+
+#ifdef TRAVIK_GUI
+namespace {
+
+int RunTravik(const TempDir& home, const QStringList& args, QString* err = nullptr) {
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("HOME", QString::fromStdString(home.Path()));
+    env.insert("XDG_CONFIG_HOME", QString::fromStdString(home.File(".config")));
+    process.setProcessEnvironment(env);
+    process.start(TRAVIK_GUI, args);
+    if (!process.waitForFinished(30000)) return -1;
+    if (err) *err = QString::fromLocal8Bit(process.readAllStandardError());
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+bool Near(QColor c, int r, int g, int b) {
+    return std::abs(c.red() - r) < 40 && std::abs(c.green() - g) < 40 &&
+           std::abs(c.blue() - b) < 40;
+}
+
+TEST(EndToEndTest, ScreenshotOfTheDemoListingShowsCursorTextAndArrows) {
+    TempDir home;
+    const QString shot = QString::fromStdString(home.File("shot.png"));
+    ASSERT_EQ(RunTravik(home, {TRAVIK_DEMO_FLS, "--screenshot", shot}), 0);
+    QImage image(shot);
+    ASSERT_FALSE(image.isNull());
+    image = image.convertToFormat(QImage::Format_RGB32);
+
+    // The cursor row: a long run of the cursor colour (cyan, or green on a jump).
+    int cursorY = -1;
+    for (int y = 0; y < image.height() && cursorY < 0; ++y) {
+        int run = 0;
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            run = (Near(c, 0, 255, 255) || Near(c, 0, 255, 0)) ? run + 1 : 0;
+            if (run >= 200) cursorY = y;
+        }
+    }
+    ASSERT_GE(cursorY, 0);
+
+    // Listing text below it: black pixels right of the arrow margin.
+    int textPixels = 0;
+    for (int y = cursorY + 20; y < cursorY + 60; ++y)
+        for (int x = 110; x < 400; ++x) textPixels += image.pixelColor(x, y) == QColor(Qt::black);
+    EXPECT_GT(textPixels, 100);
+
+    // An arrow: a vertical black line of at least three rows in the left margin.
+    int longest = 0;
+    for (int x = 60; x < 110; ++x) {
+        int run = 0;
+        for (int y = cursorY; y < image.height(); ++y) {
+            run = image.pixelColor(x, y) == QColor(Qt::black) ? run + 1 : 0;
+            longest = std::max(longest, run);
+        }
+    }
+    EXPECT_GE(longest, 45);
+
+    // A flash file that cannot be opened ends the program with its message.
+    QString err;
+    EXPECT_NE(RunTravik(home, {QString::fromStdString(home.File("none.fls")), "--screenshot", shot},
+                        &err),
+              0);
+    EXPECT_FALSE(err.isEmpty());
+}
+
+}  // namespace
+#endif

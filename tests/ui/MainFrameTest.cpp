@@ -1,0 +1,299 @@
+// The main window: start-up state, bars and their keys, menus and accelerators, the
+// jump list, documents and the frame services.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTest>
+
+#include "UiTestHelpers.h"
+#include "shell/qt/CChildFrame.h"
+#include "shell/qt/CResizableBar.h"
+#include "shell/qt/CToolBarCombo.h"
+#include "shell/qt/CommandIds.h"
+
+namespace {
+
+// Where the view's next paint puts the cursor (the view itself may be covered by the
+// active window and not paint).
+uint32_t CursorAfterPaint(CTravikView& view) {
+    ListingViewState state = view.State();
+    ListingPaint paint;
+    PaintListing(view.GetDocument(), state, 600, 400, true, paint);
+    return state.cursorOffset;
+}
+
+QStringList MenuTitles(CMainFrame& frame) {
+    QStringList titles;
+    for (QAction* action : frame.menuBar()->actions()) titles << action->text();
+    return titles;
+}
+
+// A menu's entries as "text\tshortcut", separators as "-".
+QStringList MenuEntries(CMainFrame& frame, const QString& title) {
+    QStringList entries;
+    for (QAction* menuAction : frame.menuBar()->actions()) {
+        if (menuAction->text() != title) continue;
+        for (QAction* action : menuAction->menu()->actions()) {
+            if (action->isSeparator())
+                entries << "-";
+            else if (action->shortcut().isEmpty())
+                entries << action->text();
+            else
+                entries << action->text() + "\t" + action->shortcut().toString();
+        }
+    }
+    return entries;
+}
+
+TEST(MainFrameTest, StartsWithNoSettingsMaximisedWithEveryBarHiddenAndMenu128) {
+    TempDir dir;
+    TestApp app(dir.File("settings.ini"));
+    ASSERT_TRUE(app.Start());
+    CMainFrame& frame = app.Frame();
+    EXPECT_TRUE(frame.isMaximized());
+    for (int bar = 0; bar < CMainFrame::kBarCount; ++bar)
+        EXPECT_TRUE(frame.BarOf(CMainFrame::Bar(bar))->isHidden()) << bar;
+    EXPECT_EQ(frame.DocumentCount(), 0);
+    EXPECT_EQ(MenuTitles(frame), QStringList({"&File", "&View", "&Help"}));
+    EXPECT_EQ(MenuEntries(frame, "&File"),
+              QStringList({"&Open...\tCtrl+O", "-", "Recent File", "-", "E&xit"}));
+    EXPECT_EQ(frame.StatusPane()->text(), "Ready");
+    EXPECT_EQ(frame.TaskList()->count(), 28);
+    EXPECT_EQ(frame.TaskList()->itemText(16), "Task #0A");
+    EXPECT_EQ(frame.TaskList()->itemText(27), "Task #15");
+    EXPECT_EQ(frame.TaskList()->width(), 180);
+    EXPECT_EQ(frame.JumpList()->width(), 300);
+    EXPECT_EQ(frame.BarOf(CMainFrame::kCallStackBar)->DefaultSize().width(), 138 + 9);
+    EXPECT_EQ(frame.BarOf(CMainFrame::kWarningsBar)->DefaultSize().height(), 101 + 9);
+
+    // With no document, closing the jump list does nothing.
+    frame.JumpList()->setEditText("1234");
+    frame.JumpList()->hidePopup();
+    QApplication::processEvents();
+    EXPECT_EQ(frame.DocumentCount(), 0);
+}
+
+TEST(MainFrameTest, BarVisibilityIsWrittenOnToggleCloseBoxAndExit) {
+    TempDir dir;
+    const std::string ini = dir.File("settings.ini");
+    {
+        TestApp app(ini);
+        app.Start();
+        app.Frame().Action(cmd::kViewRegisters)->trigger();
+        app.Frame().Action(cmd::kViewPhone)->trigger();
+        EXPECT_FALSE(app.Frame().BarOf(CMainFrame::kEmulatorBar)->isHidden());
+        EXPECT_EQ(settings::Read(app.app.Settings(), settings::kViewRegisters), 1);
+        app.Frame().UpdateCommandUi();
+        EXPECT_TRUE(app.Frame().Action(cmd::kViewRegisters)->isChecked());
+        app.Frame().close();
+    }
+    {
+        TestApp app(ini);
+        app.Start();
+        CMainFrame& frame = app.Frame();
+        EXPECT_FALSE(frame.BarOf(CMainFrame::kEmulatorBar)->isHidden());
+        EXPECT_FALSE(frame.BarOf(CMainFrame::kPhoneBar)->isHidden());
+        EXPECT_TRUE(frame.BarOf(CMainFrame::kCallStackBar)->isHidden());
+        // Floating, then closed by its own close box: stored as hidden at once.
+        frame.BarOf(CMainFrame::kPhoneBar)->setFloating(true);
+        frame.BarOf(CMainFrame::kPhoneBar)->close();
+        EXPECT_EQ(settings::Read(app.app.Settings(), settings::kViewPhone), 0);
+        frame.Action(cmd::kViewRegisters)->trigger();  // hidden again
+        frame.showNormal();
+        frame.close();
+    }
+    QtSettingsStore stored(QString::fromStdString(ini));
+    EXPECT_EQ(settings::Read(stored, settings::kViewRegisters), 0);
+    EXPECT_EQ(settings::Read(stored, settings::kViewPhone), 0);
+    EXPECT_EQ(settings::Read(stored, settings::kStartMaximized), 0);
+}
+
+TEST(MainFrameTest, Menu129EntriesAcceleratorsAndDisabledCommands) {
+    TempDir dir;
+    TestApp app(dir.File("settings.ini"));
+    ASSERT_TRUE(app.Start(WriteThumbImage(dir, "a.fls", 64)));
+    CMainFrame& frame = app.Frame();
+    frame.UpdateCommandUi();
+    EXPECT_EQ(MenuTitles(frame),
+              QStringList({"&File", "&Edit", "&View", "&Debug", "Options", "&Window", "&Help"}));
+    const QString recent = "&1 " + QString::fromStdString(dir.File("a.fls"));
+    const struct {
+        QString menu;
+        QStringList entries;
+    } menus[] = {
+        {"&File",
+         {"&Open...\tCtrl+O", "&Merge...\tCtrl+M", "&Close", "&Save\tCtrl+S", "Load RAM...",
+          "Save RAM...", "-", "Setup", "Preview", "Print", "Export...", "-", recent, "-", "E&xit"}},
+        {"&Edit",
+         {"&Undo\tCtrl+Z", "-", "Cu&t\tCtrl+X", "&Copy\tCtrl+C", "&Paste\tCtrl+V", "-",
+          "Find...\tCtrl+F", "Find Next\tF3"}},
+        {"&View",
+         {"&Toolbar", "&Status Bar", "-", "Call Stack", "Registers", "Warnings", "Memory", "Phone",
+          "-", "View &Base Address", "View Lower Case", "View Opcode (Hex)", "View Opcode (Ascii)",
+          "View Jumps", "View Bitmap", "View System Strings"}},
+        {"&Debug",
+         {"&Start\tF5", "&Animate\tF6", "Step &Into\tF7", "Step &Over\tF8", "S&kip to Cursor",
+          "Step to &Cursor", "&Break", "S&top"}},
+        {"Options", {"Settings..."}},
+        {"&Window", {"&New Window", "&Cascade", "&Tile", "&Arrange Icons"}},
+        {"&Help", {"&About Travik..."}},
+    };
+    for (const auto& menu : menus)
+        EXPECT_EQ(MenuEntries(frame, menu.menu), menu.entries) << menu.menu.toStdString();
+
+    const struct {
+        int id;
+        QString keys;
+    } accelerators[] = {
+        {cmd::kEditCopy, "Ctrl+C, Ctrl+Ins"},
+        {cmd::kEditCut, "Ctrl+X, Shift+Del"},
+        {cmd::kEditPaste, "Ctrl+V, Shift+Ins"},
+        {cmd::kEditUndo, "Ctrl+Z, Alt+Backspace"},
+        {cmd::kFileNew, "Ctrl+N"},
+        {cmd::kFileOpen, "Ctrl+O"},
+        {cmd::kFileSave, "Ctrl+S"},
+        {cmd::kEditFind, "Ctrl+F"},
+        {cmd::kEditFindNext, "F3"},
+        {cmd::kDebugStart, "F5"},
+        {cmd::kDebugAnimate, "F6"},
+        {cmd::kDebugStepInto, "F7"},
+        {cmd::kDebugStepOver, "F8"},
+    };
+    for (const auto& a : accelerators) {
+        QStringList keys;
+        for (const QKeySequence& key : frame.Action(a.id)->shortcuts()) keys << key.toString();
+        EXPECT_EQ(keys.join(", "), a.keys) << a.id;
+    }
+    for (int id : {cmd::kEditUndo, cmd::kEditCut, cmd::kEditCopy, cmd::kEditPaste, cmd::kFileMerge,
+                   cmd::kFilePrint, cmd::kEditFind, cmd::kDebugStart, cmd::kDebugStop})
+        EXPECT_FALSE(frame.Action(id)->isEnabled()) << id;
+    for (int id : {cmd::kFileSave, cmd::kFileClose, cmd::kViewBitmap, cmd::kOptionsSettings})
+        EXPECT_TRUE(frame.Action(id)->isEnabled()) << id;
+    EXPECT_EQ(frame.Action(cmd::kFileOpen)->toolTip(), "Open");
+    EXPECT_EQ(frame.Action(cmd::kFileOpen)->statusTip(), "Open an existing document");
+
+    // View toggles act on the active document and carry the check mark.
+    CTravikDoc& doc = *frame.Document(0);
+    EXPECT_FALSE(frame.Action(cmd::kViewBitmap)->isChecked());
+    frame.Action(cmd::kViewBitmap)->trigger();
+    EXPECT_EQ(doc.bitmapWidth, 7);
+    EXPECT_TRUE(frame.Action(cmd::kViewBitmap)->isChecked());
+
+    // Ctrl+N through the accelerator opens nothing.
+    frame.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    QTest::keyClick(&frame, Qt::Key_N, Qt::ControlModifier);
+    QApplication::processEvents();
+    EXPECT_EQ(frame.DocumentCount(), 1);
+    EXPECT_EQ(frame.MdiArea()->subWindowList().size(), 1);
+}
+
+TEST(MainFrameTest, JumpListCloseUpMovesTheFirstDocumentsFirstView) {
+    TempDir dir;
+    TestApp app(dir.File("settings.ini"));
+    ASSERT_TRUE(app.Start(WriteThumbImage(dir, "big.fls", 0x40000)));
+    CMainFrame& frame = app.Frame();
+    // A second document, active: the jump still goes to the first one.
+    ASSERT_TRUE(app.Open(WriteThumbImage(dir, "b.fls", 64)));
+    EXPECT_EQ(frame.GetFirstDocument(), frame.Document(0));
+    EXPECT_EQ(frame.ActiveDocument(), frame.Document(1));
+    CTravikView* view = frame.ChildFrames(frame.Document(0)).first()->FirstView();
+    const struct {
+        const char* text;
+        uint32_t offset;
+    } cases[] = {{"1A2B3 xyz", 0x1A2B2}, {"00212345 - x", 0x12344}, {"zz", 0}};
+    for (const auto& c : cases) {
+        view->GoToOffset(0x100, true);
+        frame.JumpList()->setEditText(c.text);
+        frame.JumpList()->hidePopup();
+        QApplication::processEvents();
+        EXPECT_EQ(CursorAfterPaint(*view), c.offset) << c.text;
+    }
+    // Choosing a task changes nothing.
+    view->GoToOffset(0x100, true);
+    QApplication::processEvents();
+    frame.TaskList()->setCurrentIndex(16);
+    frame.TaskList()->hidePopup();
+    QApplication::processEvents();
+    EXPECT_EQ(CursorAfterPaint(*view), 0x100u);
+}
+
+TEST(MainFrameTest, ClosingAModifiedDocumentAsksAndCancelKeepsItOpen) {
+    TempDir dir;
+    TestApp app(dir.File("settings.ini"));
+    const std::string flash = WriteThumbImage(dir, "m.fls", 64);
+    ASSERT_TRUE(app.Start(flash));
+    CMainFrame& frame = app.Frame();
+    ASSERT_TRUE(frame.Document(0)->IsModified());  // defaults were made
+    EXPECT_TRUE(frame.windowTitle().endsWith("m.fls[*]"));
+
+    QString question;
+    AnswerNextBox(QMessageBox::Cancel, &question);
+    frame.MdiArea()->subWindowList().first()->close();
+    QApplication::processEvents();
+    EXPECT_EQ(question, "Save changes to m.fls?");
+    EXPECT_EQ(frame.DocumentCount(), 1);
+    EXPECT_EQ(frame.MdiArea()->subWindowList().size(), 1);
+
+    AnswerNextBox(QMessageBox::Cancel);
+    EXPECT_FALSE(frame.close());  // exiting asks too
+    EXPECT_EQ(frame.DocumentCount(), 1);
+
+    AnswerNextBox(QMessageBox::No);
+    frame.Action(cmd::kFileClose)->trigger();
+    QApplication::processEvents();
+    EXPECT_EQ(frame.DocumentCount(), 0);
+    EXPECT_FALSE(frame.HasDocumentMenu());
+    EXPECT_FALSE(FileExists(dir.File("m.ifo")));
+
+    // Yes saves the info file only.
+    ASSERT_TRUE(app.Open(flash));
+    AnswerNextBox(QMessageBox::Yes);
+    frame.Action(cmd::kFileClose)->trigger();
+    EXPECT_EQ(frame.DocumentCount(), 0);
+    EXPECT_TRUE(FileExists(dir.File("m.ifo")));
+    EXPECT_EQ(ReadFileBytes(flash).size(), 64u);
+}
+
+TEST(MainFrameTest, StatusTextShowsTheLatestTextWithoutARepaintPerCall) {
+    TempDir dir;
+    TestApp app(dir.File("settings.ini"));
+    app.Start();
+    CMainFrame& frame = app.Frame();
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Paint) ++paints;
+            return false;
+        }
+    } counter;
+    frame.StatusPane()->installEventFilter(&counter);
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i <= 20000; ++i)
+        frame.SetStatusText("Loading x: " + std::to_string(i / 200) + "% done.");
+    const qint64 elapsed = clock.elapsed();
+    EXPECT_EQ(frame.StatusPane()->text(), "Loading x: 100% done.");
+    EXPECT_LE(counter.paints, elapsed / 33 + 2);
+    QTest::qWait(60);
+    EXPECT_GE(counter.paints, 1);
+}
+
+TEST(MainFrameTest, FileChooserFiltersAreConverted) {
+    const struct {
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {"Flash File (*.fls)|*.fls||", "Flash File (*.fls)"},
+        {"A (*.a)|*.a|B|*.*||", "A (*.a);;B (*.*)"},
+        {"Disassembler Info Files (*.ifo)|*.ifo|All Files (*.*)|*.*||",
+         "Disassembler Info Files (*.ifo);;All Files (*.*)"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(CMainFrame::ConvertFilter(c.in), c.out) << c.in;
+}
+
+}  // namespace
