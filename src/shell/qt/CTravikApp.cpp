@@ -1,5 +1,8 @@
 #include "CTravikApp.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+
 #include "CMainFrame.h"
 #include "QtSettingsStore.h"
 #include "shell/SettingsStore.h"
@@ -17,9 +20,13 @@ bool CTravikApp::InitInstance(const QString& flashFile, bool unattended) {
     } else {
         mainFrame_->OnFileNew();  // refused: the program starts with no document
     }
-    if (settings::Read(*settings_, settings::kStartMaximized) != 0)
+    if (settings::Read(*settings_, settings::kStartMaximized) != 0) {
+        // Without a window manager (a virtual display) maximising does nothing: the
+        // window takes the screen's working area itself first.
+        if (QScreen* screen = QGuiApplication::primaryScreen())
+            mainFrame_->setGeometry(screen->availableGeometry());
         mainFrame_->showMaximized();
-    else
+    } else
         mainFrame_->show();
     return true;
 }
