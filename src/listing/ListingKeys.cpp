@@ -1,0 +1,352 @@
+#include "listing/ListingKeys.h"
+
+#include <algorithm>
+
+#include "document/CTravikDoc.h"
+#include "document/Flags.h"
+#include "shell/FrameServices.h"
+
+namespace {
+
+constexpr int kWheelNotch = 120;
+constexpr int kMinBitmapWidth = 5;
+constexpr int kMaxBitmapWidth = 84;
+// Ctrl+0 and Ctrl+Shift+0 retype this many items after the cursor's.
+constexpr int kCtrlZeroItems = 10;
+constexpr int kCtrlShiftZeroItems = 64;
+
+bool CursorInImage(const CTravikDoc& doc, const ListingViewState& state) {
+    return uint64_t{state.cursorOffset} + 2 <= doc.imageSize;
+}
+
+// The cursor row moves one down (Down step) or up (Up step), or the page scrolls under
+// it once it reaches the anchor row.
+void DownStep(const CTravikDoc& doc, ListingViewState& state, bool ctrl) {
+    const int anchor = AnchorRow(state);
+    if (ctrl)
+        state.anchorFraction = std::min(
+            1.0f, static_cast<float>(anchor + 1) / static_cast<float>(state.rowCount) + 0.0001f);
+    if (state.cursorRow < anchor || doc.IsLastLine(state.topOffset)) {
+        state.cursorRow = std::min(state.cursorRow + 1, state.rowCount);
+        return;
+    }
+    MoveTopLine(doc, state, 1);
+    if (state.cursorRow > anchor) state.cursorRow = std::max(state.cursorRow - 1, 1);
+}
+
+void UpStep(const CTravikDoc& doc, ListingViewState& state, bool ctrl) {
+    const int anchor = AnchorRow(state);
+    if (ctrl)
+        state.anchorFraction = std::max(
+            0.0f, static_cast<float>(anchor - 1) / static_cast<float>(state.rowCount) + 0.0001f);
+    const int anchorAtLeastOne = std::max(1, anchor);
+    if (state.cursorRow > anchorAtLeastOne || doc.IsFirstLine(state.topOffset, state.topSubLine)) {
+        state.cursorRow = std::max(state.cursorRow - 1, 1);
+        return;
+    }
+    MoveTopLine(doc, state, -1);
+    if (state.cursorRow < anchorAtLeastOne)
+        state.cursorRow = std::min(state.cursorRow + 1, state.rowCount);
+}
+
+// A, T and the digits: the cursor item gets the type (Ctrl+0 also the items after it),
+// every view repaints and the cursor moves on.
+ListingEffect Retype(CTravikDoc& doc, ListingViewState& state, uint8_t type, int extraItems) {
+    if (!CursorInImage(doc, state)) return {.beep = true};
+    doc.SetItemType(state.cursorOffset, type, true);
+    for (int i = 0; i < extraItems; ++i) {
+        MoveTopLine(doc, state, 1);
+        int sub = 1;
+        const int64_t next = doc.NextLine(state.cursorOffset, sub);
+        if (sub == 2) break;  // no item after the last one
+        state.cursorOffset = static_cast<uint32_t>(next);
+        doc.SetItemType(state.cursorOffset, type, true);
+    }
+    DownStep(doc, state, false);
+    return {.repaintAllViews = true};
+}
+
+ListingEffect Follow(CTravikDoc& doc, ListingViewState& state, bool ctrl) {
+    const uint32_t target = CursorInImage(doc, state) ? doc.JumpTarget(state.cursorOffset / 2) : 0;
+    if (target == 0) return {.beep = true};
+    ListingEffect effect{.repaintAllViews = true};
+    if (!ctrl) {
+        doc.emulator.PushCallRecord(state.cursorOffset, target, 0);
+        effect.refreshCallStack = true;
+    }
+    GoToOffset(doc, state, target, true);
+    return effect;
+}
+
+ListingEffect WalkBack(CTravikDoc& doc, ListingViewState& state) {
+    uint32_t callSite = 0;
+    if (!doc.emulator.TakeLastCallRecord(callSite, 0, true)) return {.beep = true};
+    GoToOffset(doc, state, callSite, true);
+    return {.repaintAllViews = true, .refreshCallStack = true};
+}
+
+ListingEffect FirstReferrer(const CTravikDoc& doc, ListingViewState& state) {
+    const int64_t found = FindReferrer(doc, state.cursorOffset, 0, doc.imageSize);
+    if (found < 0) return {.beep = true};
+    state.referrerTarget = state.cursorOffset;
+    GoToOffset(doc, state, found, true);
+    return {.repaintAllViews = true};
+}
+
+ListingEffect NextReferrer(const CTravikDoc& doc, ListingViewState& state) {
+    if (state.referrerTarget == 0) return {.beep = true};
+    int64_t found =
+        FindReferrer(doc, state.referrerTarget, uint64_t{state.cursorOffset} + 2, doc.imageSize);
+    if (found < 0) found = FindReferrer(doc, state.referrerTarget, 0, state.cursorOffset);
+    if (found < 0) return {.beep = true};
+    GoToOffset(doc, state, found, true);
+    return {.repaintAllViews = true};
+}
+
+ListingEffect MarkSelection(CTravikDoc& doc, const ListingViewState& state, bool end) {
+    const bool none = doc.selectionStart == doc.selectionEnd;
+    if (end) {
+        if (none) doc.selectionStart = state.cursorOffset - 1;
+        doc.selectionEnd = state.cursorOffset;
+    } else {
+        if (none) doc.selectionEnd = state.cursorOffset + 1;
+        doc.selectionStart = state.cursorOffset;
+    }
+    return {.repaintAllViews = true};
+}
+
+}  // namespace
+
+int AnchorRow(const ListingViewState& state) {
+    return static_cast<int>(static_cast<float>(state.rowCount) * state.anchorFraction);
+}
+
+void MoveTopLine(const CTravikDoc& doc, ListingViewState& state, int lines) {
+    if (doc.imageSize < 2) return;
+    if (state.topOffset < 0) {
+        state.topOffset = 0;
+        state.topSubLine = doc.FirstSubLine(0);
+    }
+    int64_t o = state.topOffset;
+    int sub = state.topSubLine;
+    for (; lines > 0; --lines) {
+        if (sub == 2) break;
+        o = doc.NextLine(o, sub);
+    }
+    for (; lines < 0; ++lines) {
+        int previousSub = sub;
+        const int64_t previous = doc.PreviousLine(o, previousSub);
+        if (previous < 0) break;
+        o = previous;
+        sub = previousSub;
+    }
+    state.topOffset = static_cast<int32_t>(o);
+    state.topSubLine = sub;
+}
+
+ListingEffect ListingKeyDown(CTravikDoc& doc, ListingViewState& state, ListingKey key, bool ctrl,
+                             bool shift) {
+    if (doc.imageSize == 0) return {};
+    switch (key) {
+        case ListingKey::kPageUp:
+            MoveTopLine(doc, state, -(state.rowCount - 1));
+            return {.repaintView = true};
+        case ListingKey::kPageDown:
+            MoveTopLine(doc, state, state.rowCount - 1);
+            return {.repaintView = true};
+        case ListingKey::kHome:
+            state.topOffset = -1;
+            return {.repaintView = true};
+        case ListingKey::kEnd: {
+            int64_t o = (int64_t{doc.imageSize} - 2) & ~int64_t{1};
+            while (o > 0 && (doc.flags[o / 2] & flagbits::kContinuation)) o -= 2;
+            state.topOffset = static_cast<int32_t>(o);
+            state.topSubLine = 0;
+            return {.repaintView = true};
+        }
+        case ListingKey::kUp:
+            UpStep(doc, state, ctrl);
+            return {.repaintView = true};
+        case ListingKey::kDown:
+            DownStep(doc, state, ctrl);
+            return {.repaintView = true};
+        case ListingKey::kRight:
+            return Follow(doc, state, ctrl);
+        case ListingKey::kLeft:
+            return WalkBack(doc, state);
+        case ListingKey::kF12:
+            return FirstReferrer(doc, state);
+        case ListingKey::kF11:
+            return NextReferrer(doc, state);
+        case ListingKey::kA:
+            return Retype(doc, state, itemtype::kArm, 0);
+        case ListingKey::kT:
+            return Retype(doc, state, itemtype::kThumb, 0);
+        case ListingKey::k2:
+            return Retype(doc, state, itemtype::kData2, 0);
+        case ListingKey::k4:
+            return Retype(doc, state, itemtype::kData4, 0);
+        case ListingKey::k8:
+            return Retype(doc, state, itemtype::kData8, 0);
+        case ListingKey::k9:
+            return Retype(doc, state, itemtype::kData12, 0);
+        case ListingKey::k0:
+            return Retype(doc, state, itemtype::kData16,
+                          !ctrl ? 0 : (shift ? kCtrlShiftZeroItems : kCtrlZeroItems));
+        case ListingKey::kH:
+            if (!CursorInImage(doc, state)) return {.beep = true};
+            doc.SetRoutineStart(state.cursorOffset);
+            return {.repaintAllViews = true};
+        case ListingKey::kF:
+            if (!CursorInImage(doc, state)) return {.beep = true};
+            doc.SetRoutineEnd(state.cursorOffset);
+            return {.repaintAllViews = true};
+        case ListingKey::kE:
+            return {.openAnnotationEditor = true};
+        case ListingKey::kW:
+            state.editingExplanation = 1;
+            return {.repaintAllViews = true};
+        case ListingKey::kP:
+            return MarkSelection(doc, state, shift);
+        case ListingKey::kOther:
+            break;
+    }
+    return {};
+}
+
+int64_t FindReferrer(const CTravikDoc& doc, uint32_t target, uint64_t from, uint64_t to) {
+    to = std::min<uint64_t>(to, doc.imageSize);
+    for (uint64_t o = (from + 1) & ~uint64_t{1}; o + 2 <= to; o += 2) {
+        const uint32_t index = static_cast<uint32_t>(o / 2);
+        // A halfword without a target refers to nothing, not to offset 0.
+        if (doc.JumpKind(index) != jumpkind::kNone && doc.JumpTarget(index) == target)
+            return static_cast<int64_t>(o);
+    }
+    return -1;
+}
+
+// ---------------------------------------------------------------------------------
+// The mouse
+
+int BitmapPixelWidth(const CTravikDoc& doc) {
+    return doc.bitmapWidth > 0 ? 3 * doc.bitmapWidth + 27 : 0;
+}
+
+ListingEffect ListingMouseDown(const CTravikDoc& doc, ListingViewState& state,
+                               ListingInputState& input, int x, int y, int clientWidth) {
+    if (doc.bitmapWidth > 0 && x > clientWidth - BitmapPixelWidth(doc)) {
+        state.dragStartX = x;
+        state.dragStartY = y;
+        state.dragStartWidth = doc.bitmapWidth;
+        input.dragging = true;
+        return {};
+    }
+    if (y < 0) y = 0;
+    state.cursorRow = y / kListingRowHeight + 1;
+    state.anchorFraction =
+        static_cast<float>(state.cursorRow) / static_cast<float>(state.rowCount) + 0.0001f;
+    return {.repaintView = true};
+}
+
+ListingEffect ListingMouseMove(CTravikDoc& doc, ListingViewState& state, ListingInputState& input,
+                               int x, bool buttonHeld, int clientWidth) {
+    if (!buttonHeld || doc.bitmapWidth <= 0) {
+        input.dragging = false;
+        return {};
+    }
+    if (x <= clientWidth - BitmapPixelWidth(doc) && !input.dragging) return {};
+    input.dragging = true;
+    const int width = state.dragStartWidth - (x - state.dragStartX) / 3;
+    doc.SetBitmapWidth(std::clamp(width, kMinBitmapWidth, kMaxBitmapWidth));
+    return {.repaintView = true};
+}
+
+ListingEffect ListingWheel(const CTravikDoc& doc, ListingViewState& state, ListingInputState& input,
+                           int delta) {
+    input.wheelDelta += delta;
+    int lines = 0;
+    for (; input.wheelDelta >= kWheelNotch; input.wheelDelta -= kWheelNotch) --lines;
+    for (; input.wheelDelta <= -kWheelNotch; input.wheelDelta += kWheelNotch) ++lines;
+    if (lines == 0) return {};
+    MoveTopLine(doc, state, lines);
+    return {.repaintView = true};
+}
+
+// ---------------------------------------------------------------------------------
+// The scroll bar
+
+ListingEffect ListingScroll(const CTravikDoc& doc, ListingViewState& state, ScrollRequest request,
+                            int position, int rangeMax) {
+    if (doc.imageSize < 2) return {};
+    switch (request) {
+        case ScrollRequest::kLineUp:
+            MoveTopLine(doc, state, -1);
+            break;
+        case ScrollRequest::kLineDown:
+            MoveTopLine(doc, state, 1);
+            break;
+        case ScrollRequest::kPageUp:
+            MoveTopLine(doc, state, -(state.rowCount - 1));
+            break;
+        case ScrollRequest::kPageDown:
+            MoveTopLine(doc, state, state.rowCount - 1);
+            break;
+        case ScrollRequest::kThumb: {
+            if (rangeMax <= 0) break;
+            int64_t o = int64_t{doc.imageSize} * std::max(position, 0) / rangeMax;
+            o = std::min<int64_t>(o, int64_t{doc.imageSize} - 20);
+            o = std::max<int64_t>(o, 0) & ~int64_t{1};
+            // Forward to the next item start, but never past the last halfword.
+            while (o + 4 <= int64_t{doc.imageSize} && (doc.flags[o / 2] & flagbits::kContinuation))
+                o += 2;
+            state.topOffset = static_cast<int32_t>(o);
+            state.topSubLine = 0;
+            break;
+        }
+    }
+    return {.repaintView = true};
+}
+
+// ---------------------------------------------------------------------------------
+// The editors
+
+bool AnnotationEditText(const CTravikDoc& doc, const ListingViewState& state, std::string& text) {
+    const AnnotationTable* table = state.cursorSubLine == -1  ? &doc.headers
+                                   : state.cursorSubLine == 0 ? &doc.notes
+                                   : state.cursorSubLine == 1 ? &doc.footers
+                                                              : nullptr;
+    if (table == nullptr) return false;
+    const std::string* found =
+        CursorInImage(doc, state) ? table->Find(state.cursorOffset / 2) : nullptr;
+    text = found != nullptr ? *found : std::string();
+    return true;
+}
+
+ListingEffect CommitAnnotation(CTravikDoc& doc, const ListingViewState& state,
+                               const std::string& text) {
+    switch (state.cursorSubLine) {
+        case -1:
+            doc.SetHeader(state.cursorOffset, text);
+            break;
+        case 0:
+            doc.SetNote(state.cursorOffset, text);
+            break;
+        case 1:
+            doc.SetFooter(state.cursorOffset, text);
+            break;
+        default:
+            break;
+    }
+    if (CursorInImage(doc, state)) {
+        doc.flags[state.cursorOffset / 2] |= flagbits::kUserMark;
+        doc.SetModifiedFlag(true);
+    }
+    doc.RebuildJumpList();
+    return {.repaintAllViews = true};
+}
+
+ListingEffect CommitExplanation(CTravikDoc& doc, ListingViewState& state, const std::string& text) {
+    if (CursorInImage(doc, state)) doc.SetExplanation(state.cursorOffset, text);
+    state.editingExplanation = 0;
+    return {.repaintAllViews = true};
+}
