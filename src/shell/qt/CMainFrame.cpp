@@ -386,7 +386,6 @@ void CMainFrame::CreateToolBar() {
 void CMainFrame::CreateStatusBar() {
     QStatusBar* bar = statusBar();
     statusPane_ = new QLabel("Ready", bar);
-    statusPane_->setAccessibleName("Status");
     statusPane_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     bar->addWidget(statusPane_, 1);
     for (const char* indicator : {"CAP", "NUM", "SCRL"}) {
