@@ -1,0 +1,111 @@
+// The run commands of a listing window on the demo firmware and on small images.
+#include <gtest/gtest.h>
+
+#include "listing/ListingFixture.h"
+#include "listing/RunCommands.h"
+
+namespace {
+
+using RC = RunCommand;
+
+TEST(RunCommands, EnablingFollowsTheRunState) {
+    // Columns: stopped, suspended, running, during a long run.
+    const struct {
+        RC command;
+        bool enabled[4];
+    } table[] = {
+        {RC::kStart, {true, false, false, false}},
+        {RC::kAnimate, {false, true, false, false}},
+        {RC::kStepInto, {false, true, true, false}},
+        {RC::kStepOver, {false, true, false, false}},
+        {RC::kSkipToCursor, {false, true, false, false}},
+        {RC::kStepToCursor, {false, true, false, false}},
+        {RC::kBreak, {false, false, true, true}},
+        {RC::kStop, {false, true, true, true}},
+    };
+    for (const auto& row : table) {
+        for (uint32_t state = 0; state < 3; ++state)
+            EXPECT_EQ(IsRunCommandEnabled(row.command, state), row.enabled[state])
+                << static_cast<int>(row.command) << " in state " << state;
+        EXPECT_EQ(IsRunCommandEnabled(row.command, CEmulator::kSuspended, true), row.enabled[3]);
+    }
+}
+
+class DemoRun : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        doc = OpenImage(frame, TRAVIK_DEMO_FLS);
+        ASSERT_NE(doc, nullptr);
+    }
+    RunEffect Do(RC command, uint32_t cursor = 0) {
+        return ExecuteRunCommand(*doc, frame, command, cursor, longRun);
+    }
+    uint32_t Current() const { return CurrentInstructionOffset(*doc); }
+    RecordingFrame frame;
+    std::unique_ptr<CTravikDoc> doc;
+    LongRun longRun;
+};
+
+TEST_F(DemoRun, StartStepsAndStop) {
+    const RunEffect start = Do(RC::kStart, 0x00C);
+    EXPECT_TRUE(start.refreshCallStack && start.repaintRegisters && start.repaintPhone);
+    EXPECT_EQ(doc->emulator.runState, CEmulator::kSuspended);
+    EXPECT_EQ(frame.warnings, (std::vector<std::string>{"", "Start emulation from 0020000C"}));
+    EXPECT_EQ(Current(), 0x00Cu);
+
+    const RunEffect step = Do(RC::kStepInto);
+    EXPECT_TRUE(step.goToCurrentInstruction && step.repaintMemory && !step.longRunPending);
+    EXPECT_EQ(Current(), 0x00Eu);
+
+    // The BL to ClearScreen returns through MOV PC, LR: one Step Over lands after it.
+    Do(RC::kStepOver);
+    EXPECT_EQ(Current(), 0x012u);
+    EXPECT_TRUE(doc->emulator.callTracks[1].empty());
+    EXPECT_EQ(doc->emulator.previousR[15], 0x200012u);  // the snapshot was taken first
+
+    Do(RC::kStepToCursor, 0x032);
+    EXPECT_EQ(Current(), 0x032u);
+    EXPECT_FALSE(longRun.Active());
+    Do(RC::kSkipToCursor, 0x036);
+    EXPECT_EQ(Current(), 0x036u);
+
+    Do(RC::kStop);
+    EXPECT_EQ(doc->emulator.runState, CEmulator::kStopped);
+    EXPECT_EQ(frame.warnings.size(), 2u);  // the demo runs without warnings
+}
+
+TEST_F(DemoRun, RunThatNeverArrivesGoesOnInSlicesUntilBreak) {
+    Do(RC::kStart, 0x00C);
+    // The main loop never reaches the title text.
+    EXPECT_TRUE(ExecuteRunCommand(*doc, frame, RC::kStepToCursor, 0x20C, longRun).longRunPending);
+    ASSERT_TRUE(longRun.Active());
+    EXPECT_TRUE(IsRunCommandEnabled(RC::kBreak, doc->emulator.runState, longRun.Active()));
+    EXPECT_FALSE(longRun.Continue(*doc, 1000));
+    EXPECT_EQ(longRun.Executed(), LongRun::kSlice + 1000);
+
+    Do(RC::kBreak);
+    EXPECT_FALSE(longRun.Active());
+    EXPECT_EQ(doc->emulator.runState, CEmulator::kSuspended);
+    char expected[120];
+    std::snprintf(expected, sizeof expected,
+                  "Run to 0020020C stopped at %.8X after %llu instructions",
+                  doc->emulator.r[15] - 4, static_cast<unsigned long long>(LongRun::kSlice + 1000));
+    EXPECT_EQ(frame.warnings.back(), expected);
+}
+
+TEST(RunCommandsAnimation, AWarningSuspendsTheAnimation) {
+    ListingFixture f(0x40);
+    f.Half(0, 0x2100);  // MOV R1, #0
+    f.Half(2, 0x6808);  // LDR R0, [R1]: reads address 0, which is no memory
+    LongRun longRun;
+    ExecuteRunCommand(*f.doc, f.frame, RC::kStart, 0, longRun);
+    ExecuteRunCommand(*f.doc, f.frame, RC::kAnimate, 0, longRun);
+    ExecuteRunCommand(*f.doc, f.frame, RC::kStepInto, 0, longRun);
+    EXPECT_EQ(f.doc->emulator.runState, CEmulator::kRunning);
+    ExecuteRunCommand(*f.doc, f.frame, RC::kStepInto, 0, longRun);
+    EXPECT_EQ(f.doc->emulator.runState, CEmulator::kSuspended);
+    EXPECT_NE(f.frame.warnings.back().find("Accessing unknown area: 00000000 for reading"),
+              std::string::npos);
+}
+
+}  // namespace
