@@ -99,7 +99,12 @@ struct ViewFixture : ListingFixture {
         doc->explanations.Reset(doc->HalfwordCount());
         view.resize(640, 300);
     }
-    QImage Grab() { return view.grab().toImage(); }
+    // Rendered at one device pixel per unit, whatever the screen's scale.
+    QImage Grab() {
+        QImage image(view.size(), QImage::Format_RGB32);
+        view.render(&image);
+        return image;
+    }
     CTravikView view{*doc};
 };
 

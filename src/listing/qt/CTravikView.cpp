@@ -169,7 +169,10 @@ void CTravikView::ApplyPaintResult() {
     if (paint_.explanationSetText) box.SetText(paint_.explanationText);
     if (box.IsReadOnly() != paint_.explanationReadOnly) box.SetReadOnly(paint_.explanationReadOnly);
     if (!box.isVisible()) box.show();
+    // The box reaches past the listing's right edge; the scroll bar stays above it, as
+    // a frame's own scroll bar would.
     box.raise();
+    scrollBar_->raise();
     if (paint_.explanationFocus && !box.Editor()->hasFocus()) box.Editor()->setFocus();
 }
 
