@@ -1,7 +1,5 @@
 #include "listing/qt/CTravikView.h"
 
-#include <QAccessible>
-#include <QAccessibleWidget>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -10,76 +8,8 @@
 #include "document/CTravikDoc.h"
 #include "shell/qt/CInlineEdit.h"
 
-namespace {
-
-// The listing as text for assistive technology: the lines on the page, top to
-// bottom, one per line of the text.
-class ListingAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
-  public:
-    explicit ListingAccessible(CTravikView* view)
-        : QAccessibleWidget(view, QAccessible::StaticText), view_(view) {}
-
-    void* interface_cast(QAccessible::InterfaceType type) override {
-        if (type == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
-        return QAccessibleWidget::interface_cast(type);
-    }
-    QString text(QAccessible::Text t) const override {
-        if (t == QAccessible::Value) return AllText();
-        return QAccessibleWidget::text(t);
-    }
-
-    // Read-only: no selections, the cursor stays at the start.
-    void selection(int, int* startOffset, int* endOffset) const override {
-        *startOffset = *endOffset = 0;
-    }
-    int selectionCount() const override { return 0; }
-    void addSelection(int, int) override {}
-    void removeSelection(int) override {}
-    void setSelection(int, int, int) override {}
-    int cursorPosition() const override { return 0; }
-    void setCursorPosition(int) override {}
-    QString text(int startOffset, int endOffset) const override {
-        const QString all = AllText();
-        startOffset = std::clamp(startOffset, 0, static_cast<int>(all.size()));
-        endOffset = std::clamp(endOffset, startOffset, static_cast<int>(all.size()));
-        return all.mid(startOffset, endOffset - startOffset);
-    }
-    int characterCount() const override { return static_cast<int>(AllText().size()); }
-    QRect characterRect(int) const override { return QRect(); }
-    int offsetAtPoint(const QPoint&) const override { return -1; }
-    void scrollToSubstring(int, int) override {}
-    QString attributes(int offset, int* startOffset, int* endOffset) const override {
-        *startOffset = *endOffset = offset;
-        return QString();
-    }
-
-  private:
-    QString AllText() const {
-        QString all;
-        for (const std::string& line : view_->VisibleLines()) {
-            if (!all.isEmpty()) all += QLatin1Char('\n');
-            all += QString::fromLatin1(line.data(), static_cast<qsizetype>(line.size()));
-        }
-        return all;
-    }
-
-    CTravikView* view_;
-};
-
-QAccessibleInterface* ListingAccessibleFactory(const QString& className, QObject* object) {
-    if (className == QLatin1String("CTravikView") && object && object->isWidgetType())
-        return new ListingAccessible(static_cast<CTravikView*>(object));
-    return nullptr;
-}
-
-}  // namespace
-
 CTravikView::CTravikView(CTravikDoc& doc, QWidget* parent) : QWidget(parent), doc_(doc) {
-    static const bool factoryInstalled = [] {
-        QAccessible::installFactory(ListingAccessibleFactory);
-        return true;
-    }();
-    (void)factoryInstalled;
+    AccessibleLines::InstallFactory();
 
     setObjectName(QStringLiteral("listingView"));
     setAccessibleName(QStringLiteral("Listing"));

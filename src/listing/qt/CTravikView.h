@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "listing/ListingPage.h"
+#include "shell/qt/AccessibleLines.h"
 #include "shell/qt/QtCanvas.h"
 
 class CTravikDoc;
@@ -15,7 +16,7 @@ class QTimer;
 
 // The listing window of one document: paints the page the core's paint model gives,
 // with the vertical scroll bar at its right and the two in-place editors over it.
-class CTravikView : public QWidget {
+class CTravikView : public QWidget, public AccessibleLines {
     Q_OBJECT
   public:
     static constexpr int kAnnotationEditId = 9000;
@@ -46,6 +47,7 @@ class CTravikView : public QWidget {
     // The lines on the page now, each followed by a tab and its annotation when it has
     // one (the accessible text). Does not change the view's state.
     std::vector<std::string> VisibleLines() const;
+    std::vector<std::string> AccessibleLineTexts() const override { return VisibleLines(); }
 
   signals:
     // The user clicked or focused this view: the frame makes it the active view.
