@@ -98,6 +98,15 @@ class CTravikDoc {
     // Also sets the halfword's user mark.
     void SetExplanation(uint32_t offset, std::string_view text);
 
+    // --- stack RAM setters (first, last: RAM byte indexes; nothing happens when either
+    // lies outside the RAM); both repaint the memory window ---------------------------
+    // Names the bytes first..last: the name at first (none for an empty text), the
+    // continued mark on the rest. Sets the modified flag.
+    void SetRamName(uint32_t first, uint32_t last, std::string_view text);
+    // Lays the hex text right-aligned over the bytes first..last; missing digits are
+    // zeros, other characters count as 0. The RAM is not saved: no modified flag.
+    void SetRamBytes(uint32_t first, uint32_t last, std::string_view hexText);
+
     // --- item structure ------------------------------------------------------------
     void SetItemType(uint32_t offset, uint8_t type, bool byUser);
     void SetRoutineStart(uint32_t offset);

@@ -1,0 +1,267 @@
+#include "debugger/MemoryDump.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "document/CTravikDoc.h"
+
+namespace {
+
+constexpr uint32_t kNoAccess = 0xFFFFFFFF;
+
+bool InRam(const CTravikDoc& doc, int64_t offset) {
+    return doc.ramBytes != nullptr && offset >= 0 && offset < int64_t{doc.ramSize};
+}
+
+void Follow(MemoryPage& page, uint32_t& access) {
+    page.cursor = static_cast<int32_t>(access - CEmulator::kStackBase);
+    page.top = (page.cursor / kBytesPerLine - 1) * kBytesPerLine;
+    access = kNoAccess;
+}
+
+uint32_t Pack(Rgb c) {
+    return PackRgb(c);
+}
+
+void HeaderText(const CTravikDoc& doc, int32_t c, char* text, size_t size) {
+    const uint32_t address = static_cast<uint32_t>(c) + doc.ramBase;
+    if (!InRam(doc, c)) {
+        std::snprintf(text, size, "%.8X: ", address);
+        return;
+    }
+    const uint32_t at = static_cast<uint32_t>(c);
+    switch (doc.ramNames.At(at)) {
+        case RamNameTable::Entry::None:
+            std::snprintf(text, size, "%.8X: ", address);
+            return;
+        case RamNameTable::Entry::Name:
+            std::snprintf(text, size, "%.8X: %s", address, doc.ramNames.Find(at)->c_str());
+            return;
+        case RamNameTable::Entry::Continued: {
+            uint32_t k = 0;
+            while (k <= at && doc.ramNames.At(at - k) == RamNameTable::Entry::Continued) ++k;
+            // A range named with an empty text has continued bytes and no name.
+            const std::string* name = k <= at ? doc.ramNames.Find(at - k) : nullptr;
+            std::snprintf(text, size, "%.8X: %s+%.2x", address, name ? name->c_str() : "", k);
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+void FollowEmulator(MemoryViewState& state, CEmulator& emulator) {
+    MemoryPage& page = state.Current();
+    if ((state.page == 0 || state.page == 2) && emulator.lastStackRead != kNoAccess)
+        Follow(page, emulator.lastStackRead);
+    if ((state.page == 1 || state.page == 2) && emulator.lastStackWrite != kNoAccess)
+        Follow(page, emulator.lastStackWrite);
+}
+
+void PaintMemory(const CTravikDoc* doc, MemoryViewState& state, int clientWidth, int clientHeight,
+                 DrawList& out) {
+    out.Clear();
+    out.Rect({.x = 0,
+              .y = 0,
+              .w = std::max(clientWidth, 0),
+              .h = std::max(clientHeight, 0),
+              .color = kWhite});
+    auto text = [&out](int x, int y, std::string s) {
+        out.Text({.x = x, .y = y, .font = kMemoryFont, .color = kBlack, .text = std::move(s)});
+    };
+    if (doc == nullptr) {
+        text(10, 10, "No file loaded");
+        return;
+    }
+    const int p = state.page;
+    MemoryPage& page = state.pages[p];
+    char buffer[400];
+    HeaderText(*doc, page.cursor, buffer, sizeof buffer);
+    text(10, 0, buffer);
+    std::snprintf(buffer, sizeof buffer, "Page: Ctrl+F%d", p + 1);
+    text(clientWidth - kMemoryCharWidth * 16, 0, buffer);
+
+    const bool selection = page.selectionStart != page.selectionEnd;
+    const int64_t start = page.selectionStart, end = page.selectionEnd;
+    state.modifyPlaced = false;
+
+    // Backgrounds: one grid of 7 x 12 cells for the whole dump; hex byte = 2 cells,
+    // separator = 1, then a gap of 2 and the 32 character cells.
+    constexpr int kHexCols = kBytesPerLine * 3;
+    constexpr int kCharX = kMemoryHexX + kHexCols * kMemoryCharWidth + 14;
+    constexpr int kCols = kHexCols + 2 + kBytesPerLine;
+    int lines = 0;
+    for (int y = kMemoryFirstLineY; y < clientHeight - kMemoryLineHeight; y += kMemoryLineHeight)
+        ++lines;
+    if (lines == 0) return;
+    DrawCells cells{.x = kMemoryHexX,
+                    .y = kMemoryFirstLineY,
+                    .cellW = kMemoryCharWidth,
+                    .cellH = kMemoryLineHeight,
+                    .cols = kCols,
+                    .rows = lines,
+                    .colors = {}};
+    cells.colors.assign(size_t(kCols) * size_t(lines), DrawCells::kNoCell);
+    std::vector<DrawText> texts;
+    texts.reserve(size_t(lines) * 72 + size_t(lines));
+
+    for (int n = 0; n < lines; ++n) {
+        const int y = kMemoryFirstLineY + n * kMemoryLineHeight;
+        const int64_t a0 = int64_t{page.top} + int64_t{kBytesPerLine} * n;
+        uint32_t* row = cells.colors.data() + size_t(n) * kCols;
+        page.lastShown = static_cast<int32_t>(a0 + kBytesPerLine - 1);
+        bool startOnLine = false;
+        for (int b = 0; b < kBytesPerLine; ++b) {
+            const int64_t a = a0 + b;
+            const int x = kMemoryHexX + 3 * kMemoryCharWidth * b;
+            if (a == start) {
+                state.modifyPlaced = true;
+                startOnLine = true;
+                state.modifyLeft = x;
+                state.modifyTop = y;
+                state.modifyBottom = y + 14;
+                state.modifyRight = kCharX;  // unless the end is on this line
+            }
+            // An end on a later line leaves the box over the rest of the start's line.
+            if (a == end && startOnLine) state.modifyRight = x + 14;
+            if (!InRam(*doc, a)) continue;  // lines outside the RAM stay blank
+            const uint8_t byte = doc->ramBytes[a];
+            const auto entry = doc->ramNames.At(static_cast<uint32_t>(a));
+            Rgb cell = kWhite;
+            if (a == page.cursor)
+                cell = kMemoryCursor;
+            else if (selection && start <= a && a <= end)
+                cell = kMemorySelection;
+            else if (entry != RamNameTable::Entry::None)
+                cell = kMemoryNamed;
+            Rgb sep = kWhite;
+            if (selection && start <= a && a < end)
+                sep = kMemorySelection;
+            else if (InRam(*doc, a + 1) && doc->ramNames.At(static_cast<uint32_t>(a + 1)) ==
+                                               RamNameTable::Entry::Continued)
+                sep = kMemoryNamed;
+            row[3 * b] = row[3 * b + 1] = Pack(cell);
+            row[3 * b + 2] = Pack(sep);
+
+            static constexpr char kHex[] = "0123456789ABCDEF";
+            texts.push_back({.x = x,
+                             .y = y,
+                             .font = kMemoryFont,
+                             .color = kBlack,
+                             .text = {kHex[byte >> 4], kHex[byte & 15]}});
+            if (b % 4 == 3)
+                texts.push_back({.x = x + 2 * kMemoryCharWidth,
+                                 .y = y,
+                                 .font = kMemoryFont,
+                                 .color = kBlack,
+                                 .text = ":"});
+
+            Rgb charCell = kWhite;
+            if (a == page.cursor)
+                charCell = kMemoryCursor;
+            else if (selection && start <= a && a <= end)
+                charCell = kMemorySelection;
+            row[kHexCols + 2 + b] = Pack(charCell);
+            texts.push_back({.x = kCharX + kMemoryCharWidth * b,
+                             .y = y,
+                             .font = kMemoryFont,
+                             .color = kBlack,
+                             .text = std::string(1, byte < 0x20 ? '.' : static_cast<char>(byte))});
+        }
+        if (InRam(*doc, a0) || InRam(*doc, a0 + kBytesPerLine - 1)) {
+            std::snprintf(buffer, sizeof buffer,
+                          "%.8X: ", static_cast<uint32_t>(a0) + doc->ramBase);
+            texts.push_back(
+                {.x = 10, .y = y, .font = kMemoryFont, .color = kBlack, .text = buffer});
+        }
+    }
+    out.Cells(std::move(cells));
+    for (DrawText& t : texts) out.Text(std::move(t));
+}
+
+namespace {
+
+void MoveTo(MemoryPage& page, int32_t offset, bool shift) {
+    page.cursor = offset;
+    if (!shift) {
+        page.selectionStart = page.selectionEnd = offset;
+    } else if (page.cursor < page.selectionStart) {
+        page.selectionStart = page.cursor;
+    } else {
+        page.selectionEnd = page.cursor;
+    }
+}
+
+}  // namespace
+
+MemoryKeyResult MemoryKeyDown(CTravikDoc& doc, MemoryViewState& state, MemoryKey key, bool shift,
+                              bool ctrl, int function) {
+    MemoryKeyResult result;
+    MemoryPage& page = state.Current();
+    const int32_t ramSize = static_cast<int32_t>(doc.ramSize);
+    switch (key) {
+        case MemoryKey::kLeft:
+            MoveTo(page, std::max(page.cursor - 1, 0), shift);
+            break;
+        case MemoryKey::kRight:
+            MoveTo(page, std::min(page.cursor + 1, ramSize - 1), shift);
+            break;
+        case MemoryKey::kUp:
+            MoveTo(page, page.cursor < kBytesPerLine ? 0 : page.cursor - kBytesPerLine, shift);
+            break;
+        case MemoryKey::kDown:
+            MoveTo(page, std::min(page.cursor + kBytesPerLine, ramSize - 1), shift);
+            break;
+        case MemoryKey::kPageUp: {
+            const int32_t d = std::max(0, std::min(page.lastShown - page.top + 1, page.top));
+            page.top -= d;
+            page.cursor -= d;
+            page.lastShown -= d;
+            page.selectionStart = page.selectionEnd = page.cursor;
+            break;
+        }
+        case MemoryKey::kPageDown: {
+            int32_t d = page.lastShown - page.top + 1;
+            if (int64_t{page.lastShown} + d + 1 >= ramSize) d = ramSize - page.lastShown - 1;
+            d = std::max(d, 0);
+            page.top += d;
+            page.cursor += d;
+            page.lastShown += d;
+            page.selectionStart = page.selectionEnd = page.cursor;
+            break;
+        }
+        case MemoryKey::kFunction:
+            if (ctrl && function >= 1 && function <= kMemoryPages) state.page = function - 1;
+            break;
+        case MemoryKey::kName: {
+            // At() is None outside the RAM, which ends the walk there.
+            uint32_t at = static_cast<uint32_t>(page.selectionStart);
+            bool changed = false;
+            while (doc.ramNames.At(at) == RamNameTable::Entry::Continued) {
+                doc.ramNames.SetNone(at++);
+                changed = true;
+            }
+            // The names are saved with the annotations: a change must reach the info file.
+            if (changed) doc.SetModifiedFlag();
+            if (const std::string* name = doc.ramNames.Find(at)) {
+                result.setEditorText = true;
+                result.editorText = *name;
+            }
+            result.editor = MemoryKeyResult::Editor::kName;
+            result.first = page.selectionStart;
+            result.last = page.selectionEnd;
+            break;
+        }
+        case MemoryKey::kModify:
+            result.editor = MemoryKeyResult::Editor::kModify;
+            result.first = page.selectionStart;
+            result.last = page.selectionEnd;
+            break;
+    }
+    result.repaint = key != MemoryKey::kName && key != MemoryKey::kModify;
+    // One line of scrolling brings the cursor back into view.
+    MemoryPage& now = state.Current();
+    if (now.top > now.cursor) now.top -= kBytesPerLine;
+    if (now.lastShown < now.cursor) now.top += kBytesPerLine;
+    return result;
+}

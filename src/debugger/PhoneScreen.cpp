@@ -1,0 +1,26 @@
+#include "debugger/PhoneScreen.h"
+
+#include "document/CTravikDoc.h"
+
+void PhoneScreen::Update(const CTravikDoc* doc) {
+    if (doc == nullptr) {
+        pixels_.fill(kNoDocument);
+        return;
+    }
+    const uint8_t* ram = doc->ramBytes;
+    const uint32_t ramSize = ram != nullptr ? doc->ramSize : 0;
+    for (int y = 0; y < kHeight; ++y) {
+        uint32_t* row = pixels_.data() + size_t(y) * kWidth;
+        const bool borderRow = y < kBorderY || y >= kHeight - kBorderY;
+        for (int x = 0; x < kWidth; ++x) {
+            if (borderRow || x < kBorderX || x >= kWidth - kBorderX) {
+                row[x] = kLight;
+                continue;
+            }
+            const int u = x - kBorderX, r = y - kBorderY;
+            const uint32_t i = kLcdOffset + 84u * uint32_t(r / 8) + uint32_t(u);
+            if (i >= ramSize) continue;
+            row[x] = (ram[i] >> (r % 8)) & 1 ? kDark : kLight;
+        }
+    }
+}
