@@ -103,6 +103,28 @@ RunResult CEmulator::StepOver(uint64_t maxInstructions) {
     return {true, 1};
 }
 
+bool CEmulator::BeginLongRun(uint32_t address, uint64_t slice) {
+    longRunActive_ = true;
+    longRunExecuted_ = 0;
+    longRunTarget_ = address;
+    return ContinueLongRun(slice);
+}
+
+bool CEmulator::ContinueLongRun(uint64_t slice) {
+    if (!longRunActive_) return true;
+    const RunResult result = RunUntil(longRunTarget_, slice);
+    longRunExecuted_ += result.executed;
+    if (result.reached) longRunActive_ = false;
+    return result.reached;
+}
+
+void CEmulator::InterruptLongRun() {
+    if (!longRunActive_) return;
+    longRunActive_ = false;
+    Warn("Run to %.8X stopped at %.8X after %llu instructions", longRunTarget_, r[15] - 4,
+         static_cast<unsigned long long>(longRunExecuted_));
+}
+
 void CEmulator::SkipTo(uint32_t address) {
     r[15] = address;
     thumbInstruction = FetchThumb(address);

@@ -93,6 +93,17 @@ class CEmulator {
     RunResult StepOver(uint64_t maxInstructions);
     // Moves the current instruction to `address` without executing anything.
     void SkipTo(uint32_t address);
+
+    // A run to an address that may never be reached, in slices: the window runs one
+    // slice at a time and stays live in between. Begin runs the first slice.
+    // Begin and Continue return true when the run arrived (and is over).
+    bool BeginLongRun(uint32_t address, uint64_t slice);
+    bool ContinueLongRun(uint64_t slice);
+    // Ends an unfinished run where it stands, with a warning line that says so.
+    void InterruptLongRun();
+    bool LongRunActive() const { return longRunActive_; }
+    uint64_t LongRunExecuted() const { return longRunExecuted_; }
+    uint32_t LongRunTarget() const { return longRunTarget_; }
     // Compares a return to R15 with the top record of list 1 (see CheckReturn in the
     // .cpp for the rules); call after R15 holds the return target.
     void CheckReturn();
@@ -207,6 +218,10 @@ class CEmulator {
     void WriteWordSlow(uint32_t address, uint32_t value);
     // Formats a warning line (printf rules) and reports it.
     void Warn(const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+    bool longRunActive_ = false;
+    uint64_t longRunExecuted_ = 0;
+    uint32_t longRunTarget_ = 0;
     IoRegister* FindIoRegister(uint32_t address);
 
     // Flash offsets below these limits can be read as a whole byte / halfword / word.

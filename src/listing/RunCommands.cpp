@@ -1,7 +1,5 @@
 #include "listing/RunCommands.h"
 
-#include <cstdio>
-
 #include "document/CTravikDoc.h"
 #include "shell/FrameServices.h"
 
@@ -36,32 +34,8 @@ RunEffect StepRefresh() {
             .repaintPhone = true};
 }
 
-bool LongRun::Begin(CTravikDoc& doc, uint32_t target, uint64_t slice) {
-    active_ = true;
-    executed_ = 0;
-    target_ = target;
-    return Continue(doc, slice);
-}
-
-bool LongRun::Continue(CTravikDoc& doc, uint64_t slice) {
-    if (!active_) return true;
-    const RunResult result = doc.emulator.RunUntil(target_, slice);
-    executed_ += result.executed;
-    if (result.reached) active_ = false;
-    return result.reached;
-}
-
-void LongRun::Interrupt(CTravikDoc& doc) {
-    if (!active_) return;
-    active_ = false;
-    char line[160];
-    std::snprintf(line, sizeof line, "Run to %.8X stopped at %.8X after %llu instructions", target_,
-                  doc.emulator.r[15] - 4, static_cast<unsigned long long>(executed_));
-    doc.emulator.ReportWarning(line);
-}
-
 RunEffect ExecuteRunCommand(CTravikDoc& doc, FrameServices& frame, RunCommand command,
-                            uint32_t cursorOffset, LongRun& longRun) {
+                            uint32_t cursorOffset, uint64_t slice) {
     CEmulator& emu = doc.emulator;
     const uint32_t cursorAddress = cursorOffset + CEmulator::kFlashBase;
     switch (command) {
@@ -77,14 +51,14 @@ RunEffect ExecuteRunCommand(CTravikDoc& doc, FrameServices& frame, RunCommand co
             emu.runState = CEmulator::kRunning;
             return {};
         case RunCommand::kBreak:
-            if (longRun.Active()) {
-                longRun.Interrupt(doc);
+            if (emu.LongRunActive()) {
+                emu.InterruptLongRun();
                 return StepRefresh();
             }
             emu.runState = CEmulator::kSuspended;
             return {};
         case RunCommand::kStop:
-            longRun.Interrupt(doc);
+            emu.InterruptLongRun();
             emu.runState = CEmulator::kStopped;
             return {.repaintView = true, .refreshCallStack = true};
         case RunCommand::kStepInto:
@@ -99,13 +73,13 @@ RunEffect ExecuteRunCommand(CTravikDoc& doc, FrameServices& frame, RunCommand co
                 return StepRefresh();
             }
             RunEffect effect = StepRefresh();
-            effect.longRunPending = !longRun.Begin(doc, *target);
+            effect.longRunPending = !emu.BeginLongRun(*target, slice);
             return effect;
         }
         case RunCommand::kStepToCursor: {
             emu.SaveSnapshot();
             RunEffect effect = StepRefresh();
-            effect.longRunPending = !longRun.Begin(doc, cursorAddress);
+            effect.longRunPending = !emu.BeginLongRun(cursorAddress, slice);
             return effect;
         }
         case RunCommand::kSkipToCursor:

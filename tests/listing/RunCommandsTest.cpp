@@ -38,12 +38,11 @@ class DemoRun : public ::testing::Test {
         ASSERT_NE(doc, nullptr);
     }
     RunEffect Do(RC command, uint32_t cursor = 0) {
-        return ExecuteRunCommand(*doc, frame, command, cursor, longRun);
+        return ExecuteRunCommand(*doc, frame, command, cursor);
     }
     uint32_t Current() const { return CurrentInstructionOffset(*doc); }
     RecordingFrame frame;
     std::unique_ptr<CTravikDoc> doc;
-    LongRun longRun;
 };
 
 TEST_F(DemoRun, StartStepsAndStop) {
@@ -65,7 +64,7 @@ TEST_F(DemoRun, StartStepsAndStop) {
 
     Do(RC::kStepToCursor, 0x032);
     EXPECT_EQ(Current(), 0x032u);
-    EXPECT_FALSE(longRun.Active());
+    EXPECT_FALSE(doc->emulator.LongRunActive());
     Do(RC::kSkipToCursor, 0x036);
     EXPECT_EQ(Current(), 0x036u);
 
@@ -77,19 +76,20 @@ TEST_F(DemoRun, StartStepsAndStop) {
 TEST_F(DemoRun, RunThatNeverArrivesGoesOnInSlicesUntilBreak) {
     Do(RC::kStart, 0x00C);
     // The main loop never reaches the title text.
-    EXPECT_TRUE(ExecuteRunCommand(*doc, frame, RC::kStepToCursor, 0x20C, longRun).longRunPending);
-    ASSERT_TRUE(longRun.Active());
-    EXPECT_TRUE(IsRunCommandEnabled(RC::kBreak, doc->emulator.runState, longRun.Active()));
-    EXPECT_FALSE(longRun.Continue(*doc, 1000));
-    EXPECT_EQ(longRun.Executed(), LongRun::kSlice + 1000);
+    CEmulator& emu = doc->emulator;
+    EXPECT_TRUE(ExecuteRunCommand(*doc, frame, RC::kStepToCursor, 0x20C, 5000).longRunPending);
+    ASSERT_TRUE(emu.LongRunActive());
+    EXPECT_TRUE(IsRunCommandEnabled(RC::kBreak, emu.runState, emu.LongRunActive()));
+    EXPECT_FALSE(emu.ContinueLongRun(1000));
+    EXPECT_EQ(emu.LongRunExecuted(), 6000u);
 
     Do(RC::kBreak);
-    EXPECT_FALSE(longRun.Active());
+    EXPECT_FALSE(emu.LongRunActive());
     EXPECT_EQ(doc->emulator.runState, CEmulator::kSuspended);
     char expected[120];
     std::snprintf(expected, sizeof expected,
                   "Run to 0020020C stopped at %.8X after %llu instructions",
-                  doc->emulator.r[15] - 4, static_cast<unsigned long long>(LongRun::kSlice + 1000));
+                  doc->emulator.r[15] - 4, 6000ull);
     EXPECT_EQ(frame.warnings.back(), expected);
 }
 
@@ -97,12 +97,11 @@ TEST(RunCommandsAnimation, AWarningSuspendsTheAnimation) {
     ListingFixture f(0x40);
     f.Half(0, 0x2100);  // MOV R1, #0
     f.Half(2, 0x6808);  // LDR R0, [R1]: reads address 0, which is no memory
-    LongRun longRun;
-    ExecuteRunCommand(*f.doc, f.frame, RC::kStart, 0, longRun);
-    ExecuteRunCommand(*f.doc, f.frame, RC::kAnimate, 0, longRun);
-    ExecuteRunCommand(*f.doc, f.frame, RC::kStepInto, 0, longRun);
+    ExecuteRunCommand(*f.doc, f.frame, RC::kStart, 0);
+    ExecuteRunCommand(*f.doc, f.frame, RC::kAnimate, 0);
+    ExecuteRunCommand(*f.doc, f.frame, RC::kStepInto, 0);
     EXPECT_EQ(f.doc->emulator.runState, CEmulator::kRunning);
-    ExecuteRunCommand(*f.doc, f.frame, RC::kStepInto, 0, longRun);
+    ExecuteRunCommand(*f.doc, f.frame, RC::kStepInto, 0);
     EXPECT_EQ(f.doc->emulator.runState, CEmulator::kSuspended);
     EXPECT_NE(f.frame.warnings.back().find("Accessing unknown area: 00000000 for reading"),
               std::string::npos);
