@@ -1,21 +1,61 @@
 #include "CEmulatorView.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 
-#include "DebuggerPaint.h"
+#include "debugger/RegistersPage.h"
+#include "debugger/TextLines.h"
+#include "document/CTravikDoc.h"
 #include "shell/FrameServices.h"
+#include "shell/qt/CInlineEdit.h"
 
 CEmulatorView::CEmulatorView(FrameServices& frame, QWidget* parent)
     : QWidget(parent), frame_(frame) {
+    AccessibleLines::InstallFactory();
+    setObjectName("emulatorView");
     setAccessibleName("Emulator");
     setToolTip("Edit Registers");
     setStatusTip("Doubleclick to edit");
-    setAutoFillBackground(true);
-    setPalette(QPalette(Qt::white));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::StrongFocus);
+
+    edit_ = new CInlineEdit(kRegisterEditorId, false, this);
+    edit_->kind = CInlineEdit::kRegister;
+    edit_->SetEditorFont(QtCanvas::FontOf(kRegistersFont));
+    edit_->onBeep = [this] { frame_.Beep(); };
+    edit_->onRegister = [this](int index, uint32_t value) {
+        // The document may have closed while the field was open.
+        if (CTravikDoc* doc = frame_.GetFirstDocument()) doc->emulator.r[index & 15] = value;
+        update();
+    };
+    edit_->hide();
     resize(sizeHint());
 }
 
+std::vector<std::string> CEmulatorView::AccessibleLineTexts() const {
+    DrawList list;
+    PaintRegisters(frame_.GetFirstDocument(), list);
+    return TextLines(list, 10, kRegistersCharWidth);
+}
+
 void CEmulatorView::paintEvent(QPaintEvent*) {
+    PaintRegisters(frame_.GetFirstDocument(), draw_);
     QPainter painter(this);
-    if (!frame_.GetFirstDocument()) PaintNoFileLoaded(painter, 15);
+    canvas_.Render(painter, draw_);
+}
+
+void CEmulatorView::mouseDoubleClickEvent(QMouseEvent* event) {
+    CTravikDoc* doc = frame_.GetFirstDocument();
+    const QPoint at = event->position().toPoint();
+    const std::optional<RegisterEditPlace> place = RegisterAt(at.x(), at.y());
+    if (doc != nullptr && place) {
+        edit_->p1 = place->index;
+        edit_->SetText(RegisterEditText(doc->emulator, place->index));
+        edit_->setGeometry(place->x, place->y, kRegisterEditorWidth, kRegisterEditorHeight);
+        edit_->raise();
+        edit_->show();
+        edit_->SelectAll();
+        edit_->setFocus();
+    }
+    QWidget::mouseDoubleClickEvent(event);
 }

@@ -2,19 +2,32 @@
 
 #include <QWidget>
 
+#include "shell/DrawList.h"
+#include "shell/qt/AccessibleLines.h"
+#include "shell/qt/QtCanvas.h"
+
+class CInlineEdit;
 class FrameServices;
 
-// The Emulator bar's view: registers, flags and stack of the first document's
-// emulator. With no document it says so.
-class CEmulatorView : public QWidget {
+// The Emulator bar's view: registers, flags, stack and I/O registers of the first
+// document's emulator; a double click edits a register in place.
+class CEmulatorView : public QWidget, public AccessibleLines {
     Q_OBJECT
   public:
     explicit CEmulatorView(FrameServices& frame, QWidget* parent = nullptr);
     QSize sizeHint() const override { return {310, 90}; }
 
+    CInlineEdit* Editor() const { return edit_; }
+    // The painted texts, line by line from the top (what assistive technology reads).
+    std::vector<std::string> AccessibleLineTexts() const override;
+
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
   private:
     FrameServices& frame_;
+    CInlineEdit* edit_;
+    DrawList draw_;
+    QtCanvas canvas_;
 };

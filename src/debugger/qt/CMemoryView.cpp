@@ -1,18 +1,109 @@
 #include "CMemoryView.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 
-#include "DebuggerPaint.h"
+#include "debugger/TextLines.h"
+#include "document/CTravikDoc.h"
 #include "shell/FrameServices.h"
+#include "shell/qt/CInlineEdit.h"
 
 CMemoryView::CMemoryView(FrameServices& frame, QWidget* parent) : QWidget(parent), frame_(frame) {
+    AccessibleLines::InstallFactory();
+    setObjectName("memoryView");
     setAccessibleName("Memory Dump");
-    setAutoFillBackground(true);
-    setPalette(QPalette(Qt::white));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::StrongFocus);
+
+    edit_ = new CInlineEdit(kMemoryEditorId, false, this);
+    edit_->SetEditorFont(QtCanvas::FontOf(kMemoryFont));
+    edit_->onCommit = [this](CInlineEdit& field, const std::string& text) {
+        CTravikDoc* doc = frame_.GetFirstDocument();
+        if (doc == nullptr || field.p1 < 0 || field.p2 < 0) return;
+        const auto first = static_cast<uint32_t>(field.p1), last = static_cast<uint32_t>(field.p2);
+        if (field.kind == CInlineEdit::kRamName)
+            doc->SetRamName(first, last, text);
+        else
+            doc->SetRamBytes(first, last, text);
+        setFocus();
+    };
+    edit_->hide();
     resize(sizeHint());
 }
 
+std::vector<std::string> CMemoryView::AccessibleLineTexts() const {
+    return TextLines(draw_, 10, kMemoryCharWidth);
+}
+
 void CMemoryView::paintEvent(QPaintEvent*) {
+    CTravikDoc* doc = frame_.GetFirstDocument();
+    if (doc != nullptr) FollowEmulator(state_, doc->emulator);
+    PaintMemory(doc, state_, width(), height(), draw_);
     QPainter painter(this);
-    if (!frame_.GetFirstDocument()) PaintNoFileLoaded(painter, 12);
+    canvas_.Render(painter, draw_);
+}
+
+void CMemoryView::keyPressEvent(QKeyEvent* event) {
+    CTravikDoc* doc = frame_.GetFirstDocument();
+    if (doc == nullptr) return QWidget::keyPressEvent(event);
+    const bool shift = event->modifiers() & Qt::ShiftModifier;
+    const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    MemoryKey key;
+    int function = 0;
+    switch (event->key()) {
+        case Qt::Key_Left:
+            key = MemoryKey::kLeft;
+            break;
+        case Qt::Key_Right:
+            key = MemoryKey::kRight;
+            break;
+        case Qt::Key_Up:
+            key = MemoryKey::kUp;
+            break;
+        case Qt::Key_Down:
+            key = MemoryKey::kDown;
+            break;
+        case Qt::Key_PageUp:
+            key = MemoryKey::kPageUp;
+            break;
+        case Qt::Key_PageDown:
+            key = MemoryKey::kPageDown;
+            break;
+        case Qt::Key_E:
+            key = MemoryKey::kName;
+            break;
+        case Qt::Key_M:
+            key = MemoryKey::kModify;
+            break;
+        default:
+            if (event->key() >= Qt::Key_F1 && event->key() <= Qt::Key_F12) {
+                key = MemoryKey::kFunction;
+                function = event->key() - Qt::Key_F1 + 1;
+                break;
+            }
+            return QWidget::keyPressEvent(event);
+    }
+    const MemoryKeyResult result = MemoryKeyDown(*doc, state_, key, shift, ctrl, function);
+    if (result.repaint) update();
+    if (result.editor == MemoryKeyResult::Editor::kNone) return;
+    edit_->p1 = result.first;
+    edit_->p2 = result.last;
+    if (result.editor == MemoryKeyResult::Editor::kName) {
+        edit_->kind = CInlineEdit::kRamName;
+        if (result.setEditorText) edit_->SetText(result.editorText);
+        edit_->setGeometry(kMemoryHexX, 0, 400, 14);
+    } else {
+        edit_->kind = CInlineEdit::kRamBytes;
+        edit_->SetText("");
+        if (state_.modifyPlaced)
+            edit_->setGeometry(state_.modifyLeft, state_.modifyTop,
+                               state_.modifyRight - state_.modifyLeft,
+                               state_.modifyBottom - state_.modifyTop);
+        else  // the selection's start is not on screen: over the header instead
+            edit_->setGeometry(kMemoryHexX, 0, 400, 14);
+    }
+    edit_->raise();
+    edit_->show();
+    edit_->SelectAll();
+    edit_->setFocus();
 }

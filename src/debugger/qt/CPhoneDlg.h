@@ -3,6 +3,8 @@
 #include <QImage>
 #include <QWidget>
 
+#include "debugger/PhoneScreen.h"
+
 class FrameServices;
 
 // The Phone Emulator bar's contents: a picture of the phone with its 84 x 48 display
@@ -10,11 +12,6 @@ class FrameServices;
 class CPhoneDlg : public QWidget {
     Q_OBJECT
   public:
-    static constexpr int kPictureWidth = 181;
-    static constexpr int kPictureHeight = 473;
-    static constexpr int kScreenLeft = 45, kScreenTop = 182;  // 92 x 64 pixels
-    static constexpr uint32_t kLcdOffset = 0x7600;
-
     explicit CPhoneDlg(FrameServices& frame, QWidget* parent = nullptr);
     QSize sizeHint() const override;
 
@@ -25,8 +22,14 @@ class CPhoneDlg : public QWidget {
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    // Enter and Escape do nothing here.
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     FrameServices& frame_;
+    PhoneScreen screen_;
     QImage picture_;
 };
+
+// Our drawing of the phone: 181 x 473, its screen area at (45, 182)-(136, 245).
+QImage DrawPhonePicture();

@@ -3,25 +3,28 @@
 #include <QWidget>
 #include <string>
 
+#include "debugger/WarningsLog.h"
+
 class QPlainTextEdit;
 
-// The warnings bar's contents: the emulator's log, one line per report.
+// The warnings bar's contents: the emulator's log, one line per report. Lines that
+// arrive while the bar is hidden are kept and shown when it is shown again.
 class CWarningsDlg : public QWidget {
     Q_OBJECT
   public:
-    // The log takes new lines while it holds fewer characters than this.
-    static constexpr int kCapacity = 9000;
-
     explicit CWarningsDlg(QWidget* parent = nullptr);
     QSize sizeHint() const override;
 
     // Appends the text and a line break; an empty text first clears the log.
     void AddWarning(const std::string& text);
     // The log with its line breaks as stored ("\r\n").
-    const std::string& Log() const { return log_; }
+    const std::string& Log() const { return log_.Text(); }
     QPlainTextEdit* Edit() const { return edit_; }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     QPlainTextEdit* edit_;
-    std::string log_;
+    WarningsLog log_;
 };
