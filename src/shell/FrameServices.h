@@ -24,6 +24,9 @@ class FrameServices {
     virtual void AddJumpEntry(const std::string& text) = 0;
     virtual void ClearJumpList() = 0;
     virtual void RefreshCallStack() = 0;
+    // Repaints every listing window of the document (after a change of its flags,
+    // annotations, options or emulator).
+    virtual void UpdateAllViews(const CTravikDoc&) {}
     virtual void RepaintRegisters() = 0;
     virtual void RepaintMemory() = 0;
     // Repaints the phone picture with its background erased.

@@ -1,12 +1,73 @@
 #include "listing/qt/CTravikView.h"
 
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include "document/CTravikDoc.h"
+#include "shell/FrameServices.h"
 #include "shell/qt/CInlineEdit.h"
+
+namespace {
+
+ListingKey KeyOf(const QKeyEvent& event) {
+    switch (event.key()) {
+        case Qt::Key_PageUp:
+            return ListingKey::kPageUp;
+        case Qt::Key_PageDown:
+            return ListingKey::kPageDown;
+        case Qt::Key_Home:
+            return ListingKey::kHome;
+        case Qt::Key_End:
+            return ListingKey::kEnd;
+        case Qt::Key_Up:
+            return ListingKey::kUp;
+        case Qt::Key_Down:
+            return ListingKey::kDown;
+        case Qt::Key_Right:
+            return ListingKey::kRight;
+        case Qt::Key_Left:
+            return ListingKey::kLeft;
+        case Qt::Key_F11:
+            return ListingKey::kF11;
+        case Qt::Key_F12:
+            return ListingKey::kF12;
+        case Qt::Key_A:
+            return ListingKey::kA;
+        case Qt::Key_T:
+            return ListingKey::kT;
+        case Qt::Key_2:
+            return ListingKey::k2;
+        case Qt::Key_4:
+            return ListingKey::k4;
+        case Qt::Key_8:
+            return ListingKey::k8;
+        case Qt::Key_9:
+            return ListingKey::k9;
+        // Shift+0 arrives as the character the layout puts on that key.
+        case Qt::Key_0:
+        case Qt::Key_ParenRight:
+            return ListingKey::k0;
+        case Qt::Key_H:
+            return ListingKey::kH;
+        case Qt::Key_F:
+            return ListingKey::kF;
+        case Qt::Key_E:
+            return ListingKey::kE;
+        case Qt::Key_W:
+            return ListingKey::kW;
+        case Qt::Key_P:
+            return ListingKey::kP;
+        default:
+            return ListingKey::kOther;
+    }
+}
+
+}  // namespace
 
 CTravikView::CTravikView(CTravikDoc& doc, QWidget* parent) : QWidget(parent), doc_(doc) {
     AccessibleLines::InstallFactory();
@@ -32,12 +93,25 @@ CTravikView::CTravikView(CTravikDoc& doc, QWidget* parent) : QWidget(parent), do
     scrollBar_->setObjectName(QStringLiteral("listingScrollBar"));
     scrollBar_->setRange(0, 0);
     scrollBar_->setFocusPolicy(Qt::NoFocus);
+    connect(scrollBar_, &QScrollBar::actionTriggered, this, &CTravikView::OnScrollAction);
 
-    // Only the run commands' animation needs the ticks; until one starts it the timer
-    // stays stopped rather than waking the program ten times a second for nothing.
+    annotationEdit_->onCommit = [this](CInlineEdit& field, const std::string& text) {
+        field.hide();
+        setFocus();
+        ApplyEffect(CommitAnnotation(doc_, state_, text));
+    };
+    explanationBox_->onCommit = [this](CInlineEdit& field, const std::string& text) {
+        field.hide();
+        setFocus();
+        ApplyEffect(CommitExplanation(doc_, state_, text));
+    };
+
+    // Only an animation needs the ticks: the timer runs while this view animates rather
+    // than waking the program ten times a second for nothing.
     timer_ = new QTimer(this);
     timer_->setObjectName(QStringLiteral("animationTimer%1").arg(kTimerId));
     timer_->setInterval(kTimerPeriodMs);
+    connect(timer_, &QTimer::timeout, this, &CTravikView::OnAnimationTick);
 }
 
 CTravikView::~CTravikView() = default;
@@ -108,7 +182,151 @@ void CTravikView::ApplyPaintResult() {
 
 void CTravikView::mousePressEvent(QMouseEvent* event) {
     emit activated(this);
+    if (event->button() == Qt::LeftButton) {
+        const QPoint at = event->position().toPoint();
+        ApplyEffect(ListingMouseDown(doc_, state_, *input_, at.x(), at.y(), ClientWidth()));
+    }
     QWidget::mousePressEvent(event);
+}
+
+void CTravikView::mouseDoubleClickEvent(QMouseEvent* event) {
+    mousePressEvent(event);  // a double click is the click it starts with
+}
+
+void CTravikView::mouseMoveEvent(QMouseEvent* event) {
+    const bool held = event->buttons() & Qt::LeftButton;
+    ApplyEffect(ListingMouseMove(doc_, state_, *input_, static_cast<int>(event->position().x()),
+                                 held, ClientWidth()));
+}
+
+void CTravikView::wheelEvent(QWheelEvent* event) {
+    ApplyEffect(ListingWheel(doc_, state_, *input_, event->angleDelta().y()));
+    event->accept();
+}
+
+void CTravikView::OnScrollAction(int action) {
+    ScrollRequest request;
+    switch (action) {
+        case QAbstractSlider::SliderSingleStepSub:
+            request = ScrollRequest::kLineUp;
+            break;
+        case QAbstractSlider::SliderSingleStepAdd:
+            request = ScrollRequest::kLineDown;
+            break;
+        case QAbstractSlider::SliderPageStepSub:
+            request = ScrollRequest::kPageUp;
+            break;
+        case QAbstractSlider::SliderPageStepAdd:
+            request = ScrollRequest::kPageDown;
+            break;
+        case QAbstractSlider::SliderMove:
+            request = ScrollRequest::kThumb;
+            break;
+        default:
+            return;
+    }
+    ApplyEffect(
+        ListingScroll(doc_, state_, request, scrollBar_->sliderPosition(), scrollBar_->maximum()));
+}
+
+void CTravikView::keyPressEvent(QKeyEvent* event) {
+    const bool ctrl = event->modifiers() & Qt::ControlModifier;
+    const bool shift = event->modifiers() & Qt::ShiftModifier;
+    if (event->key() == Qt::Key_Escape && doc_.emulator.LongRunActive()) {
+        OnRunCommand(RunCommand::kBreak);
+        return;
+    }
+    const ListingKey key = KeyOf(*event);
+    if (key == ListingKey::kOther) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    ApplyEffect(ListingKeyDown(doc_, state_, key, ctrl, shift));
+}
+
+void CTravikView::ApplyEffect(const ListingEffect& effect) {
+    if (effect.beep) doc_.Frame().Beep();
+    if (effect.refreshCallStack) doc_.Frame().RefreshCallStack();
+    if (effect.repaintAllViews) {
+        doc_.Frame().UpdateAllViews(doc_);
+        update();  // also when the view stands alone
+    } else if (effect.repaintView) {
+        update();
+    }
+    if (effect.openAnnotationEditor) OpenAnnotationEditor();
+}
+
+void CTravikView::OpenAnnotationEditor() {
+    std::string text;
+    if (AnnotationEditText(doc_, state_, text)) annotationEdit_->SetText(text);
+    annotationEdit_->setGeometry(kListingAnnotationX,
+                                 state_.cursorRow * kListingRowHeight - kListingRowHeight, 400, 19);
+    annotationEdit_->show();
+    annotationEdit_->raise();
+    annotationEdit_->SelectAll();
+    annotationEdit_->Editor()->setFocus();
+}
+
+// --- the run commands -------------------------------------------------------------------
+
+bool CTravikView::CanRun(RunCommand command) const {
+    return IsRunCommandEnabled(command, doc_.emulator.runState, doc_.emulator.LongRunActive());
+}
+
+void CTravikView::OnRunCommand(RunCommand command) {
+    if (!CanRun(command)) {
+        doc_.Frame().Beep();
+        return;
+    }
+    const RunEffect effect = ExecuteRunCommand(doc_, doc_.Frame(), command, state_.cursorOffset);
+    if (command == RunCommand::kAnimate) timer_->start();
+    ApplyRunEffect(effect);
+    if (effect.longRunPending) RunSlice();
+}
+
+void CTravikView::ApplyRunEffect(const RunEffect& effect) {
+    FrameServices& frame = doc_.Frame();
+    if (effect.goToCurrentInstruction)
+        ::GoToOffset(doc_, state_, CurrentInstructionOffset(doc_), false);
+    if (effect.repaintView) {
+        frame.UpdateAllViews(doc_);
+        update();
+    }
+    if (effect.repaintRegisters) frame.RepaintRegisters();
+    if (effect.repaintMemory) frame.RepaintMemory();
+    if (effect.repaintPhone) frame.RepaintPhone();
+    if (effect.refreshCallStack) frame.RefreshCallStack();
+}
+
+void CTravikView::OnAnimationTick() {
+    if (doc_.emulator.runState != CEmulator::kRunning) {
+        timer_->stop();  // Break, Stop or a warning ended the animation
+        return;
+    }
+    OnRunCommand(RunCommand::kStepInto);
+}
+
+// One slice of a long run, then back to the event loop: the window paints, and Break,
+// Stop or Esc may end the run before the next slice.
+void CTravikView::RunSlice() {
+    if (sliceQueued_) return;
+    sliceQueued_ = true;
+    QTimer::singleShot(0, this, [this] {
+        sliceQueued_ = false;
+        CEmulator& emu = doc_.emulator;
+        if (!emu.LongRunActive()) return;  // ended by Break or Stop meanwhile
+        const bool arrived = emu.ContinueLongRun(kRunSlice);
+        ApplyRunEffect(StepRefresh());
+        if (arrived) {
+            doc_.Frame().SetStatusText("Ready");
+            return;
+        }
+        char text[96];
+        std::snprintf(text, sizeof text, "Running: %llu instructions",
+                      static_cast<unsigned long long>(emu.LongRunExecuted()));
+        doc_.Frame().SetStatusText(text);
+        RunSlice();
+    });
 }
 
 void CTravikView::focusInEvent(QFocusEvent* event) {

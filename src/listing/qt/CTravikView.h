@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "listing/ListingKeys.h"
 #include "listing/ListingPage.h"
+#include "listing/RunCommands.h"
 #include "shell/qt/AccessibleLines.h"
 #include "shell/qt/QtCanvas.h"
 
@@ -36,6 +38,16 @@ class CTravikView : public QWidget, public AccessibleLines {
     void GoToOffset(uint32_t offset, bool force);
     ListingViewState& State() { return state_; }
 
+    // The input state all listing windows share (wheel delta, bitmap drag); each view
+    // has its own until the frame gives it the common one.
+    void SetSharedInput(ListingInputState* input) { input_ = input ? input : &ownInput_; }
+
+    // The run commands: whether one can act now, and carrying it out (a beep when it
+    // cannot). Step Over and Step to Cursor that do not arrive at once go on in slices
+    // from the event loop until they arrive or Break, Stop or Esc ends them.
+    bool CanRun(RunCommand command) const;
+    void OnRunCommand(RunCommand command);
+
     CInlineEdit& AnnotationEdit() const { return *annotationEdit_; }
     CInlineEdit& ExplanationBox() const { return *explanationBox_; }
     QScrollBar& VerticalScrollBar() const { return *scrollBar_; }
@@ -57,10 +69,20 @@ class CTravikView : public QWidget, public AccessibleLines {
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
 
   private:
     void ApplyPaintResult();
+    void ApplyEffect(const ListingEffect& effect);
+    void ApplyRunEffect(const RunEffect& effect);
+    void OpenAnnotationEditor();
+    void OnScrollAction(int action);
+    void OnAnimationTick();
+    void RunSlice();
 
     CTravikDoc& doc_;
     ListingViewState state_;
@@ -71,4 +93,7 @@ class CTravikView : public QWidget, public AccessibleLines {
     CInlineEdit* explanationBox_;
     QScrollBar* scrollBar_;
     QTimer* timer_;
+    ListingInputState ownInput_;
+    ListingInputState* input_ = &ownInput_;
+    bool sliceQueued_ = false;
 };

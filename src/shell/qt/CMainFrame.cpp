@@ -58,9 +58,22 @@ constexpr int kNotAvailable[] = {
     cmd::kEditUndo,         cmd::kEditCut,           cmd::kEditCopy,          cmd::kEditPaste,
     cmd::kFileMerge,        cmd::kFileLoadRam,       cmd::kFileSaveRam,       cmd::kFilePrintSetup,
     cmd::kFilePrintPreview, cmd::kFilePrint,         cmd::kFileExport,        cmd::kEditFind,
-    cmd::kEditFindNext,     cmd::kDebugStart,        cmd::kDebugAnimate,      cmd::kDebugStepInto,
-    cmd::kDebugStepOver,    cmd::kDebugSkipToCursor, cmd::kDebugStepToCursor, cmd::kDebugBreak,
-    cmd::kDebugStop,
+    cmd::kEditFindNext,
+};
+
+// The emulator's commands; the active listing window carries them out.
+constexpr struct {
+    int id;
+    RunCommand command;
+} kRunCommands[] = {
+    {cmd::kDebugStart, RunCommand::kStart},
+    {cmd::kDebugAnimate, RunCommand::kAnimate},
+    {cmd::kDebugStepInto, RunCommand::kStepInto},
+    {cmd::kDebugStepOver, RunCommand::kStepOver},
+    {cmd::kDebugSkipToCursor, RunCommand::kSkipToCursor},
+    {cmd::kDebugStepToCursor, RunCommand::kStepToCursor},
+    {cmd::kDebugBreak, RunCommand::kBreak},
+    {cmd::kDebugStop, RunCommand::kStop},
 };
 
 // Commands that work on the active document.
@@ -228,6 +241,12 @@ void CMainFrame::CreateActions() {
     on(cmd::kViewJumps, [this] { ToggleOption(&CTravikDoc::ToggleViewJumps); });
     on(cmd::kViewBitmap, [this] { ToggleOption(&CTravikDoc::ToggleViewBitmap); });
     on(cmd::kViewSystemStrings, [this] { ToggleOption(&CTravikDoc::ToggleViewSystemStrings); });
+    for (const auto& run : kRunCommands) {
+        on(run.id, [this, command = run.command] {
+            if (activeView_) activeView_->OnRunCommand(command);
+            UpdateCommandUi();
+        });
+    }
     on(cmd::kOptionsSettings, [this] { OnOptionsSettings(); });
     on(cmd::kWindowNew, [this] { OnWindowNew(); });
     on(cmd::kWindowCascade, [this] { mdi_->cascadeSubWindows(); });
@@ -437,6 +456,8 @@ QAction* CMainFrame::Action(int commandId) const {
 void CMainFrame::UpdateCommandUi() {
     CTravikDoc* doc = ActiveDocument();
     for (int id : kNeedDocument) actions_[id]->setEnabled(doc != nullptr);
+    for (const auto& run : kRunCommands)
+        actions_[run.id]->setEnabled(activeView_ && activeView_->CanRun(run.command));
     auto check = [this](int id, bool on) { actions_[id]->setChecked(on); };
     check(cmd::kViewToolbar, !findChild<QToolBar*>("ToolBar")->isHidden());
     check(cmd::kViewStatusBar, !statusBar()->isHidden());
@@ -521,6 +542,10 @@ QList<CChildFrame*> CMainFrame::ChildFrames(const CTravikDoc* doc) const {
     return frames;
 }
 
+void CMainFrame::UpdateAllViews(const CTravikDoc& doc) {
+    RepaintViews(doc);
+}
+
 void CMainFrame::RepaintViews(const CTravikDoc& doc) {
     for (CChildFrame* frame : ChildFrames(&doc)) {
         frame->FirstView()->update();
@@ -593,6 +618,8 @@ CChildFrame* CMainFrame::CreateChildFrame(CTravikDoc& doc) {
     mdi_->addSubWindow(frame);
     frame->canClose = [this](CChildFrame* f) { return CanCloseChild(f); };
     connect(frame, &CChildFrame::viewActivated, this, &CMainFrame::SetActiveView);
+    frame->FirstView()->SetSharedInput(&listingInput_);
+    frame->SecondView()->SetSharedInput(&listingInput_);
     connect(frame, &CChildFrame::closed, this, [this](CChildFrame* closed) {
         closed->setProperty("closing", true);
         // Deleted from the event loop, never inside its own close handling.

@@ -84,6 +84,7 @@ class CMainFrame : public QMainWindow, public FrameServices {
     void AddJumpEntry(const std::string& text) override;
     void ClearJumpList() override;
     void RefreshCallStack() override;
+    void UpdateAllViews(const CTravikDoc& doc) override;
     void RepaintRegisters() override;
     void RepaintMemory() override;
     void RepaintPhone() override;
@@ -154,4 +155,5 @@ class CMainFrame : public QMainWindow, public FrameServices {
     QTimer idleTimer_;
     bool unattended_ = false;
     bool closing_ = false;
+    ListingInputState listingInput_;  // shared by every listing window
 };

@@ -1,0 +1,175 @@
+// The listing window driven with real key, mouse and wheel events, and the run commands
+// through the Debug menu's actions and their keys, in the main window.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QTest>
+#include <QWheelEvent>
+#include <filesystem>
+
+#include "UiTestHelpers.h"
+#include "debugger/qt/CWarningsDlg.h"
+#include "shell/qt/CInlineEdit.h"
+#include "shell/qt/CommandIds.h"
+
+namespace {
+
+// Lets the event loop run for `ms` milliseconds (timers, queued slices, paints).
+void Spin(int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+struct Window {
+    explicit Window(const std::string& flash) : app(dir.File("settings.ini")) {
+        std::filesystem::copy_file(flash, dir.File("w.fls"));
+        EXPECT_TRUE(app.Start(dir.File("w.fls")));
+        QApplication::setActiveWindow(&app.Frame());
+        view().setFocus();
+        Paint();
+    }
+    CTravikView& view() { return *app.Frame().ActiveView(); }
+    CTravikDoc& doc() { return view().GetDocument(); }
+    void Paint() { view().repaint(); }
+    void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(&view(), static_cast<Qt::Key>(key), modifiers);
+        Paint();
+    }
+    void GoTo(uint32_t offset) {
+        view().GoToOffset(offset, true);
+        Paint();
+    }
+    void Run(int commandId) {
+        app.Frame().Action(commandId)->trigger();
+        Paint();
+    }
+    bool Enabled(int commandId) { return app.Frame().Action(commandId)->isEnabled(); }
+    uint32_t Current() { return CurrentInstructionOffset(doc()); }
+
+    TempDir dir;
+    TestApp app;
+};
+
+TEST(ListingInput, KeysMouseAndWheelReachTheListing) {
+    TempDir images;
+    Window w(WriteThumbImage(images, "k.fls", 0x800));
+    ListingViewState& s = w.view().State();
+    ASSERT_GE(s.rowCount, 20);
+    for (int i = 0; i < 3; ++i) w.Key(Qt::Key_Down);
+    EXPECT_EQ(s.cursorRow, 4);
+
+    // Shift+0 arrives as ')' on this layout.
+    w.Key(Qt::Key_Home);
+    w.Key(Qt::Key_ParenRight, Qt::ControlModifier | Qt::ShiftModifier);
+    for (uint32_t item = 0; item < 65; ++item)
+        ASSERT_EQ(w.doc().flags[item * 8] & flagbits::kTypeMask, itemtype::kData16) << item;
+
+    QTest::mouseClick(&w.view(), Qt::LeftButton, Qt::NoModifier, QPoint(200, 44));
+    w.Paint();
+    EXPECT_EQ(s.cursorRow, 3);
+
+    // Two half notches of a fine wheel make one line.
+    w.Key(Qt::Key_PageDown);
+    const int32_t top = s.topOffset;
+    for (int i = 0; i < 2; ++i) {
+        QWheelEvent wheel(QPointF(100, 100), w.view().mapToGlobal(QPointF(100, 100)), QPoint(),
+                          QPoint(0, 60), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&w.view(), &wheel);
+    }
+    w.Paint();
+    EXPECT_LT(s.topOffset, top);
+
+    // No target to follow: a beep, nothing moves.
+    const uint32_t cursor = s.cursorOffset;
+    w.Key(Qt::Key_Right);
+    EXPECT_EQ(s.cursorOffset, cursor);
+}
+
+TEST(ListingInput, NoteTypedWithEIsSavedAndReadBack) {
+    TempDir images;
+    Window w(WriteThumbImage(images, "n.fls", 0x400));
+    w.GoTo(0x40);
+    ASSERT_EQ(w.view().State().cursorOffset, 0x40u);
+    w.Key(Qt::Key_E);
+    CInlineEdit& editor = w.view().AnnotationEdit();
+    ASSERT_TRUE(editor.isVisible());
+    // Keys go to the editor, not to the listing: "A" would retype the item.
+    QTest::keyClicks(editor.Editor(), "A note");
+    QTest::keyClick(editor.Editor(), Qt::Key_Return);
+    w.Paint();
+    EXPECT_FALSE(editor.isVisible());
+    EXPECT_EQ(w.doc().flags[0x20] & flagbits::kTypeMask, itemtype::kThumb);
+    ASSERT_NE(w.doc().notes.Find(0x20), nullptr);
+    EXPECT_EQ(*w.doc().notes.Find(0x20), "A note");
+    EXPECT_TRUE(w.doc().flags[0x20] & flagbits::kUserMark);
+    EXPECT_TRUE(w.doc().IsModified());
+
+    w.Run(cmd::kFileSave);
+    RecordingFrame frame;
+    auto reopened = OpenImage(frame, w.dir.File("w.fls"));
+    ASSERT_NE(reopened, nullptr);
+    ASSERT_NE(reopened->notes.Find(0x20), nullptr);
+    EXPECT_EQ(*reopened->notes.Find(0x20), "A note");
+}
+
+TEST(ListingInput, RunCommandsStepTheDemoAndKeepTheMenuInStep) {
+    Window w(TRAVIK_DEMO_FLS);
+    w.GoTo(0x00C);
+    EXPECT_TRUE(w.Enabled(cmd::kDebugStart));
+    EXPECT_FALSE(w.Enabled(cmd::kDebugStepInto));
+    w.Key(Qt::Key_F5);
+    EXPECT_EQ(w.doc().emulator.runState, CEmulator::kSuspended);
+    EXPECT_FALSE(w.Enabled(cmd::kDebugStart));
+    EXPECT_TRUE(w.Enabled(cmd::kDebugStepOver));
+    EXPECT_FALSE(w.Enabled(cmd::kDebugBreak));
+
+    w.Key(Qt::Key_F7);
+    EXPECT_EQ(w.Current(), 0x00Eu);
+    EXPECT_EQ(w.view().State().cursorOffset, 0x00Eu);
+
+    // DrawText, called at 0x01A, returns through POP {R4, PC}.
+    w.GoTo(0x01A);
+    w.Run(cmd::kDebugStepToCursor);
+    EXPECT_EQ(w.Current(), 0x01Au);
+    const size_t calls = w.doc().emulator.callTracks[1].size();
+    w.Key(Qt::Key_F8);
+    EXPECT_EQ(w.Current(), 0x01Eu);
+    EXPECT_EQ(w.doc().emulator.callTracks[1].size(), calls);
+
+    // The main loop never reaches the title text: the run goes on in slices, the
+    // window stays live, and Break ends it where it stands.
+    w.GoTo(0x20C);
+    w.Run(cmd::kDebugStepToCursor);
+    ASSERT_TRUE(w.doc().emulator.LongRunActive());
+    Spin(150);
+    EXPECT_TRUE(w.app.Frame().StatusPane()->text().startsWith("Running: "));
+    EXPECT_TRUE(w.Enabled(cmd::kDebugBreak));
+    EXPECT_FALSE(w.Enabled(cmd::kDebugStepInto));
+    w.Run(cmd::kDebugBreak);
+    EXPECT_FALSE(w.doc().emulator.LongRunActive());
+    EXPECT_EQ(w.doc().emulator.runState, CEmulator::kSuspended);
+    const std::string& log = w.app.Frame().Warnings()->Log();
+    EXPECT_NE(log.find("Run to 0020020C stopped at "), std::string::npos) << log;
+
+    // Animate steps ten times a second until Break.
+    const uint32_t before = w.Current();
+    w.Key(Qt::Key_F6);
+    EXPECT_EQ(w.doc().emulator.runState, CEmulator::kRunning);
+    EXPECT_TRUE(w.Enabled(cmd::kDebugBreak));
+    Spin(450);
+    EXPECT_NE(w.Current(), before);
+    w.Run(cmd::kDebugBreak);
+    EXPECT_EQ(w.doc().emulator.runState, CEmulator::kSuspended);
+    const uint32_t stopped = w.Current();
+    Spin(250);
+    EXPECT_EQ(w.Current(), stopped);
+
+    w.Run(cmd::kDebugStop);
+    EXPECT_EQ(w.doc().emulator.runState, CEmulator::kStopped);
+    EXPECT_TRUE(w.Enabled(cmd::kDebugStart));
+    EXPECT_FALSE(w.Enabled(cmd::kDebugStop));
+}
+
+}  // namespace
