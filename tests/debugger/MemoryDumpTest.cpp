@@ -1,0 +1,250 @@
+#include "DebuggerFixture.h"
+#include "debugger/MemoryDump.h"
+#include "debugger/TextLines.h"
+
+namespace {
+
+class MemoryDumpTest : public DebuggerTest {
+  protected:
+    void SetUp() override { Open(); }
+    void Paint(int width = 1000, int height = 16 + 12 * 6 + 12) {
+        PaintMemory(doc.get(), state, width, height, draw);
+    }
+    MemoryKeyResult Key(MemoryKey key, bool shift = false, bool ctrl = false, int f = 0) {
+        return MemoryKeyDown(*doc, state, key, shift, ctrl, f);
+    }
+    // The background of the hex cell of byte `b` on dump line `line`.
+    uint32_t HexCell(int line, int b) const { return draw.cells.at(0).At(3 * b, line); }
+
+    MemoryViewState state;
+    DrawList draw;
+};
+
+TEST_F(MemoryDumpTest, PagesFollowReadsWritesOrBothAndTheRestStay) {
+    CEmulator& e = doc->emulator;
+    struct Case {
+        int page;
+        bool followsRead, followsWrite;
+    } cases[] = {{0, true, false}, {1, false, true}, {2, true, true}, {3, false, false}};
+    for (const Case& c : cases) {
+        MemoryViewState s;
+        s.page = c.page;
+        e.lastStackRead = 0x100123;
+        e.lastStackWrite = 0x10EABC;
+        FollowEmulator(s, e);
+        const int32_t expected = c.followsWrite ? 0xEABC : c.followsRead ? 0x123 : 0;
+        EXPECT_EQ(s.Current().cursor, expected) << c.page;
+        EXPECT_EQ(e.lastStackRead == 0xFFFFFFFF, c.followsRead) << c.page;
+        EXPECT_EQ(e.lastStackWrite == 0xFFFFFFFF, c.followsWrite) << c.page;
+    }
+}
+
+TEST_F(MemoryDumpTest, WriteFollowedOnPageTwoPutsTheByteOnTheSecondLine) {
+    Start();
+    doc->emulator.WriteWord(0x10EABC, 0x11223344);
+    state.page = 1;  // Ctrl+F2
+    FollowEmulator(state, doc->emulator);
+    Paint();
+    EXPECT_EQ(state.Current().cursor, 0xEABC);
+    EXPECT_EQ(state.Current().top, 0xEA80);
+    EXPECT_EQ(TextAt(draw, 10, 28)->text, "0010EAA0: ");
+    EXPECT_EQ(HexCell(1, 0x1C), PackRgb(kMemoryCursor));
+    EXPECT_EQ(TextAt(draw, 80 + 21 * 0x1C, 28)->text, "11");
+    EXPECT_EQ(TextAt(draw, 10, 0)->text, "0010EABC: ");
+    EXPECT_EQ(TextAt(draw, 1000 - 112, 0)->text, "Page: Ctrl+F2");
+}
+
+// Following a byte of the first line puts the top one line before the RAM; a tall
+// window reaches past its end. Nothing there is read or drawn.
+TEST_F(MemoryDumpTest, LinesOutsideTheRamAreBlank) {
+    doc->emulator.lastStackRead = 0x100005;
+    FollowEmulator(state, doc->emulator);
+    Paint();
+    EXPECT_EQ(state.Current().top, -32);
+    EXPECT_EQ(TextAt(draw, 10, 16), nullptr);
+    EXPECT_EQ(TextAt(draw, 80, 16), nullptr);
+    EXPECT_EQ(HexCell(0, 0), DrawCells::kNoCell);
+    EXPECT_EQ(TextAt(draw, 10, 28)->text, "00100000: ");
+
+    state.Current().top = 0x10000 - 64;
+    Paint(1000, 16 + 12 * 5 + 12);
+    EXPECT_EQ(TextAt(draw, 10, 28)->text, "0010FFE0: ");
+    EXPECT_EQ(TextAt(draw, 10, 40), nullptr);
+}
+
+TEST_F(MemoryDumpTest, CellColoursForCursorSelectionAndNames) {
+    doc->SetRamName(4, 6, "v");
+    MemoryPage& p = state.Current();
+    p.cursor = 1;
+    p.selectionStart = 1;
+    p.selectionEnd = 2;
+    Paint();
+    const DrawCells& c = draw.cells.at(0);
+    EXPECT_EQ(c.At(3 * 1, 0), PackRgb(kMemoryCursor));
+    EXPECT_EQ(c.At(3 * 1 + 2, 0), PackRgb(kMemorySelection));  // separator inside
+    EXPECT_EQ(c.At(3 * 2, 0), PackRgb(kMemorySelection));
+    EXPECT_EQ(c.At(3 * 2 + 2, 0), PackRgb(kWhite));  // after the selection's end
+    EXPECT_EQ(c.At(3 * 3 + 2, 0), PackRgb(kWhite));  // before the name: not continued
+    EXPECT_EQ(c.At(3 * 4, 0), PackRgb(kMemoryNamed));
+    EXPECT_EQ(c.At(3 * 4 + 2, 0), PackRgb(kMemoryNamed));  // byte 5 is continued
+    EXPECT_EQ(c.At(3 * 6 + 2, 0), PackRgb(kWhite));
+    EXPECT_EQ(c.At(96 + 2 + 1, 0), PackRgb(kMemoryCursor));  // character part
+    EXPECT_EQ(c.At(96 + 2 + 4, 0), PackRgb(kWhite));         // names only in hex
+}
+
+TEST_F(MemoryDumpTest, HeaderShowsTheNameAndTheOffsetIntoIt) {
+    doc->SetRamName(0x20, 0x23, "counter");
+    struct Case {
+        int32_t cursor;
+        const char* header;
+    } cases[] = {{0x1F, "0010001F: "},
+                 {0x20, "00100020: counter"},
+                 {0x22, "00100022: counter+02"},
+                 {0x24, "00100024: "}};
+    for (const Case& c : cases) {
+        state.Current().cursor = c.cursor;
+        Paint();
+        EXPECT_EQ(TextAt(draw, 10, 0)->text, c.header);
+    }
+    doc->SetRamName(0x40, 0x42, "");  // no name, continued marks after it
+    state.Current().cursor = 0x42;
+    Paint();
+    EXPECT_EQ(TextAt(draw, 10, 0)->text, "00100042: +02");
+}
+
+TEST_F(MemoryDumpTest, MovingAndShiftSelecting) {
+    state.Current().cursor = state.Current().selectionStart = state.Current().selectionEnd = 0x10;
+    Paint();
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(Key(MemoryKey::kRight, true).repaint);
+    EXPECT_EQ(state.Current().selectionStart, 0x10);
+    EXPECT_EQ(state.Current().selectionEnd, 0x13);
+    Key(MemoryKey::kLeft, true);
+    EXPECT_EQ(state.Current().selectionEnd, 0x12);
+    Key(MemoryKey::kLeft);
+    EXPECT_EQ(state.Current().selectionStart, 0x11);
+    EXPECT_EQ(state.Current().selectionEnd, 0x11);
+
+    struct Case {
+        int32_t from;
+        MemoryKey key;
+        int32_t to;
+    } cases[] = {{0, MemoryKey::kLeft, 0},           {0xFFFF, MemoryKey::kRight, 0xFFFF},
+                 {0x1F, MemoryKey::kUp, 0},          {0x40, MemoryKey::kUp, 0x20},
+                 {0xFFF0, MemoryKey::kDown, 0xFFFF}, {0x40, MemoryKey::kDown, 0x60}};
+    for (const Case& c : cases) {
+        state.Current().cursor = c.from;
+        Key(c.key);
+        EXPECT_EQ(state.Current().cursor, c.to) << c.from;
+    }
+}
+
+TEST_F(MemoryDumpTest, PagesScrollAndKeepTheirOwnPlaces) {
+    Paint();  // six lines: bytes 0..191 on screen
+    EXPECT_EQ(state.Current().lastShown, 191);
+    Key(MemoryKey::kPageDown);
+    EXPECT_EQ(state.Current().top, 192);
+    EXPECT_EQ(state.Current().cursor, 192);
+    Key(MemoryKey::kPageUp);
+    Key(MemoryKey::kPageUp);  // not above the RAM
+    EXPECT_EQ(state.Current().top, 0);
+    EXPECT_EQ(state.Current().cursor, 0);
+
+    state.Current().top = 0x10000 - 192;
+    state.Current().cursor = 0x10000 - 100;
+    Paint();
+    Key(MemoryKey::kPageDown);  // already at the end
+    EXPECT_EQ(state.Current().top, 0x10000 - 192);
+
+    Key(MemoryKey::kFunction, false, true, 4);
+    EXPECT_EQ(state.page, 3);
+    EXPECT_EQ(state.Current().top, 0);
+    Key(MemoryKey::kFunction, false, false, 1);  // without Ctrl: only a repaint
+    EXPECT_EQ(state.page, 3);
+
+    // Down past the last line scrolls one line.
+    Paint();
+    state.Current().cursor = 191;
+    Key(MemoryKey::kDown);
+    EXPECT_EQ(state.Current().top, 32);
+}
+
+TEST_F(MemoryDumpTest, NameKeyUnnamesContinuedBytesAndOffersTheName) {
+    doc->SetRamName(0x20, 0x23, "a");
+    doc->SetRamName(0x24, 0x25, "b");
+    doc->SetModifiedFlag(false);
+    MemoryPage& p = state.Current();
+    p.cursor = p.selectionStart = 0x22;
+    p.selectionEnd = 0x24;
+    const MemoryKeyResult r = Key(MemoryKey::kName);
+    EXPECT_FALSE(r.repaint);
+    EXPECT_EQ(r.editor, MemoryKeyResult::Editor::kName);
+    EXPECT_EQ(doc->ramNames.At(0x22), RamNameTable::Entry::None);
+    EXPECT_EQ(doc->ramNames.At(0x23), RamNameTable::Entry::None);
+    EXPECT_TRUE(r.setEditorText);
+    EXPECT_EQ(r.editorText, "b");
+    EXPECT_EQ(r.first, 0x22);
+    EXPECT_EQ(r.last, 0x24);
+    EXPECT_TRUE(doc->IsModified());
+}
+
+TEST_F(MemoryDumpTest, ModifyBoxCoversTheSelectionsFirstCells) {
+    MemoryPage& p = state.Current();
+    p.selectionStart = 0x22;
+    p.selectionEnd = 0x23;
+    Paint();
+    EXPECT_TRUE(state.modifyPlaced);
+    EXPECT_EQ(state.modifyLeft, 80 + 21 * 2);
+    EXPECT_EQ(state.modifyTop, 28);
+    EXPECT_EQ(state.modifyRight, 80 + 21 * 3 + 14);
+    EXPECT_EQ(state.modifyBottom, 42);
+    p.selectionEnd = 0x50;  // ends on a later line: the rest of the first line
+    Paint();
+    EXPECT_EQ(state.modifyRight, 80 + 96 * 7 + 14);
+    p.selectionStart = 0x2000;
+    Paint();
+    EXPECT_FALSE(state.modifyPlaced);
+    EXPECT_EQ(Key(MemoryKey::kModify).editor, MemoryKeyResult::Editor::kModify);
+}
+
+TEST_F(MemoryDumpTest, AccessibleLinesReadAddressHexAndCharacters) {
+    for (int i = 0; i < 32; ++i) doc->ramBytes[i] = static_cast<uint8_t>('A' + i % 26);
+    doc->ramBytes[1] = 0x05;
+    Paint();
+    const std::vector<std::string> lines = TextLines(draw, 10, kMemoryCharWidth);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[1].substr(0, 25), "00100000: 41 05 43 44:45 ");
+    EXPECT_NE(lines[1].find("A.CDEFGHIJKLMNOPQRSTUVWXYZABCDEF"), std::string::npos);
+}
+
+TEST_F(MemoryDumpTest, RamSettersFollowTheirRules) {
+    struct Case {
+        uint32_t first, last;
+        const char* text;
+        std::vector<uint8_t> bytes;
+    } cases[] = {{4, 5, "1", {0x00, 0x01}},    {4, 5, "ABCDE", {0xBC, 0xDE}},
+                 {4, 5, "1234", {0x12, 0x34}}, {4, 5, "5", {0x00, 0x05}},
+                 {4, 5, "zz1f", {0x00, 0x1F}}, {4, 4, "ab", {0xAB}}};
+    doc->SetModifiedFlag(false);  // the RAM is not part of the info file
+    for (const Case& c : cases) {
+        doc->ramBytes[4] = doc->ramBytes[5] = 0x77;
+        doc->SetRamBytes(c.first, c.last, c.text);
+        for (size_t i = 0; i < c.bytes.size(); ++i)
+            EXPECT_EQ(doc->ramBytes[c.first + i], c.bytes[i]) << c.text << " byte " << i;
+    }
+    EXPECT_FALSE(doc->IsModified());
+    const int repaints = frame.memoryRepaints;
+    doc->SetRamBytes(0xFFFF, 0x10000, "12");  // end outside: nothing
+    doc->SetRamName(0x10, 0x10000, "x");
+    EXPECT_EQ(frame.memoryRepaints, repaints);
+    EXPECT_EQ(doc->ramNames.At(0x10), RamNameTable::Entry::None);
+    EXPECT_FALSE(doc->IsModified());
+
+    doc->SetRamName(0x10, 0x12, "x");
+    EXPECT_TRUE(doc->IsModified());
+    EXPECT_EQ(frame.memoryRepaints, repaints + 1);
+    EXPECT_EQ(*doc->ramNames.Find(0x10), "x");
+    EXPECT_EQ(doc->ramNames.At(0x12), RamNameTable::Entry::Continued);
+    EXPECT_EQ(doc->ramNames.At(0x13), RamNameTable::Entry::None);
+}
+
+}  // namespace
