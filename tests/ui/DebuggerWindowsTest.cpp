@@ -1,0 +1,217 @@
+// The five debugger bars in the main window: editing in place, keys, accessible text,
+// hidden bars, and the demo firmware stepped with every bar shown.
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QTreeWidget>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "UiTestHelpers.h"
+#include "debugger/qt/CCallStackDlg.h"
+#include "debugger/qt/CEmulatorView.h"
+#include "debugger/qt/CMemoryView.h"
+#include "debugger/qt/CPhoneDlg.h"
+#include "debugger/qt/CWarningsDlg.h"
+#include "shell/qt/CInlineEdit.h"
+#include "shell/qt/CResizableBar.h"
+
+namespace {
+
+class DebuggerWindowsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const std::string demo = TRAVIK_DEMO_FLS;
+        if (demo.empty()) GTEST_SKIP() << "the demo firmware is not built";
+        app = std::make_unique<TestApp>(dir.File("settings.ini"));
+        ASSERT_TRUE(app->Start(demo));
+        for (int bar = 0; bar < CMainFrame::kBarCount; ++bar)
+            Frame().BarOf(CMainFrame::Bar(bar))->show();
+        QApplication::processEvents();
+    }
+    CMainFrame& Frame() { return app->Frame(); }
+    CTravikDoc& Doc() { return *Frame().GetFirstDocument(); }
+    template <class T>
+    T* Hosted(CMainFrame::Bar bar) {
+        return qobject_cast<T*>(Frame().BarOf(bar)->Hosted());
+    }
+    void Run(RunCommand command, int times = 1) {
+        for (int i = 0; i < times; ++i) Frame().ActiveView()->OnRunCommand(command);
+    }
+    static QString AccessibleText(QWidget* widget) {
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(widget);
+        if (a == nullptr || a->textInterface() == nullptr) return {};
+        return a->textInterface()->text(0, a->textInterface()->characterCount());
+    }
+    static void Type(CInlineEdit* edit, const QString& text) {
+        QTest::keyClick(edit->Editor(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(edit->Editor(), text);
+        QTest::keyClick(edit->Editor(), Qt::Key_Return);
+    }
+
+    TempDir dir;
+    std::unique_ptr<TestApp> app;
+};
+
+TEST_F(DebuggerWindowsTest, DoubleClickEditsARegisterAndRefusesNonHexText) {
+    auto* view = Hosted<CEmulatorView>(CMainFrame::kEmulatorBar);
+    ASSERT_NE(view, nullptr);
+    Doc().emulator.r[9] = 0x1234;
+    QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(160, 20));
+    CInlineEdit* edit = view->Editor();
+    ASSERT_TRUE(edit->isVisible());
+    EXPECT_EQ(edit->geometry(), QRect(192, 15, 80, 15));
+    EXPECT_EQ(edit->Text(), "00001234");
+    Type(edit, "12X");
+    EXPECT_TRUE(edit->isVisible());
+    EXPECT_EQ(Doc().emulator.r[9], 0x1234u);
+    Type(edit, "ffff0000");
+    EXPECT_FALSE(edit->isVisible());
+    EXPECT_EQ(Doc().emulator.r[9], 0xFFFF0000u);
+    QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(160, 130));  // below the registers
+    EXPECT_FALSE(edit->isVisible());
+}
+
+TEST_F(DebuggerWindowsTest, RegistersAndMemoryReadAsLinesOfText) {
+    auto* registers = Hosted<CEmulatorView>(CMainFrame::kEmulatorBar);
+    auto* memory = Hosted<CMemoryView>(CMainFrame::kMemoryBar);
+    Doc().emulator.r[3] = 0x33;
+    memory->repaint();
+    EXPECT_EQ(registers->accessibleName(), "Emulator");
+    EXPECT_EQ(memory->accessibleName(), "Memory Dump");
+    EXPECT_EQ(Frame().Phone()->accessibleName(), "Phone Emulator");
+    const QStringList lines = AccessibleText(registers).split('\n');
+    ASSERT_GT(lines.size(), 4);
+    EXPECT_TRUE(lines[3].startsWith("R3 = 00000033")) << lines[3].toStdString();
+    const QStringList dump = AccessibleText(memory).split('\n');
+    ASSERT_GT(dump.size(), 1);
+    EXPECT_TRUE(dump[1].startsWith("00100000: 00 00 00 00:00")) << dump[1].toStdString();
+}
+
+TEST_F(DebuggerWindowsTest, MemoryKeysSelectNameAndModify) {
+    auto* memory = Hosted<CMemoryView>(CMainFrame::kMemoryBar);
+    memory->setFocus();
+    for (int i = 0; i < 16; ++i) QTest::keyClick(memory, Qt::Key_Right);
+    for (int i = 0; i < 3; ++i) QTest::keyClick(memory, Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_EQ(memory->State().Current().selectionStart, 0x10);
+    EXPECT_EQ(memory->State().Current().selectionEnd, 0x13);
+
+    QTest::keyClick(memory, Qt::Key_E);
+    CInlineEdit* edit = memory->Editor();
+    ASSERT_TRUE(edit->isVisible());
+    EXPECT_EQ(edit->geometry(), QRect(80, 0, 400, 14));
+    Type(edit, "flags");
+    EXPECT_FALSE(edit->isVisible());
+    ASSERT_NE(Doc().ramNames.Find(0x10), nullptr);
+    EXPECT_EQ(*Doc().ramNames.Find(0x10), "flags");
+    EXPECT_EQ(Doc().ramNames.At(0x13), RamNameTable::Entry::Continued);
+    EXPECT_TRUE(Doc().IsModified());
+
+    memory->repaint();
+    QTest::keyClick(memory, Qt::Key_M);
+    ASSERT_TRUE(edit->isVisible());
+    EXPECT_EQ(edit->Text(), "");
+    EXPECT_EQ(edit->geometry().topLeft(), QPoint(80 + 21 * 16, 16));
+    Type(edit, "ABCDEF012");
+    EXPECT_EQ(Doc().ramBytes[0x10], 0xBC);  // the leading A finds no byte
+    EXPECT_EQ(Doc().ramBytes[0x13], 0x12);
+    memory->repaint();
+    EXPECT_TRUE(AccessibleText(memory).startsWith("00100013: flags+03"));
+}
+
+TEST_F(DebuggerWindowsTest, WarningsArriveWhileHiddenAndEnterOrEscapeChangeNothing) {
+    CResizableBar* bar = Frame().BarOf(CMainFrame::kWarningsBar);
+    bar->hide();
+    Frame().AddWarning("");
+    Frame().AddWarning("while hidden");
+    bar->show();
+    QApplication::processEvents();
+    QPlainTextEdit* log = Frame().Warnings()->Edit();
+    EXPECT_EQ(log->toPlainText(), "\nwhile hidden\n");
+    log->setFocus();
+    QTest::keyClick(log, Qt::Key_Return);
+    QTest::keyClick(log, Qt::Key_Escape);
+    EXPECT_EQ(log->toPlainText(), "\nwhile hidden\n");
+    EXPECT_EQ(Frame().Warnings()->Log(), "\r\nwhile hidden\r\n");
+}
+
+TEST_F(DebuggerWindowsTest, CallStackGathersRefreshesAndShowsTheNewestCalls) {
+    CCallStackDlg* dlg = Frame().CallStack();
+    std::vector<CallRecord>& list = Doc().emulator.callTracks[1];
+    for (uint32_t i = 0; i < 300; ++i) list.push_back({0x200000 + 8 * i, 0x200004 + 8 * i});
+    Doc().emulator.runState = CEmulator::kSuspended;
+    for (int i = 0; i < 1000; ++i) Frame().RefreshCallStack();
+    EXPECT_TRUE(dlg->RebuildPending());
+    QApplication::processEvents();
+    EXPECT_FALSE(dlg->RebuildPending());
+    QTreeWidgetItem* item = dlg->Tree()->topLevelItem(0);
+    EXPECT_EQ(item->text(0), "Emulator Root");
+    ASSERT_EQ(item->childCount(), 1);
+    item = item->child(0);
+    EXPECT_EQ(item->text(0), "(44 older calls)");
+    int depth = 0;
+    while (item->childCount() == 1) {
+        EXPECT_TRUE(item->isExpanded());
+        item = item->child(0);
+        ++depth;
+    }
+    EXPECT_EQ(depth, 256);
+    EXPECT_EQ(item->text(0), "00000958 -> 0000095C");
+
+    // A hidden bar rebuilds when it is shown again.
+    Frame().BarOf(CMainFrame::kCallStackBar)->hide();
+    list.resize(1);
+    Frame().RefreshCallStack();
+    QApplication::processEvents();
+    EXPECT_TRUE(dlg->RebuildPending());
+    Frame().BarOf(CMainFrame::kCallStackBar)->show();
+    QApplication::processEvents();
+    EXPECT_FALSE(dlg->RebuildPending());
+    ASSERT_EQ(dlg->Tree()->topLevelItem(0)->childCount(), 1);
+    EXPECT_EQ(dlg->Tree()->topLevelItem(0)->child(0)->childCount(), 0);
+}
+
+std::vector<std::string> GoldenLcd() {
+    const std::string here = __FILE__;
+    std::ifstream in(here.substr(0, here.rfind("/ui/")) +
+                     "/emulator/golden/demo_lcd_5000_steps.txt");
+    std::vector<std::string> rows;
+    for (std::string line; std::getline(in, line);) rows.push_back(line);
+    return rows;
+}
+
+// The demo stepped from its first instruction with every bar shown, painting as it
+// goes; the phone's screen then shows what the emulator tests' golden picture holds.
+// With TRAVIK_SHOTS set to a folder, the main window is saved there along the way.
+TEST_F(DebuggerWindowsTest, SteppedDemoDrawsTheGoldenPictureOnThePhone) {
+    const char* shots = std::getenv("TRAVIK_SHOTS");
+    Frame().resize(1600, 1000);
+    Frame().ActiveView()->GoToOffset(0, true);
+    Run(RunCommand::kStart);
+    for (int step = 1; step <= 5000; ++step) {
+        Run(RunCommand::kStepInto);
+        if (step % 50 == 0) QApplication::processEvents();
+        if (shots && (step == 40 || step == 1200 || step == 5000)) {
+            QApplication::processEvents();
+            Frame().grab().save(QString("%1/debugger_step_%2.png").arg(shots).arg(step));
+        }
+    }
+    Frame().Phone()->repaint();
+    const std::vector<std::string> golden = GoldenLcd();
+    ASSERT_EQ(golden.size(), 48u);
+    const QImage& picture = Frame().Phone()->Picture();
+    int mismatches = 0;
+    for (int r = 0; r < 48; ++r)
+        for (int u = 0; u < 84; ++u) {
+            const bool dark = picture.pixel(49 + u, 190 + r) == qRgb(0, 0, 0);
+            mismatches += dark != (golden[r][u] == '#');
+        }
+    EXPECT_EQ(mismatches, 0);
+    EXPECT_EQ(Doc().emulator.runState, CEmulator::kSuspended);
+    EXPECT_EQ(Frame().Warnings()->Log().substr(0, 31), "\r\nStart emulation from 00200000");
+}
+
+}  // namespace
