@@ -284,6 +284,21 @@ TEST(MainFrameTest, StatusTextShowsTheLatestTextWithoutARepaintPerCall) {
     EXPECT_GE(counter.paints, 1);
 }
 
+// Regression: the bars' visibility signals reached a half-destroyed frame.
+TEST(MainFrameTest, DestroyingAShownFrameWithItsBarsShownIsSafe) {
+    TempDir dir;
+    QtSettingsStore settings(QString::fromStdString(dir.File("settings.ini")));
+    settings::Write(settings, settings::kViewWarnings, 1);
+    settings::Write(settings, settings::kViewMemory, 1);
+    {
+        CMainFrame frame(settings);
+        frame.show();
+        QApplication::processEvents();
+        ASSERT_FALSE(frame.BarOf(CMainFrame::kWarningsBar)->isHidden());
+    }
+    SUCCEED();
+}
+
 TEST(MainFrameTest, FileChooserFiltersAreConverted) {
     const struct {
         const char* in;

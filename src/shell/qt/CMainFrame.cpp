@@ -118,6 +118,11 @@ CMainFrame::CMainFrame(QtSettingsStore& settings, QWidget* parent)
 
 CMainFrame::~CMainFrame() {
     idleTimer_.stop();
+    // The bars outlive this part of the frame: their hiding as the window goes must
+    // not call back into it.
+    for (CResizableBar* bar : bars_) {
+        if (bar) disconnect(bar, nullptr, this, nullptr);
+    }
     // Listing windows go before the documents they show.
     for (CChildFrame* frame : ChildFrames()) delete frame;
     docs_.clear();
