@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QAccessible>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTreeWidget>
@@ -189,6 +191,14 @@ std::vector<std::string> GoldenLcd() {
 TEST_F(DebuggerWindowsTest, SteppedDemoDrawsTheGoldenPictureOnThePhone) {
     const char* shots = std::getenv("TRAVIK_SHOTS");
     Frame().resize(1600, 1000);
+    if (shots) {  // arranged as a user would: the registers at full height on the right
+        Frame().MdiArea()->activeSubWindow()->showMaximized();
+        Frame().addDockWidget(Qt::RightDockWidgetArea, Frame().BarOf(CMainFrame::kEmulatorBar));
+        Frame().resizeDocks({Frame().BarOf(CMainFrame::kEmulatorBar)}, {330}, Qt::Horizontal);
+        Frame().resizeDocks({Frame().BarOf(CMainFrame::kCallStackBar)}, {200}, Qt::Horizontal);
+        Frame().resizeDocks({Frame().BarOf(CMainFrame::kMemoryBar)}, {230}, Qt::Vertical);
+        Frame().resizeDocks({Frame().BarOf(CMainFrame::kMemoryBar)}, {1000}, Qt::Horizontal);
+    }
     Frame().ActiveView()->GoToOffset(0, true);
     Run(RunCommand::kStart);
     for (int step = 1; step <= 5000; ++step) {
