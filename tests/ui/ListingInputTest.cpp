@@ -4,6 +4,8 @@
 
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QTest>
 #include <QWheelEvent>
 #include <filesystem>
@@ -26,6 +28,9 @@ struct Window {
     explicit Window(const std::string& flash) : app(dir.File("settings.ini")) {
         std::filesystem::copy_file(flash, dir.File("w.fls"));
         EXPECT_TRUE(app.Start(dir.File("w.fls")));
+        // Only the first window of the process opens maximised by itself.
+        app.Frame().MdiArea()->activeSubWindow()->showMaximized();
+        QApplication::processEvents();
         QApplication::setActiveWindow(&app.Frame());
         view().setFocus();
         Paint();
