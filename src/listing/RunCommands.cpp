@@ -26,12 +26,15 @@ uint32_t CurrentInstructionOffset(const CTravikDoc& doc) {
     return (doc.emulator.r[15] - 4) & 0xFFFFF;
 }
 
+// The emulated calls and returns of a step change the call stack too; the bar gathers
+// the requests and rebuilds only what changed.
 RunEffect StepRefresh() {
     return {.goToCurrentInstruction = true,
             .repaintView = true,
             .repaintRegisters = true,
             .repaintMemory = true,
-            .repaintPhone = true};
+            .repaintPhone = true,
+            .refreshCallStack = true};
 }
 
 RunEffect ExecuteRunCommand(CTravikDoc& doc, FrameServices& frame, RunCommand command,

@@ -7,10 +7,12 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTest>
+#include <QTreeWidget>
 #include <QWheelEvent>
 #include <filesystem>
 
 #include "UiTestHelpers.h"
+#include "debugger/qt/CCallStackDlg.h"
 #include "debugger/qt/CWarningsDlg.h"
 #include "shell/qt/CInlineEdit.h"
 #include "shell/qt/CommandIds.h"
@@ -142,6 +144,18 @@ TEST(ListingInput, RunCommandsStepTheDemoAndKeepTheMenuInStep) {
     w.Key(Qt::Key_F8);
     EXPECT_EQ(w.Current(), 0x01Eu);
     EXPECT_EQ(w.doc().emulator.callTracks[1].size(), calls);
+
+    // Into a call: the call stack bar follows the emulated calls.
+    w.GoTo(0x02E);
+    w.Run(cmd::kDebugStepToCursor);
+    w.Key(Qt::Key_F7);
+    EXPECT_EQ(w.Current(), 0x090u);
+    EXPECT_TRUE(w.app.Frame().CallStack()->RebuildPending());  // the bar is hidden
+    w.app.Frame().CallStack()->RebuildNow();
+    QTreeWidgetItem* root = w.app.Frame().CallStack()->Tree()->topLevelItem(0);
+    EXPECT_EQ(root->text(0), "Emulator Root");
+    ASSERT_EQ(root->childCount(), 1);
+    EXPECT_EQ(root->child(0)->text(0), "0000002E -> 00000090");
 
     // The main loop never reaches the title text: the run goes on in slices, the
     // window stays live, and Break ends it where it stands.
