@@ -15,7 +15,7 @@ class CEmulatorView : public QWidget, public AccessibleLines {
     Q_OBJECT
   public:
     explicit CEmulatorView(FrameServices& frame, QWidget* parent = nullptr);
-    QSize sizeHint() const override { return {310, 90}; }
+    QSize sizeHint() const override { return {330, 510}; }
 
     CInlineEdit* Editor() const { return edit_; }
     // The painted texts, line by line from the top (what assistive technology reads).

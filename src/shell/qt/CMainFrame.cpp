@@ -55,9 +55,9 @@ constexpr BarInfo kBars[CMainFrame::kBarCount] = {
 
 // Commands whose feature is not in this version of the program: shown, never enabled.
 constexpr int kNotAvailable[] = {
-    cmd::kEditUndo,         cmd::kEditCut,           cmd::kEditCopy,          cmd::kEditPaste,
-    cmd::kFileMerge,        cmd::kFileLoadRam,       cmd::kFileSaveRam,       cmd::kFilePrintSetup,
-    cmd::kFilePrintPreview, cmd::kFilePrint,         cmd::kFileExport,        cmd::kEditFind,
+    cmd::kEditUndo,         cmd::kEditCut,     cmd::kEditCopy,    cmd::kEditPaste,
+    cmd::kFileMerge,        cmd::kFileLoadRam, cmd::kFileSaveRam, cmd::kFilePrintSetup,
+    cmd::kFilePrintPreview, cmd::kFilePrint,   cmd::kFileExport,  cmd::kEditFind,
     cmd::kEditFindNext,
 };
 
@@ -439,15 +439,27 @@ void CMainFrame::CreateBars() {
         auto* bar = new CResizableBar(info.caption, info.objectName, hosted[i], this);
         bars_[i] = bar;
         addDockWidget(info.side, bar);
-        const bool vertical = info.side == Qt::LeftDockWidgetArea;
-        resizeDocks({bar}, {vertical ? bar->DefaultSize().width() : bar->DefaultSize().height()},
-                    vertical ? Qt::Horizontal : Qt::Vertical);
         bar->setVisible(settings::Read(settings_, info.key) != 0);
         connect(bar, &CResizableBar::closedByUser, this, [this, i] {
             settings::Write(settings_, kBars[i].key, 0);
             UpdateCommandUi();
         });
         connect(bar, &QDockWidget::visibilityChanged, this, [this] { UpdateCommandUi(); });
+    }
+    // Bars on one side share a column (or row), as thick as the thickest of them needs.
+    for (const Qt::DockWidgetArea side : {Qt::LeftDockWidgetArea, Qt::BottomDockWidgetArea}) {
+        const bool column = side == Qt::LeftDockWidgetArea;
+        QList<QDockWidget*> shared;
+        QList<int> sizes;
+        int thickest = 0;
+        for (CResizableBar* bar : bars_) {
+            if (dockWidgetArea(bar) != side) continue;
+            const QSize size = bar->DefaultSize();
+            thickest = std::max(thickest, column ? size.width() : size.height());
+            shared << bar;
+        }
+        for (int i = 0; i < shared.size(); ++i) sizes << thickest;
+        if (!shared.isEmpty()) resizeDocks(shared, sizes, column ? Qt::Horizontal : Qt::Vertical);
     }
 }
 
