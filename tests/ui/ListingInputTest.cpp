@@ -113,6 +113,21 @@ TEST(ListingInput, NoteTypedWithEIsSavedAndReadBack) {
     EXPECT_TRUE(w.doc().flags[0x20] & flagbits::kUserMark);
     EXPECT_TRUE(w.doc().IsModified());
 
+    // W opens the explanation box for typing; Enter makes a line, Ctrl+Enter commits.
+    w.Key(Qt::Key_W);
+    CInlineEdit& box = w.view().ExplanationBox();
+    ASSERT_TRUE(box.isVisible());
+    ASSERT_FALSE(box.IsReadOnly());
+    QTest::keyClicks(box.Editor(), "why");
+    QTest::keyClick(box.Editor(), Qt::Key_Return);
+    QTest::keyClicks(box.Editor(), "this");
+    QTest::keyClick(box.Editor(), Qt::Key_Return, Qt::ControlModifier);
+    w.Paint();
+    ASSERT_NE(w.doc().explanations.Find(0x20), nullptr);
+    EXPECT_EQ(*w.doc().explanations.Find(0x20), "why\nthis");
+    EXPECT_EQ(w.view().State().editingExplanation, 0);
+    EXPECT_TRUE(box.IsReadOnly());  // shown again, read-only, for the cursor item
+
     w.Run(cmd::kFileSave);
     RecordingFrame frame;
     auto reopened = OpenImage(frame, w.dir.File("w.fls"));
