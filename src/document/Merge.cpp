@@ -1,0 +1,166 @@
+#include "document/Merge.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <optional>
+#include <vector>
+
+#include "document/CTravikDoc.h"
+#include "document/DocumentMessages.h"
+#include "document/InfoFile.h"
+#include "shell/FrameServices.h"
+
+namespace {
+
+constexpr const char* kQuestions[4] = {
+    "Replace Note at %.8X: \n%s\n with new note:\n%s",
+    "Replace Header at %.8X: \n%s\n with new header:\n%s",
+    "Replace Footer at %.8X: \n%s\n with new footer:\n%s",
+    "Replace Explanation at %.8X: \n%s\n with new explanation:\n%s",
+};
+
+std::string Format(const char* format, uint32_t address, const char* a, const char* b) {
+    const int n = std::snprintf(nullptr, 0, format, address, a, b);
+    std::string out(n > 0 ? static_cast<size_t>(n) : 0, '\0');
+    std::snprintf(out.data(), out.size() + 1, format, address, a, b);
+    return out;
+}
+
+// The texts one section takes, applied to its table in one sorted pass.
+class SectionChanges {
+  public:
+    explicit SectionChanges(AnnotationTable& table) : table_(table) {}
+
+    // The text the halfword has now, counting what this section already took.
+    const std::string* Current(uint32_t index) const {
+        const auto it = taken_.find(index);
+        if (it != taken_.end()) return it->second.empty() ? nullptr : &it->second;
+        return table_.Find(index);
+    }
+    void Take(uint32_t index, std::string_view text) { taken_[index] = std::string(text); }
+    bool Empty() const { return taken_.empty(); }
+
+    void Apply() {
+        std::vector<std::pair<uint32_t, std::string>> stored;
+        std::vector<uint32_t> removed;
+        stored.reserve(taken_.size());
+        for (auto& [index, text] : taken_) {
+            if (text.empty())
+                removed.push_back(index);
+            else
+                stored.emplace_back(index, std::move(text));
+        }
+        taken_.clear();
+        if (!stored.empty()) table_.SetSorted(std::move(stored));
+        for (uint32_t index : removed) table_.Set(index, {});
+    }
+
+  private:
+    AnnotationTable& table_;
+    std::map<uint32_t, std::string> taken_;
+};
+
+void FinishStep(CTravikDoc& doc) {
+    doc.SetModifiedFlag(true);
+    FrameServices& frame = doc.Frame();
+    frame.SetStatusText("Ready");
+    doc.RebuildJumpList();
+    frame.UpdateAllViews(doc);
+}
+
+}  // namespace
+
+MergeOutcome MergeInfoBytes(CTravikDoc& doc, std::string_view file, const std::string& path) {
+    FrameServices& frame = doc.Frame();
+    InfoCursor cursor(file);
+    uint32_t size = 0;
+    if (!cursor.ReadU32(size) || size != doc.imageSize) {
+        frame.ShowMessage(path + docmsg::kWrongSize);
+        return MergeOutcome::kWrongSize;
+    }
+    const uint32_t count = doc.HalfwordCount();
+    std::string_view other;
+    uint32_t separator = 0;
+    if (!cursor.ReadBytes(count, other) || !cursor.ReadU32(separator) ||
+        separator != kInfoEndMarker) {
+        frame.ShowMessage(path + docmsg::kCorrupted);
+        return MergeOutcome::kCorrupted;
+    }
+    const auto* otherFlags = reinterpret_cast<const uint8_t*>(other.data());
+
+    AnnotationTable* tables[4] = {&doc.notes, &doc.headers, &doc.footers, &doc.explanations};
+    for (int section = 0; section < 4; ++section) {
+        SectionChanges changes(*tables[section]);
+        const bool ok = ReadTextSection(cursor, count, [&](uint32_t i, std::string_view text) {
+            const std::string* own = changes.Current(i);
+            const bool mine = doc.flags[i] & flagbits::kUserMark;
+            const bool theirs = otherFlags[i] & flagbits::kUserMark;
+            if (own == nullptr || (theirs && !mine)) {
+                changes.Take(i, text);
+            } else if (mine && theirs && *own != text) {
+                const std::string newText(text);
+                if (frame.AskYesNo(Format(kQuestions[section], doc.baseAddress + 2 * i,
+                                          own->c_str(), newText.c_str())))
+                    changes.Take(i, text);
+            }
+        });
+        // What was taken before a damaged record stays, and the document says it changed.
+        if (!changes.Empty()) {
+            changes.Apply();
+            doc.SetModifiedFlag(true);
+        }
+        if (!ok) {
+            frame.ShowMessage(path + docmsg::kCorrupted);
+            frame.UpdateAllViews(doc);
+            return MergeOutcome::kCorrupted;
+        }
+    }
+    // The RAM names are not merged. Halfwords marked only over there take its flag byte.
+    for (uint32_t i = 0; i < count; ++i) {
+        if ((otherFlags[i] & flagbits::kUserMark) && !(doc.flags[i] & flagbits::kUserMark))
+            doc.flags[i] = otherFlags[i];
+    }
+    FinishStep(doc);
+    return MergeOutcome::kMerged;
+}
+
+MergeOutcome MergeInfoFile(CTravikDoc& doc, const std::string& path) {
+    FrameServices& frame = doc.Frame();
+    frame.SetStatusText("Merging " + path + "...");
+    std::string bytes;
+    const ReadOutcome read = ReadWholeFile(path, bytes, MaxInfoFileSize(doc.imageSize));
+    if (read.kind != ReadOutcome::kOk) {
+        const std::string reason =
+            read.kind == ReadOutcome::kMissing ? std::strerror(ENOENT) : read.reason;
+        frame.ShowMessage(path + " cannot be read: " + reason + ".");
+        FinishStep(doc);
+        return MergeOutcome::kCannotOpen;
+    }
+    return MergeInfoBytes(doc, bytes, path);
+}
+
+MergeOutcome Merge(CTravikDoc& doc) {
+    const std::optional<std::string> path = doc.Frame().ChooseOpenFile(kInfoFileFilter);
+    if (!path) return MergeOutcome::kCancelled;
+    return MergeInfoFile(doc, *path);
+}
+
+void FixInfoFile(CTravikDoc& doc) {
+    auto startsWith = [](const std::string* text, const char* prefix) {
+        return text != nullptr && text->compare(0, std::strlen(prefix), prefix) == 0;
+    };
+    // Only halfwords with a header or a footer can change.
+    auto fix = [&](uint32_t i) {
+        if ((doc.flags[i] & flagbits::kUserMark) && startsWith(doc.headers.Find(i), "Routine"))
+            doc.flags[i] &= static_cast<uint8_t>(~flagbits::kUserMark);
+        if ((doc.flags[i] & flagbits::kUserMark) &&
+            startsWith(doc.footers.Find(i), docmsg::kEndRoutine))
+            doc.flags[i] &= static_cast<uint8_t>(~flagbits::kUserMark);
+    };
+    doc.headers.ForEach([&](uint32_t i, const std::string&) { fix(i); });
+    doc.footers.ForEach([&](uint32_t i, const std::string&) { fix(i); });
+    doc.SetModifiedFlag(true);
+    doc.RebuildJumpList();
+}
