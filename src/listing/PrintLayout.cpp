@@ -1,0 +1,320 @@
+#include "listing/PrintLayout.h"
+
+#include <algorithm>
+#include <string>
+
+#include "document/CTravikDoc.h"
+#include "document/Flags.h"
+#include "listing/LineText.h"
+#include "listing/TextFormat.h"
+
+namespace {
+
+constexpr int kMessageX = 10;
+constexpr int kMessageY = -10;
+constexpr int kBottomMargin = 40;  // lines stand while y > bottom + 40
+constexpr int kArrowRight = 105;
+constexpr int kArrowMargin = 100;
+constexpr int64_t kMaxBranchDistance = 2000;
+constexpr int kBitSize = 5;
+constexpr int kBandHeight = 8 * kBitSize;
+
+// The first item that starts at or after `start`, or -1 when the selection holds none.
+// A selection made at the listing's first or last line can start at an odd offset or
+// before offset 0 (as 0xFFFFFFFF); its lines are the items that start inside it, as
+// the listing shows them.
+int64_t FirstItemOf(const CTravikDoc& doc) {
+    const int64_t size = doc.imageSize;
+    if (size < 2) return -1;
+    int64_t o = (int64_t{doc.selectionStart} + 1) & ~int64_t{1};
+    while (o + 2 <= size && (doc.flags[o / 2] & flagbits::kContinuation)) o += 2;
+    if (o + 2 > size || o > int64_t{doc.selectionEnd}) return -1;
+    return o;
+}
+
+}  // namespace
+
+PrintJob::PrintJob(const CTravikDoc& doc, int columns, PrintRect page)
+    : doc_(doc),
+      columnCount_(std::clamp(columns, kPrintMinColumns, kPrintMaxColumns)),
+      page_(page) {}
+
+void PrintJob::Begin() {
+    areaStart_ = FirstItemOf(doc_);
+    pageStart = static_cast<int32_t>(areaStart_);
+    nextStart = -1;
+    lastPage = 1;
+}
+
+bool PrintJob::Continues(int page) const {
+    return !(page != lastPage && nextStart == -1);
+}
+
+void PrintJob::PrintPage(int page, DrawList& out) {
+    out.Clear();
+    columns_.clear();
+    const char* message = nullptr;
+    if (doc_.imageSize < 2)
+        message = kPrintNoFile;
+    else if (doc_.selectionStart == doc_.selectionEnd || areaStart_ < 0)
+        message = kPrintNoArea;
+    if (message != nullptr) {
+        out.Text({kMessageX, kMessageY, FontId::kPrintListing, kBlack, true, kWhite, message});
+        pageStart = -1;
+        nextStart = -1;
+        lastPage = page;
+        return;
+    }
+    if (page > lastPage) pageStart = nextStart;
+    const int width = (page_.right - page_.left) / columnCount_;
+    int64_t start = pageStart;
+    for (int i = 0; i < columnCount_ && start != -1; ++i) {
+        Column& column = columns_.emplace_back();
+        column.left = page_.left + width * i;
+        column.right = column.left + width - 10;
+        column.start = start;
+        PrintColumn(column, out);
+        nextStart = static_cast<int32_t>(column.resume);
+        start = column.resume;
+    }
+    lastPage = page;
+}
+
+void PrintJob::PrintColumn(Column& column, DrawList& out) {
+    const int64_t end = doc_.selectionEnd;
+    const int left = column.left;
+
+    // Pass 1: the line texts.
+    LineBuffer text;
+    int64_t o = column.start;
+    int s = doc_.FirstSubLine(static_cast<uint32_t>(o));
+    bool endOfFile = false;
+    for (int y = 0; y > page_.bottom + kBottomMargin && o <= end &&
+                    column.lines.size() < size_t{kPrintMaxLines};
+         y -= kPrintLineHeight) {
+        GetLineText(doc_, o, s, text);
+        out.Text({left + kPrintTextX, y, FontId::kPrintListing, kBlack, true, kWhite,
+                  std::string(text.View())});
+        column.lines.push_back({o, s, y});
+        // "End of File" is the listing's last line: nothing follows it.
+        if (s == 2) {
+            endOfFile = true;
+            break;
+        }
+        o = doc_.NextLine(o, s);
+    }
+    // A column that ends inside the selection resumes at the next line's offset. One
+    // that got no further than its own first offset (a page too low for its lines)
+    // would start every later column at the same place: the job ends there instead.
+    column.resume = endOfFile || o > end || o == column.start ? -1 : o;
+
+    // Pass 2: annotations, and the branches whose arrows pass 3 draws.
+    itemOffsets_.assign(column.lines.size(), -1);
+    branches_.clear();
+    for (size_t k = 0; k < column.lines.size(); ++k) {
+        const auto [offset, subLine, y] = column.lines[k];
+        const uint32_t index = static_cast<uint32_t>(offset / 2);
+        const std::string* note = nullptr;
+        FontId font = FontId::kPrintNote;
+        if (subLine == -1) {
+            note = doc_.headers.Find(index);
+            font = FontId::kPrintHeader;
+        } else if (subLine == 1) {
+            note = doc_.footers.Find(index);
+            font = FontId::kPrintFooter;
+        } else if (subLine == 0) {
+            note = doc_.notes.Find(index);
+        }
+        if (note != nullptr)
+            out.Text({left + kPrintAnnotationX, y, font, kBlack, true, kWhite, *note});
+        if (subLine != 0) continue;
+        itemOffsets_[k] = offset;
+        if (!doc_.viewJumps || doc_.JumpKind(index) != jumpkind::kBranch) continue;
+        const int64_t target = doc_.JumpTarget(index);
+        const int64_t distance = target > offset ? target - offset : offset - target;
+        if (target == 0 || distance >= kMaxBranchDistance) continue;
+        const Branch b{static_cast<int>(k), offset, target, distance, y - 10, 0};
+        // By distance; equal distances keep their order down the column.
+        const auto at = std::upper_bound(branches_.begin(), branches_.end(), distance,
+                                         [](int64_t d, const Branch& e) { return d < e.distance; });
+        branches_.insert(at, b);
+    }
+
+    if (!branches_.empty()) DrawBranches(column, out);
+    if (doc_.bitmapWidth > 0) DrawBitmap(column, out);
+}
+
+bool PrintJob::BranchSpan(const Column& column, const Branch& b, int& low, int& high,
+                          int& targetLine) const {
+    const int last = static_cast<int>(column.lines.size()) - 1;
+    if (b.target < column.start) {
+        low = 0;
+        high = b.sourceLine;
+        targetLine = -1;
+        return true;
+    }
+    if (b.target >= column.lines.back().offset) {
+        low = b.sourceLine;
+        high = last;
+        targetLine = -2;
+        return true;
+    }
+    const auto it = std::find(itemOffsets_.begin(), itemOffsets_.end(), b.target);
+    if (it == itemOffsets_.end()) return false;
+    targetLine = static_cast<int>(it - itemOffsets_.begin());
+    low = std::min(b.sourceLine, targetLine);
+    high = std::max(b.sourceLine, targetLine);
+    return true;
+}
+
+void PrintJob::DrawBranches(const Column& column, DrawList& out) {
+    // Nested arrows move outward: each takes one more than the deepest arrow already
+    // placed over any line it spans.
+    occupancy_.assign(column.lines.size(), 0);
+    int maxDepth = 0;
+    for (Branch& b : branches_) {
+        int low, high, targetLine;
+        b.depth = 0;
+        if (!BranchSpan(column, b, low, high, targetLine)) continue;
+        const auto first = occupancy_.begin() + low;
+        const auto last = occupancy_.begin() + high + 1;
+        b.depth = 1 + *std::max_element(first, last);
+        std::fill(first, last, b.depth);
+        maxDepth = std::max(maxDepth, b.depth);
+    }
+    if (maxDepth == 0) return;
+    const float scale = std::min(100.0f / static_cast<float>(maxDepth), 10.0f);
+    const int a = static_cast<int>(scale * 0.3f);
+    const int left = column.left;
+    const int right = left + kArrowRight;
+    const int bottom = page_.bottom;
+    auto line = [&out](int x1, int y1, int x2, int y2) { out.Line({x1, y1, x2, y2, kBlack}); };
+    for (const Branch& b : branches_) {
+        if (b.depth == 0) continue;
+        int low, high, targetLine;
+        BranchSpan(column, b, low, high, targetLine);
+        const int x = left + kArrowMargin - static_cast<int>(static_cast<float>(b.depth) * scale);
+        const int y = b.y;
+        line(right, y, x, y);
+        if (targetLine == -1) {
+            line(x, y, x, 0);
+            line(x, 0, x - a, a);
+            line(x - a, a, x + a, a);
+            line(x + a, a, x, 0);
+        } else if (targetLine == -2) {
+            line(x, y, x, bottom);
+            line(x, bottom, x - a, bottom - a);
+            line(x - a, bottom - a, x + a, bottom - a);
+            line(x + a, bottom - a, x, bottom);
+        } else {
+            const int t = -10 - kPrintLineHeight * targetLine;
+            line(x, y, x, t);
+            line(x, t, right, t);
+            line(right, t, right - a, t - a);
+            line(right - a, t - a, right - a, t + a);
+            line(right - a, t + a, right, t);
+        }
+    }
+}
+
+void PrintJob::DrawBitmap(const Column& column, DrawList& out) const {
+    // Both strips hang from the top of the printable area: byte row k fills y from
+    // -5(k + 1) to -5k and band m from -40(m + 1) to -40m, so nothing is drawn above
+    // the area, where a printer cuts it off. Rows stop at the selection's end and at
+    // the image's end.
+    const int64_t n = doc_.bitmapWidth;
+    const int64_t start = column.start;
+    const int64_t last = std::min<int64_t>(doc_.selectionEnd, int64_t{doc_.imageSize} - 1);
+    const int right = column.right;
+    auto bit = [this](int64_t offset, int b) -> uint32_t {
+        if (offset >= int64_t{doc_.imageSize}) return DrawCells::kNoCell;
+        return PackRgb((doc_.image[offset] >> b) & 1 ? kBlack : kWhite);
+    };
+
+    DrawCells pages;
+    pages.x = static_cast<int>(right - 45 - kBitSize * n);
+    pages.y = 0;
+    pages.cellW = pages.cellH = kBitSize;
+    pages.cols = static_cast<int>(n);
+    for (int64_t m = 0; - kBandHeight * (m + 1) > page_.bottom + 5 && start + m * n <= last; ++m) {
+        for (int i = 0; i < 8; ++i)  // bit 7 at the top of its band, bit 0 at the bottom
+            for (int64_t j = 0; j < n; ++j) pages.colors.push_back(bit(start + m * n + j, 7 - i));
+        pages.rows += 8;
+    }
+    if (pages.rows > 0) out.Cells(std::move(pages));
+
+    DrawCells bytes;
+    bytes.x = right - 8 * kBitSize;
+    bytes.y = 0;
+    bytes.cellW = bytes.cellH = kBitSize;
+    bytes.cols = 8;
+    for (int64_t k = 0; - kBitSize * (k + 1) > page_.bottom + 5 && start + k <= last; ++k) {
+        for (int b = 7; b >= 0; --b) bytes.colors.push_back(bit(start + k, b));  // bit 0 right
+        ++bytes.rows;
+    }
+    if (bytes.rows > 0) out.Cells(std::move(bytes));
+}
+
+int PrintPages(const CTravikDoc& doc, int columns, PrintRect page,
+               const std::function<bool(int, const DrawList&)>& sink) {
+    PrintJob job(doc, columns, page);
+    job.Begin();
+    DrawList draw;
+    int printed = 0;
+    for (int p = 1; job.Continues(p); ++p) {
+        job.PrintPage(p, draw);
+        ++printed;
+        if (!sink(p, draw)) break;
+    }
+    return printed;
+}
+
+int CountPrintPages(const CTravikDoc& doc, int columns, PrintRect page) {
+    return PrintPages(doc, columns, page, [](int, const DrawList&) { return true; });
+}
+
+DrawList ToTopDown(const DrawList& page) {
+    DrawList out;
+    for (const DrawItem& item : page.order) {
+        switch (item.kind) {
+            case DrawItem::Kind::kText: {
+                DrawText t = page.texts[item.index];
+                t.y = -t.y;
+                out.Text(std::move(t));
+                break;
+            }
+            case DrawItem::Kind::kLine: {
+                DrawLine l = page.lines[item.index];
+                l.y1 = -l.y1;
+                l.y2 = -l.y2;
+                out.Line(l);
+                break;
+            }
+            case DrawItem::Kind::kRect: {
+                DrawRect r = page.rects[item.index];
+                r.y = -(r.y + r.h);
+                out.Rect(r);
+                break;
+            }
+            case DrawItem::Kind::kPixel: {
+                DrawPixel p = page.pixels[item.index];
+                p.y = -(p.y + 1);
+                out.Pixel(p);
+                break;
+            }
+            case DrawItem::Kind::kImage: {
+                DrawImage i = page.images[item.index];
+                i.y = -(i.y + i.h);
+                out.Image(std::move(i));
+                break;
+            }
+            case DrawItem::Kind::kCells: {
+                DrawCells c = page.cells[item.index];
+                c.y = -c.y;
+                out.Cells(std::move(c));
+                break;
+            }
+        }
+    }
+    return out;
+}
