@@ -1,12 +1,9 @@
 #include "listing/Export.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 
 #include "document/CTravikDoc.h"
+#include "document/FileReplacer.h"
 #include "listing/LineText.h"
 #include "listing/TextFormat.h"
 
@@ -21,16 +18,6 @@ const std::string* AnnotationOf(const CTravikDoc& doc, uint32_t index, int subLi
                                    : subLine == 1 ? &doc.footers
                                                   : nullptr;
     return table != nullptr ? table->Find(index) : nullptr;
-}
-
-bool WriteAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t n = ::write(fd, text.data(), text.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        text.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
 }
 
 }  // namespace
@@ -78,35 +65,28 @@ std::string ExportPathFor(const std::string& chosen) {
 }
 
 ExportResult ExportRange(const CTravikDoc& doc, uint32_t start, uint32_t end,
-                         const std::string& path, int* error) {
+                         const std::string& path, int* error, FileIo* io) {
     int ignored = 0;
     int& err = error != nullptr ? *error : ignored;
     err = 0;
-    // Opened without truncating: the file is emptied only once it is known not to be
-    // the flash file, whatever link or path led here.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
-    if (fd < 0) {
+    // Whatever path or link leads to the flash file, nothing is written there.
+    if (doc.IsFlashFile(path)) return ExportResult::kIsFlashFile;
+    // The text goes to a temporary file that replaces an older export only once it is
+    // complete, so a failed export never leaves half a file in its place.
+    FileReplacer file(io != nullptr ? *io : FileIo::System());
+    if (!file.Open(path)) {
         err = errno;
         return ExportResult::kCannotOpen;
     }
-    if (doc.IsFlashFile(fd)) {
-        ::close(fd);
-        return ExportResult::kIsFlashFile;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::ftruncate(fd, 0) != 0) {
-        err = errno;
-        ::close(fd);
-        return ExportResult::kCannotOpen;
-    }
-    const bool written = WriteListing(doc, start, end, "\r\n",
-                                      [fd](std::string_view piece) { return WriteAll(fd, piece); });
-    if (!written) err = errno;
-    const bool closed = ::close(fd) == 0;
-    if (written && !closed) err = errno;
-    return written && closed ? ExportResult::kOk : ExportResult::kWriteFailed;
+    if (doc.IsFlashFile(file.Fd())) return ExportResult::kIsFlashFile;
+    const bool written = WriteListing(
+        doc, start, end, "\r\n", [&file](std::string_view piece) { return file.Write(piece); });
+    if (written && file.Commit()) return ExportResult::kOk;
+    err = errno;
+    return ExportResult::kWriteFailed;
 }
 
-ExportResult ExportSelection(const CTravikDoc& doc, const std::string& path, int* error) {
-    return ExportRange(doc, doc.selectionStart, doc.selectionEnd, path, error);
+ExportResult ExportSelection(const CTravikDoc& doc, const std::string& path, int* error,
+                             FileIo* io) {
+    return ExportRange(doc, doc.selectionStart, doc.selectionEnd, path, error, io);
 }

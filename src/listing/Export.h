@@ -6,6 +6,7 @@
 #include <string_view>
 
 class CTravikDoc;
+class FileIo;
 
 // Annotations stand from this column on in exported lines.
 inline constexpr size_t kAnnotationColumn = 70;
@@ -32,9 +33,11 @@ enum class ExportResult {
     kIsFlashFile,  // the path leads to the open flash file: nothing was written
 };
 
-// Writes the document's export selection to `path` (as given) with CR LF line ends.
-// On failure `error`, when given, receives the system's error number.
-ExportResult ExportSelection(const CTravikDoc& doc, const std::string& path, int* error = nullptr);
+// Writes the document's export selection to `path` (as given) with CR LF line ends. An
+// older file at `path` is replaced only by a complete export. On failure `error`, when
+// given, receives the system's error number. `io`: the file operations (tests).
+ExportResult ExportSelection(const CTravikDoc& doc, const std::string& path, int* error = nullptr,
+                             FileIo* io = nullptr);
 // The same for any range.
 ExportResult ExportRange(const CTravikDoc& doc, uint32_t start, uint32_t end,
-                         const std::string& path, int* error = nullptr);
+                         const std::string& path, int* error = nullptr, FileIo* io = nullptr);
