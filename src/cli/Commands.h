@@ -77,3 +77,6 @@ int RunJumplistCommand(const std::vector<std::string>& args);
 int RunLinesCommand(const std::vector<std::string>& args);
 int RunExportCommand(const std::vector<std::string>& args);
 int RunRunCommand(const std::vector<std::string>& args);
+int RunMergeCommand(const std::vector<std::string>& args);
+int RunFixCommand(const std::vector<std::string>& args);
+int RunSearchCommand(const std::vector<std::string>& args);

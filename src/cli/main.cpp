@@ -27,13 +27,35 @@ const CommandInfo kCommands[] = {
      "name without a dot). The flash file itself is never written.",
      RunExportCommand},
     {"run",
-     "FLASH --start OFF [--steps N | --until ADDR | --over] [--max-steps N] [--ram FILE] [--lcd]",
+     "FLASH --start OFF [--steps N | --until ADDR | --over] [--max-steps N] [--ram FILE]\n"
+     "      [--save-ram FILE] [--lcd]",
      "Starts the emulator at image offset OFF (even, inside the image) and runs N steps\n"
      "(default 0), until the phone address ADDR (flash at 200000, stack RAM at 100000), or\n"
      "over the call at OFF. --max-steps bounds every run (default 100000000). Prints the\n"
      "warnings as they come, then the registers, the flags, the call stack and, with --lcd,\n"
-     "the phone's display. --ram loads a RAM image file first.",
+     "the phone's display. --ram loads a RAM image file first; --save-ram writes the stack\n"
+     "RAM to FILE after the run (complete or not at all; never the flash file).",
      RunRunCommand},
+    {"merge", "FLASH OTHER.ifo [--answer yes|no]",
+     "Merges the annotations of OTHER.ifo (an info file of the same image) into what opening\n"
+     "FLASH gives, as the Merge command does, and saves FLASH's info file. Each question\n"
+     "is printed as the box shows it, followed by \"answer: yes\" or \"answer: no\" (the\n"
+     "--answer given, default no). A file of another image or a damaged one is reported,\n"
+     "exit status 1, and FLASH's info file is left as it was.",
+     RunMergeCommand},
+    {"fix", "FLASH",
+     "Runs \"Fix ifo file\": takes the user mark off the \"Routine...\" headers and \"end\n"
+     "routine\" footers the analysis made, then saves FLASH's info file.",
+     RunFixCommand},
+    {"search",
+     "FLASH [--mode 1|2|3|4] [--start OFF] [--all] [--base] [--lower] [--no-hex] [--no-ascii]\n"
+     "      [--no-strings] [--] PATTERN",
+     "Searches as Find and Find Next do, from image offset OFF (hex, default 0) and then\n"
+     "from the beginning. Modes: 1 hex bytes (default), 2 hex digits at any digit, 3 text\n"
+     "of the item lines ignoring case, 4 text with case. Prints the item's offset in hex,\n"
+     "or -1 (exit status 1). --all prints every item with a match, in ascending order.\n"
+     "The listing options change the lines that modes 3 and 4 search.",
+     RunSearchCommand},
 };
 const size_t kCommandCount = sizeof kCommands / sizeof kCommands[0];
 

@@ -1,0 +1,70 @@
+// `merge` and `fix`: the Merge and "Fix ifo file" commands on the document that opening
+// a flash file gives, saved to its info file.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/Commands.h"
+#include "document/Merge.h"
+
+namespace {
+
+// Prints each question on stdout as the box shows it, then the scripted answer.
+class MergeFrame : public CliFrame {
+  public:
+    bool AskYesNo(const std::string& text) override {
+        std::string shown;
+        shown.reserve(text.size() + 1);
+        for (size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+            // Line breaks as the box breaks them; other control characters escaped.
+            shown.push_back(text[i] == '\n' ? '\0' : text[i]);
+        }
+        shown.push_back('\0');
+        WriteEscaped(shown);
+        std::printf("answer: %s\n", answer ? "yes" : "no");
+        return answer;
+    }
+    bool answer = false;
+};
+
+int SaveOrFail(CTravikDoc& doc) {
+    return doc.OnSaveDocument(doc.GetPathName()) ? kExitOk : kExitOpenFailed;
+}
+
+}  // namespace
+
+int RunMergeCommand(const std::vector<std::string>& args) {
+    std::vector<std::string> paths;
+    bool answer = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--answer" && i + 1 < args.size()) {
+            const std::string& value = args[++i];
+            if (value != "yes" && value != "no") return UsageError("merge");
+            answer = value == "yes";
+        } else if (!args[i].empty() && args[i][0] != '-') {
+            paths.push_back(args[i]);
+        } else {
+            return UsageError("merge");
+        }
+    }
+    if (paths.size() != 2) return UsageError("merge");
+
+    MergeFrame frame;
+    frame.answer = answer;
+    auto doc = OpenForCli(frame, paths[0]);
+    if (!doc) return kExitOpenFailed;
+    // Only a merge that ran to its end is saved: a refused or damaged file leaves the
+    // info file as it was.
+    if (MergeInfoFile(*doc, paths[1]) != MergeOutcome::kMerged) return kExitOpenFailed;
+    return SaveOrFail(*doc);
+}
+
+int RunFixCommand(const std::vector<std::string>& args) {
+    if (args.size() != 1 || args[0].empty() || args[0][0] == '-') return UsageError("fix");
+    CliFrame frame;
+    auto doc = OpenForCli(frame, args[0]);
+    if (!doc) return kExitOpenFailed;
+    FixInfoFile(*doc);
+    return SaveOrFail(*doc);
+}
