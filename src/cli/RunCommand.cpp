@@ -21,6 +21,7 @@ constexpr const char* kRegisterNames[16] = {"R0", "R1", "R2", "R3", "R4", "R5", 
 constexpr uint32_t kLcdOffset = 0x7600;
 constexpr int kLcdWidth = 84;
 constexpr int kLcdHeight = 48;
+constexpr size_t kMaxCallsShown = 1000;
 
 // Fills the stack RAM from the start of a RAM image file as Load RAM does: a short
 // file is loaded as far as it goes and reported; a long one gives its first bytes.
@@ -161,8 +162,13 @@ int RunRunCommand(const std::vector<std::string>& args) {
     auto bit = [cpsr](int n) { return static_cast<int>((cpsr >> n) & 1); };
     std::printf("N:%d Z:%d C:%d V:%d T:%d\n", bit(31), bit(30), bit(29), bit(28), bit(5));
     std::printf("call stack:\n");
-    for (const CallRecord& record : emu.callTracks[1])
-        std::printf("%.8X -> %.8X\n", record.callSite, record.target);
+    // Compiled code returning with BX leaves its calls on the list: show the newest.
+    const std::vector<CallRecord>& calls = emu.callTracks[1];
+    const size_t shown = std::min<size_t>(calls.size(), kMaxCallsShown);
+    if (shown < calls.size())
+        std::printf("(%zu older calls not shown)\n", calls.size() - shown);
+    for (size_t i = calls.size() - shown; i < calls.size(); ++i)
+        std::printf("%.8X -> %.8X\n", calls[i].callSite, calls[i].target);
     if (lcd) PrintLcd(*doc);
     if (!saveRamPath.empty()) {
         int error = 0;
