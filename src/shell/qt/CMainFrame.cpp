@@ -28,7 +28,11 @@
 #include "debugger/qt/CPhoneDlg.h"
 #include "debugger/qt/CWarningsDlg.h"
 #include "document/CTravikDoc.h"
+#include "document/Merge.h"
+#include "document/RamFile.h"
+#include "listing/ExportCommand.h"
 #include "listing/qt/CTravikView.h"
+#include "listing/qt/ListingPrinter.h"
 #include "shell/SettingsStore.h"
 
 namespace {
@@ -55,10 +59,10 @@ constexpr BarInfo kBars[CMainFrame::kBarCount] = {
 
 // Commands whose feature is not in this version of the program: shown, never enabled.
 constexpr int kNotAvailable[] = {
-    cmd::kEditUndo,         cmd::kEditCut,     cmd::kEditCopy,    cmd::kEditPaste,
-    cmd::kFileMerge,        cmd::kFileLoadRam, cmd::kFileSaveRam, cmd::kFilePrintSetup,
-    cmd::kFilePrintPreview, cmd::kFilePrint,   cmd::kFileExport,  cmd::kEditFind,
-    cmd::kEditFindNext,
+    cmd::kEditUndo,
+    cmd::kEditCut,
+    cmd::kEditCopy,
+    cmd::kEditPaste,
 };
 
 // The emulator's commands; the active listing window carries them out.
@@ -76,12 +80,18 @@ constexpr struct {
     {cmd::kDebugStop, RunCommand::kStop},
 };
 
+// The file and search commands of the active document.
+constexpr int kDocumentCommands[] = {
+    cmd::kFileMerge,  cmd::kFileFixInfo, cmd::kFileLoadRam,  cmd::kFileSaveRam,
+    cmd::kFileExport, cmd::kEditFind,    cmd::kEditFindNext,
+};
+
 // Commands that work on the active document.
 constexpr int kNeedDocument[] = {
-    cmd::kFileClose,     cmd::kFileSave,          cmd::kOptionsSettings, cmd::kViewBaseAddress,
-    cmd::kViewLowerCase, cmd::kViewHex,           cmd::kViewAscii,       cmd::kViewJumps,
-    cmd::kViewBitmap,    cmd::kViewSystemStrings, cmd::kWindowNew,       cmd::kWindowCascade,
-    cmd::kWindowTile,    cmd::kWindowArrange,
+    cmd::kFileClose,     cmd::kFileSave,          cmd::kOptionsSettings,  cmd::kViewBaseAddress,
+    cmd::kViewLowerCase, cmd::kViewHex,           cmd::kViewAscii,        cmd::kViewJumps,
+    cmd::kViewBitmap,    cmd::kViewSystemStrings, cmd::kWindowNew,        cmd::kWindowCascade,
+    cmd::kWindowTile,    cmd::kWindowArrange,     cmd::kFilePrintPreview, cmd::kFilePrint,
 };
 
 QString Caption(const CTravikDoc& doc) {
@@ -90,7 +100,7 @@ QString Caption(const CTravikDoc& doc) {
 }  // namespace
 
 CMainFrame::CMainFrame(QtSettingsStore& settings, QWidget* parent)
-    : QMainWindow(parent), settings_(settings) {
+    : QMainWindow(parent), settings_(settings), printer_(std::make_unique<ListingPrinter>()) {
     setObjectName("MainFrame");
     setWindowTitle("Travik[*]");
     setWindowIcon(ApplicationIcon());
@@ -157,13 +167,14 @@ void CMainFrame::CreateActions() {
     MakeAction(cmd::kFileClose, "&Close", "Close the active document\nClose");
     MakeAction(cmd::kFileSave, "&Save", "Save the active document\nSave")
         ->setShortcut(K(Qt::CTRL | Qt::Key_S));
-    MakeAction(cmd::kFileLoadRam, "Load RAM...");
-    MakeAction(cmd::kFileSaveRam, "Save RAM...");
+    MakeAction(cmd::kFileFixInfo, "Fix ifo file", "Fix ifo file");
+    MakeAction(cmd::kFileLoadRam, "Load RAM...", "Load RAM from file\nLoad RAM");
+    MakeAction(cmd::kFileSaveRam, "Save RAM...", "Save RAM to file\nSave RAM");
     MakeAction(cmd::kFilePrintSetup, "Setup",
                "Change the printer and printing options\nPage Setup");
     MakeAction(cmd::kFilePrintPreview, "Preview", "Display full pages\nPrint Preview");
     MakeAction(cmd::kFilePrint, "Print", "Print the active document\nPrint");
-    MakeAction(cmd::kFileExport, "Export...");
+    MakeAction(cmd::kFileExport, "Export...", "Export to file\nExport");
     MakeAction(cmd::kAppExit, "E&xit", "Quit the application; prompts to save documents\nExit");
 
     MakeAction(cmd::kEditUndo, "&Undo", "Undo the last action\nUndo")
@@ -253,6 +264,45 @@ void CMainFrame::CreateActions() {
         });
     }
     on(cmd::kOptionsSettings, [this] { OnOptionsSettings(); });
+    on(cmd::kFilePrintSetup, [this] { printer_->Setup(this); });
+    on(cmd::kFilePrintPreview, [this] {
+        if (CTravikDoc* doc = ActiveDocument()) printer_->Preview(*doc, PrintColumns(*doc), this);
+    });
+    on(cmd::kFilePrint, [this] {
+        if (CTravikDoc* doc = ActiveDocument()) printer_->Print(*doc, PrintColumns(*doc), this);
+    });
+    on(cmd::kFileMerge, [this] {
+        CTravikDoc* doc = ActiveDocument();
+        if (doc && MergeFinished(Merge(*doc))) {
+            for (CChildFrame* frame : ChildFrames(doc)) {
+                frame->FirstView()->GoToOffset(0, true);
+                frame->SecondView()->GoToOffset(0, true);
+            }
+        }
+        UpdateCommandUi();
+    });
+    on(cmd::kFileFixInfo, [this] {
+        if (CTravikDoc* doc = ActiveDocument()) {
+            FixInfoFile(*doc);
+            RepaintViews(*doc);
+        }
+        UpdateCommandUi();
+    });
+    on(cmd::kFileLoadRam, [this] {
+        if (CTravikDoc* doc = ActiveDocument()) LoadRam(*doc);
+    });
+    on(cmd::kFileSaveRam, [this] {
+        if (CTravikDoc* doc = ActiveDocument()) SaveRam(*doc);
+    });
+    on(cmd::kFileExport, [this] {
+        if (CTravikDoc* doc = ActiveDocument()) ExportAssembly(*doc);
+    });
+    on(cmd::kEditFind, [this] {
+        if (activeView_) activeView_->OnFind();
+    });
+    on(cmd::kEditFindNext, [this] {
+        if (activeView_) activeView_->OnFindNext();
+    });
     on(cmd::kWindowNew, [this] { OnWindowNew(); });
     on(cmd::kWindowCascade, [this] { mdi_->cascadeSubWindows(); });
     on(cmd::kWindowTile, [this] { mdi_->tileSubWindows(); });
@@ -335,8 +385,8 @@ void CMainFrame::RebuildRecentFiles() {
     recent128_->addAction(actions_[cmd::kAppExit]);
 
     file129_->clear();
-    for (int id : {cmd::kFileOpen, cmd::kFileMerge, cmd::kFileClose, cmd::kFileSave,
-                   cmd::kFileLoadRam, cmd::kFileSaveRam})
+    for (int id : {cmd::kFileOpen, cmd::kFileMerge, cmd::kFileFixInfo, cmd::kFileClose,
+                   cmd::kFileSave, cmd::kFileLoadRam, cmd::kFileSaveRam})
         file129_->addAction(actions_[id]);
     file129_->addSeparator();
     for (int id : {cmd::kFilePrintSetup, cmd::kFilePrintPreview, cmd::kFilePrint, cmd::kFileExport})
@@ -473,6 +523,7 @@ QAction* CMainFrame::Action(int commandId) const {
 void CMainFrame::UpdateCommandUi() {
     CTravikDoc* doc = ActiveDocument();
     for (int id : kNeedDocument) actions_[id]->setEnabled(doc != nullptr);
+    for (int id : kDocumentCommands) actions_[id]->setEnabled(doc != nullptr);
     for (const auto& run : kRunCommands)
         actions_[run.id]->setEnabled(activeView_ && activeView_->CanRun(run.command));
     auto check = [this](int id, bool on) { actions_[id]->setChecked(on); };
@@ -518,6 +569,12 @@ void CMainFrame::OnOptionsSettings() {
     if (!doc) return;
     for (OpenDoc& open : docs_)
         if (open.doc.get() == doc) open.printColumns->Run();
+}
+
+int CMainFrame::PrintColumns(const CTravikDoc& doc) const {
+    for (const OpenDoc& open : docs_)
+        if (open.doc.get() == &doc && open.printColumns) return open.printColumns->Columns();
+    return settings::Read(settings_, settings::kNumColumns);
 }
 
 void CMainFrame::OnComboCloseUp(CToolBarCombo* combo) {

@@ -21,6 +21,7 @@ class CResizableBar;
 class CToolBarCombo;
 class CTravikDoc;
 class CWarningsDlg;
+class ListingPrinter;
 class QAction;
 class QLabel;
 class QMdiArea;
@@ -128,6 +129,8 @@ class CMainFrame : public QMainWindow, public FrameServices {
     void OnFileSave();
     void OnWindowNew();
     void OnOptionsSettings();
+    // The document's number of printed columns (Options > Settings...).
+    int PrintColumns(const CTravikDoc& doc) const;
     void ToggleOption(void (CTravikDoc::*toggle)());
     void FlushStatusPane();
 
@@ -155,5 +158,6 @@ class CMainFrame : public QMainWindow, public FrameServices {
     QTimer idleTimer_;
     bool unattended_ = false;
     bool closing_ = false;
-    ListingInputState listingInput_;  // shared by every listing window
+    ListingInputState listingInput_;           // shared by every listing window
+    std::unique_ptr<ListingPrinter> printer_;  // keeps the printer set-up between jobs
 };

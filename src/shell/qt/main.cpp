@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "BatchPrint.h"
 #include "CMainFrame.h"
 #include "CTravikApp.h"
 #include "QtSettingsStore.h"
@@ -25,6 +26,13 @@ int main(int argc, char** argv) {
         "screenshot", "After start-up and the first paint, save the main window as a PNG and exit.",
         "FILE.png");
     parser.addOption(screenshot);
+    const QCommandLineOption print(
+        "print", "Print the range --from..--to of FLASH to the PDF file -o, then exit.", "FLASH");
+    const QCommandLineOption from("from", "First image offset to print (hex).", "OFF");
+    const QCommandLineOption to("to", "Last image offset to print (hex).", "OFF");
+    const QCommandLineOption columns("columns", "Columns per printed page (1 to 10).", "N");
+    const QCommandLineOption output({"o", "output"}, "The PDF file --print writes.", "FILE.pdf");
+    parser.addOptions({print, from, to, columns, output});
     parser.addPositionalArgument("flash", "The flash file to open (.fls).", "[FLASH.fls]");
     parser.process(qapp);
     if (parser.positionalArguments().size() > 1) {
@@ -32,6 +40,18 @@ int main(int argc, char** argv) {
         return 2;
     }
     const QString flash = parser.positionalArguments().value(0);
+    if (parser.isSet(print)) {
+        if (!flash.isEmpty()) {
+            std::fprintf(stderr, "travik: --print takes the flash file as its value\n");
+            return 2;
+        }
+        QtSettingsStore settings;
+        return RunBatchPrint(
+            {parser.value(print), parser.value(from), parser.value(to),
+             parser.isSet(columns) ? std::optional(parser.value(columns)) : std::nullopt,
+             parser.value(output)},
+            settings);
+    }
     const QString shotPath = parser.value(screenshot);
     const bool takeShot = parser.isSet(screenshot);
 

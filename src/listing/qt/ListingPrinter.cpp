@@ -1,0 +1,122 @@
+#include "listing/qt/ListingPrinter.h"
+
+#include <QBuffer>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPageSetupDialog>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <cerrno>
+#include <cstring>
+
+#include "document/CTravikDoc.h"
+#include "document/FileIo.h"
+#include "shell/qt/QtCanvas.h"
+
+namespace {
+constexpr double kUnitsPerMm = 10.0;
+constexpr double kUnitsPerInch = 254.0;
+}  // namespace
+
+// The printer is looked up when first needed: asking the print system for it can take
+// a while, and most sessions never print.
+ListingPrinter::ListingPrinter() = default;
+
+ListingPrinter::~ListingPrinter() = default;
+
+QPrinter& ListingPrinter::Printer() {
+    if (!printer_) printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *printer_;
+}
+
+void ListingPrinter::Setup(QWidget* parent) {
+    QPageSetupDialog dialog(&Printer(), parent);
+    dialog.exec();
+}
+
+void ListingPrinter::Preview(const CTravikDoc& doc, int columns, QWidget* parent) {
+    QPrintPreviewDialog dialog(&Printer(), parent);
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested,
+                     [&doc, columns](QPrinter* printer) { Render(*printer, doc, columns); });
+    dialog.exec();
+}
+
+bool ListingPrinter::Print(const CTravikDoc& doc, int columns, QWidget* parent) {
+    QPrintDialog dialog(&Printer(), parent);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    const bool range = printer_->printRange() == QPrinter::PageRange;
+    if (Render(*printer_, doc, columns, range ? printer_->fromPage() : 0,
+               range ? printer_->toPage() : 0) < 0) {
+        QMessageBox::warning(parent, "Travik", "Cannot print: the printer could not be opened.");
+        return false;
+    }
+    return true;
+}
+
+PrintRect ListingPrinter::AreaOf(const QPagedPaintDevice& device) {
+    const QRectF area = device.pageLayout().paintRect(QPageLayout::Millimeter);
+    PrintRect rect;
+    rect.right = static_cast<int>(area.width() * kUnitsPerMm);
+    rect.bottom = -static_cast<int>(area.height() * kUnitsPerMm);
+    return rect;
+}
+
+int ListingPrinter::Render(QPagedPaintDevice& device, const CTravikDoc& doc, int columns,
+                           int fromPage, int toPage) {
+    QPainter painter;
+    if (!painter.begin(&device)) return -1;
+    // The painter's origin is the printable area's top-left corner; one unit is a
+    // tenth of a millimetre. y stays downward here: the pages are turned over as
+    // primitives, since a mirrored painter would mirror the glyphs too.
+    const double sx = device.logicalDpiX() / kUnitsPerInch;
+    const double sy = device.logicalDpiY() / kUnitsPerInch;
+    QtCanvas canvas;
+    int drawn = 0;
+    PrintPages(doc, columns, AreaOf(device), [&](int page, const DrawList& draw) {
+        if (toPage > 0 && page > toPage) return false;
+        if (fromPage > 0 && page < fromPage) return true;
+        if (drawn > 0 && !device.newPage()) return false;
+        painter.save();
+        painter.scale(sx, sy);
+        canvas.Render(painter, ToTopDown(draw));
+        painter.restore();
+        ++drawn;
+        return true;
+    });
+    return painter.end() ? drawn : -1;
+}
+
+int PrintToPdf(const CTravikDoc& doc, int columns, const QString& path, QString& error) {
+    const std::string target = path.toLocal8Bit().toStdString();
+    if (doc.IsFlashFile(target)) {
+        error = QString::fromLocal8Bit(doc.FlashFileRefusal(target).c_str());
+        return -1;
+    }
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    int pages = 0;
+    {
+        QPdfWriter writer(&buffer);
+        writer.setCreator("Travik");
+        writer.setTitle(QFileInfo(QString::fromLocal8Bit(doc.GetPathName().c_str())).fileName());
+        writer.setResolution(1200);
+        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                         QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
+        pages = ListingPrinter::Render(writer, doc, columns);
+    }
+    if (pages < 0) {
+        error = "Cannot draw the pages of " + path;
+        return -1;
+    }
+    const QByteArray& bytes = buffer.data();
+    if (!WriteFileAtomically(FileIo::System(), target,
+                             std::string_view(bytes.constData(), size_t(bytes.size())))) {
+        error = QString("Cannot write file %1: %2")
+                    .arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+        return -1;
+    }
+    return pages;
+}
