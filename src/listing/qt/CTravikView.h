@@ -12,6 +12,7 @@
 #include "shell/qt/QtCanvas.h"
 
 class CTravikDoc;
+class CFindDlg;
 class CInlineEdit;
 class QScrollBar;
 class QTimer;
@@ -47,6 +48,13 @@ class CTravikView : public QWidget, public AccessibleLines {
     // from the event loop until they arrive or Break, Stop or Esc ends them.
     bool CanRun(RunCommand command) const;
     void OnRunCommand(RunCommand command);
+
+    // Find... asks for the pattern and searches from the start of the image; Find Next
+    // searches again from the item after the cursor's. A hit moves the cursor there.
+    void OnFind();
+    void OnFindNext();
+    // The view's own Find dialog: the last pattern and mode are remembered per view.
+    CFindDlg& FindDialog();
 
     CInlineEdit& AnnotationEdit() const { return *annotationEdit_; }
     CInlineEdit& ExplanationBox() const { return *explanationBox_; }
@@ -96,4 +104,5 @@ class CTravikView : public QWidget, public AccessibleLines {
     ListingInputState ownInput_;
     ListingInputState* input_ = &ownInput_;
     bool sliceQueued_ = false;
+    CFindDlg* findDlg_ = nullptr;  // made on first use, owned as a child
 };

@@ -32,7 +32,6 @@
 #include "document/RamFile.h"
 #include "listing/ExportCommand.h"
 #include "listing/qt/CTravikView.h"
-#include "listing/qt/ListingPrinter.h"
 #include "shell/SettingsStore.h"
 
 namespace {
@@ -59,10 +58,8 @@ constexpr BarInfo kBars[CMainFrame::kBarCount] = {
 
 // Commands whose feature is not in this version of the program: shown, never enabled.
 constexpr int kNotAvailable[] = {
-    cmd::kEditUndo,
-    cmd::kEditCut,
-    cmd::kEditCopy,
-    cmd::kEditPaste,
+    cmd::kEditUndo,       cmd::kEditCut,          cmd::kEditCopy,  cmd::kEditPaste,
+    cmd::kFilePrintSetup, cmd::kFilePrintPreview, cmd::kFilePrint,
 };
 
 // The emulator's commands; the active listing window carries them out.
@@ -88,10 +85,10 @@ constexpr int kDocumentCommands[] = {
 
 // Commands that work on the active document.
 constexpr int kNeedDocument[] = {
-    cmd::kFileClose,     cmd::kFileSave,          cmd::kOptionsSettings,  cmd::kViewBaseAddress,
-    cmd::kViewLowerCase, cmd::kViewHex,           cmd::kViewAscii,        cmd::kViewJumps,
-    cmd::kViewBitmap,    cmd::kViewSystemStrings, cmd::kWindowNew,        cmd::kWindowCascade,
-    cmd::kWindowTile,    cmd::kWindowArrange,     cmd::kFilePrintPreview, cmd::kFilePrint,
+    cmd::kFileClose,     cmd::kFileSave,          cmd::kOptionsSettings, cmd::kViewBaseAddress,
+    cmd::kViewLowerCase, cmd::kViewHex,           cmd::kViewAscii,       cmd::kViewJumps,
+    cmd::kViewBitmap,    cmd::kViewSystemStrings, cmd::kWindowNew,       cmd::kWindowCascade,
+    cmd::kWindowTile,    cmd::kWindowArrange,
 };
 
 QString Caption(const CTravikDoc& doc) {
@@ -100,7 +97,7 @@ QString Caption(const CTravikDoc& doc) {
 }  // namespace
 
 CMainFrame::CMainFrame(QtSettingsStore& settings, QWidget* parent)
-    : QMainWindow(parent), settings_(settings), printer_(std::make_unique<ListingPrinter>()) {
+    : QMainWindow(parent), settings_(settings) {
     setObjectName("MainFrame");
     setWindowTitle("Travik[*]");
     setWindowIcon(ApplicationIcon());
@@ -264,13 +261,6 @@ void CMainFrame::CreateActions() {
         });
     }
     on(cmd::kOptionsSettings, [this] { OnOptionsSettings(); });
-    on(cmd::kFilePrintSetup, [this] { printer_->Setup(this); });
-    on(cmd::kFilePrintPreview, [this] {
-        if (CTravikDoc* doc = ActiveDocument()) printer_->Preview(*doc, PrintColumns(*doc), this);
-    });
-    on(cmd::kFilePrint, [this] {
-        if (CTravikDoc* doc = ActiveDocument()) printer_->Print(*doc, PrintColumns(*doc), this);
-    });
     on(cmd::kFileMerge, [this] {
         CTravikDoc* doc = ActiveDocument();
         if (doc && MergeFinished(Merge(*doc))) {
@@ -569,12 +559,6 @@ void CMainFrame::OnOptionsSettings() {
     if (!doc) return;
     for (OpenDoc& open : docs_)
         if (open.doc.get() == doc) open.printColumns->Run();
-}
-
-int CMainFrame::PrintColumns(const CTravikDoc& doc) const {
-    for (const OpenDoc& open : docs_)
-        if (open.doc.get() == &doc && open.printColumns) return open.printColumns->Columns();
-    return settings::Read(settings_, settings::kNumColumns);
 }
 
 void CMainFrame::OnComboCloseUp(CToolBarCombo* combo) {

@@ -42,6 +42,7 @@ inline constexpr int kDebugBreak = 32794;
 inline constexpr int kDebugStop = 32795;
 inline constexpr int kJumpList = 32796;
 inline constexpr int kTaskList = 32797;
+inline constexpr int kFileFixInfo = 32798;
 inline constexpr int kViewSystemStrings = 32799;
 inline constexpr int kViewMemory = 32800;
 inline constexpr int kDebugSkipToCursor = 32801;
