@@ -12,7 +12,7 @@ class CTravikDoc;
 // The Memory Dump window: a hex and character dump of the stack RAM with twelve
 // independent pages; pages 0 to 2 follow the emulated code's reads, writes or both.
 
-inline constexpr FontId kMemoryFont = FontId::kSystemFixed;
+inline constexpr FontId kMemoryFont = FontId::kMemory;
 inline constexpr int kMemoryCharWidth = 7;
 inline constexpr int kMemoryLineHeight = 12;
 inline constexpr int kMemoryFirstLineY = 16;

@@ -29,7 +29,7 @@ enum class FontId : uint8_t {
     kPrintNote,    // "Arial" 17
     kPrintHeader,  // "Arial" 20 bold
     kPrintFooter,  // "Arial" 14
-    kSystemFixed,  // the platform's fixed-pitch font (debugger windows)
+    kMemory,       // "Courier New" 12: the memory dump
 };
 
 struct FontSpec {
@@ -48,7 +48,7 @@ inline constexpr FontSpec FontSpecOf(FontId id) {
         case FontId::kPrintNote: return {"Arial", 17, false};
         case FontId::kPrintHeader: return {"Arial", 20, true};
         case FontId::kPrintFooter: return {"Arial", 14, false};
-        case FontId::kSystemFixed: return {"Courier New", 13, false};
+        case FontId::kMemory: return {"Courier New", 12, false};
     }
     return {"Courier New", 15, false};
 }

@@ -33,7 +33,7 @@ class QtCanvas {
     double CellHeight(FontId id) { return Metrics(id).ascent + Metrics(id).descent; }
 
   private:
-    static constexpr size_t kFontCount = static_cast<size_t>(FontId::kSystemFixed) + 1;
+    static constexpr size_t kFontCount = static_cast<size_t>(FontId::kMemory) + 1;
     struct FontMetrics {
         bool ready = false;
         QRawFont raw;
