@@ -196,16 +196,18 @@ void PrintJob::DrawBranches(const Column& column, DrawList& out) {
         const int x = left + kArrowMargin - static_cast<int>(static_cast<float>(b.depth) * scale);
         const int y = b.y;
         line(right, y, x, y);
+        // With y upward the heads' wings lie below an upward tip and above a
+        // downward one, inside the printable area.
         if (targetLine == -1) {
             line(x, y, x, 0);
-            line(x, 0, x - a, a);
-            line(x - a, a, x + a, a);
-            line(x + a, a, x, 0);
+            line(x, 0, x - a, -a);
+            line(x - a, -a, x + a, -a);
+            line(x + a, -a, x, 0);
         } else if (targetLine == -2) {
             line(x, y, x, bottom);
-            line(x, bottom, x - a, bottom - a);
-            line(x - a, bottom - a, x + a, bottom - a);
-            line(x + a, bottom - a, x, bottom);
+            line(x, bottom, x - a, bottom + a);
+            line(x - a, bottom + a, x + a, bottom + a);
+            line(x + a, bottom + a, x, bottom);
         } else {
             const int t = -10 - kPrintLineHeight * targetLine;
             line(x, y, x, t);
