@@ -23,6 +23,9 @@ class BatchFrame : public NullFrame {
     void ShowMessage(const std::string& text) override {
         std::fprintf(stderr, "travik: %s\n", text.c_str());
     }
+    void ShowNotice(const std::string& text) override {
+        std::fprintf(stderr, "travik: note: %s\n", text.c_str());
+    }
 
   private:
     SettingsStore& store_;
