@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <string>
+
+#include "document/FileIo.h"
+#include "listing/Export.h"
+#include "listing/ExportCommand.h"
+#include "listing/ListingFixture.h"
+
+namespace {
+
+// Refuses every write after the first `allowed` bytes, as a full disk would.
+class FillingIo : public FileIo {
+  public:
+    explicit FillingIo(size_t allowed) : left_(allowed) {}
+    ssize_t Write(int fd, const void* data, size_t size) override {
+        if (left_ == 0) {
+            errno = ENOSPC;
+            return -1;
+        }
+        const size_t n = std::min(size, left_);
+        left_ -= n;
+        return FileIo::Write(fd, data, n);
+    }
+
+  private:
+    size_t left_;
+};
+
+class ExportCommandTest : public ::testing::Test {
+  protected:
+    ExportCommandTest() : f(0x40000) {
+        f.doc->selectionStart = 0;
+        f.doc->selectionEnd = 0x3FFFE;
+    }
+    ListingFixture f;
+    TempDir dir;
+};
+
+TEST_F(ExportCommandTest, NamesWithoutADotGetAsm) {
+    struct Case {
+        std::string chosen, written;
+    } cases[] = {
+        {dir.File("out"), dir.File("out.asm")},
+        {dir.File("out.txt"), dir.File("out.txt")},
+        {dir.File("v1.2/out"), dir.File("v1.2/out")},  // the folder's dot counts
+    };
+    ASSERT_EQ(::mkdir(dir.File("v1.2").c_str(), 0700), 0);
+    for (const Case& c : cases) {
+        f.frame.chooserAnswers.push_back(c.chosen);
+        ExportAssembly(*f.doc);
+        EXPECT_TRUE(FileExists(c.written)) << c.chosen;
+    }
+    EXPECT_EQ(f.frame.chooserFilters.back(), kExportFilter);
+    EXPECT_TRUE(f.frame.messages.size() <= 1);  // the open's notice only
+}
+
+TEST_F(ExportCommandTest, NoSelectionAndCancel) {
+    f.doc->selectionEnd = 0;
+    f.frame.messages.clear();
+    ExportAssembly(*f.doc);
+    EXPECT_EQ(f.frame.messages,
+              std::vector<std::string>{"Please select an area to export (with P / shift-P)."});
+    EXPECT_TRUE(f.frame.chooserFilters.empty());
+}
+
+TEST_F(ExportCommandTest, FailedWriteKeepsTheOlderFileWhole) {
+    const std::string path = dir.File("old.asm");
+    WriteFile(path, std::string("the older export\r\n"));
+    FillingIo full(100000);  // the export is several megabytes
+    int error = 0;
+    EXPECT_EQ(ExportSelection(*f.doc, path, &error, &full), ExportResult::kWriteFailed);
+    EXPECT_EQ(error, ENOSPC);
+    const std::vector<uint8_t> kept = ReadFileBytes(path);
+    EXPECT_EQ(std::string(kept.begin(), kept.end()), "the older export\r\n");
+    EXPECT_FALSE(FileExists(path + ".tmp~"));
+
+    f.frame.messages.clear();
+    f.frame.chooserAnswers.push_back(dir.File("missing/out.asm"));
+    ExportAssembly(*f.doc);
+    EXPECT_EQ(f.frame.messages, std::vector<std::string>{"Cannot open file"});
+    // A write error on something that is not a regular file is reported too.
+    if (FileExists("/dev/full")) {
+        EXPECT_EQ(ExportSelection(*f.doc, "/dev/full", &error), ExportResult::kWriteFailed);
+        EXPECT_EQ(error, ENOSPC);
+    }
+}
+
+}  // namespace
