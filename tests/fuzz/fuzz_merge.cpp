@@ -1,0 +1,68 @@
+// Feeds arbitrary bytes to the merge as another info file of a small document whose
+// annotations and flags are reset before each input. Questions are answered Yes and No
+// in turn so that both ways are taken.
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "document/CTravikDoc.h"
+#include "document/Merge.h"
+#include "shell/NullFrame.h"
+
+namespace {
+
+constexpr uint32_t kImageSize = 64;
+
+class AnsweringFrame : public NullFrame {
+  public:
+    bool AskYesNo(const std::string&) override { return (++asked & 1) != 0; }
+    unsigned asked = 0;
+};
+
+struct Fixture {
+    Fixture() {
+        char path[] = "/tmp/fuzz-merge-XXXXXX";
+        const int fd = ::mkstemp(path);
+        const std::string image(kImageSize, '\0');
+        if (fd < 0 || ::write(fd, image.data(), image.size()) != kImageSize) __builtin_trap();
+        ::close(fd);
+        doc = std::make_unique<CTravikDoc>(frame);
+        if (!doc->OnOpenDocument(path)) __builtin_trap();
+        ::unlink(path);
+    }
+    AnsweringFrame frame;
+    std::unique_ptr<CTravikDoc> doc;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static Fixture f;
+    CTravikDoc& doc = *f.doc;
+    const uint32_t count = doc.HalfwordCount();
+    for (AnnotationTable* t : {&doc.notes, &doc.headers, &doc.footers, &doc.explanations})
+        t->Reset(count);
+    // Half the halfwords marked with a text of each kind, so every rule is reachable.
+    for (uint32_t i = 0; i < count; ++i) {
+        doc.flags[i] = static_cast<uint8_t>(itemtype::kThumb | (i % 2 ? flagbits::kUserMark : 0));
+        if (i % 3 == 0) doc.notes.Set(i, "n");
+        if (i % 4 == 0) doc.headers.Set(i, "Routine");
+    }
+    std::string bytes(reinterpret_cast<const char*>(data), size);
+    // Most inputs should get past the size check.
+    if (bytes.size() >= 4) std::memcpy(bytes.data(), &kImageSize, 4);
+    MergeInfoBytes(doc, bytes, "fuzz.ifo");
+    for (const AnnotationTable* t : {&doc.notes, &doc.headers, &doc.footers, &doc.explanations}) {
+        t->ForEach([&](uint32_t index, const std::string& text) {
+            if (index >= count || text.empty() || text.find('\0') != std::string::npos)
+                __builtin_trap();
+        });
+    }
+    return 0;
+}
