@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QFileInfo>
+#include <QImage>
 #include <QMessageBox>
 #include <QPageSetupDialog>
 #include <QPainter>
@@ -19,6 +20,50 @@
 namespace {
 constexpr double kUnitsPerMm = 10.0;
 constexpr double kUnitsPerInch = 254.0;
+// The bitmap's squares go to the page as one pixel per square, stretched without
+// smoothing: a page of them is then a few kilobytes instead of megabytes.
+void RenderCells(QPainter& painter, const DrawCells& c) {
+    if (c.cols <= 0 || c.rows <= 0) return;
+    QImage image(c.cols, c.rows, QImage::Format_ARGB32);
+    for (int row = 0; row < c.rows; ++row) {
+        auto* out = reinterpret_cast<uint32_t*>(image.scanLine(row));
+        for (int col = 0; col < c.cols; ++col) {
+            const uint32_t color = c.At(col, row);
+            out[col] = color == DrawCells::kNoCell ? 0u : 0xFF000000u | color;
+        }
+    }
+    painter.drawImage(QRectF(c.x, c.y, c.cols * c.cellW, c.rows * c.cellH), image);
+}
+
+// Renders the page in its order, the squares apart from the rest.
+void RenderPage(QPainter& painter, QtCanvas& canvas, const DrawList& page) {
+    DrawList run;
+    for (const DrawItem& item : page.order) {
+        switch (item.kind) {
+            case DrawItem::Kind::kText:
+                run.Text(page.texts[item.index]);
+                break;
+            case DrawItem::Kind::kLine:
+                run.Line(page.lines[item.index]);
+                break;
+            case DrawItem::Kind::kRect:
+                run.Rect(page.rects[item.index]);
+                break;
+            case DrawItem::Kind::kPixel:
+                run.Pixel(page.pixels[item.index]);
+                break;
+            case DrawItem::Kind::kImage:
+                run.Image(page.images[item.index]);
+                break;
+            case DrawItem::Kind::kCells:
+                canvas.Render(painter, run);
+                run.Clear();
+                RenderCells(painter, page.cells[item.index]);
+                break;
+        }
+    }
+    canvas.Render(painter, run);
+}
 }  // namespace
 
 // The printer is looked up when first needed: asking the print system for it can take
@@ -81,7 +126,7 @@ int ListingPrinter::Render(QPagedPaintDevice& device, const CTravikDoc& doc, int
         if (drawn > 0 && !device.newPage()) return false;
         painter.save();
         painter.scale(sx, sy);
-        canvas.Render(painter, ToTopDown(draw));
+        RenderPage(painter, canvas, ToTopDown(draw));
         painter.restore();
         ++drawn;
         return true;
