@@ -169,10 +169,10 @@ TEST(MainFrameTest, Menu129EntriesAcceleratorsAndDisabledCommands) {
         EXPECT_EQ(keys.join(", "), a.keys) << a.id;
     }
     for (int id : {cmd::kEditUndo, cmd::kEditCut, cmd::kEditCopy, cmd::kEditPaste, cmd::kFileMerge,
-                   cmd::kFilePrint, cmd::kEditFind, cmd::kDebugStop, cmd::kDebugStepInto})
+                   cmd::kEditFind, cmd::kDebugStop, cmd::kDebugStepInto})
         EXPECT_FALSE(frame.Action(id)->isEnabled()) << id;
     for (int id : {cmd::kFileSave, cmd::kFileClose, cmd::kViewBitmap, cmd::kOptionsSettings,
-                   cmd::kDebugStart})
+                   cmd::kDebugStart, cmd::kFilePrint, cmd::kFilePrintPreview, cmd::kFilePrintSetup})
         EXPECT_TRUE(frame.Action(id)->isEnabled()) << id;
     EXPECT_EQ(frame.Action(cmd::kFileOpen)->toolTip(), "Open");
     EXPECT_EQ(frame.Action(cmd::kFileOpen)->statusTip(), "Open an existing document");
