@@ -126,8 +126,9 @@ TEST(MainFrameTest, Menu129EntriesAcceleratorsAndDisabledCommands) {
         QStringList entries;
     } menus[] = {
         {"&File",
-         {"&Open...\tCtrl+O", "&Merge...\tCtrl+M", "&Close", "&Save\tCtrl+S", "Load RAM...",
-          "Save RAM...", "-", "Setup", "Preview", "Print", "Export...", "-", recent, "-", "E&xit"}},
+         {"&Open...\tCtrl+O", "&Merge...\tCtrl+M", "Fix ifo file", "&Close", "&Save\tCtrl+S",
+          "Load RAM...", "Save RAM...", "-", "Setup", "Preview", "Print", "Export...", "-", recent,
+          "-", "E&xit"}},
         {"&Edit",
          {"&Undo\tCtrl+Z", "-", "Cu&t\tCtrl+X", "&Copy\tCtrl+C", "&Paste\tCtrl+V", "-",
           "Find...\tCtrl+F", "Find Next\tF3"}},
@@ -168,9 +169,12 @@ TEST(MainFrameTest, Menu129EntriesAcceleratorsAndDisabledCommands) {
         for (const QKeySequence& key : frame.Action(a.id)->shortcuts()) keys << key.toString();
         EXPECT_EQ(keys.join(", "), a.keys) << a.id;
     }
-    for (int id : {cmd::kEditUndo, cmd::kEditCut, cmd::kEditCopy, cmd::kEditPaste, cmd::kFileMerge,
-                   cmd::kEditFind, cmd::kDebugStop, cmd::kDebugStepInto})
+    for (int id : {cmd::kEditUndo, cmd::kEditCut, cmd::kEditCopy, cmd::kEditPaste, cmd::kDebugStop,
+                   cmd::kDebugStepInto})
         EXPECT_FALSE(frame.Action(id)->isEnabled()) << id;
+    for (int id : {cmd::kFileMerge, cmd::kFileFixInfo, cmd::kFileLoadRam, cmd::kFileSaveRam,
+                   cmd::kFileExport, cmd::kEditFind, cmd::kEditFindNext})
+        EXPECT_TRUE(frame.Action(id)->isEnabled()) << id;
     for (int id : {cmd::kFileSave, cmd::kFileClose, cmd::kViewBitmap, cmd::kOptionsSettings,
                    cmd::kDebugStart, cmd::kFilePrint, cmd::kFilePrintPreview, cmd::kFilePrintSetup})
         EXPECT_TRUE(frame.Action(id)->isEnabled()) << id;
