@@ -83,6 +83,7 @@ void CEmulator::StepArm() {
 }
 
 void CEmulator::ReportWarning(const std::string& text) {
+    TrimCallTrack();
     if (warningSink) warningSink(text);
     if (runState == kRunning) runState = kSuspended;
 }
@@ -145,16 +146,20 @@ void CEmulator::CheckReturn() {
         else
             TakeLastCallRecord(callSite, 1, true);
     }
-    if (callTrackSink) callTrackSink();
+    NotifyCallTrack();
 }
 
 void CEmulator::PushCallRecord(uint32_t callSite, uint32_t target, int list) {
-    callTracks[list].push_back({callSite, target});
+    std::vector<CallRecord>& track = callTracks[list];
+    track.push_back({callSite, target});
+    if (list != 1 || track.size() - callTrackDropped_ <= kCallTrackLimit) return;
+    ++callTrackDropped_;
+    if (!inRun_ || callTrackDropped_ >= kCallTrackLimit) TrimCallTrack();
 }
 
 bool CEmulator::TakeLastCallRecord(uint32_t& value, int list, bool remove) {
     std::vector<CallRecord>& track = callTracks[list];
-    if (track.empty()) return false;
+    if (track.size() <= (list == 1 ? callTrackDropped_ : 0)) return false;
     value = track.back().callSite;
     if (remove) track.pop_back();
     return true;

@@ -107,8 +107,17 @@ class CEmulator {
     // Compares a return to R15 with the top record of list 1 (see CheckReturn in the
     // .cpp for the rules); call after R15 holds the return target.
     void CheckReturn();
+    // Tells the call-track sink (when installed) that list 1 changed.
+    void NotifyCallTrack() {
+        if (!callTrackSink) return;
+        TrimCallTrack();
+        callTrackSink();
+    }
 
     // --- call tracks (0: the listing's browsing trail, 1: the emulated calls) --------
+    // List 1 keeps the newest kCallTrackLimit records: compiled code that returns with
+    // BX leaves one per call, and returns compare with the newest record only.
+    static constexpr size_t kCallTrackLimit = 65536;
     void PushCallRecord(uint32_t callSite, uint32_t target, int list);
     // false for an empty list; otherwise `value` = the last record's callSite, and
     // the record is removed when `remove` is set.
@@ -218,6 +227,18 @@ class CEmulator {
     void WriteWordSlow(uint32_t address, uint32_t value);
     // Formats a warning line (printf rules) and reports it.
     void Warn(const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+    // List 1 beyond kCallTrackLimit: the oldest `callTrackDropped_` records are gone
+    // already but, inside a run, still stored (erased once per 64K calls, not once
+    // per call). Every way out of the run, and every callback, sees them erased.
+    void TrimCallTrack() {
+        if (callTrackDropped_ == 0) return;
+        std::vector<CallRecord>& track = callTracks[1];
+        track.erase(track.begin(), track.begin() + static_cast<ptrdiff_t>(callTrackDropped_));
+        callTrackDropped_ = 0;
+    }
+    size_t callTrackDropped_ = 0;
+    bool inRun_ = false;
 
     bool longRunActive_ = false;
     uint64_t longRunExecuted_ = 0;

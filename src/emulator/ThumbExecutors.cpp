@@ -489,7 +489,7 @@ void ExecBranchLink(CEmulator& e) {
     e.r[15] = target;
     e.r[14] = (prefixAddress + 4) | 1;
     e.PushCallRecord(prefixAddress, target, 1);
-    if (e.callTrackSink) e.callTrackSink();
+    if (e.callTrackSink) e.NotifyCallTrack();
     BranchTo(e, target);
 }
 
@@ -571,15 +571,22 @@ void CEmulator::StepThumb() {
 
 RunResult CEmulator::RunUntil(uint32_t address, uint64_t maxInstructions) {
     uint64_t executed = 0;
+    bool reached = false;
+    inRun_ = true;
     while (executed < maxInstructions) {
         if (cpsr & kThumbBit)
             kThumbTable[thumbInstruction >> 6](*this);
         else
             StepArm();
         ++executed;
-        if (r[15] - 4 == address) return {true, executed};
+        if (r[15] - 4 == address) {
+            reached = true;
+            break;
+        }
     }
-    return {false, executed};
+    inRun_ = false;
+    TrimCallTrack();
+    return {reached, executed};
 }
 
 const char* ThumbOpName(ThumbOp op) {

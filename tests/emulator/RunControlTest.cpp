@@ -213,4 +213,48 @@ TEST(CallTracking, BrowsingTrailListIsIndependent) {
     EXPECT_TRUE(e.callTracks[1].empty());
 }
 
+// Calls that return with BX LR stay on list 1; it keeps the newest 65,536 records,
+// whether the calls come one step at a time or in a long run, and a later return
+// still matches the newest call.
+TEST(CallTracking, EmulatedCallListKeepsTheNewestRecords) {
+    constexpr size_t kLimit = CEmulator::kCallTrackLimit;
+    struct Case {
+        const char* name;
+        uint32_t calls;
+        bool stepwise;
+    } const cases[] = {{"steps", 5, true}, {"run", 3 * kLimit / 2 + 7, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EmulatorHarness h({
+            0xF000, 0xF805,  // 00 loop: BL bx_leaf
+            0x3801,          // 04 SUB R0, #1
+            0xD1FB,          // 06 BNE loop
+            0xF000, 0xF802,  // 08 BL pop_leaf
+            0xE7FE,          // 0C B .
+            0x4770,          // 0E bx_leaf: BX LR
+            0xB500,          // 10 pop_leaf: PUSH {LR}
+            0xBD00,          // 12 POP {PC}
+        });
+        h.Start();
+        for (uint32_t i = 0; i < kLimit; ++i) h.emu.PushCallRecord(i, i, 1);
+        h.emu.r[0] = c.calls;
+        if (c.stepwise) {
+            while (h.Current() != 0x20000C) {
+                h.emu.Step();
+                ASSERT_LE(h.emu.callTracks[1].size(), kLimit);
+            }
+        } else {
+            ASSERT_TRUE(h.emu.RunUntil(0x20000C, 10'000'000).reached);
+        }
+        const std::vector<CallRecord>& list = h.emu.callTracks[1];
+        // The list was full at the last BL; its POP {PC} return took that record off.
+        ASSERT_EQ(list.size(), kLimit - 1);
+        // The records pushed before the run are dropped oldest first.
+        EXPECT_EQ(list.front().callSite, c.calls < kLimit ? c.calls + 1 : 0x200000u);
+        EXPECT_EQ(list.back().callSite, 0x200000u);
+        EXPECT_EQ(list.back().target, 0x20000Eu);
+        EXPECT_TRUE(h.warnings.empty()) << h.warnings.front();
+    }
+}
+
 }  // namespace
