@@ -9,6 +9,8 @@
 #include <unicorn/unicorn.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -63,6 +65,12 @@ void Record(benchmark::State& state, const char* name, uint64_t instructions, do
     state.counters["instr/s"] =
         benchmark::Counter(static_cast<double>(instructions), benchmark::Counter::kIsRate);
     if (seconds > 0) Rates()[name] = static_cast<double>(instructions) / seconds;
+}
+
+// Instructions of one run of each workload, as Travik counted them.
+std::map<std::string, uint64_t>& WorkloadLength() {
+    static std::map<std::string, uint64_t> lengths;
+    return lengths;
 }
 
 // Processor time of this thread: the machine is shared, so wall time would count the
@@ -238,6 +246,99 @@ void BM_RunUntilDemoLoop(benchmark::State& state) {
 }
 BENCHMARK(BM_RunUntilDemoLoop)->Arg(10'000'000)->Unit(benchmark::kMillisecond);
 
+// --- the compiled workloads (bench/workloads) ---------------------------------------------
+
+constexpr uint32_t kWorkloadHalt = kFlash + 2;
+constexpr const char* kWorkloadNames[] = {"list", "matrix", "fsm", "crc", "memops", "recurse"};
+constexpr const char* kWorkloadLevels[] = {"O2", "Os"};
+
+std::vector<uint8_t> WorkloadImage(const std::string& name) {
+    std::ifstream in(std::string(TRAVIK_WORKLOAD_DIR) + "/" + name + ".fls", std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Travik: RunUntil the halt loop from a fresh stack RAM, as `travik-cli run --until` does.
+void BM_RunUntilWorkload(benchmark::State& state, std::string name) {
+    const auto image = WorkloadImage(name);
+    if (image.empty()) return state.SkipWithError("workload image not built");
+    std::vector<uint8_t> ram(CEmulator::kStackSize, 0);
+    uint64_t total = 0;
+    const double begin = CpuNow();
+    for (auto _ : state) {
+        std::fill(ram.begin(), ram.end(), 0);
+        CEmulator emulator;
+        emulator.Start(kFlash, image.data(), static_cast<uint32_t>(image.size()), ram.data(),
+                       CEmulator::kInitialStackPointer);
+        const RunResult run = emulator.RunUntil(kWorkloadHalt, CEmulator::kUnbounded);
+        if (!run.reached) state.SkipWithError("workload did not end");
+        total += run.executed;
+    }
+    Record(state, ("travik " + name).c_str(), total, Seconds(begin));
+    WorkloadLength()[name] = total / std::max<uint64_t>(state.iterations(), 1);
+}
+
+// Unicorn free-running over the same image to the same halt loop; its instruction
+// count is the one Travik executed.
+void BM_UnicornWorkload(benchmark::State& state, std::string name) {
+    const auto image = WorkloadImage(name);
+    if (image.empty()) return state.SkipWithError("workload image not built");
+    const auto length = WorkloadLength().find(name);
+    if (length == WorkloadLength().end()) return state.SkipWithError("run the travik one first");
+    const std::vector<uint8_t> zeros(CEmulator::kStackSize, 0);
+    uint64_t total = 0;
+    const double begin = CpuNow();
+    for (auto _ : state) {
+        Unicorn u;
+        if (!u.ok) return state.SkipWithError("Unicorn could not be set up");
+        uc_mem_write(u.uc, kFlash, image.data(), image.size());
+        uint32_t zero = 0, sp = CEmulator::kInitialStackPointer;
+        uc_reg_write(u.uc, UC_ARM_REG_R0, &zero);
+        uc_reg_write(u.uc, UC_ARM_REG_SP, &sp);
+        if (uc_emu_start(u.uc, kFlash | 1, kWorkloadHalt, 0, 0) != UC_ERR_OK)
+            state.SkipWithError("uc_emu_start failed");
+        total += length->second;
+    }
+    Record(state, ("unicorn " + name).c_str(), total, Seconds(begin));
+}
+
+void RegisterWorkloads() {
+    for (const char* level : kWorkloadLevels) {
+        for (const char* workload : kWorkloadNames) {
+            const std::string name = std::string(workload) + "-" + level;
+            benchmark::RegisterBenchmark(("BM_RunUntilWorkload/" + name).c_str(),
+                                         BM_RunUntilWorkload, name)
+                ->Unit(benchmark::kMillisecond);
+            benchmark::RegisterBenchmark(("BM_UnicornWorkload/" + name).c_str(),
+                                         BM_UnicornWorkload, name)
+                ->Unit(benchmark::kMillisecond);
+        }
+    }
+}
+
+void PrintWorkloadTable() {
+    auto& rates = Rates();
+    double logSum = 0;
+    int count = 0;
+    for (const char* level : kWorkloadLevels) {
+        for (const char* workload : kWorkloadNames) {
+            const std::string name = std::string(workload) + "-" + level;
+            const auto ours = rates.find("travik " + name);
+            const auto theirs = rates.find("unicorn " + name);
+            if (ours == rates.end() || theirs == rates.end() || theirs->second <= 0) continue;
+            if (count == 0)
+                std::printf("\n%-12s %10s %12s %12s %7s\n", "workload", "M instr", "travik M/s",
+                            "unicorn M/s", "ratio");
+            const double ratio = ours->second / theirs->second;
+            std::printf("%-12s %10.1f %12.1f %12.1f %6.2fx\n", name.c_str(),
+                        static_cast<double>(WorkloadLength()[name]) / 1e6, ours->second / 1e6,
+                        theirs->second / 1e6, ratio);
+            logSum += std::log(ratio);
+            ++count;
+        }
+    }
+    if (count > 0) std::printf("geometric mean of the ratios: %.2fx\n", std::exp(logSum / count));
+}
+
 void PrintRatios() {
     auto& rates = Rates();
     auto rate = [&](const char* name) {
@@ -261,10 +362,12 @@ void PrintRatios() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    RegisterWorkloads();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     PrintRatios();
+    PrintWorkloadTable();
     return 0;
 }
