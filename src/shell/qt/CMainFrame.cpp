@@ -32,6 +32,7 @@
 #include "document/RamFile.h"
 #include "listing/ExportCommand.h"
 #include "listing/qt/CTravikView.h"
+#include "listing/qt/ListingPrinter.h"
 #include "shell/SettingsStore.h"
 
 namespace {
@@ -58,8 +59,10 @@ constexpr BarInfo kBars[CMainFrame::kBarCount] = {
 
 // Commands whose feature is not in this version of the program: shown, never enabled.
 constexpr int kNotAvailable[] = {
-    cmd::kEditUndo,       cmd::kEditCut,          cmd::kEditCopy,  cmd::kEditPaste,
-    cmd::kFilePrintSetup, cmd::kFilePrintPreview, cmd::kFilePrint,
+    cmd::kEditUndo,
+    cmd::kEditCut,
+    cmd::kEditCopy,
+    cmd::kEditPaste,
 };
 
 // The emulator's commands; the active listing window carries them out.
@@ -85,10 +88,10 @@ constexpr int kDocumentCommands[] = {
 
 // Commands that work on the active document.
 constexpr int kNeedDocument[] = {
-    cmd::kFileClose,     cmd::kFileSave,          cmd::kOptionsSettings, cmd::kViewBaseAddress,
-    cmd::kViewLowerCase, cmd::kViewHex,           cmd::kViewAscii,       cmd::kViewJumps,
-    cmd::kViewBitmap,    cmd::kViewSystemStrings, cmd::kWindowNew,       cmd::kWindowCascade,
-    cmd::kWindowTile,    cmd::kWindowArrange,
+    cmd::kFileClose,     cmd::kFileSave,          cmd::kOptionsSettings,  cmd::kViewBaseAddress,
+    cmd::kViewLowerCase, cmd::kViewHex,           cmd::kViewAscii,        cmd::kViewJumps,
+    cmd::kViewBitmap,    cmd::kViewSystemStrings, cmd::kWindowNew,        cmd::kWindowCascade,
+    cmd::kWindowTile,    cmd::kWindowArrange,     cmd::kFilePrintPreview, cmd::kFilePrint,
 };
 
 QString Caption(const CTravikDoc& doc) {
@@ -97,7 +100,7 @@ QString Caption(const CTravikDoc& doc) {
 }  // namespace
 
 CMainFrame::CMainFrame(QtSettingsStore& settings, QWidget* parent)
-    : QMainWindow(parent), settings_(settings) {
+    : QMainWindow(parent), settings_(settings), printer_(std::make_unique<ListingPrinter>()) {
     setObjectName("MainFrame");
     setWindowTitle("Travik[*]");
     setWindowIcon(ApplicationIcon());
@@ -261,6 +264,13 @@ void CMainFrame::CreateActions() {
         });
     }
     on(cmd::kOptionsSettings, [this] { OnOptionsSettings(); });
+    on(cmd::kFilePrintSetup, [this] { printer_->Setup(this); });
+    on(cmd::kFilePrintPreview, [this] {
+        if (CTravikDoc* doc = ActiveDocument()) printer_->Preview(*doc, PrintColumns(*doc), this);
+    });
+    on(cmd::kFilePrint, [this] {
+        if (CTravikDoc* doc = ActiveDocument()) printer_->Print(*doc, PrintColumns(*doc), this);
+    });
     on(cmd::kFileMerge, [this] {
         CTravikDoc* doc = ActiveDocument();
         if (doc && MergeFinished(Merge(*doc))) {
@@ -559,6 +569,12 @@ void CMainFrame::OnOptionsSettings() {
     if (!doc) return;
     for (OpenDoc& open : docs_)
         if (open.doc.get() == doc) open.printColumns->Run();
+}
+
+int CMainFrame::PrintColumns(const CTravikDoc& doc) const {
+    for (const OpenDoc& open : docs_)
+        if (open.doc.get() == &doc && open.printColumns) return open.printColumns->Columns();
+    return settings::Read(settings_, settings::kNumColumns);
 }
 
 void CMainFrame::OnComboCloseUp(CToolBarCombo* combo) {
