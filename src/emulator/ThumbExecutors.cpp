@@ -134,7 +134,7 @@ FORCE_INLINE uint32_t Field3(const CEmulator& e) {
 // kH is the halfword with its low six bits clear.
 
 template <uint32_t kH>
-void ExecShiftImm(CEmulator& e) {
+FORCE_INLINE void ExecShiftImm(CEmulator& e) {
     constexpr uint32_t kOp = (kH >> 11) & 3;
     constexpr uint32_t kAmount = (kH >> 6) & 31;
     const uint32_t v = e.r[Field3(e)];
@@ -165,7 +165,7 @@ void ExecShiftImm(CEmulator& e) {
 }
 
 template <uint32_t kH>
-void ExecAddSub3(CEmulator& e) {
+FORCE_INLINE void ExecAddSub3(CEmulator& e) {
     constexpr bool kSub = (kH >> 9) & 1;
     constexpr bool kImmediate = (kH >> 10) & 1;
     constexpr uint32_t kField = (kH >> 6) & 7;
@@ -176,7 +176,7 @@ void ExecAddSub3(CEmulator& e) {
 }
 
 template <uint32_t kH>
-void ExecImm8(CEmulator& e) {
+FORCE_INLINE void ExecImm8(CEmulator& e) {
     constexpr uint32_t kOp = (kH >> 11) & 3;
     constexpr uint32_t kRd = (kH >> 8) & 7;
     const uint32_t imm = e.thumbInstruction & 0xFF;
@@ -231,7 +231,7 @@ FORCE_INLINE uint32_t ShiftByRegister(CEmulator& e, uint32_t v, uint32_t amount)
 }
 
 template <uint32_t kH>
-void ExecAlu(CEmulator& e) {
+FORCE_INLINE void ExecAlu(CEmulator& e) {
     constexpr uint32_t kOp = (kH >> 6) & 15;
     uint32_t& rd = e.r[Field0(e)];
     const uint32_t rs = e.r[Field3(e)];
@@ -277,7 +277,7 @@ void ExecAlu(CEmulator& e) {
 
 // High-register operations: bit 7 makes the destination high, bit 6 the source.
 template <uint32_t kH>
-void ExecHiAdd(CEmulator& e) {
+FORCE_INLINE void ExecHiAdd(CEmulator& e) {
     const uint32_t d = Field0(e) + ((kH >> 4) & 8);
     const uint32_t value = e.r[d] + e.r[Field3(e) + ((kH >> 3) & 8)];
     if (d == 15) return BranchTo(e, value & ~1u);
@@ -286,13 +286,13 @@ void ExecHiAdd(CEmulator& e) {
 }
 
 template <uint32_t kH>
-void ExecHiCmp(CEmulator& e) {
+FORCE_INLINE void ExecHiCmp(CEmulator& e) {
     SubWithFlags(e, e.r[Field0(e) + ((kH >> 4) & 8)], e.r[Field3(e) + ((kH >> 3) & 8)]);
     Next(e);
 }
 
 template <uint32_t kH>
-void ExecHiMov(CEmulator& e) {
+FORCE_INLINE void ExecHiMov(CEmulator& e) {
     constexpr bool kBothHigh = ((kH >> 6) & 3) == 3;
     const uint32_t d = Field0(e) + ((kH >> 4) & 8);
     const uint32_t value = e.r[Field3(e) + ((kH >> 3) & 8)];
@@ -309,7 +309,7 @@ void ExecHiMov(CEmulator& e) {
 }
 
 template <uint32_t kH>
-void ExecBx(CEmulator& e) {
+FORCE_INLINE void ExecBx(CEmulator& e) {
     const uint32_t source = e.r[Field3(e) + ((kH >> 3) & 8)];
     const uint32_t target = source & ~1u;
     e.r[15] = target;
@@ -320,14 +320,14 @@ void ExecBx(CEmulator& e) {
 }
 
 template <uint32_t kH>
-void ExecLdrPc(CEmulator& e) {
+FORCE_INLINE void ExecLdrPc(CEmulator& e) {
     constexpr uint32_t kRd = (kH >> 8) & 7;
     e.r[kRd] = e.ReadWord((e.r[15] & ~2u) + (e.thumbInstruction & 0xFF) * 4);
     Next(e);
 }
 
 template <uint32_t kH>
-void ExecRegOffset(CEmulator& e) {
+FORCE_INLINE void ExecRegOffset(CEmulator& e) {
     constexpr ThumbOp kOp = DecodeThumb(kH);
     constexpr uint32_t kRo = (kH >> 6) & 7;
     const uint32_t address = e.r[Field3(e)] + e.r[kRo];
@@ -353,7 +353,7 @@ void ExecRegOffset(CEmulator& e) {
 }
 
 template <uint32_t kH>
-void ExecImmOffset(CEmulator& e) {
+FORCE_INLINE void ExecImmOffset(CEmulator& e) {
     constexpr ThumbOp kOp = DecodeThumb(kH);
     constexpr uint32_t kImm = (kH >> 6) & 31;
     const uint32_t base = e.r[Field3(e)];
@@ -375,7 +375,7 @@ void ExecImmOffset(CEmulator& e) {
 }
 
 template <uint32_t kH>
-void ExecSpRelative(CEmulator& e) {
+FORCE_INLINE void ExecSpRelative(CEmulator& e) {
     constexpr bool kLoad = (kH >> 11) & 1;
     constexpr uint32_t kRd = (kH >> 8) & 7;
     const uint32_t address = e.r[13] + (e.thumbInstruction & 0xFF) * 4;
@@ -387,7 +387,7 @@ void ExecSpRelative(CEmulator& e) {
 }
 
 template <uint32_t kH>
-void ExecLoadAddress(CEmulator& e) {
+FORCE_INLINE void ExecLoadAddress(CEmulator& e) {
     constexpr bool kSp = (kH >> 11) & 1;
     constexpr uint32_t kRd = (kH >> 8) & 7;
     const uint32_t base = kSp ? e.r[13] : (e.r[15] & ~2u);
@@ -395,7 +395,7 @@ void ExecLoadAddress(CEmulator& e) {
     Next(e);
 }
 
-void ExecAdjustSp(CEmulator& e) {
+FORCE_INLINE void ExecAdjustSp(CEmulator& e) {
     const uint32_t amount = (e.thumbInstruction & 0x7F) * 4;
     if (e.thumbInstruction & 0x80)
         e.r[13] -= amount;
@@ -405,7 +405,7 @@ void ExecAdjustSp(CEmulator& e) {
 }
 
 template <uint32_t kH>
-void ExecPush(CEmulator& e) {
+FORCE_INLINE void ExecPush(CEmulator& e) {
     constexpr bool kWithLr = (kH >> 8) & 1;
     const uint32_t list = e.thumbInstruction & 0xFF;
     if constexpr (kWithLr) {
@@ -422,7 +422,7 @@ void ExecPush(CEmulator& e) {
 }
 
 template <uint32_t kH>
-void ExecPop(CEmulator& e) {
+FORCE_INLINE void ExecPop(CEmulator& e) {
     constexpr bool kWithPc = (kH >> 8) & 1;
     const uint32_t list = e.thumbInstruction & 0xFF;
     for (int i = 0; i < 8; ++i) {
@@ -446,7 +446,7 @@ void ExecPop(CEmulator& e) {
 // The base advances after each register, so a base in the list is stored or loaded
 // with its value at that moment.
 template <uint32_t kH>
-void ExecMultiple(CEmulator& e) {
+FORCE_INLINE void ExecMultiple(CEmulator& e) {
     constexpr bool kLoad = (kH >> 11) & 1;
     constexpr uint32_t kRb = (kH >> 8) & 7;
     const uint32_t list = e.thumbInstruction & 0xFF;
@@ -463,7 +463,7 @@ void ExecMultiple(CEmulator& e) {
 }
 
 template <uint32_t kH>
-void ExecCondBranch(CEmulator& e) {
+FORCE_INLINE void ExecCondBranch(CEmulator& e) {
     constexpr uint16_t kMask = kConditionMasks[(kH >> 8) & 15];
     if ((kMask >> (e.cpsr >> 28)) & 1) {
         const int32_t offset = static_cast<int8_t>(e.thumbInstruction & 0xFF);
@@ -472,14 +472,14 @@ void ExecCondBranch(CEmulator& e) {
     Next(e);
 }
 
-void ExecBranch(CEmulator& e) {
+FORCE_INLINE void ExecBranch(CEmulator& e) {
     const uint32_t off11 = e.thumbInstruction & 0x7FF;
     const int32_t offset = static_cast<int32_t>(off11 << 21) >> 20;  // sign-extended, x 2
     BranchTo(e, e.r[15] + static_cast<uint32_t>(offset));
 }
 
 // Both halves of BL in one step; the suffix is consumed whatever its bit 11.
-void ExecBranchLink(CEmulator& e) {
+FORCE_INLINE void ExecBranchLink(CEmulator& e) {
     const uint32_t prefixAddress = e.r[15] - 4;
     const uint32_t high = static_cast<uint32_t>(
         static_cast<int32_t>(uint32_t{e.thumbInstruction & 0x7FFu} << 21) >> 9);
@@ -493,9 +493,9 @@ void ExecBranchLink(CEmulator& e) {
     BranchTo(e, target);
 }
 
-void ExecNothing(CEmulator&) {}
+FORCE_INLINE void ExecNothing(CEmulator&) {}
 
-void ExecUnknown(CEmulator& e) {
+FORCE_INLINE void ExecUnknown(CEmulator& e) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string line = "Unknown instruction ....";
     for (int i = 0; i < 4; ++i) line[20 + i] = kHex[(e.thumbInstruction >> (12 - 4 * i)) & 15];
@@ -569,25 +569,66 @@ void CEmulator::StepThumb() {
     kThumbTable[thumbInstruction >> 6](*this);
 }
 
+// The run loop is threaded: each of the 1,024 executors is inlined behind its own
+// label and jumps straight to the next one through the label table, so every
+// executor has its own indirect branch for the processor to predict. The stop
+// conditions are checked after every instruction, as one Step at a time would.
+#define TRAVIK_OP(index) &&op_##index,
+#define TRAVIK_CASE(index)                          \
+    op_##index : {                                  \
+        constexpr Executor kExec = Select<index>(); \
+        kExec(*this);                               \
+        TRAVIK_DISPATCH();                          \
+    }
+#define TRAVIK_ROW(m, a, b)                                                                       \
+    m(0x##a##b##0) m(0x##a##b##1) m(0x##a##b##2) m(0x##a##b##3) m(0x##a##b##4) m(0x##a##b##5)     \
+        m(0x##a##b##6) m(0x##a##b##7) m(0x##a##b##8) m(0x##a##b##9) m(0x##a##b##A) m(0x##a##b##B) \
+            m(0x##a##b##C) m(0x##a##b##D) m(0x##a##b##E) m(0x##a##b##F)
+#define TRAVIK_BLOCK(m, a)                                                                  \
+    TRAVIK_ROW(m, a, 0)                                                                     \
+    TRAVIK_ROW(m, a, 1) TRAVIK_ROW(m, a, 2) TRAVIK_ROW(m, a, 3) TRAVIK_ROW(m, a, 4)         \
+        TRAVIK_ROW(m, a, 5) TRAVIK_ROW(m, a, 6) TRAVIK_ROW(m, a, 7) TRAVIK_ROW(m, a, 8)     \
+            TRAVIK_ROW(m, a, 9) TRAVIK_ROW(m, a, A) TRAVIK_ROW(m, a, B) TRAVIK_ROW(m, a, C) \
+                TRAVIK_ROW(m, a, D) TRAVIK_ROW(m, a, E) TRAVIK_ROW(m, a, F)
+#define TRAVIK_ALL(m) TRAVIK_BLOCK(m, 0) TRAVIK_BLOCK(m, 1) TRAVIK_BLOCK(m, 2) TRAVIK_BLOCK(m, 3)
+
 RunResult CEmulator::RunUntil(uint32_t address, uint64_t maxInstructions) {
+    static constexpr void* kLabels[1024] = {TRAVIK_ALL(TRAVIK_OP)};
     uint64_t executed = 0;
     bool reached = false;
     inRun_ = true;
+#define TRAVIK_DISPATCH()                           \
+    do {                                            \
+        ++executed;                                 \
+        if (r[15] - 4 == address) goto arrived;     \
+        if (executed >= maxInstructions) goto done; \
+        if (!(cpsr & kThumbBit)) goto arm;          \
+        goto* kLabels[thumbInstruction >> 6];       \
+    } while (0)
     while (executed < maxInstructions) {
-        if (cpsr & kThumbBit)
-            kThumbTable[thumbInstruction >> 6](*this);
-        else
-            StepArm();
+        if (cpsr & kThumbBit) goto* kLabels[thumbInstruction >> 6];
+    arm:
+        StepArm();
         ++executed;
-        if (r[15] - 4 == address) {
-            reached = true;
-            break;
-        }
+        if (r[15] - 4 == address) goto arrived;
+        continue;
+        TRAVIK_ALL(TRAVIK_CASE)
     }
+    goto done;
+arrived:
+    reached = true;
+done:
     inRun_ = false;
     TrimCallTrack();
     return {reached, executed};
+#undef TRAVIK_DISPATCH
 }
+
+#undef TRAVIK_ALL
+#undef TRAVIK_BLOCK
+#undef TRAVIK_ROW
+#undef TRAVIK_CASE
+#undef TRAVIK_OP
 
 const char* ThumbOpName(ThumbOp op) {
     static constexpr const char* kNames[] = {
