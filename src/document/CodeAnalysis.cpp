@@ -172,8 +172,12 @@ void CodeAnalysis::AnalyseHalfword(uint32_t o, uint8_t cls) {
         }
         return;
     }
-    // Merged shift pair: both halfwords are LSL or LSR by an immediate.
-    if ((cls & kShift) && o > 2 && image[o - 2] < 0x10 && doc_.IsMergedShiftPair(o - 2)) {
+    // Merged shift pair: both halfwords are LSL or LSR by an immediate. A halfword that
+    // already ends a pair does not start another (LSL; LSR; LSL would lose the third).
+    const bool previousEndsPair = o >= 4 && (flags[index - 1] & flagbits::kContinuation) &&
+                                  doc_.IsMergedShiftPair(o - 4);
+    if ((cls & kShift) && o > 2 && image[o - 2] < 0x10 && !previousEndsPair &&
+        doc_.IsMergedShiftPair(o - 2)) {
         flags[index] |= flagbits::kContinuation;
     }
 }

@@ -206,6 +206,22 @@ TEST(CodeAnalysis, MergedShiftPairBecomesOneItem) {
     EXPECT_EQ(doc.flags[0x22 / 2], 0x02);
 }
 
+// LSL R4, R4, #16; LSR R4, R4, #16; LSL R3, R4, #16: the middle one ends the first
+// pair and must not also start a second, or LSL R3 would vanish into its line. A
+// fourth matching shift forms the next pair.
+TEST(CodeAnalysis, OverlappingShiftPairsMergeOnlyTheFirst) {
+    ImageBuilder image(0x100);
+    image.Half(0x10, 0x0424).Half(0x12, 0x0C24).Half(0x14, 0x0423);
+    image.Half(0x30, 0x0424).Half(0x32, 0x0C24).Half(0x34, 0x0424).Half(0x36, 0x0C24);
+    auto o = Open(image);
+    auto& doc = *o->doc;
+    EXPECT_EQ(doc.flags[0x12 / 2], 0x82);
+    EXPECT_EQ(doc.flags[0x14 / 2], 0x02);
+    EXPECT_EQ(doc.flags[0x32 / 2], 0x82);
+    EXPECT_EQ(doc.flags[0x34 / 2], 0x02);
+    EXPECT_EQ(doc.flags[0x36 / 2], 0x82);
+}
+
 TEST(CodeAnalysis, InfoFileTypesStayAndOnlyTargetsAreRecomputed) {
     ImageBuilder image(0x100);
     image.Bl(0x20, 0x80).Half(0x40, 0xD0FE).Half(0x50, 0xBD00);
