@@ -11,6 +11,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     QFont dialogFont = font();
     dialogFont.setPixelSize(11);
     setFont(dialogFont);
+    setFont(DialogFont());
     setFixedSize(DluSize(235, 55));
 
     auto* icon = new QLabel(this);

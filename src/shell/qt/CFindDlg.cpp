@@ -20,9 +20,7 @@ bool IsHexText(const QString& text) {
 
 CFindDlg::CFindDlg(QWidget* parent) : QDialog(parent), beep([] { QApplication::beep(); }) {
     setWindowTitle("Find...");
-    QFont dialogFont = font();
-    dialogFont.setPixelSize(11);
-    setFont(dialogFont);
+    setFont(DialogFont());
     setFixedSize(DluSize(164, 62));
 
     text_ = new QLineEdit(this);

@@ -15,6 +15,7 @@ CPrintColumnsDlg::CPrintColumnsDlg(SettingsStore& settings, QWidget* parent)
     QFont dialogFont = font();
     dialogFont.setPixelSize(11);
     setFont(dialogFont);
+    setFont(DialogFont());
     setFixedSize(DluSize(187, 95));
     setAccessibleName("Number of columns to print");
 

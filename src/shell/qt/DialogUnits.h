@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QSize>
 #include <cmath>
 
@@ -13,4 +14,13 @@ inline int DluY(int units) {
 }
 inline QSize DluSize(int w, int h) {
     return {DluX(w), DluY(h)};
+}
+
+// The font those units are measured in: a small sans serif as wide as the classic one
+// (10 pixels of Arial). Dialogs laid out in dialog units use it, so that their texts
+// fit the controls.
+inline QFont DialogFont() {
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(10);
+    return font;
 }
