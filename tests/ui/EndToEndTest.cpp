@@ -5,23 +5,11 @@
 #include <QImage>
 #include <QProcess>
 
+#include "RunTravik.h"
 #include "support/TestSupport.h"
 
 #ifdef TRAVIK_GUI
 namespace {
-
-int RunTravik(const TempDir& home, const QStringList& args, QString* err = nullptr) {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("HOME", QString::fromStdString(home.Path()));
-    env.insert("XDG_CONFIG_HOME", QString::fromStdString(home.File(".config")));
-    process.setProcessEnvironment(env);
-    process.start(TRAVIK_GUI, args);
-    if (!process.waitForFinished(30000)) return -1;
-    if (err) *err = QString::fromLocal8Bit(process.readAllStandardError());
-    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-}
 
 bool Near(QColor c, int r, int g, int b) {
     return std::abs(c.red() - r) < 40 && std::abs(c.green() - g) < 40 &&

@@ -9,6 +9,7 @@
 
 #include "document/CTravikDoc.h"
 #include "listing/PrintLayout.h"
+#include "RunTravik.h"
 #include "support/TestSupport.h"
 
 #ifdef TRAVIK_GUI
@@ -16,19 +17,6 @@ namespace {
 
 // The area the batch printer draws in: A4 less 10 mm all round, in tenths of a mm.
 constexpr PrintRect kBatchArea{0, 0, 1900, -2770};
-
-int RunTravik(const TempDir& home, const QStringList& args, QString* err = nullptr) {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("HOME", QString::fromStdString(home.Path()));
-    env.insert("XDG_CONFIG_HOME", QString::fromStdString(home.File(".config")));
-    process.setProcessEnvironment(env);
-    process.start(TRAVIK_GUI, args);
-    if (!process.waitForFinished(30000)) return -1;
-    if (err) *err = QString::fromLocal8Bit(process.readAllStandardError());
-    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-}
 
 // The page objects of a PDF file.
 int PdfPageCount(const std::string& path) {
