@@ -70,6 +70,11 @@ std::string RoutineHeader(size_t count) {
 // Sorts halfword indexes with two passes of a 16-bit radix sort: the call list of a
 // large image has hundreds of thousands of entries.
 void SortIndexes(std::vector<uint32_t>& values) {
+    // A short list is sorted faster than the radix counts can even be cleared.
+    if (values.size() < 4096) {
+        std::sort(values.begin(), values.end());
+        return;
+    }
     std::vector<uint32_t> scratch(values.size());
     std::vector<uint32_t> counts(65536);
     for (int shift = 0; shift < 32; shift += 16) {
