@@ -121,29 +121,6 @@ int AnchorRow(const ListingViewState& state) {
     return static_cast<int>(static_cast<float>(state.rowCount) * state.anchorFraction);
 }
 
-void MoveTopLine(const CTravikDoc& doc, ListingViewState& state, int lines) {
-    if (doc.imageSize < 2) return;
-    if (state.topOffset < 0) {
-        state.topOffset = 0;
-        state.topSubLine = doc.FirstSubLine(0);
-    }
-    int64_t o = state.topOffset;
-    int sub = state.topSubLine;
-    for (; lines > 0; --lines) {
-        if (sub == 2) break;
-        o = doc.NextLine(o, sub);
-    }
-    for (; lines < 0; ++lines) {
-        int previousSub = sub;
-        const int64_t previous = doc.PreviousLine(o, previousSub);
-        if (previous < 0) break;
-        o = previous;
-        sub = previousSub;
-    }
-    state.topOffset = static_cast<int32_t>(o);
-    state.topSubLine = sub;
-}
-
 ListingEffect ListingKeyDown(CTravikDoc& doc, ListingViewState& state, ListingKey key, bool ctrl,
                              bool shift) {
     if (doc.imageSize == 0) return {};

@@ -57,10 +57,6 @@ int AnchorRow(const ListingViewState& state);
 ListingEffect ListingKeyDown(CTravikDoc& doc, ListingViewState& state, ListingKey key, bool ctrl,
                              bool shift);
 
-// Moves the top line `lines` lines down (negative: up), never past the first line or
-// the "End of File" line.
-void MoveTopLine(const CTravikDoc& doc, ListingViewState& state, int lines);
-
 // --- the mouse --------------------------------------------------------------------
 // The width of the bitmap at the right edge, 0 when it is hidden.
 int BitmapPixelWidth(const CTravikDoc& doc);

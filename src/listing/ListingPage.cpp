@@ -313,18 +313,29 @@ void GoToOffset(const CTravikDoc& doc, ListingViewState& state, int64_t offset, 
     state.topSubLine = 0;
     // An older request would otherwise take the cursor away from this item.
     state.pendingCursor = -1;
-    int64_t top = o;
-    int sub = 0;
-    int stepped = 0;
-    for (; stepped < state.cursorRow - 1; ++stepped) {
-        int previousSub = sub;
-        const int64_t previous = doc.PreviousLine(top, previousSub);
-        if (previous < 0) break;
-        top = previous;
-        sub = previousSub;
-    }
-    state.topOffset = static_cast<int32_t>(top);
-    state.topSubLine = sub;
+    const int stepped = -MoveTopLine(doc, state, -(state.cursorRow - 1));
     // Near the start of the listing the item line stands higher than the cursor row.
     if (stepped < state.cursorRow - 1) state.cursorRow = stepped + 1;
+}
+
+int MoveTopLine(const CTravikDoc& doc, ListingViewState& state, int lines) {
+    if (doc.imageSize < 2) return 0;
+    if (state.topOffset < 0) {
+        state.topOffset = 0;
+        state.topSubLine = doc.FirstSubLine(0);
+    }
+    int64_t o = state.topOffset;
+    int sub = state.topSubLine;
+    int moved = 0;
+    for (; moved < lines && sub != 2; ++moved) o = doc.NextLine(o, sub);
+    for (; moved > lines; --moved) {
+        int previousSub = sub;
+        const int64_t previous = doc.PreviousLine(o, previousSub);
+        if (previous < 0) break;
+        o = previous;
+        sub = previousSub;
+    }
+    state.topOffset = static_cast<int32_t>(o);
+    state.topSubLine = sub;
+    return moved;
 }

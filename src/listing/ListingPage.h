@@ -94,3 +94,7 @@ std::vector<std::string> VisibleLineTexts(const CTravikDoc& doc, const ListingPa
 // line stands on the cursor's row. Offsets outside the image are ignored. The caller
 // repaints.
 void GoToOffset(const CTravikDoc& doc, ListingViewState& state, int64_t offset, bool force);
+
+// Moves the top line `lines` lines down (negative: up), never past the first line or
+// the "End of File" line; the number of lines it moved.
+int MoveTopLine(const CTravikDoc& doc, ListingViewState& state, int lines);

@@ -21,34 +21,43 @@ inline constexpr Rgb kRed{255, 0, 0};
 // The fonts a paint may name. Heights are pixel heights of the character cell without
 // internal leading; "Courier New" and "Arial" are the families.
 enum class FontId : uint8_t {
-    kListing,      // "Courier New" 15
-    kNote,         // "Arial" 13; also the editors' font
-    kHeader,       // "Arial" 15 bold
-    kFooter,       // "Arial" 11
-    kPrintListing, // "Courier New" 20
-    kPrintNote,    // "Arial" 17
-    kPrintHeader,  // "Arial" 20 bold
-    kPrintFooter,  // "Arial" 14
-    kMemory,       // "Courier New" 12: the memory dump
+    kListing,       // "Courier New" 15
+    kNote,          // "Arial" 13; also the editors' font
+    kHeader,        // "Arial" 15 bold
+    kFooter,        // "Arial" 11
+    kPrintListing,  // "Courier New" 20
+    kPrintNote,     // "Arial" 17
+    kPrintHeader,   // "Arial" 20 bold
+    kPrintFooter,   // "Arial" 14
+    kMemory,        // "Courier New" 12: the memory dump
 };
 
-struct FontSpec {
+struct FontFace {
     const char* family;
     int pixelHeight;
     bool bold;
 };
 
-inline constexpr FontSpec FontSpecOf(FontId id) {
+inline constexpr FontFace FontFaceOf(FontId id) {
     switch (id) {
-        case FontId::kListing: return {"Courier New", 15, false};
-        case FontId::kNote: return {"Arial", 13, false};
-        case FontId::kHeader: return {"Arial", 15, true};
-        case FontId::kFooter: return {"Arial", 11, false};
-        case FontId::kPrintListing: return {"Courier New", 20, false};
-        case FontId::kPrintNote: return {"Arial", 17, false};
-        case FontId::kPrintHeader: return {"Arial", 20, true};
-        case FontId::kPrintFooter: return {"Arial", 14, false};
-        case FontId::kMemory: return {"Courier New", 12, false};
+        case FontId::kListing:
+            return {"Courier New", 15, false};
+        case FontId::kNote:
+            return {"Arial", 13, false};
+        case FontId::kHeader:
+            return {"Arial", 15, true};
+        case FontId::kFooter:
+            return {"Arial", 11, false};
+        case FontId::kPrintListing:
+            return {"Courier New", 20, false};
+        case FontId::kPrintNote:
+            return {"Arial", 17, false};
+        case FontId::kPrintHeader:
+            return {"Arial", 20, true};
+        case FontId::kPrintFooter:
+            return {"Arial", 14, false};
+        case FontId::kMemory:
+            return {"Courier New", 12, false};
     }
     return {"Courier New", 15, false};
 }
@@ -93,9 +102,7 @@ struct DrawCells {
     int x = 0, y = 0, cellW = 0, cellH = 0, cols = 0, rows = 0;
     std::vector<uint32_t> colors;
 
-    uint32_t At(int col, int row) const {
-        return colors[size_t(row) * size_t(cols) + size_t(col)];
-    }
+    uint32_t At(int col, int row) const { return colors[size_t(row) * size_t(cols) + size_t(col)]; }
 };
 
 inline constexpr uint32_t PackRgb(Rgb c) {

@@ -32,11 +32,11 @@ QtCanvas::QtCanvas() {
 
 QFont QtCanvas::FontOf(FontId id) {
     AddFontSubstitutes();
-    const FontSpec spec = FontSpecOf(id);
-    QFont font(QString::fromLatin1(spec.family));
-    font.setPixelSize(spec.pixelHeight);
-    font.setBold(spec.bold);
-    font.setStyleHint(std::string_view(spec.family) == "Arial" ? QFont::SansSerif
+    const FontFace face = FontFaceOf(id);
+    QFont font(QString::fromLatin1(face.family));
+    font.setPixelSize(face.pixelHeight);
+    font.setBold(face.bold);
+    font.setStyleHint(std::string_view(face.family) == "Arial" ? QFont::SansSerif
                                                                : QFont::TypeWriter);
     return font;
 }
