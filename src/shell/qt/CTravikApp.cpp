@@ -15,8 +15,11 @@ CTravikApp::~CTravikApp() = default;
 bool CTravikApp::InitInstance(const QString& flashFile, bool unattended) {
     mainFrame_ = std::make_unique<CMainFrame>(*settings_);
     mainFrame_->SetUnattended(unattended);
-    // The window shows before the flash file opens, so that the open's questions and
-    // notices stand in front of the program they belong to rather than alone.
+    if (!flashFile.isEmpty()) {
+        if (!mainFrame_->OpenDocumentFile(flashFile)) return false;
+    } else {
+        mainFrame_->OnFileNew();  // refused: the program starts with no document
+    }
     if (settings::Read(*settings_, settings::kStartMaximized) != 0) {
         // Without a window manager (a virtual display) maximising does nothing: the
         // window takes the screen's working area itself first.
@@ -25,11 +28,5 @@ bool CTravikApp::InitInstance(const QString& flashFile, bool unattended) {
         mainFrame_->showMaximized();
     } else
         mainFrame_->show();
-    if (!flashFile.isEmpty()) {
-        QCoreApplication::processEvents();
-        if (!mainFrame_->OpenDocumentFile(flashFile)) return false;
-    } else {
-        mainFrame_->OnFileNew();  // refused: the program starts with no document
-    }
     return true;
 }
