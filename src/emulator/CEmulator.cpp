@@ -20,6 +20,8 @@ constexpr struct {
 };
 
 constexpr uint32_t kArmBxLr = 0x012FFF1E;
+// No current instruction is ever at an odd address: the address of a free run.
+constexpr uint32_t kNoAddress = 1;
 
 }  // namespace
 
@@ -32,15 +34,26 @@ CEmulator::CEmulator() {
     }
 }
 
-void CEmulator::Start(uint32_t startAddress, const uint8_t* flashBytes, uint32_t size,
-                      uint8_t* stackBytes, uint32_t stackPointer) {
-    stackMemory = stackBytes;
+void CEmulator::AttachFlash(const uint8_t* flashBytes, uint32_t size) {
     flashMemory = flashBytes;
     flashSize = flashBytes ? size : 0;
     const uint32_t window = std::min(flashSize, kFlashWindow);
     flashByteLimit_ = window;
     flashHalfLimit_ = window >= 2 ? window - 1 : 0;
     flashWordLimit_ = window >= 4 ? window - 3 : 0;
+    breakBits_.resize((window / 2 + 63) / 64);
+    // Breakpoints past the end of a shorter image are gone.
+    if (window / 2 % 64 != 0 && !breakBits_.empty())
+        breakBits_.back() &= (uint64_t{1} << (window / 2 % 64)) - 1;
+    breakCount_ = 0;
+    for (uint64_t bits : breakBits_) breakCount_ += static_cast<uint32_t>(__builtin_popcountll(bits));
+}
+
+void CEmulator::Start(uint32_t startAddress, const uint8_t* flashBytes, uint32_t size,
+                      uint8_t* stackBytes, uint32_t stackPointer) {
+    stackMemory = stackBytes;
+    AttachFlash(flashBytes, size);
+    UpdateFastPaths();
     initialSp = stackPointer;
     r[13] = stackPointer;
     cpsr = 0xF3;
@@ -83,6 +96,7 @@ void CEmulator::StepArm() {
 }
 
 void CEmulator::ReportWarning(const std::string& text) {
+    if (stopOnWarning_ && pendingStop_ == RunStop::kNone) pendingStop_ = RunStop::kWarning;
     TrimCallTrack();
     if (warningSink) warningSink(text);
     if (runState == kRunning) runState = kSuspended;
@@ -106,24 +120,117 @@ RunResult CEmulator::StepOver(uint64_t maxInstructions) {
 
 bool CEmulator::BeginLongRun(uint32_t address, uint64_t slice) {
     longRunActive_ = true;
+    longRunFree_ = false;
     longRunExecuted_ = 0;
     longRunTarget_ = address;
+    longRunStop_ = RunStop::kNone;
+    return ContinueLongRun(slice);
+}
+
+bool CEmulator::BeginFreeRun(uint64_t slice) {
+    longRunActive_ = true;
+    longRunFree_ = true;
+    longRunExecuted_ = 0;
+    longRunTarget_ = 0;
+    longRunStop_ = RunStop::kNone;
     return ContinueLongRun(slice);
 }
 
 bool CEmulator::ContinueLongRun(uint64_t slice) {
     if (!longRunActive_) return true;
-    const RunResult result = RunUntil(longRunTarget_, slice);
+    // Only the run's very first instruction may sit on a breakpoint and still run.
+    const bool first = longRunExecuted_ == 0;
+    const RunResult result = Run(longRunFree_ ? kNoAddress : longRunTarget_, slice,
+                                 longRunFree_, !first);
     longRunExecuted_ += result.executed;
-    if (result.reached) longRunActive_ = false;
-    return result.reached;
+    longRunStop_ = result.stop;
+    if (result.stop != RunStop::kNone) longRunActive_ = false;
+    return !longRunActive_;
 }
 
 void CEmulator::InterruptLongRun() {
     if (!longRunActive_) return;
     longRunActive_ = false;
-    Warn("Run to %.8X stopped at %.8X after %llu instructions", longRunTarget_, r[15] - 4,
-         static_cast<unsigned long long>(longRunExecuted_));
+    if (longRunFree_)
+        Warn("Run stopped at %.8X after %llu instructions", r[15] - 4,
+             static_cast<unsigned long long>(longRunExecuted_));
+    else
+        Warn("Run to %.8X stopped at %.8X after %llu instructions", longRunTarget_, r[15] - 4,
+             static_cast<unsigned long long>(longRunExecuted_));
+}
+
+RunResult CEmulator::RunUntil(uint32_t address, uint64_t maxInstructions) {
+    return Run(address, maxInstructions, false, false);
+}
+
+RunResult CEmulator::RunFree(uint64_t maxInstructions) {
+    return Run(kNoAddress, maxInstructions, true, false);
+}
+
+bool CEmulator::SetBreakpoint(uint32_t address, bool on) {
+    const uint32_t half = (address - kFlashBase) >> 1;
+    if ((address & 1) || address - kFlashBase >= flashHalfLimit_) return false;
+    uint64_t& word = breakBits_[half >> 6];
+    const uint64_t bit = uint64_t{1} << (half & 63);
+    if (on && !(word & bit)) {
+        word |= bit;
+        ++breakCount_;
+    } else if (!on && (word & bit)) {
+        word &= ~bit;
+        --breakCount_;
+    }
+    return true;
+}
+
+void CEmulator::ClearBreakpoints() {
+    std::fill(breakBits_.begin(), breakBits_.end(), 0);
+    breakCount_ = 0;
+}
+
+std::vector<uint32_t> CEmulator::Breakpoints() const {
+    std::vector<uint32_t> addresses;
+    for (size_t i = 0; i < breakBits_.size(); ++i) {
+        for (uint64_t bits = breakBits_[i]; bits; bits &= bits - 1)
+            addresses.push_back(kFlashBase +
+                                2 * static_cast<uint32_t>(i * 64 + __builtin_ctzll(bits)));
+    }
+    return addresses;
+}
+
+void CEmulator::SetWatch(uint32_t address, uint32_t length, uint8_t kinds, bool on) {
+    kinds &= kWatchRead | kWatchWrite;
+    if (address - kStackBase >= kStackSize || kinds == 0) return;
+    if (watchBytes_.empty()) watchBytes_.assign(kStackSize, 0);
+    const uint32_t begin = address - kStackBase;
+    const uint32_t end = std::min<uint64_t>(uint64_t{begin} + length, kStackSize);
+    for (uint32_t i = begin; i < end; ++i) {
+        const uint8_t before = watchBytes_[i];
+        watchBytes_[i] = on ? (before | kinds) : (before & ~kinds);
+        watchCount_ += (watchBytes_[i] != 0) - (before != 0);
+    }
+    UpdateFastPaths();
+}
+
+void CEmulator::ClearWatches() {
+    watchBytes_.clear();
+    watchCount_ = 0;
+    UpdateFastPaths();
+}
+
+// Every access of the stack RAM goes through here while anything is watched. The
+// RAM repeats through 0x100000-0x1FFFFF for writes, so the byte is the offset's.
+void CEmulator::CheckWatchSlow(uint32_t address, uint32_t size, uint32_t value, bool write) {
+    if (pendingStop_ == RunStop::kReadWatch || pendingStop_ == RunStop::kWriteWatch) return;
+    const uint8_t kind = write ? kWatchWrite : kWatchRead;
+    const uint32_t begin = address & 0xFFFF;
+    const uint32_t end = std::min<uint32_t>(begin + size, kStackSize);
+    for (uint32_t i = begin; i < end; ++i) {
+        if (watchBytes_[i] & kind) {
+            watchHit_ = {address, value, r[15] - 4, static_cast<uint8_t>(size), write};
+            pendingStop_ = write ? RunStop::kWriteWatch : RunStop::kReadWatch;
+            return;
+        }
+    }
 }
 
 void CEmulator::SkipTo(uint32_t address) {

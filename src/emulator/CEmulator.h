@@ -21,10 +21,31 @@ struct CallRecord {
     uint32_t target = 0;
 };
 
+// Why a run ended before its instruction bound.
+enum class RunStop : uint8_t {
+    kNone,        // it used up its bound (or is still under way)
+    kArrived,     // the current instruction is at the run's address
+    kBreakpoint,  // the current instruction has a breakpoint; it has not run
+    kReadWatch,   // the last instruction read a watched byte
+    kWriteWatch,  // the last instruction wrote a watched byte
+    kWarning,     // the last instruction wrote a warning (free runs only)
+};
+
+// The access that hit a watchpoint: its address, the value read or written (size
+// 1, 2 or 4 bytes) and the address of the instruction that made it.
+struct WatchHit {
+    uint32_t address = 0;
+    uint32_t value = 0;
+    uint32_t instruction = 0;
+    uint8_t size = 0;
+    bool write = false;
+};
+
 // The outcome of a bounded run.
 struct RunResult {
     bool reached = false;   // the run ended at its address
     uint64_t executed = 0;  // instructions executed by this call
+    RunStop stop = RunStop::kNone;
 };
 
 // The emulated ARM7TDMI: THUMB interpreter with a tiny ARM state (BX LR only), the
@@ -51,6 +72,8 @@ class CEmulator {
     // PC, the I/O registers and the call tracks keep their values.
     void Start(uint32_t startAddress, const uint8_t* flashBytes, uint32_t flashSize,
                uint8_t* stackBytes, uint32_t stackPointer);
+    // Makes the flash image known before any Start, so that breakpoints can be set.
+    void AttachFlash(const uint8_t* flashBytes, uint32_t flashSize);
     // Copies the registers, the flags and (when written) the I/O register values as
     // the "previous" state the windows compare with.
     void SaveSnapshot();
@@ -80,9 +103,13 @@ class CEmulator {
     void ReportWarning(const std::string& text);
 
     // --- run control ---------------------------------------------------------------
-    // Steps at least once, then until the current instruction is at `address` or
-    // maxInstructions have run. Repeated calls continue one long run in slices.
+    // Steps at least once, then until the current instruction is at `address`, has a
+    // breakpoint, or follows one that hit a watchpoint, or maxInstructions have run.
+    // A breakpoint on the instruction the run starts on does not stop it.
     RunResult RunUntil(uint32_t address, uint64_t maxInstructions);
+    // The same without an address, stopping after an instruction that wrote a warning
+    // too: the free run of the Run command.
+    RunResult RunFree(uint64_t maxInstructions);
     // Where a Step Over of the current instruction runs to: the address after a
     // BL (any halfword of class 0xF000), none when Step Over is a single step.
     std::optional<uint32_t> StepOverTarget() const {
@@ -94,16 +121,45 @@ class CEmulator {
     // Moves the current instruction to `address` without executing anything.
     void SkipTo(uint32_t address);
 
-    // A run to an address that may never be reached, in slices: the window runs one
-    // slice at a time and stays live in between. Begin runs the first slice.
-    // Begin and Continue return true when the run arrived (and is over).
+    // A run to an address that may never be reached, or a free run (Run), in slices:
+    // the window runs one slice at a time and stays live in between. Begin runs the
+    // first slice. Begin and Continue return true when the run is over: it arrived or
+    // stopped (LongRunStop() says why).
     bool BeginLongRun(uint32_t address, uint64_t slice);
+    bool BeginFreeRun(uint64_t slice);
     bool ContinueLongRun(uint64_t slice);
     // Ends an unfinished run where it stands, with a warning line that says so.
     void InterruptLongRun();
     bool LongRunActive() const { return longRunActive_; }
+    bool LongRunIsFree() const { return longRunFree_; }
     uint64_t LongRunExecuted() const { return longRunExecuted_; }
     uint32_t LongRunTarget() const { return longRunTarget_; }
+    RunStop LongRunStop() const { return longRunStop_; }
+    // The access of the last watchpoint stop.
+    const WatchHit& LastWatchHit() const { return watchHit_; }
+
+    // --- breakpoints and watchpoints ------------------------------------------------
+    // Breakpoints sit on flash halfwords (phone addresses 0x200000 + offset, inside
+    // the image); others are refused (false).
+    bool SetBreakpoint(uint32_t address, bool on);
+    bool IsBreakpoint(uint32_t address) const {
+        const uint32_t half = (address - kFlashBase) >> 1;
+        return !(address & 1) && half < breakBits_.size() * 64 &&
+               ((breakBits_[half >> 6] >> (half & 63)) & 1);
+    }
+    void ClearBreakpoints();
+    std::vector<uint32_t> Breakpoints() const;  // ascending
+    // Watchpoints sit on bytes of the stack RAM (0x100000-0x10FFFF); a range is
+    // clipped to it. An access hits when any byte it covers is watched for its kind.
+    static constexpr uint8_t kWatchRead = 1;
+    static constexpr uint8_t kWatchWrite = 2;
+    void SetWatch(uint32_t address, uint32_t length, uint8_t kinds, bool on);
+    uint8_t WatchAt(uint32_t address) const {
+        const uint32_t offset = address - kStackBase;
+        return offset < watchBytes_.size() ? watchBytes_[offset] : 0;
+    }
+    void ClearWatches();
+    bool HasWatches() const { return watchCount_ != 0; }
     // Compares a return to R15 with the top record of list 1 (see CheckReturn in the
     // .cpp for the rules); call after R15 holds the return target.
     void CheckReturn();
@@ -127,7 +183,7 @@ class CEmulator {
     // The fast paths cover the stack RAM and the flash image; everything else, with
     // every warning and marker value, is in Memory.cpp.
     [[gnu::always_inline]] uint8_t ReadByte(uint32_t address) {
-        if (address - kStackBase < kStackSize && stackMemory) {
+        if (address - kStackBase < stackFastSize_) {
             lastStackRead = address;
             return stackMemory[address & 0xFFFF];
         }
@@ -136,7 +192,7 @@ class CEmulator {
         return ReadByteSlow(address);
     }
     [[gnu::always_inline]] uint16_t ReadHalf(uint32_t address, bool execute) {
-        if (!execute && address - kStackBase < kStackSize && !(address & 1) && stackMemory) {
+        if (!execute && address - kStackBase < stackFastSize_ && !(address & 1)) {
             lastStackRead = address;
             const uint8_t* p = stackMemory + (address & 0xFFFF);
             return static_cast<uint16_t>((p[0] << 8) | p[1]);
@@ -147,7 +203,7 @@ class CEmulator {
         return ReadHalfSlow(address, execute);
     }
     [[gnu::always_inline]] uint32_t ReadWord(uint32_t address) {
-        if (address - kStackBase < kStackSize && !(address & 3) && stackMemory) {
+        if (address - kStackBase < stackFastSize_ && !(address & 3)) {
             lastStackRead = address;
             const uint8_t* p = stackMemory + (address & 0xFFFF);
             return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
@@ -160,7 +216,7 @@ class CEmulator {
         return ReadWordSlow(address);
     }
     [[gnu::always_inline]] void WriteByte(uint32_t address, uint8_t value) {
-        if ((address >> 20) == 1 && stackMemory) {
+        if ((address >> 20) == stackFastRegion_) {
             lastStackWrite = address;
             stackMemory[address & 0xFFFF] = value;
             return;
@@ -168,7 +224,7 @@ class CEmulator {
         WriteByteSlow(address, value);
     }
     [[gnu::always_inline]] void WriteHalf(uint32_t address, uint16_t value) {
-        if ((address >> 20) == 1 && !(address & 1) && stackMemory) {
+        if ((address >> 20) == stackFastRegion_ && !(address & 1)) {
             lastStackWrite = address;
             uint8_t* p = stackMemory + (address & 0xFFFF);
             p[0] = static_cast<uint8_t>(value >> 8);
@@ -178,7 +234,7 @@ class CEmulator {
         WriteHalfSlow(address, value);
     }
     [[gnu::always_inline]] void WriteWord(uint32_t address, uint32_t value) {
-        if ((address >> 20) == 1 && !(address & 3) && stackMemory) {
+        if ((address >> 20) == stackFastRegion_ && !(address & 3)) {
             lastStackWrite = address;
             uint8_t* p = stackMemory + (address & 0xFFFF);
             p[0] = static_cast<uint8_t>(value >> 24);
@@ -227,6 +283,19 @@ class CEmulator {
     void WriteWordSlow(uint32_t address, uint32_t value);
     // Formats a warning line (printf rules) and reports it.
     void Warn(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    RunResult Run(uint32_t address, uint64_t maxInstructions, bool stopOnWarning,
+                  bool breakOnFirst);
+    // The stack RAM's fast paths are open while it exists and nothing is watched.
+    void UpdateFastPaths() {
+        const bool fast = stackMemory && watchCount_ == 0;
+        stackFastSize_ = fast ? kStackSize : 0;
+        stackFastRegion_ = fast ? 1 : ~0u;
+    }
+    // Notes a watched access of the stack RAM (the slow paths call it).
+    void CheckWatch(uint32_t address, uint32_t size, uint32_t value, bool write) {
+        if (watchCount_ != 0) CheckWatchSlow(address, size, value, write);
+    }
+    void CheckWatchSlow(uint32_t address, uint32_t size, uint32_t value, bool write);
 
     // List 1 beyond kCallTrackLimit: the oldest `callTrackDropped_` records are gone
     // already but, inside a run, still stored (erased once per 64K calls, not once
@@ -241,8 +310,24 @@ class CEmulator {
     bool inRun_ = false;
 
     bool longRunActive_ = false;
+    bool longRunFree_ = false;
     uint64_t longRunExecuted_ = 0;
     uint32_t longRunTarget_ = 0;
+    RunStop longRunStop_ = RunStop::kNone;
+
+    // One bit per flash halfword of the window; a breakpoint count for the run loop.
+    std::vector<uint64_t> breakBits_;
+    uint32_t breakCount_ = 0;
+    // Watch kinds per stack RAM byte (empty until the first watchpoint).
+    std::vector<uint8_t> watchBytes_;
+    uint32_t watchCount_ = 0;
+    uint32_t stackFastSize_ = 0;
+    uint32_t stackFastRegion_ = ~0u;
+    // Set inside a run when an instruction hit a watchpoint or (free runs) warned;
+    // the run stops after that instruction.
+    RunStop pendingStop_ = RunStop::kNone;
+    bool stopOnWarning_ = false;
+    WatchHit watchHit_;
     IoRegister* FindIoRegister(uint32_t address);
 
     // Flash offsets below these limits can be read as a whole byte / halfword / word.

@@ -59,7 +59,9 @@ uint8_t CEmulator::ReadByteSlow(uint32_t address) {
     if (Region(address) == 1 && stackMemory) {
         if (address < kStackBase + kStackSize) {
             lastStackRead = address;
-            return stackMemory[address & 0xFFFF];
+            const uint8_t value = stackMemory[address & 0xFFFF];
+            CheckWatch(address, 1, value, false);
+            return value;
         }
         Warn("%.8X: Stack overflow", current);
         return kByteOverflow;
@@ -82,8 +84,10 @@ uint16_t CEmulator::ReadHalfSlow(uint32_t address, bool execute) {
     if (Region(address) == 1 && stackMemory) {
         if (address < kStackBase + kStackSize) {
             lastStackRead = address;
-            if (address & 1) return kHalfMisaligned;
-            return Half(stackMemory + (address & 0xFFFF));
+            const uint16_t value =
+                (address & 1) ? kHalfMisaligned : Half(stackMemory + (address & 0xFFFF));
+            if (!execute) CheckWatch(address, 2, value, false);
+            return value;
         }
         Warn("Stack Overflow");
         return kHalfOverflow;
@@ -107,8 +111,10 @@ uint32_t CEmulator::ReadWordSlow(uint32_t address) {
     if (Region(address) == 1 && stackMemory) {
         if (address < kStackBase + kStackSize) {
             lastStackRead = address;
-            if (address & 3) return kWordMisaligned;
-            return Word(stackMemory + (address & 0xFFFF));
+            const uint32_t value =
+                (address & 3) ? kWordMisaligned : Word(stackMemory + (address & 0xFFFF));
+            CheckWatch(address, 4, value, false);
+            return value;
         }
         Warn("Stack overflow");
         return kWordOverflow;
@@ -133,6 +139,7 @@ void CEmulator::WriteByteSlow(uint32_t address, uint8_t value) {
     if (Region(address) == 1 && stackMemory) {
         lastStackWrite = address;
         stackMemory[address & 0xFFFF] = value;
+        CheckWatch(address, 1, value, true);
         return;
     }
     if (IoRegister* io = FindIoRegister(address)) {
@@ -152,6 +159,7 @@ void CEmulator::WriteHalfSlow(uint32_t address, uint16_t value) {
     if (Region(address) == 1 && stackMemory) {
         lastStackWrite = address;
         if (!(address & 1)) PutHalf(stackMemory + (address & 0xFFFF), value);
+        CheckWatch(address, 2, value, true);
         return;
     }
     if (InLowWindow(address)) {
@@ -165,6 +173,7 @@ void CEmulator::WriteWordSlow(uint32_t address, uint32_t value) {
     if (Region(address) == 1 && stackMemory) {
         lastStackWrite = address;
         if (!(address & 3)) PutWord(stackMemory + (address & 0xFFFF), value);
+        CheckWatch(address, 4, value, true);
         return;
     }
     if (InLowWindow(address)) {

@@ -592,18 +592,26 @@ void CEmulator::StepThumb() {
                 TRAVIK_ROW(m, a, D) TRAVIK_ROW(m, a, E) TRAVIK_ROW(m, a, F)
 #define TRAVIK_ALL(m) TRAVIK_BLOCK(m, 0) TRAVIK_BLOCK(m, 1) TRAVIK_BLOCK(m, 2) TRAVIK_BLOCK(m, 3)
 
-RunResult CEmulator::RunUntil(uint32_t address, uint64_t maxInstructions) {
+RunResult CEmulator::Run(uint32_t address, uint64_t maxInstructions, bool stopOnWarning,
+                         bool breakOnFirst) {
     static constexpr void* kLabels[1024] = {TRAVIK_ALL(TRAVIK_OP)};
     uint64_t executed = 0;
-    bool reached = false;
+    RunStop stop = RunStop::kNone;
+    // Breakpoints, watchpoints and warnings cost one test of this flag while none is set.
+    const bool checks = breakCount_ != 0 || watchCount_ != 0 || stopOnWarning;
+    if (breakOnFirst && (cpsr & kThumbBit) && breakCount_ != 0 && IsBreakpoint(r[15] - 4))
+        return {false, 0, RunStop::kBreakpoint};
     inRun_ = true;
-#define TRAVIK_DISPATCH()                           \
-    do {                                            \
-        ++executed;                                 \
-        if (r[15] - 4 == address) goto arrived;     \
-        if (executed >= maxInstructions) goto done; \
-        if (!(cpsr & kThumbBit)) goto arm;          \
-        goto* kLabels[thumbInstruction >> 6];       \
+    stopOnWarning_ = stopOnWarning;
+    pendingStop_ = RunStop::kNone;
+#define TRAVIK_DISPATCH()                                                             \
+    do {                                                                              \
+        ++executed;                                                                   \
+        if (r[15] - 4 == address) goto arrived;                                       \
+        if (checks) goto check;                                                       \
+        if (executed >= maxInstructions) goto done;                                   \
+        if (!(cpsr & kThumbBit)) goto arm;                                            \
+        goto* kLabels[thumbInstruction >> 6];                                         \
     } while (0)
     while (executed < maxInstructions) {
         if (cpsr & kThumbBit) goto* kLabels[thumbInstruction >> 6];
@@ -611,16 +619,28 @@ RunResult CEmulator::RunUntil(uint32_t address, uint64_t maxInstructions) {
         StepArm();
         ++executed;
         if (r[15] - 4 == address) goto arrived;
+        if (!checks) continue;
+    check:
+        if (pendingStop_ != RunStop::kNone) {
+            stop = pendingStop_;
+            goto done;
+        }
+        if ((cpsr & kThumbBit) && IsBreakpoint(r[15] - 4)) {
+            stop = RunStop::kBreakpoint;
+            goto done;
+        }
         continue;
         TRAVIK_ALL(TRAVIK_CASE)
     }
     goto done;
 arrived:
-    reached = true;
+    stop = RunStop::kArrived;
 done:
     inRun_ = false;
+    stopOnWarning_ = false;
+    pendingStop_ = RunStop::kNone;
     TrimCallTrack();
-    return {reached, executed};
+    return {stop == RunStop::kArrived, executed, stop};
 #undef TRAVIK_DISPATCH
 }
 
