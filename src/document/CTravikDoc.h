@@ -131,6 +131,17 @@ class CTravikDoc {
     // A width dragged in the listing: clamped to 5..84 and stored at once.
     void SetBitmapWidth(int width);
 
+    // --- breakpoints and watchpoints, kept in NAME.brk beside the info file ---------
+    std::string DebugMarksPath() const;
+    // Each change is written to the side file at once; a write failure is shown through the
+    // frame (ShowMessage) and returns false (the change stays in memory).
+    bool ToggleBreakpoint(uint32_t offset);  // image offset of the item
+    bool ClearAllBreakpoints();
+    bool SetWatchRange(uint32_t address, uint32_t length, uint8_t kinds, bool on);  // phone address
+    bool ClearAllWatchpoints();
+    // A breakpoint on an offset outside the emulator's flash window, or a watchpoint
+    // range outside the stack RAM, is refused with a message (false) as well.
+
     // Test seam: the file operations used to write the info file.
     void SetFileIo(FileIo* io) { fileIo_ = io; }
 
@@ -180,12 +191,17 @@ class CTravikDoc {
     void WriteOption(const char* key, int value);
 
     bool KeepDamagedInfoFile(FileIo& io, const std::string& infoPath);
+    // Reads the side file into the emulator at open; writes it after each change.
+    void LoadDebugMarks();
+    bool SaveDebugMarks();
 
     FrameServices& frame_;
     std::string pathName_;
     std::optional<FileIdentity> flashIdentity_;
     InfoState infoState_ = InfoState::kDefaults;
     std::string infoProblem_;
+    // The side file was there at open but could not be read: it is never replaced.
+    bool debugMarksUnreadable_ = false;
     bool modified_ = false;
     FileIo* fileIo_ = nullptr;
     PageBuffer<uint8_t> imageBuffer_;
