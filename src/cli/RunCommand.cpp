@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli/Commands.h"
+#include "document/DebugMarksFile.h"
 #include "document/FileIo.h"
 #include "document/RamFile.h"
 
@@ -46,6 +47,53 @@ bool IsPhoneAddress(const CTravikDoc& doc, uint32_t address) {
            (address >= kRamBase && address - kRamBase < doc.ramSize);
 }
 
+// A watchpoint range as --watch-read and --watch-write take it: ADDR[:LEN], a hex phone
+// address of the stack RAM and a decimal byte count (1 when none is given).
+struct WatchOption {
+    const char* option;
+    std::string text;
+    uint8_t kind;
+};
+
+bool SetWatchOption(CEmulator& emu, const WatchOption& watch) {
+    const size_t colon = watch.text.find(':');
+    const auto address = ParseHex(watch.text.substr(0, colon));
+    const auto length = colon == std::string::npos ? std::optional<uint64_t>(1)
+                                                   : ParseDecimal(watch.text.substr(colon + 1));
+    if (!address || !length || !IsWatchableRange(*address, *length)) {
+        std::fprintf(stderr,
+                     "%s %s: not a stack RAM range; give ADDR[:LEN], a hex address from "
+                     "100000 to 10FFFF and a decimal length of 1 or more bytes that ends "
+                     "inside the RAM\n",
+                     watch.option, watch.text.c_str());
+        return false;
+    }
+    emu.SetWatch(*address, static_cast<uint32_t>(*length), watch.kind, true);
+    return true;
+}
+
+// The line that says why a free run ended, and how many instructions it ran.
+void PrintRunStop(const CEmulator& emu, const RunResult& run) {
+    const WatchHit& hit = emu.LastWatchHit();
+    switch (run.stop) {
+        case RunStop::kBreakpoint:
+            std::printf("stopped: breakpoint %.8X\n", emu.r[15] - 4);
+            break;
+        case RunStop::kReadWatch:
+        case RunStop::kWriteWatch:
+            std::printf("stopped: %s watchpoint %.8X by %.8X value %.8X\n",
+                        hit.write ? "write" : "read", hit.address, hit.instruction, hit.value);
+            break;
+        case RunStop::kWarning:
+            std::printf("stopped: warning\n");
+            break;
+        default:
+            std::printf("stopped: limit\n");
+            break;
+    }
+    std::printf("instructions: %llu\n", static_cast<unsigned long long>(run.executed));
+}
+
 void PrintLcd(const CTravikDoc& doc) {
     std::printf("lcd:\n");
     for (int row = 0; row < kLcdHeight; ++row) {
@@ -66,7 +114,9 @@ int RunRunCommand(const std::vector<std::string>& args) {
     std::string path, ramPath, saveRamPath;
     std::optional<uint32_t> start, until;
     uint64_t steps = 0, maxSteps = 100'000'000;
-    bool over = false, lcd = false;
+    bool over = false, lcd = false, freeRun = false;
+    std::vector<uint32_t> breakpoints;
+    std::vector<WatchOption> watches;
     int modes = 0;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -83,6 +133,17 @@ int RunRunCommand(const std::vector<std::string>& args) {
             until = ParseHex(args[++i]);
             if (!until) return UsageError("run");
             ++modes;
+        } else if (a == "--run") {
+            freeRun = true;
+            ++modes;
+        } else if (a == "--break" && hasValue) {
+            const auto address = ParseHex(args[++i]);
+            if (!address) return UsageError("run");
+            breakpoints.push_back(*address);
+        } else if ((a == "--watch-read" || a == "--watch-write") && hasValue) {
+            const bool read = a == "--watch-read";
+            watches.push_back({read ? "--watch-read" : "--watch-write", args[++i],
+                               read ? CEmulator::kWatchRead : CEmulator::kWatchWrite});
         } else if (a == "--over") {
             over = true;
             ++modes;
@@ -103,6 +164,10 @@ int RunRunCommand(const std::vector<std::string>& args) {
         }
     }
     if (path.empty() || !start || modes > 1) return UsageError("run");
+    if (!freeRun && (!breakpoints.empty() || !watches.empty())) {
+        std::fprintf(stderr, "--break, --watch-read and --watch-write need --run\n");
+        return UsageError("run");
+    }
 
     CliFrame frame;
     auto doc = OpenForCli(frame, path);
@@ -123,11 +188,30 @@ int RunRunCommand(const std::vector<std::string>& args) {
         std::fputs("\n", stderr);
         return UsageError("run");
     }
+    // Only the marks of the command line count: a script must not depend on the side
+    // file a window left beside the flash file.
+    CEmulator& emu = doc->emulator;
+    emu.ClearBreakpoints();
+    emu.ClearWatches();
+    for (const uint32_t address : breakpoints) {
+        if (emu.SetBreakpoint(address, true)) continue;
+        std::fprintf(stderr,
+                     "--break %x: not the phone address of a halfword of this image (image "
+                     "offset + 200000, even)",
+                     address);
+        if (address < doc->imageSize && address % 2 == 0)
+            std::fprintf(stderr, ": for image offset %x give %x", address,
+                         address + CEmulator::kFlashBase);
+        std::fputs("\n", stderr);
+        return UsageError("run");
+    }
+    for (const WatchOption& watch : watches) {
+        if (!SetWatchOption(emu, watch)) return UsageError("run");
+    }
     if (!ramPath.empty() && !LoadRamImage(frame, *doc, ramPath)) return kExitOpenFailed;
 
     // Warnings are printed as they come: a long run may write millions of them. (The
     // empty line that every Start writes comes first, before anything else.)
-    CEmulator& emu = doc->emulator;
     emu.warningSink = [](const std::string& line) {
         std::string out = line;
         out.push_back('\0');
@@ -138,7 +222,13 @@ int RunRunCommand(const std::vector<std::string>& args) {
 
     uint64_t executed = 0;
     bool limited = false;
-    if (until || over) {
+    if (freeRun) {
+        emu.SaveSnapshot();
+        const RunResult run = emu.RunFree(maxSteps);
+        executed = run.executed;
+        limited = run.stop == RunStop::kNone;
+        PrintRunStop(emu, run);
+    } else if (until || over) {
         emu.SaveSnapshot();
         const RunResult run = over ? emu.StepOver(maxSteps) : emu.RunUntil(*until, maxSteps);
         executed = run.executed;
@@ -165,8 +255,7 @@ int RunRunCommand(const std::vector<std::string>& args) {
     // Compiled code returning with BX leaves its calls on the list: show the newest.
     const std::vector<CallRecord>& calls = emu.callTracks[1];
     const size_t shown = std::min<size_t>(calls.size(), kMaxCallsShown);
-    if (shown < calls.size())
-        std::printf("(%zu older calls not shown)\n", calls.size() - shown);
+    if (shown < calls.size()) std::printf("(%zu older calls not shown)\n", calls.size() - shown);
     for (size_t i = calls.size() - shown; i < calls.size(); ++i)
         std::printf("%.8X -> %.8X\n", calls[i].callSite, calls[i].target);
     if (lcd) PrintLcd(*doc);

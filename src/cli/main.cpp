@@ -27,14 +27,23 @@ const CommandInfo kCommands[] = {
      "name without a dot). The flash file itself is never written.",
      RunExportCommand},
     {"run",
-     "FLASH --start OFF [--steps N | --until ADDR | --over] [--max-steps N] [--ram FILE]\n"
-     "      [--save-ram FILE] [--lcd]",
+     "FLASH --start OFF [--steps N | --until ADDR | --over | --run] [--max-steps N]\n"
+     "      [--break ADDR]... [--watch-read ADDR[:LEN]]... [--watch-write ADDR[:LEN]]...\n"
+     "      [--ram FILE] [--save-ram FILE] [--lcd]",
      "Starts the emulator at image offset OFF (even, inside the image) and runs N steps\n"
      "(default 0), until the phone address ADDR (flash at 200000, stack RAM at 100000), or\n"
      "over the call at OFF. --max-steps bounds every run (default 100000000). Prints the\n"
      "warnings as they come, then the registers, the flags, the call stack and, with --lcd,\n"
      "the phone's display. --ram loads a RAM image file first; --save-ram writes the stack\n"
-     "RAM to FILE after the run (complete or not at all; never the flash file).",
+     "RAM to FILE after the run (complete or not at all; never the flash file).\n"
+     "--run runs freely as the Run command does, until a breakpoint (--break: a phone\n"
+     "address in the flash; not the start instruction), a watchpoint (--watch-read,\n"
+     "--watch-write: a stack RAM address and a decimal length, 1 by default), an\n"
+     "instruction that writes a warning, or the step bound, and prints why before the\n"
+     "registers: \"stopped: breakpoint ADDR\", \"stopped: read|write watchpoint ADDR by\n"
+     "INSTRUCTION value VALUE\", \"stopped: warning\" or \"stopped: limit\", then\n"
+     "\"instructions: N\". Only the breakpoints and watchpoints given here count, never\n"
+     "those kept beside the flash file.",
      RunRunCommand},
     {"merge", "FLASH OTHER.ifo [--answer yes|no]",
      "Merges the annotations of OTHER.ifo (an info file of the same image) into what opening\n"
