@@ -1,0 +1,131 @@
+// Breakpoints and watchpoints kept in NAME.brk beside the info file.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "document/CTravikDoc.h"
+#include "document/DebugMarksFile.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+constexpr uint8_t kRead = CEmulator::kWatchRead;
+constexpr uint8_t kWrite = CEmulator::kWatchWrite;
+
+std::string ReadText(const std::string& path) {
+    const std::vector<uint8_t> bytes = ReadFileBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+struct DebugMarksTest : testing::Test {
+    TempDir dir;
+    RecordingFrame frame;
+    std::string fls = dir.File("phone.fls");
+    std::string brk = dir.File("phone.brk");
+    void SetUp() override { WriteFile(fls, std::vector<uint8_t>(0x40, 0)); }
+    std::unique_ptr<CTravikDoc> Open() {
+        frame.messages.clear();
+        return OpenImage(frame, fls);
+    }
+};
+
+TEST_F(DebugMarksTest, EveryChangeIsWrittenAndTheNextOpenReadsItBack) {
+    auto doc = Open();
+    ASSERT_TRUE(doc);
+    frame.messages.clear();
+    EXPECT_EQ(doc->DebugMarksPath(), brk);
+    EXPECT_TRUE(doc->ToggleBreakpoint(0x3E));
+    EXPECT_TRUE(doc->ToggleBreakpoint(0x10));
+    EXPECT_TRUE(doc->SetWatchRange(0x10EABC, 4, kRead, true));
+    EXPECT_TRUE(doc->SetWatchRange(0x10EA00, 2, kRead | kWrite, true));
+    EXPECT_TRUE(doc->SetWatchRange(0x10EABD, 2, kRead, false));
+    EXPECT_EQ(ReadText(brk),
+              "# Travik breakpoints and watchpoints\n"
+              "00200010\n"
+              "0020003E\n"
+              "R 0010EA00 2\n"
+              "R 0010EABC 1\n"
+              "R 0010EABF 1\n"
+              "W 0010EA00 2\n");
+    EXPECT_TRUE(frame.messages.empty());
+
+    auto again = Open();
+    ASSERT_TRUE(again);
+    CEmulator& emu = again->emulator;
+    EXPECT_EQ(emu.Breakpoints(), (std::vector<uint32_t>{0x200010, 0x20003E}));
+    EXPECT_EQ(emu.WatchAt(0x10EA00), kRead | kWrite);
+    EXPECT_EQ(emu.WatchAt(0x10EABD), 0);
+    EXPECT_EQ(emu.WatchAt(0x10EABF), kRead);
+    EXPECT_EQ(WriteDebugMarks(emu), ReadText(brk));
+
+    // Toggling twice takes a breakpoint off; with no mark left the file goes.
+    EXPECT_TRUE(again->ToggleBreakpoint(0x10));
+    EXPECT_TRUE(again->ClearAllBreakpoints());
+    EXPECT_TRUE(again->ClearAllWatchpoints());
+    EXPECT_FALSE(FileExists(brk));
+    EXPECT_TRUE(again->ClearAllBreakpoints());
+}
+
+TEST_F(DebugMarksTest, ADamagedFileKeepsWhatCouldBeReadAndNamesItsFirstBadLine) {
+    WriteFile(brk,
+              "# a comment\r\n"
+              "00200004\r\n"
+              "\n"
+              "0020000X\n"            // line 4: not hex
+              "00200011\n"            // odd
+              "00200040\n"            // past the image
+              "W 0020_0000 4\n"       // not hex
+              "R 0010FFFE 3\n"        // past the RAM
+              "W 10E000 0\n"          // no bytes
+              "b 0010E000 2\n"        // no such kind
+              "00200006 00200008\n"   // two on a line
+              "\x1b[2J\n"             // a terminal escape is not echoed
+              "  w  0010e000\t8  \n"  // blanks and case are fine
+              "0020003e");            // no line end
+    auto doc = Open();
+    ASSERT_TRUE(doc);
+    ASSERT_EQ(frame.messages.size(), 2u);  // the info file's notice, then ours
+    EXPECT_EQ(frame.messages[1],
+              brk +
+                  ", line 4: \"0020000X\" is not a breakpoint or watchpoint of this image (9 "
+                  "such lines in all).\r\nThe 3 that could be read are set; the next change of a "
+                  "breakpoint or watchpoint rewrites the file without the lines that could not.");
+    EXPECT_EQ(doc->emulator.Breakpoints(), (std::vector<uint32_t>{0x200004, 0x20003E}));
+    EXPECT_EQ(doc->emulator.WatchAt(0x10E007), kWrite);
+    EXPECT_EQ(doc->emulator.WatchAt(0x10E008), 0);
+
+    const DebugMarksReadResult escape = ReadDebugMarks("\x1b[2J\n", doc->emulator);
+    EXPECT_EQ(escape.firstBadText, "?[2J");
+}
+
+TEST_F(DebugMarksTest, AFileThatCannotBeReadOrTheFlashFileIsNeverReplaced) {
+    ASSERT_EQ(::mkdir(brk.c_str(), 0755), 0);
+    auto doc = Open();
+    ASSERT_TRUE(doc);
+    ASSERT_EQ(frame.messages.size(), 2u);
+    EXPECT_EQ(frame.messages[1].rfind(brk + " cannot be read: ", 0), 0u);
+    frame.messages.clear();
+    EXPECT_FALSE(doc->ToggleBreakpoint(0x10));
+    EXPECT_TRUE(doc->emulator.IsBreakpoint(0x200010));  // it holds in memory
+    ASSERT_EQ(frame.messages.size(), 1u);
+    EXPECT_EQ(frame.messages[0].rfind(brk + " could not be read when", 0), 0u);
+
+    // Opened under the side file's name, the flash file is neither read nor written.
+    const std::vector<uint8_t> image(0x40, 0x30);
+    const std::string flashBrk = dir.File("image.brk");
+    WriteFile(flashBrk, image);
+    RecordingFrame other;
+    auto flash = OpenImage(other, flashBrk);
+    ASSERT_TRUE(flash);
+    EXPECT_TRUE(flash->emulator.Breakpoints().empty());
+    EXPECT_FALSE(flash->ToggleBreakpoint(0x10));
+    EXPECT_FALSE(flash->SetWatchRange(0x10E000, 1, kRead, true));
+    EXPECT_EQ(ReadFileBytes(flashBrk), image);
+
+    // Marks the emulator cannot hold are refused with a message.
+    frame.messages.clear();
+    EXPECT_FALSE(doc->ToggleBreakpoint(0x40));
+    EXPECT_FALSE(doc->SetWatchRange(0x10FFFF, 2, kRead, true));
+    EXPECT_EQ(frame.messages.size(), 2u);
+}
+
+}  // namespace
