@@ -1,6 +1,7 @@
 #include "document/DebugMarksFile.h"
 
 #include <cstdio>
+#include <vector>
 
 #include "document/InfoFile.h"
 #include "emulator/CEmulator.h"
@@ -54,8 +55,35 @@ bool ParseLengthField(std::string_view field, uint32_t& value) {
     return true;
 }
 
+// The watchpoints of a file, gathered as the changes of a per-byte count so that each
+// line costs the same however long its range: a file of many long ranges must not
+// keep the open busy.
+struct WatchCounts {
+    std::vector<int32_t> delta[2];  // read, write; kStackSize + 1 entries once used
+    void Add(uint32_t address, uint32_t length, bool read) {
+        std::vector<int32_t>& d = delta[read ? 0 : 1];
+        if (d.empty()) d.assign(CEmulator::kStackSize + 1, 0);
+        ++d[address - CEmulator::kStackBase];
+        --d[address - CEmulator::kStackBase + length];
+    }
+    void Apply(CEmulator& emulator) const {
+        for (int k = 0; k < 2; ++k) {
+            const uint8_t kind = k == 0 ? CEmulator::kWatchRead : CEmulator::kWatchWrite;
+            int32_t count = 0;
+            uint32_t begin = 0;
+            for (uint32_t i = 0; i < delta[k].size(); ++i) {
+                const bool before = count > 0;
+                count += delta[k][i];
+                if (!before && count > 0) begin = i;
+                if (before && count <= 0)
+                    emulator.SetWatch(CEmulator::kStackBase + begin, i - begin, kind, true);
+            }
+        }
+    }
+};
+
 // Sets the mark one line of the file stands for; false when it is not one.
-bool ReadMarkLine(std::string_view line, CEmulator& emulator) {
+bool ReadMarkLine(std::string_view line, CEmulator& emulator, WatchCounts& watches) {
     const std::string_view first = NextField(line);
     uint32_t address = 0;
     if (first == "R" || first == "r" || first == "W" || first == "w") {
@@ -64,9 +92,7 @@ bool ReadMarkLine(std::string_view line, CEmulator& emulator) {
             !ParseLengthField(NextField(line), length) || !NextField(line).empty() ||
             !IsWatchableRange(address, length))
             return false;
-        const bool read = first == "R" || first == "r";
-        emulator.SetWatch(address, length, read ? CEmulator::kWatchRead : CEmulator::kWatchWrite,
-                          true);
+        watches.Add(address, length, first == "R" || first == "r");
         return true;
     }
     return ParseHexField(first, address) && NextField(line).empty() &&
@@ -111,6 +137,7 @@ bool IsWatchableRange(uint32_t address, uint64_t length) {
 
 DebugMarksReadResult ReadDebugMarks(std::string_view file, CEmulator& emulator) {
     DebugMarksReadResult result;
+    WatchCounts watches;
     uint32_t lineNumber = 0;
     while (!file.empty()) {
         const size_t end = file.find('\n');
@@ -120,13 +147,14 @@ DebugMarksReadResult ReadDebugMarks(std::string_view file, CEmulator& emulator) 
         std::string_view rest = line;
         const std::string_view first = NextField(rest);
         if (first.empty() || first[0] == '#') continue;
-        if (ReadMarkLine(line, emulator)) {
+        if (ReadMarkLine(line, emulator, watches)) {
             ++result.marksRead;
         } else if (result.badLines++ == 0) {
             result.firstBadLine = lineNumber;
             result.firstBadText = Quote(line);
         }
     }
+    watches.Apply(emulator);
     return result;
 }
 
