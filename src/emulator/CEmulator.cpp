@@ -42,6 +42,8 @@ void CEmulator::AttachFlash(const uint8_t* flashBytes, uint32_t size) {
     flashHalfLimit_ = window >= 2 ? window - 1 : 0;
     flashWordLimit_ = window >= 4 ? window - 3 : 0;
     breakBits_.resize((window / 2 + 63) / 64);
+    blockAt_.assign(window / 2, 0);
+    decoded_.clear();
     // Breakpoints past the end of a shorter image are gone.
     if (window / 2 % 64 != 0 && !breakBits_.empty())
         breakBits_.back() &= (uint64_t{1} << (window / 2 % 64)) - 1;
@@ -172,19 +174,20 @@ bool CEmulator::SetBreakpoint(uint32_t address, bool on) {
     if ((address & 1) || address - kFlashBase >= flashHalfLimit_) return false;
     uint64_t& word = breakBits_[half >> 6];
     const uint64_t bit = uint64_t{1} << (half & 63);
-    if (on && !(word & bit)) {
-        word |= bit;
+    if (on == ((word & bit) != 0)) return true;
+    word ^= bit;
+    if (on)
         ++breakCount_;
-    } else if (!on && (word & bit)) {
-        word &= ~bit;
+    else
         --breakCount_;
-    }
+    FlushBlocks();
     return true;
 }
 
 void CEmulator::ClearBreakpoints() {
     std::fill(breakBits_.begin(), breakBits_.end(), 0);
     breakCount_ = 0;
+    FlushBlocks();
 }
 
 std::vector<uint32_t> CEmulator::Breakpoints() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <string>
@@ -323,6 +324,25 @@ class CEmulator {
     uint32_t watchCount_ = 0;
     uint32_t stackFastSize_ = 0;
     uint32_t stackFastRegion_ = ~0u;
+    // Runs are made of blocks of decoded instructions (BlockRun.cpp): a block starts
+    // at a flash halfword and ends at the first instruction that may branch. Flash is
+    // never written, so a block stays right until the image or a breakpoint changes.
+    struct DecodedOp {
+        const void* handler;  // the run loop's label for the operation
+        uint32_t imm;         // immediate, constant or target
+        uint8_t d, s, n;      // register fields
+        uint8_t index;        // halfwords from the block's start
+    };
+    // Returns 1 + the index of the block's header in decoded_, or 0 when the
+    // instruction at `address` cannot start one.
+    uint32_t BuildBlock(uint32_t address, const void* const* labels);
+    void FlushBlocks() {
+        decoded_.clear();
+        std::fill(blockAt_.begin(), blockAt_.end(), 0);
+    }
+    std::vector<DecodedOp> decoded_;
+    std::vector<uint32_t> blockAt_;  // per flash halfword of the window
+
     // Set inside a run when an instruction hit a watchpoint or (free runs) warned;
     // the run stops after that instruction.
     RunStop pendingStop_ = RunStop::kNone;

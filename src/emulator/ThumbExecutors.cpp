@@ -1,20 +1,22 @@
-// The THUMB executors, their dispatch table and the run loop that uses it.
+// The THUMB executors of a single step and their dispatch table.
 //
 // Each executor is instantiated for one value of the halfword's top ten bits, so
 // the operation and every operand field in bits 6-15 are constants in its body;
-// dispatch is one indexed call. Flags and shifts follow ARMv4T.
+// dispatch is one indexed call.
 #include <array>
 #include <cstddef>
 #include <utility>
 
 #include "emulator/CEmulator.h"
 #include "emulator/ThumbDecode.h"
+#include "emulator/ThumbSemantics.h"
 
 namespace {
 
 using Executor = void (*)(CEmulator&);
+using namespace thumb;
 
-#define FORCE_INLINE [[gnu::always_inline]] inline
+#define FORCE_INLINE THUMB_INLINE
 
 // --- endings -----------------------------------------------------------------------
 
@@ -29,99 +31,6 @@ FORCE_INLINE void BranchTo(CEmulator& e, uint32_t target) {
     e.r[15] = target + 4;
 }
 
-// --- flags -------------------------------------------------------------------------
-
-FORCE_INLINE void SetNZ(CEmulator& e, uint32_t value) {
-    e.negativeFlag = value >> 31;
-    e.zeroFlag = value == 0;
-    e.ComposeCpsr();
-}
-
-// a + b + carry with all four flags; subtraction is a + NOT b + 1 (carry = no borrow).
-FORCE_INLINE uint32_t AddWithFlags(CEmulator& e, uint32_t a, uint32_t b, uint32_t carry) {
-    const uint64_t wide = uint64_t{a} + b + carry;
-    const uint32_t result = static_cast<uint32_t>(wide);
-    e.carryFlag = static_cast<uint32_t>(wide >> 32);
-    e.overflowFlag = ((a ^ result) & (b ^ result)) >> 31;
-    SetNZ(e, result);
-    return result;
-}
-
-FORCE_INLINE uint32_t SubWithFlags(CEmulator& e, uint32_t a, uint32_t b) {
-    return AddWithFlags(e, a, ~b, 1);
-}
-
-FORCE_INLINE uint32_t Asr(uint32_t value, uint32_t amount) {
-    return static_cast<uint32_t>(static_cast<int32_t>(value) >> amount);
-}
-
-// Condition codes: bit n of kConditionMasks[cond] tells whether the condition holds
-// when the flags N Z C V read as the four-bit number n.
-constexpr std::array<uint16_t, 16> BuildConditionMasks() {
-    std::array<uint16_t, 16> masks{};
-    for (uint32_t cond = 0; cond < 16; ++cond) {
-        uint16_t mask = 0;
-        for (uint32_t f = 0; f < 16; ++f) {
-            const bool n = f & 8, z = f & 4, c = f & 2, v = f & 1;
-            bool taken = false;
-            switch (cond) {
-                case 0:
-                    taken = z;
-                    break;
-                case 1:
-                    taken = !z;
-                    break;
-                case 2:
-                    taken = c;
-                    break;
-                case 3:
-                    taken = !c;
-                    break;
-                case 4:
-                    taken = n;
-                    break;
-                case 5:
-                    taken = !n;
-                    break;
-                case 6:
-                    taken = v;
-                    break;
-                case 7:
-                    taken = !v;
-                    break;
-                case 8:
-                    taken = c && !z;
-                    break;
-                case 9:
-                    taken = !c || z;
-                    break;
-                case 10:
-                    taken = n == v;
-                    break;
-                case 11:
-                    taken = n != v;
-                    break;
-                case 12:
-                    taken = !z && n == v;
-                    break;
-                case 13:
-                    taken = z || n != v;
-                    break;
-                case 14:
-                    taken = true;
-                    break;
-                default:
-                    taken = false;
-                    break;
-            }
-            if (taken) mask = static_cast<uint16_t>(mask | (1u << f));
-        }
-        masks[cond] = mask;
-    }
-    return masks;
-}
-constexpr std::array<uint16_t, 16> kConditionMasks = BuildConditionMasks();
-
 // Operand fields that lie in the low six bits vary at run time.
 FORCE_INLINE uint32_t Field0(const CEmulator& e) {
     return e.thumbInstruction & 7;
@@ -135,32 +44,7 @@ FORCE_INLINE uint32_t Field3(const CEmulator& e) {
 
 template <uint32_t kH>
 FORCE_INLINE void ExecShiftImm(CEmulator& e) {
-    constexpr uint32_t kOp = (kH >> 11) & 3;
-    constexpr uint32_t kAmount = (kH >> 6) & 31;
-    const uint32_t v = e.r[Field3(e)];
-    uint32_t result;
-    if constexpr (kOp == 0) {  // LSL; #0 leaves C
-        result = v << kAmount;
-        if constexpr (kAmount != 0) e.carryFlag = (v >> (32 - kAmount)) & 1;
-    } else if constexpr (kOp == 1) {  // LSR; #0 means #32
-        if constexpr (kAmount == 0) {
-            e.carryFlag = v >> 31;
-            result = 0;
-        } else {
-            e.carryFlag = (v >> (kAmount - 1)) & 1;
-            result = v >> kAmount;
-        }
-    } else {  // ASR; #0 means #32
-        if constexpr (kAmount == 0) {
-            e.carryFlag = v >> 31;
-            result = Asr(v, 31);
-        } else {
-            e.carryFlag = (v >> (kAmount - 1)) & 1;
-            result = Asr(v, kAmount);
-        }
-    }
-    e.r[Field0(e)] = result;
-    SetNZ(e, result);
+    e.r[Field0(e)] = ShiftImmediate<(kH >> 11) & 3>(e, e.r[Field3(e)], (kH >> 6) & 31);
     Next(e);
 }
 
@@ -193,85 +77,9 @@ FORCE_INLINE void ExecImm8(CEmulator& e) {
     Next(e);
 }
 
-// Register-specified shifts use the bottom byte of Rs: 0 leaves value and C, 32 and
-// more shift everything out.
-template <uint32_t kOp>
-FORCE_INLINE uint32_t ShiftByRegister(CEmulator& e, uint32_t v, uint32_t amount) {
-    if (amount == 0) return v;
-    if constexpr (kOp == 2) {  // LSL
-        if (amount < 32) {
-            e.carryFlag = (v >> (32 - amount)) & 1;
-            return v << amount;
-        }
-        e.carryFlag = amount == 32 ? (v & 1) : 0;
-        return 0;
-    } else if constexpr (kOp == 3) {  // LSR
-        if (amount < 32) {
-            e.carryFlag = (v >> (amount - 1)) & 1;
-            return v >> amount;
-        }
-        e.carryFlag = amount == 32 ? (v >> 31) : 0;
-        return 0;
-    } else if constexpr (kOp == 4) {  // ASR
-        if (amount < 32) {
-            e.carryFlag = (v >> (amount - 1)) & 1;
-            return Asr(v, amount);
-        }
-        e.carryFlag = v >> 31;
-        return Asr(v, 31);
-    } else {  // ROR
-        const uint32_t rotate = amount & 31;
-        if (rotate == 0) {
-            e.carryFlag = v >> 31;
-            return v;
-        }
-        e.carryFlag = (v >> (rotate - 1)) & 1;
-        return (v >> rotate) | (v << (32 - rotate));
-    }
-}
-
 template <uint32_t kH>
 FORCE_INLINE void ExecAlu(CEmulator& e) {
-    constexpr uint32_t kOp = (kH >> 6) & 15;
-    uint32_t& rd = e.r[Field0(e)];
-    const uint32_t rs = e.r[Field3(e)];
-    if constexpr (kOp == 0) {
-        rd &= rs;
-        SetNZ(e, rd);
-    } else if constexpr (kOp == 1) {
-        rd ^= rs;
-        SetNZ(e, rd);
-    } else if constexpr (kOp >= 2 && kOp <= 4) {
-        rd = ShiftByRegister<kOp>(e, rd, rs & 0xFF);
-        SetNZ(e, rd);
-    } else if constexpr (kOp == 5) {
-        rd = AddWithFlags(e, rd, rs, e.carryFlag != 0);
-    } else if constexpr (kOp == 6) {  // SBC
-        rd = AddWithFlags(e, rd, ~rs, e.carryFlag != 0);
-    } else if constexpr (kOp == 7) {
-        rd = ShiftByRegister<7>(e, rd, rs & 0xFF);
-        SetNZ(e, rd);
-    } else if constexpr (kOp == 8) {
-        SetNZ(e, rd & rs);
-    } else if constexpr (kOp == 9) {
-        rd = SubWithFlags(e, 0, rs);
-    } else if constexpr (kOp == 10) {
-        SubWithFlags(e, rd, rs);
-    } else if constexpr (kOp == 11) {
-        AddWithFlags(e, rd, rs, 0);
-    } else if constexpr (kOp == 12) {
-        rd |= rs;
-        SetNZ(e, rd);
-    } else if constexpr (kOp == 13) {
-        rd *= rs;
-        SetNZ(e, rd);
-    } else if constexpr (kOp == 14) {
-        rd &= ~rs;
-        SetNZ(e, rd);
-    } else {
-        rd = ~rs;
-        SetNZ(e, rd);
-    }
+    Alu<(kH >> 6) & 15>(e, e.r[Field0(e)], e.r[Field3(e)]);
     Next(e);
 }
 
@@ -328,27 +136,7 @@ FORCE_INLINE void ExecLdrPc(CEmulator& e) {
 
 template <uint32_t kH>
 FORCE_INLINE void ExecRegOffset(CEmulator& e) {
-    constexpr ThumbOp kOp = DecodeThumb(kH);
-    constexpr uint32_t kRo = (kH >> 6) & 7;
-    const uint32_t address = e.r[Field3(e)] + e.r[kRo];
-    uint32_t& rd = e.r[Field0(e)];
-    if constexpr (kOp == ThumbOp::kStrReg) {
-        e.WriteWord(address, rd);
-    } else if constexpr (kOp == ThumbOp::kStrbReg) {
-        e.WriteByte(address, static_cast<uint8_t>(rd));
-    } else if constexpr (kOp == ThumbOp::kLdrReg) {
-        rd = e.ReadWord(address);
-    } else if constexpr (kOp == ThumbOp::kLdrbReg) {
-        rd = e.ReadByte(address);
-    } else if constexpr (kOp == ThumbOp::kStrhReg) {
-        e.WriteHalf(address, static_cast<uint16_t>(rd));
-    } else if constexpr (kOp == ThumbOp::kLdsbReg) {
-        rd = static_cast<uint32_t>(static_cast<int8_t>(e.ReadByte(address)));
-    } else if constexpr (kOp == ThumbOp::kLdrhReg) {
-        rd = e.ReadHalf(address, false);
-    } else {
-        rd = static_cast<uint32_t>(static_cast<int16_t>(e.ReadHalf(address, false)));
-    }
+    Transfer<DecodeThumb(kH)>(e, e.r[Field3(e)] + e.r[(kH >> 6) & 7], e.r[Field0(e)]);
     Next(e);
 }
 
@@ -356,33 +144,16 @@ template <uint32_t kH>
 FORCE_INLINE void ExecImmOffset(CEmulator& e) {
     constexpr ThumbOp kOp = DecodeThumb(kH);
     constexpr uint32_t kImm = (kH >> 6) & 31;
-    const uint32_t base = e.r[Field3(e)];
-    uint32_t& rd = e.r[Field0(e)];
-    if constexpr (kOp == ThumbOp::kStrImm) {
-        e.WriteWord(base + kImm * 4, rd);
-    } else if constexpr (kOp == ThumbOp::kLdrImm) {
-        rd = e.ReadWord(base + kImm * 4);
-    } else if constexpr (kOp == ThumbOp::kStrbImm) {
-        e.WriteByte(base + kImm, static_cast<uint8_t>(rd));
-    } else if constexpr (kOp == ThumbOp::kLdrbImm) {
-        rd = e.ReadByte(base + kImm);
-    } else if constexpr (kOp == ThumbOp::kStrhImm) {
-        e.WriteHalf(base + kImm * 2, static_cast<uint16_t>(rd));
-    } else {
-        rd = e.ReadHalf(base + kImm * 2, false);
-    }
+    constexpr uint32_t kScale = kOp == ThumbOp::kStrImm || kOp == ThumbOp::kLdrImm   ? 4
+                                : kOp == ThumbOp::kStrhImm || kOp == ThumbOp::kLdrhImm ? 2
+                                                                                       : 1;
+    Transfer<kOp>(e, e.r[Field3(e)] + kImm * kScale, e.r[Field0(e)]);
     Next(e);
 }
 
 template <uint32_t kH>
 FORCE_INLINE void ExecSpRelative(CEmulator& e) {
-    constexpr bool kLoad = (kH >> 11) & 1;
-    constexpr uint32_t kRd = (kH >> 8) & 7;
-    const uint32_t address = e.r[13] + (e.thumbInstruction & 0xFF) * 4;
-    if constexpr (kLoad)
-        e.r[kRd] = e.ReadWord(address);
-    else
-        e.WriteWord(address, e.r[kRd]);
+    Transfer<DecodeThumb(kH)>(e, e.r[13] + (e.thumbInstruction & 0xFF) * 4, e.r[(kH >> 8) & 7]);
     Next(e);
 }
 
@@ -406,31 +177,14 @@ FORCE_INLINE void ExecAdjustSp(CEmulator& e) {
 
 template <uint32_t kH>
 FORCE_INLINE void ExecPush(CEmulator& e) {
-    constexpr bool kWithLr = (kH >> 8) & 1;
-    const uint32_t list = e.thumbInstruction & 0xFF;
-    if constexpr (kWithLr) {
-        e.r[13] -= 4;
-        e.WriteWord(e.r[13], e.r[14]);
-    }
-    for (int i = 7; i >= 0; --i) {
-        if (list & (1u << i)) {
-            e.r[13] -= 4;
-            e.WriteWord(e.r[13], e.r[i]);
-        }
-    }
+    Push(e, e.thumbInstruction & 0xFF, (kH >> 8) & 1);
     Next(e);
 }
 
 template <uint32_t kH>
 FORCE_INLINE void ExecPop(CEmulator& e) {
     constexpr bool kWithPc = (kH >> 8) & 1;
-    const uint32_t list = e.thumbInstruction & 0xFF;
-    for (int i = 0; i < 8; ++i) {
-        if (list & (1u << i)) {
-            e.r[i] = e.ReadWord(e.r[13]);
-            e.r[13] += 4;
-        }
-    }
+    Pop(e, e.thumbInstruction & 0xFF);
     if constexpr (kWithPc) {
         // ARMv4T: POP {PC} ignores bit 0 and stays in THUMB state.
         const uint32_t target = e.ReadWord(e.r[13]) & ~1u;
@@ -443,29 +197,15 @@ FORCE_INLINE void ExecPop(CEmulator& e) {
     }
 }
 
-// The base advances after each register, so a base in the list is stored or loaded
-// with its value at that moment.
 template <uint32_t kH>
 FORCE_INLINE void ExecMultiple(CEmulator& e) {
-    constexpr bool kLoad = (kH >> 11) & 1;
-    constexpr uint32_t kRb = (kH >> 8) & 7;
-    const uint32_t list = e.thumbInstruction & 0xFF;
-    for (int i = 0; i < 8; ++i) {
-        if (list & (1u << i)) {
-            if constexpr (kLoad)
-                e.r[i] = e.ReadWord(e.r[kRb]);
-            else
-                e.WriteWord(e.r[kRb], e.r[i]);
-            e.r[kRb] += 4;
-        }
-    }
+    Multiple<(kH >> 11) & 1>(e, (kH >> 8) & 7, e.thumbInstruction & 0xFF);
     Next(e);
 }
 
 template <uint32_t kH>
 FORCE_INLINE void ExecCondBranch(CEmulator& e) {
-    constexpr uint16_t kMask = kConditionMasks[(kH >> 8) & 15];
-    if ((kMask >> (e.cpsr >> 28)) & 1) {
+    if (ConditionHolds(e, (kH >> 8) & 15)) {
         const int32_t offset = static_cast<int8_t>(e.thumbInstruction & 0xFF);
         return BranchTo(e, e.r[15] + static_cast<uint32_t>(offset * 2));
     }
@@ -565,90 +305,14 @@ constexpr std::array<Executor, 1024> kThumbTable = BuildTable(std::make_index_se
 
 }  // namespace
 
+void thumb::Execute(CEmulator& e) {
+    kThumbTable[e.thumbInstruction >> 6](e);
+}
+
 void CEmulator::StepThumb() {
-    kThumbTable[thumbInstruction >> 6](*this);
+    thumb::Execute(*this);
+    ComposeCpsr();
 }
-
-// The run loop is threaded: each of the 1,024 executors is inlined behind its own
-// label and jumps straight to the next one through the label table, so every
-// executor has its own indirect branch for the processor to predict. The stop
-// conditions are checked after every instruction, as one Step at a time would.
-#define TRAVIK_OP(index) &&op_##index,
-#define TRAVIK_CASE(index)                          \
-    op_##index : {                                  \
-        constexpr Executor kExec = Select<index>(); \
-        kExec(*this);                               \
-        TRAVIK_DISPATCH();                          \
-    }
-#define TRAVIK_ROW(m, a, b)                                                                       \
-    m(0x##a##b##0) m(0x##a##b##1) m(0x##a##b##2) m(0x##a##b##3) m(0x##a##b##4) m(0x##a##b##5)     \
-        m(0x##a##b##6) m(0x##a##b##7) m(0x##a##b##8) m(0x##a##b##9) m(0x##a##b##A) m(0x##a##b##B) \
-            m(0x##a##b##C) m(0x##a##b##D) m(0x##a##b##E) m(0x##a##b##F)
-#define TRAVIK_BLOCK(m, a)                                                                  \
-    TRAVIK_ROW(m, a, 0)                                                                     \
-    TRAVIK_ROW(m, a, 1) TRAVIK_ROW(m, a, 2) TRAVIK_ROW(m, a, 3) TRAVIK_ROW(m, a, 4)         \
-        TRAVIK_ROW(m, a, 5) TRAVIK_ROW(m, a, 6) TRAVIK_ROW(m, a, 7) TRAVIK_ROW(m, a, 8)     \
-            TRAVIK_ROW(m, a, 9) TRAVIK_ROW(m, a, A) TRAVIK_ROW(m, a, B) TRAVIK_ROW(m, a, C) \
-                TRAVIK_ROW(m, a, D) TRAVIK_ROW(m, a, E) TRAVIK_ROW(m, a, F)
-#define TRAVIK_ALL(m) TRAVIK_BLOCK(m, 0) TRAVIK_BLOCK(m, 1) TRAVIK_BLOCK(m, 2) TRAVIK_BLOCK(m, 3)
-
-RunResult CEmulator::Run(uint32_t address, uint64_t maxInstructions, bool stopOnWarning,
-                         bool breakOnFirst) {
-    static constexpr void* kLabels[1024] = {TRAVIK_ALL(TRAVIK_OP)};
-    uint64_t executed = 0;
-    RunStop stop = RunStop::kNone;
-    // Breakpoints, watchpoints and warnings cost one test of this flag while none is set.
-    const bool checks = breakCount_ != 0 || watchCount_ != 0 || stopOnWarning;
-    if (breakOnFirst && (cpsr & kThumbBit) && breakCount_ != 0 && IsBreakpoint(r[15] - 4))
-        return {false, 0, RunStop::kBreakpoint};
-    inRun_ = true;
-    stopOnWarning_ = stopOnWarning;
-    pendingStop_ = RunStop::kNone;
-#define TRAVIK_DISPATCH()                                                             \
-    do {                                                                              \
-        ++executed;                                                                   \
-        if (r[15] - 4 == address) goto arrived;                                       \
-        if (checks) goto check;                                                       \
-        if (executed >= maxInstructions) goto done;                                   \
-        if (!(cpsr & kThumbBit)) goto arm;                                            \
-        goto* kLabels[thumbInstruction >> 6];                                         \
-    } while (0)
-    while (executed < maxInstructions) {
-        if (cpsr & kThumbBit) goto* kLabels[thumbInstruction >> 6];
-    arm:
-        StepArm();
-        ++executed;
-        if (r[15] - 4 == address) goto arrived;
-        if (!checks) continue;
-    check:
-        if (pendingStop_ != RunStop::kNone) {
-            stop = pendingStop_;
-            goto done;
-        }
-        if ((cpsr & kThumbBit) && IsBreakpoint(r[15] - 4)) {
-            stop = RunStop::kBreakpoint;
-            goto done;
-        }
-        continue;
-        TRAVIK_ALL(TRAVIK_CASE)
-    }
-    goto done;
-arrived:
-    stop = RunStop::kArrived;
-done:
-    inRun_ = false;
-    stopOnWarning_ = false;
-    pendingStop_ = RunStop::kNone;
-    TrimCallTrack();
-    return {stop == RunStop::kArrived, executed, stop};
-#undef TRAVIK_DISPATCH
-}
-
-#undef TRAVIK_ALL
-#undef TRAVIK_BLOCK
-#undef TRAVIK_ROW
-#undef TRAVIK_CASE
-#undef TRAVIK_OP
 
 const char* ThumbOpName(ThumbOp op) {
     static constexpr const char* kNames[] = {

@@ -1,0 +1,117 @@
+// A run (decoded blocks) must leave everything exactly as the same number of single
+// steps: registers, flags, the fetched instruction, memory, I/O registers, the low
+// window, the call track, the last stack accesses and every warning line. Runs are
+// cut into slices of awkward sizes so that they end inside blocks.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "emulator/CEmulator.h"
+
+namespace {
+
+struct Machine {
+    std::vector<uint8_t> ram = std::vector<uint8_t>(CEmulator::kStackSize, 0);
+    std::vector<std::string> warnings;
+    CEmulator emu;
+
+    Machine(const std::vector<uint8_t>& flash, uint32_t start, uint32_t seed) {
+        emu.warningSink = [this](const std::string& line) { warnings.push_back(line); };
+        emu.Start(CEmulator::kFlashBase + start, flash.data(), static_cast<uint32_t>(flash.size()),
+                  ram.data(), CEmulator::kInitialStackPointer);
+        // Low registers mostly point into the stack RAM, so memory operations hit it.
+        std::mt19937 random(seed);
+        for (int i = 0; i < 8; ++i)
+            emu.r[i] = i < 6 ? 0x108000 + (random() & 0x3FFC) : random();
+    }
+};
+
+void ExpectSameState(Machine& run, Machine& steps, const std::string& where) {
+    const CEmulator& a = run.emu;
+    const CEmulator& b = steps.emu;
+    for (int i = 0; i < 16; ++i) ASSERT_EQ(a.r[i], b.r[i]) << where << " R" << i;
+    ASSERT_EQ(a.cpsr, b.cpsr) << where;
+    ASSERT_EQ(a.thumbInstruction, b.thumbInstruction) << where;
+    ASSERT_EQ(a.armInstruction, b.armInstruction) << where;
+    ASSERT_EQ(a.lastStackRead, b.lastStackRead) << where;
+    ASSERT_EQ(a.lastStackWrite, b.lastStackWrite) << where;
+    ASSERT_EQ(a.ioWritten, b.ioWritten) << where;
+    for (int i = 0; i < a.ioRegisterCount; ++i) {
+        ASSERT_EQ(a.ioRegisters[i].value, b.ioRegisters[i].value) << where;
+        ASSERT_EQ(a.ioRegisters[i].wasRead, b.ioRegisters[i].wasRead) << where;
+        ASSERT_EQ(a.ioRegisters[i].wasWritten, b.ioRegisters[i].wasWritten) << where;
+    }
+    ASSERT_TRUE(std::equal(std::begin(a.lowWindow), std::end(a.lowWindow), b.lowWindow)) << where;
+    ASSERT_EQ(a.callTracks[1].size(), b.callTracks[1].size()) << where;
+    for (size_t i = 0; i < a.callTracks[1].size(); ++i) {
+        ASSERT_EQ(a.callTracks[1][i].callSite, b.callTracks[1][i].callSite) << where;
+        ASSERT_EQ(a.callTracks[1][i].target, b.callTracks[1][i].target) << where;
+    }
+    ASSERT_EQ(run.ram, steps.ram) << where;
+    for (size_t i = 0; i < std::min(run.warnings.size(), steps.warnings.size()); ++i)
+        ASSERT_EQ(run.warnings[i], steps.warnings[i]) << where << ", warning " << i;
+    ASSERT_EQ(run.warnings.size(), steps.warnings.size()) << where;
+}
+
+// Runs `total` instructions both ways, the run in slices of awkward sizes. With
+// `marks`, breakpoints and watchpoints are set and half of the slices are free runs,
+// so runs also stop early (at breakpoints, watched accesses and warnings).
+void Compare(const std::vector<uint8_t>& flash, uint32_t start, uint32_t seed, uint64_t total,
+             const std::string& name, bool marks = false) {
+    Machine run(flash, start, seed);
+    Machine steps(flash, start, seed);
+    std::mt19937 random(seed);
+    if (marks) {
+        for (int i = 0; i < 4; ++i)
+            run.emu.SetBreakpoint(CEmulator::kFlashBase + 2 * (random() % (flash.size() / 2)), true);
+        run.emu.SetWatch(0x108000 + (random() & 0x3FFC), 64, CEmulator::kWatchWrite, true);
+        run.emu.SetWatch(0x108000 + (random() & 0x3FFC), 64, CEmulator::kWatchRead, true);
+    }
+    constexpr uint64_t kSlices[] = {1, 2, 3, 7, 13, 64, 65, 1000, 4099};
+    uint64_t done = 0;
+    while (done < total) {
+        const uint64_t slice = std::min(kSlices[random() % std::size(kSlices)], total - done);
+        const RunResult result = marks && random() % 2 ? run.emu.RunFree(slice)
+                                                       : run.emu.RunUntil(1, slice);  // never reached
+        if (!marks) {
+            ASSERT_EQ(result.executed, slice) << name;
+        }
+        for (uint64_t i = 0; i < result.executed; ++i) steps.emu.Step();
+        done += result.executed;
+        ExpectSameState(run, steps, name + " after " + std::to_string(done));
+    }
+}
+
+std::vector<uint8_t> RandomCode(std::mt19937& random, size_t size) {
+    std::vector<uint8_t> flash(size);
+    for (uint8_t& byte : flash) byte = static_cast<uint8_t>(random());
+    // Fewer far branches and BL pairs, so that the code stays in the image a while.
+    for (size_t i = 0; i + 1 < size; i += 2) {
+        if ((flash[i] & 0xF0) >= 0xE0 && random() % 4 != 0) flash[i] &= 0x7F;
+    }
+    return flash;
+}
+
+TEST(RunMatchesSteps, RandomCodeWithItsWarningsAndSlicesEndingInsideBlocks) {
+    std::mt19937 random(20261207);
+    for (uint32_t image = 0; image < 60; ++image) {
+        // Small and odd sizes put the image's end, and code running off it, in reach.
+        const size_t size = image % 3 == 0 ? 0x41 : 0x800;
+        const std::vector<uint8_t> flash = RandomCode(random, size);
+        Compare(flash, 0, image, 3000, "random image " + std::to_string(image), image % 2 == 1);
+    }
+}
+
+TEST(RunMatchesSteps, DemoFirmwareWithItsIoRegisters) {
+    std::ifstream in(TRAVIK_DEMO_FLS, std::ios::binary);
+    const std::vector<uint8_t> demo{std::istreambuf_iterator<char>(in),
+                                    std::istreambuf_iterator<char>()};
+    if (demo.empty()) GTEST_SKIP() << "the demo firmware is not built";
+    Compare(demo, 0, 1, 200'000, "demo");
+}
+
+}  // namespace
