@@ -62,7 +62,6 @@ TEST_F(DebugMarksTest, EveryChangeIsWrittenAndTheNextOpenReadsItBack) {
     EXPECT_TRUE(again->ClearAllBreakpoints());
     EXPECT_TRUE(again->ClearAllWatchpoints());
     EXPECT_FALSE(FileExists(brk));
-    EXPECT_TRUE(again->ClearAllBreakpoints());
 }
 
 TEST_F(DebugMarksTest, ADamagedFileKeepsWhatCouldBeReadAndNamesItsFirstBadLine) {

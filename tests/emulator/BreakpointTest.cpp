@@ -18,8 +18,6 @@ TEST(Breakpoints, StopBeforeAnInstructionReachedThroughACall) {
     EXPECT_EQ(run.executed, 2u);  // MOV and the BL pair
     EXPECT_EQ(h.Current(), kFlash + 0x0A);
     EXPECT_EQ(h.emu.r[0], 1u);  // the ADD has not run
-    ASSERT_EQ(h.emu.callTracks[1].size(), 1u);
-    EXPECT_EQ(h.emu.callTracks[1][0].target, kFlash + 0x0A);
 }
 
 TEST(Breakpoints, TheStartInstructionIsPassedAndALoopStopsOncePerRun) {
@@ -34,9 +32,6 @@ TEST(Breakpoints, TheStartInstructionIsPassedAndALoopStopsOncePerRun) {
         EXPECT_EQ(h.Current(), kFlash);
         EXPECT_EQ(h.emu.r[0], round);
     }
-    // Odd addresses and halfwords past the image are refused; clearing ends the stops.
-    EXPECT_FALSE(h.emu.SetBreakpoint(kFlash + 1, true));
-    EXPECT_FALSE(h.emu.SetBreakpoint(kFlash + 0x400, true));
     h.emu.ClearBreakpoints();
     EXPECT_EQ(h.emu.RunFree(1000).stop, RunStop::kNone);
 }
@@ -146,7 +141,6 @@ TEST(Watchpoints, AnAccessHitsWhenAnyOfItsBytesIsWatchedForItsKind) {
         {"read watch, a write", 0x6048, kBuffer + 4, 4, R, false, 0, 0, 0},
         // LDRH R0, [R1, #4] reads 10E004-10E005.
         {"second byte of a half", 0x8888, kBuffer + 5, 1, R, true, kBuffer + 4, 0xF5F6, 2},
-        {"write watch, a read", 0x8888, kBuffer + 4, 2, W, false, 0, 0, 0},
     };
     for (const Access& a : cases) RunAccess(a);
 }
