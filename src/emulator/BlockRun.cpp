@@ -61,8 +61,8 @@ enum Kind : uint8_t {
     kStep,  // the step executor, imm: the halfword; the block goes on
     // Block endings:
     kStepEnd,     // the step executor, which leaves R15 as it should be
-    kCondBranch,  // d: condition, imm: target
-    kBranch,      // imm: target
+    kCondBranch,  // 15 of them, by condition (EQ to AL); imm: target
+    kBranch = kCondBranch + 15,  // imm: target
     kBranchLink,  // imm: target
     kFall,        // imm: the next instruction's address
     kCount,
@@ -220,7 +220,8 @@ uint32_t CEmulator::BuildBlock(uint32_t address, const void* const* labels) {
                 set(decoded == kStmia ? uop::kStmia : uop::kLdmia, 0, hi8, 0, imm8);
                 break;
             case kCondBranch:
-                set(uop::kCondBranch, (h >> 8) & 15, 0, 0, pc + SignExtend(imm8, 8) * 2);
+                set(static_cast<uint8_t>(uop::kCondBranch + ((h >> 8) & 15)), 0, 0, 0,
+                    pc + SignExtend(imm8, 8) * 2);
                 break;
             case kBranch:
                 set(uop::kBranch, 0, 0, 0, pc + SignExtend(h & 0x7FF, 11) * 2);
@@ -243,7 +244,9 @@ uint32_t CEmulator::BuildBlock(uint32_t address, const void* const* labels) {
             break;
         }
     }
-    if (!ended) decoded_.push_back({labels[uop::kFall], kFlashBase + offset, 0, 0, 0, 0});
+    if (!ended)
+        decoded_.push_back({labels[uop::kFall], kFlashBase + offset, 0, 0, 0,
+                            static_cast<uint8_t>((offset - start) / 2)});
     // The header: instructions, halfwords covered, whether a breakpoint lies inside.
     decoded_[header] = {nullptr, count, static_cast<uint8_t>(offset - start), hasBreak, 0, 0};
     blockAt_[start / 2] = static_cast<uint32_t>(header + 1);
@@ -260,7 +263,9 @@ RunResult CEmulator::Run(uint32_t address, uint64_t maxInstructions, bool stopOn
         &&mov_const, &&str_reg, &&strb_reg, &&strh_reg, &&ldr_reg, &&ldrb_reg, &&ldrh_reg,
         &&ldsb_reg, &&ldsh_reg, &&str_imm, &&strb_imm, &&strh_imm, &&ldr_imm, &&ldrb_imm,
         &&ldrh_imm, &&push,    &&pop,     &&stmia,   &&ldmia,   &&step,     &&step_end,
-        &&cond_branch, &&branch, &&branch_link, &&fall};
+        &&b_eq,     &&b_ne,    &&b_cs,    &&b_cc,    &&b_mi,    &&b_pl,     &&b_vs,
+        &&b_vc,     &&b_hi,    &&b_ls,    &&b_ge,    &&b_lt,    &&b_gt,     &&b_le,
+        &&b_al,     &&branch, &&branch_link, &&fall};
     uint64_t executed = 0;
     RunStop stop = RunStop::kNone;
     // Breakpoints, watchpoints and warnings cost one test of this flag while none is set.
@@ -276,6 +281,22 @@ RunResult CEmulator::Run(uint32_t address, uint64_t maxInstructions, bool stopOn
     uint32_t blockStart = 0;
     uint32_t blockCount = 0;
     uint32_t target = 0;
+    // Starts the block at `address` when it can run whole.
+    auto EnterBlock = [&](uint32_t start) __attribute__((always_inline)) {
+        const uint32_t offset = start - kFlashBase;
+        if (offset >= flashHalfLimit_ || (offset & 1)) return false;
+        uint32_t at = blockAt_[offset / 2];
+        if (at == 0 && (at = BuildBlock(start, kLabels)) == 0) return false;
+        const DecodedOp* header = &decoded_[at - 1];
+        if (header->imm > maxInstructions - executed || address - start < uint32_t{header->d} ||
+            header->s)
+            return false;
+        blockStart = start;
+        blockCount = header->imm;
+        executed += blockCount;
+        op = header + 1;
+        return true;
+    };
     // The address of the current operation's instruction, and R15 while it runs.
 #define ADDRESS() (blockStart + 2 * uint32_t{op->index})
 #define SET_R15() (r[15] = ADDRESS() + 4)
@@ -287,7 +308,7 @@ RunResult CEmulator::Run(uint32_t address, uint64_t maxInstructions, bool stopOn
     // After a memory access: a watchpoint or warning may end the run here.
 #define NEXT_CHECKED()                                                   \
     do {                                                                 \
-        if (pendingStop_ != RunStop::kNone) [[unlikely]] goto leave_block; \
+        if (checks && pendingStop_ != RunStop::kNone) [[unlikely]] goto leave_block; \
         NEXT();                                                          \
     } while (0)
 #define OP(label, body) \
@@ -326,25 +347,8 @@ first:
         ++executed;
         goto between;
     }
-    {
-        const uint32_t current = r[15] - 4;
-        const uint32_t offset = current - kFlashBase;
-        if (offset < flashHalfLimit_ && !(offset & 1)) {
-            uint32_t at = blockAt_[offset / 2];
-            if (at == 0) at = BuildBlock(current, kLabels);
-            if (at != 0) {
-                const DecodedOp* header = &decoded_[at - 1];
-                if (header->imm <= maxInstructions - executed &&
-                    address - current >= uint32_t{header->d} && !header->s) {
-                    blockStart = current;
-                    blockCount = header->imm;
-                    executed += blockCount;
-                    op = header + 1;
-                    goto* op->handler;
-                }
-            }
-        }
-    }
+    target = r[15] - 4;
+    if (EnterBlock(target)) goto* op->handler;
     thumb::Execute(*this);
     ++executed;
     goto between;
@@ -420,14 +424,29 @@ step_end:
     thumbInstruction = static_cast<uint16_t>(op->imm);
     thumb::Execute(*this);
     goto between;
-cond_branch:
-    SET_R15();  // a target outside the flash warns with the branch's address
-    target = ConditionHolds(*this, op->d) ? op->imm : ADDRESS() + 2;
-    goto fetch;
+#define CONDITIONAL(label, holds)                 \
+    label:                                        \
+    target = (holds) ? op->imm : ADDRESS() + 2;   \
+    goto chain;
+    CONDITIONAL(b_eq, zeroFlag)
+    CONDITIONAL(b_ne, !zeroFlag)
+    CONDITIONAL(b_cs, carryFlag)
+    CONDITIONAL(b_cc, !carryFlag)
+    CONDITIONAL(b_mi, negativeFlag)
+    CONDITIONAL(b_pl, !negativeFlag)
+    CONDITIONAL(b_vs, overflowFlag)
+    CONDITIONAL(b_vc, !overflowFlag)
+    CONDITIONAL(b_hi, carryFlag && !zeroFlag)
+    CONDITIONAL(b_ls, !carryFlag || zeroFlag)
+    CONDITIONAL(b_ge, (negativeFlag != 0) == (overflowFlag != 0))
+    CONDITIONAL(b_lt, (negativeFlag != 0) != (overflowFlag != 0))
+    CONDITIONAL(b_gt, !zeroFlag && (negativeFlag != 0) == (overflowFlag != 0))
+    CONDITIONAL(b_le, zeroFlag || (negativeFlag != 0) != (overflowFlag != 0))
+#undef CONDITIONAL
+b_al:
 branch:
-    SET_R15();
     target = op->imm;
-    goto fetch;
+    goto chain;
 branch_link: {
     const uint32_t callSite = ADDRESS();
     target = op->imm;
@@ -439,6 +458,13 @@ branch_link: {
 }
 fall:
     target = op->imm;
+chain:
+    // Straight into the next block when nothing between the two needs a look; R15 and
+    // the fetched instruction are then brought up to date when the run ends.
+    if ((!checks || (pendingStop_ == RunStop::kNone && !IsBreakpoint(target))) &&
+        EnterBlock(target))
+        goto* op->handler;
+    SET_R15();  // a branch target outside the flash warns with the branch's address
 fetch:
     thumbInstruction = FetchThumb(target);
     r[15] = target + 4;
