@@ -104,6 +104,11 @@ void PaintMemory(const CTravikDoc* doc, MemoryViewState& state, int clientWidth,
     cells.colors.assign(size_t(kCols) * size_t(lines), DrawCells::kNoCell);
     std::vector<DrawText> texts;
     texts.reserve(size_t(lines) * 72 + size_t(lines));
+    std::vector<DrawRect> bars;
+    const CEmulator& emu = doc->emulator;
+    auto watchAt = [&](int64_t a) -> uint8_t {
+        return InRam(*doc, a) ? emu.WatchAt(CEmulator::kStackBase + static_cast<uint32_t>(a)) : 0;
+    };
 
     for (int n = 0; n < lines; ++n) {
         const int y = kMemoryFirstLineY + n * kMemoryLineHeight;
@@ -111,6 +116,21 @@ void PaintMemory(const CTravikDoc* doc, MemoryViewState& state, int clientWidth,
         uint32_t* row = cells.colors.data() + size_t(n) * kCols;
         page.lastShown = static_cast<int32_t>(a0 + kBytesPerLine - 1);
         bool startOnLine = false;
+        // Bytes b0..b-1 of this line share the watch kinds `runKinds`: one bar over their
+        // hex cells (with the separators between them) and one over their characters.
+        int b0 = 0;
+        uint8_t runKinds = 0;
+        auto endRun = [&](int b) {
+            if (runKinds != 0 && b > b0) {
+                const Rgb colour = kMemoryWatchBar[runKinds & 3];
+                bars.push_back({kMemoryHexX + 3 * kMemoryCharWidth * b0, y,
+                                3 * kMemoryCharWidth * (b - b0) - kMemoryCharWidth,
+                                kMemoryWatchBarHeight, colour});
+                bars.push_back({kCharX + kMemoryCharWidth * b0, y, kMemoryCharWidth * (b - b0),
+                                kMemoryWatchBarHeight, colour});
+            }
+            b0 = b;
+        };
         for (int b = 0; b < kBytesPerLine; ++b) {
             const int64_t a = a0 + b;
             const int x = kMemoryHexX + 3 * kMemoryCharWidth * b;
@@ -124,19 +144,29 @@ void PaintMemory(const CTravikDoc* doc, MemoryViewState& state, int clientWidth,
             }
             // An end on a later line leaves the box over the rest of the start's line.
             if (a == end && startOnLine) state.modifyRight = x + 14;
+            const uint8_t watch = watchAt(a);
+            if (watch != runKinds) {
+                endRun(b);
+                runKinds = watch;
+            }
             if (!InRam(*doc, a)) continue;  // lines outside the RAM stay blank
             const uint8_t byte = doc->ramBytes[a];
             const auto entry = doc->ramNames.At(static_cast<uint32_t>(a));
+            const bool selected = selection && start <= a && a <= end;
             Rgb cell = kWhite;
             if (a == page.cursor)
                 cell = kMemoryCursor;
-            else if (selection && start <= a && a <= end)
+            else if (selected)
                 cell = kMemorySelection;
+            else if (watch != 0)
+                cell = kMemoryWatchBackground[watch & 3];
             else if (entry != RamNameTable::Entry::None)
                 cell = kMemoryNamed;
             Rgb sep = kWhite;
             if (selection && start <= a && a < end)
                 sep = kMemorySelection;
+            else if (watch != 0 && watchAt(a + 1) == watch)
+                sep = kMemoryWatchBackground[watch & 3];
             else if (InRam(*doc, a + 1) && doc->ramNames.At(static_cast<uint32_t>(a + 1)) ==
                                                RamNameTable::Entry::Continued)
                 sep = kMemoryNamed;
@@ -159,8 +189,10 @@ void PaintMemory(const CTravikDoc* doc, MemoryViewState& state, int clientWidth,
             Rgb charCell = kWhite;
             if (a == page.cursor)
                 charCell = kMemoryCursor;
-            else if (selection && start <= a && a <= end)
+            else if (selected)
                 charCell = kMemorySelection;
+            else if (watch != 0)
+                charCell = kMemoryWatchBackground[watch & 3];
             row[kHexCols + 2 + b] = Pack(charCell);
             texts.push_back({.x = kCharX + kMemoryCharWidth * b,
                              .y = y,
@@ -168,6 +200,7 @@ void PaintMemory(const CTravikDoc* doc, MemoryViewState& state, int clientWidth,
                              .color = kBlack,
                              .text = std::string(1, byte < 0x20 ? '.' : static_cast<char>(byte))});
         }
+        endRun(kBytesPerLine);
         if (InRam(*doc, a0) || InRam(*doc, a0 + kBytesPerLine - 1)) {
             std::snprintf(buffer, sizeof buffer,
                           "%.8X: ", static_cast<uint32_t>(a0) + doc->ramBase);
@@ -177,6 +210,7 @@ void PaintMemory(const CTravikDoc* doc, MemoryViewState& state, int clientWidth,
     }
     out.Cells(std::move(cells));
     for (DrawText& t : texts) out.Text(std::move(t));
+    for (const DrawRect& bar : bars) out.Rect(bar);
 }
 
 namespace {
@@ -257,6 +291,24 @@ MemoryKeyResult MemoryKeyDown(CTravikDoc& doc, MemoryViewState& state, MemoryKey
             result.first = page.selectionStart;
             result.last = page.selectionEnd;
             break;
+        case MemoryKey::kWatchRead:
+        case MemoryKey::kWatchWrite: {
+            // The selection, or the cursor byte alone: following the emulator moves the
+            // cursor away from a collapsed selection.
+            int64_t first = page.cursor, last = page.cursor;
+            if (page.selectionStart != page.selectionEnd) {
+                first = std::min(page.selectionStart, page.selectionEnd);
+                last = std::max(page.selectionStart, page.selectionEnd);
+            }
+            first = std::max<int64_t>(first, 0);
+            last = std::min<int64_t>(last, int64_t{ramSize} - 1);
+            if (first > last) break;  // nothing of it lies in the RAM
+            const uint8_t kind =
+                key == MemoryKey::kWatchRead ? CEmulator::kWatchRead : CEmulator::kWatchWrite;
+            doc.SetWatchRange(CEmulator::kStackBase + static_cast<uint32_t>(first),
+                              static_cast<uint32_t>(last - first + 1), kind, !shift);
+            break;
+        }
     }
     result.repaint = key != MemoryKey::kName && key != MemoryKey::kModify;
     // One line of scrolling brings the cursor back into view.

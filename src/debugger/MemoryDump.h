@@ -25,6 +25,14 @@ inline constexpr Rgb kMemoryCursor{0, 255, 0};
 inline constexpr Rgb kMemorySelection{128, 255, 128};
 inline constexpr Rgb kMemoryNamed{128, 128, 128};
 
+// Watched bytes: a background of their own (where the cursor or the selection does
+// not colour it) and a bar in a strong shade along the top of the cell, over any
+// background. Index: the watch kinds, 1 read, 2 write, 3 both.
+inline constexpr Rgb kMemoryWatchBackground[4] = {
+    kWhite, {170, 200, 255}, {255, 175, 175}, {225, 175, 255}};
+inline constexpr Rgb kMemoryWatchBar[4] = {kWhite, {0, 0, 255}, {230, 0, 0}, {160, 0, 200}};
+inline constexpr int kMemoryWatchBarHeight = 2;
+
 // Offsets are RAM byte indexes; they may point outside the RAM (a page that follows a
 // byte on the first line starts a line above it), nothing there is ever read.
 struct MemoryPage {
@@ -56,7 +64,19 @@ void FollowEmulator(MemoryViewState& state, CEmulator& emulator);
 void PaintMemory(const CTravikDoc* doc, MemoryViewState& state, int clientWidth, int clientHeight,
                  DrawList& out);
 
-enum class MemoryKey { kLeft, kRight, kUp, kDown, kPageUp, kPageDown, kFunction, kName, kModify };
+enum class MemoryKey {
+    kLeft,
+    kRight,
+    kUp,
+    kDown,
+    kPageUp,
+    kPageDown,
+    kFunction,
+    kName,
+    kModify,
+    kWatchRead,   // R: a read watchpoint on the selection (or the cursor byte); Shift: remove
+    kWatchWrite,  // W: the same for writes
+};
 
 // What a key asks of the window.
 struct MemoryKeyResult {

@@ -73,6 +73,27 @@ bool BranchSpan(const ListingPaint& page, const ListingViewState& state,
     return true;
 }
 
+// Whether a halfword of the item at `offset` holds a breakpoint: one set on the second
+// halfword of a BL shows on the BL's line.
+bool ItemHasBreakpoint(const CTravikDoc& doc, int64_t offset) {
+    const CEmulator& emu = doc.emulator;
+    uint32_t half = static_cast<uint32_t>(offset / 2);
+    do {
+        if (emu.IsBreakpoint(CEmulator::kFlashBase + 2 * half)) return true;
+        ++half;
+    } while (half < doc.HalfwordCount() && (doc.flags[half] & flagbits::kContinuation));
+    return false;
+}
+
+// A round dot of kBreakpointMarkSize pixels: three overlapping rectangles.
+void PaintBreakpointMark(int row, DrawList& draw) {
+    constexpr int x = kBreakpointMarkX, d = kBreakpointMarkSize;
+    const int y = row * kListingRowHeight + (kListingRowHeight - d) / 2;
+    draw.Rect({x + 2, y, d - 4, d, kBreakpointMark});
+    draw.Rect({x + 1, y + 1, d - 2, d - 2, kBreakpointMark});
+    draw.Rect({x, y + 2, d, d - 4, kBreakpointMark});
+}
+
 void PaintBranches(const ListingViewState& state, int clientHeight, ListingPaint& out) {
     // Nested brackets move outward: each takes one more than the deepest bracket
     // already placed over any row it spans.
@@ -236,6 +257,8 @@ void PaintListing(const CTravikDoc& doc, ListingViewState& state, int clientWidt
         FontId font = FontId::kNote;
         if (const std::string* text = AnnotationOf(doc, offset, subLine, font))
             out.draw.Text({kListingAnnotationX, y, font, kBlack, true, kWhite, *text});
+        if (subLine == 0 && ItemHasBreakpoint(doc, offset))
+            PaintBreakpointMark(static_cast<int>(r), out.draw);
         if (subLine == 0 && doc.viewJumps) {
             const uint32_t index = static_cast<uint32_t>(offset / 2);
             const uint32_t t = doc.JumpTarget(index);

@@ -40,6 +40,12 @@ inline constexpr Rgb kCurrentInstruction{192, 192, 192};
 inline constexpr Rgb kOutsideSelection{128, 128, 128};
 inline constexpr Rgb kBitmapCursorClear{255, 200, 200};
 
+// A breakpoint line's mark: a red dot at the left edge of the branch-arrow margin,
+// centred on the row, drawn before the arrows so that an arrow passing it stays seen.
+inline constexpr Rgb kBreakpointMark{220, 0, 0};
+inline constexpr int kBreakpointMarkX = 2;
+inline constexpr int kBreakpointMarkSize = 9;
+
 // Everything one paint of a listing window produces besides its state changes.
 struct ListingPaint {
     DrawList draw;

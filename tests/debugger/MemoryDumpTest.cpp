@@ -92,6 +92,61 @@ TEST_F(MemoryDumpTest, CellColoursForCursorSelectionAndNames) {
     EXPECT_EQ(c.At(96 + 2 + 4, 0), PackRgb(kWhite));         // names only in hex
 }
 
+// R and W watch the selection, or the cursor byte when nothing is selected; Shift
+// stops watching. Watched bytes keep a colour of their own inside the selection too.
+TEST_F(MemoryDumpTest, WatchKeysAndTheirColours) {
+    Paint();  // a page on screen: the keys do not scroll it
+    MemoryPage& p = state.Current();
+    auto select = [&p](int32_t first, int32_t last, int32_t cursor) {
+        p.selectionStart = first;
+        p.selectionEnd = last;
+        p.cursor = cursor;
+    };
+    select(2, 2, 2);
+    EXPECT_TRUE(Key(MemoryKey::kWatchRead).repaint);
+    select(4, 7, 7);
+    Key(MemoryKey::kWatchWrite);
+    select(6, 9, 9);
+    Key(MemoryKey::kWatchRead);
+    select(3, 3, 2);  // the emulator moved the cursor off a collapsed selection
+    Key(MemoryKey::kWatchRead, true);
+
+    select(6, 9, 9);
+    Paint();
+    constexpr uint8_t R = CEmulator::kWatchRead, W = CEmulator::kWatchWrite;
+    const struct {
+        int byte;
+        uint8_t kinds;
+        Rgb background;
+    } bytes[] = {
+        {2, 0, kWhite},
+        {4, W, kMemoryWatchBackground[W]},
+        {5, W, kMemoryWatchBackground[W]},
+        {6, R | W, kMemorySelection},
+        {8, R, kMemorySelection},
+        {9, R, kMemoryCursor},
+        {10, 0, kWhite},
+    };
+    for (const auto& b : bytes) {
+        SCOPED_TRACE(b.byte);
+        EXPECT_EQ(doc->emulator.WatchAt(0x100000 + b.byte), b.kinds);
+        EXPECT_EQ(HexCell(0, b.byte), PackRgb(b.background));
+        // The bar along the top of the hex cell and of the character.
+        int bars = 0;
+        for (const DrawRect& r : draw.rects) {
+            const bool overHex = r.x <= 80 + 21 * b.byte && 80 + 21 * b.byte + 14 <= r.x + r.w;
+            const bool overChar = r.x <= 766 + 7 * b.byte && 766 + 7 * b.byte + 7 <= r.x + r.w;
+            if (r.y != 16 || r.h != kMemoryWatchBarHeight || !(overHex || overChar)) continue;
+            EXPECT_EQ(r.color, kMemoryWatchBar[b.kinds]);
+            ++bars;
+        }
+        EXPECT_EQ(bars, b.kinds ? 2 : 0);
+    }
+    EXPECT_EQ(draw.cells.at(0).At(3 * 4 + 2, 0), PackRgb(kMemoryWatchBackground[W]));
+    EXPECT_EQ(draw.cells.at(0).At(3 * 5 + 2, 0), PackRgb(kWhite));  // the kinds change
+    EXPECT_EQ(draw.cells.at(0).At(96 + 2 + 4, 0), PackRgb(kMemoryWatchBackground[W]));
+}
+
 TEST_F(MemoryDumpTest, HeaderShowsTheNameAndTheOffsetIntoIt) {
     doc->SetRamName(0x20, 0x23, "counter");
     struct Case {

@@ -9,6 +9,7 @@
 #include "listing/LineText.h"
 #include "listing/ListingFixture.h"
 #include "listing/ListingPage.h"
+#include "listing/PrintLayout.h"
 
 namespace {
 
@@ -180,6 +181,65 @@ TEST(ListingPage, CurrentInstructionIsGreyUnlessTheCursorIsOnIt) {
     p.state.cursorRow = 6;
     p.Paint();
     EXPECT_EQ(p.Row(5).background, kCyan);
+}
+
+// The rows whose breakpoint mark the paint drew; every piece of a mark stays inside its
+// row and the margin left of the text.
+std::vector<int> MarkedRows(const DrawList& draw) {
+    std::vector<int> rows;
+    for (const DrawRect& r : draw.rects) {
+        if (!(r.color == kBreakpointMark)) continue;
+        const int row = r.y / kListingRowHeight;
+        EXPECT_GE(r.x, 0);
+        EXPECT_LT(r.x + r.w, kListingTextX);
+        EXPECT_LE(r.y + r.h, (row + 1) * kListingRowHeight) << "row " << row;
+        if (rows.empty() || rows.back() != row) rows.push_back(row);
+    }
+    return rows;
+}
+
+TEST(ListingPage, BreakpointMarkStandsWithCursorCurrentInstructionSelectionAndArrows) {
+    Page p;
+    CEmulator& emu = p.doc->emulator;
+    p.state.topOffset = 0x100;
+    p.state.cursorRow = 3;  // 0x104
+    p.Branch(0x106, 0x110);
+    p.Join(0x10C);  // one item of two halfwords, 0x10C and 0x10E
+    emu.r[15] = 0x200108 + 4;
+    emu.runState = CEmulator::kSuspended;
+    p.doc->selectionStart = 0x100;
+    p.doc->selectionEnd = 0x10A;
+    // Rows: 0x100 + 2r up to the item 0x10C on row 6, then 0x110 on row 7.
+    for (uint32_t o : {0x104u, 0x106u, 0x108u, 0x10Eu, 0x112u})
+        ASSERT_TRUE(emu.SetBreakpoint(CEmulator::kFlashBase + o, true));
+    p.Paint();
+    EXPECT_EQ(MarkedRows(p.paint.draw), (std::vector<int>{2, 3, 4, 6, 8}));
+    EXPECT_EQ(p.Row(2).background, kCyan);
+    EXPECT_EQ(p.Row(4).background, kCurrentInstruction);
+    EXPECT_EQ(p.Row(8).color, kOutsideSelection);
+    EXPECT_EQ(p.Row(3).color, kBlack);
+    ASSERT_TRUE(HasLine(p.Lines(), {105, 3 * 15 + 7, 90, 3 * 15 + 7}));
+    // The arrows come after the marks, so an arrow crossing a mark stays seen.
+    const auto& order = p.paint.draw.order;
+    const auto firstLine = std::find_if(order.begin(), order.end(), [](const DrawItem& i) {
+        return i.kind == DrawItem::Kind::kLine;
+    });
+    for (auto it = firstLine; it != order.end(); ++it)
+        EXPECT_FALSE(it->kind == DrawItem::Kind::kRect &&
+                     p.paint.draw.rects[it->index].color == kBreakpointMark);
+
+    // Paper shows no breakpoints.
+    int pages = 0;
+    PrintPages(*p.doc, 1, {0, 0, 2000, -2800}, [&](int, const DrawList& page) {
+        ++pages;
+        EXPECT_TRUE(MarkedRows(page).empty());
+        return true;
+    });
+    EXPECT_EQ(pages, 1);
+
+    emu.ClearBreakpoints();
+    p.Paint();
+    EXPECT_TRUE(MarkedRows(p.paint.draw).empty());
 }
 
 TEST(ListingPage, AnnotationsInTheirFontsAtColumn500) {

@@ -13,8 +13,10 @@
 
 #include "UiTestHelpers.h"
 #include "debugger/qt/CCallStackDlg.h"
+#include "debugger/qt/CMemoryView.h"
 #include "debugger/qt/CWarningsDlg.h"
 #include "shell/qt/CInlineEdit.h"
+#include "shell/qt/CResizableBar.h"
 #include "shell/qt/CommandIds.h"
 
 namespace {
@@ -25,6 +27,26 @@ void Spin(int ms) {
     clock.start();
     while (clock.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
 }
+
+// A flash image of these THUMB halfwords from offset 0, the rest "MOV R0, #0".
+std::string WriteProgram(const TempDir& dir, std::initializer_list<uint16_t> code) {
+    std::vector<uint8_t> image;
+    for (uint16_t h : code) PutHalf(image, h);
+    for (size_t i = image.size(); i < 0x400; i += 2) PutHalf(image, 0x2000);
+    const std::string path = dir.File("p.fls");
+    WriteFile(path, image);
+    return path;
+}
+
+// Counts the paints a widget receives.
+struct PaintCounter : QObject {
+    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+    int paints = 0;
+};
 
 struct Window {
     explicit Window(const std::string& flash) : app(dir.File("settings.ini")) {
@@ -54,6 +76,12 @@ struct Window {
     }
     bool Enabled(int commandId) { return app.Frame().Action(commandId)->isEnabled(); }
     uint32_t Current() { return CurrentInstructionOffset(doc()); }
+    QWidget* ShowBar(CMainFrame::Bar bar) {
+        app.Frame().BarOf(bar)->show();
+        QApplication::processEvents();
+        return app.Frame().BarOf(bar)->Hosted();
+    }
+    const std::string& Log() { return app.Frame().Warnings()->Log(); }
 
     TempDir dir;
     TestApp app;
@@ -204,6 +232,79 @@ TEST(ListingInput, RunCommandsStepTheDemoAndKeepTheMenuInStep) {
     EXPECT_EQ(w.doc().emulator.runState, CEmulator::kStopped);
     EXPECT_TRUE(w.Enabled(cmd::kDebugStart));
     EXPECT_FALSE(w.Enabled(cmd::kDebugStop));
+}
+
+TEST(ListingInput, BreakEndsARunOfAnEndlessLoopWhileTheWindowPaints) {
+    TempDir images;
+    Window w(WriteProgram(images, {0x2000, 0x3001, 0xE7FD}));  // R0 = 0; loop: R0 += 1
+    PaintCounter registers(w.ShowBar(CMainFrame::kEmulatorBar));
+    PaintCounter phone(w.ShowBar(CMainFrame::kPhoneBar));
+    w.GoTo(0);
+    w.Key(Qt::Key_F5);
+    w.Key(Qt::Key_F9);
+    ASSERT_TRUE(w.doc().emulator.LongRunActive());
+    EXPECT_EQ(w.doc().emulator.runState, CEmulator::kRunning);
+    registers.paints = phone.paints = 0;
+    Spin(400);
+    EXPECT_GE(registers.paints, 3);
+    EXPECT_GE(phone.paints, 3);
+    EXPECT_LT(registers.paints, 40);  // by the clock, not once a slice
+    EXPECT_TRUE(w.app.Frame().StatusPane()->text().contains(" M instructions/s"));
+    EXPECT_TRUE(w.Enabled(cmd::kDebugBreak));
+    EXPECT_FALSE(w.Enabled(cmd::kDebugRun));
+
+    w.Run(cmd::kDebugBreak);
+    EXPECT_FALSE(w.doc().emulator.LongRunActive());
+    EXPECT_EQ(w.doc().emulator.runState, CEmulator::kSuspended);
+    EXPECT_GT(w.doc().emulator.r[0], 1000u);
+    EXPECT_EQ(w.view().State().cursorOffset, w.Current());
+    EXPECT_NE(w.Log().find("Run stopped at "), std::string::npos) << w.Log();
+    EXPECT_EQ(w.app.Frame().StatusPane()->text(), "Ready");
+    EXPECT_TRUE(w.Enabled(cmd::kDebugRun));
+}
+
+TEST(ListingInput, RunStopsAtABreakpointWithTheListingOnIt) {
+    TempDir images;
+    // R0 counts to 200, then R1 = 7 and a loop for ever.
+    Window w(WriteProgram(images, {0x2000, 0x3001, 0x28C8, 0xD1FC, 0x2107, 0xE7FE}));
+    w.GoTo(8);
+    w.Key(Qt::Key_F2);
+    EXPECT_TRUE(w.doc().emulator.IsBreakpoint(0x200008));
+    EXPECT_TRUE(std::filesystem::exists(w.doc().DebugMarksPath()));
+    w.GoTo(0);
+    w.Key(Qt::Key_F5);
+    w.Key(Qt::Key_F9);
+    Spin(50);
+    EXPECT_FALSE(w.doc().emulator.LongRunActive());
+    EXPECT_EQ(w.doc().emulator.runState, CEmulator::kSuspended);
+    EXPECT_EQ(w.Current(), 8u);
+    EXPECT_EQ(w.view().State().cursorOffset, 8u);
+    EXPECT_EQ(w.doc().emulator.r[0], 200u);
+    EXPECT_EQ(w.doc().emulator.r[1], 0u);  // stopped before the breakpoint's instruction
+    EXPECT_NE(w.Log().find("Breakpoint at 00200008"), std::string::npos) << w.Log();
+
+    w.Run(cmd::kDebugClearBreakpoints);
+    EXPECT_FALSE(w.doc().emulator.IsBreakpoint(0x200008));
+    EXPECT_FALSE(std::filesystem::exists(w.doc().DebugMarksPath()));
+}
+
+TEST(ListingInput, MemoryWindowKeysRAndWWatchTheSelection) {
+    TempDir images;
+    Window w(WriteProgram(images, {0x2000}));
+    auto* memory = qobject_cast<CMemoryView*>(w.ShowBar(CMainFrame::kMemoryBar));
+    ASSERT_NE(memory, nullptr);
+    memory->setFocus();
+    memory->repaint();
+    QTest::keyClick(memory, Qt::Key_Right);
+    QTest::keyClick(memory, Qt::Key_Right, Qt::ShiftModifier);  // bytes 1 and 2
+    QTest::keyClick(memory, Qt::Key_W);
+    QTest::keyClick(memory, Qt::Key_R);
+    QTest::keyClick(memory, Qt::Key_W, Qt::ShiftModifier);
+    const CEmulator& emu = w.doc().emulator;
+    EXPECT_EQ(emu.WatchAt(0x100000), 0);
+    EXPECT_EQ(emu.WatchAt(0x100001), CEmulator::kWatchRead);
+    EXPECT_EQ(emu.WatchAt(0x100002), CEmulator::kWatchRead);
+    EXPECT_EQ(emu.WatchAt(0x100003), 0);
 }
 
 }  // namespace

@@ -138,7 +138,8 @@ TEST(MainFrameTest, Menu129EntriesAcceleratorsAndDisabledCommands) {
           "View Jumps", "View Bitmap", "View System Strings"}},
         {"&Debug",
          {"&Start\tF5", "&Animate\tF6", "Step &Into\tF7", "Step &Over\tF8", "S&kip to Cursor",
-          "Step to &Cursor", "&Break", "S&top"}},
+          "Step to &Cursor", "&Break", "S&top", "-", "&Run\tF9", "-", "Toggle Breakpoint\tF2",
+          "Clear All Breakpoints"}},
         {"Options", {"Settings..."}},
         {"&Window", {"&New Window", "&Cascade", "&Tile", "&Arrange Icons"}},
         {"&Help", {"&About Travik..."}},
@@ -163,6 +164,8 @@ TEST(MainFrameTest, Menu129EntriesAcceleratorsAndDisabledCommands) {
         {cmd::kDebugAnimate, "F6"},
         {cmd::kDebugStepInto, "F7"},
         {cmd::kDebugStepOver, "F8"},
+        {cmd::kDebugRun, "F9"},
+        {cmd::kDebugToggleBreakpoint, "F2"},
     };
     for (const auto& a : accelerators) {
         QStringList keys;

@@ -75,6 +75,12 @@ void CMemoryView::keyPressEvent(QKeyEvent* event) {
         case Qt::Key_M:
             key = MemoryKey::kModify;
             break;
+        case Qt::Key_R:
+            key = MemoryKey::kWatchRead;
+            break;
+        case Qt::Key_W:
+            key = MemoryKey::kWatchWrite;
+            break;
         default:
             if (event->key() >= Qt::Key_F1 && event->key() <= Qt::Key_F12) {
                 key = MemoryKey::kFunction;

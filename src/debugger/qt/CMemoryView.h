@@ -11,7 +11,8 @@ class CInlineEdit;
 class FrameServices;
 
 // The Memory Dump bar's view: the first document's stack RAM in twelve pages, with
-// keys to move, select, name (E) and modify (M) bytes.
+// keys to move, select, name (E) and modify (M) bytes and to watch them (R, W; with
+// Shift to stop watching).
 class CMemoryView : public QWidget, public AccessibleLines {
     Q_OBJECT
   public:

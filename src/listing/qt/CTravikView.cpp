@@ -7,6 +7,7 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QWheelEvent>
+#include <cstdio>
 
 #include "document/CTravikDoc.h"
 #include "shell/FrameServices.h"
@@ -236,6 +237,11 @@ void CTravikView::keyPressEvent(QKeyEvent* event) {
         OnRunCommand(RunCommand::kBreak);
         return;
     }
+    // The main window's accelerator takes F2 first; a listing on its own handles it here.
+    if (event->key() == Qt::Key_F2 && !ctrl && !shift) {
+        OnRunCommand(RunCommand::kToggleBreakpoint);
+        return;
+    }
     const ListingKey key = KeyOf(*event);
     if (key == ListingKey::kOther) {
         QWidget::keyPressEvent(event);
@@ -278,10 +284,21 @@ void CTravikView::OnRunCommand(RunCommand command) {
         doc_.Frame().Beep();
         return;
     }
-    const RunEffect effect = ExecuteRunCommand(doc_, doc_.Frame(), command, state_.cursorOffset);
+    CEmulator& emu = doc_.emulator;
+    const bool wasLongRun = emu.LongRunActive();
+    if (!wasLongRun) runClock_.start();
+    const RunEffect effect =
+        ExecuteRunCommand(doc_, doc_.Frame(), command, state_.cursorOffset, slice_);
     if (command == RunCommand::kAnimate) timer_->start();
     ApplyRunEffect(effect);
-    if (effect.longRunPending) RunSlice();
+    if (effect.longRunPending) {
+        slice_ = NextRunSlice(emu.LongRunExecuted(), runClock_.nsecsElapsed());
+        nextLiveRefreshMs_ = 0;
+        LiveRefresh();
+        RunSlice();
+    } else if (wasLongRun && !emu.LongRunActive()) {
+        doc_.Frame().SetStatusText("Ready");
+    }
 }
 
 void CTravikView::ApplyRunEffect(const RunEffect& effect) {
@@ -299,8 +316,10 @@ void CTravikView::ApplyRunEffect(const RunEffect& effect) {
 }
 
 void CTravikView::OnAnimationTick() {
-    if (doc_.emulator.runState != CEmulator::kRunning) {
-        timer_->stop();  // Break, Stop or a warning ended the animation
+    // Break, Stop or a warning ended the animation; or it was broken and Run took over
+    // before this tick.
+    if (doc_.emulator.runState != CEmulator::kRunning || doc_.emulator.LongRunActive()) {
+        timer_->stop();
         return;
     }
     OnRunCommand(RunCommand::kStepInto);
@@ -315,18 +334,37 @@ void CTravikView::RunSlice() {
         sliceQueued_ = false;
         CEmulator& emu = doc_.emulator;
         if (!emu.LongRunActive()) return;  // ended by Break or Stop meanwhile
-        const bool arrived = emu.ContinueLongRun(kRunSlice);
-        ApplyRunEffect(StepRefresh());
-        if (arrived) {
+        const uint64_t before = emu.LongRunExecuted();
+        const qint64 startNs = runClock_.nsecsElapsed();
+        const bool over = emu.ContinueLongRun(slice_);
+        slice_ = NextRunSlice(emu.LongRunExecuted() - before, runClock_.nsecsElapsed() - startNs);
+        if (over) {
+            ApplyRunEffect(FinishLongRun(doc_));
             doc_.Frame().SetStatusText("Ready");
             return;
         }
-        char text[96];
-        std::snprintf(text, sizeof text, "Running: %llu instructions",
-                      static_cast<unsigned long long>(emu.LongRunExecuted()));
-        doc_.Frame().SetStatusText(text);
+        LiveRefresh();
         RunSlice();
     });
+}
+
+void CTravikView::LiveRefresh() {
+    // Time-based: slices come hundreds of times a second, the eye needs about thirty.
+    constexpr qint64 kLivePeriodMs = 33;
+    const qint64 now = runClock_.elapsed();
+    if (now < nextLiveRefreshMs_) return;
+    nextLiveRefreshMs_ = now + kLivePeriodMs;
+    FrameServices& frame = doc_.Frame();
+    frame.RepaintRegisters();
+    frame.RepaintPhone();
+    const CEmulator& emu = doc_.emulator;
+    const double seconds = static_cast<double>(runClock_.nsecsElapsed()) / 1e9;
+    const double rate =
+        seconds > 0 ? static_cast<double>(emu.LongRunExecuted()) / seconds / 1e6 : 0.0;
+    char text[128];
+    std::snprintf(text, sizeof text, "Running: %llu instructions, %.1f M instructions/s",
+                  static_cast<unsigned long long>(emu.LongRunExecuted()), rate);
+    frame.SetStatusText(text);
 }
 
 void CTravikView::focusInEvent(QFocusEvent* event) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QWidget>
 #include <cstdint>
 #include <string>
@@ -44,8 +45,9 @@ class CTravikView : public QWidget, public AccessibleLines {
     void SetSharedInput(ListingInputState* input) { input_ = input ? input : &ownInput_; }
 
     // The run commands: whether one can act now, and carrying it out (a beep when it
-    // cannot). Step Over and Step to Cursor that do not arrive at once go on in slices
-    // from the event loop until they arrive or Break, Stop or Esc ends them.
+    // cannot). Run, and Step Over and Step to Cursor that do not arrive at once, go on
+    // in slices from the event loop until they stop or Break, Stop or Esc ends them;
+    // meanwhile the registers and the phone repaint about 30 times a second.
     bool CanRun(RunCommand command) const;
     void OnRunCommand(RunCommand command);
 
@@ -91,6 +93,8 @@ class CTravikView : public QWidget, public AccessibleLines {
     void OnScrollAction(int action);
     void OnAnimationTick();
     void RunSlice();
+    // The registers, the phone and the status bar while a long run goes on.
+    void LiveRefresh();
 
     CTravikDoc& doc_;
     ListingViewState state_;
@@ -104,5 +108,8 @@ class CTravikView : public QWidget, public AccessibleLines {
     ListingInputState ownInput_;
     ListingInputState* input_ = &ownInput_;
     bool sliceQueued_ = false;
-    CFindDlg* findDlg_ = nullptr;  // made on first use, owned as a child
+    uint64_t slice_ = kFirstRunSlice;  // instructions of the next slice of a long run
+    QElapsedTimer runClock_;           // since the long run began
+    qint64 nextLiveRefreshMs_ = 0;     // on runClock_
+    CFindDlg* findDlg_ = nullptr;      // made on first use, owned as a child
 };

@@ -78,6 +78,9 @@ constexpr struct {
     {cmd::kDebugStepToCursor, RunCommand::kStepToCursor},
     {cmd::kDebugBreak, RunCommand::kBreak},
     {cmd::kDebugStop, RunCommand::kStop},
+    {cmd::kDebugRun, RunCommand::kRun},
+    {cmd::kDebugToggleBreakpoint, RunCommand::kToggleBreakpoint},
+    {cmd::kDebugClearBreakpoints, RunCommand::kClearBreakpoints},
 };
 
 // The file and search commands of the active document.
@@ -217,6 +220,14 @@ void CMainFrame::CreateActions() {
     MakeAction(cmd::kDebugStepToCursor, "Step to &Cursor", "Run to cursor\nTo cursor");
     MakeAction(cmd::kDebugBreak, "&Break", "Suspend running emulation\nSuspend");
     MakeAction(cmd::kDebugStop, "S&top", "Stop Emulation\nStop");
+    MakeAction(cmd::kDebugRun, "&Run",
+               "Run at full speed until a breakpoint, watchpoint or warning\nRun")
+        ->setShortcut(K(Qt::Key_F9));
+    MakeAction(cmd::kDebugToggleBreakpoint, "Toggle Breakpoint",
+               "Set or remove a breakpoint on the cursor's line\nToggle Breakpoint")
+        ->setShortcut(K(Qt::Key_F2));
+    MakeAction(cmd::kDebugClearBreakpoints, "Clear All Breakpoints",
+               "Remove every breakpoint of this flash file\nClear All Breakpoints");
 
     MakeAction(cmd::kOptionsSettings, "Settings...");
     MakeAction(cmd::kWindowNew, "&New Window",
@@ -347,7 +358,8 @@ void CMainFrame::CreateMenus() {
               cmd::kViewBitmap, cmd::kViewSystemStrings}),
         menu("&Debug",
              {cmd::kDebugStart, cmd::kDebugAnimate, cmd::kDebugStepInto, cmd::kDebugStepOver,
-              cmd::kDebugSkipToCursor, cmd::kDebugStepToCursor, cmd::kDebugBreak, cmd::kDebugStop}),
+              cmd::kDebugSkipToCursor, cmd::kDebugStepToCursor, cmd::kDebugBreak, cmd::kDebugStop,
+              0, cmd::kDebugRun, 0, cmd::kDebugToggleBreakpoint, cmd::kDebugClearBreakpoints}),
         menu("Options", {cmd::kOptionsSettings}),
         menu("&Window",
              {cmd::kWindowNew, cmd::kWindowCascade, cmd::kWindowTile, cmd::kWindowArrange}),
@@ -425,9 +437,9 @@ void CMainFrame::CreateToolBar() {
     toolbar->addSeparator();
     button(cmd::kFilePrint);
     toolbar->addSeparator();
-    for (int id :
-         {cmd::kDebugStart, cmd::kDebugStepOver, cmd::kDebugStepInto, cmd::kDebugSkipToCursor,
-          cmd::kDebugStepToCursor, cmd::kDebugAnimate, cmd::kDebugBreak, cmd::kDebugStop})
+    for (int id : {cmd::kDebugStart, cmd::kDebugStepOver, cmd::kDebugStepInto,
+                   cmd::kDebugSkipToCursor, cmd::kDebugStepToCursor, cmd::kDebugAnimate,
+                   cmd::kDebugRun, cmd::kDebugBreak, cmd::kDebugStop})
         button(id);
 
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);

@@ -51,4 +51,7 @@ inline constexpr int kFileSaveRam = 32804;
 inline constexpr int kFileLoadRam = 32805;
 inline constexpr int kOptionsSettings = 32806;
 inline constexpr int kViewPhone = 32807;
+inline constexpr int kDebugRun = 32808;
+inline constexpr int kDebugToggleBreakpoint = 32809;
+inline constexpr int kDebugClearBreakpoints = 32810;
 }  // namespace cmd

@@ -130,6 +130,14 @@ void Draw(QPainter& p, int id) {
             Triangle(p, 1, 2, 11, kGo);
             Triangle(p, 8, 2, 11, kGo);
             break;
+        case cmd::kDebugRun:  // full speed: a play triangle against a bar of speed lines
+            p.setPen(kGo);
+            for (int y = 4; y <= 10; y += 3) p.drawLine(1, y, 4, y);
+            Triangle(p, 6, 2, 11, kGo);
+            p.setPen(Qt::NoPen);
+            p.setBrush(kGo);
+            p.drawRect(13, 2, 2, 11);
+            break;
         case cmd::kDebugBreak:
             p.setPen(Qt::NoPen);
             p.setBrush(kBlue);
