@@ -26,7 +26,8 @@ using namespace thumb;
 // The operations of a block, in the order of the run loop's label table.
 namespace uop {
 enum Kind : uint8_t {
-    kLsl,       // d = s LSL n
+    kMovs,      // d = s, N and Z (LSL #0)
+    kLsl,       // d = s LSL n (1-31)
     kLsr,       // d = s LSR n (0: 32)
     kAsr,       // d = s ASR n (0: 32)
     kAddReg,    // d = s + n, flags
@@ -118,7 +119,8 @@ uint32_t CEmulator::BuildBlock(uint32_t address, const void* const* labels) {
             case kLslImm:
             case kLsrImm:
             case kAsrImm:
-                set(static_cast<uint8_t>(uop::kLsl + (h >> 11)), lo0, lo3, (h >> 6) & 31, 0);
+                set(static_cast<uint8_t>(h < 0x40 ? uint32_t{uop::kMovs} : uop::kLsl + (h >> 11)), lo0, lo3,
+                    (h >> 6) & 31, 0);
                 break;
             case kAddReg:
             case kSubReg:
@@ -256,7 +258,7 @@ uint32_t CEmulator::BuildBlock(uint32_t address, const void* const* labels) {
 RunResult CEmulator::Run(uint32_t address, uint64_t maxInstructions, bool stopOnWarning,
                          bool breakOnFirst) {
     static constexpr const void* kLabels[uop::kCount] = {
-        &&lsl,      &&lsr,     &&asr,     &&add_reg, &&sub_reg, &&add_imm,  &&sub_imm,
+        &&movs,     &&lsl,     &&lsr,     &&asr,     &&add_reg, &&sub_reg, &&add_imm,  &&sub_imm,
         &&cmp_imm,  &&mov_imm, &&alu0,    &&alu1,    &&alu2,    &&alu3,     &&alu4,
         &&alu5,     &&alu6,    &&alu7,    &&alu8,    &&alu9,    &&alu10,    &&alu11,
         &&alu12,    &&alu13,   &&alu14,   &&alu15,   &&add_nf,  &&add_high, &&mov_high,
@@ -269,7 +271,9 @@ RunResult CEmulator::Run(uint32_t address, uint64_t maxInstructions, bool stopOn
     uint64_t executed = 0;
     RunStop stop = RunStop::kNone;
     // Breakpoints, watchpoints and warnings cost one test of this flag while none is set.
-    const bool checks = breakCount_ != 0 || watchCount_ != 0 || stopOnWarning;
+    const bool breakChecks = breakCount_ != 0;
+    const bool stopChecks = watchCount_ != 0 || stopOnWarning;  // pendingStop_ may be set
+    const bool checks = breakChecks || stopChecks;
     if (maxInstructions == 0) return {};
     if (breakOnFirst && (cpsr & kThumbBit) && breakCount_ != 0 && IsBreakpoint(r[15] - 4))
         return {false, 0, RunStop::kBreakpoint};
@@ -308,7 +312,7 @@ RunResult CEmulator::Run(uint32_t address, uint64_t maxInstructions, bool stopOn
     // After a memory access: a watchpoint or warning may end the run here.
 #define NEXT_CHECKED()                                                   \
     do {                                                                 \
-        if (checks && pendingStop_ != RunStop::kNone) [[unlikely]] goto leave_block; \
+        if (stopChecks && pendingStop_ != RunStop::kNone) [[unlikely]] goto leave_block; \
         NEXT();                                                          \
     } while (0)
 #define OP(label, body) \
@@ -360,6 +364,7 @@ leave_block:
     target = ADDRESS() + 2;
     goto fetch;
 
+    OP(movs, r[op->d] = r[op->s]; SetNZ(*this, r[op->d]))
     OP(lsl, r[op->d] = ShiftImmediate<0>(*this, r[op->s], op->n))
     OP(lsr, r[op->d] = ShiftImmediate<1>(*this, r[op->s], op->n))
     OP(asr, r[op->d] = ShiftImmediate<2>(*this, r[op->s], op->n))
@@ -461,7 +466,7 @@ fall:
 chain:
     // Straight into the next block when nothing between the two needs a look; R15 and
     // the fetched instruction are then brought up to date when the run ends.
-    if ((!checks || (pendingStop_ == RunStop::kNone && !IsBreakpoint(target))) &&
+    if ((!stopChecks || pendingStop_ == RunStop::kNone) && (!breakChecks || !IsBreakpoint(target)) &&
         EnterBlock(target))
         goto* op->handler;
     SET_R15();  // a branch target outside the flash warns with the branch's address

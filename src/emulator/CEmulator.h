@@ -87,6 +87,7 @@ class CEmulator {
 
     // One instruction in the current state.
     void Step() {
+        pendingStop_ = RunStop::kNone;  // a step records every watchpoint hit
         if (cpsr & kThumbBit)
             StepThumb();
         else
