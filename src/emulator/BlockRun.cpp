@@ -95,9 +95,9 @@ uint32_t CEmulator::BuildBlock(uint32_t address, const void* const* labels) {
     uint32_t count = 0;
     uint32_t offset = start;
     bool ended = false;
-    bool hasBreak = false;
     while (count < kMaxBlockInstructions && plain(offset) && plain(offset + 2)) {
-        if (count > 0 && IsBreakpoint(kFlashBase + offset)) hasBreak = true;
+        // A breakpoint starts a block of its own, where the loop looks for it.
+        if (count > 0 && IsBreakpoint(kFlashBase + offset)) break;
         const uint32_t h = half(offset);
         const uint32_t pc = kFlashBase + offset + 4;  // R15 while it runs
         const auto lo0 = static_cast<uint8_t>(h & 7);
@@ -249,8 +249,8 @@ uint32_t CEmulator::BuildBlock(uint32_t address, const void* const* labels) {
     if (!ended)
         decoded_.push_back({labels[uop::kFall], kFlashBase + offset, 0, 0, 0,
                             static_cast<uint8_t>((offset - start) / 2)});
-    // The header: instructions, halfwords covered, whether a breakpoint lies inside.
-    decoded_[header] = {nullptr, count, static_cast<uint8_t>(offset - start), hasBreak, 0, 0};
+    // The header: instructions and bytes covered.
+    decoded_[header] = {nullptr, count, static_cast<uint8_t>(offset - start), 0, 0, 0};
     blockAt_[start / 2] = static_cast<uint32_t>(header + 1);
     return static_cast<uint32_t>(header + 1);
 }
@@ -268,7 +268,7 @@ RunResult CEmulator::Run(uint32_t address, uint64_t maxInstructions, bool stopOn
         &&b_eq,     &&b_ne,    &&b_cs,    &&b_cc,    &&b_mi,    &&b_pl,     &&b_vs,
         &&b_vc,     &&b_hi,    &&b_ls,    &&b_ge,    &&b_lt,    &&b_gt,     &&b_le,
         &&b_al,     &&branch, &&branch_link, &&fall};
-    uint64_t executed = 0;
+    uint64_t left = maxInstructions;  // instructions the run may still execute
     RunStop stop = RunStop::kNone;
     // Breakpoints, watchpoints and warnings cost one test of this flag while none is set.
     const bool breakChecks = breakCount_ != 0;
@@ -292,12 +292,10 @@ RunResult CEmulator::Run(uint32_t address, uint64_t maxInstructions, bool stopOn
         uint32_t at = blockAt_[offset / 2];
         if (at == 0 && (at = BuildBlock(start, kLabels)) == 0) return false;
         const DecodedOp* header = &decoded_[at - 1];
-        if (header->imm > maxInstructions - executed || address - start < uint32_t{header->d} ||
-            header->s)
-            return false;
+        if (header->imm > left || address - start < uint32_t{header->d}) return false;
         blockStart = start;
         blockCount = header->imm;
-        executed += blockCount;
+        left -= blockCount;
         op = header + 1;
         return true;
     };
@@ -344,23 +342,23 @@ between:
             goto done;
         }
     }
-    if (executed >= maxInstructions) goto done;
+    if (left == 0) goto done;
 first:
     if (!(cpsr & kThumbBit)) {
         StepArm();
-        ++executed;
+        --left;
         goto between;
     }
     target = r[15] - 4;
     if (EnterBlock(target)) goto* op->handler;
     thumb::Execute(*this);
-    ++executed;
+    --left;
     goto between;
 
 leave_block:
     // The run stops after the current operation: give back the instructions of the
     // block it did not run, and fetch the next one as a step would.
-    executed -= blockCount - (op->index + 1u);
+    left += blockCount - (op->index + 1u);
     target = ADDRESS() + 2;
     goto fetch;
 
@@ -420,7 +418,7 @@ step:
     thumbInstruction = static_cast<uint16_t>(op->imm);
     thumb::Execute(*this);
     if (pendingStop_ != RunStop::kNone) [[unlikely]] {
-        executed -= blockCount - (op->index + 1u);
+        left += blockCount - (op->index + 1u);
         goto between;
     }
     NEXT();
@@ -481,7 +479,7 @@ done:
     pendingStop_ = RunStop::kNone;
     ComposeCpsr();
     TrimCallTrack();
-    return {stop == RunStop::kArrived, executed, stop};
+    return {stop == RunStop::kArrived, maxInstructions - left, stop};
 #undef MEMORY_OP
 #undef OP
 #undef NEXT_CHECKED
