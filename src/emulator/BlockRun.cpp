@@ -285,6 +285,14 @@ RunResult CEmulator::Run(uint32_t address, uint64_t maxInstructions, bool stopOn
     uint32_t blockStart = 0;
     uint32_t blockCount = 0;
     uint32_t target = 0;
+    // Blocks keep N and Z in nzValue; out of them they are in their fields. N and Z
+    // both set (only ever edited in) cannot be a value: that state steps.
+    auto NzToValue = [this]() {
+        if (negativeFlag && zeroFlag) return false;
+        nzValue = zeroFlag ? 0 : negativeFlag ? 0x80000000u : 1;
+        return true;
+    };
+    auto NzToFields = [this]() { thumb::FieldNZ::Set(*this, nzValue); };
     // Starts the block at `address` when it can run whole.
     auto EnterBlock = [&](uint32_t start) __attribute__((always_inline)) {
         const uint32_t offset = start - kFlashBase;
@@ -313,16 +321,16 @@ RunResult CEmulator::Run(uint32_t address, uint64_t maxInstructions, bool stopOn
         if (stopChecks && pendingStop_ != RunStop::kNone) [[unlikely]] goto leave_block; \
         NEXT();                                                          \
     } while (0)
-#define OP(label, body) \
-    label : {           \
-        body;           \
-        NEXT();         \
+#define OP(label, ...) \
+    label : {          \
+        __VA_ARGS__;   \
+        NEXT();        \
     }
-#define MEMORY_OP(label, body) \
-    label : {                  \
-        SET_R15();             \
-        body;                  \
-        NEXT_CHECKED();        \
+#define MEMORY_OP(label, ...) \
+    label : {                 \
+        SET_R15();            \
+        __VA_ARGS__;          \
+        NEXT_CHECKED();       \
     }
 
     goto first;
@@ -350,7 +358,7 @@ first:
         goto between;
     }
     target = r[15] - 4;
-    if (EnterBlock(target)) goto* op->handler;
+    if (NzToValue() && EnterBlock(target)) goto* op->handler;
     thumb::Execute(*this);
     --left;
     goto between;
@@ -362,32 +370,32 @@ leave_block:
     target = ADDRESS() + 2;
     goto fetch;
 
-    OP(movs, r[op->d] = r[op->s]; SetNZ(*this, r[op->d]))
-    OP(lsl, r[op->d] = ShiftImmediate<0>(*this, r[op->s], op->n))
-    OP(lsr, r[op->d] = ShiftImmediate<1>(*this, r[op->s], op->n))
-    OP(asr, r[op->d] = ShiftImmediate<2>(*this, r[op->s], op->n))
-    OP(add_reg, r[op->d] = AddWithFlags(*this, r[op->s], r[op->n], 0))
-    OP(sub_reg, r[op->d] = SubWithFlags(*this, r[op->s], r[op->n]))
-    OP(add_imm, r[op->d] = AddWithFlags(*this, r[op->s], op->imm, 0))
-    OP(sub_imm, r[op->d] = SubWithFlags(*this, r[op->s], op->imm))
-    OP(cmp_imm, SubWithFlags(*this, r[op->s], op->imm))
-    OP(mov_imm, r[op->d] = op->imm; SetNZ(*this, op->imm))
-    OP(alu0, Alu<0>(*this, r[op->d], r[op->s]))
-    OP(alu1, Alu<1>(*this, r[op->d], r[op->s]))
-    OP(alu2, Alu<2>(*this, r[op->d], r[op->s]))
-    OP(alu3, Alu<3>(*this, r[op->d], r[op->s]))
-    OP(alu4, Alu<4>(*this, r[op->d], r[op->s]))
-    OP(alu5, Alu<5>(*this, r[op->d], r[op->s]))
-    OP(alu6, Alu<6>(*this, r[op->d], r[op->s]))
-    OP(alu7, Alu<7>(*this, r[op->d], r[op->s]))
-    OP(alu8, Alu<8>(*this, r[op->d], r[op->s]))
-    OP(alu9, Alu<9>(*this, r[op->d], r[op->s]))
-    OP(alu10, Alu<10>(*this, r[op->d], r[op->s]))
-    OP(alu11, Alu<11>(*this, r[op->d], r[op->s]))
-    OP(alu12, Alu<12>(*this, r[op->d], r[op->s]))
-    OP(alu13, Alu<13>(*this, r[op->d], r[op->s]))
-    OP(alu14, Alu<14>(*this, r[op->d], r[op->s]))
-    OP(alu15, Alu<15>(*this, r[op->d], r[op->s]))
+    OP(movs, r[op->d] = r[op->s]; SetNZ<ValueNZ>(*this, r[op->d]))
+    OP(lsl, r[op->d] = ShiftImmediate<0, ValueNZ>(*this, r[op->s], op->n))
+    OP(lsr, r[op->d] = ShiftImmediate<1, ValueNZ>(*this, r[op->s], op->n))
+    OP(asr, r[op->d] = ShiftImmediate<2, ValueNZ>(*this, r[op->s], op->n))
+    OP(add_reg, r[op->d] = AddWithFlags<ValueNZ>(*this, r[op->s], r[op->n], 0))
+    OP(sub_reg, r[op->d] = SubWithFlags<ValueNZ>(*this, r[op->s], r[op->n]))
+    OP(add_imm, r[op->d] = AddWithFlags<ValueNZ>(*this, r[op->s], op->imm, 0))
+    OP(sub_imm, r[op->d] = SubWithFlags<ValueNZ>(*this, r[op->s], op->imm))
+    OP(cmp_imm, SubWithFlags<ValueNZ>(*this, r[op->s], op->imm))
+    OP(mov_imm, r[op->d] = op->imm; SetNZ<ValueNZ>(*this, op->imm))
+    OP(alu0, Alu<0, ValueNZ>(*this, r[op->d], r[op->s]))
+    OP(alu1, Alu<1, ValueNZ>(*this, r[op->d], r[op->s]))
+    OP(alu2, Alu<2, ValueNZ>(*this, r[op->d], r[op->s]))
+    OP(alu3, Alu<3, ValueNZ>(*this, r[op->d], r[op->s]))
+    OP(alu4, Alu<4, ValueNZ>(*this, r[op->d], r[op->s]))
+    OP(alu5, Alu<5, ValueNZ>(*this, r[op->d], r[op->s]))
+    OP(alu6, Alu<6, ValueNZ>(*this, r[op->d], r[op->s]))
+    OP(alu7, Alu<7, ValueNZ>(*this, r[op->d], r[op->s]))
+    OP(alu8, Alu<8, ValueNZ>(*this, r[op->d], r[op->s]))
+    OP(alu9, Alu<9, ValueNZ>(*this, r[op->d], r[op->s]))
+    OP(alu10, Alu<10, ValueNZ>(*this, r[op->d], r[op->s]))
+    OP(alu11, Alu<11, ValueNZ>(*this, r[op->d], r[op->s]))
+    OP(alu12, Alu<12, ValueNZ>(*this, r[op->d], r[op->s]))
+    OP(alu13, Alu<13, ValueNZ>(*this, r[op->d], r[op->s]))
+    OP(alu14, Alu<14, ValueNZ>(*this, r[op->d], r[op->s]))
+    OP(alu15, Alu<15, ValueNZ>(*this, r[op->d], r[op->s]))
     OP(add_nf, r[op->d] = r[op->s] + op->imm)
     OP(add_high, r[op->d] += r[op->s])
     OP(mov_high, r[op->d] = r[op->s])
@@ -416,7 +424,9 @@ step:
     // only the count.
     SET_R15();
     thumbInstruction = static_cast<uint16_t>(op->imm);
+    NzToFields();
     thumb::Execute(*this);
+    NzToValue();
     if (pendingStop_ != RunStop::kNone) [[unlikely]] {
         left += blockCount - (op->index + 1u);
         goto between;
@@ -425,27 +435,30 @@ step:
 step_end:
     SET_R15();
     thumbInstruction = static_cast<uint16_t>(op->imm);
+    NzToFields();
     thumb::Execute(*this);
     goto between;
+#define Negative() (static_cast<int32_t>(nzValue) < 0)
 #define CONDITIONAL(label, holds)                 \
     label:                                        \
     target = (holds) ? op->imm : ADDRESS() + 2;   \
     goto chain;
-    CONDITIONAL(b_eq, zeroFlag)
-    CONDITIONAL(b_ne, !zeroFlag)
+    CONDITIONAL(b_eq, nzValue == 0)
+    CONDITIONAL(b_ne, nzValue != 0)
     CONDITIONAL(b_cs, carryFlag)
     CONDITIONAL(b_cc, !carryFlag)
-    CONDITIONAL(b_mi, negativeFlag)
-    CONDITIONAL(b_pl, !negativeFlag)
+    CONDITIONAL(b_mi, Negative())
+    CONDITIONAL(b_pl, !Negative())
     CONDITIONAL(b_vs, overflowFlag)
     CONDITIONAL(b_vc, !overflowFlag)
-    CONDITIONAL(b_hi, carryFlag && !zeroFlag)
-    CONDITIONAL(b_ls, !carryFlag || zeroFlag)
-    CONDITIONAL(b_ge, (negativeFlag != 0) == (overflowFlag != 0))
-    CONDITIONAL(b_lt, (negativeFlag != 0) != (overflowFlag != 0))
-    CONDITIONAL(b_gt, !zeroFlag && (negativeFlag != 0) == (overflowFlag != 0))
-    CONDITIONAL(b_le, zeroFlag || (negativeFlag != 0) != (overflowFlag != 0))
+    CONDITIONAL(b_hi, carryFlag && nzValue != 0)
+    CONDITIONAL(b_ls, !carryFlag || nzValue == 0)
+    CONDITIONAL(b_ge, Negative() == (overflowFlag != 0))
+    CONDITIONAL(b_lt, Negative() != (overflowFlag != 0))
+    CONDITIONAL(b_gt, nzValue != 0 && Negative() == (overflowFlag != 0))
+    CONDITIONAL(b_le, nzValue == 0 || Negative() != (overflowFlag != 0))
 #undef CONDITIONAL
+#undef Negative
 b_al:
 branch:
     target = op->imm;
@@ -469,6 +482,7 @@ chain:
         goto* op->handler;
     SET_R15();  // a branch target outside the flash warns with the branch's address
 fetch:
+    NzToFields();
     thumbInstruction = FetchThumb(target);
     r[15] = target + 4;
     goto between;

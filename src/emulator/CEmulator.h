@@ -260,6 +260,9 @@ class CEmulator {
     uint32_t negativeFlag = 0;
     uint32_t carryFlag = 0;
     uint32_t overflowFlag = 0;
+    // Inside the run loop's blocks N and Z are the sign and zeroness of this value
+    // (one store per operation instead of two flags); out of them, the fields above.
+    uint32_t nzValue = 0;
     uint8_t* stackMemory = nullptr;        // kStackSize bytes, at kStackBase
     const uint8_t* flashMemory = nullptr;  // flashSize bytes, at kFlashBase
     uint32_t flashSize = 0;

@@ -3,8 +3,9 @@
 // per-halfword executors of a single step (ThumbExecutors.cpp) and the decoded
 // blocks of a run (BlockRun.cpp). Flags and shifts follow ARMv4T.
 //
-// The four flag fields are the truth while code runs; the CPSR's top bits are
-// composed from them when a step or a run ends (CEmulator::ComposeCpsr).
+// The four flag fields are the truth while code steps (inside a run's blocks N and Z
+// are CEmulator::nzValue); the CPSR's top bits are composed from them when a step or
+// a run ends (CEmulator::ComposeCpsr).
 #include <array>
 #include <cstdint>
 
@@ -19,23 +20,37 @@ namespace thumb {
 // R15 and the fetched next instruction as a step does (the CPSR is not composed).
 void Execute(CEmulator& e);
 
+// Where an operation leaves N and Z: in their flag fields (a step), or as the one
+// result whose sign and zeroness they are (CEmulator::nzValue, inside a run's blocks).
+struct FieldNZ {
+    static void Set(CEmulator& e, uint32_t value) {
+        e.negativeFlag = value >> 31;
+        e.zeroFlag = value == 0;
+    }
+};
+struct ValueNZ {
+    static void Set(CEmulator& e, uint32_t value) { e.nzValue = value; }
+};
+
+template <class NZ = FieldNZ>
 THUMB_INLINE void SetNZ(CEmulator& e, uint32_t value) {
-    e.negativeFlag = value >> 31;
-    e.zeroFlag = value == 0;
+    NZ::Set(e, value);
 }
 
 // a + b + carry with all four flags; subtraction is a + NOT b + 1 (carry = no borrow).
+template <class NZ = FieldNZ>
 THUMB_INLINE uint32_t AddWithFlags(CEmulator& e, uint32_t a, uint32_t b, uint32_t carry) {
     const uint64_t wide = uint64_t{a} + b + carry;
     const uint32_t result = static_cast<uint32_t>(wide);
     e.carryFlag = static_cast<uint32_t>(wide >> 32);
     e.overflowFlag = ((a ^ result) & (b ^ result)) >> 31;
-    SetNZ(e, result);
+    SetNZ<NZ>(e, result);
     return result;
 }
 
+template <class NZ = FieldNZ>
 THUMB_INLINE uint32_t SubWithFlags(CEmulator& e, uint32_t a, uint32_t b) {
-    return AddWithFlags(e, a, ~b, 1);
+    return AddWithFlags<NZ>(e, a, ~b, 1);
 }
 
 THUMB_INLINE uint32_t Asr(uint32_t value, uint32_t amount) {
@@ -70,7 +85,7 @@ THUMB_INLINE bool ConditionHolds(const CEmulator& e, uint32_t cond) {
 
 // LSL, LSR, ASR by an immediate (op 0, 1, 2 as in bits 11-12): LSL #0 leaves C,
 // LSR #0 and ASR #0 mean #32.
-template <uint32_t kOp>
+template <uint32_t kOp, class NZ = FieldNZ>
 THUMB_INLINE uint32_t ShiftImmediate(CEmulator& e, uint32_t v, uint32_t amount) {
     uint32_t result;
     if constexpr (kOp == 0) {
@@ -83,7 +98,7 @@ THUMB_INLINE uint32_t ShiftImmediate(CEmulator& e, uint32_t v, uint32_t amount) 
         e.carryFlag = (v >> (amount - 1)) & 1;
         result = kOp == 1 ? v >> amount : Asr(v, amount);
     }
-    SetNZ(e, result);
+    SetNZ<NZ>(e, result);
     return result;
 }
 
@@ -125,41 +140,41 @@ THUMB_INLINE uint32_t ShiftByRegister(CEmulator& e, uint32_t v, uint32_t amount)
 }
 
 // The sixteen ALU operations (bits 6-9 of the 0x4000 format).
-template <uint32_t kOp>
+template <uint32_t kOp, class NZ = FieldNZ>
 THUMB_INLINE void Alu(CEmulator& e, uint32_t& rd, uint32_t rs) {
     if constexpr (kOp == 0) {
         rd &= rs;
-        SetNZ(e, rd);
+        SetNZ<NZ>(e, rd);
     } else if constexpr (kOp == 1) {
         rd ^= rs;
-        SetNZ(e, rd);
+        SetNZ<NZ>(e, rd);
     } else if constexpr ((kOp >= 2 && kOp <= 4) || kOp == 7) {
         rd = ShiftByRegister<kOp>(e, rd, rs & 0xFF);
-        SetNZ(e, rd);
+        SetNZ<NZ>(e, rd);
     } else if constexpr (kOp == 5) {
-        rd = AddWithFlags(e, rd, rs, e.carryFlag != 0);
+        rd = AddWithFlags<NZ>(e, rd, rs, e.carryFlag != 0);
     } else if constexpr (kOp == 6) {  // SBC
-        rd = AddWithFlags(e, rd, ~rs, e.carryFlag != 0);
+        rd = AddWithFlags<NZ>(e, rd, ~rs, e.carryFlag != 0);
     } else if constexpr (kOp == 8) {
-        SetNZ(e, rd & rs);
+        SetNZ<NZ>(e, rd & rs);
     } else if constexpr (kOp == 9) {
-        rd = SubWithFlags(e, 0, rs);
+        rd = SubWithFlags<NZ>(e, 0, rs);
     } else if constexpr (kOp == 10) {
-        SubWithFlags(e, rd, rs);
+        SubWithFlags<NZ>(e, rd, rs);
     } else if constexpr (kOp == 11) {
-        AddWithFlags(e, rd, rs, 0);
+        AddWithFlags<NZ>(e, rd, rs, 0);
     } else if constexpr (kOp == 12) {
         rd |= rs;
-        SetNZ(e, rd);
+        SetNZ<NZ>(e, rd);
     } else if constexpr (kOp == 13) {
         rd *= rs;
-        SetNZ(e, rd);
+        SetNZ<NZ>(e, rd);
     } else if constexpr (kOp == 14) {
         rd &= ~rs;
-        SetNZ(e, rd);
+        SetNZ<NZ>(e, rd);
     } else {
         rd = ~rs;
-        SetNZ(e, rd);
+        SetNZ<NZ>(e, rd);
     }
 }
 
