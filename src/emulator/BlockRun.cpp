@@ -249,8 +249,9 @@ uint32_t CEmulator::BuildBlock(uint32_t address, const void* const* labels) {
     if (!ended)
         decoded_.push_back({labels[uop::kFall], kFlashBase + offset, 0, 0, 0,
                             static_cast<uint8_t>((offset - start) / 2)});
-    // The header: instructions and bytes covered.
-    decoded_[header] = {nullptr, count, static_cast<uint8_t>(offset - start), 0, 0, 0};
+    // The header: instructions, bytes covered, whether a breakpoint is on the first.
+    decoded_[header] = {nullptr, count, static_cast<uint8_t>(offset - start),
+                        static_cast<uint8_t>(IsBreakpoint(address)), 0, 0};
     blockAt_[start / 2] = static_cast<uint32_t>(header + 1);
     return static_cast<uint32_t>(header + 1);
 }
@@ -271,9 +272,8 @@ RunResult CEmulator::Run(uint32_t address, uint64_t maxInstructions, bool stopOn
     uint64_t left = maxInstructions;  // instructions the run may still execute
     RunStop stop = RunStop::kNone;
     // Breakpoints, watchpoints and warnings cost one test of this flag while none is set.
-    const bool breakChecks = breakCount_ != 0;
     const bool stopChecks = watchCount_ != 0 || stopOnWarning;  // pendingStop_ may be set
-    const bool checks = breakChecks || stopChecks;
+    const bool checks = breakCount_ != 0 || stopChecks;
     if (maxInstructions == 0) return {};
     if (breakOnFirst && (cpsr & kThumbBit) && breakCount_ != 0 && IsBreakpoint(r[15] - 4))
         return {false, 0, RunStop::kBreakpoint};
@@ -300,7 +300,8 @@ RunResult CEmulator::Run(uint32_t address, uint64_t maxInstructions, bool stopOn
         uint32_t at = blockAt_[offset / 2];
         if (at == 0 && (at = BuildBlock(start, kLabels)) == 0) return false;
         const DecodedOp* header = &decoded_[at - 1];
-        if (header->imm > left || address - start < uint32_t{header->d}) return false;
+        // A block on a breakpoint is left to the checks between instructions.
+        if (header->imm > left || address - start < uint32_t{header->d} || header->s) return false;
         blockStart = start;
         blockCount = header->imm;
         left -= blockCount;
@@ -477,8 +478,7 @@ fall:
 chain:
     // Straight into the next block when nothing between the two needs a look; R15 and
     // the fetched instruction are then brought up to date when the run ends.
-    if ((!stopChecks || pendingStop_ == RunStop::kNone) && (!breakChecks || !IsBreakpoint(target)) &&
-        EnterBlock(target))
+    if ((!stopChecks || pendingStop_ == RunStop::kNone) && EnterBlock(target))
         goto* op->handler;
     SET_R15();  // a branch target outside the flash warns with the branch's address
 fetch:

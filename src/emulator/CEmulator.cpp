@@ -211,12 +211,17 @@ void CEmulator::SetWatch(uint32_t address, uint32_t length, uint8_t kinds, bool 
         watchBytes_[i] = on ? (before | kinds) : (before & ~kinds);
         watchCount_ += (watchBytes_[i] != 0) - (before != 0);
     }
+    for (uint32_t page = begin >> 8; begin < end && page <= (end - 1) >> 8; ++page)
+        watchPages_[page] = std::any_of(watchBytes_.begin() + page * 256,
+                                        watchBytes_.begin() + page * 256 + 256,
+                                        [](uint8_t kinds) { return kinds != 0; });
     UpdateFastPaths();
 }
 
 void CEmulator::ClearWatches() {
     watchBytes_.clear();
     watchCount_ = 0;
+    std::fill(std::begin(watchPages_), std::end(watchPages_), 0);
     UpdateFastPaths();
 }
 

@@ -1,0 +1,203 @@
+// Run (F9) against `travik-cli run --until`: the rate of a free run in the window's
+// slices, with no breakpoints, and with 100 breakpoints and 10 watchpoints set where
+// the code never stops at them, beside the rate of one RunUntil over the same code.
+// Code: the demo firmware's main loop and compiled C workloads. The ratios are
+// printed after the table.
+//
+//   build/release/bench/bench_run [--benchmark_filter=...]
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <utility>
+#include <string>
+#include <vector>
+
+#include "emulator/CEmulator.h"
+
+namespace {
+
+constexpr uint32_t kFlash = CEmulator::kFlashBase;
+constexpr uint64_t kSlice = 2'000'000;  // the window's slice of a long run
+constexpr uint32_t kNever = 1;          // an address no run reaches
+
+enum Mode { kUntil, kFree, kFreeWithMarks };
+constexpr const char* kModeNames[] = {"run --until", "Run", "Run, 100 breakpoints + 10 watchpoints"};
+
+double CpuNow() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+std::map<std::string, double>& Rates() {
+    static std::map<std::string, double> rates;
+    return rates;
+}
+
+std::vector<uint8_t> ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string DemoPath() {
+    if (const char* env = std::getenv("TRAVIK_DEMO_FLS")) return env;
+    char self[4096];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) return {};
+    std::string path(self, static_cast<size_t>(n));
+    path = path.substr(0, path.rfind('/'));
+    return path.substr(0, path.rfind('/')) + "/samples/demo/demo.fls";
+}
+
+// What one benchmark runs: an image, and how many instructions after the warm-up
+// (the demo's start-up code); a workload's length ends just before its halt loop.
+struct Code {
+    std::vector<uint8_t> image;
+    uint64_t warmUp = 0;
+    uint64_t length = 0;
+};
+
+// The window's Run: slice after slice until the run stops or has run the code's length.
+RunStop FreeRun(CEmulator& emulator, const Code& code) {
+    bool over = emulator.BeginFreeRun(std::min(kSlice, code.length));
+    while (!over && emulator.LongRunExecuted() < code.length)
+        over = emulator.ContinueLongRun(std::min(kSlice, code.length - emulator.LongRunExecuted()));
+    if (!over) emulator.InterruptLongRun();
+    return over ? emulator.LongRunStop() : RunStop::kNone;
+}
+
+void StartCode(CEmulator& emulator, const Code& code, std::vector<uint8_t>& ram) {
+    std::fill(ram.begin(), ram.end(), 0);
+    emulator.warningSink = [](const std::string&) {};
+    emulator.Start(kFlash, code.image.data(), static_cast<uint32_t>(code.image.size()), ram.data(),
+                   CEmulator::kInitialStackPointer);
+    if (code.warmUp) emulator.RunUntil(kNever, code.warmUp);
+}
+
+struct Marks {
+    std::vector<uint32_t> breakpoints;
+    std::vector<uint32_t> watchedWords;
+};
+
+// 100 breakpoints on halfwords the code never executes (spread over the image) and
+// 10 watched words it never touches (trial runs drop the ones they stop at).
+Marks FindMarks(const Code& code) {
+    Marks marks;
+    std::vector<uint8_t> ram(CEmulator::kStackSize, 0);
+    std::vector<bool> executed(code.image.size() / 2);
+    {
+        CEmulator steps;
+        StartCode(steps, code, ram);
+        for (uint64_t i = 0; i < code.length; ++i) {
+            const uint32_t half = (steps.r[15] - 4 - kFlash) / 2;
+            if (half < executed.size()) executed[half] = true;
+            steps.Step();
+        }
+    }
+    std::vector<uint32_t> free;
+    for (uint32_t half = 0; half < executed.size(); ++half)
+        if (!executed[half]) free.push_back(kFlash + 2 * half);
+    for (size_t i = 0; i < 100 && !free.empty(); ++i)
+        marks.breakpoints.push_back(free[i * free.size() / 100]);
+    for (uint32_t i = 0; i < 10; ++i) marks.watchedWords.push_back(0x10F000 + 64 * i);
+    for (;;) {
+        CEmulator trial;
+        StartCode(trial, code, ram);
+        for (uint32_t address : marks.watchedWords) trial.SetWatch(address, 4, 3, true);
+        const RunStop stop = FreeRun(trial, code);
+        if (stop != RunStop::kReadWatch && stop != RunStop::kWriteWatch) return marks;
+        std::erase(marks.watchedWords, trial.LastWatchHit().address & ~3u);
+        marks.watchedWords.push_back(marks.watchedWords.back() - 0x400);
+    }
+}
+
+uint64_t RunOnce(const Code& code, Mode mode, const Marks& marks, std::vector<uint8_t>& ram,
+                 uint64_t& executed) {
+    CEmulator emulator;
+    StartCode(emulator, code, ram);
+    if (mode == kFreeWithMarks) {
+        for (uint32_t address : marks.breakpoints) emulator.SetBreakpoint(address, true);
+        for (uint32_t address : marks.watchedWords) emulator.SetWatch(address, 4, 3, true);
+    }
+    const double begin = CpuNow();
+    if (mode == kUntil) {
+        executed += emulator.RunUntil(kNever, code.length).executed;
+    } else {
+        FreeRun(emulator, code);
+        executed += emulator.LongRunExecuted();
+    }
+    return static_cast<uint64_t>((CpuNow() - begin) * 1e9);
+}
+
+void BM_Run(benchmark::State& state, Code code, std::string name, Mode mode) {
+    if (code.image.empty()) return state.SkipWithError("image not built");
+    std::vector<uint8_t> ram(CEmulator::kStackSize, 0);
+    const Marks marks = mode == kFreeWithMarks ? FindMarks(code) : Marks{};
+    state.counters["breakpoints"] = static_cast<double>(marks.breakpoints.size());
+    state.counters["watchpoints"] = static_cast<double>(marks.watchedWords.size());
+    uint64_t executed = 0;
+    uint64_t nanoseconds = 0;
+    for (auto _ : state) nanoseconds += RunOnce(code, mode, marks, ram, executed);
+    const double seconds = static_cast<double>(nanoseconds) * 1e-9;
+    state.counters["instr/s"] = benchmark::Counter(static_cast<double>(executed) / seconds);
+    if (seconds > 0) Rates()[name + "|" + kModeNames[mode]] = static_cast<double>(executed) / seconds;
+}
+
+std::vector<std::string>& CodeNames() {
+    static std::vector<std::string> names;
+    return names;
+}
+
+void Register() {
+    std::vector<std::pair<std::string, Code>> codes;
+    codes.emplace_back("demo main loop", Code{ReadFile(DemoPath()), 100'000, 50'000'000});
+    for (const char* name : {"fsm-O2", "list-O2", "memops-O2", "crc-Os"}) {
+        Code workload{ReadFile(std::string(TRAVIK_WORKLOAD_DIR) + "/" + name + ".fls"), 0, 0};
+        if (!workload.image.empty()) {
+            std::vector<uint8_t> ram(CEmulator::kStackSize, 0);
+            CEmulator emulator;
+            StartCode(emulator, workload, ram);
+            workload.length = emulator.RunUntil(kFlash + 2, CEmulator::kUnbounded).executed - 1;
+        }
+        codes.emplace_back(name, workload);
+    }
+    for (const auto& [name, code] : codes) {
+        CodeNames().push_back(name);
+        for (Mode mode : {kUntil, kFree, kFreeWithMarks})
+            benchmark::RegisterBenchmark(("BM_Run/" + name + "/" + kModeNames[mode]).c_str(), BM_Run,
+                                         code, name, mode)
+                ->Unit(benchmark::kMillisecond);
+    }
+}
+
+void PrintTable() {
+    std::printf("\n%-16s %14s %10s %8s %16s %8s\n", "code", "until M/s", "Run M/s", "ratio",
+                "Run+marks M/s", "ratio");
+    for (const std::string& name : CodeNames()) {
+        const double until = Rates()[name + "|" + kModeNames[kUntil]];
+        const double free = Rates()[name + "|" + kModeNames[kFree]];
+        const double marks = Rates()[name + "|" + kModeNames[kFreeWithMarks]];
+        if (until <= 0) continue;
+        std::printf("%-16s %14.1f %10.1f %7.2fx %16.1f %7.2fx\n", name.c_str(), until / 1e6,
+                    free / 1e6, free / until, marks / 1e6, marks / until);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Register();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    PrintTable();
+    return 0;
+}
