@@ -185,7 +185,7 @@ class CEmulator {
     // The fast paths cover the stack RAM and the flash image; everything else, with
     // every warning and marker value, is in Memory.cpp.
     [[gnu::always_inline]] uint8_t ReadByte(uint32_t address) {
-        if (address - kStackBase < stackFastSize_) {
+        if (address - kStackBase < stackFastSize_ && !watchPages_[(address >> 8) & 0xFF]) {
             lastStackRead = address;
             return stackMemory[address & 0xFFFF];
         }
@@ -194,7 +194,8 @@ class CEmulator {
         return ReadByteSlow(address);
     }
     [[gnu::always_inline]] uint16_t ReadHalf(uint32_t address, bool execute) {
-        if (!execute && address - kStackBase < stackFastSize_ && !(address & 1)) {
+        if (!execute && address - kStackBase < stackFastSize_ && !(address & 1) &&
+            !watchPages_[(address >> 8) & 0xFF]) {
             lastStackRead = address;
             const uint8_t* p = stackMemory + (address & 0xFFFF);
             return static_cast<uint16_t>((p[0] << 8) | p[1]);
@@ -205,7 +206,8 @@ class CEmulator {
         return ReadHalfSlow(address, execute);
     }
     [[gnu::always_inline]] uint32_t ReadWord(uint32_t address) {
-        if (address - kStackBase < stackFastSize_ && !(address & 3)) {
+        if (address - kStackBase < stackFastSize_ && !(address & 3) &&
+            !watchPages_[(address >> 8) & 0xFF]) {
             lastStackRead = address;
             const uint8_t* p = stackMemory + (address & 0xFFFF);
             return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
@@ -218,7 +220,7 @@ class CEmulator {
         return ReadWordSlow(address);
     }
     [[gnu::always_inline]] void WriteByte(uint32_t address, uint8_t value) {
-        if ((address >> 20) == stackFastRegion_) {
+        if ((address >> 20) == stackFastRegion_ && !watchPages_[(address >> 8) & 0xFF]) {
             lastStackWrite = address;
             stackMemory[address & 0xFFFF] = value;
             return;
@@ -226,7 +228,8 @@ class CEmulator {
         WriteByteSlow(address, value);
     }
     [[gnu::always_inline]] void WriteHalf(uint32_t address, uint16_t value) {
-        if ((address >> 20) == stackFastRegion_ && !(address & 1)) {
+        if ((address >> 20) == stackFastRegion_ && !(address & 1) &&
+            !watchPages_[(address >> 8) & 0xFF]) {
             lastStackWrite = address;
             uint8_t* p = stackMemory + (address & 0xFFFF);
             p[0] = static_cast<uint8_t>(value >> 8);
@@ -236,7 +239,8 @@ class CEmulator {
         WriteHalfSlow(address, value);
     }
     [[gnu::always_inline]] void WriteWord(uint32_t address, uint32_t value) {
-        if ((address >> 20) == stackFastRegion_ && !(address & 3)) {
+        if ((address >> 20) == stackFastRegion_ && !(address & 3) &&
+            !watchPages_[(address >> 8) & 0xFF]) {
             lastStackWrite = address;
             uint8_t* p = stackMemory + (address & 0xFFFF);
             p[0] = static_cast<uint8_t>(value >> 24);
@@ -290,15 +294,17 @@ class CEmulator {
     void Warn(const char* format, ...) __attribute__((format(printf, 2, 3)));
     RunResult Run(uint32_t address, uint64_t maxInstructions, bool stopOnWarning,
                   bool breakOnFirst);
-    // The stack RAM's fast paths are open while it exists and nothing is watched.
+    // The stack RAM's fast paths are open while it exists, except on watched pages.
     void UpdateFastPaths() {
-        const bool fast = stackMemory && watchCount_ == 0;
+        const bool fast = stackMemory != nullptr;
         stackFastSize_ = fast ? kStackSize : 0;
         stackFastRegion_ = fast ? 1 : ~0u;
     }
     // Notes a watched access of the stack RAM (the slow paths call it).
     void CheckWatch(uint32_t address, uint32_t size, uint32_t value, bool write) {
-        if (watchCount_ != 0) CheckWatchSlow(address, size, value, write);
+        if (watchCount_ != 0 && (watchPages_[(address & 0xFFFF) >> 8] |
+                                 watchPages_[((address + size - 1) & 0xFFFF) >> 8]))
+            CheckWatchSlow(address, size, value, write);
     }
     void CheckWatchSlow(uint32_t address, uint32_t size, uint32_t value, bool write);
 
@@ -326,6 +332,8 @@ class CEmulator {
     // Watch kinds per stack RAM byte (empty until the first watchpoint).
     std::vector<uint8_t> watchBytes_;
     uint32_t watchCount_ = 0;
+    // Per 256-byte page of the stack RAM: whether any byte in it is watched.
+    uint8_t watchPages_[kStackSize / 256] = {};
     uint32_t stackFastSize_ = 0;
     uint32_t stackFastRegion_ = ~0u;
     // Runs are made of blocks of decoded instructions (BlockRun.cpp): a block starts
