@@ -284,7 +284,9 @@ RunResult CEmulator::Run(uint32_t address, uint64_t maxInstructions, bool stopOn
     const DecodedOp* op = nullptr;
     uint32_t blockStart = 0;
     uint32_t blockCount = 0;
+    uint32_t blockHeader = 0;  // the current block's header in decoded_
     uint32_t target = 0;
+    uint32_t slot = 0;  // how the block ends: 0 to its branch target, 1 to the next halfword
     // Blocks keep N and Z in nzValue; out of them they are in their fields. N and Z
     // both set (only ever edited in) cannot be a value: that state steps.
     auto NzToValue = [this]() {
@@ -293,20 +295,35 @@ RunResult CEmulator::Run(uint32_t address, uint64_t maxInstructions, bool stopOn
         return true;
     };
     auto NzToFields = [this]() { thumb::FieldNZ::Set(*this, nzValue); };
-    // Starts the block at `address` when it can run whole.
-    auto EnterBlock = [&](uint32_t start) __attribute__((always_inline)) {
+    // The block at `start` (1 + its header index), built when it is new; 0 when none
+    // can start there.
+    auto FindBlock = [&](uint32_t start) __attribute__((always_inline)) {
         const uint32_t offset = start - kFlashBase;
-        if (offset >= flashHalfLimit_ || (offset & 1)) return false;
-        uint32_t at = blockAt_[offset / 2];
-        if (at == 0 && (at = BuildBlock(start, kLabels)) == 0) return false;
+        if (offset >= flashHalfLimit_ || (offset & 1)) return 0u;
+        const uint32_t at = blockAt_[offset / 2];
+        return at != 0 ? at : BuildBlock(start, kLabels);
+    };
+    // Starts the block at `start` when it can run whole.
+    auto EnterBlock = [&](uint32_t start, uint32_t at) __attribute__((always_inline)) {
         const DecodedOp* header = &decoded_[at - 1];
         // A block on a breakpoint is left to the checks between instructions.
         if (header->imm > left || address - start < uint32_t{header->d} || header->s) return false;
         blockStart = start;
         blockCount = header->imm;
+        blockHeader = at - 1;
         left -= blockCount;
         op = header + 1;
         return true;
+    };
+    // The block the current one ends in, found once and then kept in its header.
+    auto NextBlock = [&]() __attribute__((always_inline)) {
+        uint32_t at = decoded_[blockHeader].next[slot];
+        if (at == 0) {
+            const uint32_t flushes = flushes_;
+            at = FindBlock(target);
+            if (at != 0 && flushes == flushes_) decoded_[blockHeader].next[slot] = at;
+        }
+        return at;
     };
     // The address of the current operation's instruction, and R15 while it runs.
 #define ADDRESS() (blockStart + 2 * uint32_t{op->index})
@@ -359,7 +376,10 @@ first:
         goto between;
     }
     target = r[15] - 4;
-    if (NzToValue() && EnterBlock(target)) goto* op->handler;
+    if (NzToValue()) {
+        const uint32_t at = FindBlock(target);
+        if (at != 0 && EnterBlock(target, at)) goto* op->handler;
+    }
     thumb::Execute(*this);
     --left;
     goto between;
@@ -440,9 +460,11 @@ step_end:
     thumb::Execute(*this);
     goto between;
 #define Negative() (static_cast<int32_t>(nzValue) < 0)
-#define CONDITIONAL(label, holds)                 \
-    label:                                        \
-    target = (holds) ? op->imm : ADDRESS() + 2;   \
+#define CONDITIONAL(label, holds) \
+    label:                        \
+    if (holds) goto branch;       \
+    target = ADDRESS() + 2;       \
+    slot = 1;                     \
     goto chain;
     CONDITIONAL(b_eq, nzValue == 0)
     CONDITIONAL(b_ne, nzValue != 0)
@@ -463,6 +485,7 @@ step_end:
 b_al:
 branch:
     target = op->imm;
+    slot = 0;
     goto chain;
 branch_link: {
     const uint32_t callSite = ADDRESS();
@@ -475,11 +498,14 @@ branch_link: {
 }
 fall:
     target = op->imm;
+    slot = 1;
 chain:
     // Straight into the next block when nothing between the two needs a look; R15 and
     // the fetched instruction are then brought up to date when the run ends.
-    if ((!stopChecks || pendingStop_ == RunStop::kNone) && EnterBlock(target))
-        goto* op->handler;
+    if (!stopChecks || pendingStop_ == RunStop::kNone) {
+        const uint32_t at = NextBlock();
+        if (at != 0 && EnterBlock(target, at)) goto* op->handler;
+    }
     SET_R15();  // a branch target outside the flash warns with the branch's address
 fetch:
     NzToFields();

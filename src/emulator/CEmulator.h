@@ -340,20 +340,26 @@ class CEmulator {
     // at a flash halfword and ends at the first instruction that may branch. Flash is
     // never written, so a block stays right until the image or a breakpoint changes.
     struct DecodedOp {
-        const void* handler;  // the run loop's label for the operation
-        uint32_t imm;         // immediate, constant or target
-        uint8_t d, s, n;      // register fields
-        uint8_t index;        // halfwords from the block's start
+        union {
+            const void* handler;  // an operation: the run loop's label for it
+            uint32_t next[2];     // a block's header: 1 + the header index of the block its
+                                  // end goes to, taken / not taken (0: not looked up yet)
+        };
+        uint32_t imm;     // immediate, constant or target
+        uint8_t d, s, n;  // register fields
+        uint8_t index;    // halfwords from the block's start
     };
     // Returns 1 + the index of the block's header in decoded_, or 0 when the
     // instruction at `address` cannot start one.
     uint32_t BuildBlock(uint32_t address, const void* const* labels);
     void FlushBlocks() {
+        ++flushes_;
         decoded_.clear();
         std::fill(blockAt_.begin(), blockAt_.end(), 0);
     }
     std::vector<DecodedOp> decoded_;
     std::vector<uint32_t> blockAt_;  // per flash halfword of the window
+    uint32_t flushes_ = 0;
 
     // Set inside a run when an instruction hit a watchpoint or (free runs) warned;
     // the run stops after that instruction.
