@@ -38,19 +38,33 @@ THUMB_INLINE void SetNZ(CEmulator& e, uint32_t value) {
 }
 
 // a + b + carry with all four flags; subtraction is a + NOT b + 1 (carry = no borrow).
+// Without a carry in, the host's own overflow checks give C and V.
 template <class NZ = FieldNZ>
 THUMB_INLINE uint32_t AddWithFlags(CEmulator& e, uint32_t a, uint32_t b, uint32_t carry) {
-    const uint64_t wide = uint64_t{a} + b + carry;
-    const uint32_t result = static_cast<uint32_t>(wide);
-    e.carryFlag = static_cast<uint32_t>(wide >> 32);
-    e.overflowFlag = ((a ^ result) & (b ^ result)) >> 31;
+    uint32_t result;
+    if (__builtin_constant_p(carry) && carry == 0) {
+        int32_t ignored;
+        e.carryFlag = __builtin_add_overflow(a, b, &result);
+        e.overflowFlag = __builtin_add_overflow(static_cast<int32_t>(a), static_cast<int32_t>(b),
+                                                &ignored);
+    } else {
+        const uint64_t wide = uint64_t{a} + b + carry;
+        result = static_cast<uint32_t>(wide);
+        e.carryFlag = static_cast<uint32_t>(wide >> 32);
+        e.overflowFlag = ((a ^ result) & (b ^ result)) >> 31;
+    }
     SetNZ<NZ>(e, result);
     return result;
 }
 
 template <class NZ = FieldNZ>
 THUMB_INLINE uint32_t SubWithFlags(CEmulator& e, uint32_t a, uint32_t b) {
-    return AddWithFlags<NZ>(e, a, ~b, 1);
+    int32_t ignored;
+    e.carryFlag = a >= b;
+    e.overflowFlag =
+        __builtin_sub_overflow(static_cast<int32_t>(a), static_cast<int32_t>(b), &ignored);
+    SetNZ<NZ>(e, a - b);
+    return a - b;
 }
 
 THUMB_INLINE uint32_t Asr(uint32_t value, uint32_t amount) {
