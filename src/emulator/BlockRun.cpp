@@ -66,7 +66,10 @@ enum Kind : uint8_t {
     kBranch = kCondBranch + 15,  // imm: target
     kBranchLink,  // imm: target
     kFall,        // imm: the next instruction's address
-    kCount,
+    // A CMP and the conditional branch after it, in one: 14 conditions each (EQ to LE).
+    kCmpImmBranch,
+    kCmpRegBranch = kCmpImmBranch + 14,
+    kCount = kCmpRegBranch + 14,
 };
 }  // namespace uop
 
@@ -238,6 +241,15 @@ uint32_t CEmulator::BuildBlock(uint32_t address, const void* const* labels) {
         }
         if (kind == uop::kStep || kind == uop::kStepEnd) op.imm = h;
         op.handler = labels[kind];
+        // A compare right before a conditional branch decides the branch itself.
+        const uint32_t condition = kind - uop::kCondBranch;
+        if (condition < 14 && count > 0) {
+            DecodedOp& compare = decoded_.back();
+            if (compare.handler == labels[uop::kCmpImm])
+                compare.handler = labels[uop::kCmpImmBranch + condition];
+            else if (compare.handler == labels[uop::kAlu + 10])
+                compare.handler = labels[uop::kCmpRegBranch + condition];
+        }
         decoded_.push_back(op);
         ++count;
         offset += 2;
@@ -268,7 +280,12 @@ RunResult CEmulator::Run(uint32_t address, uint64_t maxInstructions, bool stopOn
         &&ldrh_imm, &&push,    &&pop,     &&stmia,   &&ldmia,   &&step,     &&step_end,
         &&b_eq,     &&b_ne,    &&b_cs,    &&b_cc,    &&b_mi,    &&b_pl,     &&b_vs,
         &&b_vc,     &&b_hi,    &&b_ls,    &&b_ge,    &&b_lt,    &&b_gt,     &&b_le,
-        &&b_al,     &&branch, &&branch_link, &&fall};
+        &&b_al,     &&branch, &&branch_link, &&fall,
+#define FUSED_LABELS(p) \
+    &&p##eq, &&p##ne, &&p##cs, &&p##cc, &&p##mi, &&p##pl, &&p##vs, &&p##vc, &&p##hi, &&p##ls, \
+        &&p##ge, &&p##lt, &&p##gt, &&p##le
+        FUSED_LABELS(cmp_imm_b_), FUSED_LABELS(cmp_reg_b_)};
+#undef FUSED_LABELS
     uint64_t left = maxInstructions;  // instructions the run may still execute
     RunStop stop = RunStop::kNone;
     // Breakpoints, watchpoints and warnings cost one test of this flag while none is set.
@@ -463,9 +480,7 @@ step_end:
 #define CONDITIONAL(label, holds) \
     label:                        \
     if (holds) goto branch;       \
-    target = ADDRESS() + 2;       \
-    slot = 1;                     \
-    goto chain;
+    goto not_taken;
     CONDITIONAL(b_eq, nzValue == 0)
     CONDITIONAL(b_ne, nzValue != 0)
     CONDITIONAL(b_cs, carryFlag)
@@ -487,6 +502,40 @@ branch:
     target = op->imm;
     slot = 0;
     goto chain;
+not_taken:
+    target = ADDRESS() + 2;
+    slot = 1;
+    goto chain;
+
+    // The compare sets every flag as it would alone; the branch after it (op + 1) is
+    // decided from the operands.
+#define FUSED(label, x, y, holds)                         \
+    label : {                                             \
+        const uint32_t a = x, b = y;                      \
+        SubWithFlags<ValueNZ>(*this, a, b);               \
+        ++op;                                             \
+        if (holds) goto branch;                           \
+        goto not_taken;                                   \
+    }
+#define FUSED_ALL(p, x, y)                                                              \
+    FUSED(p##eq, x, y, a == b)                                                          \
+    FUSED(p##ne, x, y, a != b)                                                          \
+    FUSED(p##cs, x, y, a >= b)                                                          \
+    FUSED(p##cc, x, y, a < b)                                                           \
+    FUSED(p##mi, x, y, static_cast<int32_t>(a - b) < 0)                                 \
+    FUSED(p##pl, x, y, static_cast<int32_t>(a - b) >= 0)                                \
+    FUSED(p##vs, x, y, overflowFlag)                                                    \
+    FUSED(p##vc, x, y, !overflowFlag)                                                   \
+    FUSED(p##hi, x, y, a > b)                                                           \
+    FUSED(p##ls, x, y, a <= b)                                                          \
+    FUSED(p##ge, x, y, static_cast<int32_t>(a) >= static_cast<int32_t>(b))              \
+    FUSED(p##lt, x, y, static_cast<int32_t>(a) < static_cast<int32_t>(b))               \
+    FUSED(p##gt, x, y, static_cast<int32_t>(a) > static_cast<int32_t>(b))               \
+    FUSED(p##le, x, y, static_cast<int32_t>(a) <= static_cast<int32_t>(b))
+    FUSED_ALL(cmp_imm_b_, r[op->s], op->imm)
+    FUSED_ALL(cmp_reg_b_, r[op->d], r[op->s])
+#undef FUSED_ALL
+#undef FUSED
 branch_link: {
     const uint32_t callSite = ADDRESS();
     target = op->imm;
