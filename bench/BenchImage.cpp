@@ -1,8 +1,11 @@
 #include "BenchImage.h"
 
 #include <stdlib.h>
+#include <unistd.h>
 
+#include <ctime>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <stdexcept>
 
@@ -150,4 +153,25 @@ std::string WriteBenchImage(const std::vector<uint8_t>& bytes, const std::string
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
     return path;
+}
+
+double CpuNow() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+std::vector<uint8_t> ReadBenchFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string DemoFirmwarePath() {
+    if (const char* env = std::getenv("TRAVIK_DEMO_FLS")) return env;
+    char self[4096];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) return {};
+    std::string path(self, static_cast<size_t>(n));
+    path = path.substr(0, path.rfind('/'));
+    return path.substr(0, path.rfind('/')) + "/samples/demo/demo.fls";
 }

@@ -13,3 +13,14 @@ std::vector<uint8_t> MakeThumbImage(size_t bytes, uint32_t seed);
 
 // Writes the bytes to a file in a fresh temporary folder; returns its path.
 std::string WriteBenchImage(const std::vector<uint8_t>& bytes, const std::string& name);
+
+// Processor time of this thread in seconds: the machine is shared, so wall time would
+// count the other processes too.
+double CpuNow();
+
+// The whole file, or nothing when it cannot be read.
+std::vector<uint8_t> ReadBenchFile(const std::string& path);
+
+// The demo firmware of this build (TRAVIK_DEMO_FLS overrides it):
+// build/<preset>/bench/X -> build/<preset>/samples/demo/demo.fls
+std::string DemoFirmwarePath();

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchImage.h"
 #include "emulator/CEmulator.h"
 
 namespace {
@@ -73,13 +74,6 @@ std::map<std::string, uint64_t>& WorkloadLength() {
     return lengths;
 }
 
-// Processor time of this thread: the machine is shared, so wall time would count the
-// other processes too.
-double CpuNow() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
 double Seconds(double since) {
     return CpuNow() - since;
 }
@@ -214,21 +208,8 @@ BENCHMARK(BM_UnicornHookedMixedLoop)->Arg(1'000'000)->Unit(benchmark::kMilliseco
 
 // --- the demo firmware -------------------------------------------------------------------
 
-std::string DemoPath() {
-    if (const char* env = std::getenv("TRAVIK_DEMO_FLS")) return env;
-    // build/<preset>/bench/bench_emulator -> build/<preset>/samples/demo/demo.fls
-    char self[4096];
-    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n <= 0) return {};
-    std::string path(self, static_cast<size_t>(n));
-    path = path.substr(0, path.rfind('/'));
-    return path.substr(0, path.rfind('/')) + "/samples/demo/demo.fls";
-}
-
 void BM_RunUntilDemoLoop(benchmark::State& state) {
-    std::ifstream in(DemoPath(), std::ios::binary);
-    const std::vector<uint8_t> image((std::istreambuf_iterator<char>(in)),
-                                     std::istreambuf_iterator<char>());
+    const std::vector<uint8_t> image = ReadBenchFile(DemoFirmwarePath());
     if (image.empty()) return state.SkipWithError("demo firmware not built");
     std::vector<uint8_t> ram(CEmulator::kStackSize, 0);
     CEmulator emulator;
@@ -253,8 +234,7 @@ constexpr const char* kWorkloadNames[] = {"list", "matrix", "fsm", "crc", "memop
 constexpr const char* kWorkloadLevels[] = {"O2", "Os"};
 
 std::vector<uint8_t> WorkloadImage(const std::string& name) {
-    std::ifstream in(std::string(TRAVIK_WORKLOAD_DIR) + "/" + name + ".fls", std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return ReadBenchFile(std::string(TRAVIK_WORKLOAD_DIR) + "/" + name + ".fls");
 }
 
 // Travik: RunUntil the halt loop from a fresh stack RAM, as `travik-cli run --until` does.

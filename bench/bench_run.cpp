@@ -6,19 +6,15 @@
 //
 //   build/release/bench/bench_run [--benchmark_filter=...]
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <ctime>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <utility>
 #include <string>
 #include <vector>
 
+#include "BenchImage.h"
 #include "emulator/CEmulator.h"
 
 namespace {
@@ -30,30 +26,9 @@ constexpr uint32_t kNever = 1;          // an address no run reaches
 enum Mode { kUntil, kFree, kFreeWithMarks };
 constexpr const char* kModeNames[] = {"run --until", "Run", "Run, 100 breakpoints + 10 watchpoints"};
 
-double CpuNow() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
 std::map<std::string, double>& Rates() {
     static std::map<std::string, double> rates;
     return rates;
-}
-
-std::vector<uint8_t> ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::string DemoPath() {
-    if (const char* env = std::getenv("TRAVIK_DEMO_FLS")) return env;
-    char self[4096];
-    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n <= 0) return {};
-    std::string path(self, static_cast<size_t>(n));
-    path = path.substr(0, path.rfind('/'));
-    return path.substr(0, path.rfind('/')) + "/samples/demo/demo.fls";
 }
 
 // What one benchmark runs: an image, and how many instructions after the warm-up
@@ -157,9 +132,9 @@ std::vector<std::string>& CodeNames() {
 
 void Register() {
     std::vector<std::pair<std::string, Code>> codes;
-    codes.emplace_back("demo main loop", Code{ReadFile(DemoPath()), 100'000, 50'000'000});
+    codes.emplace_back("demo main loop", Code{ReadBenchFile(DemoFirmwarePath()), 100'000, 50'000'000});
     for (const char* name : {"fsm-O2", "list-O2", "memops-O2", "crc-Os"}) {
-        Code workload{ReadFile(std::string(TRAVIK_WORKLOAD_DIR) + "/" + name + ".fls"), 0, 0};
+        Code workload{ReadBenchFile(std::string(TRAVIK_WORKLOAD_DIR) + "/" + name + ".fls"), 0, 0};
         if (!workload.image.empty()) {
             std::vector<uint8_t> ram(CEmulator::kStackSize, 0);
             CEmulator emulator;
