@@ -108,7 +108,7 @@ uint32_t CEmulator::BuildBlock(uint32_t address, const void* const* labels) {
         const auto mid6 = static_cast<uint8_t>((h >> 6) & 7);
         const auto hi8 = static_cast<uint8_t>((h >> 8) & 7);
         const uint32_t imm8 = h & 0xFF;
-        DecodedOp op{nullptr, 0, 0, 0, 0, static_cast<uint8_t>((offset - start) / 2)};
+        DecodedOp op{{nullptr}, 0, 0, 0, 0, static_cast<uint8_t>((offset - start) / 2)};
         uint8_t kind = uop::kStep;
         auto set = [&](uint8_t k, uint8_t d, uint8_t s, uint8_t n, uint32_t imm) {
             kind = k;
@@ -259,10 +259,10 @@ uint32_t CEmulator::BuildBlock(uint32_t address, const void* const* labels) {
         }
     }
     if (!ended)
-        decoded_.push_back({labels[uop::kFall], kFlashBase + offset, 0, 0, 0,
+        decoded_.push_back({{labels[uop::kFall]}, kFlashBase + offset, 0, 0, 0,
                             static_cast<uint8_t>((offset - start) / 2)});
     // The header: instructions, bytes covered, whether a breakpoint is on the first.
-    decoded_[header] = {nullptr, count, static_cast<uint8_t>(offset - start),
+    decoded_[header] = {{nullptr}, count, static_cast<uint8_t>(offset - start),
                         static_cast<uint8_t>(IsBreakpoint(address)), 0, 0};
     blockAt_[start / 2] = static_cast<uint32_t>(header + 1);
     return static_cast<uint32_t>(header + 1);
