@@ -332,14 +332,11 @@ RunResult CEmulator::Run(uint32_t address, uint64_t maxInstructions, bool stopOn
         op = header + 1;
         return true;
     };
-    // The block the current one ends in, found once and then kept in its header.
-    auto NextBlock = [&]() __attribute__((always_inline)) {
-        uint32_t at = decoded_[blockHeader].next[slot];
-        if (at == 0) {
-            const uint32_t flushes = flushes_;
-            at = FindBlock(target);
-            if (at != 0 && flushes == flushes_) decoded_[blockHeader].next[slot] = at;
-        }
+    // The block the current one ends in, looked up once and then kept in its header.
+    auto NextBlock = [&]() {
+        const uint32_t flushes = flushes_;
+        const uint32_t at = FindBlock(target);
+        if (at != 0 && flushes == flushes_) decoded_[blockHeader].next[slot] = at;
         return at;
     };
     // The address of the current operation's instruction, and R15 while it runs.
@@ -552,8 +549,15 @@ chain:
     // Straight into the next block when nothing between the two needs a look; R15 and
     // the fetched instruction are then brought up to date when the run ends.
     if (!stopChecks || pendingStop_ == RunStop::kNone) {
-        const uint32_t at = NextBlock();
-        if (at != 0 && EnterBlock(target, at)) goto* op->handler;
+        uint32_t at = decoded_[blockHeader].next[slot];
+        if (at == 0) {
+            // Building a block may move the decoded operations, `op` with them.
+            SET_R15();
+            at = NextBlock();
+            if (at != 0 && EnterBlock(target, at)) goto* op->handler;
+            goto fetch;
+        }
+        if (EnterBlock(target, at)) goto* op->handler;
     }
     SET_R15();  // a branch target outside the flash warns with the branch's address
 fetch:
