@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTemporaryDir>
@@ -99,6 +100,32 @@ void BM_StepIntoListingOnly(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_StepIntoListingOnly)->Unit(benchmark::kMicrosecond)->MinTime(3.0);
+
+// Run (F9) in the window for a second of wall time: how often the registers and the
+// phone repaint while it runs (about 30 a second by the clock), and its rate.
+void BM_RunInTheWindow(benchmark::State& state) {
+    Window w;
+    PaintCounter registers, phone;
+    w.frame.BarOf(CMainFrame::kEmulatorBar)->Hosted()->installEventFilter(&registers);
+    w.frame.BarOf(CMainFrame::kPhoneBar)->Hosted()->installEventFilter(&phone);
+    const CEmulator& emu = w.frame.ActiveView()->GetDocument().emulator;
+    double seconds = 0;
+    uint64_t instructions = 0;
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        clock.start();
+        w.frame.ActiveView()->OnRunCommand(RunCommand::kRun);
+        while (clock.elapsed() < 1000) QApplication::processEvents();
+        instructions += emu.LongRunExecuted();
+        w.frame.ActiveView()->OnRunCommand(RunCommand::kBreak);
+        seconds += static_cast<double>(clock.nsecsElapsed()) / 1e9;
+        QApplication::processEvents();
+    }
+    state.counters["register paints/s"] = static_cast<double>(registers.count) / seconds;
+    state.counters["phone paints/s"] = static_cast<double>(phone.count) / seconds;
+    state.counters["M instr/s"] = static_cast<double>(instructions) / seconds / 1e6;
+}
+BENCHMARK(BM_RunInTheWindow)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // The core's share: the four paint models of the debugger windows after a step.
 void BM_DebuggerPaintModels(benchmark::State& state) {
