@@ -5,6 +5,7 @@
 
 #include "document/InfoFile.h"
 #include "emulator/CEmulator.h"
+#include "shell/HexDigit.h"
 
 namespace {
 
@@ -31,16 +32,9 @@ bool ParseHexField(std::string_view field, uint32_t& value) {
     if (field.empty() || field.size() > 8) return false;
     value = 0;
     for (const char c : field) {
-        uint32_t digit;
-        if (c >= '0' && c <= '9')
-            digit = static_cast<uint32_t>(c - '0');
-        else if (c >= 'A' && c <= 'F')
-            digit = static_cast<uint32_t>(c - 'A' + 10);
-        else if (c >= 'a' && c <= 'f')
-            digit = static_cast<uint32_t>(c - 'a' + 10);
-        else
-            return false;
-        value = value << 4 | digit;
+        const int digit = HexDigitValue(c);
+        if (digit < 0) return false;
+        value = value << 4 | static_cast<uint32_t>(digit);
     }
     return true;
 }

@@ -1,9 +1,10 @@
 // The stack RAM setters of the Memory Dump window's editor.
-#include <cctype>
+#include <algorithm>
 #include <string>
 
 #include "document/CTravikDoc.h"
 #include "shell/FrameServices.h"
+#include "shell/HexDigit.h"
 
 void CTravikDoc::SetRamName(uint32_t first, uint32_t last, std::string_view text) {
     if (first >= ramSize || last >= ramSize) return;
@@ -17,12 +18,7 @@ void CTravikDoc::SetRamBytes(uint32_t first, uint32_t last, std::string_view hex
     if (first >= ramSize || last >= ramSize || ramBytes == nullptr) return;
     // The text's last two digits go to the last byte; missing digits are zeros and
     // characters that are not hex digits count as 0.
-    auto digit = [](char c) -> uint8_t {
-        const char u = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        if (u >= '0' && u <= '9') return static_cast<uint8_t>(u - '0');
-        if (u >= 'A' && u <= 'F') return static_cast<uint8_t>(u - 'A' + 10);
-        return 0;
-    };
+    auto digit = [](char c) { return static_cast<uint8_t>(std::max(HexDigitValue(c), 0)); };
     size_t remaining = hexText.size();
     for (uint32_t i = last + 1; i-- > first;) {
         const char high = remaining >= 2 ? hexText[remaining - 2] : '0';

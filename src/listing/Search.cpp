@@ -9,6 +9,7 @@
 #include "document/CTravikDoc.h"
 #include "listing/LineText.h"
 #include "listing/TextFormat.h"
+#include "shell/HexDigit.h"
 #include "shell/FrameServices.h"
 
 namespace {
@@ -18,13 +19,6 @@ namespace {
 // multiple of 1000.
 constexpr uint64_t kHexBlock = 1000 * 1024;
 constexpr uint64_t kTextBlock = 1000 * 64;
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
 
 void Upper(std::string& s) {
     for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -211,7 +205,7 @@ Prepared Prepare(const CTravikDoc& doc, std::string pattern, int mode) {
         digits.reserve(pattern.size());
         bool allHex = true;
         for (char c : pattern) {
-            const int v = HexValue(c);
+            const int v = HexDigitValue(c);
             allHex = allHex && v >= 0;
             // Aligned: a character that is no hex digit counts as 0.
             digits.push_back(v < 0 ? 0 : v);
@@ -241,7 +235,7 @@ Prepared Prepare(const CTravikDoc& doc, std::string pattern, int mode) {
 }  // namespace
 
 bool IsHexPattern(const std::string& pattern) {
-    return std::all_of(pattern.begin(), pattern.end(), [](char c) { return HexValue(c) >= 0; });
+    return std::all_of(pattern.begin(), pattern.end(), [](char c) { return HexDigitValue(c) >= 0; });
 }
 
 int32_t Search(const CTravikDoc& doc, std::string pattern, uint32_t start, int mode) {
