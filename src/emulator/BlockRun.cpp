@@ -4,12 +4,15 @@
 // operation with its register fields, immediates and PC-relative constants worked
 // out, and the loop jumps from operation to operation through their label addresses
 // without fetching, decoding or touching R15. A block ends at the first instruction
-// that may branch, which leaves R15 and the fetched next instruction exactly as a
-// step does; between blocks the loop checks what a step-by-step run checks after
-// every instruction. Whatever a block cannot hold exactly runs one step at a time:
+// that may branch (or before a breakpoint, which always starts a block), which
+// leaves R15 and the fetched next instruction exactly as a step does. Between blocks
+// the loop checks what a step-by-step run checks after every instruction, or, when
+// nothing can stop the run there, goes straight on into the next block, which the
+// block's header keeps once found. Whatever a block cannot hold exactly runs one step
+// at a time:
 //   - an instruction whose next halfword is not plainly in the flash window (its
 //     fetch may warn), and code outside the window;
-//   - a block holding the run's address or a breakpoint after its first instruction;
+//   - a block holding the run's address, or starting at a breakpoint;
 //   - a block longer than what is left of the run's instruction bound;
 //   - rare forms (PC operands of CMP, BX, POP {PC}, MOV PC, unknown halfwords), which
 //     run through the step executors from inside the block.
