@@ -262,6 +262,23 @@ TEST(ListingInput, BreakEndsARunOfAnEndlessLoopWhileTheWindowPaints) {
     EXPECT_EQ(w.app.Frame().StatusPane()->text(), "Ready");
 }
 
+TEST(ListingInput, ARunGoesOnWhenTheWindowDrivingItClosesAndAnotherStays) {
+    TempDir images;
+    Window w(WriteProgram(images, {0x2000, 0x3001, 0xE7FD}));  // R0 = 0; loop: R0 += 1
+    w.GoTo(0);
+    w.Key(Qt::Key_F5);
+    w.Run(cmd::kWindowNew);
+    w.Key(Qt::Key_F9);
+    ASSERT_TRUE(w.doc().emulator.LongRunActive());
+    w.app.Frame().MdiArea()->activeSubWindow()->close();
+    Spin(100);
+    ASSERT_EQ(w.app.Frame().ChildFrames().size(), 1);
+    const uint64_t before = w.doc().emulator.LongRunExecuted();
+    Spin(200);
+    EXPECT_GT(w.doc().emulator.LongRunExecuted(), before);
+    w.BreakLongRun("Run stopped at ");
+}
+
 TEST(ListingInput, RunStopsAtABreakpointWithTheListingOnIt) {
     TempDir images;
     // R0 counts to 200, then R1 = 7 and a loop for ever.

@@ -325,6 +325,12 @@ void CTravikView::OnAnimationTick() {
     OnRunCommand(RunCommand::kStepInto);
 }
 
+void CTravikView::TakeOverLongRun() {
+    if (!doc_.emulator.LongRunActive()) return;
+    if (!runClock_.isValid()) runClock_.start();
+    RunSlice();
+}
+
 // One slice of a long run, then back to the event loop: the window paints, and Break,
 // Stop or Esc may end the run before the next slice.
 void CTravikView::RunSlice() {

@@ -50,6 +50,10 @@ class CTravikView : public QWidget, public AccessibleLines {
     // meanwhile the registers and the phone repaint about 30 times a second.
     bool CanRun(RunCommand command) const;
     void OnRunCommand(RunCommand command);
+    // Whether this view drives the document's long run, and taking it over from a
+    // window that closes in the middle of it.
+    bool DrivesLongRun() const { return sliceQueued_; }
+    void TakeOverLongRun();
 
     // Find... asks for the pattern and searches from the start of the image; Find Next
     // searches again from the item after the cursor's. A hit moves the cursor there.

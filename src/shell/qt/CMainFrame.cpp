@@ -714,8 +714,13 @@ CChildFrame* CMainFrame::CreateChildFrame(CTravikDoc& doc) {
             [this, window = QPointer<CChildFrame>(closed)] {
                 if (!window) return;
                 CTravikDoc& doc = window->Document();
+                const bool droveRun = window->DrivesLongRun();
                 delete window.data();
-                if (ChildFrames(&doc).isEmpty()) DestroyDocument(doc);
+                const QList<CChildFrame*> rest = ChildFrames(&doc);
+                if (rest.isEmpty())
+                    DestroyDocument(doc);
+                else if (droveRun)  // the run goes on in a window that stays
+                    rest.first()->ActiveView()->TakeOverLongRun();
                 UpdateCommandUi();
             },
             Qt::QueuedConnection);
