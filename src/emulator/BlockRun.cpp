@@ -16,8 +16,8 @@
 //   - a block longer than what is left of the run's instruction bound;
 //   - rare forms (PC operands of CMP, BX, POP {PC}, MOV PC, unknown halfwords), which
 //     run through the step executors from inside the block.
-// Memory operations set R15 first, so warnings and watchpoints name the instruction;
-// when one asks the run to stop, the block is left right after that instruction.
+// Memory operations set R15 before a slow path, so warnings and watchpoints name the
+// instruction; when one asks the run to stop, the block is left right after it.
 #include "emulator/CEmulator.h"
 #include "emulator/ThumbDecode.h"
 #include "emulator/ThumbSemantics.h"
@@ -345,6 +345,8 @@ RunResult CEmulator::Run(uint32_t address, uint64_t maxInstructions, bool stopOn
     // The address of the current operation's instruction, and R15 while it runs.
 #define ADDRESS() (blockStart + 2 * uint32_t{op->index})
 #define SET_R15() (r[15] = ADDRESS() + 4)
+    // Memory operations set R15 only on their way into the slow paths.
+    const auto setR15 = [&]() __attribute__((always_inline)) { SET_R15(); };
 #define NEXT()               \
     do {                     \
         ++op;                \
@@ -363,7 +365,6 @@ RunResult CEmulator::Run(uint32_t address, uint64_t maxInstructions, bool stopOn
     }
 #define MEMORY_OP(label, ...) \
     label : {                 \
-        SET_R15();            \
         __VA_ARGS__;          \
         NEXT_CHECKED();       \
     }
@@ -438,24 +439,24 @@ leave_block:
     OP(add_high, r[op->d] += r[op->s])
     OP(mov_high, r[op->d] = r[op->s])
     OP(mov_const, r[op->d] = op->imm)
-    MEMORY_OP(str_reg, Transfer<ThumbOp::kStrReg>(*this, r[op->s] + r[op->n], r[op->d]))
-    MEMORY_OP(strb_reg, Transfer<ThumbOp::kStrbReg>(*this, r[op->s] + r[op->n], r[op->d]))
-    MEMORY_OP(strh_reg, Transfer<ThumbOp::kStrhReg>(*this, r[op->s] + r[op->n], r[op->d]))
-    MEMORY_OP(ldr_reg, Transfer<ThumbOp::kLdrReg>(*this, r[op->s] + r[op->n], r[op->d]))
-    MEMORY_OP(ldrb_reg, Transfer<ThumbOp::kLdrbReg>(*this, r[op->s] + r[op->n], r[op->d]))
-    MEMORY_OP(ldrh_reg, Transfer<ThumbOp::kLdrhReg>(*this, r[op->s] + r[op->n], r[op->d]))
-    MEMORY_OP(ldsb_reg, Transfer<ThumbOp::kLdsbReg>(*this, r[op->s] + r[op->n], r[op->d]))
-    MEMORY_OP(ldsh_reg, Transfer<ThumbOp::kLdshReg>(*this, r[op->s] + r[op->n], r[op->d]))
-    MEMORY_OP(str_imm, Transfer<ThumbOp::kStrImm>(*this, r[op->s] + op->imm, r[op->d]))
-    MEMORY_OP(strb_imm, Transfer<ThumbOp::kStrbImm>(*this, r[op->s] + op->imm, r[op->d]))
-    MEMORY_OP(strh_imm, Transfer<ThumbOp::kStrhImm>(*this, r[op->s] + op->imm, r[op->d]))
-    MEMORY_OP(ldr_imm, Transfer<ThumbOp::kLdrImm>(*this, r[op->s] + op->imm, r[op->d]))
-    MEMORY_OP(ldrb_imm, Transfer<ThumbOp::kLdrbImm>(*this, r[op->s] + op->imm, r[op->d]))
-    MEMORY_OP(ldrh_imm, Transfer<ThumbOp::kLdrhImm>(*this, r[op->s] + op->imm, r[op->d]))
-    MEMORY_OP(push, Push(*this, op->imm, op->d != 0))
-    MEMORY_OP(pop, Pop(*this, op->imm))
-    MEMORY_OP(stmia, Multiple<false>(*this, op->s, op->imm))
-    MEMORY_OP(ldmia, Multiple<true>(*this, op->s, op->imm))
+    MEMORY_OP(str_reg, Transfer<ThumbOp::kStrReg>(*this, r[op->s] + r[op->n], r[op->d], setR15))
+    MEMORY_OP(strb_reg, Transfer<ThumbOp::kStrbReg>(*this, r[op->s] + r[op->n], r[op->d], setR15))
+    MEMORY_OP(strh_reg, Transfer<ThumbOp::kStrhReg>(*this, r[op->s] + r[op->n], r[op->d], setR15))
+    MEMORY_OP(ldr_reg, Transfer<ThumbOp::kLdrReg>(*this, r[op->s] + r[op->n], r[op->d], setR15))
+    MEMORY_OP(ldrb_reg, Transfer<ThumbOp::kLdrbReg>(*this, r[op->s] + r[op->n], r[op->d], setR15))
+    MEMORY_OP(ldrh_reg, Transfer<ThumbOp::kLdrhReg>(*this, r[op->s] + r[op->n], r[op->d], setR15))
+    MEMORY_OP(ldsb_reg, Transfer<ThumbOp::kLdsbReg>(*this, r[op->s] + r[op->n], r[op->d], setR15))
+    MEMORY_OP(ldsh_reg, Transfer<ThumbOp::kLdshReg>(*this, r[op->s] + r[op->n], r[op->d], setR15))
+    MEMORY_OP(str_imm, Transfer<ThumbOp::kStrImm>(*this, r[op->s] + op->imm, r[op->d], setR15))
+    MEMORY_OP(strb_imm, Transfer<ThumbOp::kStrbImm>(*this, r[op->s] + op->imm, r[op->d], setR15))
+    MEMORY_OP(strh_imm, Transfer<ThumbOp::kStrhImm>(*this, r[op->s] + op->imm, r[op->d], setR15))
+    MEMORY_OP(ldr_imm, Transfer<ThumbOp::kLdrImm>(*this, r[op->s] + op->imm, r[op->d], setR15))
+    MEMORY_OP(ldrb_imm, Transfer<ThumbOp::kLdrbImm>(*this, r[op->s] + op->imm, r[op->d], setR15))
+    MEMORY_OP(ldrh_imm, Transfer<ThumbOp::kLdrhImm>(*this, r[op->s] + op->imm, r[op->d], setR15))
+    MEMORY_OP(push, Push(*this, op->imm, op->d != 0, setR15))
+    MEMORY_OP(pop, Pop(*this, op->imm, setR15))
+    MEMORY_OP(stmia, Multiple<false>(*this, op->s, op->imm, setR15))
+    MEMORY_OP(ldmia, Multiple<true>(*this, op->s, op->imm, setR15))
 
 step:
     // The step executor fetches the next instruction itself, so leaving here needs

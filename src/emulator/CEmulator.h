@@ -183,17 +183,24 @@ class CEmulator {
 
     // --- memory ----------------------------------------------------------------------
     // The fast paths cover the stack RAM and the flash image; everything else, with
-    // every warning and marker value, is in Memory.cpp.
-    [[gnu::always_inline]] uint8_t ReadByte(uint32_t address) {
+    // every warning and marker value, is in Memory.cpp. `beforeSlow` runs before the
+    // slow path only (the run loop sets R15 there, which warnings name).
+    struct NoHook {
+        void operator()() const {}
+    };
+    template <class Hook = NoHook>
+    [[gnu::always_inline]] uint8_t ReadByte(uint32_t address, Hook beforeSlow = {}) {
         if (address - kStackBase < stackFastSize_ && !watchPages_[(address >> 8) & 0xFF]) {
             lastStackRead = address;
             return stackMemory[address & 0xFFFF];
         }
         const uint32_t offset = address - kFlashBase;
         if (offset < flashByteLimit_) return flashMemory[offset];
+        beforeSlow();
         return ReadByteSlow(address);
     }
-    [[gnu::always_inline]] uint16_t ReadHalf(uint32_t address, bool execute) {
+    template <class Hook = NoHook>
+    [[gnu::always_inline]] uint16_t ReadHalf(uint32_t address, bool execute, Hook beforeSlow = {}) {
         if (!execute && address - kStackBase < stackFastSize_ && !(address & 1) &&
             !watchPages_[(address >> 8) & 0xFF]) {
             lastStackRead = address;
@@ -203,9 +210,11 @@ class CEmulator {
         const uint32_t offset = address - kFlashBase;
         if (offset < flashHalfLimit_ && !(offset & 1))
             return static_cast<uint16_t>((flashMemory[offset] << 8) | flashMemory[offset + 1]);
+        beforeSlow();
         return ReadHalfSlow(address, execute);
     }
-    [[gnu::always_inline]] uint32_t ReadWord(uint32_t address) {
+    template <class Hook = NoHook>
+    [[gnu::always_inline]] uint32_t ReadWord(uint32_t address, Hook beforeSlow = {}) {
         if (address - kStackBase < stackFastSize_ && !(address & 3) &&
             !watchPages_[(address >> 8) & 0xFF]) {
             lastStackRead = address;
@@ -217,17 +226,21 @@ class CEmulator {
             const uint8_t* p = flashMemory + offset;
             return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
         }
+        beforeSlow();
         return ReadWordSlow(address);
     }
-    [[gnu::always_inline]] void WriteByte(uint32_t address, uint8_t value) {
+    template <class Hook = NoHook>
+    [[gnu::always_inline]] void WriteByte(uint32_t address, uint8_t value, Hook beforeSlow = {}) {
         if ((address >> 20) == stackFastRegion_ && !watchPages_[(address >> 8) & 0xFF]) {
             lastStackWrite = address;
             stackMemory[address & 0xFFFF] = value;
             return;
         }
+        beforeSlow();
         WriteByteSlow(address, value);
     }
-    [[gnu::always_inline]] void WriteHalf(uint32_t address, uint16_t value) {
+    template <class Hook = NoHook>
+    [[gnu::always_inline]] void WriteHalf(uint32_t address, uint16_t value, Hook beforeSlow = {}) {
         if ((address >> 20) == stackFastRegion_ && !(address & 1) &&
             !watchPages_[(address >> 8) & 0xFF]) {
             lastStackWrite = address;
@@ -236,9 +249,11 @@ class CEmulator {
             p[1] = static_cast<uint8_t>(value);
             return;
         }
+        beforeSlow();
         WriteHalfSlow(address, value);
     }
-    [[gnu::always_inline]] void WriteWord(uint32_t address, uint32_t value) {
+    template <class Hook = NoHook>
+    [[gnu::always_inline]] void WriteWord(uint32_t address, uint32_t value, Hook beforeSlow = {}) {
         if ((address >> 20) == stackFastRegion_ && !(address & 3) &&
             !watchPages_[(address >> 8) & 0xFF]) {
             lastStackWrite = address;
@@ -249,6 +264,7 @@ class CEmulator {
             p[3] = static_cast<uint8_t>(value);
             return;
         }
+        beforeSlow();
         WriteWordSlow(address, value);
     }
 

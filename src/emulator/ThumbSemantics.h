@@ -194,61 +194,63 @@ THUMB_INLINE void Alu(CEmulator& e, uint32_t& rd, uint32_t rs) {
 
 // A load or store of one register (the ThumbOp of the register- or
 // immediate-offset formats; the scaling of an immediate is the caller's).
-template <ThumbOp kOp>
-THUMB_INLINE void Transfer(CEmulator& e, uint32_t address, uint32_t& rd) {
+template <ThumbOp kOp, class Hook = CEmulator::NoHook>
+THUMB_INLINE void Transfer(CEmulator& e, uint32_t address, uint32_t& rd, Hook hook = {}) {
     using enum ThumbOp;
     if constexpr (kOp == kStrReg || kOp == kStrImm || kOp == kStrSp) {
-        e.WriteWord(address, rd);
+        e.WriteWord(address, rd, hook);
     } else if constexpr (kOp == kStrbReg || kOp == kStrbImm) {
-        e.WriteByte(address, static_cast<uint8_t>(rd));
+        e.WriteByte(address, static_cast<uint8_t>(rd), hook);
     } else if constexpr (kOp == kStrhReg || kOp == kStrhImm) {
-        e.WriteHalf(address, static_cast<uint16_t>(rd));
+        e.WriteHalf(address, static_cast<uint16_t>(rd), hook);
     } else if constexpr (kOp == kLdrReg || kOp == kLdrImm || kOp == kLdrSp) {
-        rd = e.ReadWord(address);
+        rd = e.ReadWord(address, hook);
     } else if constexpr (kOp == kLdrbReg || kOp == kLdrbImm) {
-        rd = e.ReadByte(address);
+        rd = e.ReadByte(address, hook);
     } else if constexpr (kOp == kLdsbReg) {
-        rd = static_cast<uint32_t>(static_cast<int8_t>(e.ReadByte(address)));
+        rd = static_cast<uint32_t>(static_cast<int8_t>(e.ReadByte(address, hook)));
     } else if constexpr (kOp == kLdrhReg || kOp == kLdrhImm) {
-        rd = e.ReadHalf(address, false);
+        rd = e.ReadHalf(address, false, hook);
     } else {
         static_assert(kOp == kLdshReg);
-        rd = static_cast<uint32_t>(static_cast<int16_t>(e.ReadHalf(address, false)));
+        rd = static_cast<uint32_t>(static_cast<int16_t>(e.ReadHalf(address, false, hook)));
     }
 }
 
 // PUSH: LR first (highest address), then the list from R7 down.
-THUMB_INLINE void Push(CEmulator& e, uint32_t list, bool withLr) {
+template <class Hook = CEmulator::NoHook>
+THUMB_INLINE void Push(CEmulator& e, uint32_t list, bool withLr, Hook hook = {}) {
     if (withLr) {
         e.r[13] -= 4;
-        e.WriteWord(e.r[13], e.r[14]);
+        e.WriteWord(e.r[13], e.r[14], hook);
     }
     for (int i = 7; i >= 0; --i) {
         if (list & (1u << i)) {
             e.r[13] -= 4;
-            e.WriteWord(e.r[13], e.r[i]);
+            e.WriteWord(e.r[13], e.r[i], hook);
         }
     }
 }
 
 // POP of R0-R7 (a POP with PC adds the return after this).
-THUMB_INLINE void Pop(CEmulator& e, uint32_t list) {
+template <class Hook = CEmulator::NoHook>
+THUMB_INLINE void Pop(CEmulator& e, uint32_t list, Hook hook = {}) {
     for (; list; list &= list - 1) {
-        e.r[__builtin_ctz(list)] = e.ReadWord(e.r[13]);
+        e.r[__builtin_ctz(list)] = e.ReadWord(e.r[13], hook);
         e.r[13] += 4;
     }
 }
 
 // STMIA / LDMIA: the base advances after each register, so a base in the list is
 // stored or loaded with its value at that moment.
-template <bool kLoad>
-THUMB_INLINE void Multiple(CEmulator& e, uint32_t rb, uint32_t list) {
+template <bool kLoad, class Hook = CEmulator::NoHook>
+THUMB_INLINE void Multiple(CEmulator& e, uint32_t rb, uint32_t list, Hook hook = {}) {
     for (; list; list &= list - 1) {
         const int i = __builtin_ctz(list);
         if constexpr (kLoad)
-            e.r[i] = e.ReadWord(e.r[rb]);
+            e.r[i] = e.ReadWord(e.r[rb], hook);
         else
-            e.WriteWord(e.r[rb], e.r[i]);
+            e.WriteWord(e.r[rb], e.r[i], hook);
         e.r[rb] += 4;
     }
 }
