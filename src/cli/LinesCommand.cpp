@@ -103,9 +103,19 @@ int RunExportCommand(const std::vector<std::string>& args) {
     if (!doc) return kExitOpenFailed;
     doc->selectionStart = EvenStart(*a.from);
     doc->selectionEnd = *a.to;
+    // A range with nothing in it is a mistake in the command: the target is never opened.
     if (doc->selectionStart == doc->selectionEnd) {
         frame.ShowMessage(kExportNoSelection);
-        return kExitOpenFailed;
+        return kExitUsage;
+    }
+    if (*a.from > *a.to) {
+        std::fprintf(stderr, "--from %x lies after --to %x\n", *a.from, *a.to);
+        return UsageError("export");
+    }
+    if (*a.from >= doc->imageSize) {
+        std::fprintf(stderr, "--from %x lies beyond the image (%x bytes)\n", *a.from,
+                     doc->imageSize);
+        return UsageError("export");
     }
     const std::string target = ExportPathFor(*a.output);
     int error = 0;
@@ -118,9 +128,11 @@ int RunExportCommand(const std::vector<std::string>& args) {
         case ExportResult::kWriteFailed:
             PrintFileError(kCannotWriteFile, target, error);
             return kExitOpenFailed;
-        case ExportResult::kIsFlashFile:
-            frame.ShowMessage(doc->FlashFileRefusal(target));
+        case ExportResult::kRefused:
+            frame.ShowMessage(doc->OutputRefusal(target));
             return kExitOpenFailed;
+        case ExportResult::kEmptyRange:
+            return UsageError("export");
     }
     return kExitOpenFailed;
 }

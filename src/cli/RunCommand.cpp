@@ -151,7 +151,7 @@ int RunRunCommand(const std::vector<std::string>& args) {
             const auto n = ParseDecimal(args[++i]);
             if (!n) return UsageError("run");
             maxSteps = *n;
-        } else if (a == "--ram" && hasValue) {
+        } else if (a == "--ram" && hasValue && !args[i + 1].empty()) {
             ramPath = args[++i];
         } else if (a == "--save-ram" && hasValue && !args[i + 1].empty()) {
             saveRamPath = args[++i];
@@ -172,6 +172,14 @@ int RunRunCommand(const std::vector<std::string>& args) {
     CliFrame frame;
     auto doc = OpenForCli(frame, path);
     if (!doc) return kExitOpenFailed;
+    // A target that will be refused is refused before the run rather than after it.
+    if (!saveRamPath.empty()) {
+        const std::string refusal = doc->OutputRefusal(saveRamPath);
+        if (!refusal.empty()) {
+            frame.ShowMessage(refusal);
+            return kExitOpenFailed;
+        }
+    }
     if (*start % 2 != 0 || *start >= doc->imageSize) {
         std::fprintf(stderr, "--start %x: not an even image offset below %x\n", *start,
                      doc->imageSize);
@@ -264,8 +272,8 @@ int RunRunCommand(const std::vector<std::string>& args) {
         switch (SaveRamFile(*doc, saveRamPath, &error)) {
             case RamFileResult::kOk:
                 break;
-            case RamFileResult::kIsFlashFile:
-                frame.ShowMessage(doc->FlashFileRefusal(saveRamPath));
+            case RamFileResult::kRefused:
+                frame.ShowMessage(doc->OutputRefusal(saveRamPath));
                 return kExitOpenFailed;
             case RamFileResult::kCannotOpen:
                 PrintFileError(kCannotOpenFile, saveRamPath, error);

@@ -227,10 +227,22 @@ bool CTravikDoc::OnSaveDocument(const std::string& path) {
         frame_.ShowMessage(Format(docmsg::kInfoNotReplaced, infoPath.c_str()));
         return false;
     }
+    if (const char* problem = TargetProblem(KindOfTarget(infoPath))) {
+        frame_.ShowMessage(Format(docmsg::kSaveRefused, infoPath.c_str(), problem));
+        return false;
+    }
+    InfoTables tables{imageSize, flags, {&notes, &headers, &footers, &explanations}, &ramNames};
+    // The open reads no info file larger than this, so none is ever written.
+    const uint64_t size = InfoFileSize(tables);
+    if (size > MaxInfoFileSize(imageSize)) {
+        frame_.ShowMessage(Format(docmsg::kInfoTooLarge, infoPath.c_str(),
+                                  static_cast<unsigned long long>(size),
+                                  static_cast<unsigned long long>(MaxInfoFileSize(imageSize))));
+        return false;
+    }
     FileIo& io = fileIo_ != nullptr ? *fileIo_ : FileIo::System();
     if (infoState_ == InfoState::kRamNamesDamaged && !KeepDamagedInfoFile(io, infoPath))
         return false;
-    InfoTables tables{imageSize, flags, {&notes, &headers, &footers, &explanations}, &ramNames};
     const std::string bytes = WriteInfoFile(tables);
     if (!WriteFileAtomically(io, infoPath, bytes)) {
         frame_.ShowMessage(docmsg::kSaveError);
@@ -256,7 +268,10 @@ bool CTravikDoc::KeepDamagedInfoFile(FileIo& io, const std::string& infoPath) {
                                   outcome.reason.c_str()));
         return false;
     }
-    for (int attempt = 1; !WriteNewFile(io, backup, bytes); ++attempt) {
+    // The copy is as private as the file it keeps.
+    struct stat st {};
+    const int mode = ::stat(infoPath.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 0777) : 0666;
+    for (int attempt = 1; !WriteNewFile(io, backup, bytes, mode); ++attempt) {
         if (errno != EEXIST || attempt == 100) {
             frame_.ShowMessage(Format(docmsg::kDamagedNotKept, infoPath.c_str(), backup.c_str(),
                                       std::strerror(errno)));
@@ -281,6 +296,16 @@ bool CTravikDoc::IsFlashFile(int fd) const {
 
 std::string CTravikDoc::FlashFileRefusal(const std::string& path) const {
     return Format(docmsg::kIsFlashFile, path.c_str());
+}
+
+std::string CTravikDoc::OutputRefusal(const std::string& path) const {
+    if (IsFlashFile(path) || (!pathName_.empty() && SamePlace(path, pathName_)))
+        return FlashFileRefusal(path);
+    if (!pathName_.empty() && SamePlace(path, InfoPathFor(pathName_)))
+        return Format(docmsg::kIsInfoFile, path.c_str());
+    if (!pathName_.empty() && SamePlace(path, DebugMarksPath()))
+        return Format(docmsg::kIsDebugMarksFile, path.c_str());
+    return TargetRefusal(path);
 }
 
 void CTravikDoc::OnCloseDocument() {
@@ -370,6 +395,10 @@ bool CTravikDoc::SaveDebugMarks() {
     }
     if (debugMarksUnreadable_) {
         frame_.ShowMessage(Format(kMarksNotReplaced, path.c_str()));
+        return false;
+    }
+    if (const char* problem = TargetProblem(KindOfTarget(path))) {
+        frame_.ShowMessage(Format(docmsg::kSaveRefused, path.c_str(), problem));
         return false;
     }
     FileIo& io = fileIo_ != nullptr ? *fileIo_ : FileIo::System();

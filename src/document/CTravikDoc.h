@@ -44,6 +44,11 @@ class CTravikDoc {
     bool IsFlashFile(int fd) const;
     // The message that refuses a write to `path` because it is the flash file.
     std::string FlashFileRefusal(const std::string& path) const;
+    // Why an output of the program (an export, a RAM image, a PDF, a screenshot) may not
+    // be written to `path`, in one line for the user; empty when it may. Refused: the
+    // flash file and the document's own side files, whatever path or link leads to
+    // them, and anything that is not a regular file its owner may write.
+    std::string OutputRefusal(const std::string& path) const;
 
     // How the open found the info file.
     enum class InfoState {

@@ -21,6 +21,16 @@ inline constexpr const char* kRamNamesDropped =
     "%s: the RAM names are damaged at byte %zu: %u names before it were kept, the rest "
     "were dropped; the first save keeps the damaged file as %s.bak";
 inline constexpr const char* kIsFlashFile = "%s is the open flash file; it is never written.";
+// Outputs (exports, RAM images, PDFs, screenshots) aimed at the document's own files,
+// and saves aimed at something that is not a writable regular file.
+inline constexpr const char* kIsInfoFile =
+    "%s is the info file of the open flash file; only Save writes it.";
+inline constexpr const char* kIsDebugMarksFile =
+    "%s holds the breakpoints and watchpoints of the open flash file; only they write it.";
+inline constexpr const char* kSaveRefused = "%s is %s: not saved";
+inline constexpr const char* kInfoTooLarge =
+    "%s would be %llu bytes, more than the %llu bytes an info file of this image may hold: "
+    "not saved";
 inline constexpr const char* kLoadingProgress = "Loading %s: %d%% done.";
 inline constexpr const char* kFileHeader = "File: ";
 inline constexpr const char* kEndRoutine = "end routine";

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 
@@ -44,6 +45,31 @@ std::optional<FileIdentity> IdentityOfFd(int fd) {
     return FileIdentity{st.st_dev, st.st_ino};
 }
 
+std::string TargetRefusal(const std::string& path) {
+    const char* problem = TargetProblem(KindOfTarget(path));
+    return problem == nullptr ? std::string() : path + " is " + problem + ": nothing was written.";
+}
+
+namespace {
+
+// The folder resolved through its links, then the entry's own name.
+std::string CanonicalEntry(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    char resolved[PATH_MAX];
+    if (::realpath(folder.c_str(), resolved) == nullptr) return path;
+    return std::string(resolved) + "/" + path.substr(slash == std::string::npos ? 0 : slash + 1);
+}
+
+}  // namespace
+
+bool SamePlace(const std::string& a, const std::string& b) {
+    const std::optional<FileIdentity> first = IdentityOfPath(a);
+    const std::optional<FileIdentity> second = IdentityOfPath(b);
+    if (first || second) return first == second;
+    return CanonicalEntry(a) == CanonicalEntry(b);
+}
+
 namespace {
 
 constexpr int kNewFileFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
@@ -69,24 +95,41 @@ bool WriteSyncClose(FileIo& io, int fd, std::string_view bytes) {
 
 }  // namespace
 
-bool WriteFileAtomically(FileIo& io, const std::string& path, std::string_view bytes) {
-    // A leftover (or planted) temporary name is never reused: the next free one is taken.
-    std::string temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = attempt == 0 ? path + ".tmp~" : path + ".tmp" + std::to_string(attempt) + "~";
-        fd = io.Open(temporary.c_str(), kNewFileFlags, 0644);
-        if (fd < 0 && errno != EEXIST) return false;
-    }
-    if (fd < 0) return false;
-    bool ok = WriteSyncClose(io, fd, bytes);
-    if (ok && io.Rename(temporary.c_str(), path.c_str()) != 0) ok = false;
-    if (!ok) io.Unlink(temporary.c_str());
-    return ok;
+TargetKind KindOfTarget(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return TargetKind::kMissing;
+    if (S_ISREG(st.st_mode))
+        return (st.st_mode & S_IWUSR) != 0 ? TargetKind::kRegular : TargetKind::kReadOnly;
+    if (S_ISDIR(st.st_mode)) return TargetKind::kFolder;
+    if (S_ISFIFO(st.st_mode)) return TargetKind::kFifo;
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) return TargetKind::kDevice;
+    if (S_ISSOCK(st.st_mode)) return TargetKind::kSocket;
+    return TargetKind::kOther;
 }
 
-bool WriteNewFile(FileIo& io, const std::string& path, std::string_view bytes) {
-    const int fd = io.Open(path.c_str(), kNewFileFlags, 0644);
+const char* TargetProblem(TargetKind kind) {
+    switch (kind) {
+        case TargetKind::kMissing:
+        case TargetKind::kRegular:
+            return nullptr;
+        case TargetKind::kReadOnly:
+            return "read-only";
+        case TargetKind::kFolder:
+            return "a folder";
+        case TargetKind::kFifo:
+            return "a FIFO";
+        case TargetKind::kDevice:
+            return "a device";
+        case TargetKind::kSocket:
+            return "a socket";
+        case TargetKind::kOther:
+            break;
+    }
+    return "not a regular file";
+}
+
+bool WriteNewFile(FileIo& io, const std::string& path, std::string_view bytes, int mode) {
+    const int fd = io.Open(path.c_str(), kNewFileFlags, mode);
     if (fd < 0) return false;
     if (WriteSyncClose(io, fd, bytes)) return true;
     const int saved = errno;

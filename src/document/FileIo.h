@@ -32,17 +32,30 @@ struct FileIdentity {
 // None when the path does not lead to an existing file (links are followed).
 std::optional<FileIdentity> IdentityOfPath(const std::string& path);
 std::optional<FileIdentity> IdentityOfFd(int fd);
+// True when both paths lead to the same file or, where nothing is there yet, name the
+// same entry of the same folder.
+bool SamePlace(const std::string& a, const std::string& b);
 
-// Writes `bytes` to a new temporary file beside `path` (created exclusively, never
-// through a link, never over an existing file), flushes it to the disk and only then
-// renames it over `path`. On any failure the temporary file is removed, `path` is
-// left as it was, and the result is false.
+// What stands at a path a writer is about to replace, looked at without opening it (so
+// that a FIFO cannot block), links followed.
+enum class TargetKind { kMissing, kRegular, kReadOnly, kFolder, kFifo, kDevice, kSocket, kOther };
+TargetKind KindOfTarget(const std::string& path);
+// Why nothing may replace a target of this kind ("a FIFO", "read-only", ...), or nullptr
+// when it may be written (nothing there, or a regular file its owner may write).
+const char* TargetProblem(TargetKind kind);
+// "PATH is a FIFO: nothing was written." for a target no output may replace; empty when
+// it may be written.
+std::string TargetRefusal(const std::string& path);
+
+// Writes `bytes` as the whole new content of `path`, through a temporary file that is
+// renamed over it only once complete (see FileReplacer). On any failure `path` is left
+// as it was and the result is false with errno set.
 bool WriteFileAtomically(FileIo& io, const std::string& path, std::string_view bytes);
 
 // Writes `bytes` to a file that must not exist yet (created exclusively, never through
-// a link). False with errno set when it exists or cannot be written; a partly written
-// file is removed.
-bool WriteNewFile(FileIo& io, const std::string& path, std::string_view bytes);
+// a link) with the permissions `mode` (less the umask). False with errno set when it
+// exists or cannot be written; a partly written file is removed.
+bool WriteNewFile(FileIo& io, const std::string& path, std::string_view bytes, int mode = 0666);
 
 // How reading a whole file ended.
 struct ReadOutcome {

@@ -90,14 +90,23 @@ void PutText(std::string& out, uint32_t index, const std::string& text) {
 }
 }  // namespace
 
+uint64_t InfoFileSize(const InfoTables& tables) {
+    // The size, the flags and their end marker, then each section with its end marker.
+    uint64_t size = 4 + uint64_t{tables.imageSize / 2} + 4;
+    for (const AnnotationTable* table : tables.texts) {
+        table->ForEach([&](uint32_t, const std::string& text) { size += TextRecordSize(text.size()); });
+        size += 4;
+    }
+    tables.ramNames->ForEachName([&](uint32_t, const std::string& name, uint32_t) {
+        size += TextRecordSize(name.size()) + 4;
+    });
+    return size + 4;
+}
+
 std::string WriteInfoFile(const InfoTables& tables) {
     const uint32_t halfwordCount = tables.imageSize / 2;
     std::string out;
-    size_t textBytes = 0;
-    for (const AnnotationTable* table : tables.texts) {
-        table->ForEach([&](uint32_t, const std::string& text) { textBytes += text.size() + 9; });
-    }
-    out.reserve(4 + halfwordCount + 4 + textBytes + 5 * 4);
+    out.reserve(static_cast<size_t>(InfoFileSize(tables)));
 
     PutLe32(out, tables.imageSize);
     out.append(reinterpret_cast<const char*>(tables.flags), halfwordCount);

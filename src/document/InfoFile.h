@@ -34,9 +34,17 @@ struct InfoReadDetail {
 InfoReadResult ReadInfoFile(std::string_view file, const InfoTables& tables,
                             InfoReadDetail* detail = nullptr);
 
-// The largest info file worth reading for an image of `imageSize` bytes: the flags and
-// four generous texts per halfword. Anything larger is not an info file of this image.
+// The largest info file of an image of `imageSize` bytes: the flags and four generous
+// texts per halfword. Anything larger is not an info file of this image, so the open
+// refuses to read it and neither a save nor a merge makes one.
 uint64_t MaxInfoFileSize(uint32_t imageSize);
+
+// The number of bytes WriteInfoFile makes of the tables, without making them.
+uint64_t InfoFileSize(const InfoTables& tables);
+// The bytes a text record (index, length, text, NUL) takes in an info file.
+inline uint64_t TextRecordSize(size_t textLength) {
+    return 9 + uint64_t{textLength};
+}
 
 // The bytes of the info file for the tables.
 std::string WriteInfoFile(const InfoTables& tables);

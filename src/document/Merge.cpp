@@ -21,10 +21,15 @@ constexpr const char* kQuestions[4] = {
     "Replace Explanation at %.8X: \n%s\n with new explanation:\n%s",
 };
 
-std::string Format(const char* format, uint32_t address, const char* a, const char* b) {
-    const int n = std::snprintf(nullptr, 0, format, address, a, b);
+constexpr const char* kTooLarge =
+    "Merging %s would make an info file of %llu bytes, more than the %llu bytes an info "
+    "file of this image may hold: nothing was merged.";
+
+template <typename... Args>
+std::string Format(const char* format, Args... args) {
+    const int n = std::snprintf(nullptr, 0, format, args...);
     std::string out(n > 0 ? static_cast<size_t>(n) : 0, '\0');
-    std::snprintf(out.data(), out.size() + 1, format, address, a, b);
+    std::snprintf(out.data(), out.size() + 1, format, args...);
     return out;
 }
 
@@ -41,6 +46,16 @@ class SectionChanges {
     }
     void Take(uint32_t index, std::string_view text) { taken_[index] = std::string(text); }
     bool Empty() const { return taken_.empty(); }
+    // How many bytes the info file grows by (or shrinks, below 0) once applied.
+    int64_t Growth() const {
+        int64_t growth = 0;
+        for (const auto& [index, text] : taken_) {
+            if (!text.empty()) growth += static_cast<int64_t>(TextRecordSize(text.size()));
+            if (const std::string* old = table_.Find(index))
+                growth -= static_cast<int64_t>(TextRecordSize(old->size()));
+        }
+        return growth;
+    }
 
     void Apply() {
         std::vector<std::pair<uint32_t, std::string>> stored;
@@ -91,9 +106,12 @@ MergeOutcome MergeInfoBytes(CTravikDoc& doc, std::string_view file, const std::s
     const auto* otherFlags = reinterpret_cast<const uint8_t*>(other.data());
 
     AnnotationTable* tables[4] = {&doc.notes, &doc.headers, &doc.footers, &doc.explanations};
-    for (int section = 0; section < 4; ++section) {
-        SectionChanges changes(*tables[section]);
-        const bool ok = ReadTextSection(cursor, count, [&](uint32_t i, std::string_view text) {
+    std::vector<SectionChanges> sections;
+    sections.reserve(4);
+    bool damaged = false;
+    for (int section = 0; section < 4 && !damaged; ++section) {
+        SectionChanges& changes = sections.emplace_back(*tables[section]);
+        damaged = !ReadTextSection(cursor, count, [&](uint32_t i, std::string_view text) {
             const std::string* own = changes.Current(i);
             const bool mine = doc.flags[i] & flagbits::kUserMark;
             const bool theirs = otherFlags[i] & flagbits::kUserMark;
@@ -106,16 +124,29 @@ MergeOutcome MergeInfoBytes(CTravikDoc& doc, std::string_view file, const std::s
                     changes.Take(i, text);
             }
         });
-        // What was taken before a damaged record stays, and the document says it changed.
-        if (!changes.Empty()) {
-            changes.Apply();
-            doc.SetModifiedFlag(true);
-        }
-        if (!ok) {
-            frame.ShowMessage(path + docmsg::kCorrupted);
-            frame.UpdateAllViews(doc);
-            return MergeOutcome::kCorrupted;
-        }
+    }
+    // The merged annotations must stay an info file the open reads: a merge that would
+    // grow them past that changes nothing.
+    InfoTables own{doc.imageSize, doc.flags, {tables[0], tables[1], tables[2], tables[3]},
+                   &doc.ramNames};
+    int64_t merged = static_cast<int64_t>(InfoFileSize(own));
+    for (const SectionChanges& changes : sections) merged += changes.Growth();
+    const uint64_t limit = MaxInfoFileSize(doc.imageSize);
+    if (static_cast<uint64_t>(merged) > limit) {
+        frame.ShowMessage(Format(kTooLarge, path.c_str(), static_cast<unsigned long long>(merged),
+                                 static_cast<unsigned long long>(limit)));
+        return MergeOutcome::kTooLarge;
+    }
+    // What was taken before a damaged record stays, and the document says it changed.
+    for (SectionChanges& changes : sections) {
+        if (changes.Empty()) continue;
+        changes.Apply();
+        doc.SetModifiedFlag(true);
+    }
+    if (damaged) {
+        frame.ShowMessage(path + docmsg::kCorrupted);
+        frame.UpdateAllViews(doc);
+        return MergeOutcome::kCorrupted;
     }
     // The RAM names are not merged. Halfwords marked only over there take its flag byte.
     for (uint32_t i = 0; i < count; ++i) {

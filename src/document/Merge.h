@@ -14,6 +14,7 @@ enum class MergeOutcome {
     kCannotOpen,  // the file could not be read: said so, and the finish step ran
     kWrongSize,   // the file belongs to another image: nothing changed
     kCorrupted,   // damaged: the texts before the damage were merged, flag bytes untouched
+    kTooLarge,    // the result would be larger than an info file may be: nothing changed
 };
 
 // Whether the merge ended with the finish step, after which every view of the document

@@ -54,7 +54,7 @@ RamFileResult LoadRamFile(CTravikDoc& doc, const std::string& path, std::string*
 RamFileResult SaveRamFile(const CTravikDoc& doc, const std::string& path, int* error) {
     if (error != nullptr) *error = 0;
     if (doc.ramBytes == nullptr) return RamFileResult::kCannotOpen;
-    if (doc.IsFlashFile(path)) return RamFileResult::kIsFlashFile;
+    if (!doc.OutputRefusal(path).empty()) return RamFileResult::kRefused;
     const std::string_view bytes(reinterpret_cast<const char*>(doc.ramBytes), doc.ramSize);
     switch (ReplaceFile(FileIo::System(), path, bytes, error)) {
         case ReplaceResult::kOk:
@@ -97,8 +97,8 @@ void SaveRam(CTravikDoc& doc) {
         case RamFileResult::kWriteFailed:
             frame.ShowMessage(kCannotWriteFile);
             break;
-        case RamFileResult::kIsFlashFile:
-            frame.ShowMessage(doc.FlashFileRefusal(*path));
+        case RamFileResult::kRefused:
+            frame.ShowMessage(doc.OutputRefusal(*path));
             break;
         default:
             break;

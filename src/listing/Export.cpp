@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "document/CTravikDoc.h"
+#include "document/FileIo.h"
 #include "document/FileReplacer.h"
 #include "listing/LineText.h"
 #include "listing/TextFormat.h"
@@ -61,7 +62,14 @@ std::string ListingText(const CTravikDoc& doc, uint32_t start, uint32_t end,
 }
 
 std::string ExportPathFor(const std::string& chosen) {
-    return chosen.find('.') == std::string::npos ? chosen + ".asm" : chosen;
+    // Something that is there and is no regular file keeps its name, so that the refusal
+    // names it rather than a new file beside it.
+    const TargetKind kind = KindOfTarget(chosen);
+    if (kind != TargetKind::kMissing && kind != TargetKind::kRegular && kind != TargetKind::kReadOnly)
+        return chosen;
+    const size_t slash = chosen.find_last_of('/');
+    const size_t name = slash == std::string::npos ? 0 : slash + 1;
+    return chosen.find('.', name) == std::string::npos ? chosen + ".asm" : chosen;
 }
 
 ExportResult ExportRange(const CTravikDoc& doc, uint32_t start, uint32_t end,
@@ -69,8 +77,8 @@ ExportResult ExportRange(const CTravikDoc& doc, uint32_t start, uint32_t end,
     int ignored = 0;
     int& err = error != nullptr ? *error : ignored;
     err = 0;
-    // Whatever path or link leads to the flash file, nothing is written there.
-    if (doc.IsFlashFile(path)) return ExportResult::kIsFlashFile;
+    if (start > end || start / 2 >= doc.HalfwordCount()) return ExportResult::kEmptyRange;
+    if (!doc.OutputRefusal(path).empty()) return ExportResult::kRefused;
     // The text goes to a temporary file that replaces an older export only once it is
     // complete, so a failed export never leaves half a file in its place.
     FileReplacer file(io != nullptr ? *io : FileIo::System());
@@ -78,7 +86,6 @@ ExportResult ExportRange(const CTravikDoc& doc, uint32_t start, uint32_t end,
         err = errno;
         return ExportResult::kCannotOpen;
     }
-    if (doc.IsFlashFile(file.Fd())) return ExportResult::kIsFlashFile;
     const bool written = WriteListing(
         doc, start, end, "\r\n", [&file](std::string_view piece) { return file.Write(piece); });
     if (written && file.Commit()) return ExportResult::kOk;

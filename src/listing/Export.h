@@ -23,18 +23,21 @@ bool WriteListing(const CTravikDoc& doc, uint32_t start, uint32_t end, std::stri
 std::string ListingText(const CTravikDoc& doc, uint32_t start, uint32_t end,
                         std::string_view lineEnd);
 
-// The path an export writes to: ".asm" is added when the chosen path has no dot.
+// The path an export writes to: ".asm" is added when the chosen file name has no dot
+// (unless a folder, FIFO or device stands at the chosen path: the export refuses it).
 std::string ExportPathFor(const std::string& chosen);
 
 enum class ExportResult {
     kOk,
     kCannotOpen,
     kWriteFailed,
-    kIsFlashFile,  // the path leads to the open flash file: nothing was written
+    kRefused,     // the document's OutputRefusal forbids the path: nothing was written
+    kEmptyRange,  // the range holds no item (it starts past its end or the image's)
 };
 
 // Writes the document's export selection to `path` (as given) with CR LF line ends. An
-// older file at `path` is replaced only by a complete export. On failure `error`, when
+// older file at `path` is replaced only by a complete export; an empty range or a
+// refused path never opens it. On failure `error`, when
 // given, receives the system's error number. `io`: the file operations (tests).
 ExportResult ExportSelection(const CTravikDoc& doc, const std::string& path, int* error = nullptr,
                              FileIo* io = nullptr);

@@ -26,8 +26,11 @@ void ExportAssembly(CTravikDoc& doc) {
         case ExportResult::kWriteFailed:
             frame.ShowMessage(kCannotWriteFile);
             break;
-        case ExportResult::kIsFlashFile:
-            frame.ShowMessage(doc.FlashFileRefusal(path));
+        case ExportResult::kRefused:
+            frame.ShowMessage(doc.OutputRefusal(path));
+            break;
+        case ExportResult::kEmptyRange:
+            frame.ShowMessage(kExportNoSelection);
             break;
     }
 }

@@ -88,17 +88,22 @@ TEST_F(ExportTest, FilesAndTheirFailures) {
     ASSERT_EQ(ExportSelection(*f.doc, path), ExportResult::kOk);
     EXPECT_EQ(ReadFileBytes(path).size(), ListingText(*f.doc, 0, 2, "\r\n").size());
     EXPECT_EQ(ExportSelection(*f.doc, dir.File("missing/out.asm")), ExportResult::kCannotOpen);
-    // A full disk is a failure, not a silently short file.
-    if (FileExists("/dev/full")) {
-        EXPECT_EQ(ExportSelection(*f.doc, "/dev/full"), ExportResult::kWriteFailed);
-    }
+    // A range with nothing in it never opens the target.
+    f.doc->selectionStart = 8;
+    EXPECT_EQ(ExportSelection(*f.doc, path), ExportResult::kEmptyRange);
+    f.doc->selectionStart = f.doc->imageSize;
+    f.doc->selectionEnd = f.doc->imageSize + 8;
+    EXPECT_EQ(ExportSelection(*f.doc, path), ExportResult::kEmptyRange);
+    EXPECT_EQ(ReadFileBytes(path).size(), ListingText(*f.doc, 0, 2, "\r\n").size());
 }
 
 TEST(ExportPath, AsmIsAddedOnlyWithoutAnyDot) {
     EXPECT_EQ(ExportPathFor("out"), "out.asm");
     EXPECT_EQ(ExportPathFor("/tmp/dir/out"), "/tmp/dir/out.asm");
     EXPECT_EQ(ExportPathFor("out.txt"), "out.txt");
-    EXPECT_EQ(ExportPathFor("/tmp/a.b/out"), "/tmp/a.b/out");
+    EXPECT_EQ(ExportPathFor("/tmp/a.b/out"), "/tmp/a.b/out.asm");
+    // A device keeps its name, so that the export's refusal names it.
+    EXPECT_EQ(ExportPathFor("/dev/null"), "/dev/null");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "support/TestSupport.h"
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -115,4 +116,52 @@ CliResult RunCli(const std::vector<std::string>& args) {
     result.out = Slurp(dir.File("out"));
     result.err = Slurp(dir.File("err"));
     return result;
+}
+
+ForbiddenTargets::ForbiddenTargets(const TempDir& dir) : dir_(dir), flash_(dir.File("v.fls")) {
+    for (int i = 0; i < 512; ++i) PutHalf(image_, 0x2005);
+    WriteFile(flash_, image_);
+    PutLe32(info_, 1024);
+    info_.insert(info_.end(), 512, 2);
+    for (int s = 0; s < 6; ++s) PutLe32(info_, 0xFFFFFFFF);
+    WriteFile(dir.File("v.ifo"), info_);
+    ::symlink(flash_.c_str(), dir.File("link.out").c_str());
+    ::link(flash_.c_str(), dir.File("hard.out").c_str());
+    ::mkfifo(dir.File("p.fifo").c_str(), 0600);
+    ::mkdir(dir.File("folder.d").c_str(), 0700);
+    WriteFile(dir.File("ro.out"), std::string("keep"));
+    ::chmod(dir.File("ro.out").c_str(), 0444);
+    const std::string flashFile = " is the open flash file; it is never written.";
+    targets_ = {
+        {flash_, flash_ + flashFile},
+        {dir.File("link.out"), dir.File("link.out") + flashFile},
+        {dir.File("hard.out"), dir.File("hard.out") + flashFile},
+        {dir.File("v.ifo"), dir.File("v.ifo") + " is the info file of the open flash file; only Save writes it."},
+        {dir.File("v.brk"), dir.File("v.brk") +
+                                " holds the breakpoints and watchpoints of the open flash file; "
+                                "only they write it."},
+        {dir.File("p.fifo"), dir.File("p.fifo") + " is a FIFO: nothing was written."},
+        {"/dev/null", "/dev/null is a device: nothing was written."},
+        {dir.File("folder.d"), dir.File("folder.d") + " is a folder: nothing was written."},
+        {dir.File("ro.out"), dir.File("ro.out") + " is read-only: nothing was written."},
+    };
+}
+
+std::string ForbiddenTargets::Changed() const {
+    struct stat st {};
+    if (ReadFileBytes(flash_) != image_) return "the flash file";
+    if (ReadFileBytes(dir_.File("v.ifo")) != info_) return "the info file";
+    if (::lstat(dir_.File("v.brk").c_str(), &st) == 0) return "the breakpoint file";
+    if (::lstat(dir_.File("p.fifo").c_str(), &st) != 0 || !S_ISFIFO(st.st_mode)) return "the FIFO";
+    if (::stat("/dev/null", &st) != 0 || !S_ISCHR(st.st_mode)) return "/dev/null";
+    if (::lstat(dir_.File("link.out").c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return "the link";
+    if (ReadFileBytes(dir_.File("ro.out")) != std::vector<uint8_t>{'k', 'e', 'e', 'p'})
+        return "the read-only file";
+    size_t entries = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.Path())) {
+        (void)entry;
+        ++entries;
+    }
+    // v.fls, v.ifo, link.out, hard.out, p.fifo, folder.d, ro.out: nothing more.
+    return entries == 7 ? std::string() : "a new file in the folder";
 }

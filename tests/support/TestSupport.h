@@ -87,3 +87,28 @@ struct CliResult {
 };
 // Runs travik-cli with the arguments and captures stdout, stderr and exit status.
 CliResult RunCli(const std::vector<std::string>& args);
+
+// The places around flash file dir/v.fls (1 KiB, written here) that no output of the
+// program may write: the flash file itself, a link and a hard link to it, its info
+// file (written here, valid), its breakpoint file (absent), a FIFO, a device, a folder
+// and a read-only file. Each with the message that refuses it; Unchanged() checks that
+// every one of them is as it was and nothing else appeared in the folder.
+class ForbiddenTargets {
+  public:
+    struct Target {
+        std::string path;
+        std::string refusal;
+    };
+    explicit ForbiddenTargets(const TempDir& dir);
+    const std::string& Flash() const { return flash_; }
+    const std::vector<Target>& All() const { return targets_; }
+    // Empty when all is as it was, else what changed.
+    std::string Changed() const;
+
+  private:
+    const TempDir& dir_;
+    std::string flash_;
+    std::vector<Target> targets_;
+    std::vector<uint8_t> image_;
+    std::vector<uint8_t> info_;
+};

@@ -92,9 +92,26 @@ void ListingPrinter::Preview(const CTravikDoc& doc, int columns, QWidget* parent
 bool ListingPrinter::Print(const CTravikDoc& doc, int columns, QWidget* parent) {
     QPrintDialog dialog(&Printer(), parent);
     if (dialog.exec() != QDialog::Accepted) return false;
-    const bool range = printer_->printRange() == QPrinter::PageRange;
-    if (Render(*printer_, doc, columns, range ? printer_->fromPage() : 0,
-               range ? printer_->toPage() : 0) < 0) {
+    return PrintAccepted(doc, columns, parent);
+}
+
+bool ListingPrinter::PrintAccepted(const CTravikDoc& doc, int columns, QWidget* parent) {
+    QPrinter& printer = Printer();
+    const bool range = printer.printRange() == QPrinter::PageRange;
+    const int fromPage = range ? printer.fromPage() : 0;
+    const int toPage = range ? printer.toPage() : 0;
+    // A PDF file is written as the program writes every file: never onto the flash file
+    // or the document's own files, whole or not at all.
+    if (printer.outputFormat() == QPrinter::PdfFormat) {
+        QString error;
+        const PdfJob job{printer.pageLayout(), printer.resolution(), fromPage, toPage};
+        if (WritePdf(doc, columns, printer.outputFileName(), job, error) < 0) {
+            QMessageBox::warning(parent, "Travik", error);
+            return false;
+        }
+        return true;
+    }
+    if (Render(printer, doc, columns, fromPage, toPage) < 0) {
         QMessageBox::warning(parent, "Travik", "Cannot print: the printer could not be opened.");
         return false;
     }
@@ -134,10 +151,12 @@ int ListingPrinter::Render(QPagedPaintDevice& device, const CTravikDoc& doc, int
     return painter.end() ? drawn : -1;
 }
 
-int PrintToPdf(const CTravikDoc& doc, int columns, const QString& path, QString& error) {
+int WritePdf(const CTravikDoc& doc, int columns, const QString& path, const PdfJob& job,
+             QString& error) {
     const std::string target = path.toLocal8Bit().toStdString();
-    if (doc.IsFlashFile(target)) {
-        error = QString::fromLocal8Bit(doc.FlashFileRefusal(target).c_str());
+    const std::string refusal = doc.OutputRefusal(target);
+    if (!refusal.empty()) {
+        error = QString::fromLocal8Bit(refusal.c_str());
         return -1;
     }
     QBuffer buffer;
@@ -147,10 +166,9 @@ int PrintToPdf(const CTravikDoc& doc, int columns, const QString& path, QString&
         QPdfWriter writer(&buffer);
         writer.setCreator("Travik");
         writer.setTitle(QFileInfo(QString::fromLocal8Bit(doc.GetPathName().c_str())).fileName());
-        writer.setResolution(1200);
-        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                         QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
-        pages = ListingPrinter::Render(writer, doc, columns);
+        writer.setResolution(job.resolution);
+        writer.setPageLayout(job.layout);
+        pages = ListingPrinter::Render(writer, doc, columns, job.fromPage, job.toPage);
     }
     if (pages < 0) {
         error = "Cannot draw the pages of " + path;
@@ -164,4 +182,11 @@ int PrintToPdf(const CTravikDoc& doc, int columns, const QString& path, QString&
         return -1;
     }
     return pages;
+}
+
+int PrintToPdf(const CTravikDoc& doc, int columns, const QString& path, QString& error) {
+    const PdfJob job{QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                 QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter),
+                     1200, 0, 0};
+    return WritePdf(doc, columns, path, job, error);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPageLayout>
 #include <QString>
 #include <memory>
 
@@ -24,6 +25,8 @@ class ListingPrinter {
     // File > Print: the print dialog, then the pages it asks for. False when the user
     // cancelled or the printer could not be drawn on (the user has been told).
     bool Print(const CTravikDoc& doc, int columns, QWidget* parent);
+    // What Print does once its dialog is accepted, with the printer as the dialog left it.
+    bool PrintAccepted(const CTravikDoc& doc, int columns, QWidget* parent);
 
     QPrinter& Printer();
 
@@ -39,7 +42,18 @@ class ListingPrinter {
     std::unique_ptr<QPrinter> printer_;
 };
 
-// The pages of the document's selection as a PDF file (A4, 10 mm margins), written
-// whole or not at all, and never onto the open flash file. The number of pages, or -1
-// with `error` saying why.
+// How a PDF file's pages are laid out, and which of them it gets (from 1; 0: no limit).
+struct PdfJob {
+    QPageLayout layout;
+    int resolution = 1200;
+    int fromPage = 0;
+    int toPage = 0;
+};
+
+// The pages of the document's selection as a PDF file, written whole or not at all, and
+// never where the document's OutputRefusal forbids. The number of pages, or -1 with
+// `error` saying why.
+int WritePdf(const CTravikDoc& doc, int columns, const QString& path, const PdfJob& job,
+             QString& error);
+// The same on A4 with 10 mm margins, all pages (travik --print).
 int PrintToPdf(const CTravikDoc& doc, int columns, const QString& path, QString& error);

@@ -1,15 +1,41 @@
 // travik: the desktop program.
 #include <QApplication>
+#include <QBuffer>
 #include <QCommandLineParser>
 #include <QPixmap>
 #include <QTimer>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <string>
 
 #include "BatchPrint.h"
 #include "CMainFrame.h"
 #include "CTravikApp.h"
 #include "QtSettingsStore.h"
 #include "ToolbarIcons.h"
+#include "document/CTravikDoc.h"
+#include "document/FileIo.h"
+
+namespace {
+
+// Writes the PNG as every file of the program is written: never where the open document
+// forbids (its flash file, its own files), nor onto anything but a regular file, and
+// whole or not at all. The message of a failure, or empty.
+std::string SaveScreenshot(const QPixmap& shot, const QString& path, const CTravikDoc* doc) {
+    const std::string target = path.toLocal8Bit().toStdString();
+    const std::string refusal = doc != nullptr ? doc->OutputRefusal(target) : TargetRefusal(target);
+    if (!refusal.empty()) return refusal;
+    QBuffer png;
+    png.open(QIODevice::WriteOnly);
+    if (!shot.save(&png, "PNG")) return "cannot make the PNG of the window";
+    if (!WriteFileAtomically(FileIo::System(), target,
+                             std::string_view(png.data().constData(), size_t(png.data().size()))))
+        return "cannot write " + target + ": " + std::strerror(errno);
+    return {};
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QApplication qapp(argc, argv);
@@ -64,9 +90,9 @@ int main(int argc, char** argv) {
     int status = 0;
     QTimer::singleShot(200, frame, [&] {
         QApplication::processEvents();
-        const QPixmap shot = frame->grab();
-        if (!shot.save(shotPath, "PNG")) {
-            std::fprintf(stderr, "travik: cannot write %s\n", shotPath.toLocal8Bit().constData());
+        const std::string error = SaveScreenshot(frame->grab(), shotPath, frame->ActiveDocument());
+        if (!error.empty()) {
+            std::fprintf(stderr, "travik: %s\n", error.c_str());
             status = 1;
         }
         frame->close();
