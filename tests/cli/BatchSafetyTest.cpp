@@ -97,6 +97,8 @@ TEST_F(BatchSafety, RunArgumentsAreChecked) {
         {{"--start", "400"}, 2, "--start 400: not an even image offset below 400"},
         {{"--start", "0", "--until", "3a"}, 2, "for image offset 3a give 20003a"},
         {{"--start", "0", "--ram", "/"}, 1, "Cannot open file: /: it is a folder"},
+        {{"--start", "0", "--ram", ""}, 2, "usage: travik-cli run"},
+        {{"--start", "0", "--save-ram", ""}, 2, "usage: travik-cli run"},
     };
     for (const auto& c : cases) {
         std::vector<std::string> args = {"run", flash};

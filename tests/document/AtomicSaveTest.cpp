@@ -1,6 +1,7 @@
 // Saving never loses the info file that was there before.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,6 +10,8 @@
 
 #include "document/CTravikDoc.h"
 #include "document/FileIo.h"
+#include "document/InfoFile.h"
+#include "document/Merge.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -207,6 +210,101 @@ TEST(SaveTargets, UnreadableInfoFileOpensWithDefaultsAndIsNotReplaced) {
         EXPECT_FALSE(S_ISREG(st.st_mode) && st.st_size < 100);
     }
     alarm(0);
+}
+
+// A save keeps who may read the file it replaces, never replaces one its owner made
+// read-only, and clears away the temporaries of saves that were killed.
+TEST(SaveTargets, ModesReadOnlyFilesAndStaleTemporaries) {
+    TempDir dir;
+    const std::string flash = dir.File("m.fls");
+    const std::string info = dir.File("m.ifo");
+    WriteFile(flash, std::vector<uint8_t>(64, 0x20));
+    RecordingFrame frame;
+    auto doc = OpenImage(frame, flash);
+    ASSERT_NE(doc, nullptr);
+    ASSERT_TRUE(doc->OnSaveDocument(flash));
+    ASSERT_TRUE(doc->ToggleBreakpoint(4));
+    struct stat st {};
+    for (const std::string& path : {info, doc->DebugMarksPath()}) {
+        ASSERT_EQ(chmod(path.c_str(), 0600), 0);
+    }
+    doc->SetNote(2, "private");
+    ASSERT_TRUE(doc->OnSaveDocument(flash));
+    ASSERT_TRUE(doc->ToggleBreakpoint(6));
+    for (const std::string& path : {info, doc->DebugMarksPath()}) {
+        ASSERT_EQ(stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u) << path;
+    }
+
+    // Leftovers of killed saves: of this program's older naming, and of a process that
+    // has ended, go; those of a running process and links stay.
+    const pid_t child = fork();
+    if (child == 0) _exit(0);
+    ASSERT_GT(child, 0);
+    waitpid(child, nullptr, 0);
+    const std::string gone = info + ".tmp" + std::to_string(child) + "-0~";
+    const std::string running = info + ".tmp" + std::to_string(getppid()) + "-0~";
+    for (const std::string& path : {info + ".tmp~", info + ".tmp99~", gone, running})
+        WriteFile(path, std::string(1000, 'x'));
+    ASSERT_EQ(symlink(flash.c_str(), (info + ".tmp1-1~").c_str()), 0);
+    doc->SetNote(2, "again");
+    ASSERT_TRUE(doc->OnSaveDocument(flash));
+    EXPECT_FALSE(FileExists(info + ".tmp~"));
+    EXPECT_FALSE(FileExists(info + ".tmp99~"));
+    EXPECT_FALSE(FileExists(gone));
+    EXPECT_TRUE(FileExists(running));
+    EXPECT_TRUE(std::filesystem::is_symlink(info + ".tmp1-1~"));
+
+    // Read-only: refused, kept, and the document still holds the change.
+    ASSERT_EQ(chmod(info.c_str(), 0444), 0);
+    const std::vector<uint8_t> before = ReadFileBytes(info);
+    doc->SetNote(2, "not saved");
+    frame.messages.clear();
+    EXPECT_FALSE(doc->OnSaveDocument(flash));
+    EXPECT_EQ(frame.messages, std::vector<std::string>{info + " is read-only: not saved"});
+    EXPECT_TRUE(doc->IsModified());
+    EXPECT_EQ(ReadFileBytes(info), before);
+}
+
+// The open reads no info file larger than 8 bytes a halfword and 64 MiB: neither a save
+// nor a merge makes one, and the document keeps its state.
+TEST(SaveTargets, InfoFilesNeverGrowPastWhatTheOpenReads) {
+    TempDir dir;
+    const std::string flash = dir.File("l.fls");
+    WriteFile(flash, std::vector<uint8_t>(1024, 0x20));
+    const std::string limit = std::to_string(MaxInfoFileSize(1024));
+    RecordingFrame frame;
+    auto doc = OpenImage(frame, flash);
+    ASSERT_NE(doc, nullptr);
+    doc->SetNote(2, std::string(40 << 20, 'a'));
+    ASSERT_TRUE(doc->OnSaveDocument(flash));
+    const size_t saved = ReadFileBytes(dir.File("l.ifo")).size();
+
+    // Another file of the image with a second long note: together too much.
+    RecordingFrame otherFrame;
+    auto other = OpenImage(otherFrame, flash);
+    other->SetNote(2, std::string());
+    other->SetNote(4, std::string(40 << 20, 'b'));
+    const std::string otherInfo = WriteInfoFile(
+        {1024, other->flags, {&other->notes, &other->headers, &other->footers, &other->explanations},
+         &other->ramNames});
+    frame.messages.clear();
+    EXPECT_EQ(MergeInfoBytes(*doc, otherInfo, "o.ifo"), MergeOutcome::kTooLarge);
+    ASSERT_EQ(frame.messages.size(), 1u);
+    EXPECT_NE(frame.messages[0].find("Merging o.ifo would make an info file of "),
+              std::string::npos);
+    EXPECT_NE(frame.messages[0].find(" bytes, more than the " + limit), std::string::npos);
+    EXPECT_EQ(doc->notes.Find(4), nullptr);
+    EXPECT_FALSE(doc->IsModified());
+
+    doc->SetNote(4, std::string(30 << 20, 'c'));
+    frame.messages.clear();
+    EXPECT_FALSE(doc->OnSaveDocument(flash));
+    ASSERT_EQ(frame.messages.size(), 1u);
+    EXPECT_NE(frame.messages[0].find("more than the " + limit +
+                                     " bytes an info file of this image may hold: not saved"),
+              std::string::npos);
+    EXPECT_EQ(ReadFileBytes(dir.File("l.ifo")).size(), saved);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "document/FileIo.h"
 #include "listing/Export.h"
+#include "document/RamFile.h"
 #include "listing/ExportCommand.h"
 #include "listing/ListingFixture.h"
 
@@ -81,6 +82,25 @@ TEST_F(ExportCommandTest, FailedWriteKeepsTheOlderFileWhole) {
     f.frame.chooserAnswers.push_back(dir.File("missing/out.asm"));
     ExportAssembly(*f.doc);
     EXPECT_EQ(f.frame.messages, std::vector<std::string>{"Cannot open file"});
+}
+
+// File > Export... and File > Save RAM... refuse, in a box, what every writer refuses.
+TEST(WindowWriters, ExportAndSaveRamRefuseEveryForbiddenTarget) {
+    TempDir dir;
+    const ForbiddenTargets places(dir);
+    RecordingFrame frame;
+    auto doc = OpenImage(frame, places.Flash());
+    ASSERT_NE(doc, nullptr);
+    doc->selectionEnd = 0x10;
+    for (const ForbiddenTargets::Target& target : places.All()) {
+        for (void (*command)(CTravikDoc&) : {&ExportAssembly, &SaveRam}) {
+            frame.messages.clear();
+            frame.chooserAnswers.push_back(target.path);
+            command(*doc);
+            EXPECT_EQ(frame.messages, std::vector<std::string>{target.refusal});
+            EXPECT_EQ(places.Changed(), "") << target.path;
+        }
+    }
 }
 
 }  // namespace

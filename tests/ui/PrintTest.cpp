@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <filesystem>
@@ -10,6 +11,8 @@
 #include "document/CTravikDoc.h"
 #include "listing/PrintLayout.h"
 #include "RunTravik.h"
+#include "UiTestHelpers.h"
+#include "listing/qt/ListingPrinter.h"
 #include "support/TestSupport.h"
 
 #ifdef TRAVIK_GUI
@@ -103,6 +106,44 @@ TEST(PrintToPdf, BadArgumentsAndFailedWritesEndWithAnErrorAndNoFile) {
     }
     // The flash file, reached by name or through a link, is never written.
     EXPECT_EQ(ReadFileBytes(flash), std::vector<uint8_t>(0x400, 0));
+}
+
+// The window's writers of files (the screenshot, the PDF of --print and of the print
+// dialog) refuse what the batch tool's writers refuse, with the same messages.
+TEST(WindowOutputs, ScreenshotAndPdfRefuseEveryForbiddenTarget) {
+    TempDir dir;
+    TempDir home;
+    const ForbiddenTargets places(dir);
+    const QString flash = QString::fromStdString(places.Flash());
+    for (const ForbiddenTargets::Target& target : places.All()) {
+        const QString path = QString::fromStdString(target.path);
+        for (const QStringList& args :
+             {QStringList{flash, "--screenshot", path},
+              QStringList{"--print", flash, "--from", "0", "--to", "10", "-o", path}}) {
+            SCOPED_TRACE(args.join(' ').toStdString());
+            QString err;
+            EXPECT_EQ(RunTravik(home, args, &err), 1);
+            EXPECT_TRUE(err.contains(QString::fromStdString(target.refusal))) << err.toStdString();
+            EXPECT_EQ(places.Changed(), "");
+        }
+    }
+
+    RecordingFrame frame;
+    auto doc = OpenImage(frame, places.Flash());
+    ASSERT_NE(doc, nullptr);
+    doc->selectionEnd = 0x10;
+    ListingPrinter printer;
+    printer.Printer().setOutputFormat(QPrinter::PdfFormat);
+    printer.Printer().setOutputFileName(flash);
+    QString seen;
+    AnswerNextBox(QMessageBox::Ok, &seen);
+    EXPECT_FALSE(printer.PrintAccepted(*doc, 1, nullptr));
+    EXPECT_EQ(seen.toStdString(), places.All()[0].refusal);
+    EXPECT_EQ(places.Changed(), "");
+    const std::string pdf = home.File("dialog.pdf");
+    printer.Printer().setOutputFileName(QString::fromStdString(pdf));
+    EXPECT_TRUE(printer.PrintAccepted(*doc, 1, nullptr));
+    EXPECT_EQ(PdfPageCount(pdf), 1);
 }
 
 }  // namespace
