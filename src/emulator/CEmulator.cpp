@@ -264,6 +264,14 @@ void CEmulator::CheckReturn() {
     NotifyCallTrack();
 }
 
+void CEmulator::CheckBxReturn() {
+    uint32_t callSite = 0;
+    if (TakeLastCallRecord(callSite, 1, false) && callSite + 4 == r[15]) {
+        TakeLastCallRecord(callSite, 1, true);
+        NotifyCallTrack();
+    }
+}
+
 void CEmulator::PushCallRecord(uint32_t callSite, uint32_t target, int list) {
     std::vector<CallRecord>& track = callTracks[list];
     track.push_back({callSite, target});

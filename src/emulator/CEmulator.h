@@ -165,6 +165,11 @@ class CEmulator {
     // Compares a return to R15 with the top record of list 1 (see CheckReturn in the
     // .cpp for the rules); call after R15 holds the return target.
     void CheckReturn();
+    // Code built for ARMv4T returns with BX (BX LR, or POP {Rx} then BX Rx): a BX to
+    // where the newest call of list 1 returns ends that call. A BX anywhere else is
+    // not compared (it may be a jump through a register). Call after R15 holds the
+    // target.
+    void CheckBxReturn();
     // Tells the call-track sink (when installed) that list 1 changed.
     void NotifyCallTrack() {
         if (!callTrackSink) return;

@@ -121,6 +121,7 @@ FORCE_INLINE void ExecBx(CEmulator& e) {
     const uint32_t source = e.r[Field3(e) + ((kH >> 3) & 8)];
     const uint32_t target = source & ~1u;
     e.r[15] = target;
+    e.CheckBxReturn();
     if (source & 1) return BranchTo(e, target);
     e.cpsr &= ~CEmulator::kThumbBit;
     e.armInstruction = e.ReadWord(target);

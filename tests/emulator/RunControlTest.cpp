@@ -150,15 +150,34 @@ TEST(RunControl, SkipToMovesOnlyThePc) {
     EXPECT_EQ(h.emu.r[0], 9u);
 }
 
-TEST(CallTracking, UnexpectedReturnWarnsAndKeepsTheRecord) {
-    // 00 BL 0x08; 04 NOP; 06 NOP; 08 BX LR (no check); 0A: POP {PC} compared with the
-    // stale record.
-    EmulatorHarness h({0xF000, 0xF802, 0x46C0, 0x46C0, 0x4770});
+// A BX to where the newest call returns ends it quietly, whichever register holds the
+// address; a BX elsewhere is not compared; POP {PC} still compares and warns.
+TEST(CallTracking, BxReturnsEndTheirCallOthersAreNotCompared) {
+    // 00 BL 0x08; 04 NOP; 06 NOP; 08 BX LR; 0A POP {R1}; 0C BX R1
+    EmulatorHarness h({0xF000, 0xF802, 0x46C0, 0x46C0, 0x4770, 0xBC02, 0x4708});
     h.PutHalf(0x20, 0xBD00);
     h.Start();
     h.emu.Step();  // BL
     h.emu.Step();  // BX LR back to 0x200004
     EXPECT_EQ(h.Current(), 0x200004u);
+    EXPECT_TRUE(h.emu.callTracks[1].empty());
+
+    h.emu.SkipTo(0x200000);
+    h.emu.Step();  // BL
+    h.emu.SkipTo(0x20000A);
+    h.emu.r[13] -= 4;
+    h.emu.WriteWord(h.emu.r[13], 0x200005);
+    h.emu.Step();  // POP {R1}
+    h.emu.Step();  // BX R1: the return
+    EXPECT_EQ(h.Current(), 0x200004u);
+    EXPECT_TRUE(h.emu.callTracks[1].empty());
+
+    h.emu.SkipTo(0x200000);
+    h.emu.Step();  // BL
+    h.emu.SkipTo(0x20000C);
+    h.emu.r[1] = 0x200007;
+    h.emu.Step();  // BX R1 elsewhere: the call stays
+    EXPECT_EQ(h.Current(), 0x200006u);
     EXPECT_EQ(h.emu.callTracks[1].size(), 1u);
     EXPECT_TRUE(h.warnings.empty());
 
@@ -213,7 +232,7 @@ TEST(CallTracking, BrowsingTrailListIsIndependent) {
     EXPECT_TRUE(e.callTracks[1].empty());
 }
 
-// Calls that return with BX LR stay on list 1; it keeps the newest 65,536 records,
+// Calls that never return stay on list 1; it keeps the newest 65,536 records,
 // whether the calls come one step at a time or in a long run, and a later return
 // still matches the newest call.
 TEST(CallTracking, EmulatedCallListKeepsTheNewestRecords) {
@@ -231,7 +250,7 @@ TEST(CallTracking, EmulatedCallListKeepsTheNewestRecords) {
             0xD1FB,          // 06 BNE loop
             0xF000, 0xF802,  // 08 BL pop_leaf
             0xE7FE,          // 0C B .
-            0x4770,          // 0E bx_leaf: BX LR
+            0xE7F9,          // 0E bx_leaf: B 04, never returning
             0xB500,          // 10 pop_leaf: PUSH {LR}
             0xBD00,          // 12 POP {PC}
         });
