@@ -131,6 +131,21 @@ TEST_F(DebugMarksTest, AFileThatCannotBeReadOrTheFlashFileIsNeverReplaced) {
     EXPECT_FALSE(flash->SetWatchRange(0x10E000, 1, kRead, true));
     EXPECT_EQ(ReadFileBytes(flashBrk), image);
 
+    // Opened without its side file (as the batch tool opens), a document keeps its
+    // changes in memory and never replaces or deletes the file.
+    const std::string marks = "00200010\n";
+    ::rmdir(brk.c_str());
+    WriteFile(brk, marks);
+    RecordingFrame quiet;
+    auto bare = std::make_unique<CTravikDoc>(quiet);
+    bare->SetLoadDebugMarks(false);
+    ASSERT_TRUE(bare->OnOpenDocument(fls));
+    EXPECT_TRUE(bare->emulator.Breakpoints().empty());
+    EXPECT_TRUE(bare->ToggleBreakpoint(0x20));
+    EXPECT_EQ(ReadText(brk), marks);
+    EXPECT_TRUE(bare->ClearAllBreakpoints());
+    EXPECT_EQ(ReadText(brk), marks);
+
     // Marks the emulator cannot hold are refused with a message.
     frame.messages.clear();
     EXPECT_FALSE(doc->ToggleBreakpoint(0x40));
