@@ -1,6 +1,8 @@
 // Opening a 16 MiB image of THUMB code: a bare read of the file next to the whole
 // open (reading plus every analysis pass), with and without an info file, and the
-// memory the open holds at its peak and afterwards.
+// memory the open holds at its peak and afterwards. Then the cost of a large
+// breakpoint side file on a 2 MiB image: the window's open with and without it, and
+// the batch tool's open, which skips it.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -13,6 +15,7 @@
 
 #include "BenchImage.h"
 #include "document/CTravikDoc.h"
+#include "document/DebugMarksFile.h"
 #include "document/InfoFile.h"
 #include "document/PageBuffer.h"
 #include "shell/NullFrame.h"
@@ -133,6 +136,49 @@ void BM_SaveInfoFile(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_SaveInfoFile)->Unit(benchmark::kMillisecond);
+
+constexpr size_t kMarksImageBytes = size_t{2} << 20;
+// A breakpoint on every halfword of the emulator's flash window: 4.7 MB of side file.
+constexpr uint32_t kMarkCount = CEmulator::kFlashWindow / 2;
+
+const std::string& MarksImagePath(bool withMarks) {
+    static const std::string plain =
+        WriteBenchImage(MakeThumbImage(kMarksImageBytes, 2), "plain.fls");
+    static const std::string marked = [] {
+        const std::string p = WriteBenchImage(MakeThumbImage(kMarksImageBytes, 2), "marks.fls");
+        std::string text = "# Travik breakpoints and watchpoints\n";
+        char line[16];
+        for (uint32_t i = 0; i < kMarkCount; ++i) {
+            std::snprintf(line, sizeof line, "%.8X\n", CEmulator::kFlashBase + 2 * i);
+            text += line;
+        }
+        std::ofstream(DebugMarksPathFor(p), std::ios::binary) << text;
+        return p;
+    }();
+    return withMarks ? marked : plain;
+}
+
+enum class MarksCase { kNone, kRead, kSkipped };
+
+void BM_OpenDebugMarks(benchmark::State& state, MarksCase which) {
+    QuietFrame frame;
+    const std::string& path = MarksImagePath(which != MarksCase::kNone);
+    const size_t expected = which == MarksCase::kRead ? kMarkCount : 0;
+    for (auto _ : state) {
+        auto doc = std::make_unique<CTravikDoc>(frame);
+        doc->SetLoadDebugMarks(which != MarksCase::kSkipped);
+        if (!doc->OnOpenDocument(path)) state.SkipWithError("open failed");
+        state.PauseTiming();
+        if (doc->emulator.Breakpoints().size() != expected)
+            state.SkipWithError("wrong breakpoint count");
+        doc.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK_CAPTURE(BM_OpenDebugMarks, none, MarksCase::kNone)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_OpenDebugMarks, every_halfword, MarksCase::kRead)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_OpenDebugMarks, skipped, MarksCase::kSkipped)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

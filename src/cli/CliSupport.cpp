@@ -32,6 +32,9 @@ bool CliFrame::AskYesNo(const std::string& text) {
 
 std::unique_ptr<CTravikDoc> OpenForCli(CliFrame& frame, const std::string& path) {
     auto doc = std::make_unique<CTravikDoc>(frame);
+    // No command uses the side file's breakpoints and watchpoints (run --run takes only
+    // those of its command line), so it is neither read nor ever written here.
+    doc->SetLoadDebugMarks(false);
     if (!doc->OnOpenDocument(path)) {
         // The program's own failure message when the document had none to show.
         if (frame.messagesShown == 0) {

@@ -368,6 +368,8 @@ void CTravikDoc::LoadDebugMarks() {
     emulator.ClearBreakpoints();
     emulator.ClearWatches();
     debugMarksUnreadable_ = false;
+    debugMarksSkipped_ = !loadDebugMarks_;
+    if (debugMarksSkipped_) return;
     const std::string path = DebugMarksPath();
     // A flash file opened under the side file's name holds no marks.
     if (path == pathName_ || IsFlashFile(path)) return;
@@ -388,6 +390,7 @@ void CTravikDoc::LoadDebugMarks() {
 // The side file is deleted when no mark is left, so that images without any keep no
 // file beside them.
 bool CTravikDoc::SaveDebugMarks() {
+    if (debugMarksSkipped_) return true;
     const std::string path = DebugMarksPath();
     if (path == pathName_ || IsFlashFile(path)) {
         frame_.ShowMessage(FlashFileRefusal(path));

@@ -138,6 +138,10 @@ class CTravikDoc {
 
     // --- breakpoints and watchpoints, kept in NAME.brk beside the info file ---------
     std::string DebugMarksPath() const;
+    // Whether OnOpenDocument reads the side file (the default: the window shows and runs
+    // its marks). A document opened without it never writes or deletes that file
+    // either, since it does not hold the file's marks: its own changes stay in memory.
+    void SetLoadDebugMarks(bool load) { loadDebugMarks_ = load; }
     // Each change is written to the side file at once; a write failure is shown through the
     // frame (ShowMessage) and returns false (the change stays in memory).
     bool ToggleBreakpoint(uint32_t offset);  // image offset of the item
@@ -207,6 +211,8 @@ class CTravikDoc {
     std::string infoProblem_;
     // The side file was there at open but could not be read: it is never replaced.
     bool debugMarksUnreadable_ = false;
+    bool loadDebugMarks_ = true;
+    bool debugMarksSkipped_ = false;  // opened without reading the side file
     bool modified_ = false;
     FileIo* fileIo_ = nullptr;
     PageBuffer<uint8_t> imageBuffer_;

@@ -76,8 +76,11 @@ struct WatchCounts {
     }
 };
 
-// Sets the mark one line of the file stands for; false when it is not one.
-bool ReadMarkLine(std::string_view line, CEmulator& emulator, WatchCounts& watches) {
+// Gathers the mark one line of the file stands for; false when it is not one. The
+// breakpoints are set together at the end: each change of a breakpoint drops the
+// emulator's decoded blocks, and a file may hold one on every halfword.
+bool ReadMarkLine(std::string_view line, const CEmulator& emulator, WatchCounts& watches,
+                  std::vector<uint32_t>& breakpoints) {
     const std::string_view first = NextField(line);
     uint32_t address = 0;
     if (first == "R" || first == "r" || first == "W" || first == "w") {
@@ -89,8 +92,11 @@ bool ReadMarkLine(std::string_view line, CEmulator& emulator, WatchCounts& watch
         watches.Add(address, length, first == "R" || first == "r");
         return true;
     }
-    return ParseHexField(first, address) && NextField(line).empty() &&
-           emulator.SetBreakpoint(address, true);
+    if (!ParseHexField(first, address) || !NextField(line).empty() ||
+        !emulator.CanBreakAt(address))
+        return false;
+    breakpoints.push_back(address);
+    return true;
 }
 
 std::string Quote(std::string_view line) {
@@ -132,6 +138,7 @@ bool IsWatchableRange(uint32_t address, uint64_t length) {
 DebugMarksReadResult ReadDebugMarks(std::string_view file, CEmulator& emulator) {
     DebugMarksReadResult result;
     WatchCounts watches;
+    std::vector<uint32_t> breakpoints;
     uint32_t lineNumber = 0;
     while (!file.empty()) {
         const size_t end = file.find('\n');
@@ -141,13 +148,14 @@ DebugMarksReadResult ReadDebugMarks(std::string_view file, CEmulator& emulator) 
         std::string_view rest = line;
         const std::string_view first = NextField(rest);
         if (first.empty() || first[0] == '#') continue;
-        if (ReadMarkLine(line, emulator, watches)) {
+        if (ReadMarkLine(line, emulator, watches, breakpoints)) {
             ++result.marksRead;
         } else if (result.badLines++ == 0) {
             result.firstBadLine = lineNumber;
             result.firstBadText = Quote(line);
         }
     }
+    emulator.SetBreakpoints(breakpoints);
     watches.Apply(emulator);
     return result;
 }

@@ -169,19 +169,30 @@ RunResult CEmulator::RunFree(uint64_t maxInstructions) {
     return Run(kNoAddress, maxInstructions, true, false);
 }
 
-bool CEmulator::SetBreakpoint(uint32_t address, bool on) {
+bool CEmulator::ChangeBreakBit(uint32_t address, bool on) {
     const uint32_t half = (address - kFlashBase) >> 1;
-    if ((address & 1) || address - kFlashBase >= flashHalfLimit_) return false;
     uint64_t& word = breakBits_[half >> 6];
     const uint64_t bit = uint64_t{1} << (half & 63);
-    if (on == ((word & bit) != 0)) return true;
+    if (on == ((word & bit) != 0)) return false;
     word ^= bit;
     if (on)
         ++breakCount_;
     else
         --breakCount_;
-    FlushBlocks();
     return true;
+}
+
+bool CEmulator::SetBreakpoint(uint32_t address, bool on) {
+    if (!CanBreakAt(address)) return false;
+    if (ChangeBreakBit(address, on)) FlushBlocks();
+    return true;
+}
+
+void CEmulator::SetBreakpoints(std::span<const uint32_t> addresses) {
+    bool changed = false;
+    for (const uint32_t address : addresses)
+        changed |= CanBreakAt(address) && ChangeBreakBit(address, true);
+    if (changed) FlushBlocks();
 }
 
 void CEmulator::ClearBreakpoints() {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -144,6 +145,12 @@ class CEmulator {
     // Breakpoints sit on flash halfwords (phone addresses 0x200000 + offset, inside
     // the image); others are refused (false).
     bool SetBreakpoint(uint32_t address, bool on);
+    bool CanBreakAt(uint32_t address) const {
+        return !(address & 1) && address - kFlashBase < flashHalfLimit_;
+    }
+    // Sets a breakpoint on each of `addresses` (those that cannot hold one are skipped)
+    // and drops the decoded blocks once for all of them, not once per breakpoint.
+    void SetBreakpoints(std::span<const uint32_t> addresses);
     bool IsBreakpoint(uint32_t address) const {
         const uint32_t half = (address - kFlashBase) >> 1;
         return !(address & 1) && half < breakBits_.size() * 64 &&
@@ -348,6 +355,8 @@ class CEmulator {
     RunStop longRunStop_ = RunStop::kNone;
 
     // One bit per flash halfword of the window; a breakpoint count for the run loop.
+    // The decoded blocks are the caller's to drop after a change (true: it changed).
+    bool ChangeBreakBit(uint32_t address, bool on);
     std::vector<uint64_t> breakBits_;
     uint32_t breakCount_ = 0;
     // Watch kinds per stack RAM byte (empty until the first watchpoint).

@@ -11,12 +11,15 @@ namespace {
 struct RunStopCliTest : testing::Test {
     TempDir dir;
     std::string fls = dir.File("s.fls");
+    std::string brk = dir.File("s.brk");
+    const std::string kMarks = "00200002\nW 0010EABC 4\nR 0010EABC 4\n00200001\n";
     void SetUp() override {
         std::vector<uint8_t> image;
         for (uint16_t h : {0x2005, 0xB401, 0xBC04, 0x2130, 0x680B, 0xE7FE}) PutHalf(image, h);
         WriteFile(fls, image);
-        // Marks a window left beside the image: the batch run must not see them.
-        WriteFile(dir.File("s.brk"), std::string("00200002\nW 0010EABC 4\nR 0010EABC 4\n"));
+        // Marks a window left beside the image: the batch run must not see them (nor
+        // read the file at all: its bad line would be reported).
+        WriteFile(brk, kMarks);
     }
     CliResult Run(std::vector<std::string> options) {
         std::vector<std::string> args = {"run", fls, "--start", "0", "--run"};
@@ -47,7 +50,10 @@ TEST_F(RunStopCliTest, TheLineBeforeTheRegistersSaysWhyTheRunStopped) {
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.out.substr(0, r.out.find("registers:\n")), start + c.lines)
             << testing::PrintToString(c.options);
+        EXPECT_EQ(r.err.find(brk), std::string::npos) << r.err;
     }
+    const std::vector<uint8_t> marks = ReadFileBytes(brk);
+    EXPECT_EQ(std::string(marks.begin(), marks.end()), kMarks);
 
     const CliResult limit =
         RunCli({"run", fls, "--start", "A", "--run", "--max-steps", "50", "--break", "200000"});

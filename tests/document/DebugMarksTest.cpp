@@ -1,6 +1,7 @@
 // Breakpoints and watchpoints kept in NAME.brk beside the info file.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "document/CTravikDoc.h"
 #include "document/DebugMarksFile.h"
@@ -56,6 +57,16 @@ TEST_F(DebugMarksTest, EveryChangeIsWrittenAndTheNextOpenReadsItBack) {
     EXPECT_EQ(emu.WatchAt(0x10EABD), 0);
     EXPECT_EQ(emu.WatchAt(0x10EABF), kRead);
     EXPECT_EQ(WriteDebugMarks(emu), ReadText(brk));
+
+    // Marks read while blocks of an earlier run are decoded stop the next run.
+    emu.ClearBreakpoints();
+    emu.Start(CEmulator::kFlashBase, again->image, again->imageSize, again->ramBytes,
+              CEmulator::kInitialStackPointer);
+    EXPECT_EQ(emu.RunFree(100).stop, RunStop::kWarning);  // off the end of the image
+    emu.SkipTo(CEmulator::kFlashBase);
+    EXPECT_EQ(ReadDebugMarks(ReadText(brk), emu).marksRead, 6u);
+    EXPECT_EQ(emu.RunFree(100).stop, RunStop::kBreakpoint);
+    EXPECT_EQ(emu.r[15] - 4, 0x200010u);
 
     // Toggling twice takes a breakpoint off; with no mark left the file goes.
     EXPECT_TRUE(again->ToggleBreakpoint(0x10));
@@ -119,6 +130,21 @@ TEST_F(DebugMarksTest, AFileThatCannotBeReadOrTheFlashFileIsNeverReplaced) {
     EXPECT_FALSE(flash->ToggleBreakpoint(0x10));
     EXPECT_FALSE(flash->SetWatchRange(0x10E000, 1, kRead, true));
     EXPECT_EQ(ReadFileBytes(flashBrk), image);
+
+    // Opened without its side file (as the batch tool opens), a document keeps its
+    // changes in memory and never replaces or deletes the file.
+    const std::string marks = "00200010\n";
+    ::rmdir(brk.c_str());
+    WriteFile(brk, marks);
+    RecordingFrame quiet;
+    auto bare = std::make_unique<CTravikDoc>(quiet);
+    bare->SetLoadDebugMarks(false);
+    ASSERT_TRUE(bare->OnOpenDocument(fls));
+    EXPECT_TRUE(bare->emulator.Breakpoints().empty());
+    EXPECT_TRUE(bare->ToggleBreakpoint(0x20));
+    EXPECT_EQ(ReadText(brk), marks);
+    EXPECT_TRUE(bare->ClearAllBreakpoints());
+    EXPECT_EQ(ReadText(brk), marks);
 
     // Marks the emulator cannot hold are refused with a message.
     frame.messages.clear();
