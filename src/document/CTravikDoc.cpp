@@ -165,9 +165,10 @@ bool CTravikDoc::OnOpenDocument(const std::string& path) {
         }
     }
 
-    if (!ReadImageAndAnalyse(fd, path, defaultsMode)) {
+    const std::string readError = ReadImageAndAnalyse(fd, path, defaultsMode);
+    if (!readError.empty()) {
         FreeTables();
-        frame_.ShowMessage(docmsg::kOutOfMemory);
+        frame_.ShowMessage(readError);
         return false;
     }
     RebuildJumpList();
@@ -176,16 +177,21 @@ bool CTravikDoc::OnOpenDocument(const std::string& path) {
     return true;
 }
 
-bool CTravikDoc::ReadImageAndAnalyse(int fd, const std::string& path, bool defaultsMode) {
+std::string CTravikDoc::ReadImageAndAnalyse(int fd, const std::string& path, bool defaultsMode) {
+    FileIo& io = fileIo_ != nullptr ? *fileIo_ : FileIo::System();
     CodeAnalysis analysis(*this, defaultsMode);
     uint64_t read = 0;
     uint64_t nextProgress = kProgressStep;
     char status[4096 + 64];
     while (read < imageSize) {
         const size_t want = static_cast<size_t>(std::min<uint64_t>(kReadChunk, imageSize - read));
-        const ssize_t n = ::read(fd, image + read, want);
+        const ssize_t n = io.Read(fd, image + read, want);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
+        // A failed or short read would leave a tail of zeros that looks like code.
+        if (n < 0) return Format(docmsg::kImageReadFailed, path.c_str(), std::strerror(errno));
+        if (n == 0)
+            return Format(docmsg::kImageShort, path.c_str(), static_cast<unsigned long long>(read),
+                          static_cast<unsigned long long>(imageSize));
         const uint64_t begin = read;
         read += static_cast<uint64_t>(n);
         // Halfwords are analysed once both of their bytes are in; the analysis of a
@@ -205,7 +211,7 @@ bool CTravikDoc::ReadImageAndAnalyse(int fd, const std::string& path, bool defau
     }
     analysis.MakeRoutineHeaders();
     analysis.FollowLiteralPointers();
-    return true;
+    return {};
 }
 
 // ---------------------------------------------------------------------------------

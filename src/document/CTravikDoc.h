@@ -151,7 +151,7 @@ class CTravikDoc {
     // A breakpoint on an offset outside the emulator's flash window, or a watchpoint
     // range outside the stack RAM, is refused with a message (false) as well.
 
-    // Test seam: the file operations used to write the info file.
+    // Test seam: the file operations used to read the image and write the info file.
     void SetFileIo(FileIo* io) { fileIo_ = io; }
 
     // --- fields ----------------------------------------------------------------------
@@ -192,7 +192,8 @@ class CTravikDoc {
 
   private:
     friend class CodeAnalysis;
-    bool ReadImageAndAnalyse(int fd, const std::string& path, bool defaultsMode);
+    // Empty when the whole image was read and analysed; else what went wrong.
+    std::string ReadImageAndAnalyse(int fd, const std::string& path, bool defaultsMode);
     void FreeTables();
     // Marks the literal word at `offset` as pointing at image offset `target`.
     void SetLiteralPointer(uint32_t offset, uint32_t target);

@@ -5,6 +5,9 @@ namespace docmsg {
 inline constexpr const char* kWrongFileLength = "Wrong file length";
 inline constexpr const char* kFileTooLarge = "File too large to open (more than 4 GB)";
 inline constexpr const char* kOutOfMemory = "Not enough memory to open this file";
+inline constexpr const char* kImageReadFailed = "%s cannot be read: %s.";
+inline constexpr const char* kImageShort =
+    "%s cannot be read whole: only %llu of its %llu bytes came.";
 inline constexpr const char* kNotFoundLoadingDefaults = " not found.\r\nLoading defaults.";
 inline constexpr const char* kWrongSize = "not derived from opened flash File (wrong size)";
 inline constexpr const char* kCorrupted = " corrupted.";

@@ -12,6 +12,9 @@
 int FileIo::Open(const char* path, int flags, int mode) {
     return ::open(path, flags, mode);
 }
+ssize_t FileIo::Read(int fd, void* data, size_t size) {
+    return ::read(fd, data, size);
+}
 ssize_t FileIo::Write(int fd, const void* data, size_t size) {
     return ::write(fd, data, size);
 }

@@ -8,12 +8,13 @@
 #include <string>
 #include <string_view>
 
-// The file operations used to write files that must never be half written. The
-// system's calls by default; tests put a failing one in their place.
+// The file operations used to read the flash image and to write files that must never
+// be half written. The system's calls by default; tests put a failing one in their place.
 class FileIo {
   public:
     virtual ~FileIo() = default;
     virtual int Open(const char* path, int flags, int mode);
+    virtual ssize_t Read(int fd, void* data, size_t size);
     virtual ssize_t Write(int fd, const void* data, size_t size);
     virtual int Sync(int fd);
     virtual int Close(int fd);
