@@ -6,6 +6,7 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
+#include <cstdlib>
 #include <filesystem>
 
 #include "document/CTravikDoc.h"
@@ -106,6 +107,18 @@ TEST(PrintToPdf, BadArgumentsAndFailedWritesEndWithAnErrorAndNoFile) {
     }
     // The flash file, reached by name or through a link, is never written.
     EXPECT_EQ(ReadFileBytes(flash), std::vector<uint8_t>(0x400, 0));
+}
+
+// Printing draws no window: it works where no display is, whatever the environment names.
+TEST(PrintToPdf, NeedsNoDisplay) {
+    TempDir home;
+    const std::string pdf = home.File("nodisplay.pdf");
+    const std::string line = "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb HOME=" +
+                             home.Path() + " " + TRAVIK_GUI + " --print " + TRAVIK_DEMO_FLS +
+                             " --from 0 --to 100 -o " + pdf + " 2>/dev/null";
+    const int raw = std::system(line.c_str());
+    EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << raw;
+    EXPECT_EQ(PdfPageCount(pdf), 1);
 }
 
 // The window's writers of files (the screenshot, the PDF of --print and of the print

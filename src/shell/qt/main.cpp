@@ -35,9 +35,21 @@ std::string SaveScreenshot(const QPixmap& shot, const QString& path, const CTrav
     return {};
 }
 
+// True when the command line asks for --print, which draws no window.
+bool PrintsOnly(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--") break;
+        if (arg == "--print" || arg.rfind("--print=", 0) == 0) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    // --print needs no display, whatever display the environment names.
+    if (PrintsOnly(argc, argv)) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication qapp(argc, argv);
     QApplication::setApplicationName("Travik");
     QApplication::setApplicationVersion("1.6 beta");
