@@ -6,7 +6,9 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMenuBar>
+#include <QSet>
 #include <QStatusBar>
+#include <QToolBar>
 #include <QTest>
 
 #include "UiTestHelpers.h"
@@ -183,6 +185,14 @@ TEST(MainFrameTest, Menu129EntriesAcceleratorsAndDisabledCommands) {
         EXPECT_TRUE(frame.Action(id)->isEnabled()) << id;
     EXPECT_EQ(frame.Action(cmd::kFileOpen)->toolTip(), "Open");
     EXPECT_EQ(frame.Action(cmd::kFileOpen)->statusTip(), "Open an existing document");
+    // No two toolbar buttons share a tip.
+    QSet<QString> tips;
+    for (QToolBar* bar : frame.findChildren<QToolBar*>())
+        for (QAction* action : bar->actions())
+            if (!action->isSeparator() && !action->toolTip().isEmpty()) {
+                EXPECT_FALSE(tips.contains(action->toolTip())) << action->toolTip().toStdString();
+                tips.insert(action->toolTip());
+            }
 
     // View toggles act on the active document and carry the check mark.
     CTravikDoc& doc = *frame.Document(0);

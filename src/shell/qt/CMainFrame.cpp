@@ -221,7 +221,7 @@ void CMainFrame::CreateActions() {
     MakeAction(cmd::kDebugBreak, "&Break", "Suspend running emulation\nSuspend");
     MakeAction(cmd::kDebugStop, "S&top", "Stop Emulation\nStop");
     MakeAction(cmd::kDebugRun, "&Run",
-               "Run at full speed until a breakpoint, watchpoint or warning\nRun")
+               "Run at full speed until a breakpoint, watchpoint or warning\nRun at Full Speed")
         ->setShortcut(K(Qt::Key_F9));
     MakeAction(cmd::kDebugToggleBreakpoint, "Toggle Breakpoint",
                "Set or remove a breakpoint on the cursor's line\nToggle Breakpoint")
