@@ -754,6 +754,8 @@ bool CMainFrame::CloseDocument(CTravikDoc& doc) {
 }
 
 void CMainFrame::DestroyDocument(CTravikDoc& doc) {
+    // A run of the document ends with it; its windows no longer say how far it got.
+    if (doc.emulator.LongRunActive()) SetStatusText("Ready");
     for (QMdiSubWindow* window : mdi_->subWindowList()) {
         auto* frame = qobject_cast<CChildFrame*>(window);
         if (frame && &frame->Document() == &doc) delete frame;
