@@ -1,5 +1,6 @@
 #include "document/Merge.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -30,6 +31,31 @@ std::string Format(const char* format, Args... args) {
     const int n = std::snprintf(nullptr, 0, format, args...);
     std::string out(n > 0 ? static_cast<size_t>(n) : 0, '\0');
     std::snprintf(out.data(), out.size() + 1, format, args...);
+    return out;
+}
+
+// A text as a question shows it: a box with megabytes of text stalls the window, so only
+// its first kQuestionTextLimit characters, and "…" when there is more (never the CR of a
+// CR LF without its LF). Annotations are Latin-1, messages UTF-8 like the paths in them:
+// the text is converted.
+constexpr size_t kQuestionTextLimit = 1000;
+
+std::string QuestionText(std::string_view text) {
+    size_t shown = std::min(text.size(), kQuestionTextLimit);
+    const bool cut = shown < text.size();
+    if (cut && text[shown - 1] == '\r' && text[shown] == '\n') --shown;
+    std::string out;
+    out.reserve(shown + shown / 4 + 3);
+    for (const char c : text.substr(0, shown)) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x80) {
+            out += c;
+        } else {
+            out += static_cast<char>(0xC0 | (u >> 6));
+            out += static_cast<char>(0x80 | (u & 0x3F));
+        }
+    }
+    if (cut) out += "\xE2\x80\xA6";
     return out;
 }
 
@@ -118,9 +144,8 @@ MergeOutcome MergeInfoBytes(CTravikDoc& doc, std::string_view file, const std::s
             if (own == nullptr || (theirs && !mine)) {
                 changes.Take(i, text);
             } else if (mine && theirs && *own != text) {
-                const std::string newText(text);
                 if (frame.AskYesNo(Format(kQuestions[section], doc.baseAddress + 2 * i,
-                                          own->c_str(), newText.c_str())))
+                                          QuestionText(*own).c_str(), QuestionText(text).c_str())))
                     changes.Take(i, text);
             }
         });

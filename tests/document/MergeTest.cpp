@@ -110,6 +110,22 @@ TEST_F(MergeTest, PerRecordRulesAndTheQuestion) {
     }
 }
 
+TEST_F(MergeTest, TheQuestionShowsTheStartOfALongNoteAndMergesItWhole) {
+    doc->SetNote(2, "mine\xE9");
+    doc->flags[1] |= flagbits::kUserMark;
+    OtherFile other;
+    other.flags[1] |= flagbits::kUserMark;
+    // 999 characters, then a CR LF that the cut at 1,000 must not split.
+    const std::string theirs = std::string(999, 'x') + "\r\n" + std::string(1 << 20, 'y');
+    other.sections[0] = {{1, theirs}};
+    frame.yesNoAnswers = {true};
+    EXPECT_EQ(MergeBytes(other.Bytes()), MergeOutcome::kMerged);
+    ASSERT_EQ(frame.questions.size(), 1u);
+    EXPECT_EQ(frame.questions[0], "Replace Note at 00000002: \nmine\xC3\xA9\n with new note:\n" +
+                                      std::string(999, 'x') + "\xE2\x80\xA6");
+    EXPECT_EQ(*doc->notes.Find(1), theirs);
+}
+
 TEST_F(MergeTest, ItsOwnSavedFileAsksNothing) {
     doc->SetHeader(0, "Routine (3 calls)");
     doc->SetFooter(4, "end routine");

@@ -1,7 +1,10 @@
 // The small dialogs and the debugger bars' contents in their no-document state.
 #include <gtest/gtest.h>
 
+#include <QClipboard>
+#include <QImage>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -14,7 +17,9 @@
 #include "debugger/qt/CWarningsDlg.h"
 #include "shell/qt/CAboutDlg.h"
 #include "shell/qt/CFindDlg.h"
+#include "shell/qt/CInlineEdit.h"
 #include "shell/qt/CPrintColumnsDlg.h"
+#include "shell/qt/CToolBarCombo.h"
 
 namespace {
 
@@ -108,6 +113,64 @@ TEST(DialogsTest, PrintColumnsAcceptsOneToTenAndStoresIt) {
     }
     EXPECT_EQ(dialog.Columns(), 3);
     EXPECT_EQ(settings::Read(frame.settings, settings::kNumColumns), 3);
+}
+
+// Ctrl+V and paste() in every text field: a clipboard without text (empty, or only an
+// image) pastes nothing, and text pastes as plain text.
+TEST(DialogsTest, PasteTakesOnlyTheClipboardsText) {
+    TempDir dir;
+    TestApp app(dir.File("settings.ini"));
+    app.Start();
+    RecordingFrame frame;
+    CInlineEdit line(9000, false), box(9001, true);
+    CFindDlg find;
+    CPrintColumnsDlg columns(frame.settings);
+    CWarningsDlg log;
+    const struct {
+        QWidget* editor;
+        bool editable;
+    } editors[] = {{line.Editor(), true},
+                   {box.Editor(), true},
+                   {find.TextField(), true},
+                   {columns.Field(), true},
+                   {app.Frame().findChild<CToolBarCombo*>()->lineEdit(), true},
+                   {log.Edit(), false}};
+    enum Clipboard { kEmpty, kText, kImage };
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    for (const auto& e : editors) {
+        auto* lineEdit = qobject_cast<QLineEdit*>(e.editor);
+        auto* textEdit = qobject_cast<QPlainTextEdit*>(e.editor);
+        ASSERT_TRUE(lineEdit || textEdit);
+        for (Clipboard content : {kEmpty, kText, kImage}) {
+            for (bool key : {true, false}) {
+                SCOPED_TRACE(e.editor->metaObject()->className() + std::string(" ") +
+                             std::to_string(content) + (key ? " Ctrl+V" : " paste()"));
+                clipboard->clear();
+                if (content == kText) {
+                    auto* data = new QMimeData;
+                    data->setHtml("<b>new</b>");
+                    data->setText("new");
+                    clipboard->setMimeData(data);
+                } else if (content == kImage) {
+                    clipboard->setImage(QImage(4, 4, QImage::Format_RGB32));
+                }
+                // Ctrl+V replaces the whole text selected; paste() adds at the end.
+                if (lineEdit) lineEdit->setText("old");
+                if (textEdit) textEdit->setPlainText("old");
+                if (textEdit) textEdit->moveCursor(QTextCursor::End);
+                if (key) {
+                    QMetaObject::invokeMethod(e.editor, "selectAll");
+                    QTest::keyClick(e.editor, Qt::Key_V, Qt::ControlModifier);
+                } else {
+                    QMetaObject::invokeMethod(e.editor, "paste");
+                }
+                const QString text = lineEdit ? lineEdit->text() : textEdit->toPlainText();
+                const char* pasted = key ? "new" : "oldnew";
+                EXPECT_EQ(text.toStdString(), content == kText && e.editable ? pasted : "old");
+            }
+        }
+    }
+    clipboard->clear();
 }
 
 TEST(DialogsTest, WarningsLogClearsOnEmptyTextAndStopsAtItsCapacity) {

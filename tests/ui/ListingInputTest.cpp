@@ -277,6 +277,15 @@ TEST(ListingInput, ARunGoesOnWhenTheWindowDrivingItClosesAndAnotherStays) {
     Spin(200);
     EXPECT_GT(w.doc().emulator.LongRunExecuted(), before);
     w.BreakLongRun("Run stopped at ");
+    // File > Close in the middle of a run: nothing runs any more, and the status says so.
+    w.Key(Qt::Key_F9);
+    Spin(100);
+    ASSERT_TRUE(w.app.Frame().StatusPane()->text().startsWith("Running: "));
+    AnswerNextBox(QMessageBox::No);  // not saved
+    w.app.Frame().Action(cmd::kFileClose)->trigger();
+    Spin(100);
+    EXPECT_TRUE(w.app.Frame().ChildFrames().isEmpty());
+    EXPECT_EQ(w.app.Frame().StatusPane()->text(), "Ready");
 }
 
 TEST(ListingInput, RunStopsAtABreakpointWithTheListingOnIt) {

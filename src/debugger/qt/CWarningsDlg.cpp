@@ -6,10 +6,11 @@
 #include <QVBoxLayout>
 
 #include "shell/qt/DialogUnits.h"
+#include "shell/qt/TextFields.h"
 
 CWarningsDlg::CWarningsDlg(QWidget* parent) : QWidget(parent) {
     setObjectName("warningsDlg");
-    edit_ = new QPlainTextEdit(this);
+    edit_ = new CTextField(this);
     edit_->setObjectName("warningsLog");
     edit_->setReadOnly(true);
     edit_->setLineWrapMode(QPlainTextEdit::NoWrap);

@@ -1,11 +1,11 @@
 #include "CFindDlg.h"
 
 #include <QApplication>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 
 #include "DialogUnits.h"
+#include "TextFields.h"
 
 namespace {
 bool IsHexText(const QString& text) {
@@ -23,7 +23,7 @@ CFindDlg::CFindDlg(QWidget* parent) : QDialog(parent), beep([] { QApplication::b
     setFont(DialogFont());
     setFixedSize(DluSize(164, 62));
 
-    text_ = new QLineEdit(this);
+    text_ = new CLineField(this);
     text_->setGeometry(DluX(7), DluY(7), DluX(150), DluY(12));
     QFont fixed("Courier New");
     fixed.setPixelSize(15);

@@ -2,11 +2,10 @@
 
 #include <QApplication>
 #include <QKeyEvent>
-#include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QVBoxLayout>
 
 #include "shell/InlineEditRules.h"
+#include "shell/qt/TextFields.h"
 
 CInlineEdit::CInlineEdit(int controlId, bool multiLine, QWidget* parent)
     : QWidget(parent), controlId_(controlId) {
@@ -15,13 +14,13 @@ CInlineEdit::CInlineEdit(int controlId, bool multiLine, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     QWidget* editor;
     if (multiLine) {
-        multi_ = new QPlainTextEdit(this);
+        multi_ = new CTextField(this);
         multi_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
         multi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
         multi_->setTabChangesFocus(false);
         editor = multi_;
     } else {
-        line_ = new QLineEdit(this);
+        line_ = new CLineField(this);
         editor = line_;
     }
     editor->installEventFilter(this);

@@ -21,6 +21,7 @@
 #include "CToolBarCombo.h"
 #include "CommandIds.h"
 #include "QtSettingsStore.h"
+#include "TextFields.h"
 #include "ToolbarIcons.h"
 #include "debugger/qt/CCallStackDlg.h"
 #include "debugger/qt/CEmulatorView.h"
@@ -445,7 +446,7 @@ void CMainFrame::CreateToolBar() {
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     auto combo = [&](int kind, int width, const char* name) {
         auto* box = new CToolBarCombo(toolbar);
-        box->setEditable(true);
+        box->setLineEdit(new CLineField(box));  // editable
         box->setInsertPolicy(QComboBox::NoInsert);
         box->setFont(fixed);
         box->setFixedWidth(width);
@@ -753,6 +754,8 @@ bool CMainFrame::CloseDocument(CTravikDoc& doc) {
 }
 
 void CMainFrame::DestroyDocument(CTravikDoc& doc) {
+    // A run of the document ends with it; its windows no longer say how far it got.
+    if (doc.emulator.LongRunActive()) SetStatusText("Ready");
     for (QMdiSubWindow* window : mdi_->subWindowList()) {
         auto* frame = qobject_cast<CChildFrame*>(window);
         if (frame && &frame->Document() == &doc) delete frame;

@@ -1,11 +1,11 @@
 #include "CPrintColumnsDlg.h"
 
 #include <QLabel>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 
 #include "DialogUnits.h"
+#include "TextFields.h"
 #include "shell/SettingsStore.h"
 
 CPrintColumnsDlg::CPrintColumnsDlg(SettingsStore& settings, QWidget* parent)
@@ -21,7 +21,7 @@ CPrintColumnsDlg::CPrintColumnsDlg(SettingsStore& settings, QWidget* parent)
 
     auto* label = new QLabel("Number of columns to print", this);
     label->setGeometry(DluX(7), DluY(7), DluX(110), DluY(8));
-    field_ = new QLineEdit(this);
+    field_ = new CLineField(this);
     field_->setGeometry(DluX(7), DluY(20), DluX(40), DluY(13));
     field_->setAccessibleName("Number of columns to print");
     label->setBuddy(field_);
