@@ -71,7 +71,7 @@ class LayoutScan {
         at_ = from + m.shift;
     }
 
-    // The first candidate not yet taken that lies below `to`, or none. The scan reads
+    // The first candidate not yet skipped that lies below `to`, or none. The scan reads
     // only what candidates below `to` need and goes on from there on a later call.
     std::optional<uint32_t> Peek(uint64_t to) {
         const uint64_t last = std::min(to, end_);
@@ -79,7 +79,12 @@ class LayoutScan {
         if (pending_ && *pending_ < to) return pending_;
         return std::nullopt;
     }
-    void Take() { pending_.reset(); }
+    // Candidates below `offset` are not wanted any more.
+    void SkipBelow(uint64_t offset) {
+        floor_ = std::max(floor_, offset);
+        next_ = std::max(next_, floor_);
+        if (pending_ && *pending_ < floor_) pending_.reset();
+    }
 
   private:
     bool NibblesMatch(uint64_t o) const {
@@ -117,7 +122,7 @@ class LayoutScan {
             if (j == length_) {
                 j = border[length_ - 1];
                 const uint64_t o = i - length_ - m_.shift;
-                if (NibblesMatch(o)) {
+                if (o >= floor_ && NibblesMatch(o)) {
                     hit = static_cast<uint32_t>(o);
                     break;
                 }
@@ -132,6 +137,7 @@ class LayoutScan {
     const HexLayout& m_;
     size_t length_;
     uint64_t end_;        // candidates lie below it (a match ends within the image)
+    uint64_t floor_ = 0;  // candidates below it are skipped
     uint64_t next_;       // the next candidate the nibble-only scan checks
     uint64_t at_;         // the next image byte the byte scan reads
     size_t matched_ = 0;  // bytes of the layout matched just before at_
@@ -185,19 +191,23 @@ class HexSearch {
         return std::nullopt;
     }
 
-    // Every candidate of the image in ascending order, each once.
-    template <typename OnMatch>
-    void All(OnMatch&& onMatch) const {
+    // The items of the image's candidates in ascending order, each once except the
+    // last item of an odd image (its halfword and the last byte).
+    template <typename OnItem>
+    void AllItems(OnItem&& onItem) const {
         std::vector<LayoutScan> scans = Scans(0);
         for (;;) {
             std::optional<uint32_t> best;
             for (LayoutScan& scan : scans)
-                if (const std::optional<uint32_t> hit = scan.Peek(best ? *best + 1 : UINT64_MAX))
+                if (const std::optional<uint32_t> hit = scan.Peek(best ? *best : UINT64_MAX))
                     best = hit;
             if (!best) return;
-            onMatch(*best);
-            for (LayoutScan& scan : scans)
-                if (scan.Peek(*best + 1)) scan.Take();
+            const uint32_t item = ItemOfMatch(doc_, *best);
+            onItem(item);
+            // Candidates up to the end of the item's halfword report the same item (the
+            // last byte of an odd image lies after its item's halfword).
+            const uint64_t next = std::max(uint64_t{item} + 2, uint64_t{*best} + 1);
+            for (LayoutScan& scan : scans) scan.SkipBelow(next);
         }
     }
 
@@ -361,7 +371,10 @@ std::vector<uint32_t> SearchAll(const CTravikDoc& doc, std::string pattern, int 
         return true;
     };
     if (p.hex) {
-        HexSearch(doc, p.layouts).All(add);
+        HexSearch(doc, p.layouts).AllItems([&](uint32_t item) {
+            // The last byte of an odd image reports the item before it a second time.
+            if (results.empty() || results.back() != item) results.push_back(item);
+        });
     } else if (!p.text.empty()) {
         TextSearch(doc, p.text, p.ignoreCase).Walk(0, UINT64_MAX, quiet, add);
     }
