@@ -1,14 +1,20 @@
 // Search over a 16 MiB image of THUMB code for a pattern found only near its end:
 // aligned hex next to glibc's memmem over the same bytes in the same run, unaligned
-// hex, and the text modes, which compose one listing line per item. The status texts
-// go to a frame that counts them, as the window's would be set.
+// hex, and the text modes, which compose one listing line per item. Then the hex
+// patterns that match almost everywhere, on 16 MiB images of zeros and of a repeated
+// pair: whole bytes found at every offset while a nibble or the last byte does not
+// match, and SearchAll with a match at every offset. Find in the window waits for one
+// Search, so the slowest of these is how long it can freeze. The status texts go to a
+// frame that counts them, as the window's would be set.
 #include <benchmark/benchmark.h>
 #include <string.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "BenchImage.h"
 #include "document/CTravikDoc.h"
@@ -30,10 +36,7 @@ class CountingFrame : public NullFrame {
 };
 
 struct Setup {
-    Setup() {
-        std::vector<uint8_t> image = MakeThumbImage(kImageBytes, 1);
-        std::memcpy(image.data() + kImageBytes - 64, kNeedle, 8);
-        const std::string path = WriteBenchImage(image, "search.fls");
+    explicit Setup(const std::string& path) {
         doc = std::make_unique<CTravikDoc>(frame);
         if (!doc->OnOpenDocument(path)) std::abort();
     }
@@ -42,7 +45,11 @@ struct Setup {
 };
 
 Setup& Doc() {
-    static Setup setup;
+    static Setup setup([] {
+        std::vector<uint8_t> image = MakeThumbImage(kImageBytes, 1);
+        std::memcpy(image.data() + kImageBytes - 64, kNeedle, 8);
+        return WriteBenchImage(image, "search.fls");
+    }());
     return setup;
 }
 
@@ -100,6 +107,67 @@ void BM_SearchText(benchmark::State& state) {
     state.counters["item_lines"] = static_cast<double>(items);
 }
 BENCHMARK(BM_SearchText)->Arg(kSearchText)->Arg(kSearchTextCase)->Unit(benchmark::kMillisecond);
+
+// A 16 MiB image of one repeated byte pair, opened once per pair.
+const CTravikDoc& FilledDoc(uint16_t pair) {
+    static std::map<uint16_t, std::unique_ptr<Setup>> docs;
+    std::unique_ptr<Setup>& setup = docs[pair];
+    if (!setup) {
+        std::vector<uint8_t> image(kImageBytes);
+        for (size_t i = 0; i < kImageBytes; i += 2)
+            image[i] = static_cast<uint8_t>(pair >> 8), image[i + 1] = static_cast<uint8_t>(pair);
+        const std::string path = WriteBenchImage(image, "filled.fls");
+        setup = std::make_unique<Setup>(path);
+    }
+    return *setup->doc;
+}
+
+struct HardCase {
+    const char* name;
+    uint16_t pair;  // the image's repeated bytes
+    std::string pattern;
+    int mode;
+    bool all;
+    int64_t expected;  // Search's result, or SearchAll's number of items
+};
+
+const std::vector<HardCase>& HardCases() {
+    const std::string zeros(4000, '0');
+    static const std::vector<HardCase> cases = {
+        // 2,000 zero bytes at every offset, the tail nibble never 1.
+        {"zeros/mode2/4000x0+1", 0, zeros + "1", kSearchHexUnaligned, false, -1},
+        {"zeros/mode2/4000x0+1/all", 0, zeros + "1", kSearchHexUnaligned, true, 0},
+        // 1,999 zero bytes at every offset, the last byte never 01.
+        {"zeros/mode1/3999x0+1", 0, zeros.substr(1) + "1", kSearchHex, false, -1},
+        {"zeros/mode1/3999x0+1/all", 0, zeros.substr(1) + "1", kSearchHex, true, 0},
+        // The lead nibble only: checked at every offset.
+        {"zeros/mode2/1", 0, "1", kSearchHexUnaligned, false, -1},
+        // The first byte at every other offset, the second never: memchr stops often.
+        {"0002/mode1/0001", 0x0002, "0001", kSearchHex, false, -1},
+        // A partial match that falls back along its borders at every other byte.
+        {"0000/mode1/000000000001", 0x0000, "000000000001", kSearchHex, false, -1},
+        {"0101/mode2/0101010101010102", 0x0101, "0101010101010102", kSearchHexUnaligned, false, -1},
+        // A match at every offset: the time grows with the items listed only.
+        {"zeros/mode1/00/all", 0, "00", kSearchHex, true, kImageBytes / 2},
+        {"zeros/mode2/000/all", 0, "000", kSearchHexUnaligned, true, kImageBytes / 2},
+        {"zeros/mode2/0/all", 0, "0", kSearchHexUnaligned, true, kImageBytes / 2},
+    };
+    return cases;
+}
+
+void BM_SearchHard(benchmark::State& state) {
+    const HardCase& c = HardCases()[static_cast<size_t>(state.range(0))];
+    const CTravikDoc& doc = FilledDoc(c.pair);
+    state.SetLabel(c.name);
+    for (auto _ : state) {
+        const int64_t result = c.all
+                                   ? static_cast<int64_t>(SearchAll(doc, c.pattern, c.mode).size())
+                                   : Search(doc, c.pattern, 0, c.mode);
+        if (result != c.expected) state.SkipWithError("wrong result");
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kImageBytes);
+}
+BENCHMARK(BM_SearchHard)->DenseRange(0, 10)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -64,6 +64,12 @@ int RunSearchCommand(const std::vector<std::string>& args) {
                      "or 4 for text\n");
         return UsageError("search");
     }
+    // The dialog's box for an odd aligned pattern; here a usage error, found before the
+    // file is opened.
+    if (mode == kSearchHex && pattern->size() % 2 != 0) {
+        std::fprintf(stderr, "search: %s\n", kOddHexDigits);
+        return UsageError("search");
+    }
 
     auto doc = OpenForCli(frame, path);
     if (!doc) return kExitOpenFailed;

@@ -26,12 +26,15 @@ void Upper(std::string& s) {
 
 // One way a hex pattern can lie over the image bytes from a candidate offset o: an
 // optional low nibble of byte o (`lead`), whole bytes from o + shift, and an optional
-// high nibble of the byte after them (`tail`).
+// high nibble of the byte after them (`tail`). `border[k]` is the length of the
+// longest proper prefix of bytes[0..k] that is also its suffix (the partial match
+// the byte scan keeps after an occurrence or a mismatch).
 struct HexLayout {
     int lead = -1;
     uint32_t shift = 0;
     std::string bytes;
     int tail = -1;
+    std::vector<uint32_t> border;
     uint64_t Span() const { return shift + bytes.size() + (tail >= 0 ? 1 : 0); }
 };
 
@@ -43,38 +46,103 @@ HexLayout LayoutFrom(const std::vector<int>& digits, size_t first) {
     for (; k + 1 < digits.size(); k += 2)
         layout.bytes.push_back(static_cast<char>(digits[k] << 4 | digits[k + 1]));
     if (k < digits.size()) layout.tail = digits[k];
+    const std::string& b = layout.bytes;
+    layout.border.assign(b.size(), 0);
+    for (size_t i = 1, j = 0; i < b.size(); ++i) {
+        while (j > 0 && b[i] != b[j]) j = layout.border[j - 1];
+        if (b[i] == b[j]) ++j;
+        layout.border[i] = static_cast<uint32_t>(j);
+    }
     return layout;
 }
 
-// The first candidate o in [from, to) at which the layout matches within the image,
-// or none.
-std::optional<uint32_t> FindLayout(const uint8_t* image, uint32_t size, const HexLayout& m,
-                                   uint64_t from, uint64_t to) {
-    const uint64_t span = m.Span();
-    if (span == 0 || span > size) return std::nullopt;
-    const uint64_t last = std::min<uint64_t>(to, uint64_t{size} - span + 1);
-    auto nibblesMatch = [&](uint64_t o) {
-        return (m.lead < 0 || (image[o] & 15) == m.lead) &&
-               (m.tail < 0 || (image[o + m.shift + m.bytes.size()] >> 4) == m.tail);
-    };
-    if (m.bytes.empty()) {
-        for (uint64_t o = from; o < last; ++o)
-            if (nibblesMatch(o)) return static_cast<uint32_t>(o);
+// The candidates of one layout from `from` on, in ascending order, each found once:
+// the whole-byte part is scanned byte by byte keeping its partial match (so no byte
+// is read twice however often the bytes occur while a nibble does not match), with
+// memchr skipping to the first byte whenever no partial match is pending. Each
+// occurrence is then checked for its nibbles.
+class LayoutScan {
+  public:
+    LayoutScan(const uint8_t* image, uint32_t size, const HexLayout& m, uint64_t from)
+        : image_(image), m_(m), length_(m.bytes.size()) {
+        const uint64_t span = m.Span();
+        end_ = span == 0 || span > size ? 0 : uint64_t{size} - span + 1;
+        next_ = from;
+        at_ = from + m.shift;
+    }
+
+    // The first candidate not yet skipped that lies below `to`, or none. The scan reads
+    // only what candidates below `to` need and goes on from there on a later call.
+    std::optional<uint32_t> Peek(uint64_t to) {
+        const uint64_t last = std::min(to, end_);
+        if (!pending_) pending_ = length_ == 0 ? ScanNibbles(last) : ScanBytes(last);
+        if (pending_ && *pending_ < to) return pending_;
         return std::nullopt;
     }
-    const size_t length = m.bytes.size();
-    uint64_t p = from;
-    while (p < last) {
-        const uint8_t* haystack = image + p + m.shift;
-        const auto* hit = static_cast<const uint8_t*>(
-            ::memmem(haystack, static_cast<size_t>(last - p) + length - 1, m.bytes.data(), length));
-        if (hit == nullptr) return std::nullopt;
-        const uint64_t o = static_cast<uint64_t>(hit - image) - m.shift;
-        if (nibblesMatch(o)) return static_cast<uint32_t>(o);
-        p = o + 1;
+    // Candidates below `offset` are not wanted any more.
+    void SkipBelow(uint64_t offset) {
+        floor_ = std::max(floor_, offset);
+        next_ = std::max(next_, floor_);
+        if (pending_ && *pending_ < floor_) pending_.reset();
     }
-    return std::nullopt;
-}
+
+  private:
+    bool NibblesMatch(uint64_t o) const {
+        return (m_.lead < 0 || (image_[o] & 15) == m_.lead) &&
+               (m_.tail < 0 || (image_[o + m_.shift + length_] >> 4) == m_.tail);
+    }
+
+    std::optional<uint32_t> ScanNibbles(uint64_t last) {
+        for (; next_ < last; ++next_)
+            if (NibblesMatch(next_)) return static_cast<uint32_t>(next_++);
+        return std::nullopt;
+    }
+
+    // Candidates below `last` have their bytes before `last + shift + length - 1`.
+    std::optional<uint32_t> ScanBytes(uint64_t last) {
+        if (last == 0) return std::nullopt;
+        const uint64_t stop = last + m_.shift + length_ - 1;
+        const auto* pattern = reinterpret_cast<const uint8_t*>(m_.bytes.data());
+        const uint32_t* border = m_.border.data();
+        uint64_t i = at_;
+        size_t j = matched_;
+        std::optional<uint32_t> hit;
+        while (i < stop) {
+            if (j == 0 && image_[i] != pattern[0]) {
+                const void* first = std::memchr(image_ + i + 1, pattern[0], stop - i - 1);
+                if (first == nullptr) {
+                    i = stop;
+                    break;
+                }
+                i = static_cast<uint64_t>(static_cast<const uint8_t*>(first) - image_);
+            }
+            const uint8_t c = image_[i++];
+            while (j > 0 && pattern[j] != c) j = border[j - 1];
+            if (pattern[j] == c) ++j;
+            if (j == length_) {
+                j = border[length_ - 1];
+                const uint64_t o = i - length_ - m_.shift;
+                if (o >= floor_ && NibblesMatch(o)) {
+                    hit = static_cast<uint32_t>(o);
+                    break;
+                }
+            }
+        }
+        at_ = i;
+        matched_ = j;
+        return hit;
+    }
+
+    const uint8_t* image_;
+    const HexLayout& m_;
+    size_t length_;
+    uint64_t end_;        // candidates lie below it (a match ends within the image)
+    uint64_t floor_ = 0;  // candidates below it are skipped
+    uint64_t next_;       // the next candidate the nibble-only scan checks
+    uint64_t at_;         // the next image byte the byte scan reads
+    size_t matched_ = 0;  // bytes of the layout matched just before at_
+    std::optional<uint32_t> pending_;
+};
 
 // The item a match at `offset` reports: its halfword, or the next item's start when
 // the halfword continues an item.
@@ -109,23 +177,49 @@ class HexSearch {
     // The first candidate in [from, to), reporting each block's first thousand.
     std::optional<uint32_t> Pass(uint64_t from, uint64_t to, const Reporter& report) const {
         to = std::min<uint64_t>(to, doc_.imageSize);
+        std::vector<LayoutScan> scans = Scans(from);
         for (uint64_t begin = from; begin < to;) {
             const uint64_t end = std::min<uint64_t>(to, (begin / kHexBlock + 1) * kHexBlock);
             const uint64_t thousand = (begin + 999) / 1000 * 1000;
             if (thousand < end) report.At(thousand);
             std::optional<uint32_t> best;
-            for (const HexLayout& layout : layouts_) {
-                const std::optional<uint32_t> hit =
-                    FindLayout(doc_.image, doc_.imageSize, layout, begin, best ? *best : end);
-                if (hit) best = hit;
-            }
+            for (LayoutScan& scan : scans)
+                if (const std::optional<uint32_t> hit = scan.Peek(best ? *best : end)) best = hit;
             if (best) return best;
             begin = end;
         }
         return std::nullopt;
     }
 
+    // The items of the image's candidates in ascending order, each once except the
+    // last item of an odd image (its halfword and the last byte).
+    template <typename OnItem>
+    void AllItems(OnItem&& onItem) const {
+        std::vector<LayoutScan> scans = Scans(0);
+        for (;;) {
+            std::optional<uint32_t> best;
+            for (LayoutScan& scan : scans)
+                if (const std::optional<uint32_t> hit = scan.Peek(best ? *best : UINT64_MAX))
+                    best = hit;
+            if (!best) return;
+            const uint32_t item = ItemOfMatch(doc_, *best);
+            onItem(item);
+            // Candidates up to the end of the item's halfword report the same item (the
+            // last byte of an odd image lies after its item's halfword).
+            const uint64_t next = std::max(uint64_t{item} + 2, uint64_t{*best} + 1);
+            for (LayoutScan& scan : scans) scan.SkipBelow(next);
+        }
+    }
+
   private:
+    std::vector<LayoutScan> Scans(uint64_t from) const {
+        std::vector<LayoutScan> scans;
+        scans.reserve(layouts_.size());
+        for (const HexLayout& layout : layouts_)
+            scans.emplace_back(doc_.image, doc_.imageSize, layout, from);
+        return scans;
+    }
+
     const CTravikDoc& doc_;
     const std::vector<HexLayout>& layouts_;
 };
@@ -277,13 +371,10 @@ std::vector<uint32_t> SearchAll(const CTravikDoc& doc, std::string pattern, int 
         return true;
     };
     if (p.hex) {
-        const HexSearch search(doc, p.layouts);
-        for (uint64_t from = 0;;) {
-            const std::optional<uint32_t> hit = search.Pass(from, doc.imageSize, quiet);
-            if (!hit) break;
-            add(*hit);
-            from = uint64_t{*hit} + 1;
-        }
+        HexSearch(doc, p.layouts).AllItems([&](uint32_t item) {
+            // The last byte of an odd image reports the item before it a second time.
+            if (results.empty() || results.back() != item) results.push_back(item);
+        });
     } else if (!p.text.empty()) {
         TextSearch(doc, p.text, p.ignoreCase).Walk(0, UINT64_MAX, quiet, add);
     }

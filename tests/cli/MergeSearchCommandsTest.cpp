@@ -34,8 +34,8 @@ TEST_F(MergeSearchCliTest, SearchModesAndRefusals) {
         {{"--mode", "3", "push"}, 0, "20\n"},
         {{"--mode", "4", "push"}, 1, "-1\n"},
         {{"abab"}, 1, "-1\n"},
-        {{"477"}, 1, "-1\n"},  // odd digits: the box on stderr
-        {{"47zz"}, 2, ""},     // the dialog would refuse it
+        {{"477"}, 2, ""},   // odd digits: the box's text on stderr
+        {{"47zz"}, 2, ""},  // the dialog would refuse it
         {{"--mode", "5", "x"}, 2, ""},
     };
     for (const Case& c : cases) {

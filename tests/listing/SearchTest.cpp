@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -123,33 +124,73 @@ TEST_F(SearchTest, SearchAllListsEachItemOnceInOrder) {
     EXPECT_TRUE(SearchAll(*f.doc, "abab", kSearchHex).empty());
 }
 
-// The unaligned search against its definition: the candidate's bytes written as hex
-// digits begin with the pattern, from the first or the second digit.
-TEST_F(SearchTest, UnalignedAgreesWithHexTextOfEveryCandidate) {
+// Both hex modes against their definition: the candidate's bytes written as hex digits
+// begin with the pattern, from the first digit or (unaligned) the second. The images
+// repeat the pattern's bytes at nearly every offset while a nibble or the last byte
+// differs, or are made of prefixes of the pattern (partial matches that fall back on
+// themselves); the size is even and odd.
+TEST(SearchDefinitionTest, HexModesAgreeWithHexTextOfEveryCandidate) {
     std::mt19937 random(12345);
-    for (uint32_t o = 0; o < 0x40; ++o) f.doc->image[o] = static_cast<uint8_t>(random() % 4);
-    std::string digits;
-    for (uint32_t o = 0; o < 0x40; ++o) {
-        char pair[3];
-        std::snprintf(pair, sizeof pair, "%.2X", f.doc->image[o]);
-        digits += pair;
-    }
-    for (int trial = 0; trial < 300; ++trial) {
-        std::string pattern;
-        const int length = 1 + static_cast<int>(random() % 6);
-        for (int k = 0; k < length; ++k) pattern += "0123"[random() % 4];
-        const uint32_t start = random() % 0x40;
-        int32_t expected = -1;
-        auto matchesAt = [&](uint32_t o) {
-            return digits.compare(2 * o, pattern.size(), pattern) == 0 ||
-                   digits.compare(2 * o + 1, pattern.size(), pattern) == 0;
-        };
-        for (uint32_t o = start; o < 0x40 && expected < 0; ++o)
-            if (matchesAt(o)) expected = static_cast<int32_t>(o & ~1u);
-        for (uint32_t o = 0; o < start && expected < 0; ++o)
-            if (matchesAt(o)) expected = static_cast<int32_t>(o & ~1u);
-        EXPECT_EQ(Find(pattern, start, kSearchHexUnaligned), expected)
-            << "pattern " << pattern << " start " << start << " seed 12345 trial " << trial;
+    auto hex = [](const uint8_t* bytes, size_t count) {
+        std::string digits;
+        for (size_t k = 0; k < count; ++k) {
+            char pair[3];
+            std::snprintf(pair, sizeof pair, "%.2X", bytes[k]);
+            digits += pair;
+        }
+        return digits;
+    };
+    for (const uint32_t size : {0x40u, 0x41u}) {
+        ListingFixture f(size);
+        uint8_t* image = f.doc->image;
+        for (int trial = 0; trial < 1000; ++trial) {
+            const int kind = trial % 4;
+            const int mode = random() % 2 ? kSearchHexUnaligned : kSearchHex;
+            std::vector<uint8_t> word(2 + random() % 7);
+            for (uint8_t& b : word) b = random() % 3 == 0;
+            for (uint32_t o = 0; o < size;) {
+                if (kind == 0) image[o++] = static_cast<uint8_t>(random() % 4);
+                if (kind == 1)
+                    for (size_t k = 0, n = 1 + random() % word.size(); k < n && o < size; ++k)
+                        image[o++] = word[k];
+                if (kind >= 2) image[o] = kind == 2 ? 0x01 : o + 1 == size, ++o;
+            }
+            const std::string digits = hex(image, size);
+            // The word from either digit, random digits, or a piece of the image with its
+            // first or last digit changed half the time.
+            std::string pattern = hex(word.data(), word.size());
+            if (kind == 1) {
+                pattern.erase(0, mode == kSearchHexUnaligned ? random() % 2 : 0);
+            } else if (trial % 8 < 4) {
+                pattern.clear();
+                for (int k = 1 + static_cast<int>(random() % 8); k > 0; --k)
+                    pattern += "0123"[random() % 4];
+            } else {
+                const size_t length = 1 + random() % 48;
+                pattern = digits.substr(random() % (digits.size() - length), length);
+                if (random() % 2) (random() % 2 ? pattern.front() : pattern.back()) = '2';
+            }
+            if (mode == kSearchHex && pattern.size() % 2 != 0) pattern += '0';
+            auto matchesAt = [&](uint32_t o) {
+                return digits.compare(2 * o, pattern.size(), pattern) == 0 ||
+                       (mode == kSearchHexUnaligned &&
+                        digits.compare(2 * o + 1, pattern.size(), pattern) == 0);
+            };
+            // The last byte of an odd image belongs to the last halfword.
+            auto item = [&](uint32_t o) { return std::min(o / 2, size / 2 - 1) * 2; };
+            const uint32_t start = random() % size;
+            int32_t first = -1;
+            std::vector<uint32_t> all;
+            for (uint32_t k = 0; k < size; ++k) {
+                const uint32_t o = (start + k) % size;
+                if (first < 0 && matchesAt(o)) first = static_cast<int32_t>(item(o));
+                if (matchesAt(k) && (all.empty() || all.back() != item(k))) all.push_back(item(k));
+            }
+            const std::string where = "image " + digits + " pattern " + pattern + " mode " +
+                                      std::to_string(mode) + " start " + std::to_string(start);
+            EXPECT_EQ(Search(*f.doc, pattern, start, mode), first) << where;
+            EXPECT_EQ(SearchAll(*f.doc, pattern, mode), all) << where;
+        }
     }
 }
 
