@@ -182,6 +182,7 @@ ListingEffect ListingKeyDown(CTravikDoc& doc, ListingViewState& state, ListingKe
             return {.openAnnotationEditor = true};
         case ListingKey::kW:
             state.editingExplanation = 1;
+            state.explanationOffset = state.cursorOffset;
             return {.repaintAllViews = true};
         case ListingKey::kP:
             return MarkSelection(doc, state, shift);
@@ -323,7 +324,11 @@ ListingEffect CommitAnnotation(CTravikDoc& doc, const ListingViewState& state,
 }
 
 ListingEffect CommitExplanation(CTravikDoc& doc, ListingViewState& state, const std::string& text) {
-    if (CursorInImage(doc, state)) doc.SetExplanation(state.cursorOffset, text);
+    // The edit belongs to the item it was begun on, wherever the cursor went since.
+    if (state.editingExplanation && uint64_t{state.explanationOffset} + 2 <= doc.imageSize) {
+        doc.SetExplanation(state.explanationOffset, text);
+        doc.RebuildJumpList();  // the item's entry reads ">" now
+    }
     state.editingExplanation = 0;
     return {.repaintAllViews = true};
 }

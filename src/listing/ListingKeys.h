@@ -81,7 +81,8 @@ bool AnnotationEditText(const CTravikDoc& doc, const ListingViewState& state, st
 // sets the user mark and rebuilds the jump list.
 ListingEffect CommitAnnotation(CTravikDoc& doc, const ListingViewState& state,
                                const std::string& text);
-// Ctrl+Enter in the explanation box.
+// Ctrl+Enter in the explanation box: stores the explanation of the item W was pressed
+// on and rebuilds the jump list.
 ListingEffect CommitExplanation(CTravikDoc& doc, ListingViewState& state, const std::string& text);
 
 // A halfword whose instruction or literal refers to `target`, searched upward from

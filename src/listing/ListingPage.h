@@ -23,6 +23,7 @@ struct ListingViewState {
     int32_t cursorSubLine = 0;
     uint32_t referrerTarget = 0;
     int32_t editingExplanation = 0;
+    uint32_t explanationOffset = 0;  // the item whose explanation is being edited
     float anchorFraction = 0.3f;
     int32_t dragStartX = 0;
     int32_t dragStartY = 0;

@@ -171,6 +171,23 @@ TEST(ListingKeys, GoToOffsetInsideADataItemLandsOnItsStart) {
     EXPECT_EQ(w.state.cursorOffset, 0x40u);
 }
 
+TEST(ListingKeys, ExplanationGoesToTheItemWWasPressedOnAndItsJumpEntryReadsExplained) {
+    Window w;
+    w.doc->SetHeader(0x40, "entry");
+    w.doc->flags[0x20] |= flagbits::kUserMark;
+    GoToOffset(*w.doc, w.state, 0x40, true);
+    w.Paint();
+    w.Key(ListingKey::kW);
+    w.Key(ListingKey::kDown);
+    w.Key(ListingKey::kDown);
+    ASSERT_NE(w.state.cursorOffset, 0x40u);
+    CommitExplanation(*w.doc, w.state, "why");
+    ASSERT_NE(w.doc->explanations.Find(0x20), nullptr);
+    EXPECT_EQ(*w.doc->explanations.Find(0x20), "why");
+    EXPECT_EQ(w.doc->explanations.Find(w.state.cursorOffset / 2), nullptr);
+    EXPECT_EQ(w.frame.jumpList, std::vector<std::string>{"00000040 > entry"});
+}
+
 TEST(ListingMouse, ClickPlacesTheCursorRowAndTheAnchor) {
     Window w;
     ListingMouseDown(*w.doc, w.state, w.input, 200, 44, kWidth);

@@ -13,6 +13,8 @@
 
 #include "UiTestHelpers.h"
 #include "debugger/qt/CCallStackDlg.h"
+#include "debugger/qt/CEmulatorView.h"
+#include "debugger/qt/CMemoryView.h"
 #include "debugger/qt/CWarningsDlg.h"
 #include "shell/qt/CInlineEdit.h"
 #include "shell/qt/CResizableBar.h"
@@ -35,6 +37,14 @@ std::string WriteProgram(const TempDir& dir, std::initializer_list<uint16_t> cod
     const std::string path = dir.File("p.fls");
     WriteFile(path, image);
     return path;
+}
+
+// Types `text` into an editor, characters beyond Latin-1 included.
+void TypeText(QWidget* editor, const QString& text) {
+    for (const QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(editor, &press);
+    }
 }
 
 // Counts the paints a widget receives.
@@ -168,6 +178,72 @@ TEST(ListingInput, NoteTypedWithEIsSavedAndReadBack) {
     ASSERT_NE(reopened, nullptr);
     ASSERT_NE(reopened->notes.Find(0x20), nullptr);
     EXPECT_EQ(*reopened->notes.Find(0x20), "A note");
+}
+
+// The in-place editors are named after what they edit; a text the info file cannot hold
+// is refused with a message, the editor staying open with it; an explanation stays with
+// the item W was pressed on: a click on another line stores it there first.
+TEST(ListingInput, EditorsRefuseWhatTheInfoFileCannotHoldAndKeepTheirItem) {
+    TempDir images;
+    Window w(WriteThumbImage(images, "u.fls", 0x400));
+    w.GoTo(0x40);
+    w.Key(Qt::Key_E);
+    CInlineEdit& editor = w.view().AnnotationEdit();
+    EXPECT_EQ(editor.Editor()->accessibleName(), "Note");
+    TypeText(editor.Editor(), QString::fromUtf8("Prüfsumme → CRC ✓ →"));
+    QString message;
+    AnswerNextBox(QMessageBox::Ok, &message);
+    QTest::keyClick(editor.Editor(), Qt::Key_Return);
+    EXPECT_EQ(message, QString::fromUtf8("These characters cannot be kept in the info file, which "
+                                         "holds one byte per character: → (U+2192), ✓ (U+2713)"));
+    EXPECT_TRUE(editor.isVisible());
+    EXPECT_EQ(w.doc().notes.Find(0x20), nullptr);
+    QTest::keyClick(editor.Editor(), Qt::Key_A, Qt::ControlModifier);
+    TypeText(editor.Editor(), QString::fromUtf8("Prüfsumme"));
+    QTest::keyClick(editor.Editor(), Qt::Key_Return);
+    ASSERT_NE(w.doc().notes.Find(0x20), nullptr);
+    EXPECT_EQ(*w.doc().notes.Find(0x20),
+              "Pr\xFC"
+              "fsumme");
+
+    w.Key(Qt::Key_W);
+    CInlineEdit& box = w.view().ExplanationBox();
+    EXPECT_EQ(box.Editor()->accessibleName(), "Explanation");
+    TypeText(box.Editor(), QString::fromUtf8("a → b"));
+    const QPoint lineBelow(200, w.view().State().cursorRow * kListingRowHeight + 7);
+    message.clear();
+    AnswerNextBox(QMessageBox::Ok, &message);
+    QTest::mouseClick(&w.view(), Qt::LeftButton, {}, lineBelow);
+    w.Paint();
+    EXPECT_TRUE(message.endsWith(QString::fromUtf8("→ (U+2192)"))) << message.toStdString();
+    EXPECT_EQ(w.view().State().cursorOffset, 0x40u);
+    EXPECT_FALSE(box.IsReadOnly());
+    QTest::keyClick(box.Editor(), Qt::Key_A, Qt::ControlModifier);
+    TypeText(box.Editor(), "why");
+    QTest::mouseClick(&w.view(), Qt::LeftButton, {}, lineBelow);
+    w.Paint();
+    EXPECT_NE(w.view().State().cursorOffset, 0x40u);
+    ASSERT_NE(w.doc().explanations.Find(0x20), nullptr);
+    EXPECT_EQ(*w.doc().explanations.Find(0x20), "why");
+    EXPECT_EQ(w.doc().explanations.Find(w.view().State().cursorOffset / 2), nullptr);
+
+    auto* registers = qobject_cast<CEmulatorView*>(w.ShowBar(CMainFrame::kEmulatorBar));
+    QTest::mouseDClick(registers, Qt::LeftButton, {}, QPoint(160, 20));
+    EXPECT_EQ(registers->Editor()->Editor()->accessibleName(), "Register");
+    auto* memory = qobject_cast<CMemoryView*>(w.ShowBar(CMainFrame::kMemoryBar));
+    CInlineEdit& field = *memory->Editor();
+    QTest::keyClick(memory, Qt::Key_E);
+    EXPECT_EQ(field.Editor()->accessibleName(), "RAM name");
+    TypeText(field.Editor(), QString::fromUtf8("→"));
+    message.clear();
+    AnswerNextBox(QMessageBox::Ok, &message);
+    QTest::keyClick(field.Editor(), Qt::Key_Return);
+    EXPECT_FALSE(message.isEmpty());
+    EXPECT_TRUE(field.isVisible());
+    QApplication::setActiveWindow(&w.app.Frame());  // the message box took it
+    memory->setFocus();
+    QTest::keyClick(memory, Qt::Key_M);
+    EXPECT_EQ(field.Editor()->accessibleName(), "Memory");
 }
 
 TEST(ListingInput, RunCommandsStepTheDemoAndKeepTheMenuInStep) {

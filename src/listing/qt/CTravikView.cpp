@@ -84,6 +84,7 @@ CTravikView::CTravikView(CTravikDoc& doc, QWidget* parent) : QWidget(parent), do
     annotationEdit_->kind = CInlineEdit::kAnnotation;
     explanationBox_ = new CInlineEdit(kExplanationBoxId, true, this);
     explanationBox_->kind = CInlineEdit::kExplanation;
+    explanationBox_->name = QStringLiteral("Explanation");
     for (CInlineEdit* edit : {annotationEdit_, explanationBox_}) {
         edit->SetEditorFont(noteFont);
         edit->setGeometry(10, 10, 90, 90);
@@ -124,6 +125,7 @@ void CTravikView::SetActive(bool active) {
 }
 
 void CTravikView::GoToOffset(uint32_t offset, bool force) {
+    if (!EndEdits()) return;
     ::GoToOffset(doc_, state_, offset, force);
     update();
 }
@@ -184,6 +186,7 @@ void CTravikView::ApplyPaintResult() {
 void CTravikView::mousePressEvent(QMouseEvent* event) {
     emit activated(this);
     if (event->button() == Qt::LeftButton) {
+        if (!EndEdits()) return;
         const QPoint at = event->position().toPoint();
         ApplyEffect(ListingMouseDown(doc_, state_, *input_, at.x(), at.y(), ClientWidth()));
     }
@@ -201,8 +204,9 @@ void CTravikView::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void CTravikView::wheelEvent(QWheelEvent* event) {
-    ApplyEffect(ListingWheel(doc_, state_, *input_, event->angleDelta().y()));
     event->accept();
+    if (!EndEdits()) return;
+    ApplyEffect(ListingWheel(doc_, state_, *input_, event->angleDelta().y()));
 }
 
 void CTravikView::OnScrollAction(int action) {
@@ -226,6 +230,10 @@ void CTravikView::OnScrollAction(int action) {
         default:
             return;
     }
+    if (!EndEdits()) {
+        update();  // the bar's thumb goes back where the page is
+        return;
+    }
     ApplyEffect(
         ListingScroll(doc_, state_, request, scrollBar_->sliderPosition(), scrollBar_->maximum()));
 }
@@ -247,6 +255,7 @@ void CTravikView::keyPressEvent(QKeyEvent* event) {
         QWidget::keyPressEvent(event);
         return;
     }
+    if (!EndEdits()) return;
     ApplyEffect(ListingKeyDown(doc_, state_, key, ctrl, shift));
 }
 
@@ -262,9 +271,34 @@ void CTravikView::ApplyEffect(const ListingEffect& effect) {
     if (effect.openAnnotationEditor) OpenAnnotationEditor();
 }
 
+bool CTravikView::EndEdits() {
+    if (annotationEdit_->isVisible()) {
+        std::string stored;
+        if (!AnnotationEditText(doc_, state_, stored) || annotationEdit_->Holds(stored))
+            annotationEdit_->hide();
+        else if (!annotationEdit_->Commit())
+            return false;
+    }
+    if (state_.editingExplanation) {
+        const std::string* stored = uint64_t{state_.explanationOffset} + 2 <= doc_.imageSize
+                                        ? doc_.explanations.Find(state_.explanationOffset / 2)
+                                        : nullptr;
+        if (explanationBox_->Holds(stored != nullptr ? *stored : std::string())) {
+            state_.editingExplanation = 0;
+            update();
+        } else if (!explanationBox_->Commit()) {
+            return false;
+        }
+    }
+    return true;
+}
+
 void CTravikView::OpenAnnotationEditor() {
     std::string text;
     if (AnnotationEditText(doc_, state_, text)) annotationEdit_->SetText(text);
+    annotationEdit_->name = state_.cursorSubLine == -1  ? QStringLiteral("Header")
+                            : state_.cursorSubLine == 1 ? QStringLiteral("Footer")
+                                                        : QStringLiteral("Note");
     annotationEdit_->setGeometry(kListingAnnotationX,
                                  state_.cursorRow * kListingRowHeight - kListingRowHeight, 400, 19);
     annotationEdit_->show();
@@ -280,6 +314,9 @@ bool CTravikView::CanRun(RunCommand command) const {
 }
 
 void CTravikView::OnRunCommand(RunCommand command) {
+    // A step moves the cursor: an open edit ends first. The ticks of an animation step
+    // on without asking; an edit made meanwhile still goes to its own item.
+    if (!timer_->isActive() && !EndEdits()) return;
     if (!CanRun(command)) {
         doc_.Frame().Beep();
         return;

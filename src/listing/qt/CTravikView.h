@@ -94,6 +94,10 @@ class CTravikView : public QWidget, public AccessibleLines {
     void ApplyEffect(const ListingEffect& effect);
     void ApplyRunEffect(const RunEffect& effect);
     void OpenAnnotationEditor();
+    // Before the cursor moves: an open editor stores its text, when changed, on the line
+    // it was opened for and closes. False when the text was refused and the editor stays
+    // open; the move is not made then.
+    bool EndEdits();
     void OnScrollAction(int action);
     void OnAnimationTick();
     void RunSlice();

@@ -2,10 +2,32 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QVBoxLayout>
+#include <iterator>
 
 #include "shell/InlineEditRules.h"
 #include "shell/qt/TextFields.h"
+
+namespace {
+
+// The characters of `text` that Latin-1 lacks, each once, in the order they come, each
+// with its code so that an invisible one can be told; empty when there are none.
+QString CharactersBeyondLatin1(const QString& text) {
+    QList<char32_t> seen;
+    QString list;
+    for (const char32_t c : text.toUcs4()) {
+        if (c <= 0xFF || seen.contains(c)) continue;
+        seen.append(c);
+        if (!list.isEmpty()) list += QStringLiteral(", ");
+        list += QString::fromUcs4(&c, 1) + QStringLiteral(" (U+") +
+                QString::number(static_cast<uint>(c), 16).toUpper().rightJustified(4, QChar('0')) +
+                QChar(')');
+    }
+    return list;
+}
+
+}  // namespace
 
 CInlineEdit::CInlineEdit(int controlId, bool multiLine, QWidget* parent)
     : QWidget(parent), controlId_(controlId) {
@@ -32,9 +54,12 @@ QWidget* CInlineEdit::Editor() const {
     return multi_ != nullptr ? static_cast<QWidget*>(multi_) : line_;
 }
 
+QString CInlineEdit::EditorText() const {
+    return multi_ != nullptr ? multi_->toPlainText() : line_->text();
+}
+
 std::string CInlineEdit::Text() const {
-    const QString text = multi_ != nullptr ? multi_->toPlainText() : line_->text();
-    const QByteArray bytes = text.toLatin1();
+    const QByteArray bytes = EditorText().toLatin1();
     return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
@@ -45,6 +70,10 @@ void CInlineEdit::SetText(std::string_view text) {
     } else if (line_->text() != s) {
         line_->setText(s);
     }
+}
+
+bool CInlineEdit::Holds(std::string_view text) const {
+    return EditorText() == QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 void CInlineEdit::SetReadOnly(bool readOnly) {
@@ -77,8 +106,52 @@ void CInlineEdit::Beep() {
         QApplication::beep();
 }
 
+void CInlineEdit::NameAfterWhatItEdits() {
+    static const char* const kKindNames[] = {"Note", "Explanation", "Register", "RAM name",
+                                             "Memory"};
+    QString n = name;
+    if (n.isEmpty() && kind >= 0 && kind < static_cast<int>(std::size(kKindNames)))
+        n = QString::fromLatin1(kKindNames[kind]);
+    if (accessibleName() != n) setAccessibleName(n);
+    if (Editor()->accessibleName() != n) Editor()->setAccessibleName(n);
+}
+
+void CInlineEdit::showEvent(QShowEvent* event) {
+    NameAfterWhatItEdits();
+    QWidget::showEvent(event);
+}
+
+bool CInlineEdit::Commit() {
+    if (kind == kRegister) {
+        const auto value = ParseRegisterEntry(Text());
+        if (!value) {
+            Beep();
+            return false;
+        }
+        if (onRegister) onRegister(p1, *value);
+        hide();
+        return true;
+    }
+    // The info file keeps one byte per character: what it cannot hold is not stored
+    // changed behind the user's back.
+    const QString beyond = CharactersBeyondLatin1(EditorText());
+    if (!beyond.isEmpty()) {
+        QMessageBox::warning(this, QStringLiteral("Travik"),
+                             QStringLiteral("These characters cannot be kept in the info file, "
+                                            "which holds one byte per character: ") +
+                                 beyond);
+        Editor()->setFocus();
+        return false;
+    }
+    if (onCommit) onCommit(*this, Text());
+    if (kind == kRamName || kind == kRamBytes) hide();
+    return true;
+}
+
 bool CInlineEdit::eventFilter(QObject* watched, QEvent* event) {
     if (watched != Editor()) return QWidget::eventFilter(watched, event);
+    // The owner may have changed the kind since the field was shown.
+    if (event->type() == QEvent::FocusIn) NameAfterWhatItEdits();
     // The field takes every key, Tab included, so that the window around it never
     // moves the focus away in the middle of an edit.
     if (event->type() == QEvent::KeyPress) {
@@ -86,33 +159,10 @@ bool CInlineEdit::eventFilter(QObject* watched, QEvent* event) {
         const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
         const bool ctrl = key->modifiers() & Qt::ControlModifier;
         if (key->key() == Qt::Key_Tab && line_ != nullptr) return true;
-        if (!enter) return false;
-        switch (kind) {
-            case kAnnotation:
-                if (onCommit) onCommit(*this, Text());
-                return true;
-            case kExplanation:
-                if (!ctrl) return false;  // a new line
-                if (onCommit) onCommit(*this, Text());
-                return true;
-            case kRegister: {
-                const auto value = ParseRegisterEntry(Text());
-                if (!value) {
-                    Beep();
-                    return true;
-                }
-                if (onRegister) onRegister(p1, *value);
-                hide();
-                return true;
-            }
-            case kRamName:
-            case kRamBytes:
-                if (onCommit) onCommit(*this, Text());
-                hide();
-                return true;
-            default:
-                return false;
-        }
+        if (!enter || kind < kAnnotation || kind > kRamBytes) return false;
+        if (kind == kExplanation && !ctrl) return false;  // a new line
+        Commit();
+        return true;
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -17,7 +17,10 @@ class QPlainTextEdit;
 //      a text that is not hex beeps and keeps the field open
 //   3  Enter names the RAM bytes p1..p2 (onCommit), then hides the field
 //   4  Enter types the RAM bytes p1..p2 (onCommit), then hides the field
-// Texts are 8-bit (Latin-1), like every annotation.
+// Texts are 8-bit (Latin-1), like every annotation: an edit that holds other characters
+// is refused with a message naming them, and the field stays open with its text.
+// For assistive technology the field is named after what it edits: `name` when set,
+// else its kind's ("Note", "Explanation", "Register", "RAM name", "Memory").
 class CInlineEdit : public QWidget {
     Q_OBJECT
   public:
@@ -29,6 +32,11 @@ class CInlineEdit : public QWidget {
     bool IsMultiLine() const { return multi_ != nullptr; }
     std::string Text() const;
     void SetText(std::string_view text);
+    // Whether the field holds exactly `text` (Latin-1).
+    bool Holds(std::string_view text) const;
+    // Ends the edit as Enter (Ctrl+Enter in an explanation) does; false when the text
+    // was refused and the field stays open.
+    bool Commit();
     void SetReadOnly(bool readOnly);
     bool IsReadOnly() const;
     void SelectAll();
@@ -39,6 +47,7 @@ class CInlineEdit : public QWidget {
     int kind = kAnnotation;
     int p1 = 0;
     int p2 = 0;
+    QString name;
     std::function<void(CInlineEdit& field, const std::string& text)> onCommit;
     std::function<void(int registerNumber, uint32_t value)> onRegister;
     // The error sound; the application's beep when not set.
@@ -46,9 +55,12 @@ class CInlineEdit : public QWidget {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     void Beep();
+    QString EditorText() const;
+    void NameAfterWhatItEdits();
 
     int controlId_;
     QLineEdit* line_ = nullptr;
