@@ -63,7 +63,8 @@ const CommandInfo kCommands[] = {
      "from the beginning. Modes: 1 hex bytes (default), 2 hex digits at any digit, 3 text\n"
      "of the item lines ignoring case, 4 text with case. Prints the item's offset in hex,\n"
      "or -1 (exit status 1). --all prints every item with a match, in ascending order.\n"
-     "The listing options change the lines that modes 3 and 4 search.",
+     "The listing options change the lines that modes 3 and 4 search. An odd number of\n"
+     "digits in mode 1 is a usage error (exit status 2).",
      RunSearchCommand},
 };
 const size_t kCommandCount = sizeof kCommands / sizeof kCommands[0];
