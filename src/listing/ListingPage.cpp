@@ -191,6 +191,55 @@ void PaintBitmap(const CTravikDoc& doc, const ListingViewState& state, int w, in
 
 }  // namespace
 
+void PlacePage(const CTravikDoc& doc, ListingViewState& state, int clientHeight, bool cursor) {
+    if (doc.imageSize < 2) return;
+    // An unplaced top, or one a smaller document left behind, starts at the first line.
+    if (state.topOffset < 0 || int64_t{state.topOffset} + 2 > int64_t{doc.imageSize}) {
+        state.topOffset = 0;
+        state.cursorRow = 1;
+        state.topSubLine = doc.FirstSubLine(0);
+    }
+    struct Line {
+        int64_t offset = -1;
+        int subLine = 0;
+    } last, onCursorRow, pending;
+    int64_t o = state.topOffset;
+    int s = state.topSubLine;
+    int rows = 0, pendingRow = 0;
+    // The rows the paint draws: while they fit above the last fifteen pixels, up to the
+    // "End of File" line.
+    for (int y = 0; y < clientHeight - kListingRowHeight; y += kListingRowHeight) {
+        last = {o, s};
+        ++rows;
+        if (rows == state.cursorRow) onCursorRow = last;
+        if (pendingRow == 0 && o == state.pendingCursor) {
+            pendingRow = rows;
+            pending = last;
+        }
+        if (s == 2) break;
+        o = doc.NextLine(o, s);
+    }
+    state.rowCount = rows;
+    // A window too low for any row keeps its cursor row for when it grows again.
+    if (rows == 0) return;
+    state.bottomOffset = static_cast<uint32_t>(last.offset);
+    if (state.cursorRow > rows) {
+        state.cursorRow = rows;
+        onCursorRow = last;
+    }
+    if (!cursor) return;
+    if (pendingRow != 0) {
+        state.cursorRow = pendingRow;
+        state.pendingCursor = -1;
+        onCursorRow = pending;
+    } else if (state.pendingCursor != -1) {
+        return;  // its item is not on the page: no cursor until it is
+    }
+    if (onCursorRow.offset < 0) return;
+    state.cursorOffset = static_cast<uint32_t>(onCursorRow.offset);
+    state.cursorSubLine = onCursorRow.subLine;
+}
+
 void PaintListing(const CTravikDoc& doc, ListingViewState& state, int clientWidth, int clientHeight,
                   bool active, ListingPaint& out) {
     out.draw.Clear();
@@ -209,12 +258,8 @@ void PaintListing(const CTravikDoc& doc, ListingViewState& state, int clientWidt
         out.draw.Text({10, 10, FontId::kListing, kBlack, true, kWhite, "No File loaded"});
         return;
     }
-    // An unplaced top, or one a smaller document left behind, starts at the first line.
-    if (state.topOffset < 0 || int64_t{state.topOffset} + 2 > int64_t{doc.imageSize}) {
-        state.topOffset = 0;
-        state.cursorRow = 1;
-        state.topSubLine = doc.FirstSubLine(0);
-    }
+    PlacePage(doc, state, h, active);
+    const bool cursor = active && state.pendingCursor == -1;
 
     // Text pass.
     const bool selection = doc.selectionStart != doc.selectionEnd;
@@ -226,12 +271,7 @@ void PaintListing(const CTravikDoc& doc, ListingViewState& state, int clientWidt
     for (int y = 0; y < h - kListingRowHeight; y += kListingRowHeight, ++row) {
         GetLineText(doc, o, s, out.line);
         Rgb background = kWhite;
-        if (active &&
-            ((row == state.cursorRow && state.pendingCursor == -1) || o == state.pendingCursor)) {
-            state.cursorRow = row;
-            state.pendingCursor = -1;
-            state.cursorOffset = static_cast<uint32_t>(o);
-            state.cursorSubLine = s;
+        if (cursor && row == state.cursorRow) {
             background = CursorColour(doc.JumpKind(static_cast<uint32_t>(o / 2)));
         } else if (running && s == 0 && o == current) {
             background = kCurrentInstruction;
@@ -245,9 +285,6 @@ void PaintListing(const CTravikDoc& doc, ListingViewState& state, int clientWidt
         if (s == 2) break;
         o = doc.NextLine(o, s);
     }
-    state.rowCount = static_cast<int32_t>(out.rows.size());
-    // A window too low for any row keeps its cursor row for when it grows again.
-    if (state.rowCount > 0 && state.cursorRow > state.rowCount) state.cursorRow = state.rowCount;
 
     // Annotation pass. Annotations cover the line text beneath them, as on a page
     // drawn with an opaque white background.
@@ -278,8 +315,6 @@ void PaintListing(const CTravikDoc& doc, ListingViewState& state, int clientWidt
             }
         }
     }
-    if (!out.rows.empty()) state.bottomOffset = static_cast<uint32_t>(out.rows.back().offset);
-
     if (!out.branches.empty()) PaintBranches(state, h, out);
 
     out.scrollValid = true;
