@@ -189,9 +189,11 @@ void PaintBitmap(const CTravikDoc& doc, const ListingViewState& state, int w, in
     if (bytes.rows > 0) out.draw.Cells(std::move(bytes));
 }
 
-}  // namespace
-
-void PlacePage(const CTravikDoc& doc, ListingViewState& state, int clientHeight, bool cursor) {
+// PlacePage, also handing the page's lines to the paint in `rows` (cleared first) when
+// it is given.
+void PlaceRows(const CTravikDoc& doc, ListingViewState& state, int clientHeight, bool cursor,
+               std::vector<ListingPaint::Row>* rows) {
+    if (rows != nullptr) rows->clear();
     if (doc.imageSize < 2) return;
     // An unplaced top, or one a smaller document left behind, starts at the first line.
     if (state.topOffset < 0 || int64_t{state.topOffset} + 2 > int64_t{doc.imageSize}) {
@@ -205,26 +207,27 @@ void PlacePage(const CTravikDoc& doc, ListingViewState& state, int clientHeight,
     } last, onCursorRow, pending;
     int64_t o = state.topOffset;
     int s = state.topSubLine;
-    int rows = 0, pendingRow = 0;
+    int count = 0, pendingRow = 0;
     // The rows the paint draws: while they fit above the last fifteen pixels, up to the
     // "End of File" line.
     for (int y = 0; y < clientHeight - kListingRowHeight; y += kListingRowHeight) {
         last = {o, s};
-        ++rows;
-        if (rows == state.cursorRow) onCursorRow = last;
+        if (rows != nullptr) rows->push_back({o, s});
+        ++count;
+        if (count == state.cursorRow) onCursorRow = last;
         if (pendingRow == 0 && o == state.pendingCursor) {
-            pendingRow = rows;
+            pendingRow = count;
             pending = last;
         }
         if (s == 2) break;
         o = doc.NextLine(o, s);
     }
-    state.rowCount = rows;
+    state.rowCount = count;
     // A window too low for any row keeps its cursor row for when it grows again.
-    if (rows == 0) return;
+    if (count == 0) return;
     state.bottomOffset = static_cast<uint32_t>(last.offset);
-    if (state.cursorRow > rows) {
-        state.cursorRow = rows;
+    if (state.cursorRow > count) {
+        state.cursorRow = count;
         onCursorRow = last;
     }
     if (!cursor) return;
@@ -238,6 +241,12 @@ void PlacePage(const CTravikDoc& doc, ListingViewState& state, int clientHeight,
     if (onCursorRow.offset < 0) return;
     state.cursorOffset = static_cast<uint32_t>(onCursorRow.offset);
     state.cursorSubLine = onCursorRow.subLine;
+}
+
+}  // namespace
+
+void PlacePage(const CTravikDoc& doc, ListingViewState& state, int clientHeight, bool cursor) {
+    PlaceRows(doc, state, clientHeight, cursor, nullptr);
 }
 
 void PaintListing(const CTravikDoc& doc, ListingViewState& state, int clientWidth, int clientHeight,
@@ -258,17 +267,17 @@ void PaintListing(const CTravikDoc& doc, ListingViewState& state, int clientWidt
         out.draw.Text({10, 10, FontId::kListing, kBlack, true, kWhite, "No File loaded"});
         return;
     }
-    PlacePage(doc, state, h, active);
+    PlaceRows(doc, state, h, active, &out.rows);
     const bool cursor = active && state.pendingCursor == -1;
 
     // Text pass.
     const bool selection = doc.selectionStart != doc.selectionEnd;
     const bool running = doc.emulator.runState != CEmulator::kStopped;
     const int64_t current = (doc.emulator.r[15] - 4) & 0xFFFFF;
-    int64_t o = state.topOffset;
-    int s = state.topSubLine;
-    int row = 1;
-    for (int y = 0; y < h - kListingRowHeight; y += kListingRowHeight, ++row) {
+    for (size_t r = 0; r < out.rows.size(); ++r) {
+        const auto [o, s] = out.rows[r];
+        const int row = static_cast<int>(r) + 1;
+        const int y = static_cast<int>(r) * kListingRowHeight;
         GetLineText(doc, o, s, out.line);
         Rgb background = kWhite;
         if (cursor && row == state.cursorRow) {
@@ -280,10 +289,6 @@ void PaintListing(const CTravikDoc& doc, ListingViewState& state, int clientWidt
         const bool outside = selection && (u < doc.selectionStart || u > doc.selectionEnd);
         out.draw.Text({kListingTextX, y, FontId::kListing, outside ? kOutsideSelection : kBlack,
                        true, background, std::string(out.line.View())});
-        out.rows.push_back({o, s});
-        // The listing ends with its "End of File" line; the rows below stay empty.
-        if (s == 2) break;
-        o = doc.NextLine(o, s);
     }
 
     // Annotation pass. Annotations cover the line text beneath them, as on a page
