@@ -15,8 +15,8 @@
 #include <cstdio>
 
 #include "CAboutDlg.h"
-#include "CInlineEdit.h"
 #include "CChildFrame.h"
+#include "CInlineEdit.h"
 #include "CPrintColumnsDlg.h"
 #include "CResizableBar.h"
 #include "CToolBarCombo.h"
