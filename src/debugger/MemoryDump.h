@@ -56,7 +56,9 @@ struct MemoryViewState {
 };
 
 // Moves the current page to the emulator's latest stack access, if the page follows
-// that kind, and consumes the access mark. Done at the start of every paint.
+// that kind, and consumes the access mark. Done where a run reports its changes (and
+// when a following page is chosen), never by a paint: whether the dump follows an
+// access must not depend on whether the bar happened to be painted.
 void FollowEmulator(MemoryViewState& state, CEmulator& emulator);
 
 // Paints the current page into `out` (cleared first) and records lastShown and the

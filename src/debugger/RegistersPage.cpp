@@ -109,9 +109,26 @@ std::string RegisterEditText(const CEmulator& emulator, int index) {
     return text;
 }
 
+void StoreRegister(CEmulator& emulator, int index, uint32_t value) {
+    index &= 15;
+    if (index != 15 || emulator.runState == CEmulator::kStopped) {
+        emulator.r[index] = value;
+        return;
+    }
+    // The current instruction was fetched from the old PC; a jump refetches it, in
+    // the state the processor is in.
+    if (emulator.cpsr & CEmulator::kThumbBit) {
+        emulator.SkipTo(value & ~1u);
+    } else {
+        emulator.r[15] = value & ~3u;
+        emulator.armInstruction = emulator.ReadWord(emulator.r[15]);
+        emulator.r[15] += 8;
+    }
+}
+
 bool StoreRegisterEntry(CEmulator& emulator, int index, std::string_view text) {
     const std::optional<uint32_t> value = ParseRegisterEntry(text);
     if (!value) return false;
-    emulator.r[index & 15] = *value;
+    StoreRegister(emulator, index, *value);
     return true;
 }

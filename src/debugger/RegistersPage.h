@@ -11,7 +11,7 @@ class CEmulator;
 class CTravikDoc;
 
 // The Emulator window: registers, flags, the stack and the peripheral registers of the
-// first document's emulator, with what changed in the last step in red.
+// emulator of the document the bars show, with what changed in the last step in red.
 
 inline constexpr FontId kRegistersFont = FontId::kListing;  // "Courier New" 15
 inline constexpr int kRegisterRowHeight = 15;
@@ -38,6 +38,10 @@ std::optional<RegisterEditPlace> RegisterAt(int x, int y);
 
 // The editor's starting text: the register in eight hex digits.
 std::string RegisterEditText(const CEmulator& emulator, int index);
-// Stores a typed hex value into the register; false (nothing stored) when the text
-// is not hexadecimal.
+// Stores an edited register. A new PC is a jump: once the emulation has started, the
+// instruction there is fetched, so that the next step runs it (PC then reads 4 more,
+// as after any branch).
+void StoreRegister(CEmulator& emulator, int index, uint32_t value);
+// Stores a typed hex value into the register as StoreRegister does; false (nothing
+// stored) when the text is not hexadecimal.
 bool StoreRegisterEntry(CEmulator& emulator, int index, std::string_view text);

@@ -189,7 +189,65 @@ void PaintBitmap(const CTravikDoc& doc, const ListingViewState& state, int w, in
     if (bytes.rows > 0) out.draw.Cells(std::move(bytes));
 }
 
+// PlacePage, also handing the page's lines to the paint in `rows` (cleared first) when
+// it is given.
+void PlaceRows(const CTravikDoc& doc, ListingViewState& state, int clientHeight, bool cursor,
+               std::vector<ListingPaint::Row>* rows) {
+    if (rows != nullptr) rows->clear();
+    if (doc.imageSize < 2) return;
+    // An unplaced top, or one a smaller document left behind, starts at the first line.
+    if (state.topOffset < 0 || int64_t{state.topOffset} + 2 > int64_t{doc.imageSize}) {
+        state.topOffset = 0;
+        state.cursorRow = 1;
+        state.topSubLine = doc.FirstSubLine(0);
+    }
+    struct Line {
+        int64_t offset = -1;
+        int subLine = 0;
+    } last, onCursorRow, pending;
+    int64_t o = state.topOffset;
+    int s = state.topSubLine;
+    int count = 0, pendingRow = 0;
+    // The rows the paint draws: while they fit above the last fifteen pixels, up to the
+    // "End of File" line.
+    for (int y = 0; y < clientHeight - kListingRowHeight; y += kListingRowHeight) {
+        last = {o, s};
+        if (rows != nullptr) rows->push_back({o, s});
+        ++count;
+        if (count == state.cursorRow) onCursorRow = last;
+        if (pendingRow == 0 && o == state.pendingCursor) {
+            pendingRow = count;
+            pending = last;
+        }
+        if (s == 2) break;
+        o = doc.NextLine(o, s);
+    }
+    state.rowCount = count;
+    // A window too low for any row keeps its cursor row for when it grows again.
+    if (count == 0) return;
+    state.bottomOffset = static_cast<uint32_t>(last.offset);
+    if (state.cursorRow > count) {
+        state.cursorRow = count;
+        onCursorRow = last;
+    }
+    if (!cursor) return;
+    if (pendingRow != 0) {
+        state.cursorRow = pendingRow;
+        state.pendingCursor = -1;
+        onCursorRow = pending;
+    } else if (state.pendingCursor != -1) {
+        return;  // its item is not on the page: no cursor until it is
+    }
+    if (onCursorRow.offset < 0) return;
+    state.cursorOffset = static_cast<uint32_t>(onCursorRow.offset);
+    state.cursorSubLine = onCursorRow.subLine;
+}
+
 }  // namespace
+
+void PlacePage(const CTravikDoc& doc, ListingViewState& state, int clientHeight, bool cursor) {
+    PlaceRows(doc, state, clientHeight, cursor, nullptr);
+}
 
 void PaintListing(const CTravikDoc& doc, ListingViewState& state, int clientWidth, int clientHeight,
                   bool active, ListingPaint& out) {
@@ -209,29 +267,20 @@ void PaintListing(const CTravikDoc& doc, ListingViewState& state, int clientWidt
         out.draw.Text({10, 10, FontId::kListing, kBlack, true, kWhite, "No File loaded"});
         return;
     }
-    // An unplaced top, or one a smaller document left behind, starts at the first line.
-    if (state.topOffset < 0 || int64_t{state.topOffset} + 2 > int64_t{doc.imageSize}) {
-        state.topOffset = 0;
-        state.cursorRow = 1;
-        state.topSubLine = doc.FirstSubLine(0);
-    }
+    PlaceRows(doc, state, h, active, &out.rows);
+    const bool cursor = active && state.pendingCursor == -1;
 
     // Text pass.
     const bool selection = doc.selectionStart != doc.selectionEnd;
     const bool running = doc.emulator.runState != CEmulator::kStopped;
     const int64_t current = (doc.emulator.r[15] - 4) & 0xFFFFF;
-    int64_t o = state.topOffset;
-    int s = state.topSubLine;
-    int row = 1;
-    for (int y = 0; y < h - kListingRowHeight; y += kListingRowHeight, ++row) {
+    for (size_t r = 0; r < out.rows.size(); ++r) {
+        const auto [o, s] = out.rows[r];
+        const int row = static_cast<int>(r) + 1;
+        const int y = static_cast<int>(r) * kListingRowHeight;
         GetLineText(doc, o, s, out.line);
         Rgb background = kWhite;
-        if (active &&
-            ((row == state.cursorRow && state.pendingCursor == -1) || o == state.pendingCursor)) {
-            state.cursorRow = row;
-            state.pendingCursor = -1;
-            state.cursorOffset = static_cast<uint32_t>(o);
-            state.cursorSubLine = s;
+        if (cursor && row == state.cursorRow) {
             background = CursorColour(doc.JumpKind(static_cast<uint32_t>(o / 2)));
         } else if (running && s == 0 && o == current) {
             background = kCurrentInstruction;
@@ -240,14 +289,7 @@ void PaintListing(const CTravikDoc& doc, ListingViewState& state, int clientWidt
         const bool outside = selection && (u < doc.selectionStart || u > doc.selectionEnd);
         out.draw.Text({kListingTextX, y, FontId::kListing, outside ? kOutsideSelection : kBlack,
                        true, background, std::string(out.line.View())});
-        out.rows.push_back({o, s});
-        // The listing ends with its "End of File" line; the rows below stay empty.
-        if (s == 2) break;
-        o = doc.NextLine(o, s);
     }
-    state.rowCount = static_cast<int32_t>(out.rows.size());
-    // A window too low for any row keeps its cursor row for when it grows again.
-    if (state.rowCount > 0 && state.cursorRow > state.rowCount) state.cursorRow = state.rowCount;
 
     // Annotation pass. Annotations cover the line text beneath them, as on a page
     // drawn with an opaque white background.
@@ -278,8 +320,6 @@ void PaintListing(const CTravikDoc& doc, ListingViewState& state, int clientWidt
             }
         }
     }
-    if (!out.rows.empty()) state.bottomOffset = static_cast<uint32_t>(out.rows.back().offset);
-
     if (!out.branches.empty()) PaintBranches(state, h, out);
 
     out.scrollValid = true;

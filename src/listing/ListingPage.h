@@ -9,9 +9,10 @@
 
 class CTravikDoc;
 
-// What one listing window remembers between paints. The paint fills in the cursor's
-// line, the row count and the last offset on the page; the keys (and GoToOffset)
-// move the top line and the cursor row.
+// What one listing window remembers between paints. The keys (and GoToOffset) move
+// the top line and the cursor row; PlacePage works out the cursor's line, the row
+// count and the last offset on the page from them, before the keys read them and in
+// every paint.
 struct ListingViewState {
     int32_t topOffset = -1;  // -1: not placed yet, the next paint starts at the first line
     int32_t topSubLine = 0;
@@ -85,10 +86,16 @@ struct ListingPaint {
     LineBuffer line;
 };
 
-// Paints the page of a listing window of `doc` into `out` (cleared first) and updates
-// the view state as the paint finds it: cursorRow, rowCount, cursorOffset,
-// cursorSubLine, bottomOffset, pendingCursor and a first placement of the top line.
-// `active`: this is the active view of the active frame, the only one with a cursor.
+// Lays out the page of a window `clientHeight` high without drawing it: places an
+// unplaced top line, sets rowCount and bottomOffset (keeping the cursor row on the
+// page) and, with `cursor`, puts a pending cursor on the first line of its offset when
+// that is on the page and sets cursorOffset and cursorSubLine to the cursor row's line.
+// The cursor's item thus follows from the state whether or not a paint came between.
+void PlacePage(const CTravikDoc& doc, ListingViewState& state, int clientHeight, bool cursor);
+
+// Paints the page of a listing window of `doc` into `out` (cleared first) after
+// PlacePage (which places the cursor only when `active`). `active`: this is the
+// active view of the active frame, the only one with a cursor.
 void PaintListing(const CTravikDoc& doc, ListingViewState& state, int clientWidth, int clientHeight,
                   bool active, ListingPaint& out);
 

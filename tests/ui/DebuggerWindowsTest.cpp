@@ -18,6 +18,7 @@
 #include "debugger/qt/CMemoryView.h"
 #include "debugger/qt/CPhoneDlg.h"
 #include "debugger/qt/CWarningsDlg.h"
+#include "shell/qt/CChildFrame.h"
 #include "shell/qt/CInlineEdit.h"
 #include "shell/qt/CResizableBar.h"
 
@@ -75,6 +76,42 @@ TEST_F(DebuggerWindowsTest, DoubleClickEditsARegisterAndRefusesNonHexText) {
     EXPECT_EQ(Doc().emulator.r[9], 0xFFFF0000u);
     QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(160, 130));  // below the registers
     EXPECT_FALSE(edit->isVisible());
+
+    // A new PC is a jump: the next step runs the instruction there.
+    Frame().ActiveView()->GoToOffset(0, true);
+    Run(RunCommand::kStart);
+    QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(160, 110));
+    Type(edit, "200016");  // LDR R0, =0020020C
+    Run(RunCommand::kStepInto);
+    EXPECT_EQ(Doc().emulator.r[0], 0x20020Cu);
+    EXPECT_EQ(Doc().emulator.r[15], 0x20001Cu);
+}
+
+TEST_F(DebuggerWindowsTest, BarsShowTheActiveDocument) {
+    auto* registers = Hosted<CEmulatorView>(CMainFrame::kEmulatorBar);
+    auto r3 = [&] { return AccessibleText(registers).split('\n').value(3).left(13); };
+    Doc().emulator.r[3] = 0x33;
+    ASSERT_TRUE(app->Open(WriteThumbImage(dir, "b.fls", 64)));
+    Frame().Document(1)->emulator.r[3] = 0x77;
+    EXPECT_EQ(r3(), "R3 = 00000077");
+    Frame().MdiArea()->setActiveSubWindow(Frame().ChildFrames(&Doc()).first());
+    ASSERT_EQ(Frame().ActiveDocument(), &Doc());
+    EXPECT_EQ(r3(), "R3 = 00000033");
+}
+
+// The dump follows the accesses the run reports; its own paints change nothing.
+TEST_F(DebuggerWindowsTest, MemoryDumpFollowsTheRunNotItsPaints) {
+    auto* memory = Hosted<CMemoryView>(CMainFrame::kMemoryBar);
+    QTest::keyClick(memory, Qt::Key_F2, Qt::ControlModifier);  // the page that follows writes
+    ASSERT_EQ(memory->State().page, 1);
+    Frame().ActiveView()->GoToOffset(0, true);
+    Run(RunCommand::kStart);
+    Run(RunCommand::kStepInto, 7);  // STMIA R0!, {R1, R2} writes 00107600-00107607
+    EXPECT_EQ(memory->State().Current().cursor, 0x7604);
+    Doc().emulator.lastStackWrite = 0x100123;
+    memory->repaint();
+    EXPECT_EQ(Doc().emulator.lastStackWrite, 0x100123u);
+    EXPECT_EQ(memory->State().Current().cursor, 0x7604);
 }
 
 TEST_F(DebuggerWindowsTest, RegistersAndMemoryReadAsLinesOfText) {

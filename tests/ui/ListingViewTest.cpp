@@ -125,6 +125,17 @@ TEST(CTravikView, PaintsTheCursorRowOnlyWhenActive) {
     EXPECT_EQ(Pixel(image, 110, 30), 0xFFFFFFu);
 }
 
+// Auto-repeat or fast typing: keys handled before the next paint act on the item the
+// cursor moved to, not on the one the last paint saw.
+TEST(CTravikView, KeysWithoutAPaintBetweenActOnTheCursorItem) {
+    ViewFixture f;
+    f.view.SetActive(true);
+    f.Grab();
+    for (Qt::Key key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_H}) QTest::keyClick(&f.view, key);
+    EXPECT_FALSE(f.doc->flags[0] & flagbits::kRoutineStart);
+    EXPECT_TRUE(f.doc->flags[2] & flagbits::kRoutineStart);
+}
+
 TEST(CTravikView, GoToOffsetAndTheScrollBar) {
     ViewFixture f;
     f.view.SetActive(true);

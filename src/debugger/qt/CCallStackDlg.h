@@ -19,7 +19,7 @@ class CCallStackDlg : public QWidget {
     // it runs, the listing's browsing trail otherwise. No document: nothing changes.
     void Rebuild(const CTravikDoc* doc);
 
-    // Where RequestRebuild finds its document (the first document).
+    // Where RequestRebuild finds its document (the one the bars show).
     void SetSource(std::function<const CTravikDoc*()> source) { source_ = std::move(source); }
     // Asks for a rebuild from the source. Calls come at every emulated call
     // and return, thousands a second in a long run: they are gathered into one rebuild

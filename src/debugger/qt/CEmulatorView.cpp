@@ -25,27 +25,35 @@ CEmulatorView::CEmulatorView(FrameServices& frame, QWidget* parent)
     edit_->onBeep = [this] { frame_.Beep(); };
     edit_->onRegister = [this](int index, uint32_t value) {
         // The document may have closed while the field was open.
-        if (CTravikDoc* doc = frame_.GetFirstDocument()) doc->emulator.r[index & 15] = value;
+        if (CTravikDoc* doc = Document()) {
+            StoreRegister(doc->emulator, index, value);
+            // A new PC moves the current instruction the listing marks.
+            if ((index & 15) == 15) frame_.UpdateAllViews(*doc);
+        }
         update();
     };
     edit_->hide();
     resize(sizeHint());
 }
 
+CTravikDoc* CEmulatorView::Document() const {
+    return source_ ? source_() : frame_.GetFirstDocument();
+}
+
 std::vector<std::string> CEmulatorView::AccessibleLineTexts() const {
     DrawList list;
-    PaintRegisters(frame_.GetFirstDocument(), list);
+    PaintRegisters(Document(), list);
     return TextLines(list, 10, kRegistersCharWidth);
 }
 
 void CEmulatorView::paintEvent(QPaintEvent*) {
-    PaintRegisters(frame_.GetFirstDocument(), draw_);
+    PaintRegisters(Document(), draw_);
     QPainter painter(this);
     canvas_.Render(painter, draw_);
 }
 
 void CEmulatorView::mouseDoubleClickEvent(QMouseEvent* event) {
-    CTravikDoc* doc = frame_.GetFirstDocument();
+    CTravikDoc* doc = Document();
     const QPoint at = event->position().toPoint();
     const std::optional<RegisterEditPlace> place = RegisterAt(at.x(), at.y());
     if (doc != nullptr && place) {

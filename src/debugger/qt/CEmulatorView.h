@@ -1,16 +1,18 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 
 #include "shell/DrawList.h"
 #include "shell/qt/AccessibleLines.h"
 #include "shell/qt/QtCanvas.h"
 
 class CInlineEdit;
+class CTravikDoc;
 class FrameServices;
 
-// The Emulator bar's view: registers, flags, stack and I/O registers of the first
-// document's emulator; a double click edits a register in place.
+// The Emulator bar's view: registers, flags, stack and I/O registers of the emulator
+// of the document the bars show; a double click edits a register in place.
 class CEmulatorView : public QWidget, public AccessibleLines {
     Q_OBJECT
   public:
@@ -18,6 +20,9 @@ class CEmulatorView : public QWidget, public AccessibleLines {
     QSize sizeHint() const override { return {330, 510}; }
 
     CInlineEdit* Editor() const { return edit_; }
+    // The document shown; without a source, the frame's first document.
+    void SetSource(std::function<CTravikDoc*()> source) { source_ = std::move(source); }
+    CTravikDoc* Document() const;
     // The painted texts, line by line from the top (what assistive technology reads).
     std::vector<std::string> AccessibleLineTexts() const override;
 
@@ -27,6 +32,7 @@ class CEmulatorView : public QWidget, public AccessibleLines {
 
   private:
     FrameServices& frame_;
+    std::function<CTravikDoc*()> source_;
     CInlineEdit* edit_;
     DrawList draw_;
     QtCanvas canvas_;

@@ -18,7 +18,7 @@ CMemoryView::CMemoryView(FrameServices& frame, QWidget* parent) : QWidget(parent
     edit_ = new CInlineEdit(kMemoryEditorId, false, this);
     edit_->SetEditorFont(QtCanvas::FontOf(kMemoryFont));
     edit_->onCommit = [this](CInlineEdit& field, const std::string& text) {
-        CTravikDoc* doc = frame_.GetFirstDocument();
+        CTravikDoc* doc = Document();
         if (doc == nullptr || field.p1 < 0 || field.p2 < 0) return;
         const auto first = static_cast<uint32_t>(field.p1), last = static_cast<uint32_t>(field.p2);
         if (field.kind == CInlineEdit::kRamName)
@@ -31,20 +31,27 @@ CMemoryView::CMemoryView(FrameServices& frame, QWidget* parent) : QWidget(parent
     resize(sizeHint());
 }
 
+CTravikDoc* CMemoryView::Document() const {
+    return source_ ? source_() : frame_.GetFirstDocument();
+}
+
 std::vector<std::string> CMemoryView::AccessibleLineTexts() const {
     return TextLines(draw_, 10, kMemoryCharWidth);
 }
 
+void CMemoryView::FollowAccesses() {
+    if (CTravikDoc* doc = Document()) FollowEmulator(state_, doc->emulator);
+    update();
+}
+
 void CMemoryView::paintEvent(QPaintEvent*) {
-    CTravikDoc* doc = frame_.GetFirstDocument();
-    if (doc != nullptr) FollowEmulator(state_, doc->emulator);
-    PaintMemory(doc, state_, width(), height(), draw_);
+    PaintMemory(Document(), state_, width(), height(), draw_);
     QPainter painter(this);
     canvas_.Render(painter, draw_);
 }
 
 void CMemoryView::keyPressEvent(QKeyEvent* event) {
-    CTravikDoc* doc = frame_.GetFirstDocument();
+    CTravikDoc* doc = Document();
     if (doc == nullptr) return QWidget::keyPressEvent(event);
     const bool shift = event->modifiers() & Qt::ShiftModifier;
     const bool ctrl = event->modifiers() & Qt::ControlModifier;
@@ -89,7 +96,10 @@ void CMemoryView::keyPressEvent(QKeyEvent* event) {
             }
             return QWidget::keyPressEvent(event);
     }
+    const int page = state_.page;
     const MemoryKeyResult result = MemoryKeyDown(*doc, state_, key, shift, ctrl, function);
+    // A page that follows the emulator shows its latest access as soon as it is chosen.
+    if (state_.page != page) FollowEmulator(state_, doc->emulator);
     if (result.repaint) update();
     if (result.editor == MemoryKeyResult::Editor::kNone) return;
     edit_->p1 = result.first;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 
 #include "debugger/MemoryDump.h"
 #include "shell/DrawList.h"
@@ -8,11 +9,12 @@
 #include "shell/qt/QtCanvas.h"
 
 class CInlineEdit;
+class CTravikDoc;
 class FrameServices;
 
-// The Memory Dump bar's view: the first document's stack RAM in twelve pages, with
-// keys to move, select, name (E) and modify (M) bytes and to watch them (R, W; with
-// Shift to stop watching).
+// The Memory Dump bar's view: the stack RAM of the document the bars show, in twelve
+// pages, with keys to move, select, name (E) and modify (M) bytes and to watch them (R,
+// W; with Shift to stop watching).
 class CMemoryView : public QWidget, public AccessibleLines {
     Q_OBJECT
   public:
@@ -21,6 +23,12 @@ class CMemoryView : public QWidget, public AccessibleLines {
 
     CInlineEdit* Editor() const { return edit_; }
     const MemoryViewState& State() const { return state_; }
+    // The document shown; without a source, the frame's first document.
+    void SetSource(std::function<CTravikDoc*()> source) { source_ = std::move(source); }
+    CTravikDoc* Document() const;
+    // Moves the current page to the emulator's latest stack access (pages 0 to 2) and
+    // repaints: called where a run reports its changes. A paint only reads.
+    void FollowAccesses();
     // The texts of the last paint, line by line from the top.
     std::vector<std::string> AccessibleLineTexts() const override;
 
@@ -31,6 +39,7 @@ class CMemoryView : public QWidget, public AccessibleLines {
 
   private:
     FrameServices& frame_;
+    std::function<CTravikDoc*()> source_;
     CInlineEdit* edit_;
     MemoryViewState state_;
     DrawList draw_;

@@ -19,7 +19,7 @@ QSize CPhoneDlg::sizeHint() const {
 }
 
 void CPhoneDlg::UpdateScreen() {
-    screen_.Update(frame_.GetFirstDocument());
+    screen_.Update(source_ ? source_() : frame_.GetFirstDocument());
     for (int y = 0; y < PhoneScreen::kHeight; ++y) {
         auto* line =
             reinterpret_cast<QRgb*>(picture_.scanLine(PhoneScreen::kTop + y)) + PhoneScreen::kLeft;

@@ -2,20 +2,25 @@
 
 #include <QImage>
 #include <QWidget>
+#include <functional>
 
 #include "debugger/PhoneScreen.h"
 
+class CTravikDoc;
 class FrameServices;
 
 // The Phone Emulator bar's contents: a picture of the phone with its 84 x 48 display
-// drawn from the first document's stack RAM, stretched over the whole window.
+// drawn from the stack RAM of the document the bars show, stretched over the whole
+// window.
 class CPhoneDlg : public QWidget {
     Q_OBJECT
   public:
     explicit CPhoneDlg(FrameServices& frame, QWidget* parent = nullptr);
     QSize sizeHint() const override;
 
-    // Draws the screen area into the picture from the first document (kept between
+    // The document shown; without a source, the frame's first document.
+    void SetSource(std::function<CTravikDoc*()> source) { source_ = std::move(source); }
+    // Draws the screen area into the picture from the document shown (kept between
     // paints, as the phone's display keeps its last contents).
     void UpdateScreen();
     const QImage& Picture() const { return picture_; }
@@ -27,6 +32,7 @@ class CPhoneDlg : public QWidget {
 
   private:
     FrameServices& frame_;
+    std::function<CTravikDoc*()> source_;
     PhoneScreen screen_;
     QImage picture_;
 };

@@ -127,7 +127,12 @@ void CTravikView::SetActive(bool active) {
 void CTravikView::GoToOffset(uint32_t offset, bool force) {
     if (!EndEdits()) return;
     ::GoToOffset(doc_, state_, offset, force);
+    PlacePage();
     update();
+}
+
+void CTravikView::PlacePage() {
+    ::PlacePage(doc_, state_, height(), true);
 }
 
 int CTravikView::ClientWidth() const {
@@ -186,6 +191,7 @@ void CTravikView::ApplyPaintResult() {
 void CTravikView::mousePressEvent(QMouseEvent* event) {
     emit activated(this);
     if (event->button() == Qt::LeftButton) {
+        PlacePage();
         if (!EndEdits()) return;
         const QPoint at = event->position().toPoint();
         ApplyEffect(ListingMouseDown(doc_, state_, *input_, at.x(), at.y(), ClientWidth()));
@@ -230,6 +236,7 @@ void CTravikView::OnScrollAction(int action) {
         default:
             return;
     }
+    PlacePage();
     if (!EndEdits()) {
         update();  // the bar's thumb goes back where the page is
         return;
@@ -255,11 +262,13 @@ void CTravikView::keyPressEvent(QKeyEvent* event) {
         QWidget::keyPressEvent(event);
         return;
     }
+    PlacePage();
     if (!EndEdits()) return;
     ApplyEffect(ListingKeyDown(doc_, state_, key, ctrl, shift));
 }
 
 void CTravikView::ApplyEffect(const ListingEffect& effect) {
+    PlacePage();
     if (effect.beep) doc_.Frame().Beep();
     if (effect.refreshCallStack) doc_.Frame().RefreshCallStack();
     if (effect.repaintAllViews) {
@@ -324,6 +333,7 @@ void CTravikView::OnRunCommand(RunCommand command) {
     CEmulator& emu = doc_.emulator;
     const bool wasLongRun = emu.LongRunActive();
     if (!wasLongRun) runClock_.start();
+    PlacePage();  // the cursor item of Skip / Step to Cursor and of F2
     const RunEffect effect =
         ExecuteRunCommand(doc_, doc_.Frame(), command, state_.cursorOffset, slice_);
     if (command == RunCommand::kAnimate) timer_->start();
@@ -340,8 +350,10 @@ void CTravikView::OnRunCommand(RunCommand command) {
 
 void CTravikView::ApplyRunEffect(const RunEffect& effect) {
     FrameServices& frame = doc_.Frame();
-    if (effect.goToCurrentInstruction)
+    if (effect.goToCurrentInstruction) {
         ::GoToOffset(doc_, state_, CurrentInstructionOffset(doc_), false);
+        PlacePage();
+    }
     if (effect.repaintView) {
         frame.UpdateAllViews(doc_);
         update();

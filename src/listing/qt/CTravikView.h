@@ -90,6 +90,10 @@ class CTravikView : public QWidget, public AccessibleLines {
     void focusInEvent(QFocusEvent* event) override;
 
   private:
+    // Brings the cursor's line, the row count and the page's last offset up to date
+    // with the top line and the cursor row: before input reads them and after it moved
+    // them, so that keys handled without a paint between them act on the right item.
+    void PlacePage();
     void ApplyPaintResult();
     void ApplyEffect(const ListingEffect& effect);
     void ApplyRunEffect(const RunEffect& effect);

@@ -16,6 +16,7 @@
 
 #include "CAboutDlg.h"
 #include "CChildFrame.h"
+#include "CInlineEdit.h"
 #include "CPrintColumnsDlg.h"
 #include "CResizableBar.h"
 #include "CToolBarCombo.h"
@@ -491,11 +492,14 @@ void CMainFrame::CreateStatusBar() {
 
 void CMainFrame::CreateBars() {
     callStack_ = new CCallStackDlg;
-    callStack_->SetSource([this] { return GetFirstDocument(); });
+    callStack_->SetSource([this] { return BarsDocument(); });
     emulatorView_ = new CEmulatorView(*this);
+    emulatorView_->SetSource([this] { return BarsDocument(); });
     warnings_ = new CWarningsDlg;
     memoryView_ = new CMemoryView(*this);
+    memoryView_->SetSource([this] { return BarsDocument(); });
     phone_ = new CPhoneDlg(*this);
+    phone_->SetSource([this] { return BarsDocument(); });
     QWidget* hosted[kBarCount] = {callStack_, emulatorView_, warnings_, memoryView_, phone_};
     for (int i = 0; i < kBarCount; ++i) {
         const BarInfo& info = kBars[i];
@@ -768,6 +772,7 @@ void CMainFrame::DestroyDocument(CTravikDoc& doc) {
         }
     }
     if (!activeView_) OnSubWindowActivated(mdi_->activeSubWindow());
+    UpdateBarsDocument();
     SwitchMenus();
     RepaintRegisters();
     RepaintMemory();
@@ -780,7 +785,25 @@ void CMainFrame::SetActiveView(CTravikView* view) {
     if (activeView_) activeView_->SetActive(false);
     activeView_ = view;
     if (view) view->SetActive(true);
+    UpdateBarsDocument();
     UpdateCommandUi();
+}
+
+CTravikDoc* CMainFrame::BarsDocument() {
+    if (CTravikDoc* doc = ActiveDocument()) return doc;
+    return GetFirstDocument();
+}
+
+void CMainFrame::UpdateBarsDocument() {
+    CTravikDoc* doc = BarsDocument();
+    if (doc == barsDocument_) return;
+    barsDocument_ = doc;
+    emulatorView_->Editor()->hide();
+    memoryView_->Editor()->hide();
+    RefreshCallStack();
+    RepaintRegisters();
+    RepaintMemory();
+    RepaintPhone();
 }
 
 void CMainFrame::OnSubWindowActivated(QMdiSubWindow* window) {
@@ -878,8 +901,10 @@ void CMainFrame::RepaintRegisters() {
     emulatorView_->update();
 }
 
+// The run reports its memory accesses here (after a step, at the end of a run): the
+// dump follows them now, not at its next paint.
 void CMainFrame::RepaintMemory() {
-    memoryView_->update();
+    memoryView_->FollowAccesses();
 }
 
 void CMainFrame::RepaintPhone() {

@@ -55,6 +55,9 @@ class CMainFrame : public QMainWindow, public FrameServices {
     // The document of the active view, or none.
     CTravikDoc* ActiveDocument() const;
     CTravikView* ActiveView() const { return activeView_; }
+    // The document the debugger bars show: the active one (the first while no view is
+    // active). The bars switch with the active window.
+    CTravikDoc* BarsDocument();
     QList<CChildFrame*> ChildFrames(const CTravikDoc* doc = nullptr) const;
     void RepaintViews(const CTravikDoc& doc);
 
@@ -118,6 +121,9 @@ class CMainFrame : public QMainWindow, public FrameServices {
     void RebuildRecentFiles();
     CChildFrame* CreateChildFrame(CTravikDoc& doc);
     void SetActiveView(CTravikView* view);
+    // Shows another document in the bars when BarsDocument() changed; an edit open in a
+    // bar belonged to the document shown before and is dropped.
+    void UpdateBarsDocument();
     void OnSubWindowActivated(QMdiSubWindow* window);
     void UpdateTitles();
     bool SaveModified(CTravikDoc& doc);
@@ -155,6 +161,7 @@ class CMainFrame : public QMainWindow, public FrameServices {
     CPhoneDlg* phone_ = nullptr;
     CResizableBar* bars_[kBarCount] = {};
     QPointer<CTravikView> activeView_;
+    const CTravikDoc* barsDocument_ = nullptr;  // only compared, never followed
     QTimer idleTimer_;
     bool unattended_ = false;
     bool closing_ = false;
