@@ -12,7 +12,7 @@ class FrameServices {
   public:
     virtual ~FrameServices() = default;
 
-    // The first open document (the one the debugger windows show), or none.
+    // The first open document (the one the jump list shows), or none.
     virtual CTravikDoc* GetFirstDocument() = 0;
 
     virtual SettingsStore& Settings() = 0;
