@@ -503,6 +503,13 @@ void CTravikDoc::SetLiteralPointer(uint32_t offset, uint32_t target) {
 // ---------------------------------------------------------------------------------
 // The listing-line sequence
 
+uint32_t CTravikDoc::ItemStart(uint32_t offset) const {
+    uint32_t o = offset & ~1u;
+    if (o / 2 >= HalfwordCount()) return o;
+    while (o > 0 && (flags[o / 2] & flagbits::kContinuation)) o -= 2;
+    return o;
+}
+
 int64_t CTravikDoc::NextLine(int64_t o, int& s) const {
     const uint8_t f = flags[o / 2];
     if ((f & flagbits::kRoutineStart) && s == -1) {
@@ -531,8 +538,7 @@ int64_t CTravikDoc::PreviousLine(int64_t o, int& s) const {
     if (s == 2) {
         // The last whole halfword: with an odd length the "End of File" line stands at
         // an odd offset, but the item before it starts on an even one.
-        int64_t p = (size - 2) & ~int64_t{1};
-        while (p > 0 && (flags[p / 2] & flagbits::kContinuation)) p -= 2;
+        const int64_t p = ItemStart(static_cast<uint32_t>(size - 2));
         s = (flags[p / 2] & flagbits::kRoutineEnd) ? 1 : 0;
         return p;
     }

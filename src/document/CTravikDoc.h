@@ -79,6 +79,9 @@ class CTravikDoc {
                (uint32_t{image[offset + 2]} << 8) | image[offset + 3];
     }
     uint32_t HalfwordCount() const { return imageSize / 2; }
+    // The even offset of the item the halfword at `offset` belongs to: back over its
+    // continuation halfwords. An offset past the last halfword is only made even.
+    uint32_t ItemStart(uint32_t offset) const;
 
     // --- jump targets ----------------------------------------------------------------
     // 0 none, 1 literal, 2 call, 3 branch (of the halfword with this index).

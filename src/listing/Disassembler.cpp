@@ -336,9 +336,8 @@ void AppendLiteralSuffix(const CTravikDoc& doc, const ThumbInstruction& insn, Li
     }
     const int64_t t = int64_t{w} - kFlashBase;
     if (t < 0 || t > int64_t{doc.imageSize}) return;
-    uint32_t start = static_cast<uint32_t>(t) & ~1u;
+    const uint32_t start = doc.ItemStart(static_cast<uint32_t>(t));
     if (start / 2 < doc.HalfwordCount()) {
-        while (start > 0 && (doc.flags[start / 2] & flagbits::kContinuation)) start -= 2;
         if (const std::string* header = doc.headers.Find(start / 2)) {
             AppendName(out, *header, static_cast<uint32_t>(t) - start);
         }

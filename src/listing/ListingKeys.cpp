@@ -136,7 +136,7 @@ ListingEffect ListingKeyDown(CTravikDoc& doc, ListingViewState& state, ListingKe
             return {.repaintView = true};
         case ListingKey::kEnd: {
             int64_t o = (int64_t{doc.imageSize} - 2) & ~int64_t{1};
-            while (o > 0 && (doc.flags[o / 2] & flagbits::kContinuation)) o -= 2;
+            if (o > 0) o = doc.ItemStart(static_cast<uint32_t>(o));
             state.topOffset = static_cast<int32_t>(o);
             state.topSubLine = 0;
             return {.repaintView = true};

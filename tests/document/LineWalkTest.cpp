@@ -49,6 +49,9 @@ TEST(LineWalk, SeparatorsAroundAnItem) {
         lines.emplace_back(o, s);
     }
     EXPECT_EQ(lines, (std::vector<Line>{{0, 0}, {2, -1}, {2, 0}, {2, 1}, {4, 0}, {6, 2}}));
+    // Any byte of an item, even or odd, leads to its start; past the image only evens.
+    const std::pair<uint32_t, uint32_t> starts[] = {{7, 4}, {4, 4}, {3, 2}, {0, 0}, {9, 8}};
+    for (auto [offset, start] : starts) EXPECT_EQ(doc->ItemStart(offset), start) << offset;
     // Back from "End of File": the last item's line (its end bit is on a continuation).
     s = 2;
     EXPECT_EQ(doc->PreviousLine(6, s), 4);
