@@ -106,6 +106,8 @@ class CEmulator {
     void ReportWarning(const std::string& text);
 
     // --- run control ---------------------------------------------------------------
+    // The address of the instruction the emulator is at: R15 runs 4 bytes ahead of it.
+    uint32_t CurrentInstruction() const { return r[15] - 4; }
     // Steps at least once, then until the current instruction is at `address`, has a
     // breakpoint, or follows one that hit a watchpoint, or maxInstructions have run.
     // A breakpoint on the instruction the run starts on does not stop it.

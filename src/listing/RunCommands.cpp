@@ -43,7 +43,7 @@ uint64_t NextRunSlice(uint64_t executed, int64_t elapsedNs) {
 }
 
 uint32_t CurrentInstructionOffset(const CTravikDoc& doc) {
-    return (doc.emulator.r[15] - 4) & 0xFFFFF;
+    return doc.emulator.CurrentInstruction() & 0xFFFFF;
 }
 
 // The emulated calls and returns of a step change the call stack too; the bar gathers
@@ -61,7 +61,7 @@ std::string LongRunStopText(const CEmulator& emu) {
     char text[160];
     switch (emu.LongRunStop()) {
         case RunStop::kBreakpoint:
-            std::snprintf(text, sizeof text, "Breakpoint at %.8X", emu.r[15] - 4);
+            std::snprintf(text, sizeof text, "Breakpoint at %.8X", emu.CurrentInstruction());
             return text;
         case RunStop::kReadWatch:
         case RunStop::kWriteWatch: {
