@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli/Commands.h"
+#include "debugger/PhoneScreen.h"
 #include "document/DebugMarksFile.h"
 #include "document/FileIo.h"
 #include "document/RamFile.h"
@@ -19,9 +20,6 @@ namespace {
 
 constexpr const char* kRegisterNames[16] = {"R0", "R1", "R2", "R3", "R4", "R5", "R6", "R7",
                                             "H0", "H1", "H2", "H3", "H4", "SP", "LR", "PC"};
-constexpr uint32_t kLcdOffset = 0x7600;
-constexpr int kLcdWidth = 84;
-constexpr int kLcdHeight = 48;
 constexpr size_t kMaxCallsShown = 1000;
 
 // Fills the stack RAM from the start of a RAM image file as Load RAM does: a short
@@ -96,14 +94,15 @@ void PrintRunStop(const CEmulator& emu, const RunResult& run) {
 
 void PrintLcd(const CTravikDoc& doc) {
     std::printf("lcd:\n");
-    for (int row = 0; row < kLcdHeight; ++row) {
-        char line[kLcdWidth + 1];
-        for (int column = 0; column < kLcdWidth; ++column) {
-            const uint32_t index = kLcdOffset + kLcdWidth * (row / 8) + column;
-            const bool set = index < doc.ramSize && ((doc.ramBytes[index] >> (row % 8)) & 1);
+    for (int row = 0; row < PhoneScreen::kLcdHeight; ++row) {
+        char line[PhoneScreen::kLcdWidth + 1];
+        for (int column = 0; column < PhoneScreen::kLcdWidth; ++column) {
+            const auto at = PhoneScreen::LcdBitOf(column, row);
+            const bool set =
+                at.ramIndex < doc.ramSize && ((doc.ramBytes[at.ramIndex] >> at.bit) & 1);
             line[column] = set ? '#' : '.';
         }
-        line[kLcdWidth] = '\0';
+        line[PhoneScreen::kLcdWidth] = '\0';
         std::printf("%s\n", line);
     }
 }

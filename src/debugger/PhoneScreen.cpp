@@ -17,10 +17,9 @@ void PhoneScreen::Update(const CTravikDoc* doc) {
                 row[x] = kLight;
                 continue;
             }
-            const int u = x - kBorderX, r = y - kBorderY;
-            const uint32_t i = kLcdOffset + 84u * uint32_t(r / 8) + uint32_t(u);
-            if (i >= ramSize) continue;
-            row[x] = (ram[i] >> (r % 8)) & 1 ? kDark : kLight;
+            const LcdBit at = LcdBitOf(x - kBorderX, y - kBorderY);
+            if (at.ramIndex >= ramSize) continue;
+            row[x] = (ram[at.ramIndex] >> at.bit) & 1 ? kDark : kLight;
         }
     }
 }
