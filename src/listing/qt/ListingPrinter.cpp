@@ -147,7 +147,7 @@ int ListingPrinter::Render(QPagedPaintDevice& device, const CTravikDoc& doc, int
         painter.restore();
         ++drawn;
         return true;
-    });
+    }, [&canvas](FontId font, std::string_view text) { return canvas.TextWidth(font, text); });
     return painter.end() ? drawn : -1;
 }
 
