@@ -286,8 +286,7 @@ void PrintJob::DrawBitmap(const Column& column, DrawList& out) const {
 }
 
 int PrintPages(const CTravikDoc& doc, int columns, PrintRect page,
-               const std::function<bool(int, const DrawList&)>& sink,
-               const PrintTextWidth& width) {
+               const std::function<bool(int, const DrawList&)>& sink, const PrintTextWidth& width) {
     PrintJob job(doc, columns, page, width);
     job.Begin();
     DrawList draw;

@@ -181,7 +181,8 @@ TEST(CTravikView, AccessibleTextIsWhatIsPaintedWithTheCursorLineAsCaret) {
     f.Bytes(4, "\x85\x9F");  // no glyph: painted as boxes, not as a line break
     f.view.State().topOffset = 0;
     f.view.State().cursorRow = 3;
-    QAccessibleTextInterface* text = QAccessible::queryAccessibleInterface(&f.view)->textInterface();
+    QAccessibleTextInterface* text =
+        QAccessible::queryAccessibleInterface(&f.view)->textInterface();
     const QString all = text->text(0, text->characterCount());
     EXPECT_TRUE(std::none_of(all.begin(), all.end(), [](QChar c) {
         return c.category() == QChar::Other_Control && c != '\n';

@@ -72,8 +72,9 @@ class LinesAccessible : public QAccessibleWidget, public QAccessibleTextInterfac
     // cannot move either.
     void selection(int index, int* startOffset, int* endOffset) const override {
         *startOffset = *endOffset = 0;
-        if (index == 0) LineSpan(source_.AccessibleLineTexts(), source_.AccessibleCursorLine(),
-                                 *startOffset, *endOffset);
+        if (index == 0)
+            LineSpan(source_.AccessibleLineTexts(), source_.AccessibleCursorLine(), *startOffset,
+                     *endOffset);
     }
     int selectionCount() const override {
         const int line = source_.AccessibleCursorLine();

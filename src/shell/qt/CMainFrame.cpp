@@ -6,9 +6,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMdiArea>
-#include <QKeyEvent>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QResizeEvent>
@@ -861,7 +861,8 @@ void CMainFrame::CreateFocusKeys() {
     key({K(Qt::CTRL | Qt::Key_Tab)}, Qt::ApplicationShortcut, [this] { CycleFocus(1); });
     key({K(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), K(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab)},
         Qt::ApplicationShortcut, [this] { CycleFocus(-1); });
-    // Ctrl+Tab no longer switches document windows; Ctrl+F6 does.
+    // Document windows switch on Ctrl+F6: the document area's own Ctrl+Tab never comes
+    // into play, the keys above take it first.
     key({K(Qt::CTRL | Qt::Key_F6)}, Qt::WindowShortcut, [this] { mdi_->activateNextSubWindow(); });
     key({K(Qt::CTRL | Qt::SHIFT | Qt::Key_F6)}, Qt::WindowShortcut,
         [this] { mdi_->activatePreviousSubWindow(); });
@@ -932,7 +933,8 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
 void CMainFrame::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     const QSize old = event->oldSize();
-    if (old.isValid() && (event->size().width() > old.width() || event->size().height() > old.height()))
+    if (old.isValid() &&
+        (event->size().width() > old.width() || event->size().height() > old.height()))
         QTimer::singleShot(0, this, &CMainFrame::FitBarsToContent);
 }
 
