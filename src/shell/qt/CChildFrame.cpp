@@ -50,16 +50,13 @@ void CChildFrame::FollowSplit() {
 }
 
 void CChildFrame::ShowFirstTime() {
-    if (lastMaximised) {
+    // Its own size hint is a few pixels: a window of no use until the user drags it, and
+    // the size a maximised one would be restored to.
+    if (QMdiArea* area = mdiArea()) resize(size().expandedTo(area->viewport()->size() / 2));
+    if (lastMaximised)
         showMaximized();
-        return;
-    }
-    // Its own size hint is a few pixels: a window of no use until the user drags it.
-    if (QMdiArea* area = mdiArea()) {
-        const QSize half = area->viewport()->size() / 2;
-        resize(size().expandedTo(half));
-    }
-    show();
+    else
+        show();
 }
 
 void CChildFrame::changeEvent(QEvent* event) {
