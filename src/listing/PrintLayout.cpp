@@ -32,12 +32,42 @@ int64_t FirstItemOf(const CTravikDoc& doc) {
     return o;
 }
 
+double MonospacedWidth(FontId font, std::string_view text) {
+    return 0.6 * FontFaceOf(font).pixelHeight * static_cast<double>(text.size());
+}
+
 }  // namespace
 
-PrintJob::PrintJob(const CTravikDoc& doc, int columns, PrintRect page)
+size_t FitPrintText(std::string_view text, FontId font, int room, const PrintTextWidth& width) {
+    auto fits = [&](size_t n) {
+        const std::string_view start = text.substr(0, n);
+        return (width ? width(font, start) : MonospacedWidth(font, start)) <= room;
+    };
+    if (fits(text.size())) return text.size();
+    // Widths grow with the length: the longest start that fits lies in [low, high).
+    size_t low = 0, high = text.size();
+    while (high - low > 1) {
+        const size_t mid = low + (high - low) / 2;
+        (fits(mid) ? low : high) = mid;
+    }
+    return low;
+}
+
+PrintJob::PrintJob(const CTravikDoc& doc, int columns, PrintRect page, PrintTextWidth width)
     : doc_(doc),
       columnCount_(std::clamp(columns, kPrintMinColumns, kPrintMaxColumns)),
-      page_(page) {}
+      page_(page),
+      width_(std::move(width)) {}
+
+// A text of a column, cut at the column's right edge so that it never runs into the next
+// column or off the printable area.
+void PrintJob::ColumnText(const Column& column, int x, int y, FontId font, std::string_view text,
+                          DrawList& out) const {
+    const int room = column.right - x;
+    if (room <= 0) return;
+    const size_t n = FitPrintText(text, font, room, width_);
+    out.Text({x, y, font, kBlack, true, kWhite, std::string(text.substr(0, n))});
+}
 
 void PrintJob::Begin() {
     areaStart_ = FirstItemOf(doc_);
@@ -93,8 +123,7 @@ void PrintJob::PrintColumn(Column& column, DrawList& out) {
                     column.lines.size() < size_t{kPrintMaxLines};
          y -= kPrintLineHeight) {
         GetLineText(doc_, o, s, text);
-        out.Text({left + kPrintTextX, y, FontId::kPrintListing, kBlack, true, kWhite,
-                  std::string(text.View())});
+        ColumnText(column, left + kPrintTextX, y, FontId::kPrintListing, text.View(), out);
         column.lines.push_back({o, s, y});
         // "End of File" is the listing's last line: nothing follows it.
         if (s == 2) {
@@ -125,8 +154,7 @@ void PrintJob::PrintColumn(Column& column, DrawList& out) {
         } else if (subLine == 0) {
             note = doc_.notes.Find(index);
         }
-        if (note != nullptr)
-            out.Text({left + kPrintAnnotationX, y, font, kBlack, true, kWhite, *note});
+        if (note != nullptr) ColumnText(column, left + kPrintAnnotationX, y, font, *note, out);
         if (subLine != 0) continue;
         itemOffsets_[k] = offset;
         if (!doc_.viewJumps || doc_.JumpKind(index) != jumpkind::kBranch) continue;
@@ -258,8 +286,8 @@ void PrintJob::DrawBitmap(const Column& column, DrawList& out) const {
 }
 
 int PrintPages(const CTravikDoc& doc, int columns, PrintRect page,
-               const std::function<bool(int, const DrawList&)>& sink) {
-    PrintJob job(doc, columns, page);
+               const std::function<bool(int, const DrawList&)>& sink, const PrintTextWidth& width) {
+    PrintJob job(doc, columns, page, width);
     job.Begin();
     DrawList draw;
     int printed = 0;

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string_view>
 #include <vector>
 
 #include "shell/DrawList.h"
@@ -34,13 +36,22 @@ inline constexpr int kPrintMaxColumns = 10;
 inline constexpr const char* kPrintNoFile = "No File loaded";
 inline constexpr const char* kPrintNoArea = "No Print Area Selected";
 
+// How wide a text is in a print font, in tenths of a millimetre: the renderer's own
+// measure, so that the cut texts fit as they are drawn. Without one, every character
+// is taken as wide as a character of the listing font (0.6 of its height).
+using PrintTextWidth = std::function<double(FontId, std::string_view)>;
+
+// How many leading characters of `text` are at most `room` wide together.
+size_t FitPrintText(std::string_view text, FontId font, int room, const PrintTextWidth& width);
+
 // One print job over a document: the page start, next start and last page that carry
 // the listing from page to page. A printer asks Continues(p) and then PrintPage(p) for
 // p = 1, 2, ... until Continues says no.
 class PrintJob {
   public:
     // `columns` outside 1..10 (a hand-edited setting) is taken as the nearest limit.
-    PrintJob(const CTravikDoc& doc, int columns, PrintRect page);
+    // Every text is cut at its column's right edge as `width` measures it.
+    PrintJob(const CTravikDoc& doc, int columns, PrintRect page, PrintTextWidth width = {});
 
     // Starts the job at the selection's first line.
     void Begin();
@@ -81,10 +92,13 @@ class PrintJob {
                     int& targetLine) const;
     void DrawBranches(const Column& column, DrawList& out);
     void DrawBitmap(const Column& column, DrawList& out) const;
+    void ColumnText(const Column& column, int x, int y, FontId font, std::string_view text,
+                    DrawList& out) const;
 
     const CTravikDoc& doc_;
     int columnCount_;
     PrintRect page_;
+    PrintTextWidth width_;
     int64_t areaStart_ = -1;  // the selection's first item, -1 when it holds no line
     std::vector<Column> columns_;
     std::vector<int64_t> itemOffsets_;  // per line of a column: its item offset or -1
@@ -95,7 +109,8 @@ class PrintJob {
 // Runs a whole job, handing each page's drawing to `sink` with its number (from 1);
 // stops early when the sink returns false. The number of pages printed.
 int PrintPages(const CTravikDoc& doc, int columns, PrintRect page,
-               const std::function<bool(int, const DrawList&)>& sink);
+               const std::function<bool(int, const DrawList&)>& sink,
+               const PrintTextWidth& width = {});
 
 // The number of pages the document's selection prints to.
 int CountPrintPages(const CTravikDoc& doc, int columns, PrintRect page);

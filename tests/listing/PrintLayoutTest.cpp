@@ -34,7 +34,7 @@ struct Printout : ListingFixture {
     }
     // Prints pages 1..n of a fresh job; the drawing and columns of page n.
     const DrawList& Page(int n, int columns = 2, PrintRect area = kA4) {
-        job = std::make_unique<PrintJob>(*doc, columns, area);
+        job = std::make_unique<PrintJob>(*doc, columns, area, width);
         job->Begin();
         for (int p = 1; p <= n; ++p) {
             EXPECT_TRUE(job->Continues(p)) << "page " << p;
@@ -55,6 +55,7 @@ struct Printout : ListingFixture {
 
     std::unique_ptr<PrintJob> job;
     DrawList draw;
+    PrintTextWidth width;
 };
 
 TEST(PrintLayout, TwoColumnsContinueEachOtherAndTheNextPageContinuesTheSecond) {
@@ -196,6 +197,32 @@ TEST(PrintLayout, AnnotationsStandBesideTheirLinesInThePrintFonts) {
     }
     EXPECT_EQ(p.TextAt(110, -40)->text, kHeaderSeparator);
     EXPECT_EQ(p.TextAt(110, -120)->text, kFooterSeparator);
+}
+
+TEST(PrintLayout, LongTextsAreCutAtTheirColumnsRightEdge) {
+    Printout p;
+    p.doc->flags[0x10 / 2] |= flagbits::kRoutineStart;
+    p.doc->SetHeader(0x10, std::string(200, 'H'));                   // first column
+    p.doc->SetNote(2 * kLinesPerColumn + 4, std::string(200, 'N'));  // second column
+    const PrintTextWidth tenEach = [](FontId, std::string_view t) { return 10.0 * t.size(); };
+    for (const PrintTextWidth& width : {PrintTextWidth{}, tenEach}) {
+        p.width = width;
+        p.Page(1);
+        for (const DrawText& t : p.draw.texts) {
+            const double w = width ? width(t.font, t.text)
+                                   : 0.6 * FontFaceOf(t.font).pixelHeight * t.text.size();
+            EXPECT_LE(t.x + w, t.x < 1000 ? 990 : 1990) << t.text;
+        }
+    }
+    // 370 units from the annotation's x to the column's right edge: 37 characters.
+    const DrawText* header = p.TextAt(620, -160);
+    ASSERT_NE(header, nullptr);
+    EXPECT_EQ(header->text, std::string(37, 'H'));
+    const auto note = std::find_if(p.draw.texts.begin(), p.draw.texts.end(),
+                                   [](const DrawText& t) { return t.font == FontId::kPrintNote; });
+    ASSERT_NE(note, p.draw.texts.end());
+    EXPECT_EQ(note->x, 1620);
+    EXPECT_EQ(note->text, std::string(37, 'N'));
 }
 
 TEST(PrintLayout, SelectionToTheEndStopsAfterEndOfFile) {

@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTest>
+#include <algorithm>
 
 #include "listing/LineText.h"
 #include "listing/ListingFixture.h"
@@ -183,6 +184,27 @@ TEST(CTravikView, AccessibleTextListsTheVisibleLines) {
     EXPECT_EQ(lines[0].toStdString(), GetLineText(*f.doc, 0, 0));
     EXPECT_EQ(lines[1].toStdString(), GetLineText(*f.doc, 2, 0) + "\ta note");
     EXPECT_EQ(lines[18].toStdString(), GetLineText(*f.doc, 36, 0));
+}
+
+TEST(CTravikView, AccessibleTextIsWhatIsPaintedWithTheCursorLineAsCaret) {
+    ViewFixture f;
+    f.doc->viewAscii = 1;
+    f.Bytes(4, "\x85\x9F");  // no glyph: painted as boxes, not as a line break
+    f.view.State().topOffset = 0;
+    f.view.State().cursorRow = 3;
+    QAccessibleTextInterface* text =
+        QAccessible::queryAccessibleInterface(&f.view)->textInterface();
+    const QString all = text->text(0, text->characterCount());
+    EXPECT_TRUE(std::none_of(all.begin(), all.end(), [](QChar c) {
+        return c.category() == QChar::Other_Control && c != '\n';
+    }));
+    EXPECT_TRUE(all.section('\n', 2, 2).contains(QString(2, QChar::ReplacementCharacter)));
+    const int start = static_cast<int>(all.section('\n', 0, 1).size()) + 1;
+    EXPECT_EQ(text->cursorPosition(), start);
+    ASSERT_EQ(text->selectionCount(), 1);
+    int from = -1, to = -1;
+    text->selection(0, &from, &to);
+    EXPECT_EQ(text->text(from, to), all.section('\n', 2, 2));
 }
 
 TEST(CInlineEdit, RegisterEntryTakesHexOnly) {

@@ -2,12 +2,14 @@
 // jump list, documents and the frame services.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QSet>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QToolBar>
 #include <QTest>
 
@@ -299,6 +301,121 @@ TEST(MainFrameTest, StatusTextShowsTheLatestTextWithoutARepaintPerCall) {
     EXPECT_LE(counter.paints, elapsed / 33 + 2);
     QTest::qWait(60);
     EXPECT_GE(counter.paints, 1);
+}
+
+TEST(MainFrameTest, ALongRunsProgressStaysShownWhateverThePointerRestsOn) {
+    TempDir dir;
+    TestApp app(dir.File("settings.ini"));
+    std::string image(0x400, '\0');
+    image.replace(0, 6, "\x20\x00\x30\x01\xE7\xFD", 6);  // R0 = 0; loop: R0 += 1
+    WriteFile(dir.File("loop.fls"), image);
+    ASSERT_TRUE(app.Start(dir.File("loop.fls")));
+    CMainFrame& frame = app.Frame();
+    frame.Action(cmd::kViewRegisters)->trigger();
+    QWidget* registers = frame.BarOf(CMainFrame::kEmulatorBar)->Hosted();
+    auto hover = [&] {
+        QStatusTipEvent tip(registers->statusTip());
+        QApplication::sendEvent(registers, &tip);
+    };
+    hover();
+    EXPECT_EQ(frame.statusBar()->currentMessage(), "Doubleclick to edit");
+    frame.ActiveView()->GoToOffset(0, true);
+    frame.ActiveView()->repaint();
+    frame.Action(cmd::kDebugStart)->trigger();
+    frame.Action(cmd::kDebugRun)->trigger();
+    ASSERT_TRUE(frame.ActiveDocument()->emulator.LongRunActive());
+    QTest::qWait(100);
+    hover();
+    EXPECT_EQ(frame.statusBar()->currentMessage(), "");
+    EXPECT_TRUE(frame.StatusPane()->isVisible());
+    EXPECT_TRUE(frame.StatusPane()->text().startsWith("Running: "));
+    frame.Action(cmd::kDebugBreak)->trigger();
+}
+
+TEST(MainFrameTest, ADocumentOpenedAfterTheLastClosedOpensAtAUsableSize) {
+    TempDir dir;
+    TestApp app(dir.File("settings.ini"));
+    const std::string flash = WriteThumbImage(dir, "a.fls", 64);
+    ASSERT_TRUE(app.Start(flash));
+    CMainFrame& frame = app.Frame();
+    for (const bool maximised : {true, false}) {
+        QMdiSubWindow* window = frame.MdiArea()->subWindowList().first();
+        maximised ? window->showMaximized() : window->showNormal();
+        frame.SetUnattended(true);  // closed unsaved
+        frame.Action(cmd::kFileClose)->trigger();
+        ASSERT_EQ(frame.DocumentCount(), 0);
+        ASSERT_TRUE(app.Open(flash));
+        window = frame.MdiArea()->subWindowList().first();
+        EXPECT_EQ(window->isMaximized(), maximised);
+        const QSize area = frame.MdiArea()->viewport()->size();
+        EXPECT_GE(window->width(), area.width() / 2) << maximised;
+        EXPECT_GE(window->height(), area.height() / 2) << maximised;
+    }
+}
+
+TEST(MainFrameTest, BarsRegainTheirWidthWhenTheWindowGrowsAgain) {
+    TempDir dir;
+    TestApp app(dir.File("settings.ini"));
+    ASSERT_TRUE(app.Start());
+    CMainFrame& frame = app.Frame();
+    frame.Action(cmd::kViewRegisters)->trigger();
+    CResizableBar* bar = frame.BarOf(CMainFrame::kEmulatorBar);
+    frame.showNormal();
+    for (const QSize size : {QSize(300, 300), QSize(1400, 1000)}) {  // squeezed, then room
+        frame.resize(size);
+        QTest::qWait(20);
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return bar->width() >= bar->DefaultSize().width(); }, 1000))
+        << bar->width();
+}
+
+TEST(MainFrameTest, CtrlTabWalksTheShownBarsEscapeReturnsCtrlF6SwitchesWindows) {
+    TempDir dir;
+    TestApp app(dir.File("settings.ini"));
+    ASSERT_TRUE(app.Start(WriteThumbImage(dir, "a.fls", 64)));
+    ASSERT_TRUE(app.Open(WriteThumbImage(dir, "b.fls", 64)));
+    CMainFrame& frame = app.Frame();
+    frame.Action(cmd::kViewCallStack)->trigger();
+    frame.Action(cmd::kViewMemory)->trigger();
+    frame.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    CTravikView* view = frame.ActiveView();
+    view->setFocus();
+    constexpr int kListing = -1;
+    const struct {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int focus;
+    } steps[] = {
+        {Qt::Key_Tab, Qt::ControlModifier, CMainFrame::kCallStackBar},
+        {Qt::Key_Tab, Qt::ControlModifier, CMainFrame::kMemoryBar},
+        {Qt::Key_Tab, Qt::ControlModifier, kListing},
+        {Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier, CMainFrame::kMemoryBar},
+        {Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier, CMainFrame::kCallStackBar},
+        {Qt::Key_Escape, Qt::NoModifier, kListing},
+    };
+    for (const auto& step : steps) {
+        QTest::keyClick(QApplication::focusWidget(), step.key, step.modifiers);
+        QWidget* focus = QApplication::focusWidget();
+        if (step.focus == kListing)
+            EXPECT_EQ(focus, view) << step.key;
+        else
+            EXPECT_TRUE(frame.BarOf(CMainFrame::Bar(step.focus))->isAncestorOf(focus)) << step.key;
+    }
+    CTravikView* shown = frame.ActiveView();
+    QTest::keyClick(shown, Qt::Key_F6, Qt::ControlModifier);
+    EXPECT_NE(frame.ActiveView(), shown);
+
+    // A listing's second row, closed, is not there for a screen reader or the keys.
+    auto* child = qobject_cast<CChildFrame*>(frame.MdiArea()->activeSubWindow());
+    ASSERT_NE(child, nullptr);
+    for (const bool split : {false, true}) {
+        child->SetSplit(split);
+        const QAccessible::State state =
+            QAccessible::queryAccessibleInterface(child->SecondView())->state();
+        EXPECT_EQ(state.invisible, !split);
+        EXPECT_EQ(state.focusable, split);
+    }
 }
 
 // Regression: the bars' visibility signals reached a half-destroyed frame.

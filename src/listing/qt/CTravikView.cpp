@@ -148,6 +148,14 @@ std::vector<std::string> CTravikView::VisibleLines() const {
     return VisibleLineTexts(doc_, paint);
 }
 
+int CTravikView::AccessibleCursorLine() const {
+    ListingViewState state = state_;
+    ListingPaint paint;
+    PaintListing(doc_, state, ClientWidth(), height(), active_, paint);
+    const int row = state.cursorRow - 1;
+    return row >= 0 && row < static_cast<int>(paint.rows.size()) ? row : -1;
+}
+
 void CTravikView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     const int w = scrollBar_->sizeHint().width();
@@ -162,6 +170,7 @@ void CTravikView::paintEvent(QPaintEvent*) {
     canvas_.Render(painter, paint_.draw);
     painter.end();
     ApplyPaintResult();
+    NotifyAccessibleCursor(this);
 }
 
 void CTravikView::ApplyPaintResult() {

@@ -74,6 +74,7 @@ class CTravikView : public QWidget, public AccessibleLines {
     // one (the accessible text). Does not change the view's state.
     std::vector<std::string> VisibleLines() const;
     std::vector<std::string> AccessibleLineTexts() const override { return VisibleLines(); }
+    int AccessibleCursorLine() const override;
 
   signals:
     // The user clicked or focused this view: the frame makes it the active view.

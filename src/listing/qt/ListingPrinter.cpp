@@ -137,7 +137,11 @@ int ListingPrinter::Render(QPagedPaintDevice& device, const CTravikDoc& doc, int
     const double sy = device.logicalDpiY() / kUnitsPerInch;
     QtCanvas canvas;
     int drawn = 0;
-    PrintPages(doc, columns, AreaOf(device), [&](int page, const DrawList& draw) {
+    // Texts are cut to their columns as this canvas draws them.
+    const PrintTextWidth width = [&canvas](FontId font, std::string_view text) {
+        return canvas.TextWidth(font, text);
+    };
+    auto sink = [&](int page, const DrawList& draw) {
         if (toPage > 0 && page > toPage) return false;
         if (fromPage > 0 && page < fromPage) return true;
         if (drawn > 0 && !device.newPage()) return false;
@@ -147,7 +151,8 @@ int ListingPrinter::Render(QPagedPaintDevice& device, const CTravikDoc& doc, int
         painter.restore();
         ++drawn;
         return true;
-    });
+    };
+    PrintPages(doc, columns, AreaOf(device), sink, width);
     return painter.end() ? drawn : -1;
 }
 

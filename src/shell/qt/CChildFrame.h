@@ -28,7 +28,8 @@ class CChildFrame : public QMdiSubWindow {
     // Opens the second row at half the height, or closes it.
     void SetSplit(bool split);
 
-    // Shows the window: maximised if it is the first one activated since start-up.
+    // Shows a new window: maximised when the window shown last was (and the first one
+    // of the program), else at least half the MDI area wide and high.
     void ShowFirstTime();
 
     // Asked before the window closes; false keeps it open.
@@ -40,8 +41,12 @@ class CChildFrame : public QMdiSubWindow {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
+    // Only a row that is open takes the keyboard focus.
+    void FollowSplit();
+
     CTravikDoc& doc_;
     QSplitter* splitter_;
     CTravikView* views_[2];

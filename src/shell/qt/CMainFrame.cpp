@@ -6,10 +6,12 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QResizeEvent>
 #include <QStatusBar>
 #include <QToolBar>
 #include <cstdio>
@@ -122,6 +124,7 @@ CMainFrame::CMainFrame(QtSettingsStore& settings, QWidget* parent)
     CreateToolBar();
     CreateStatusBar();
     CreateBars();
+    CreateFocusKeys();
     SwitchMenus();
 
     // Idle-time work: enable commands, check marks, modified marks in the titles.
@@ -132,6 +135,7 @@ CMainFrame::CMainFrame(QtSettingsStore& settings, QWidget* parent)
 }
 
 CMainFrame::~CMainFrame() {
+    qApp->removeEventFilter(this);
     idleTimer_.stop();
     // The bars outlive this part of the frame: their hiding as the window goes must
     // not call back into it.
@@ -851,6 +855,131 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+bool CMainFrame::event(QEvent* event) {
+    // While a long run goes on, its progress keeps the status bar: hover hints (the
+    // bars', the toolbar's) would hide it for as long as the pointer rests.
+    if (event->type() == QEvent::StatusTip && LongRunGoing()) return true;
+    return QMainWindow::event(event);
+}
+
+bool CMainFrame::LongRunGoing() const {
+    for (const OpenDoc& open : docs_)
+        if (open.doc->emulator.LongRunActive()) return true;
+    return false;
+}
+
+// --- keyboard focus and bar sizes -------------------------------------------------------
+
+void CMainFrame::CreateFocusKeys() {
+    using K = QKeySequence;
+    auto key = [this](QList<QKeySequence> keys, Qt::ShortcutContext context, auto handler) {
+        auto* action = new QAction(this);
+        action->setShortcuts(keys);
+        action->setShortcutContext(context);
+        addAction(action);
+        connect(action, &QAction::triggered, this, handler);
+    };
+    // Floating bars are windows of their own: the focus keys work from them too.
+    key({K(Qt::CTRL | Qt::Key_Tab)}, Qt::ApplicationShortcut, [this] { CycleFocus(1); });
+    key({K(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), K(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab)},
+        Qt::ApplicationShortcut, [this] { CycleFocus(-1); });
+    // Document windows switch on Ctrl+F6: the document area's own Ctrl+Tab never comes
+    // into play, the keys above take it first.
+    key({K(Qt::CTRL | Qt::Key_F6)}, Qt::WindowShortcut, [this] { mdi_->activateNextSubWindow(); });
+    key({K(Qt::CTRL | Qt::SHIFT | Qt::Key_F6)}, Qt::WindowShortcut,
+        [this] { mdi_->activatePreviousSubWindow(); });
+    // Escape in a bar gives the focus back to the listing; the bars' own windows take
+    // Escape before it could reach the bar, so it is looked at on its way.
+    qApp->installEventFilter(this);
+}
+
+int CMainFrame::BarHolding(const QWidget* widget) const {
+    for (int i = 0; i < kBarCount; ++i)
+        if (widget && (bars_[i] == widget || bars_[i]->isAncestorOf(widget))) return i;
+    return -1;
+}
+
+void CMainFrame::FocusListing() {
+    if (!activeView_) return;
+    activateWindow();
+    activeView_->setFocus(Qt::OtherFocusReason);
+}
+
+void CMainFrame::CycleFocus(int step) {
+    // Places 0..kBarCount-1 are the bars, kBarCount the listing.
+    constexpr int kPlaces = kBarCount + 1;
+    const int at = BarHolding(QApplication::focusWidget());
+    int place = at < 0 ? kBarCount : at;
+    for (int k = 0; k < kPlaces; ++k) {
+        place = (place + step + kPlaces) % kPlaces;
+        if (place == kBarCount) {
+            if (!activeView_) continue;
+            FocusListing();
+            return;
+        }
+        CResizableBar* bar = bars_[place];
+        if (bar->isHidden()) continue;
+        bar->raise();  // a bar behind another one's tab comes to the front
+        bar->activateWindow();
+        // The hosted window, or the first control in it that takes the focus.
+        QWidget* target = bar->Hosted();
+        if (target->focusPolicy() == Qt::NoFocus) {
+            for (QWidget* child : target->findChildren<QWidget*>())
+                if (child->focusPolicy() & Qt::TabFocus) {
+                    target = child;
+                    break;
+                }
+        }
+        target->setFocus(Qt::TabFocusReason);
+        return;
+    }
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && watched == QApplication::focusWidget()) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        auto* focus = static_cast<QWidget*>(watched);
+        // An edit field in a bar keeps its keys.
+        bool editing = false;
+        for (QWidget* w = focus; w && !editing; w = w->parentWidget())
+            editing = qobject_cast<CInlineEdit*>(w) != nullptr;
+        if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier && !editing &&
+            BarHolding(focus) >= 0 && activeView_) {
+            FocusListing();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    const QSize old = event->oldSize();
+    if (old.isValid() &&
+        (event->size().width() > old.width() || event->size().height() > old.height()))
+        QTimer::singleShot(0, this, &CMainFrame::FitBarsToContent);
+}
+
+void CMainFrame::FitBarsToContent() {
+    // A window made small squeezes the bars; made large again, all the room it wins
+    // would go to the documents. A bar thinner than its content needs gets that back.
+    for (const Qt::Orientation across : {Qt::Horizontal, Qt::Vertical}) {
+        QList<QDockWidget*> docks;
+        QList<int> sizes;
+        for (CResizableBar* bar : bars_) {
+            if (bar->isHidden() || bar->isFloating()) continue;
+            const Qt::DockWidgetArea side = dockWidgetArea(bar);
+            const bool column = side == Qt::LeftDockWidgetArea || side == Qt::RightDockWidgetArea;
+            if (column != (across == Qt::Horizontal)) continue;
+            const int need = column ? bar->DefaultSize().width() : bar->DefaultSize().height();
+            if ((column ? bar->width() : bar->height()) >= need) continue;
+            docks << bar;
+            sizes << need;
+        }
+        if (!docks.isEmpty()) resizeDocks(docks, sizes, across);
+    }
+}
+
 // --- frame services --------------------------------------------------------------------
 
 CTravikDoc* CMainFrame::GetFirstDocument() {
@@ -863,6 +992,8 @@ SettingsStore& CMainFrame::Settings() {
 
 void CMainFrame::SetStatusText(const std::string& text) {
     statusPane_->setText(QString::fromLocal8Bit(text.c_str()));
+    // A hover hint shown hides the pane: the text set now is the one to see.
+    if (!statusBar()->currentMessage().isEmpty()) statusBar()->clearMessage();
     // A long operation reports thousands of times: repaint now if the last repaint is
     // old enough, else soon, so that the text shown is always the latest.
     if (!statusClock_.isValid() || statusClock_.elapsed() >= kStatusRepaintMs) {

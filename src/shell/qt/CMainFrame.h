@@ -79,6 +79,10 @@ class CMainFrame : public QMainWindow, public FrameServices {
     void SetUnattended(bool unattended) { unattended_ = unattended; }
     // Enables commands and sets check marks from the current state.
     void UpdateCommandUi();
+    // Ctrl+Tab (step 1) and Ctrl+Shift+Tab (step -1): the keyboard focus goes from the
+    // listing through the shown bars in their order (Call Stack, Emulator, Warning
+    // Messages, Memory Dump, Phone Emulator) and back to the listing.
+    void CycleFocus(int step);
 
     // --- FrameServices -----------------------------------------------------------------
     CTravikDoc* GetFirstDocument() override;
@@ -104,6 +108,9 @@ class CMainFrame : public QMainWindow, public FrameServices {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     struct OpenDoc {
@@ -139,6 +146,13 @@ class CMainFrame : public QMainWindow, public FrameServices {
     int PrintColumns(const CTravikDoc& doc) const;
     void ToggleOption(void (CTravikDoc::*toggle)());
     void FlushStatusPane();
+    bool LongRunGoing() const;
+    void CreateFocusKeys();
+    // The bar holding `widget`, or -1.
+    int BarHolding(const QWidget* widget) const;
+    void FocusListing();
+    // Bars squeezed by a small window get the thickness their content needs back.
+    void FitBarsToContent();
 
     QtSettingsStore& settings_;
     std::vector<OpenDoc> docs_;
