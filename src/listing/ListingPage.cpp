@@ -5,6 +5,7 @@
 #include "document/CTravikDoc.h"
 #include "document/Flags.h"
 #include "listing/LineText.h"
+#include "listing/RunCommands.h"
 
 namespace {
 
@@ -273,7 +274,7 @@ void PaintListing(const CTravikDoc& doc, ListingViewState& state, int clientWidt
     // Text pass.
     const bool selection = doc.selectionStart != doc.selectionEnd;
     const bool running = doc.emulator.runState != CEmulator::kStopped;
-    const int64_t current = (doc.emulator.r[15] - 4) & 0xFFFFF;
+    const int64_t current = CurrentInstructionOffset(doc);
     for (size_t r = 0; r < out.rows.size(); ++r) {
         const auto [o, s] = out.rows[r];
         const int row = static_cast<int>(r) + 1;
@@ -366,7 +367,7 @@ void GoToOffset(const CTravikDoc& doc, ListingViewState& state, int64_t offset, 
     int64_t o = offset & ~int64_t{1};
     // Only offsets of whole halfwords of the image have an item.
     if (o < 0 || o + 2 > int64_t{doc.imageSize}) return;
-    while (o > 0 && (doc.flags[o / 2] & flagbits::kContinuation)) o -= 2;
+    o = doc.ItemStart(static_cast<uint32_t>(o));
     if (!force && int64_t{state.topOffset} + 5 <= o && o <= int64_t{state.bottomOffset} - 5) {
         state.pendingCursor = static_cast<int32_t>(o);
         state.topSubLine = 0;
