@@ -14,6 +14,7 @@
 #include <QResizeEvent>
 #include <QStatusBar>
 #include <QToolBar>
+#include <algorithm>
 #include <cstdio>
 
 #include "CAboutDlg.h"
@@ -22,7 +23,7 @@
 #include "CPrintColumnsDlg.h"
 #include "CResizableBar.h"
 #include "CToolBarCombo.h"
-#include "CommandIds.h"
+#include "CommandTable.h"
 #include "QtSettingsStore.h"
 #include "TextFields.h"
 #include "ToolbarIcons.h"
@@ -43,62 +44,19 @@ namespace {
 // The status pane is repainted at most this often while texts arrive faster.
 constexpr int kStatusRepaintMs = 33;
 
+// The debugger bars, in CMainFrame::Bar order.
 struct BarInfo {
     const char* caption;
     const char* objectName;
     settings::Key key;
-    int command;
     Qt::DockWidgetArea side;
 };
 constexpr BarInfo kBars[CMainFrame::kBarCount] = {
-    {"Call Stack", "CallStackBar", settings::kViewCallStack, cmd::kViewCallStack,
-     Qt::LeftDockWidgetArea},
-    {"Emulator", "EmulatorBar", settings::kViewRegisters, cmd::kViewRegisters,
-     Qt::LeftDockWidgetArea},
-    {"Warning Messages", "WarningsBar", settings::kViewWarnings, cmd::kViewWarnings,
-     Qt::BottomDockWidgetArea},
-    {"Memory Dump", "MemoryBar", settings::kViewMemory, cmd::kViewMemory, Qt::BottomDockWidgetArea},
-    {"Phone Emulator", "PhoneBar", settings::kViewPhone, cmd::kViewPhone, Qt::LeftDockWidgetArea},
-};
-
-// Commands whose feature is not in this version of the program: shown, never enabled.
-constexpr int kNotAvailable[] = {
-    cmd::kEditUndo,
-    cmd::kEditCut,
-    cmd::kEditCopy,
-    cmd::kEditPaste,
-};
-
-// The emulator's commands; the active listing window carries them out.
-constexpr struct {
-    int id;
-    RunCommand command;
-} kRunCommands[] = {
-    {cmd::kDebugStart, RunCommand::kStart},
-    {cmd::kDebugAnimate, RunCommand::kAnimate},
-    {cmd::kDebugStepInto, RunCommand::kStepInto},
-    {cmd::kDebugStepOver, RunCommand::kStepOver},
-    {cmd::kDebugSkipToCursor, RunCommand::kSkipToCursor},
-    {cmd::kDebugStepToCursor, RunCommand::kStepToCursor},
-    {cmd::kDebugBreak, RunCommand::kBreak},
-    {cmd::kDebugStop, RunCommand::kStop},
-    {cmd::kDebugRun, RunCommand::kRun},
-    {cmd::kDebugToggleBreakpoint, RunCommand::kToggleBreakpoint},
-    {cmd::kDebugClearBreakpoints, RunCommand::kClearBreakpoints},
-};
-
-// The file and search commands of the active document.
-constexpr int kDocumentCommands[] = {
-    cmd::kFileMerge,  cmd::kFileFixInfo, cmd::kFileLoadRam,  cmd::kFileSaveRam,
-    cmd::kFileExport, cmd::kEditFind,    cmd::kEditFindNext,
-};
-
-// Commands that work on the active document.
-constexpr int kNeedDocument[] = {
-    cmd::kFileClose,     cmd::kFileSave,          cmd::kOptionsSettings,  cmd::kViewBaseAddress,
-    cmd::kViewLowerCase, cmd::kViewHex,           cmd::kViewAscii,        cmd::kViewJumps,
-    cmd::kViewBitmap,    cmd::kViewSystemStrings, cmd::kWindowNew,        cmd::kWindowCascade,
-    cmd::kWindowTile,    cmd::kWindowArrange,     cmd::kFilePrintPreview, cmd::kFilePrint,
+    {"Call Stack", "CallStackBar", settings::kViewCallStack, Qt::LeftDockWidgetArea},
+    {"Emulator", "EmulatorBar", settings::kViewRegisters, Qt::LeftDockWidgetArea},
+    {"Warning Messages", "WarningsBar", settings::kViewWarnings, Qt::BottomDockWidgetArea},
+    {"Memory Dump", "MemoryBar", settings::kViewMemory, Qt::BottomDockWidgetArea},
+    {"Phone Emulator", "PhoneBar", settings::kViewPhone, Qt::LeftDockWidgetArea},
 };
 
 QString Caption(const CTravikDoc& doc) {
@@ -149,229 +107,65 @@ CMainFrame::~CMainFrame() {
 
 // --- creation --------------------------------------------------------------------------
 
-QAction* CMainFrame::MakeAction(int id, const QString& text, const QString& prompt) {
-    auto* action = new QAction(text, this);
-    action->setData(id);
-    if (!prompt.isEmpty()) {
-        const int split = prompt.indexOf('\n');
-        action->setStatusTip(prompt.left(split));
-        if (split >= 0) {
-            action->setToolTip(prompt.mid(split + 1));
-            action->setIconText(prompt.mid(split + 1));
-        }
-    }
-    actions_[id] = action;
-    addAction(action);  // accelerators work whichever menu is shown
-    return action;
-}
-
 void CMainFrame::CreateActions() {
-    using K = QKeySequence;
-    MakeAction(cmd::kFileNew, "&New", "Create a new document\nNew")
-        ->setShortcut(K(Qt::CTRL | Qt::Key_N));
-    MakeAction(cmd::kFileOpen, "&Open...", "Open an existing document\nOpen")
-        ->setShortcut(K(Qt::CTRL | Qt::Key_O));
-    MakeAction(cmd::kFileMerge, "&Merge...", "Merge with a different Info file\nMerge")
-        ->setShortcut(K(Qt::CTRL | Qt::Key_M));
-    MakeAction(cmd::kFileClose, "&Close", "Close the active document\nClose");
-    MakeAction(cmd::kFileSave, "&Save", "Save the active document\nSave")
-        ->setShortcut(K(Qt::CTRL | Qt::Key_S));
-    MakeAction(cmd::kFileFixInfo, "Fix ifo file", "Fix ifo file");
-    MakeAction(cmd::kFileLoadRam, "Load RAM...", "Load RAM from file\nLoad RAM");
-    MakeAction(cmd::kFileSaveRam, "Save RAM...", "Save RAM to file\nSave RAM");
-    MakeAction(cmd::kFilePrintSetup, "Setup",
-               "Change the printer and printing options\nPage Setup");
-    MakeAction(cmd::kFilePrintPreview, "Preview", "Display full pages\nPrint Preview");
-    MakeAction(cmd::kFilePrint, "Print", "Print the active document\nPrint");
-    MakeAction(cmd::kFileExport, "Export...", "Export to file\nExport");
-    MakeAction(cmd::kAppExit, "E&xit", "Quit the application; prompts to save documents\nExit");
-
-    MakeAction(cmd::kEditUndo, "&Undo", "Undo the last action\nUndo")
-        ->setShortcuts({K(Qt::CTRL | Qt::Key_Z), K(Qt::ALT | Qt::Key_Backspace)});
-    MakeAction(cmd::kEditCut, "Cu&t", "Cut the selection and put it on the Clipboard\nCut")
-        ->setShortcuts({K(Qt::CTRL | Qt::Key_X), K(Qt::SHIFT | Qt::Key_Delete)});
-    MakeAction(cmd::kEditCopy, "&Copy", "Copy the selection and put it on the Clipboard\nCopy")
-        ->setShortcuts({K(Qt::CTRL | Qt::Key_C), K(Qt::CTRL | Qt::Key_Insert)});
-    MakeAction(cmd::kEditPaste, "&Paste", "Insert Clipboard contents\nPaste")
-        ->setShortcuts({K(Qt::CTRL | Qt::Key_V), K(Qt::SHIFT | Qt::Key_Insert)});
-    MakeAction(cmd::kEditFind, "Find...")->setShortcut(K(Qt::CTRL | Qt::Key_F));
-    MakeAction(cmd::kEditFindNext, "Find Next")->setShortcut(K(Qt::Key_F3));
-
-    MakeAction(cmd::kViewToolbar, "&Toolbar", "Show or hide the toolbar\nToggle ToolBar");
-    MakeAction(cmd::kViewStatusBar, "&Status Bar", "Show or hide the status bar\nToggle StatusBar");
-    for (const BarInfo& bar : kBars) {
-        static const std::map<int, const char*> menuTexts = {{cmd::kViewCallStack, "Call Stack"},
-                                                             {cmd::kViewRegisters, "Registers"},
-                                                             {cmd::kViewWarnings, "Warnings"},
-                                                             {cmd::kViewMemory, "Memory"},
-                                                             {cmd::kViewPhone, "Phone"}};
-        MakeAction(bar.command, menuTexts.at(bar.command));
-    }
-    MakeAction(cmd::kViewBaseAddress, "View &Base Address");
-    MakeAction(cmd::kViewLowerCase, "View Lower Case");
-    MakeAction(cmd::kViewHex, "View Opcode (Hex)");
-    MakeAction(cmd::kViewAscii, "View Opcode (Ascii)");
-    MakeAction(cmd::kViewJumps, "View Jumps");
-    MakeAction(cmd::kViewBitmap, "View Bitmap");
-    MakeAction(cmd::kViewSystemStrings, "View System Strings");
-
-    MakeAction(cmd::kDebugStart, "&Start", "Start Emulation\nStart")->setShortcut(K(Qt::Key_F5));
-    MakeAction(cmd::kDebugAnimate, "&Animate", "Start running emulation\nRun")
-        ->setShortcut(K(Qt::Key_F6));
-    MakeAction(cmd::kDebugStepInto, "Step &Into", "Step Into\nStep Into")
-        ->setShortcut(K(Qt::Key_F7));
-    MakeAction(cmd::kDebugStepOver, "Step &Over", "Step over\nStep over")
-        ->setShortcut(K(Qt::Key_F8));
-    MakeAction(cmd::kDebugSkipToCursor, "S&kip to Cursor", "Skip to Cursor\nSkip");
-    MakeAction(cmd::kDebugStepToCursor, "Step to &Cursor", "Run to cursor\nTo cursor");
-    MakeAction(cmd::kDebugBreak, "&Break", "Suspend running emulation\nSuspend");
-    MakeAction(cmd::kDebugStop, "S&top", "Stop Emulation\nStop");
-    MakeAction(cmd::kDebugRun, "&Run",
-               "Run at full speed until a breakpoint, watchpoint or warning\nRun at Full Speed")
-        ->setShortcut(K(Qt::Key_F9));
-    MakeAction(cmd::kDebugToggleBreakpoint, "Toggle Breakpoint",
-               "Set or remove a breakpoint on the cursor's line\nToggle Breakpoint")
-        ->setShortcut(K(Qt::Key_F2));
-    MakeAction(cmd::kDebugClearBreakpoints, "Clear All Breakpoints",
-               "Remove every breakpoint of this flash file\nClear All Breakpoints");
-
-    MakeAction(cmd::kOptionsSettings, "Settings...");
-    MakeAction(cmd::kWindowNew, "&New Window",
-               "Open another window for the active document\nNew Window");
-    MakeAction(cmd::kWindowCascade, "&Cascade", "Arrange windows so they overlap\nCascade Windows");
-    MakeAction(cmd::kWindowTile, "&Tile", "Arrange windows as non-overlapping tiles\nTile Windows");
-    MakeAction(cmd::kWindowArrange, "&Arrange Icons",
-               "Arrange icons at the bottom of the window\nArrange Icons");
-    MakeAction(cmd::kAppAbout, "&About Travik...",
-               "Display program information, version number and copyright\nAbout");
-
-    for (int id : {cmd::kViewToolbar, cmd::kViewStatusBar, cmd::kViewCallStack, cmd::kViewRegisters,
-                   cmd::kViewWarnings, cmd::kViewMemory, cmd::kViewPhone, cmd::kViewBaseAddress,
-                   cmd::kViewLowerCase, cmd::kViewHex, cmd::kViewAscii, cmd::kViewJumps,
-                   cmd::kViewBitmap, cmd::kViewSystemStrings})
-        actions_[id]->setCheckable(true);
-    for (int id : kNotAvailable) actions_[id]->setEnabled(false);
-
-    auto on = [this](int id, auto handler) {
-        connect(actions_[id], &QAction::triggered, this, handler);
-    };
-    on(cmd::kFileNew, [this] { OnFileNew(); });
-    on(cmd::kFileOpen, [this] { OnFileOpen(); });
-    on(cmd::kFileClose, [this] {
-        if (CTravikDoc* doc = ActiveDocument()) CloseDocument(*doc);
-    });
-    on(cmd::kFileSave, [this] { OnFileSave(); });
-    on(cmd::kAppExit, [this] { close(); });
-    on(cmd::kAppAbout, [this] { CAboutDlg(this).exec(); });
-    on(cmd::kViewToolbar, [this](bool show) { findChild<QToolBar*>("ToolBar")->setVisible(show); });
-    on(cmd::kViewStatusBar, [this](bool show) { statusBar()->setVisible(show); });
-    for (int bar = 0; bar < kBarCount; ++bar)
-        on(kBars[bar].command, [this, bar] { ToggleBar(static_cast<Bar>(bar)); });
-    on(cmd::kViewBaseAddress, [this] { ToggleOption(&CTravikDoc::ToggleBaseAddress); });
-    on(cmd::kViewLowerCase, [this] { ToggleOption(&CTravikDoc::ToggleLowerCase); });
-    on(cmd::kViewHex, [this] { ToggleOption(&CTravikDoc::ToggleViewHex); });
-    on(cmd::kViewAscii, [this] { ToggleOption(&CTravikDoc::ToggleViewAscii); });
-    on(cmd::kViewJumps, [this] { ToggleOption(&CTravikDoc::ToggleViewJumps); });
-    on(cmd::kViewBitmap, [this] { ToggleOption(&CTravikDoc::ToggleViewBitmap); });
-    on(cmd::kViewSystemStrings, [this] { ToggleOption(&CTravikDoc::ToggleViewSystemStrings); });
-    for (const auto& run : kRunCommands) {
-        on(run.id, [this, command = run.command] {
-            if (activeView_) activeView_->OnRunCommand(command);
-            UpdateCommandUi();
-        });
-    }
-    on(cmd::kOptionsSettings, [this] { OnOptionsSettings(); });
-    on(cmd::kFilePrintSetup, [this] { printer_->Setup(this); });
-    on(cmd::kFilePrintPreview, [this] {
-        if (CTravikDoc* doc = ActiveDocument()) printer_->Preview(*doc, PrintColumns(*doc), this);
-    });
-    on(cmd::kFilePrint, [this] {
-        if (CTravikDoc* doc = ActiveDocument()) printer_->Print(*doc, PrintColumns(*doc), this);
-    });
-    on(cmd::kFileMerge, [this] {
-        CTravikDoc* doc = ActiveDocument();
-        if (doc && MergeFinished(Merge(*doc))) {
-            for (CChildFrame* frame : ChildFrames(doc)) {
-                frame->FirstView()->GoToOffset(0, true);
-                frame->SecondView()->GoToOffset(0, true);
+    for (const Command& command : Commands()) {
+        if (command.id < 0) continue;  // a place, not a command
+        auto* action = new QAction(command.text, this);
+        action->setData(command.id);
+        if (command.prompt) {
+            const QString prompt = command.prompt;
+            const int split = prompt.indexOf('\n');
+            action->setStatusTip(prompt.left(split));
+            if (split >= 0) {
+                action->setToolTip(prompt.mid(split + 1));
+                action->setIconText(prompt.mid(split + 1));
             }
         }
-        UpdateCommandUi();
-    });
-    on(cmd::kFileFixInfo, [this] {
-        if (CTravikDoc* doc = ActiveDocument()) {
-            FixInfoFile(*doc);
-            RepaintViews(*doc);
-        }
-        UpdateCommandUi();
-    });
-    on(cmd::kFileLoadRam, [this] {
-        if (CTravikDoc* doc = ActiveDocument()) LoadRam(*doc);
-    });
-    on(cmd::kFileSaveRam, [this] {
-        if (CTravikDoc* doc = ActiveDocument()) SaveRam(*doc);
-    });
-    on(cmd::kFileExport, [this] {
-        if (CTravikDoc* doc = ActiveDocument()) ExportAssembly(*doc);
-    });
-    on(cmd::kEditFind, [this] {
-        if (activeView_) activeView_->OnFind();
-    });
-    on(cmd::kEditFindNext, [this] {
-        if (activeView_) activeView_->OnFindNext();
-    });
-    on(cmd::kWindowNew, [this] { OnWindowNew(); });
-    on(cmd::kWindowCascade, [this] { mdi_->cascadeSubWindows(); });
-    on(cmd::kWindowTile, [this] { mdi_->tileSubWindows(); });
-    on(cmd::kWindowArrange, [this] {
-        // Minimised windows in a row along the bottom, left to right.
-        int x = 0;
-        for (QMdiSubWindow* window : mdi_->subWindowList())
-            if (window->isMinimized()) {
-                window->move(x, mdi_->viewport()->height() - window->height());
-                x += window->width();
-            }
-    });
+        QList<QKeySequence> keys;
+        for (const QKeyCombination key : command.keys)
+            if (key.key() != Qt::Key_unknown) keys << QKeySequence(key);
+        if (!keys.isEmpty()) action->setShortcuts(keys);
+        action->setCheckable(command.checked != nullptr);
+        if (command.run)
+            connect(action, &QAction::triggered, this,
+                    [this, &command] { command.run(*this, command); });
+        actions_[command.id] = action;
+        addAction(action);  // accelerators work whichever menu is shown
+    }
 }
 
 void CMainFrame::CreateMenus() {
-    auto menu = [this](const QString& title, std::initializer_list<int> ids) {
-        auto* m = new QMenu(title, this);
-        for (int id : ids) {
-            if (id == 0)
-                m->addSeparator();
-            else
-                m->addAction(actions_[id]);
+    // Menu 128 while no document is open, 129 with one: each has the menus with entries.
+    for (int m = int(CommandMenu::kFile); m <= int(CommandMenu::kHelp); ++m) {
+        for (const bool withDocument : {false, true}) {
+            auto* menu = new QMenu(kMenuTitles[m], this);
+            FillMenu(menu, CommandMenu(m), withDocument);
+            if (menu->isEmpty()) {
+                delete menu;
+                continue;
+            }
+            connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUi);
+            (withDocument ? menus129_ : menus128_) << menu;
         }
-        connect(m, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUi);
-        return m;
-    };
-    // Menu 128, no document open. The File menus get their entries from
-    // RebuildRecentFiles, which knows the recent files.
-    recent128_ = menu("&File", {});
-    menus128_ = {recent128_, menu("&View", {cmd::kViewToolbar, cmd::kViewStatusBar}),
-                 menu("&Help", {cmd::kAppAbout})};
-    // Menu 129, a document open.
-    file129_ = menu("&File", {});
-    menus129_ = {
-        file129_,
-        menu("&Edit", {cmd::kEditUndo, 0, cmd::kEditCut, cmd::kEditCopy, cmd::kEditPaste, 0,
-                       cmd::kEditFind, cmd::kEditFindNext}),
-        menu("&View",
-             {cmd::kViewToolbar, cmd::kViewStatusBar, 0, cmd::kViewCallStack, cmd::kViewRegisters,
-              cmd::kViewWarnings, cmd::kViewMemory, cmd::kViewPhone, 0, cmd::kViewBaseAddress,
-              cmd::kViewLowerCase, cmd::kViewHex, cmd::kViewAscii, cmd::kViewJumps,
-              cmd::kViewBitmap, cmd::kViewSystemStrings}),
-        menu("&Debug",
-             {cmd::kDebugStart, cmd::kDebugAnimate, cmd::kDebugStepInto, cmd::kDebugStepOver,
-              cmd::kDebugSkipToCursor, cmd::kDebugStepToCursor, cmd::kDebugBreak, cmd::kDebugStop,
-              0, cmd::kDebugRun, 0, cmd::kDebugToggleBreakpoint, cmd::kDebugClearBreakpoints}),
-        menu("Options", {cmd::kOptionsSettings}),
-        menu("&Window",
-             {cmd::kWindowNew, cmd::kWindowCascade, cmd::kWindowTile, cmd::kWindowArrange}),
-        menu("&Help", {cmd::kAppAbout}),
-    };
+    }
+    // The File menus list the recent files, which change.
+    recent128_ = menus128_.front();
+    file129_ = menus129_.front();
     RebuildRecentFiles();
+}
+
+void CMainFrame::FillMenu(QMenu* menu, CommandMenu which, bool withDocument) {
+    menu->clear();
+    int group = 0;
+    for (const Command& command : Commands()) {
+        if (command.menu != which || !(withDocument || command.withoutDocument)) continue;
+        if (command.group != group && !menu->isEmpty()) menu->addSeparator();
+        group = command.group;
+        if (command.id == kRecentFilesPlace)
+            menu->addActions(recentActions_);
+        else
+            menu->addAction(actions_[command.id]);
+    }
 }
 
 void CMainFrame::RebuildRecentFiles() {
@@ -395,24 +189,8 @@ void CMainFrame::RebuildRecentFiles() {
         placeholder->setEnabled(false);
         recentActions_ << placeholder;
     }
-    recent128_->clear();
-    recent128_->addAction(actions_[cmd::kFileOpen]);
-    recent128_->addSeparator();
-    recent128_->addActions(recentActions_);
-    recent128_->addSeparator();
-    recent128_->addAction(actions_[cmd::kAppExit]);
-
-    file129_->clear();
-    for (int id : {cmd::kFileOpen, cmd::kFileMerge, cmd::kFileFixInfo, cmd::kFileClose,
-                   cmd::kFileSave, cmd::kFileLoadRam, cmd::kFileSaveRam})
-        file129_->addAction(actions_[id]);
-    file129_->addSeparator();
-    for (int id : {cmd::kFilePrintSetup, cmd::kFilePrintPreview, cmd::kFilePrint, cmd::kFileExport})
-        file129_->addAction(actions_[id]);
-    file129_->addSeparator();
-    file129_->addActions(recentActions_);
-    file129_->addSeparator();
-    file129_->addAction(actions_[cmd::kAppExit]);
+    FillMenu(recent128_, CommandMenu::kFile, false);
+    FillMenu(file129_, CommandMenu::kFile, true);
 }
 
 void CMainFrame::SwitchMenus() {
@@ -424,30 +202,12 @@ void CMainFrame::SwitchMenus() {
 }
 
 void CMainFrame::CreateToolBar() {
-    auto* toolbar = new QToolBar("Travik Standard ToolBar", this);
+    auto* toolbar = toolBar_ = new QToolBar("Travik Standard ToolBar", this);
     toolbar->setObjectName("ToolBar");
     toolbar->setIconSize(QSize(16, 15));
     toolbar->setAllowedAreas(Qt::AllToolBarAreas);
     addToolBar(Qt::TopToolBarArea, toolbar);
-    auto button = [&](int id) {
-        actions_[id]->setIcon(ToolbarIcon(id));
-        toolbar->addAction(actions_[id]);
-    };
-    button(cmd::kFileOpen);
-    button(cmd::kFileMerge);
-    button(cmd::kFileSave);
-    toolbar->addSeparator();
-    button(cmd::kEditCut);
-    button(cmd::kEditCopy);
-    button(cmd::kEditPaste);
-    toolbar->addSeparator();
-    button(cmd::kFilePrint);
-    toolbar->addSeparator();
-    for (int id : {cmd::kDebugStart, cmd::kDebugStepOver, cmd::kDebugStepInto,
-                   cmd::kDebugSkipToCursor, cmd::kDebugStepToCursor, cmd::kDebugAnimate,
-                   cmd::kDebugRun, cmd::kDebugBreak, cmd::kDebugStop})
-        button(id);
-
+    // The buttons in their toolbar order; the task and jump lists have their place too.
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     auto combo = [&](int kind, int width, const char* name) {
         auto* box = new CToolBarCombo(toolbar);
@@ -464,15 +224,30 @@ void CMainFrame::CreateToolBar() {
         connect(box, &CToolBarCombo::closedUp, this, &CMainFrame::OnComboCloseUp);
         return box;
     };
-    taskList_ = combo(1, 180, "Task list");
-    jumpList_ = combo(2, 300, "Jump list");
+    std::vector<const Command*> buttons;
+    for (const Command& command : Commands())
+        if (command.tool.place > 0) buttons.push_back(&command);
+    std::ranges::sort(buttons, [](const Command* a, const Command* b) {
+        return std::pair(a->tool.group, a->tool.place) < std::pair(b->tool.group, b->tool.place);
+    });
+    for (size_t i = 0; i < buttons.size(); ++i) {
+        const Command* command = buttons[i];
+        if (i > 0 && command->tool.group != buttons[i - 1]->tool.group) toolbar->addSeparator();
+        if (command->id == kToolbarListsPlace) {
+            taskList_ = combo(1, 180, "Task list");
+            jumpList_ = combo(2, 300, "Jump list");
+        } else {
+            QAction* action = actions_[command->id];
+            action->setIcon(ToolbarIcon(command->id));
+            toolbar->addAction(action);
+        }
+    }
     taskList_->clear();
     taskList_->addItems(
         {"General", "Utility", "Boot", "IRQ", "FIQ", "Tasks Management", "NetMonitor"});
     for (int task = 0x01; task <= 0x15; ++task)
         taskList_->addItem(QString::asprintf("Task #%02X", task));
     taskList_->setCurrentIndex(-1);
-    button(cmd::kAppAbout);
 }
 
 void CMainFrame::CreateStatusBar() {
@@ -542,23 +317,81 @@ QAction* CMainFrame::Action(int commandId) const {
 }
 
 void CMainFrame::UpdateCommandUi() {
-    CTravikDoc* doc = ActiveDocument();
-    for (int id : kNeedDocument) actions_[id]->setEnabled(doc != nullptr);
-    for (int id : kDocumentCommands) actions_[id]->setEnabled(doc != nullptr);
-    for (const auto& run : kRunCommands)
-        actions_[run.id]->setEnabled(activeView_ && activeView_->CanRun(run.command));
-    auto check = [this](int id, bool on) { actions_[id]->setChecked(on); };
-    check(cmd::kViewToolbar, !findChild<QToolBar*>("ToolBar")->isHidden());
-    check(cmd::kViewStatusBar, !statusBar()->isHidden());
-    for (int i = 0; i < kBarCount; ++i) check(kBars[i].command, !bars_[i]->isHidden());
-    check(cmd::kViewBaseAddress, doc && doc->baseAddress != 0);
-    check(cmd::kViewLowerCase, doc && doc->lowerCase == 1);
-    check(cmd::kViewHex, doc && doc->viewHex == 1);
-    check(cmd::kViewAscii, doc && doc->viewAscii == 1);
-    check(cmd::kViewJumps, doc && doc->viewJumps == 1);
-    check(cmd::kViewBitmap, doc && doc->bitmapWidth >= 1);
-    check(cmd::kViewSystemStrings, doc && doc->viewSystemStrings == 1);
+    for (const Command& command : Commands()) {
+        if (command.enabled) actions_[command.id]->setEnabled(command.enabled(*this, command));
+        if (command.checked) actions_[command.id]->setChecked(command.checked(*this, command));
+    }
     UpdateTitles();
+}
+
+void CMainFrame::OnRunCommand(RunCommand command) {
+    if (activeView_) activeView_->OnRunCommand(command);
+    UpdateCommandUi();
+}
+
+bool CMainFrame::CanRunCommand(RunCommand command) const {
+    return activeView_ && activeView_->CanRun(command);
+}
+
+void CMainFrame::OnFileClose() {
+    if (CTravikDoc* doc = ActiveDocument()) CloseDocument(*doc);
+}
+
+void CMainFrame::OnFileMerge() {
+    CTravikDoc* doc = ActiveDocument();
+    if (doc && MergeFinished(Merge(*doc))) {
+        for (CChildFrame* frame : ChildFrames(doc)) {
+            frame->FirstView()->GoToOffset(0, true);
+            frame->SecondView()->GoToOffset(0, true);
+        }
+    }
+    UpdateCommandUi();
+}
+
+void CMainFrame::OnFileFixInfo() {
+    if (CTravikDoc* doc = ActiveDocument()) {
+        FixInfoFile(*doc);
+        RepaintViews(*doc);
+    }
+    UpdateCommandUi();
+}
+
+void CMainFrame::OnFileLoadRam() {
+    if (CTravikDoc* doc = ActiveDocument()) LoadRam(*doc);
+}
+
+void CMainFrame::OnFileSaveRam() {
+    if (CTravikDoc* doc = ActiveDocument()) SaveRam(*doc);
+}
+
+void CMainFrame::OnFileExport() {
+    if (CTravikDoc* doc = ActiveDocument()) ExportAssembly(*doc);
+}
+
+void CMainFrame::OnFilePrintPreview() {
+    if (CTravikDoc* doc = ActiveDocument()) printer_->Preview(*doc, PrintColumns(*doc), this);
+}
+
+void CMainFrame::OnFilePrint() {
+    if (CTravikDoc* doc = ActiveDocument()) printer_->Print(*doc, PrintColumns(*doc), this);
+}
+
+void CMainFrame::OnEditFind() {
+    if (activeView_) activeView_->OnFind();
+}
+
+void CMainFrame::OnEditFindNext() {
+    if (activeView_) activeView_->OnFindNext();
+}
+
+void CMainFrame::OnWindowArrange() {
+    // Minimised windows in a row along the bottom, left to right.
+    int x = 0;
+    for (QMdiSubWindow* window : mdi_->subWindowList())
+        if (window->isMinimized()) {
+            window->move(x, mdi_->viewport()->height() - window->height());
+            x += window->width();
+        }
 }
 
 void CMainFrame::ToggleBar(Bar bar) {

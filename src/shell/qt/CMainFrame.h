@@ -6,10 +6,12 @@
 #include <QTimer>
 #include <map>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "listing/qt/CTravikView.h"
 #include "shell/FrameServices.h"
+#include "shell/qt/CommandTable.h"
 
 class CCallStackDlg;
 class CChildFrame;
@@ -27,6 +29,7 @@ class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
+class QToolBar;
 class QtSettingsStore;
 
 // The main window: menus, toolbar with the task and jump lists, status bar, the
@@ -118,9 +121,13 @@ class CMainFrame : public QMainWindow, public FrameServices {
         std::unique_ptr<CPrintColumnsDlg> printColumns;
     };
 
-    QAction* MakeAction(int id, const QString& text, const QString& prompt = {});
+    // The commands, one row each (CommandTable.cpp): the actions, menus, toolbar
+    // buttons and their enabling are made from it.
+    static std::span<const Command> Commands();
     void CreateActions();
     void CreateMenus();
+    // Fills the menu with its commands from the table, parted where their group changes.
+    void FillMenu(QMenu* menu, CommandMenu which, bool withDocument);
     void CreateToolBar();
     void CreateStatusBar();
     void CreateBars();
@@ -138,10 +145,25 @@ class CMainFrame : public QMainWindow, public FrameServices {
     void DestroyDocument(CTravikDoc& doc);
     void ToggleBar(Bar bar);
     void WriteBarKeys();
+    QToolBar* ToolBar() const { return toolBar_; }
     void OnFileOpen();
+    void OnFileClose();
     void OnFileSave();
+    void OnFileMerge();
+    void OnFileFixInfo();
+    void OnFileLoadRam();
+    void OnFileSaveRam();
+    void OnFilePrintPreview();
+    void OnFilePrint();
+    void OnFileExport();
+    void OnEditFind();
+    void OnEditFindNext();
     void OnWindowNew();
+    void OnWindowArrange();
     void OnOptionsSettings();
+    // The emulator's commands go to the active listing window.
+    void OnRunCommand(RunCommand command);
+    bool CanRunCommand(RunCommand command) const;
     // The document's number of printed columns (Options > Settings...).
     int PrintColumns(const CTravikDoc& doc) const;
     void ToggleOption(void (CTravikDoc::*toggle)());
@@ -163,6 +185,7 @@ class CMainFrame : public QMainWindow, public FrameServices {
     QMenu* file129_ = nullptr;
     QList<QAction*> recentActions_;
     bool documentMenu_ = false;
+    QToolBar* toolBar_ = nullptr;
     CToolBarCombo* taskList_ = nullptr;
     CToolBarCombo* jumpList_ = nullptr;
     QLabel* statusPane_ = nullptr;
