@@ -59,6 +59,13 @@ constexpr BarInfo kBars[CMainFrame::kBarCount] = {
     {"Phone Emulator", "PhoneBar", settings::kViewPhone, Qt::LeftDockWidgetArea},
 };
 
+// A message of the program as a box shows it.
+QString BoxText(const std::string& text) {
+    QString message = QString::fromLocal8Bit(text.c_str());
+    message.replace("\r\n", "\n");
+    return message;
+}
+
 QString Caption(const CTravikDoc& doc) {
     return QFileInfo(QString::fromLocal8Bit(doc.GetPathName().c_str())).fileName();
 }
@@ -270,15 +277,16 @@ void CMainFrame::CreateStatusBar() {
 }
 
 void CMainFrame::CreateBars() {
-    callStack_ = new CCallStackDlg;
-    callStack_->SetSource([this] { return BarsDocument(); });
-    emulatorView_ = new CEmulatorView(*this);
-    emulatorView_->SetSource([this] { return BarsDocument(); });
+    // The bars that show a document show BarsDocument().
+    auto showing = [this](auto* window) {
+        window->SetSource([this] { return BarsDocument(); });
+        return window;
+    };
+    callStack_ = showing(new CCallStackDlg);
+    emulatorView_ = showing(new CEmulatorView(*this));
     warnings_ = new CWarningsDlg;
-    memoryView_ = new CMemoryView(*this);
-    memoryView_->SetSource([this] { return BarsDocument(); });
-    phone_ = new CPhoneDlg(*this);
-    phone_->SetSource([this] { return BarsDocument(); });
+    memoryView_ = showing(new CMemoryView(*this));
+    phone_ = showing(new CPhoneDlg(*this));
     QWidget* hosted[kBarCount] = {callStack_, emulatorView_, warnings_, memoryView_, phone_};
     for (int i = 0; i < kBarCount; ++i) {
         const BarInfo& info = kBars[i];
@@ -876,31 +884,29 @@ void CMainFrame::RepaintPhone() {
 }
 
 void CMainFrame::ShowMessage(const std::string& text) {
-    QString message = QString::fromLocal8Bit(text.c_str());
-    message.replace("\r\n", "\n");
-    if (unattended_) {
-        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
-        return;
-    }
-    QMessageBox::warning(isVisible() ? this : nullptr, "Travik", message);
+    ShowBox(QMessageBox::Warning, text);
 }
 
 void CMainFrame::ShowNotice(const std::string& text) {
-    QString message = QString::fromLocal8Bit(text.c_str());
-    message.replace("\r\n", "\n");
+    ShowBox(QMessageBox::Information, text);
+}
+
+void CMainFrame::ShowBox(QMessageBox::Icon icon, const std::string& text) {
+    const QString message = BoxText(text);
     if (unattended_) {
         std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
         return;
     }
-    QMessageBox::information(isVisible() ? this : nullptr, "Travik", message);
+    if (icon == QMessageBox::Warning)
+        QMessageBox::warning(isVisible() ? this : nullptr, "Travik", message);
+    else
+        QMessageBox::information(isVisible() ? this : nullptr, "Travik", message);
 }
 
 bool CMainFrame::AskYesNo(const std::string& text) {
     if (unattended_) return false;
-    QString message = QString::fromLocal8Bit(text.c_str());
-    message.replace("\r\n", "\n");
-    return QMessageBox::question(this, "Travik", message, QMessageBox::Yes | QMessageBox::No) ==
-           QMessageBox::Yes;
+    return QMessageBox::question(this, "Travik", BoxText(text),
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 void CMainFrame::Beep() {

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
 #include <map>
@@ -168,6 +169,8 @@ class CMainFrame : public QMainWindow, public FrameServices {
     int PrintColumns(const CTravikDoc& doc) const;
     void ToggleOption(void (CTravikDoc::*toggle)());
     void FlushStatusPane();
+    // A message in a box, or on stderr when unattended.
+    void ShowBox(QMessageBox::Icon icon, const std::string& text);
     bool LongRunGoing() const;
     void CreateFocusKeys();
     // The bar holding `widget`, or -1.
