@@ -537,9 +537,10 @@ int64_t CTravikDoc::PreviousLine(int64_t o, int& s) const {
         return o;
     }
     s = 0;
-    int64_t p = o - 2;
-    while (p >= 0 && (flags[p / 2] & flagbits::kContinuation)) p -= 2;
-    if (p < 0) return -1;
+    if (o < 2) return -1;
+    const int64_t p = ItemStart(static_cast<uint32_t>(o - 2));
+    // Halfword 0 continues no item; a damaged info file that says so gets no line there.
+    if (flags[p / 2] & flagbits::kContinuation) return -1;
     if (flags[p / 2] & flagbits::kRoutineEnd) s = 1;
     return p;
 }
