@@ -77,7 +77,8 @@ void BranchArrows::Draw(const ArrowColumn& column, DrawList& out) {
     auto line = [&out](int x1, int y1, int x2, int y2) { out.Line({x1, y1, x2, y2, kBlack}); };
     for (const Arrow& a : arrows_) {
         if (a.lane == 0) continue;
-        const int x = column.left + kArrowMargin - static_cast<int>(static_cast<float>(a.lane) * scale);
+        const int x =
+            column.left + kArrowMargin - static_cast<int>(static_cast<float>(a.lane) * scale);
         const int y = column.firstY + a.sourceLine * column.lineStep;
         line(right, y, x, y);
         // A head off the column: its wings lie inside, towards the source.
