@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "document/CTravikDoc.h"
+#include "shell/Bits.h"
 #include "shell/InlineEditRules.h"
 
 // H0 to H4 are R8 to R12.
@@ -32,8 +33,7 @@ std::optional<uint32_t> StackWord(const CTravikDoc& doc, uint32_t address) {
     const uint32_t offset = address - CEmulator::kStackBase;
     if (doc.ramBytes == nullptr || offset >= doc.ramSize || doc.ramSize - offset < 4)
         return std::nullopt;
-    const uint8_t* p = doc.ramBytes + offset;
-    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+    return BigEndianWord(doc.ramBytes + offset);
 }
 
 }  // namespace

@@ -23,11 +23,6 @@ constexpr uint32_t kProgressStep = 0x5000;
 // The image is read in pieces of this size; the analysis follows each piece.
 constexpr size_t kReadChunk = size_t{1} << 20;
 
-int32_t SignExtend(uint32_t value, unsigned bits) {
-    const uint32_t sign = 1u << (bits - 1);
-    return static_cast<int32_t>((value ^ sign) - sign);
-}
-
 // printf into a string; the texts here are short but may hold long paths.
 template <typename... Args>
 std::string Format(const char* format, Args... args) {
@@ -465,18 +460,12 @@ uint32_t CTravikDoc::JumpTarget(uint32_t index) const {
     const uint32_t o = 2 * index;
     switch (jumpCodes[index]) {
         case kJumpLoad:
-            return (o & ~3u) + 4 + 4 * uint32_t{image[o + 1]};
-        case kJumpCall: {
-            const uint32_t offset22 = ((HalfwordAt(o) & 0x7FF) << 11) | (HalfwordAt(o + 2) & 0x7FF);
-            return static_cast<uint32_t>(int64_t{o} + 4 + 2 * int64_t{SignExtend(offset22, 22)});
-        }
+            return LiteralAddress(o + 4, HalfwordAt(o));
+        case kJumpCall:
+            return BlTarget(o + 4, HalfwordAt(o), HalfwordAt(o + 2));
         case kJumpBranch:
-            if ((image[o] & 0xF0) == 0xD0) {
-                return static_cast<uint32_t>(int64_t{o} + 4 +
-                                             2 * int64_t{static_cast<int8_t>(image[o + 1])});
-            }
-            return static_cast<uint32_t>(int64_t{o} + 4 +
-                                         2 * int64_t{SignExtend(HalfwordAt(o) & 0x7FF, 11)});
+            if ((image[o] & 0xF0) == 0xD0) return CondBranchTarget(o + 4, HalfwordAt(o));
+            return BranchTarget(o + 4, HalfwordAt(o));
         case kJumpPointer:
             return WordAt(o) - kFlashBase;
         case kJumpExplicit: {
@@ -548,9 +537,10 @@ int64_t CTravikDoc::PreviousLine(int64_t o, int& s) const {
         return o;
     }
     s = 0;
-    int64_t p = o - 2;
-    while (p >= 0 && (flags[p / 2] & flagbits::kContinuation)) p -= 2;
-    if (p < 0) return -1;
+    if (o < 2) return -1;
+    const int64_t p = ItemStart(static_cast<uint32_t>(o - 2));
+    // Halfword 0 continues no item; a damaged info file that says so gets no line there.
+    if (flags[p / 2] & flagbits::kContinuation) return -1;
     if (flags[p / 2] & flagbits::kRoutineEnd) s = 1;
     return p;
 }

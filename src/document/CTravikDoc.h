@@ -11,6 +11,7 @@
 #include "document/PageBuffer.h"
 #include "document/RamNameTable.h"
 #include "emulator/CEmulator.h"
+#include "shell/Bits.h"
 
 class FrameServices;
 
@@ -67,17 +68,11 @@ class CTravikDoc {
     // Bits lo..hi of the big-endian halfword whose high byte is at `offset`.
     // The caller guarantees offset + 1 < imageSize.
     uint32_t GetHalfwordBits(uint32_t offset, unsigned lo, unsigned hi) const {
-        const uint32_t half = (uint32_t{image[offset]} << 8) | image[offset + 1];
-        return (half >> lo) & ((2u << (hi - lo)) - 1);
+        return (HalfwordAt(offset) >> lo) & ((2u << (hi - lo)) - 1);
     }
-    uint32_t HalfwordAt(uint32_t offset) const {
-        return (uint32_t{image[offset]} << 8) | image[offset + 1];
-    }
+    uint32_t HalfwordAt(uint32_t offset) const { return BigEndianHalf(image + offset); }
     // The big-endian word at `offset`; the caller guarantees offset + 3 < imageSize.
-    uint32_t WordAt(uint32_t offset) const {
-        return (uint32_t{image[offset]} << 24) | (uint32_t{image[offset + 1]} << 16) |
-               (uint32_t{image[offset + 2]} << 8) | image[offset + 3];
-    }
+    uint32_t WordAt(uint32_t offset) const { return BigEndianWord(image + offset); }
     uint32_t HalfwordCount() const { return imageSize / 2; }
     // The even offset of the item the halfword at `offset` belongs to: back over its
     // continuation halfwords. An offset past the last halfword is only made even.

@@ -8,13 +8,9 @@
 
 #include "document/CTravikDoc.h"
 #include "document/DocumentMessages.h"
+#include "shell/Bits.h"
 
 namespace {
-int32_t SignExtend(uint32_t value, unsigned bits) {
-    const uint32_t sign = 1u << (bits - 1);
-    return static_cast<int32_t>((value ^ sign) - sign);
-}
-
 constexpr uint8_t kEntryVeneer[8] = {0xE2, 0x8F, 0x00, 0x01, 0xE1, 0x2F, 0xFF, 0x10};
 
 // What a halfword's high byte can start. The classes do not overlap, so each halfword
@@ -105,16 +101,15 @@ void CodeAnalysis::AnalyseRange(uint32_t begin, uint32_t end) {
     const int64_t size = imageSize_;
     for (uint32_t o = begin; o + 1 < end; o += 2) {
         const uint8_t b0 = image[o];
-        const uint8_t b1 = image[o + 1];
         const uint8_t cls = kClass[b0];
         const uint32_t index = o / 2;
         // Branches are common and their outcome is data: decided without a jump. No
         // rule has written this halfword's code before it is reached.
-        const int32_t condOffset = static_cast<int8_t>(b1);
-        const int32_t longOffset = SignExtend((uint32_t{b0} << 8 | b1) & 0x7FF, 11);
-        const int32_t isCond = -static_cast<int32_t>((cls >> 3) & 1);  // all ones for kCondBranch
-        const int32_t offset = (condOffset & isCond) | (longOffset & ~isCond);
-        const int64_t target = int64_t{o} + 4 + 2 * int64_t{offset};
+        const uint32_t h = BigEndianHalf(image + o);
+        const int64_t condTarget = CondBranchTarget(int64_t{o} + 4, h);
+        const int64_t longTarget = BranchTarget(int64_t{o} + 4, h);
+        const int64_t isCond = -static_cast<int64_t>((cls >> 3) & 1);  // all ones for kCondBranch
+        const int64_t target = (condTarget & isCond) | (longTarget & ~isCond);
         const bool branch = ((cls & (kCondBranch | kBranch)) != 0) &
                             ((flags[index] & flagbits::kTypeMask) == itemtype::kThumb) &
                             (target >= 0) & (target <= size);
@@ -137,9 +132,9 @@ void CodeAnalysis::AnalyseHalfword(uint32_t o, uint8_t cls) {
     if (cls & kBlSecond) {
         // BL pair: this is the second halfword.
         if (o > 4 && (image[o - 2] & 0xF8) == 0xF0 && thumb) {
-            const uint32_t high = doc_.HalfwordAt(o - 2) & 0x7FF;
-            const uint32_t low = doc_.HalfwordAt(o) & 0x7FF;
-            const int64_t target = int64_t{o} + 2 + 2 * int64_t{SignExtend((high << 11) | low, 22)};
+            // The first half at o - 2 reads the PC as o + 2.
+            const int64_t target =
+                BlTarget(int64_t{o} + 2, doc_.HalfwordAt(o - 2), doc_.HalfwordAt(o));
             if (InRange(target)) {
                 codes[index - 1] = CTravikDoc::kJumpCall;
                 if (defaultsMode_) {
@@ -168,7 +163,7 @@ void CodeAnalysis::AnalyseHalfword(uint32_t o, uint8_t cls) {
         return;
     }
     if ((cls & kPcLoad) && thumb && o > 2) {
-        const int64_t target = int64_t{o & ~3u} + 4 + 4 * int64_t{b1};
+        const int64_t target = LiteralAddress(int64_t{o} + 4, b1);
         if (InRange(target)) {
             if (defaultsMode_)
                 doc_.SetItemType(static_cast<uint32_t>(target), itemtype::kData4, false);

@@ -1,6 +1,7 @@
 #include "listing/Disassembler.h"
 
 #include "document/CTravikDoc.h"
+#include "shell/Bits.h"
 
 using namespace textformat;
 
@@ -68,11 +69,6 @@ inline char* PutRegisterList(char* p, unsigned list) {
         }
     }
     return p;
-}
-
-int32_t SignExtend(uint32_t value, unsigned bits) {
-    const uint32_t sign = 1u << (bits - 1);
-    return static_cast<int32_t>((value ^ sign) - sign);
 }
 
 uint32_t Displayed(const CTravikDoc& doc, int64_t imageOffset) {
@@ -183,7 +179,7 @@ bool DecodeMergedPair(const CTravikDoc& doc, uint32_t offset, uint32_t first,
                     insn.format = 6;
                     insn.rd = high3;
                     insn.imm = (h & 0xFF) * 4;
-                    const int64_t literal = int64_t{offset & ~3u} + 4 + insn.imm;
+                    const int64_t literal = LiteralAddress(int64_t{offset} + 4, h);
                     insn.target = literal;
                     // The whole word must lie inside the image.
                     if (literal + 4 > int64_t{doc.imageSize}) {
@@ -235,7 +231,7 @@ bool DecodeMergedPair(const CTravikDoc& doc, uint32_t offset, uint32_t first,
                 insn.form = ThumbForm::kAddSpAddress;
             } else {
                 insn.form = ThumbForm::kPcAddress;
-                insn.target = int64_t{offset & ~3u} + 4 + insn.imm;
+                insn.target = LiteralAddress(int64_t{offset} + 4, h);
             }
             return insn;
         case 0xB:
@@ -270,7 +266,7 @@ bool DecodeMergedPair(const CTravikDoc& doc, uint32_t offset, uint32_t first,
                 insn.form = ThumbForm::kConditionalBranch;
                 insn.format = 16;
                 insn.op = (h >> 8) & 15;
-                insn.target = int64_t{offset} + 4 + 2 * int64_t{static_cast<int8_t>(h & 0xFF)};
+                insn.target = CondBranchTarget(int64_t{offset} + 4, h);
             }
             return insn;
         case 0xE:
@@ -279,7 +275,7 @@ bool DecodeMergedPair(const CTravikDoc& doc, uint32_t offset, uint32_t first,
             } else {
                 insn.form = ThumbForm::kBranch;
                 insn.format = 18;
-                insn.target = int64_t{offset} + 4 + 2 * int64_t{SignExtend(h & 0x7FF, 11)};
+                insn.target = BranchTarget(int64_t{offset} + 4, h);
             }
             return insn;
         default: {
@@ -289,9 +285,8 @@ bool DecodeMergedPair(const CTravikDoc& doc, uint32_t offset, uint32_t first,
             if ((h & 0x800) || uint64_t{offset} + 4 > doc.imageSize) return insn;
             const uint32_t second = doc.HalfwordAt(offset + 2);
             if (!(second & 0x800)) return insn;
-            const uint32_t field = ((h & 0x7FF) << 12) | ((second & 0x7FF) << 1);
             insn.form = ThumbForm::kCall;
-            insn.target = int64_t{offset} + 4 + SignExtend(field, 23);
+            insn.target = BlTarget(int64_t{offset} + 4, h, second);
             return insn;
         }
     }
@@ -591,7 +586,7 @@ bool GetSystemString(const CTravikDoc& doc, int64_t offset, char (&out)[kSystemS
     out[0] = '\0';
     const int64_t size = doc.imageSize;
     if (offset < 0 || offset + 3 > size || doc.image[offset] != 4) return false;
-    const uint32_t k = 256u * doc.image[offset + 1] + doc.image[offset + 2];
+    const uint32_t k = BigEndianHalf(doc.image + offset + 1);
     uint32_t table, count, entry;
     if (k < kFirstCount) {
         table = kFirstTable;

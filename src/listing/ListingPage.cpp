@@ -9,9 +9,7 @@
 
 namespace {
 
-constexpr int kArrowRight = 105;
-constexpr int kArrowMargin = 100;
-constexpr uint32_t kMaxBranchDistance = 1000;
+constexpr int64_t kMaxBranchDistance = 1000;
 constexpr int kScrollRange = 32000;
 
 Rgb CursorColour(uint8_t jumpKind) {
@@ -44,36 +42,6 @@ const std::string* AnnotationOf(const CTravikDoc& doc, int64_t offset, int subLi
     }
 }
 
-// The rows a branch record's bracket spans, and the row of its target on the page
-// (-1 above the page, -2 below). False when its target has no item line on the page.
-bool BranchSpan(const ListingPaint& page, const ListingViewState& state,
-                const ListingPaint::BranchRecord& b, int& low, int& high, int& targetRow) {
-    const int lastRow = static_cast<int>(page.rows.size()) - 1;
-    if (int64_t{b.target} < int64_t{state.topOffset}) {
-        low = 0;
-        high = b.sourceRow;
-        targetRow = -1;
-        return true;
-    }
-    if (b.target >= state.bottomOffset) {
-        low = b.sourceRow;
-        high = lastRow;
-        targetRow = -2;
-        return true;
-    }
-    // Rows stand in listing order, so the target's item line is found by halving.
-    const auto it =
-        std::lower_bound(page.rows.begin(), page.rows.end(), int64_t{b.target},
-                         [](const ListingPaint::Row& row, int64_t t) {
-                             return row.offset < t || (row.offset == t && row.subLine < 0);
-                         });
-    if (it == page.rows.end() || it->offset != int64_t{b.target} || it->subLine != 0) return false;
-    targetRow = static_cast<int>(it - page.rows.begin());
-    low = std::min(b.sourceRow, targetRow);
-    high = std::max(b.sourceRow, targetRow);
-    return true;
-}
-
 // Whether a halfword of the item at `offset` holds a breakpoint: one set on the second
 // halfword of a BL shows on the BL's line.
 bool ItemHasBreakpoint(const CTravikDoc& doc, int64_t offset) {
@@ -93,54 +61,6 @@ void PaintBreakpointMark(int row, DrawList& draw) {
     draw.Rect({x + 2, y, d - 4, d, kBreakpointMark});
     draw.Rect({x + 1, y + 1, d - 2, d - 2, kBreakpointMark});
     draw.Rect({x, y + 2, d, d - 4, kBreakpointMark});
-}
-
-void PaintBranches(const ListingViewState& state, int clientHeight, ListingPaint& out) {
-    // Nested brackets move outward: each takes one more than the deepest bracket
-    // already placed over any row it spans.
-    out.occupancy.assign(out.rows.size(), 0);
-    int maxDepth = 0;
-    for (auto& b : out.branches) {
-        int low, high, targetRow;
-        b.depth = 0;
-        if (!BranchSpan(out, state, b, low, high, targetRow)) continue;
-        const auto first = out.occupancy.begin() + low;
-        const auto last = out.occupancy.begin() + high + 1;
-        b.depth = 1 + *std::max_element(first, last);
-        std::fill(first, last, b.depth);
-        maxDepth = std::max(maxDepth, b.depth);
-    }
-    if (maxDepth == 0) return;
-    const float scale = std::min(100.0f / static_cast<float>(maxDepth), 10.0f);
-    const int s = static_cast<int>(scale * 0.3f);
-    const int h = clientHeight;
-    auto line = [&out](int x1, int y1, int x2, int y2) { out.draw.Line({x1, y1, x2, y2, kBlack}); };
-    for (const auto& b : out.branches) {
-        if (b.depth == 0) continue;
-        int low, high, targetRow;
-        BranchSpan(out, state, b, low, high, targetRow);
-        const int x = kArrowMargin - static_cast<int>(static_cast<float>(b.depth) * scale);
-        const int ys = b.sourceRow * kListingRowHeight + 7;
-        line(kArrowRight, ys, x, ys);
-        if (targetRow == -1) {
-            line(x, ys, x, 0);
-            line(x, 0, x - s, s);
-            line(x - s, s, x + s, s);
-            line(x + s, s, x, 0);
-        } else if (targetRow == -2) {
-            line(x, ys, x, h);
-            line(x, h, x - s, h - s);
-            line(x - s, h - s, x + s, h - s);
-            line(x + s, h - s, x, h);
-        } else {
-            const int yt = targetRow * kListingRowHeight + 7;
-            line(x, ys, x, yt);
-            line(x, yt, kArrowRight, yt);
-            line(kArrowRight, yt, kArrowRight - s, yt - s);
-            line(kArrowRight - s, yt - s, kArrowRight - s, yt + s);
-            line(kArrowRight - s, yt + s, kArrowRight, yt);
-        }
-    }
 }
 
 // One bit of a bitmap byte as a cell colour; bytes past the image end stay unpainted.
@@ -254,7 +174,6 @@ void PaintListing(const CTravikDoc& doc, ListingViewState& state, int clientWidt
                   bool active, ListingPaint& out) {
     out.draw.Clear();
     out.rows.clear();
-    out.branches.clear();
     out.scrollValid = false;
     out.explanationShown = false;
     out.explanationSetText = false;
@@ -294,6 +213,7 @@ void PaintListing(const CTravikDoc& doc, ListingViewState& state, int clientWidt
 
     // Annotation pass. Annotations cover the line text beneath them, as on a page
     // drawn with an opaque white background.
+    out.arrows.Begin(doc, kMaxBranchDistance);
     for (size_t r = 0; r < out.rows.size(); ++r) {
         const auto [offset, subLine] = out.rows[r];
         const int y = static_cast<int>(r) * kListingRowHeight;
@@ -302,26 +222,9 @@ void PaintListing(const CTravikDoc& doc, ListingViewState& state, int clientWidt
             out.draw.Text({kListingAnnotationX, y, font, kBlack, true, kWhite, *text});
         if (subLine == 0 && ItemHasBreakpoint(doc, offset))
             PaintBreakpointMark(static_cast<int>(r), out.draw);
-        if (subLine == 0 && doc.viewJumps) {
-            const uint32_t index = static_cast<uint32_t>(offset / 2);
-            const uint32_t t = doc.JumpTarget(index);
-            if (doc.JumpKind(index) == jumpkind::kBranch && t != 0) {
-                const uint32_t from = static_cast<uint32_t>(offset);
-                const uint32_t distance = t > from ? t - from : from - t;
-                if (distance < kMaxBranchDistance) {
-                    const ListingPaint::BranchRecord b{static_cast<int>(r), from, t, distance, 0};
-                    // Sorted by distance; equal distances keep their page order.
-                    const auto at =
-                        std::upper_bound(out.branches.begin(), out.branches.end(), distance,
-                                         [](uint32_t d, const ListingPaint::BranchRecord& e) {
-                                             return d < e.distance;
-                                         });
-                    out.branches.insert(at, b);
-                }
-            }
-        }
+        out.arrows.AddLine(offset, subLine);
     }
-    if (!out.branches.empty()) PaintBranches(state, h, out);
+    out.arrows.Draw({0, kListingRowHeight / 2, kListingRowHeight, 0, h}, out.draw);
 
     out.scrollValid = true;
     out.scrollMax = static_cast<int>(std::min<int64_t>(doc.imageSize, kScrollRange));

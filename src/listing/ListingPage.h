@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "listing/BranchArrows.h"
 #include "listing/TextFormat.h"
 #include "shell/DrawList.h"
 
@@ -74,15 +75,7 @@ struct ListingPaint {
     std::vector<Row> rows;
 
     // Per-paint tables, kept here so that repeated paints reuse their storage.
-    struct BranchRecord {
-        int sourceRow;
-        uint32_t sourceOffset;
-        uint32_t target;
-        uint32_t distance;
-        int depth;
-    };
-    std::vector<BranchRecord> branches;
-    std::vector<int> occupancy;
+    BranchArrows arrows;
     LineBuffer line;
 };
 

@@ -13,8 +13,6 @@ namespace {
 constexpr int kMessageX = 10;
 constexpr int kMessageY = -10;
 constexpr int kBottomMargin = 40;  // lines stand while y > bottom + 40
-constexpr int kArrowRight = 105;
-constexpr int kArrowMargin = 100;
 constexpr int64_t kMaxBranchDistance = 2000;
 constexpr int kBitSize = 5;
 constexpr int kBandHeight = 8 * kBitSize;
@@ -138,10 +136,8 @@ void PrintJob::PrintColumn(Column& column, DrawList& out) {
     column.resume = endOfFile || o > end || o == column.start ? -1 : o;
 
     // Pass 2: annotations, and the branches whose arrows pass 3 draws.
-    itemOffsets_.assign(column.lines.size(), -1);
-    branches_.clear();
-    for (size_t k = 0; k < column.lines.size(); ++k) {
-        const auto [offset, subLine, y] = column.lines[k];
+    arrows_.Begin(doc_, kMaxBranchDistance);
+    for (const auto& [offset, subLine, y] : column.lines) {
         const uint32_t index = static_cast<uint32_t>(offset / 2);
         const std::string* note = nullptr;
         FontId font = FontId::kPrintNote;
@@ -155,96 +151,12 @@ void PrintJob::PrintColumn(Column& column, DrawList& out) {
             note = doc_.notes.Find(index);
         }
         if (note != nullptr) ColumnText(column, left + kPrintAnnotationX, y, font, *note, out);
-        if (subLine != 0) continue;
-        itemOffsets_[k] = offset;
-        if (!doc_.viewJumps || doc_.JumpKind(index) != jumpkind::kBranch) continue;
-        const int64_t target = doc_.JumpTarget(index);
-        const int64_t distance = target > offset ? target - offset : offset - target;
-        if (target == 0 || distance >= kMaxBranchDistance) continue;
-        const Branch b{static_cast<int>(k), offset, target, distance, y - 10, 0};
-        // By distance; equal distances keep their order down the column.
-        const auto at = std::upper_bound(branches_.begin(), branches_.end(), distance,
-                                         [](int64_t d, const Branch& e) { return d < e.distance; });
-        branches_.insert(at, b);
+        arrows_.AddLine(offset, subLine);
     }
 
-    if (!branches_.empty()) DrawBranches(column, out);
+    // Pass 3: the arrows, with y upward.
+    arrows_.Draw({left, -10, -kPrintLineHeight, 0, page_.bottom}, out);
     if (doc_.bitmapWidth > 0) DrawBitmap(column, out);
-}
-
-bool PrintJob::BranchSpan(const Column& column, const Branch& b, int& low, int& high,
-                          int& targetLine) const {
-    const int last = static_cast<int>(column.lines.size()) - 1;
-    if (b.target < column.start) {
-        low = 0;
-        high = b.sourceLine;
-        targetLine = -1;
-        return true;
-    }
-    if (b.target >= column.lines.back().offset) {
-        low = b.sourceLine;
-        high = last;
-        targetLine = -2;
-        return true;
-    }
-    const auto it = std::find(itemOffsets_.begin(), itemOffsets_.end(), b.target);
-    if (it == itemOffsets_.end()) return false;
-    targetLine = static_cast<int>(it - itemOffsets_.begin());
-    low = std::min(b.sourceLine, targetLine);
-    high = std::max(b.sourceLine, targetLine);
-    return true;
-}
-
-void PrintJob::DrawBranches(const Column& column, DrawList& out) {
-    // Nested arrows move outward: each takes one more than the deepest arrow already
-    // placed over any line it spans.
-    occupancy_.assign(column.lines.size(), 0);
-    int maxDepth = 0;
-    for (Branch& b : branches_) {
-        int low, high, targetLine;
-        b.depth = 0;
-        if (!BranchSpan(column, b, low, high, targetLine)) continue;
-        const auto first = occupancy_.begin() + low;
-        const auto last = occupancy_.begin() + high + 1;
-        b.depth = 1 + *std::max_element(first, last);
-        std::fill(first, last, b.depth);
-        maxDepth = std::max(maxDepth, b.depth);
-    }
-    if (maxDepth == 0) return;
-    const float scale = std::min(100.0f / static_cast<float>(maxDepth), 10.0f);
-    const int a = static_cast<int>(scale * 0.3f);
-    const int left = column.left;
-    const int right = left + kArrowRight;
-    const int bottom = page_.bottom;
-    auto line = [&out](int x1, int y1, int x2, int y2) { out.Line({x1, y1, x2, y2, kBlack}); };
-    for (const Branch& b : branches_) {
-        if (b.depth == 0) continue;
-        int low, high, targetLine;
-        BranchSpan(column, b, low, high, targetLine);
-        const int x = left + kArrowMargin - static_cast<int>(static_cast<float>(b.depth) * scale);
-        const int y = b.y;
-        line(right, y, x, y);
-        // With y upward the heads' wings lie below an upward tip and above a
-        // downward one, inside the printable area.
-        if (targetLine == -1) {
-            line(x, y, x, 0);
-            line(x, 0, x - a, -a);
-            line(x - a, -a, x + a, -a);
-            line(x + a, -a, x, 0);
-        } else if (targetLine == -2) {
-            line(x, y, x, bottom);
-            line(x, bottom, x - a, bottom + a);
-            line(x - a, bottom + a, x + a, bottom + a);
-            line(x + a, bottom + a, x, bottom);
-        } else {
-            const int t = -10 - kPrintLineHeight * targetLine;
-            line(x, y, x, t);
-            line(x, t, right, t);
-            line(right, t, right - a, t - a);
-            line(right - a, t - a, right - a, t + a);
-            line(right - a, t + a, right, t);
-        }
-    }
 }
 
 void PrintJob::DrawBitmap(const Column& column, DrawList& out) const {

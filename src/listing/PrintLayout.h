@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "listing/BranchArrows.h"
 #include "shell/DrawList.h"
 
 class CTravikDoc;
@@ -79,18 +80,7 @@ class PrintJob {
     const std::vector<Column>& Columns() const { return columns_; }
 
   private:
-    struct Branch {
-        int sourceLine;
-        int64_t source;
-        int64_t target;
-        int64_t distance;
-        int y;
-        int depth;
-    };
     void PrintColumn(Column& column, DrawList& out);
-    bool BranchSpan(const Column& column, const Branch& b, int& low, int& high,
-                    int& targetLine) const;
-    void DrawBranches(const Column& column, DrawList& out);
     void DrawBitmap(const Column& column, DrawList& out) const;
     void ColumnText(const Column& column, int x, int y, FontId font, std::string_view text,
                     DrawList& out) const;
@@ -101,9 +91,7 @@ class PrintJob {
     PrintTextWidth width_;
     int64_t areaStart_ = -1;  // the selection's first item, -1 when it holds no line
     std::vector<Column> columns_;
-    std::vector<int64_t> itemOffsets_;  // per line of a column: its item offset or -1
-    std::vector<Branch> branches_;
-    std::vector<int> occupancy_;
+    BranchArrows arrows_;
 };
 
 // Runs a whole job, handing each page's drawing to `sink` with its number (from 1);

@@ -1,11 +1,12 @@
 // The listing and the emulator decode THUMB with separate tables. Every halfword must
 // get the same instruction from both, except in the few places listed below where they
-// part on purpose.
+// part on purpose. The analysis must find the listing's branch, call and literal targets.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <optional>
 
+#include "document/CodeAnalysis.h"
 #include "emulator/ThumbDecode.h"
 #include "listing/Disassembler.h"
 #include "listing/ListingFixture.h"
@@ -155,6 +156,39 @@ TEST(DecodeAgreement, EveryHalfwordPicksTheSameInstruction) {
     for (size_t k = 0; k < std::size(kByDesign); ++k) {
         EXPECT_EQ(seen[k], kByDesign[k].count) << kByDesign[k].what;
     }
+}
+
+// Each branch, call and literal load the listing shows gets the same target from the
+// analysis when it lies in the image (its end included), and nothing else gets one.
+TEST(DecodeAgreement, EveryHalfwordHasTheListingsJumpTarget) {
+    constexpr uint32_t kSize = 0x800, kAt = 0x700;  // targets fall on both sides and on the end
+    ListingFixture f(kSize);
+    CodeAnalysis analysis(*f.doc, false);
+    int failures = 0;
+    for (uint32_t h = 0; h <= 0xFFFF; ++h) {
+        // Half the BL prefixes get a suffix; F000's reaches the image end exactly.
+        f.Half(kAt, static_cast<uint16_t>(h));
+        f.Half(kAt + 2, (h & 1) != (h >> 15) ? 0xF800 | ((h + 0x7E) & 0x7FF) : 0);
+        f.Type(kAt + 2, itemtype::kThumb);
+        f.doc->jumpCodes[kAt / 2] = 0;
+        analysis.AnalyseRange(kAt, kAt + 4);
+        const ThumbInstruction insn = DecodeThumb(*f.doc, kAt);
+        uint8_t kind = jumpkind::kNone;
+        if (insn.form == ThumbForm::kConditionalBranch || insn.form == ThumbForm::kBranch)
+            kind = jumpkind::kBranch;
+        if (insn.form == ThumbForm::kCall) kind = jumpkind::kCall;
+        if (insn.form == ThumbForm::kLoadLiteral || insn.form == ThumbForm::kLoadLiteralAbsent)
+            kind = jumpkind::kLiteral;
+        if (insn.target < 0 || insn.target > int64_t{kSize}) kind = jumpkind::kNone;
+        const int64_t target = kind == jumpkind::kNone ? 0 : insn.target;
+        if ((f.doc->JumpKind(kAt / 2) != kind || f.doc->JumpTarget(kAt / 2) != target) &&
+            ++failures <= 40) {
+            ADD_FAILURE() << std::hex << h << ": analysis " << int{f.doc->JumpKind(kAt / 2)}
+                          << " to " << f.doc->JumpTarget(kAt / 2) << ", listing " << int{kind}
+                          << " to " << target << " \"" << DisassembleThumb(*f.doc, kAt) << '"';
+        }
+    }
+    EXPECT_EQ(failures, 0);
 }
 
 }  // namespace

@@ -283,20 +283,6 @@ TEST(PrintLayout, ArrowShapesForTargetsBeforeInAndAfterTheColumn) {
     EXPECT_TRUE(p.HasLine({80, -2870, 77, -2867}));
 }
 
-TEST(PrintLayout, ElevenNestedArrowsShareTheMarginAtScaleOneHundredOverEleven) {
-    for (const int depth : {10, 11}) {
-        Printout p;
-        for (int i = 0; i < depth; ++i) p.Branch(0x100 - 2 * i, 0x100 + 2 * (i + 1));
-        p.Select(0xC0, 0x7FF);
-        p.Page(1, 1);
-        const float scale = std::min(100.0f / static_cast<float>(depth), 10.0f);
-        // The outermost arrow has the greatest depth.
-        const int x = 100 - static_cast<int>(static_cast<float>(depth) * scale);
-        const int y = -20 * ((0x100 - 2 * (depth - 1) - 0xC0) / 2) - 10;
-        EXPECT_TRUE(p.HasLine({105, y, x, y})) << depth;
-    }
-}
-
 TEST(PrintLayout, BitmapStripsHangFromTheTopAndStopAtTheSelectionEnd) {
     Printout p;
     p.Bytes(0x100, std::string("\x81\x02", 2));
