@@ -14,6 +14,7 @@
 class CCallStackDlg;
 class CChildFrame;
 class CEmulatorView;
+class WindowSession;
 class CMemoryView;
 class CPhoneDlg;
 class CPrintColumnsDlg;
@@ -116,6 +117,7 @@ class CMainFrame : public QMainWindow, public FrameServices {
     struct OpenDoc {
         std::unique_ptr<CTravikDoc> doc;
         std::unique_ptr<CPrintColumnsDlg> printColumns;
+        std::unique_ptr<WindowSession> session;  // destroyed before the document
     };
 
     QAction* MakeAction(int id, const QString& text, const QString& prompt = {});
