@@ -201,7 +201,10 @@ bool DebugSession::Execute(RunCommand command, uint32_t cursorOffset,
             emu.runState = CEmulator::kStopped;
             Refresh({.repaintListing = true});
             Emit([](DebugSessionObserver& o) { o.OnCallsChanged(); });
-            if (wasLongRun) Emit([](DebugSessionObserver& o) { o.OnRunEnded({}); });
+            if (wasLongRun) {
+                const RunEnded ended{RunStop::kNone, WatchHit{}, true};
+                Emit([&](DebugSessionObserver& o) { o.OnRunEnded(ended); });
+            }
             break;
         case RunCommand::kStepInto:
             emu.SaveSnapshot();
@@ -312,10 +315,8 @@ void DebugSession::FinishLongRun(bool wentOn) {
         if (!line.empty()) emu.ReportWarning(line);
     }
     StepRefresh();
-    if (wentOn) {
-        const RunEnded ended{emu.LongRunStop(), emu.LastWatchHit()};
-        Emit([&](DebugSessionObserver& o) { o.OnRunEnded(ended); });
-    }
+    const RunEnded ended{emu.LongRunStop(), emu.LastWatchHit(), wentOn};
+    Emit([&](DebugSessionObserver& o) { o.OnRunEnded(ended); });
 }
 
 int64_t DebugSession::RunNs() const {
@@ -347,8 +348,8 @@ RunResult DebugSession::RunBatch(BatchRun kind, uint32_t address, uint64_t limit
     }
     batch_ = {.active = true, .limit = limit};
     const uint64_t first = std::min(slice_, limit);
-    const bool over = kind == BatchRun::kFree ? emu.BeginFreeRun(first)
-                                              : emu.BeginLongRun(address, first);
+    const bool over =
+        kind == BatchRun::kFree ? emu.BeginFreeRun(first) : emu.BeginLongRun(address, first);
     if (over)
         FinishLongRun(false);
     else
@@ -414,7 +415,8 @@ bool DebugSession::SaveMarks() {
 
 bool DebugSession::ToggleBreakpoint(uint32_t offset) {
     const uint32_t address = CEmulator::kFlashBase + offset;
-    if (doc_.image == nullptr || !emulator_.SetBreakpoint(address, !emulator_.IsBreakpoint(address))) {
+    if (doc_.image == nullptr ||
+        !emulator_.SetBreakpoint(address, !emulator_.IsBreakpoint(address))) {
         doc_.Frame().ShowMessage(Format(kNoBreakpointHere, address));
         return false;
     }

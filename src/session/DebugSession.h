@@ -70,7 +70,6 @@ class LoopScheduler final : public RunScheduler {
   public:
     void Post(std::function<void()> next) override { next_ = std::move(next); }
     void Cancel() override { next_ = nullptr; }
-    bool Pending() const { return static_cast<bool>(next_); }
     void RunPosted() {
         while (next_) {
             std::function<void()> call = std::move(next_);
@@ -92,11 +91,13 @@ struct SessionRefresh {
     bool repaintPhone = false;
 };
 
-// A long run that is over: why it stopped (kNone when Break or Stop ended it), and the
-// access of a watchpoint stop.
+// A long run that is over: why it stopped (kNone when Break or Stop ended it), the
+// access of a watchpoint stop, and whether it went on after its command (its progress
+// was shown).
 struct RunEnded {
     RunStop stop = RunStop::kNone;
     WatchHit watchHit;
+    bool wentOn = false;
 };
 
 // How far a long run has got since its command.
@@ -119,7 +120,7 @@ class DebugSessionObserver {
     virtual void OnCallsChanged() {}
     // A long run goes on: about thirty times a second, and once as it begins.
     virtual void OnRunProgress(const RunProgress&) {}
-    // A long run that went on after its command is over.
+    // A long run is over.
     virtual void OnRunEnded(const RunEnded&) {}
     // A listing window: it carries on as the driver of a run whose driver goes away.
     virtual bool FollowsRuns() const { return false; }

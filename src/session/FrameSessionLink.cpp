@@ -31,6 +31,6 @@ void FrameSessionLink::OnRunProgress(const RunProgress& progress) {
     frame_.SetStatusText(RunProgressText(progress));
 }
 
-void FrameSessionLink::OnRunEnded(const RunEnded&) {
-    frame_.SetStatusText("Ready");
+void FrameSessionLink::OnRunEnded(const RunEnded& ended) {
+    if (ended.wentOn) frame_.SetStatusText("Ready");
 }

@@ -18,7 +18,7 @@ class FrameSessionLink final : public DebugSessionObserver {
     void OnStateChanged(const SessionRefresh& refresh, const DebugSessionObserver*) override;
     void OnCallsChanged() override;
     void OnRunProgress(const RunProgress& progress) override;
-    void OnRunEnded(const RunEnded&) override;
+    void OnRunEnded(const RunEnded& ended) override;
 
   private:
     DebugSession& session_;

@@ -49,11 +49,14 @@ struct HandScheduler final : RunScheduler {
 
 // A listing window's view of the events: where its cursor went.
 struct Listing final : DebugSessionObserver {
-    void OnStateChanged(const SessionRefresh& refresh, const DebugSessionObserver* driver) override {
+    void OnStateChanged(const SessionRefresh& refresh,
+                        const DebugSessionObserver* driver) override {
         if (refresh.goToCurrentInstruction && driver == this) ++cursorMoves;
     }
+    void OnRunEnded(const RunEnded& runEnded) override { ended = runEnded; }
     bool FollowsRuns() const override { return true; }
     int cursorMoves = 0;
+    RunEnded ended;
 };
 
 struct Session {
@@ -66,7 +69,9 @@ struct Session {
         doc.Session().SetScheduler(nullptr);
     }
     RecordingFrame& frame() { return static_cast<RecordingFrame&>(doc.Frame()); }
-    bool Do(RC command, uint32_t cursor = 0) { return doc.Session().Execute(command, cursor, &listing); }
+    bool Do(RC command, uint32_t cursor = 0) {
+        return doc.Session().Execute(command, cursor, &listing);
+    }
     uint32_t Current() const { return CurrentInstructionOffset(doc); }
     const CEmulator& emu() const { return doc.Session().Emulator(); }
     CTravikDoc& doc;
@@ -179,6 +184,9 @@ TEST(DebugSession, WatchpointsAndBreakpointsSayWhy) {
         session.ClearAllWatchpoints();
         session.SetWatchRange(0x10EAC0, 4, w.kind, true);
         expectStop(RC::kRun, 6, w.line);
+        EXPECT_EQ(s.listing.ended.stop,
+                  w.kind == CEmulator::kWatchRead ? RunStop::kReadWatch : RunStop::kWriteWatch);
+        EXPECT_FALSE(s.listing.ended.wentOn);  // over inside its command
     }
 
     // Step Over stops at a breakpoint inside the call; Run leaves it and loops until Break.

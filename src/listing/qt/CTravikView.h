@@ -48,8 +48,7 @@ class CTravikView : public QWidget, public AccessibleLines, public DebugSessionO
     // current instruction after the commands of this view and the runs they began.
     bool CanRun(RunCommand command) const;
     void OnRunCommand(RunCommand command);
-    void OnStateChanged(const SessionRefresh& refresh,
-                        const DebugSessionObserver* driver) override;
+    void OnStateChanged(const SessionRefresh& refresh, const DebugSessionObserver* driver) override;
     bool FollowsRuns() const override { return true; }
 
     // Find... asks for the pattern and searches from the start of the image; Find Next
