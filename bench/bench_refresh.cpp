@@ -18,7 +18,7 @@
 #include "debugger/PhoneScreen.h"
 #include "debugger/RegistersPage.h"
 #include "document/CTravikDoc.h"
-#include "listing/RunCommands.h"
+#include "session/DebugSession.h"
 #include "shell/NullFrame.h"
 #include "shell/qt/CMainFrame.h"
 #include "shell/qt/CResizableBar.h"

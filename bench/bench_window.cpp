@@ -16,7 +16,7 @@
 
 #include "BenchImage.h"
 #include "document/CTravikDoc.h"
-#include "listing/RunCommands.h"
+#include "session/DebugSession.h"
 #include "shell/NullFrame.h"
 #include "shell/qt/CMainFrame.h"
 #include "shell/qt/QtSettingsStore.h"

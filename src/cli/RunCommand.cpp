@@ -15,6 +15,7 @@
 #include "document/DebugMarksFile.h"
 #include "document/FileIo.h"
 #include "document/RamFile.h"
+#include "session/DebugSession.h"
 
 namespace {
 
@@ -53,7 +54,7 @@ struct WatchOption {
     uint8_t kind;
 };
 
-bool SetWatchOption(CEmulator& emu, const WatchOption& watch) {
+bool SetWatchOption(DebugSession& session, const WatchOption& watch) {
     const size_t colon = watch.text.find(':');
     const auto address = ParseHex(watch.text.substr(0, colon));
     const auto length = colon == std::string::npos ? std::optional<uint64_t>(1)
@@ -66,9 +67,18 @@ bool SetWatchOption(CEmulator& emu, const WatchOption& watch) {
                      watch.option, watch.text.c_str());
         return false;
     }
-    emu.SetWatch(*address, static_cast<uint32_t>(*length), watch.kind, true);
-    return true;
+    return session.SetWatchRange(static_cast<uint32_t>(*address), static_cast<uint32_t>(*length),
+                                 watch.kind, true);
 }
+
+// Warnings are printed as they come: a long run may write millions of them.
+struct WarningPrinter final : DebugSessionObserver {
+    void OnWarning(const std::string& line) override {
+        std::string out = line;
+        out.push_back('\0');
+        WriteEscaped(out);
+    }
+};
 
 // The line that says why a free run ended, and how many instructions it ran.
 void PrintRunStop(const CEmulator& emu, const RunResult& run) {
@@ -197,11 +207,11 @@ int RunRunCommand(const std::vector<std::string>& args) {
     }
     // Only the marks of the command line count: a script must not depend on the side
     // file a window left beside the flash file.
-    CEmulator& emu = doc->emulator;
-    emu.ClearBreakpoints();
-    emu.ClearWatches();
+    DebugSession& session = doc->Session();
+    session.ClearAllBreakpoints();
+    session.ClearAllWatchpoints();
     for (const uint32_t address : breakpoints) {
-        if (emu.SetBreakpoint(address, true)) continue;
+        if (session.SetBreakpoint(address, true)) continue;
         std::fprintf(stderr,
                      "--break %x: not the phone address of a halfword of this image (image "
                      "offset + 200000, even)",
@@ -213,49 +223,44 @@ int RunRunCommand(const std::vector<std::string>& args) {
         return UsageError("run");
     }
     for (const WatchOption& watch : watches) {
-        if (!SetWatchOption(emu, watch)) return UsageError("run");
+        if (!SetWatchOption(session, watch)) return UsageError("run");
     }
     if (!ramPath.empty() && !LoadRamImage(frame, *doc, ramPath)) return kExitOpenFailed;
 
-    // Warnings are printed as they come: a long run may write millions of them. (The
-    // empty line that every Start writes comes first, before anything else.)
-    emu.warningSink = [](const std::string& line) {
-        std::string out = line;
-        out.push_back('\0');
-        WriteEscaped(out);
-    };
-    emu.Start(*start + CEmulator::kFlashBase, doc->image, doc->imageSize, doc->ramBytes,
-              CEmulator::kInitialStackPointer);
+    // (The empty line that every Start writes comes first, before anything else.)
+    WarningPrinter printer;
+    session.Subscribe(printer);
+    session.Execute(RunCommand::kStart, *start);
 
     uint64_t executed = 0;
     bool limited = false;
+    using Batch = DebugSession::BatchRun;
     if (freeRun) {
-        emu.SaveSnapshot();
-        const RunResult run = emu.RunFree(maxSteps);
+        const RunResult run = session.RunBatch(Batch::kFree, 0, maxSteps);
         executed = run.executed;
         limited = run.stop == RunStop::kNone;
-        PrintRunStop(emu, run);
+        PrintRunStop(session.Emulator(), run);
     } else if (until || over) {
-        emu.SaveSnapshot();
-        const RunResult run = over ? emu.StepOver(maxSteps) : emu.RunUntil(*until, maxSteps);
+        const RunResult run =
+            session.RunBatch(over ? Batch::kOver : Batch::kUntil, until.value_or(0), maxSteps);
         executed = run.executed;
         limited = !run.reached;
     } else {
-        for (; executed < steps && executed < maxSteps; ++executed) {
-            emu.SaveSnapshot();
-            emu.Step();
-        }
+        for (; executed < steps && executed < maxSteps; ++executed)
+            session.Execute(RunCommand::kStepInto, 0);
         limited = executed < steps;
     }
+    session.Unsubscribe(printer);
     if (limited)
         std::fprintf(stderr,
                      "stopped after %llu instructions: the step bound ended the run "
                      "(raise it with --max-steps)\n",
                      static_cast<unsigned long long>(executed));
 
+    const CEmulator& emu = session.Emulator();
     std::printf("registers:\n");
     for (int i = 0; i < 16; ++i) std::printf("%s = %.8X\n", kRegisterNames[i], emu.r[i]);
-    const uint32_t cpsr = emu.ComposeCpsr();
+    const uint32_t cpsr = doc->emulator.ComposeCpsr();
     auto bit = [cpsr](int n) { return static_cast<int>((cpsr >> n) & 1); };
     std::printf("N:%d Z:%d C:%d V:%d T:%d\n", bit(31), bit(30), bit(29), bit(28), bit(5));
     std::printf("call stack:\n");

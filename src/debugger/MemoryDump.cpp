@@ -305,8 +305,8 @@ MemoryKeyResult MemoryKeyDown(CTravikDoc& doc, MemoryViewState& state, MemoryKey
             if (first > last) break;  // nothing of it lies in the RAM
             const uint8_t kind =
                 key == MemoryKey::kWatchRead ? CEmulator::kWatchRead : CEmulator::kWatchWrite;
-            doc.SetWatchRange(CEmulator::kStackBase + static_cast<uint32_t>(first),
-                              static_cast<uint32_t>(last - first + 1), kind, !shift);
+            doc.Session().SetWatchRange(CEmulator::kStackBase + static_cast<uint32_t>(first),
+                                        static_cast<uint32_t>(last - first + 1), kind, !shift);
             break;
         }
     }

@@ -49,7 +49,8 @@ class FileCloser {
 };
 }  // namespace
 
-CTravikDoc::CTravikDoc(FrameServices& frame) : frame_(frame) {
+CTravikDoc::CTravikDoc(FrameServices& frame)
+    : session_(*this), emulator(session_.EmulatorState()), frame_(frame) {
     SettingsStore& store = frame.Settings();
     auto flag = [&](const settings::Key& key) -> uint32_t {
         return settings::Read(store, key) != 0 ? 1 : 0;
@@ -167,8 +168,7 @@ bool CTravikDoc::OnOpenDocument(const std::string& path) {
         return false;
     }
     RebuildJumpList();
-    emulator.AttachFlash(image, imageSize);
-    LoadDebugMarks();
+    session_.OpenMarks(loadDebugMarks_);
     return true;
 }
 
@@ -339,109 +339,8 @@ void CTravikDoc::FreeTables() {
 // ---------------------------------------------------------------------------------
 // Breakpoints and watchpoints
 
-namespace {
-constexpr const char* kMarksUnreadable =
-    "%s cannot be read: %s.\r\nNo breakpoints or watchpoints were loaded from it, and it "
-    "will not be replaced.";
-constexpr const char* kMarksDamaged =
-    "%s, line %u: \"%s\" is not a breakpoint or watchpoint of this image (%u such lines "
-    "in all).\r\nThe %u that could be read are set; the next change of a breakpoint or "
-    "watchpoint rewrites the file without the lines that could not.";
-constexpr const char* kMarksNotReplaced =
-    "%s could not be read when the flash file was opened, so it is not replaced; the "
-    "breakpoints and watchpoints hold until the flash file is closed.";
-constexpr const char* kMarksNotWritten =
-    "%s could not be written; the breakpoints and watchpoints hold until the flash file is "
-    "closed.";
-constexpr const char* kNoBreakpointHere =
-    "No breakpoint can be set at %.8X: breakpoints sit on halfwords of the first 1 MB of "
-    "the image.";
-constexpr const char* kNoWatchHere =
-    "No watchpoint can be set at %.8X (%u bytes): watchpoints sit on the stack RAM, "
-    "%.8X-%.8X.";
-}  // namespace
-
 std::string CTravikDoc::DebugMarksPath() const {
     return DebugMarksPathFor(pathName_);
-}
-
-void CTravikDoc::LoadDebugMarks() {
-    emulator.ClearBreakpoints();
-    emulator.ClearWatches();
-    debugMarksUnreadable_ = false;
-    debugMarksSkipped_ = !loadDebugMarks_;
-    if (debugMarksSkipped_) return;
-    const std::string path = DebugMarksPath();
-    // A flash file opened under the side file's name holds no marks.
-    if (path == pathName_ || IsFlashFile(path)) return;
-    std::string text;
-    const ReadOutcome outcome = ReadWholeFile(path, text, kMaxDebugMarksFileSize);
-    if (outcome.kind == ReadOutcome::kMissing) return;
-    if (outcome.kind == ReadOutcome::kUnreadable) {
-        debugMarksUnreadable_ = true;
-        frame_.ShowNotice(Format(kMarksUnreadable, path.c_str(), outcome.reason.c_str()));
-        return;
-    }
-    const DebugMarksReadResult result = ReadDebugMarks(text, emulator);
-    if (result.badLines != 0)
-        frame_.ShowNotice(Format(kMarksDamaged, path.c_str(), result.firstBadLine,
-                                 result.firstBadText.c_str(), result.badLines, result.marksRead));
-}
-
-// The side file is deleted when no mark is left, so that images without any keep no
-// file beside them.
-bool CTravikDoc::SaveDebugMarks() {
-    if (debugMarksSkipped_) return true;
-    const std::string path = DebugMarksPath();
-    if (path == pathName_ || IsFlashFile(path)) {
-        frame_.ShowMessage(FlashFileRefusal(path));
-        return false;
-    }
-    if (debugMarksUnreadable_) {
-        frame_.ShowMessage(Format(kMarksNotReplaced, path.c_str()));
-        return false;
-    }
-    if (const char* problem = TargetProblem(KindOfTarget(path))) {
-        frame_.ShowMessage(Format(docmsg::kSaveRefused, path.c_str(), problem));
-        return false;
-    }
-    FileIo& io = fileIo_ != nullptr ? *fileIo_ : FileIo::System();
-    const std::string bytes = WriteDebugMarks(emulator);
-    const bool ok = bytes.empty() ? io.Unlink(path.c_str()) == 0 || errno == ENOENT
-                                  : WriteFileAtomically(io, path, bytes);
-    if (!ok) frame_.ShowMessage(Format(kMarksNotWritten, path.c_str()));
-    return ok;
-}
-
-bool CTravikDoc::ToggleBreakpoint(uint32_t offset) {
-    const uint32_t address = CEmulator::kFlashBase + offset;
-    if (image == nullptr || !emulator.SetBreakpoint(address, !emulator.IsBreakpoint(address))) {
-        frame_.ShowMessage(Format(kNoBreakpointHere, address));
-        return false;
-    }
-    return SaveDebugMarks();
-}
-
-bool CTravikDoc::ClearAllBreakpoints() {
-    if (emulator.Breakpoints().empty()) return true;
-    emulator.ClearBreakpoints();
-    return SaveDebugMarks();
-}
-
-bool CTravikDoc::SetWatchRange(uint32_t address, uint32_t length, uint8_t kinds, bool on) {
-    if (!IsWatchableRange(address, length)) {
-        frame_.ShowMessage(Format(kNoWatchHere, address, length, CEmulator::kStackBase,
-                                  CEmulator::kStackBase + CEmulator::kStackSize - 1));
-        return false;
-    }
-    emulator.SetWatch(address, length, kinds, on);
-    return SaveDebugMarks();
-}
-
-bool CTravikDoc::ClearAllWatchpoints() {
-    if (!emulator.HasWatches()) return true;
-    emulator.ClearWatches();
-    return SaveDebugMarks();
 }
 
 // ---------------------------------------------------------------------------------

@@ -11,13 +11,14 @@
 #include "document/PageBuffer.h"
 #include "document/RamNameTable.h"
 #include "emulator/CEmulator.h"
+#include "session/DebugSession.h"
 #include "shell/Bits.h"
 
 class FrameServices;
 
 // One opened flash file: the image, its flag byte per halfword, the annotations,
 // the jump targets found in the code, the stack RAM with its names, the display
-// options, the export selection and the emulator that runs the image.
+// options, the export selection and the debug session that runs the image.
 class CTravikDoc {
   public:
     // Reads the display options from the frame's settings store.
@@ -134,26 +135,28 @@ class CTravikDoc {
     // A width dragged in the listing: clamped to 5..84 and stored at once.
     void SetBitmapWidth(int width);
 
-    // --- breakpoints and watchpoints, kept in NAME.brk beside the info file ---------
+    // --- debugging: the emulator, its run commands, breakpoints and watchpoints ------
+    DebugSession& Session() { return session_; }
+    const DebugSession& Session() const { return session_; }
+    // NAME.brk beside the info file, where the session keeps the marks.
     std::string DebugMarksPath() const;
     // Whether OnOpenDocument reads the side file (the default: the window shows and runs
-    // its marks). A document opened without it never writes or deletes that file
-    // either, since it does not hold the file's marks: its own changes stay in memory.
+    // its marks); see DebugSession::OpenMarks.
     void SetLoadDebugMarks(bool load) { loadDebugMarks_ = load; }
-    // Each change is written to the side file at once; a write failure is shown through the
-    // frame (ShowMessage) and returns false (the change stays in memory).
-    bool ToggleBreakpoint(uint32_t offset);  // image offset of the item
-    bool ClearAllBreakpoints();
-    bool SetWatchRange(uint32_t address, uint32_t length, uint8_t kinds, bool on);  // phone address
-    bool ClearAllWatchpoints();
-    // A breakpoint on an offset outside the emulator's flash window, or a watchpoint
-    // range outside the stack RAM, is refused with a message (false) as well.
 
-    // Test seam: the file operations used to read the image and write the info file.
+    // Test seam: the file operations used to read the image and write the info file and
+    // NAME.brk.
     void SetFileIo(FileIo* io) { fileIo_ = io; }
+    FileIo& Files() const { return fileIo_ != nullptr ? *fileIo_ : FileIo::System(); }
 
+  private:
+    DebugSession session_;  // before `emulator`, which refers into it
+
+  public:
     // --- fields ----------------------------------------------------------------------
-    CEmulator emulator;
+    // The session's emulator, for the readers and editors of its state (registers, the
+    // browsing trail); runs, steps and marks go through Session().
+    CEmulator& emulator;
     uint32_t imageSize = 0;
     uint8_t* image = nullptr;  // imageSize bytes
     uint8_t* flags = nullptr;  // imageSize / 2 flag bytes
@@ -199,19 +202,13 @@ class CTravikDoc {
     void WriteOption(const char* key, int value);
 
     bool KeepDamagedInfoFile(FileIo& io, const std::string& infoPath);
-    // Reads the side file into the emulator at open; writes it after each change.
-    void LoadDebugMarks();
-    bool SaveDebugMarks();
 
     FrameServices& frame_;
     std::string pathName_;
     std::optional<FileIdentity> flashIdentity_;
     InfoState infoState_ = InfoState::kDefaults;
     std::string infoProblem_;
-    // The side file was there at open but could not be read: it is never replaced.
-    bool debugMarksUnreadable_ = false;
     bool loadDebugMarks_ = true;
-    bool debugMarksSkipped_ = false;  // opened without reading the side file
     bool modified_ = false;
     FileIo* fileIo_ = nullptr;
     PageBuffer<uint8_t> imageBuffer_;

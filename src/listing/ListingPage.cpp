@@ -5,7 +5,7 @@
 #include "document/CTravikDoc.h"
 #include "document/Flags.h"
 #include "listing/LineText.h"
-#include "listing/RunCommands.h"
+#include "session/DebugSession.h"
 
 namespace {
 

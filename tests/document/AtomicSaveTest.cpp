@@ -223,14 +223,14 @@ TEST(SaveTargets, ModesReadOnlyFilesAndStaleTemporaries) {
     auto doc = OpenImage(frame, flash);
     ASSERT_NE(doc, nullptr);
     ASSERT_TRUE(doc->OnSaveDocument(flash));
-    ASSERT_TRUE(doc->ToggleBreakpoint(4));
+    ASSERT_TRUE(doc->Session().ToggleBreakpoint(4));
     struct stat st {};
     for (const std::string& path : {info, doc->DebugMarksPath()}) {
         ASSERT_EQ(chmod(path.c_str(), 0600), 0);
     }
     doc->SetNote(2, "private");
     ASSERT_TRUE(doc->OnSaveDocument(flash));
-    ASSERT_TRUE(doc->ToggleBreakpoint(6));
+    ASSERT_TRUE(doc->Session().ToggleBreakpoint(6));
     for (const std::string& path : {info, doc->DebugMarksPath()}) {
         ASSERT_EQ(stat(path.c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & 0777, 0600u) << path;

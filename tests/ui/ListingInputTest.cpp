@@ -7,7 +7,6 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTest>
-#include <QTreeWidget>
 #include <QWheelEvent>
 #include <filesystem>
 
@@ -84,20 +83,12 @@ struct Window {
         Paint();
     }
     bool Enabled(int commandId) { return app.Frame().Action(commandId)->isEnabled(); }
-    uint32_t Current() { return CurrentInstructionOffset(doc()); }
     QWidget* ShowBar(CMainFrame::Bar bar) {
         app.Frame().BarOf(bar)->show();
         QApplication::processEvents();
         return app.Frame().BarOf(bar)->Hosted();
     }
     const std::string& Log() { return app.Frame().Warnings()->Log(); }
-    // Break ends the long run under way where it stands, with a line that says so.
-    void BreakLongRun(const std::string& line) {
-        Run(cmd::kDebugBreak);
-        EXPECT_FALSE(doc().emulator.LongRunActive());
-        EXPECT_EQ(doc().emulator.runState, CEmulator::kSuspended);
-        EXPECT_NE(Log().find(line), std::string::npos) << Log();
-    }
 
     TempDir dir;
     TestApp app;
@@ -246,145 +237,57 @@ TEST(ListingInput, EditorsRefuseWhatTheInfoFileCannotHoldAndKeepTheirItem) {
     EXPECT_EQ(field.Editor()->accessibleName(), "Memory");
 }
 
-TEST(ListingInput, RunCommandsStepTheDemoAndKeepTheMenuInStep) {
-    Window w(TRAVIK_DEMO_FLS);
-    w.GoTo(0x00C);
-    EXPECT_TRUE(w.Enabled(cmd::kDebugStart));
-    EXPECT_FALSE(w.Enabled(cmd::kDebugStepInto));
-    w.Key(Qt::Key_F5);
-    EXPECT_EQ(w.doc().emulator.runState, CEmulator::kSuspended);
-    EXPECT_FALSE(w.Enabled(cmd::kDebugStart));
-    EXPECT_TRUE(w.Enabled(cmd::kDebugStepOver));
-    EXPECT_FALSE(w.Enabled(cmd::kDebugBreak));
-
-    w.Key(Qt::Key_F7);
-    EXPECT_EQ(w.Current(), 0x00Eu);
-    EXPECT_EQ(w.view().State().cursorOffset, 0x00Eu);
-
-    // DrawText, called at 0x01A, returns through POP {R4, PC}.
-    w.GoTo(0x01A);
-    w.Run(cmd::kDebugStepToCursor);
-    EXPECT_EQ(w.Current(), 0x01Au);
-    const size_t calls = w.doc().emulator.callTracks[1].size();
-    w.Key(Qt::Key_F8);
-    EXPECT_EQ(w.Current(), 0x01Eu);
-    EXPECT_EQ(w.doc().emulator.callTracks[1].size(), calls);
-
-    // Into a call: the call stack bar follows the emulated calls.
-    w.GoTo(0x02E);
-    w.Run(cmd::kDebugStepToCursor);
-    w.Key(Qt::Key_F7);
-    EXPECT_EQ(w.Current(), 0x090u);
-    EXPECT_TRUE(w.app.Frame().CallStack()->RebuildPending());  // the bar is hidden
-    w.app.Frame().CallStack()->RebuildNow();
-    QTreeWidgetItem* root = w.app.Frame().CallStack()->Tree()->topLevelItem(0);
-    EXPECT_EQ(root->text(0), "Emulator Root");
-    ASSERT_EQ(root->childCount(), 1);
-    EXPECT_EQ(root->child(0)->text(0), "0000002E -> 00000090");
-
-    // The main loop never reaches the title text: the run goes on in slices, the
-    // window stays live, and Break ends it where it stands.
-    w.GoTo(0x20C);
-    w.Run(cmd::kDebugStepToCursor);
-    ASSERT_TRUE(w.doc().emulator.LongRunActive());
-    Spin(150);
-    EXPECT_TRUE(w.app.Frame().StatusPane()->text().startsWith("Running: "));
-    EXPECT_TRUE(w.Enabled(cmd::kDebugBreak));
-    EXPECT_FALSE(w.Enabled(cmd::kDebugStepInto));
-    w.BreakLongRun("Run to 0020020C stopped at ");
-
-    // Animate steps ten times a second until Break.
-    const uint32_t before = w.Current();
-    w.Key(Qt::Key_F6);
-    EXPECT_EQ(w.doc().emulator.runState, CEmulator::kRunning);
-    EXPECT_TRUE(w.Enabled(cmd::kDebugBreak));
-    Spin(450);
-    EXPECT_NE(w.Current(), before);
-    w.Run(cmd::kDebugBreak);
-    EXPECT_EQ(w.doc().emulator.runState, CEmulator::kSuspended);
-    const uint32_t stopped = w.Current();
-    Spin(250);
-    EXPECT_EQ(w.Current(), stopped);
-
-    w.Run(cmd::kDebugStop);
-    EXPECT_EQ(w.doc().emulator.runState, CEmulator::kStopped);
-    EXPECT_TRUE(w.Enabled(cmd::kDebugStart));
-    EXPECT_FALSE(w.Enabled(cmd::kDebugStop));
-}
-
-TEST(ListingInput, BreakEndsARunOfAnEndlessLoopWhileTheWindowPaints) {
-    TempDir images;
-    Window w(WriteProgram(images, {0x2000, 0x3001, 0xE7FD}));  // R0 = 0; loop: R0 += 1
-    PaintCounter registers(w.ShowBar(CMainFrame::kEmulatorBar));
-    PaintCounter phone(w.ShowBar(CMainFrame::kPhoneBar));
-    w.GoTo(0);
-    w.Key(Qt::Key_F5);
-    // An animation broken just before Run: its timer must not step into the run.
-    w.Key(Qt::Key_F6);
-    w.Run(cmd::kDebugBreak);
-    w.Key(Qt::Key_F9);
-    ASSERT_TRUE(w.doc().emulator.LongRunActive());
-    EXPECT_EQ(w.doc().emulator.runState, CEmulator::kRunning);
-    registers.paints = phone.paints = 0;
-    Spin(400);
-    EXPECT_GE(registers.paints, 3);
-    EXPECT_GE(phone.paints, 3);
-    EXPECT_LT(registers.paints, 40);  // by the clock, not once a slice
-    EXPECT_TRUE(w.app.Frame().StatusPane()->text().contains(" M instructions/s"));
-    EXPECT_FALSE(w.view().AnimationTimer().isActive());
-
-    w.BreakLongRun("Run stopped at ");
-    EXPECT_EQ(w.view().State().cursorOffset, w.Current());
-    EXPECT_EQ(w.app.Frame().StatusPane()->text(), "Ready");
-}
-
-TEST(ListingInput, ARunGoesOnWhenTheWindowDrivingItClosesAndAnotherStays) {
-    TempDir images;
-    Window w(WriteProgram(images, {0x2000, 0x3001, 0xE7FD}));  // R0 = 0; loop: R0 += 1
-    w.GoTo(0);
-    w.Key(Qt::Key_F5);
-    w.Run(cmd::kWindowNew);
-    w.Key(Qt::Key_F9);
-    ASSERT_TRUE(w.doc().emulator.LongRunActive());
-    w.app.Frame().MdiArea()->activeSubWindow()->close();
-    Spin(100);
-    ASSERT_EQ(w.app.Frame().ChildFrames().size(), 1);
-    const uint64_t before = w.doc().emulator.LongRunExecuted();
-    Spin(200);
-    EXPECT_GT(w.doc().emulator.LongRunExecuted(), before);
-    w.BreakLongRun("Run stopped at ");
-    // File > Close in the middle of a run: nothing runs any more, and the status says so.
-    w.Key(Qt::Key_F9);
-    Spin(100);
-    ASSERT_TRUE(w.app.Frame().StatusPane()->text().startsWith("Running: "));
-    AnswerNextBox(QMessageBox::No);  // not saved
-    w.app.Frame().Action(cmd::kFileClose)->trigger();
-    Spin(100);
-    EXPECT_TRUE(w.app.Frame().ChildFrames().isEmpty());
-    EXPECT_EQ(w.app.Frame().StatusPane()->text(), "Ready");
-}
-
-TEST(ListingInput, RunStopsAtABreakpointWithTheListingOnIt) {
+// The keys and the Debug menu reach the document's session; a long run goes on from the
+// event loop while the window paints, also when the window it began in closes, and Esc
+// ends it with the listing on the current instruction.
+TEST(ListingInput, RunKeysReachTheSessionAndARunStaysLiveUntilEsc) {
     TempDir images;
     // R0 counts to 200, then R1 = 7 and a loop for ever.
     Window w(WriteProgram(images, {0x2000, 0x3001, 0x28C8, 0xD1FC, 0x2107, 0xE7FE}));
+    PaintCounter registers(w.ShowBar(CMainFrame::kEmulatorBar));
     w.GoTo(8);
     w.Key(Qt::Key_F2);
     EXPECT_TRUE(std::filesystem::exists(w.doc().DebugMarksPath()));
     w.GoTo(0);
+    EXPECT_FALSE(w.Enabled(cmd::kDebugStepInto));
     w.Key(Qt::Key_F5);
+    EXPECT_FALSE(w.Enabled(cmd::kDebugStart));
+    w.Key(Qt::Key_F7);
+    EXPECT_EQ(w.view().State().cursorOffset, 2u);
+    EXPECT_TRUE(w.app.Frame().CallStack()->RebuildPending());  // the bar is hidden
+    w.Key(Qt::Key_F6);  // Animate: a step a tick until Break
+    Spin(250);
+    w.Run(cmd::kDebugBreak);
+    EXPECT_NE(w.doc().emulator.r[0], 0u);
     w.Key(Qt::Key_F9);
     Spin(50);
-    EXPECT_FALSE(w.doc().emulator.LongRunActive());
-    EXPECT_EQ(w.doc().emulator.runState, CEmulator::kSuspended);
-    EXPECT_EQ(w.Current(), 8u);
     EXPECT_EQ(w.view().State().cursorOffset, 8u);
     EXPECT_EQ(w.doc().emulator.r[1], 0u);  // stopped before the breakpoint's instruction
     EXPECT_NE(w.Log().find("Breakpoint at 00200008"), std::string::npos) << w.Log();
-
     w.Run(cmd::kDebugClearBreakpoints);
-    EXPECT_FALSE(w.doc().emulator.IsBreakpoint(0x200008));
     EXPECT_FALSE(std::filesystem::exists(w.doc().DebugMarksPath()));
+
+    w.Run(cmd::kWindowNew);
+    w.Key(Qt::Key_F9);
+    ASSERT_TRUE(w.doc().Session().LongRunActive());
+    EXPECT_TRUE(w.Enabled(cmd::kDebugBreak));
+    EXPECT_FALSE(w.Enabled(cmd::kDebugStepInto));
+    w.app.Frame().MdiArea()->activeSubWindow()->close();
+    Spin(100);
+    ASSERT_EQ(w.app.Frame().ChildFrames().size(), 1);
+    registers.paints = 0;
+    const uint64_t before = w.doc().emulator.LongRunExecuted();
+    Spin(400);
+    EXPECT_GT(w.doc().emulator.LongRunExecuted(), before);
+    EXPECT_GE(registers.paints, 3);
+    EXPECT_LT(registers.paints, 40);  // by the clock, not once a slice
+    EXPECT_TRUE(w.app.Frame().StatusPane()->text().startsWith("Running: "));
+    w.Key(Qt::Key_Escape);
+    EXPECT_FALSE(w.doc().Session().LongRunActive());
+    EXPECT_EQ(w.doc().emulator.runState, CEmulator::kSuspended);
+    EXPECT_NE(w.Log().find("Run stopped at 0020000A"), std::string::npos) << w.Log();
+    EXPECT_EQ(w.view().State().cursorOffset, 0xAu);
+    EXPECT_EQ(w.app.Frame().StatusPane()->text(), "Ready");
 }
 
 }  // namespace

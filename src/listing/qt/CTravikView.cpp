@@ -7,7 +7,6 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QWheelEvent>
-#include <cstdio>
 
 #include "document/CTravikDoc.h"
 #include "shell/FrameServices.h"
@@ -114,9 +113,12 @@ CTravikView::CTravikView(CTravikDoc& doc, QWidget* parent) : QWidget(parent), do
     timer_->setObjectName(QStringLiteral("animationTimer%1").arg(kTimerId));
     timer_->setInterval(kTimerPeriodMs);
     connect(timer_, &QTimer::timeout, this, &CTravikView::OnAnimationTick);
+    doc_.Session().Subscribe(*this);
 }
 
-CTravikView::~CTravikView() = default;
+CTravikView::~CTravikView() {
+    doc_.Session().Unsubscribe(*this);
+}
 
 void CTravikView::SetActive(bool active) {
     if (active_ == active) return;
@@ -257,7 +259,7 @@ void CTravikView::OnScrollAction(int action) {
 void CTravikView::keyPressEvent(QKeyEvent* event) {
     const bool ctrl = event->modifiers() & Qt::ControlModifier;
     const bool shift = event->modifiers() & Qt::ShiftModifier;
-    if (event->key() == Qt::Key_Escape && doc_.emulator.LongRunActive()) {
+    if (event->key() == Qt::Key_Escape && doc_.Session().LongRunActive()) {
         OnRunCommand(RunCommand::kBreak);
         return;
     }
@@ -328,7 +330,7 @@ void CTravikView::OpenAnnotationEditor() {
 // --- the run commands -------------------------------------------------------------------
 
 bool CTravikView::CanRun(RunCommand command) const {
-    return IsRunCommandEnabled(command, doc_.emulator.runState, doc_.emulator.LongRunActive());
+    return doc_.Session().IsEnabled(command);
 }
 
 void CTravikView::OnRunCommand(RunCommand command) {
@@ -339,96 +341,24 @@ void CTravikView::OnRunCommand(RunCommand command) {
         doc_.Frame().Beep();
         return;
     }
-    CEmulator& emu = doc_.emulator;
-    const bool wasLongRun = emu.LongRunActive();
-    if (!wasLongRun) runClock_.start();
     PlacePage();  // the cursor item of Skip / Step to Cursor and of F2
-    const RunEffect effect =
-        ExecuteRunCommand(doc_, doc_.Frame(), command, state_.cursorOffset, slice_);
+    doc_.Session().Execute(command, state_.cursorOffset, this);
     if (command == RunCommand::kAnimate) timer_->start();
-    ApplyRunEffect(effect);
-    if (effect.longRunPending) {
-        slice_ = NextRunSlice(emu.LongRunExecuted(), runClock_.nsecsElapsed());
-        nextLiveRefreshMs_ = 0;
-        LiveRefresh();
-        RunSlice();
-    } else if (wasLongRun && !emu.LongRunActive()) {
-        doc_.Frame().SetStatusText("Ready");
-    }
 }
 
-void CTravikView::ApplyRunEffect(const RunEffect& effect) {
-    FrameServices& frame = doc_.Frame();
-    if (effect.goToCurrentInstruction) {
+void CTravikView::OnStateChanged(const SessionRefresh& refresh,
+                                 const DebugSessionObserver* driver) {
+    if (refresh.goToCurrentInstruction && driver == this) {
         ::GoToOffset(doc_, state_, CurrentInstructionOffset(doc_), false);
         PlacePage();
     }
-    if (effect.repaintView) {
-        frame.UpdateAllViews(doc_);
-        update();
-    }
-    if (effect.repaintRegisters) frame.RepaintRegisters();
-    if (effect.repaintMemory) frame.RepaintMemory();
-    if (effect.repaintPhone) frame.RepaintPhone();
-    if (effect.refreshCallStack) frame.RefreshCallStack();
+    if (refresh.repaintListing) update();
 }
 
 void CTravikView::OnAnimationTick() {
     // Break, Stop or a warning ended the animation; or it was broken and Run took over
     // before this tick.
-    if (doc_.emulator.runState != CEmulator::kRunning || doc_.emulator.LongRunActive()) {
-        timer_->stop();
-        return;
-    }
-    OnRunCommand(RunCommand::kStepInto);
-}
-
-void CTravikView::TakeOverLongRun() {
-    if (!doc_.emulator.LongRunActive()) return;
-    if (!runClock_.isValid()) runClock_.start();
-    RunSlice();
-}
-
-// One slice of a long run, then back to the event loop: the window paints, and Break,
-// Stop or Esc may end the run before the next slice.
-void CTravikView::RunSlice() {
-    if (sliceQueued_) return;
-    sliceQueued_ = true;
-    QTimer::singleShot(0, this, [this] {
-        sliceQueued_ = false;
-        CEmulator& emu = doc_.emulator;
-        if (!emu.LongRunActive()) return;  // ended by Break or Stop meanwhile
-        const uint64_t before = emu.LongRunExecuted();
-        const qint64 startNs = runClock_.nsecsElapsed();
-        const bool over = emu.ContinueLongRun(slice_);
-        slice_ = NextRunSlice(emu.LongRunExecuted() - before, runClock_.nsecsElapsed() - startNs);
-        if (over) {
-            ApplyRunEffect(FinishLongRun(doc_));
-            doc_.Frame().SetStatusText("Ready");
-            return;
-        }
-        LiveRefresh();
-        RunSlice();
-    });
-}
-
-void CTravikView::LiveRefresh() {
-    // Time-based: slices come hundreds of times a second, the eye needs about thirty.
-    constexpr qint64 kLivePeriodMs = 33;
-    const qint64 now = runClock_.elapsed();
-    if (now < nextLiveRefreshMs_) return;
-    nextLiveRefreshMs_ = now + kLivePeriodMs;
-    FrameServices& frame = doc_.Frame();
-    frame.RepaintRegisters();
-    frame.RepaintPhone();
-    const CEmulator& emu = doc_.emulator;
-    const double seconds = static_cast<double>(runClock_.nsecsElapsed()) / 1e9;
-    const double rate =
-        seconds > 0 ? static_cast<double>(emu.LongRunExecuted()) / seconds / 1e6 : 0.0;
-    char text[128];
-    std::snprintf(text, sizeof text, "Running: %llu instructions, %.1f M instructions/s",
-                  static_cast<unsigned long long>(emu.LongRunExecuted()), rate);
-    frame.SetStatusText(text);
+    if (!doc_.Session().AnimationStep(this)) timer_->stop();
 }
 
 void CTravikView::focusInEvent(QFocusEvent* event) {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QWidget>
 #include <cstdint>
 #include <string>
@@ -8,7 +7,7 @@
 
 #include "listing/ListingKeys.h"
 #include "listing/ListingPage.h"
-#include "listing/RunCommands.h"
+#include "session/DebugSession.h"
 #include "shell/qt/AccessibleLines.h"
 #include "shell/qt/QtCanvas.h"
 
@@ -20,7 +19,7 @@ class QTimer;
 
 // The listing window of one document: paints the page the core's paint model gives,
 // with the vertical scroll bar at its right and the two in-place editors over it.
-class CTravikView : public QWidget, public AccessibleLines {
+class CTravikView : public QWidget, public AccessibleLines, public DebugSessionObserver {
     Q_OBJECT
   public:
     static constexpr int kAnnotationEditId = 9000;
@@ -44,16 +43,13 @@ class CTravikView : public QWidget, public AccessibleLines {
     // has its own until the frame gives it the common one.
     void SetSharedInput(ListingInputState* input) { input_ = input ? input : &ownInput_; }
 
-    // The run commands: whether one can act now, and carrying it out (a beep when it
-    // cannot). Run, and Step Over and Step to Cursor that do not arrive at once, go on
-    // in slices from the event loop until they stop or Break, Stop or Esc ends them;
-    // meanwhile the registers and the phone repaint about 30 times a second.
+    // The run commands: whether one can act now, and handing it to the document's
+    // session with the cursor's item (a beep when it cannot). The cursor follows the
+    // current instruction after the commands of this view and the runs they began.
     bool CanRun(RunCommand command) const;
     void OnRunCommand(RunCommand command);
-    // Whether this view drives the document's long run, and taking it over from a
-    // window that closes in the middle of it.
-    bool DrivesLongRun() const { return sliceQueued_; }
-    void TakeOverLongRun();
+    void OnStateChanged(const SessionRefresh& refresh, const DebugSessionObserver* driver) override;
+    bool FollowsRuns() const override { return true; }
 
     // Find... asks for the pattern and searches from the start of the image; Find Next
     // searches again from the item after the cursor's. A hit moves the cursor there.
@@ -97,7 +93,6 @@ class CTravikView : public QWidget, public AccessibleLines {
     void PlacePage();
     void ApplyPaintResult();
     void ApplyEffect(const ListingEffect& effect);
-    void ApplyRunEffect(const RunEffect& effect);
     void OpenAnnotationEditor();
     // Before the cursor moves: an open editor stores its text, when changed, on the line
     // it was opened for and closes. False when the text was refused and the editor stays
@@ -105,9 +100,6 @@ class CTravikView : public QWidget, public AccessibleLines {
     bool EndEdits();
     void OnScrollAction(int action);
     void OnAnimationTick();
-    void RunSlice();
-    // The registers, the phone and the status bar while a long run goes on.
-    void LiveRefresh();
 
     CTravikDoc& doc_;
     ListingViewState state_;
@@ -120,9 +112,5 @@ class CTravikView : public QWidget, public AccessibleLines {
     QTimer* timer_;
     ListingInputState ownInput_;
     ListingInputState* input_ = &ownInput_;
-    bool sliceQueued_ = false;
-    uint64_t slice_ = kFirstRunSlice;  // instructions of the next slice of a long run
-    QElapsedTimer runClock_;           // since the long run began
-    qint64 nextLiveRefreshMs_ = 0;     // on runClock_
-    CFindDlg* findDlg_ = nullptr;      // made on first use, owned as a child
+    CFindDlg* findDlg_ = nullptr;  // made on first use, owned as a child
 };

@@ -19,9 +19,6 @@ class CChildFrame : public QMdiSubWindow {
     CTravikDoc& Document() const { return doc_; }
     CTravikView* FirstView() const { return views_[0]; }
     CTravikView* SecondView() const { return views_[1]; }
-    bool DrivesLongRun() const {
-        return views_[0]->DrivesLongRun() || views_[1]->DrivesLongRun();
-    }
     // The view of this window that was activated last.
     CTravikView* ActiveView() const { return activeView_ ? activeView_.data() : views_[0]; }
     QSplitter* Splitter() const { return splitter_; }

@@ -38,6 +38,7 @@
 #include "listing/ExportCommand.h"
 #include "listing/qt/CTravikView.h"
 #include "listing/qt/ListingPrinter.h"
+#include "session/qt/WindowSession.h"
 #include "shell/SettingsStore.h"
 
 namespace {
@@ -500,7 +501,7 @@ bool CMainFrame::OpenDocumentFile(const QString& path) {
         }
     }
     // The document is listed while it opens, as the first document if it is the only one.
-    docs_.push_back({std::make_unique<CTravikDoc>(*this), nullptr});
+    docs_.push_back({std::make_unique<CTravikDoc>(*this), nullptr, nullptr});
     CTravikDoc& doc = *docs_.back().doc;
     if (!doc.OnOpenDocument(full.toLocal8Bit().toStdString())) {
         docs_.pop_back();
@@ -508,6 +509,7 @@ bool CMainFrame::OpenDocumentFile(const QString& path) {
         return false;
     }
     docs_.back().printColumns = std::make_unique<CPrintColumnsDlg>(settings_, this);
+    docs_.back().session = std::make_unique<WindowSession>(doc.Session(), *this);
     SetStatusText("Ready");
     settings_.AddRecentFile(full);
     RebuildRecentFiles();
@@ -564,13 +566,9 @@ CChildFrame* CMainFrame::CreateChildFrame(CTravikDoc& doc) {
             [this, window = QPointer<CChildFrame>(closed)] {
                 if (!window) return;
                 CTravikDoc& doc = window->Document();
-                const bool droveRun = window->DrivesLongRun();
                 delete window.data();
-                const QList<CChildFrame*> rest = ChildFrames(&doc);
-                if (rest.isEmpty())
-                    DestroyDocument(doc);
-                else if (droveRun)  // the run goes on in a window that stays
-                    rest.first()->ActiveView()->TakeOverLongRun();
+                // A run goes on in the document's session while a window of it stays.
+                if (ChildFrames(&doc).isEmpty()) DestroyDocument(doc);
                 UpdateCommandUi();
             },
             Qt::QueuedConnection);
@@ -604,7 +602,7 @@ bool CMainFrame::CloseDocument(CTravikDoc& doc) {
 
 void CMainFrame::DestroyDocument(CTravikDoc& doc) {
     // A run of the document ends with it; its windows no longer say how far it got.
-    if (doc.emulator.LongRunActive()) SetStatusText("Ready");
+    if (doc.Session().LongRunActive()) SetStatusText("Ready");
     for (QMdiSubWindow* window : mdi_->subWindowList()) {
         auto* frame = qobject_cast<CChildFrame*>(window);
         if (frame && &frame->Document() == &doc) delete frame;
@@ -705,7 +703,7 @@ bool CMainFrame::event(QEvent* event) {
 
 bool CMainFrame::LongRunGoing() const {
     for (const OpenDoc& open : docs_)
-        if (open.doc->emulator.LongRunActive()) return true;
+        if (open.doc->Session().LongRunActive()) return true;
     return false;
 }
 

@@ -17,6 +17,7 @@
 class CCallStackDlg;
 class CChildFrame;
 class CEmulatorView;
+class WindowSession;
 class CMemoryView;
 class CPhoneDlg;
 class CPrintColumnsDlg;
@@ -120,6 +121,7 @@ class CMainFrame : public QMainWindow, public FrameServices {
     struct OpenDoc {
         std::unique_ptr<CTravikDoc> doc;
         std::unique_ptr<CPrintColumnsDlg> printColumns;
+        std::unique_ptr<WindowSession> session;  // destroyed before the document
     };
 
     // The commands, one row each (CommandTable.cpp): the actions, menus, toolbar

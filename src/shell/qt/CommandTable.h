@@ -2,7 +2,7 @@
 
 #include <QKeyCombination>
 
-#include "listing/RunCommands.h"
+#include "session/DebugSession.h"
 
 class CMainFrame;
 

@@ -1,4 +1,4 @@
-// Breakpoints and watchpoints kept in NAME.brk beside the info file.
+// Breakpoints and watchpoints of a session, kept in NAME.brk beside the info file.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,11 +34,11 @@ TEST_F(DebugMarksTest, EveryChangeIsWrittenAndTheNextOpenReadsItBack) {
     ASSERT_TRUE(doc);
     frame.messages.clear();
     EXPECT_EQ(doc->DebugMarksPath(), brk);
-    EXPECT_TRUE(doc->ToggleBreakpoint(0x3E));
-    EXPECT_TRUE(doc->ToggleBreakpoint(0x10));
-    EXPECT_TRUE(doc->SetWatchRange(0x10EABC, 4, kRead, true));
-    EXPECT_TRUE(doc->SetWatchRange(0x10EA00, 2, kRead | kWrite, true));
-    EXPECT_TRUE(doc->SetWatchRange(0x10EABD, 2, kRead, false));
+    EXPECT_TRUE(doc->Session().ToggleBreakpoint(0x3E));
+    EXPECT_TRUE(doc->Session().ToggleBreakpoint(0x10));
+    EXPECT_TRUE(doc->Session().SetWatchRange(0x10EABC, 4, kRead, true));
+    EXPECT_TRUE(doc->Session().SetWatchRange(0x10EA00, 2, kRead | kWrite, true));
+    EXPECT_TRUE(doc->Session().SetWatchRange(0x10EABD, 2, kRead, false));
     EXPECT_EQ(ReadText(brk),
               "# Travik breakpoints and watchpoints\n"
               "00200010\n"
@@ -69,9 +69,9 @@ TEST_F(DebugMarksTest, EveryChangeIsWrittenAndTheNextOpenReadsItBack) {
     EXPECT_EQ(emu.r[15] - 4, 0x200010u);
 
     // Toggling twice takes a breakpoint off; with no mark left the file goes.
-    EXPECT_TRUE(again->ToggleBreakpoint(0x10));
-    EXPECT_TRUE(again->ClearAllBreakpoints());
-    EXPECT_TRUE(again->ClearAllWatchpoints());
+    EXPECT_TRUE(again->Session().ToggleBreakpoint(0x10));
+    EXPECT_TRUE(again->Session().ClearAllBreakpoints());
+    EXPECT_TRUE(again->Session().ClearAllWatchpoints());
     EXPECT_FALSE(FileExists(brk));
 }
 
@@ -114,7 +114,7 @@ TEST_F(DebugMarksTest, AFileThatCannotBeReadOrTheFlashFileIsNeverReplaced) {
     ASSERT_EQ(frame.messages.size(), 2u);
     EXPECT_EQ(frame.messages[1].rfind(brk + " cannot be read: ", 0), 0u);
     frame.messages.clear();
-    EXPECT_FALSE(doc->ToggleBreakpoint(0x10));
+    EXPECT_FALSE(doc->Session().ToggleBreakpoint(0x10));
     EXPECT_TRUE(doc->emulator.IsBreakpoint(0x200010));  // it holds in memory
     ASSERT_EQ(frame.messages.size(), 1u);
     EXPECT_EQ(frame.messages[0].rfind(brk + " could not be read when", 0), 0u);
@@ -127,8 +127,8 @@ TEST_F(DebugMarksTest, AFileThatCannotBeReadOrTheFlashFileIsNeverReplaced) {
     auto flash = OpenImage(other, flashBrk);
     ASSERT_TRUE(flash);
     EXPECT_TRUE(flash->emulator.Breakpoints().empty());
-    EXPECT_FALSE(flash->ToggleBreakpoint(0x10));
-    EXPECT_FALSE(flash->SetWatchRange(0x10E000, 1, kRead, true));
+    EXPECT_FALSE(flash->Session().ToggleBreakpoint(0x10));
+    EXPECT_FALSE(flash->Session().SetWatchRange(0x10E000, 1, kRead, true));
     EXPECT_EQ(ReadFileBytes(flashBrk), image);
 
     // Opened without its side file (as the batch tool opens), a document keeps its
@@ -141,15 +141,15 @@ TEST_F(DebugMarksTest, AFileThatCannotBeReadOrTheFlashFileIsNeverReplaced) {
     bare->SetLoadDebugMarks(false);
     ASSERT_TRUE(bare->OnOpenDocument(fls));
     EXPECT_TRUE(bare->emulator.Breakpoints().empty());
-    EXPECT_TRUE(bare->ToggleBreakpoint(0x20));
+    EXPECT_TRUE(bare->Session().ToggleBreakpoint(0x20));
     EXPECT_EQ(ReadText(brk), marks);
-    EXPECT_TRUE(bare->ClearAllBreakpoints());
+    EXPECT_TRUE(bare->Session().ClearAllBreakpoints());
     EXPECT_EQ(ReadText(brk), marks);
 
     // Marks the emulator cannot hold are refused with a message.
     frame.messages.clear();
-    EXPECT_FALSE(doc->ToggleBreakpoint(0x40));
-    EXPECT_FALSE(doc->SetWatchRange(0x10FFFF, 2, kRead, true));
+    EXPECT_FALSE(doc->Session().ToggleBreakpoint(0x40));
+    EXPECT_FALSE(doc->Session().SetWatchRange(0x10FFFF, 2, kRead, true));
     EXPECT_EQ(frame.messages.size(), 2u);
 }
 

@@ -1,0 +1,228 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "emulator/CEmulator.h"
+
+class CTravikDoc;
+
+// The emulator's commands.
+enum class RunCommand {
+    kStart,
+    kAnimate,
+    kStepInto,
+    kStepOver,
+    kSkipToCursor,
+    kStepToCursor,
+    kBreak,
+    kStop,
+    kRun,
+    kToggleBreakpoint,
+    kClearBreakpoints,
+};
+
+// Whether the command can act in the emulator's run state (0 stopped, 1 suspended,
+// 2 running). While a long run is under way only Break and Stop can, and the
+// breakpoint commands, which act in every state.
+bool IsRunCommandEnabled(RunCommand command, uint32_t runState, bool longRunActive = false);
+
+// Run, Step Over and Step to Cursor may run for ever in code that never arrives, so
+// they run in slices (CEmulator's long run): the first inside the command, the rest
+// posted to the session's scheduler, so that a window repaints between slices and
+// Break, Stop and Esc can end the run. A slice should take a few milliseconds; the
+// next one is sized from the rate of the last (NextRunSlice).
+inline constexpr uint64_t kRunSlice = 2'000'000;
+inline constexpr uint64_t kFirstRunSlice = 200'000;
+inline constexpr uint64_t kMinRunSlice = 10'000;
+inline constexpr uint64_t kMaxRunSlice = 100'000'000;
+inline constexpr int64_t kRunSliceTargetNs = 4'000'000;
+
+// The size of the next slice after one of `executed` instructions that took
+// `elapsedNs` nanoseconds: as many as take kRunSliceTargetNs at that rate, growing at
+// most eightfold a slice.
+uint64_t NextRunSlice(uint64_t executed, int64_t elapsedNs);
+
+// The warnings-bar line that tells why a long run stopped, or empty when the stop
+// needs none (it arrived, was interrupted, or the emulator wrote its own warning).
+std::string LongRunStopText(const CEmulator& emulator);
+
+// The image offset of the emulator's current instruction.
+uint32_t CurrentInstructionOffset(const CTravikDoc& doc);
+
+// "Call me again soon": how a long run gets its next slice.
+class RunScheduler {
+  public:
+    virtual ~RunScheduler() = default;
+    // Calls `next` once, after what is waiting now (a window paints and takes its input
+    // in between). A call posted and not made yet is replaced.
+    virtual void Post(std::function<void()> next) = 0;
+    // Drops the call posted and not made yet.
+    virtual void Cancel() = 0;
+};
+
+// The plain loop: the posted call waits until RunPosted makes it, and the one that
+// posts, until none is left.
+class LoopScheduler final : public RunScheduler {
+  public:
+    void Post(std::function<void()> next) override { next_ = std::move(next); }
+    void Cancel() override { next_ = nullptr; }
+    void RunPosted() {
+        while (next_) {
+            std::function<void()> call = std::move(next_);
+            next_ = nullptr;
+            call();
+        }
+    }
+
+  private:
+    std::function<void()> next_;
+};
+
+// What the windows show again after a change of the emulation.
+struct SessionRefresh {
+    bool goToCurrentInstruction = false;  // the driving listing's cursor onto it
+    bool repaintListing = false;          // the document's listing windows
+    bool repaintRegisters = false;
+    bool repaintMemory = false;
+    bool repaintPhone = false;
+};
+
+// A long run that is over: why it stopped (kNone when Break or Stop ended it), the
+// access of a watchpoint stop, and whether it went on after its command (its progress
+// was shown).
+struct RunEnded {
+    RunStop stop = RunStop::kNone;
+    WatchHit watchHit;
+    bool wentOn = false;
+};
+
+// How far a long run has got since its command.
+struct RunProgress {
+    uint64_t executed = 0;
+    double seconds = 0;
+};
+// "Running: N instructions, R M instructions/s", for the status bar.
+std::string RunProgressText(const RunProgress& progress);
+
+// What a window (or the batch tool) hears of a session. Every event goes to every
+// observer; `driver` names the observer whose command made the change.
+class DebugSessionObserver {
+  public:
+    virtual ~DebugSessionObserver() = default;
+    // A line for the warnings bar: the emulator's, and why a long run stopped.
+    virtual void OnWarning(const std::string&) {}
+    virtual void OnStateChanged(const SessionRefresh&, const DebugSessionObserver* /*driver*/) {}
+    // The emulated calls changed: the call stack is built again.
+    virtual void OnCallsChanged() {}
+    // A long run goes on: about thirty times a second, and once as it begins.
+    virtual void OnRunProgress(const RunProgress&) {}
+    // A long run is over.
+    virtual void OnRunEnded(const RunEnded&) {}
+    // A listing window: it carries on as the driver of a run whose driver goes away.
+    virtual bool FollowsRuns() const { return false; }
+};
+
+// The debugging of one document: the only thing that drives its emulator. It carries
+// out the run commands (with the step snapshot), runs long runs slice by slice through
+// its scheduler, keeps the breakpoints and watchpoints in NAME.brk and tells its
+// observers what changed.
+class DebugSession {
+  public:
+    explicit DebugSession(CTravikDoc& doc);
+    DebugSession(const DebugSession&) = delete;
+    DebugSession& operator=(const DebugSession&) = delete;
+    ~DebugSession();
+
+    const CEmulator& Emulator() const { return emulator_; }
+    // For the document's own fields only (its `emulator`): registers and the browsing
+    // trail are edited there.
+    CEmulator& EmulatorState() { return emulator_; }
+
+    void Subscribe(DebugSessionObserver& observer);
+    // A driver that goes away in the middle of a run leaves it to the first observer
+    // that follows runs.
+    void Unsubscribe(DebugSessionObserver& observer);
+    // Where long runs post their slices; none: the session's own loop (Loop()).
+    void SetScheduler(RunScheduler* scheduler);
+    LoopScheduler& Loop() { return loop_; }
+
+    // --- the run commands ----------------------------------------------------------
+    bool IsEnabled(RunCommand command) const {
+        return IsRunCommandEnabled(command, emulator_.runState, emulator_.LongRunActive());
+    }
+    // Carries out `command` with `cursorOffset` as the listing cursor's item; false
+    // (nothing done) when it cannot act now.
+    bool Execute(RunCommand command, uint32_t cursorOffset,
+                 const DebugSessionObserver* driver = nullptr);
+    // One tick of an animation: a Step Into while it goes on; false once it is over
+    // (Break, Stop or a warning ended it, or a long run took over).
+    bool AnimationStep(const DebugSessionObserver* driver);
+    bool LongRunActive() const { return emulator_.LongRunActive(); }
+
+    // The batch tool's bounded runs: the same long run, on the session's own loop, of
+    // at most `limit` instructions, with neither a stop line nor a change of run state.
+    enum class BatchRun { kUntil, kOver, kFree };
+    RunResult RunBatch(BatchRun kind, uint32_t address, uint64_t limit);
+
+    // --- breakpoints and watchpoints, kept in NAME.brk beside the info file ---------
+    // Reads the side file into the emulator, as the document opens; `load` false: the
+    // document neither reads nor ever writes or deletes that file, since it does not
+    // hold the file's marks (its own changes stay in memory).
+    void OpenMarks(bool load);
+    // Each change is written to the side file at once; a write failure is shown through
+    // the frame (ShowMessage) and returns false (the change stays in memory).
+    bool ToggleBreakpoint(uint32_t offset);  // image offset of the item
+    // Sets or clears one at a phone address and writes the file; false with no message
+    // where none can be.
+    bool SetBreakpoint(uint32_t address, bool on);
+    bool ClearAllBreakpoints();
+    bool SetWatchRange(uint32_t address, uint32_t length, uint8_t kinds, bool on);  // phone address
+    bool ClearAllWatchpoints();
+    // A breakpoint on an offset outside the emulator's flash window, or a watchpoint
+    // range outside the stack RAM, is refused with a message (false) as well.
+
+  private:
+    using Clock = std::chrono::steady_clock;
+    struct Batch {
+        bool active = false;
+        uint64_t limit = 0;
+    };
+
+    template <class Call>
+    void Emit(Call call) {
+        for (size_t i = 0; i < observers_.size(); ++i) call(*observers_[i]);
+    }
+    void Refresh(const SessionRefresh& refresh);
+    void StepRefresh();
+    // After the first slice: over, or going on from the scheduler.
+    void Begun(bool over);
+    void PostSlice();
+    void RunSlice();
+    uint64_t SliceSize() const;
+    // A long run that is over: an emulation left Running by Run is Suspended again, a
+    // breakpoint or watchpoint stop gets its line, and the windows the refresh of a step.
+    void FinishLongRun(bool wentOn);
+    void Progress(bool now);
+    int64_t RunNs() const;
+    bool SaveMarks();
+
+    CTravikDoc& doc_;
+    CEmulator emulator_;
+    std::vector<DebugSessionObserver*> observers_;
+    const DebugSessionObserver* driver_ = nullptr;
+    LoopScheduler loop_;
+    RunScheduler* scheduler_ = &loop_;
+    Batch batch_;
+    bool muteWarnings_ = false;
+    uint64_t slice_ = kFirstRunSlice;  // instructions of the next slice of a long run
+    Clock::time_point runStart_;       // of the command that began the long run
+    int64_t nextProgressNs_ = 0;       // since runStart_
+
+    // The side file was there at open but could not be read: it is never replaced.
+    bool marksUnreadable_ = false;
+    bool marksSkipped_ = false;  // opened without reading the side file
+};
