@@ -14,7 +14,7 @@
 #include "document/CTravikDoc.h"
 #include "listing/ListingPage.h"
 #include "shell/NullFrame.h"
-#include "shell/qt/QtCanvas.h"
+#include "widgets/QtCanvas.h"
 
 namespace {
 

@@ -20,9 +20,9 @@
 #include "document/CTravikDoc.h"
 #include "session/DebugSession.h"
 #include "shell/NullFrame.h"
-#include "shell/qt/CMainFrame.h"
-#include "shell/qt/CResizableBar.h"
-#include "shell/qt/QtSettingsStore.h"
+#include "app/CMainFrame.h"
+#include "app/CResizableBar.h"
+#include "app/QtSettingsStore.h"
 
 namespace {
 

@@ -18,9 +18,9 @@
 #include "debugger/qt/CMemoryView.h"
 #include "debugger/qt/CPhoneDlg.h"
 #include "debugger/qt/CWarningsDlg.h"
-#include "shell/qt/CChildFrame.h"
-#include "shell/qt/CInlineEdit.h"
-#include "shell/qt/CResizableBar.h"
+#include "app/CChildFrame.h"
+#include "widgets/CInlineEdit.h"
+#include "app/CResizableBar.h"
 
 namespace {
 

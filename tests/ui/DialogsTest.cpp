@@ -15,11 +15,11 @@
 #include "debugger/qt/CCallStackDlg.h"
 #include "debugger/qt/CPhoneDlg.h"
 #include "debugger/qt/CWarningsDlg.h"
-#include "shell/qt/CAboutDlg.h"
-#include "shell/qt/CFindDlg.h"
-#include "shell/qt/CInlineEdit.h"
-#include "shell/qt/CPrintColumnsDlg.h"
-#include "shell/qt/CToolBarCombo.h"
+#include "app/CAboutDlg.h"
+#include "widgets/CFindDlg.h"
+#include "widgets/CInlineEdit.h"
+#include "widgets/CPrintColumnsDlg.h"
+#include "app/CToolBarCombo.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include "UiTestHelpers.h"
 #include "document/Merge.h"
 #include "listing/qt/CTravikView.h"
-#include "shell/qt/CFindDlg.h"
-#include "shell/qt/CommandIds.h"
+#include "widgets/CFindDlg.h"
+#include "app/CommandIds.h"
 
 namespace {
 

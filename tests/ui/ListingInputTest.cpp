@@ -15,9 +15,9 @@
 #include "debugger/qt/CEmulatorView.h"
 #include "debugger/qt/CMemoryView.h"
 #include "debugger/qt/CWarningsDlg.h"
-#include "shell/qt/CInlineEdit.h"
-#include "shell/qt/CResizableBar.h"
-#include "shell/qt/CommandIds.h"
+#include "widgets/CInlineEdit.h"
+#include "app/CResizableBar.h"
+#include "app/CommandIds.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include "listing/LineText.h"
 #include "listing/ListingFixture.h"
 #include "listing/qt/CTravikView.h"
-#include "shell/qt/CInlineEdit.h"
-#include "shell/qt/QtCanvas.h"
+#include "widgets/CInlineEdit.h"
+#include "widgets/QtCanvas.h"
 
 namespace {
 

@@ -14,10 +14,10 @@
 #include <QToolBar>
 
 #include "UiTestHelpers.h"
-#include "shell/qt/CChildFrame.h"
-#include "shell/qt/CResizableBar.h"
-#include "shell/qt/CToolBarCombo.h"
-#include "shell/qt/CommandIds.h"
+#include "app/CChildFrame.h"
+#include "app/CResizableBar.h"
+#include "app/CToolBarCombo.h"
+#include "app/CommandIds.h"
 
 namespace {
 

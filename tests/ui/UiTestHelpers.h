@@ -7,9 +7,9 @@
 #include <memory>
 #include <string>
 
-#include "shell/qt/CMainFrame.h"
-#include "shell/qt/CTravikApp.h"
-#include "shell/qt/QtSettingsStore.h"
+#include "app/CMainFrame.h"
+#include "app/CTravikApp.h"
+#include "app/QtSettingsStore.h"
 #include "support/TestSupport.h"
 
 // Presses `button` on the next message box that opens (within about two seconds).

@@ -6,7 +6,7 @@
 
 #include "debugger/CallStackTree.h"
 #include "document/CTravikDoc.h"
-#include "shell/qt/DialogUnits.h"
+#include "widgets/DialogUnits.h"
 
 CCallStackDlg::CCallStackDlg(QWidget* parent) : QWidget(parent) {
     setObjectName("callStackDlg");

@@ -7,7 +7,7 @@
 #include "debugger/TextLines.h"
 #include "document/CTravikDoc.h"
 #include "shell/FrameServices.h"
-#include "shell/qt/CInlineEdit.h"
+#include "widgets/CInlineEdit.h"
 
 CEmulatorView::CEmulatorView(FrameServices& frame, QWidget* parent)
     : QWidget(parent), frame_(frame) {

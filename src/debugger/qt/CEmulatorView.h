@@ -4,8 +4,8 @@
 #include <functional>
 
 #include "shell/DrawList.h"
-#include "shell/qt/AccessibleLines.h"
-#include "shell/qt/QtCanvas.h"
+#include "widgets/AccessibleLines.h"
+#include "widgets/QtCanvas.h"
 
 class CInlineEdit;
 class CTravikDoc;

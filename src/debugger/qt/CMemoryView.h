@@ -5,8 +5,8 @@
 
 #include "debugger/MemoryDump.h"
 #include "shell/DrawList.h"
-#include "shell/qt/AccessibleLines.h"
-#include "shell/qt/QtCanvas.h"
+#include "widgets/AccessibleLines.h"
+#include "widgets/QtCanvas.h"
 
 class CInlineEdit;
 class CTravikDoc;

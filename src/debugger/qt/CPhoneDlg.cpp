@@ -4,7 +4,7 @@
 #include <QPainter>
 
 #include "shell/FrameServices.h"
-#include "shell/qt/DialogUnits.h"
+#include "widgets/DialogUnits.h"
 
 CPhoneDlg::CPhoneDlg(FrameServices& frame, QWidget* parent)
     : QWidget(parent), frame_(frame), picture_(DrawPhonePicture()) {

@@ -5,8 +5,8 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
-#include "shell/qt/DialogUnits.h"
-#include "shell/qt/TextFields.h"
+#include "widgets/DialogUnits.h"
+#include "widgets/TextFields.h"
 
 CWarningsDlg::CWarningsDlg(QWidget* parent) : QWidget(parent) {
     setObjectName("warningsDlg");

@@ -10,7 +10,7 @@
 
 #include "document/CTravikDoc.h"
 #include "shell/FrameServices.h"
-#include "shell/qt/CInlineEdit.h"
+#include "widgets/CInlineEdit.h"
 
 namespace {
 

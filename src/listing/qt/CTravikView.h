@@ -8,8 +8,8 @@
 #include "listing/ListingKeys.h"
 #include "listing/ListingPage.h"
 #include "session/DebugSession.h"
-#include "shell/qt/AccessibleLines.h"
-#include "shell/qt/QtCanvas.h"
+#include "widgets/AccessibleLines.h"
+#include "widgets/QtCanvas.h"
 
 class CTravikDoc;
 class CFindDlg;

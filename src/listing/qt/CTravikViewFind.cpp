@@ -2,7 +2,7 @@
 #include "document/CTravikDoc.h"
 #include "listing/Search.h"
 #include "listing/qt/CTravikView.h"
-#include "shell/qt/CFindDlg.h"
+#include "widgets/CFindDlg.h"
 
 CFindDlg& CTravikView::FindDialog() {
     if (findDlg_ == nullptr) findDlg_ = new CFindDlg(this);

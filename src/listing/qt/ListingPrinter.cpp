@@ -15,7 +15,7 @@
 
 #include "document/CTravikDoc.h"
 #include "document/FileIo.h"
-#include "shell/qt/QtCanvas.h"
+#include "widgets/QtCanvas.h"
 
 namespace {
 constexpr double kUnitsPerMm = 10.0;

@@ -1,4 +1,4 @@
-#include "shell/qt/AccessibleLines.h"
+#include "widgets/AccessibleLines.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>

@@ -9,11 +9,11 @@
 #include <cstring>
 #include <string>
 
-#include "BatchPrint.h"
-#include "CMainFrame.h"
-#include "CTravikApp.h"
-#include "QtSettingsStore.h"
-#include "ToolbarIcons.h"
+#include "app/BatchPrint.h"
+#include "app/CMainFrame.h"
+#include "app/CTravikApp.h"
+#include "app/QtSettingsStore.h"
+#include "app/ToolbarIcons.h"
 #include "document/CTravikDoc.h"
 #include "document/FileIo.h"
 

@@ -1,13 +1,13 @@
-#include "CommandTable.h"
+#include "app/CommandTable.h"
 
 #include <QMdiArea>
 #include <QStatusBar>
 #include <QToolBar>
 
-#include "CAboutDlg.h"
-#include "CMainFrame.h"
-#include "CResizableBar.h"
-#include "CommandIds.h"
+#include "app/CAboutDlg.h"
+#include "app/CMainFrame.h"
+#include "app/CResizableBar.h"
+#include "app/CommandIds.h"
 #include "document/CTravikDoc.h"
 #include "listing/qt/ListingPrinter.h"
 

@@ -1,11 +1,11 @@
-#include "CFindDlg.h"
+#include "widgets/CFindDlg.h"
 
 #include <QApplication>
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "DialogUnits.h"
-#include "TextFields.h"
+#include "widgets/DialogUnits.h"
+#include "widgets/TextFields.h"
 
 namespace {
 bool IsHexText(const QString& text) {

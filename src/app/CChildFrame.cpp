@@ -1,4 +1,4 @@
-#include "CChildFrame.h"
+#include "app/CChildFrame.h"
 
 #include <QCloseEvent>
 #include <QMdiArea>

@@ -1,4 +1,4 @@
-#include "CMainFrame.h"
+#include "app/CMainFrame.h"
 
 #include <QAction>
 #include <QApplication>
@@ -17,16 +17,16 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "CAboutDlg.h"
-#include "CChildFrame.h"
-#include "CInlineEdit.h"
-#include "CPrintColumnsDlg.h"
-#include "CResizableBar.h"
-#include "CToolBarCombo.h"
-#include "CommandTable.h"
-#include "QtSettingsStore.h"
-#include "TextFields.h"
-#include "ToolbarIcons.h"
+#include "app/CAboutDlg.h"
+#include "app/CChildFrame.h"
+#include "widgets/CInlineEdit.h"
+#include "widgets/CPrintColumnsDlg.h"
+#include "app/CResizableBar.h"
+#include "app/CToolBarCombo.h"
+#include "app/CommandTable.h"
+#include "app/QtSettingsStore.h"
+#include "widgets/TextFields.h"
+#include "app/ToolbarIcons.h"
 #include "debugger/qt/CCallStackDlg.h"
 #include "debugger/qt/CEmulatorView.h"
 #include "debugger/qt/CMemoryView.h"

@@ -1,4 +1,4 @@
-#include "QtSettingsStore.h"
+#include "app/QtSettingsStore.h"
 
 #include <QFileInfo>
 

@@ -1,11 +1,11 @@
-#include "ToolbarIcons.h"
+#include "app/ToolbarIcons.h"
 
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
 #include <QPolygon>
 
-#include "CommandIds.h"
+#include "app/CommandIds.h"
 
 namespace {
 const QColor kInk(0, 0, 0);

@@ -1,10 +1,10 @@
-#include "CTravikApp.h"
+#include "app/CTravikApp.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 
-#include "CMainFrame.h"
-#include "QtSettingsStore.h"
+#include "app/CMainFrame.h"
+#include "app/QtSettingsStore.h"
 #include "shell/SettingsStore.h"
 
 CTravikApp::CTravikApp(std::unique_ptr<QtSettingsStore> settings)

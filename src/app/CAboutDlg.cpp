@@ -1,10 +1,10 @@
-#include "CAboutDlg.h"
+#include "app/CAboutDlg.h"
 
 #include <QLabel>
 #include <QPushButton>
 
-#include "DialogUnits.h"
-#include "ToolbarIcons.h"
+#include "widgets/DialogUnits.h"
+#include "app/ToolbarIcons.h"
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle("About Travik");

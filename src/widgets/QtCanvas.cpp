@@ -1,4 +1,4 @@
-#include "shell/qt/QtCanvas.h"
+#include "widgets/QtCanvas.h"
 
 #include <QFontInfo>
 #include <QFontMetricsF>

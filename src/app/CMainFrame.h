@@ -12,7 +12,7 @@
 
 #include "listing/qt/CTravikView.h"
 #include "shell/FrameServices.h"
-#include "shell/qt/CommandTable.h"
+#include "app/CommandTable.h"
 
 class CCallStackDlg;
 class CChildFrame;

@@ -1,4 +1,4 @@
-#include "shell/qt/TextFields.h"
+#include "widgets/TextFields.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "CResizableBar.h"
+#include "app/CResizableBar.h"
 
 #include <QCloseEvent>
 

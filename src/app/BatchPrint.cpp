@@ -1,4 +1,4 @@
-#include "BatchPrint.h"
+#include "app/BatchPrint.h"
 
 #include <cstdio>
 #include <memory>

@@ -1,11 +1,11 @@
-#include "CPrintColumnsDlg.h"
+#include "widgets/CPrintColumnsDlg.h"
 
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 
-#include "DialogUnits.h"
-#include "TextFields.h"
+#include "widgets/DialogUnits.h"
+#include "widgets/TextFields.h"
 #include "shell/SettingsStore.h"
 
 CPrintColumnsDlg::CPrintColumnsDlg(SettingsStore& settings, QWidget* parent)

@@ -1,4 +1,4 @@
-#include "shell/qt/CInlineEdit.h"
+#include "widgets/CInlineEdit.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -7,7 +7,7 @@
 #include <iterator>
 
 #include "shell/InlineEditRules.h"
-#include "shell/qt/TextFields.h"
+#include "widgets/TextFields.h"
 
 namespace {
 
