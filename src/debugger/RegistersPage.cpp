@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "document/CTravikDoc.h"
+#include "emulator/MemoryPaths.h"
 #include "shell/InlineEditRules.h"
 
 // H0 to H4 are R8 to R12.

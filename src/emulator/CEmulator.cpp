@@ -1,4 +1,4 @@
-#include "emulator/CEmulator.h"
+#include "emulator/MemoryPaths.h"
 
 #include <algorithm>
 #include <cstdarg>

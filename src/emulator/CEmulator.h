@@ -96,12 +96,8 @@ class CEmulator {
     }
     void StepThumb();
     void StepArm();
-    [[gnu::always_inline]] uint16_t FetchThumb(uint32_t address) {
-        const uint32_t offset = address - kFlashBase;
-        if (offset < flashHalfLimit_ && !(offset & 1))
-            return static_cast<uint16_t>((flashMemory[offset] << 8) | flashMemory[offset + 1]);
-        return ReadHalf(address, true);
-    }
+    // The halfword at `address` as an instruction fetch (MemoryPaths.h).
+    [[gnu::always_inline]] inline uint16_t FetchThumb(uint32_t address);
     // Passes the line to the sink; a warning suspends an animation.
     void ReportWarning(const std::string& text);
 
@@ -202,85 +198,23 @@ class CEmulator {
     struct NoHook {
         void operator()() const {}
     };
+    // The fast paths are in MemoryPaths.h, which the emulator's own files include.
     template <class Hook = NoHook>
-    [[gnu::always_inline]] uint8_t ReadByte(uint32_t address, Hook beforeSlow = {}) {
-        if (address - kStackBase < stackFastSize_ && !watchPages_[(address >> 8) & 0xFF]) {
-            lastStackRead = address;
-            return stackMemory[address & 0xFFFF];
-        }
-        const uint32_t offset = address - kFlashBase;
-        if (offset < flashByteLimit_) return flashMemory[offset];
-        beforeSlow();
-        return ReadByteSlow(address);
-    }
+    [[gnu::always_inline]] inline uint8_t ReadByte(uint32_t address, Hook beforeSlow = {});
     template <class Hook = NoHook>
-    [[gnu::always_inline]] uint16_t ReadHalf(uint32_t address, bool execute, Hook beforeSlow = {}) {
-        if (!execute && address - kStackBase < stackFastSize_ && !(address & 1) &&
-            !watchPages_[(address >> 8) & 0xFF]) {
-            lastStackRead = address;
-            const uint8_t* p = stackMemory + (address & 0xFFFF);
-            return static_cast<uint16_t>((p[0] << 8) | p[1]);
-        }
-        const uint32_t offset = address - kFlashBase;
-        if (offset < flashHalfLimit_ && !(offset & 1))
-            return static_cast<uint16_t>((flashMemory[offset] << 8) | flashMemory[offset + 1]);
-        beforeSlow();
-        return ReadHalfSlow(address, execute);
-    }
+    [[gnu::always_inline]] inline uint16_t ReadHalf(uint32_t address, bool execute,
+                                                    Hook beforeSlow = {});
     template <class Hook = NoHook>
-    [[gnu::always_inline]] uint32_t ReadWord(uint32_t address, Hook beforeSlow = {}) {
-        if (address - kStackBase < stackFastSize_ && !(address & 3) &&
-            !watchPages_[(address >> 8) & 0xFF]) {
-            lastStackRead = address;
-            const uint8_t* p = stackMemory + (address & 0xFFFF);
-            return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-        }
-        const uint32_t offset = address - kFlashBase;
-        if (offset < flashWordLimit_ && !(offset & 3)) {
-            const uint8_t* p = flashMemory + offset;
-            return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-        }
-        beforeSlow();
-        return ReadWordSlow(address);
-    }
+    [[gnu::always_inline]] inline uint32_t ReadWord(uint32_t address, Hook beforeSlow = {});
     template <class Hook = NoHook>
-    [[gnu::always_inline]] void WriteByte(uint32_t address, uint8_t value, Hook beforeSlow = {}) {
-        if ((address >> 20) == stackFastRegion_ && !watchPages_[(address >> 8) & 0xFF]) {
-            lastStackWrite = address;
-            stackMemory[address & 0xFFFF] = value;
-            return;
-        }
-        beforeSlow();
-        WriteByteSlow(address, value);
-    }
+    [[gnu::always_inline]] inline void WriteByte(uint32_t address, uint8_t value,
+                                                 Hook beforeSlow = {});
     template <class Hook = NoHook>
-    [[gnu::always_inline]] void WriteHalf(uint32_t address, uint16_t value, Hook beforeSlow = {}) {
-        if ((address >> 20) == stackFastRegion_ && !(address & 1) &&
-            !watchPages_[(address >> 8) & 0xFF]) {
-            lastStackWrite = address;
-            uint8_t* p = stackMemory + (address & 0xFFFF);
-            p[0] = static_cast<uint8_t>(value >> 8);
-            p[1] = static_cast<uint8_t>(value);
-            return;
-        }
-        beforeSlow();
-        WriteHalfSlow(address, value);
-    }
+    [[gnu::always_inline]] inline void WriteHalf(uint32_t address, uint16_t value,
+                                                 Hook beforeSlow = {});
     template <class Hook = NoHook>
-    [[gnu::always_inline]] void WriteWord(uint32_t address, uint32_t value, Hook beforeSlow = {}) {
-        if ((address >> 20) == stackFastRegion_ && !(address & 3) &&
-            !watchPages_[(address >> 8) & 0xFF]) {
-            lastStackWrite = address;
-            uint8_t* p = stackMemory + (address & 0xFFFF);
-            p[0] = static_cast<uint8_t>(value >> 24);
-            p[1] = static_cast<uint8_t>(value >> 16);
-            p[2] = static_cast<uint8_t>(value >> 8);
-            p[3] = static_cast<uint8_t>(value);
-            return;
-        }
-        beforeSlow();
-        WriteWordSlow(address, value);
-    }
+    [[gnu::always_inline]] inline void WriteWord(uint32_t address, uint32_t value,
+                                                 Hook beforeSlow = {});
 
     // --- fields ----------------------------------------------------------------------
     uint32_t runState = kStopped;

@@ -5,7 +5,7 @@
 //   0x100000-0x10FFFF  stack RAM (writes: all of 0x100000-0x1FFFFF, wrapping)
 //   0x200000-0x2FFFFF  flash image, read only; beyond the image's end: unknown area
 //   I/O register table (byte accesses only), then 0x10000-0x103FF low window
-#include "emulator/CEmulator.h"
+#include "emulator/MemoryPaths.h"
 
 namespace {
 
@@ -27,12 +27,6 @@ uint32_t Region(uint32_t address) {
 }
 bool InLowWindow(uint32_t address) {
     return address >= kLowWindowStart && address < kLowWindowEnd;
-}
-uint16_t Half(const uint8_t* p) {
-    return static_cast<uint16_t>((p[0] << 8) | p[1]);
-}
-uint32_t Word(const uint8_t* p) {
-    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
 }
 void PutHalf(uint8_t* p, uint16_t v) {
     p[0] = static_cast<uint8_t>(v >> 8);
@@ -85,7 +79,7 @@ uint16_t CEmulator::ReadHalfSlow(uint32_t address, bool execute) {
         if (address < kStackBase + kStackSize) {
             lastStackRead = address;
             const uint16_t value =
-                (address & 1) ? kHalfMisaligned : Half(stackMemory + (address & 0xFFFF));
+                (address & 1) ? kHalfMisaligned : BigEndianHalf(stackMemory + (address & 0xFFFF));
             if (!execute) CheckWatch(address, 2, value, false);
             return value;
         }
@@ -96,12 +90,12 @@ uint16_t CEmulator::ReadHalfSlow(uint32_t address, bool execute) {
         const uint32_t offset = address & 0xFFFFF;
         if (uint64_t{offset} + 2 <= flashSize) {
             if (offset & 1) return kHalfMisaligned;
-            return Half(flashMemory + offset);
+            return BigEndianHalf(flashMemory + offset);
         }
     }
     if (InLowWindow(address)) {
         if (address & 1) return kHalfMisaligned;
-        return Half(lowWindow + (address & 0xFF));
+        return BigEndianHalf(lowWindow + (address & 0xFF));
     }
     Warn("%.8X: Accessing unknown area: %.8X for reading", r[15] - 4, address);
     return kHalfUnknown;
@@ -112,7 +106,7 @@ uint32_t CEmulator::ReadWordSlow(uint32_t address) {
         if (address < kStackBase + kStackSize) {
             lastStackRead = address;
             const uint32_t value =
-                (address & 3) ? kWordMisaligned : Word(stackMemory + (address & 0xFFFF));
+                (address & 3) ? kWordMisaligned : BigEndianWord(stackMemory + (address & 0xFFFF));
             CheckWatch(address, 4, value, false);
             return value;
         }
@@ -123,13 +117,13 @@ uint32_t CEmulator::ReadWordSlow(uint32_t address) {
         const uint32_t offset = address & 0xFFFFF;
         if (uint64_t{offset} + 4 <= flashSize) {
             if (offset & 3) return kWordMisaligned;
-            return Word(flashMemory + offset);
+            return BigEndianWord(flashMemory + offset);
         }
     }
     if (InLowWindow(address)) {
         if (address & 3) return kWordMisaligned;
         // The window repeats every 256 bytes; a word at 0x...FC stays inside it.
-        return Word(lowWindow + (address & 0xFF));
+        return BigEndianWord(lowWindow + (address & 0xFF));
     }
     Warn("%.8X: Accessing unknown area: %.8X for reading", r[15] - 4, address);
     return kWordUnknown;

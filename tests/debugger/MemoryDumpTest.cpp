@@ -2,6 +2,7 @@
 
 #include "DebuggerFixture.h"
 #include "debugger/MemoryDump.h"
+#include "emulator/MemoryPaths.h"
 #include "debugger/TextLines.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "emulator/CEmulator.h"
+#include "emulator/MemoryPaths.h"
 
 // An emulator on a small flash image of THUMB halfwords at 0x200000 and a zeroed
 // stack RAM, collecting its warning lines.
