@@ -52,9 +52,8 @@ uint8_t CEmulator::ReadByteSlow(uint32_t address) {
     const uint32_t current = r[15] - 4;
     if (Region(address) == 1 && stackMemory) {
         if (address < kStackBase + kStackSize) {
-            lastStackRead = address;
             const uint8_t value = stackMemory[address & 0xFFFF];
-            CheckWatch(address, 1, value, false);
+            Observe(address, 1, value, AccessKind::kRead);
             return value;
         }
         Warn("%.8X: Stack overflow", current);
@@ -77,10 +76,9 @@ uint16_t CEmulator::ReadHalfSlow(uint32_t address, bool execute) {
         Warn("FATAL: Executing code in addr %.8X for reading", address);
     if (Region(address) == 1 && stackMemory) {
         if (address < kStackBase + kStackSize) {
-            lastStackRead = address;
             const uint16_t value =
                 (address & 1) ? kHalfMisaligned : BigEndianHalf(stackMemory + (address & 0xFFFF));
-            if (!execute) CheckWatch(address, 2, value, false);
+            Observe(address, 2, value, execute ? AccessKind::kFetch : AccessKind::kRead);
             return value;
         }
         Warn("Stack Overflow");
@@ -104,10 +102,9 @@ uint16_t CEmulator::ReadHalfSlow(uint32_t address, bool execute) {
 uint32_t CEmulator::ReadWordSlow(uint32_t address) {
     if (Region(address) == 1 && stackMemory) {
         if (address < kStackBase + kStackSize) {
-            lastStackRead = address;
             const uint32_t value =
                 (address & 3) ? kWordMisaligned : BigEndianWord(stackMemory + (address & 0xFFFF));
-            CheckWatch(address, 4, value, false);
+            Observe(address, 4, value, AccessKind::kRead);
             return value;
         }
         Warn("Stack overflow");
@@ -131,9 +128,8 @@ uint32_t CEmulator::ReadWordSlow(uint32_t address) {
 
 void CEmulator::WriteByteSlow(uint32_t address, uint8_t value) {
     if (Region(address) == 1 && stackMemory) {
-        lastStackWrite = address;
         stackMemory[address & 0xFFFF] = value;
-        CheckWatch(address, 1, value, true);
+        Observe(address, 1, value, AccessKind::kWrite);
         return;
     }
     if (IoRegister* io = FindIoRegister(address)) {
@@ -151,9 +147,8 @@ void CEmulator::WriteByteSlow(uint32_t address, uint8_t value) {
 
 void CEmulator::WriteHalfSlow(uint32_t address, uint16_t value) {
     if (Region(address) == 1 && stackMemory) {
-        lastStackWrite = address;
         if (!(address & 1)) PutHalf(stackMemory + (address & 0xFFFF), value);
-        CheckWatch(address, 2, value, true);
+        Observe(address, 2, value, AccessKind::kWrite);
         return;
     }
     if (InLowWindow(address)) {
@@ -165,9 +160,8 @@ void CEmulator::WriteHalfSlow(uint32_t address, uint16_t value) {
 
 void CEmulator::WriteWordSlow(uint32_t address, uint32_t value) {
     if (Region(address) == 1 && stackMemory) {
-        lastStackWrite = address;
         if (!(address & 3)) PutWord(stackMemory + (address & 0xFFFF), value);
-        CheckWatch(address, 4, value, true);
+        Observe(address, 4, value, AccessKind::kWrite);
         return;
     }
     if (InLowWindow(address)) {
@@ -175,4 +169,39 @@ void CEmulator::WriteWordSlow(uint32_t address, uint32_t value) {
         return;
     }
     Warn("%.8X: Accessing unknown area: %.8X for writing %.8X", r[15] - 4, address, value);
+}
+
+// Where the byte at `address` is stored, as the slow paths find it; null in no area.
+const uint8_t* CEmulator::ByteAt(uint32_t address) const {
+    if (address - kStackBase < kStackSize)
+        return stackMemory ? stackMemory + (address - kStackBase) : nullptr;
+    if (Region(address) == 2) {
+        const uint32_t offset = address & 0xFFFFF;
+        return offset < flashSize ? flashMemory + offset : nullptr;
+    }
+    for (int32_t i = 0; i < ioRegisterCount; ++i) {
+        if (ioRegisters[i].address == address) return &ioRegisters[i].value;
+    }
+    return InLowWindow(address) ? lowWindow + (address & 0xFF) : nullptr;
+}
+
+std::optional<uint32_t> CEmulator::Peek(uint32_t address, uint32_t size) const {
+    uint32_t value = 0;
+    for (uint32_t i = 0; i < size; ++i) {
+        const uint8_t* byte = ByteAt(address + i);
+        if (byte == nullptr) return std::nullopt;
+        value = (value << 8) | *byte;
+    }
+    return value;
+}
+
+bool CEmulator::Poke(uint32_t address, uint32_t value, uint32_t size) {
+    for (uint32_t i = 0; i < size; ++i) {
+        if (Region(address + i) == 2 || ByteAt(address + i) == nullptr) return false;
+    }
+    // Outside the flash image every byte is the RAM's or the emulator's own.
+    for (uint32_t i = 0; i < size; ++i)
+        *const_cast<uint8_t*>(ByteAt(address + i)) =
+            static_cast<uint8_t>(value >> (8 * (size - 1 - i)));
+    return true;
 }

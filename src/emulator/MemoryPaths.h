@@ -31,8 +31,8 @@ uint16_t CEmulator::FetchThumb(uint32_t address) {
 }
 template <class Hook>
 uint8_t CEmulator::ReadByte(uint32_t address, Hook beforeSlow) {
-    if (address - kStackBase < stackFastSize_ && !watchPages_[(address >> 8) & 0xFF]) {
-        lastStackRead = address;
+    if (address - kStackBase < stackFastSize_ && !observedPages_[(address >> 8) & 0xFF]) {
+        followMarks.read = address;
         return stackMemory[address & 0xFFFF];
     }
     const uint32_t offset = address - kFlashBase;
@@ -43,8 +43,8 @@ uint8_t CEmulator::ReadByte(uint32_t address, Hook beforeSlow) {
 template <class Hook>
 uint16_t CEmulator::ReadHalf(uint32_t address, bool execute, Hook beforeSlow) {
     if (!execute && address - kStackBase < stackFastSize_ && !(address & 1) &&
-        !watchPages_[(address >> 8) & 0xFF]) {
-        lastStackRead = address;
+        !observedPages_[(address >> 8) & 0xFF]) {
+        followMarks.read = address;
         return BigEndianHalf(stackMemory + (address & 0xFFFF));
     }
     const uint32_t offset = address - kFlashBase;
@@ -55,8 +55,8 @@ uint16_t CEmulator::ReadHalf(uint32_t address, bool execute, Hook beforeSlow) {
 template <class Hook>
 uint32_t CEmulator::ReadWord(uint32_t address, Hook beforeSlow) {
     if (address - kStackBase < stackFastSize_ && !(address & 3) &&
-        !watchPages_[(address >> 8) & 0xFF]) {
-        lastStackRead = address;
+        !observedPages_[(address >> 8) & 0xFF]) {
+        followMarks.read = address;
         return BigEndianWord(stackMemory + (address & 0xFFFF));
     }
     const uint32_t offset = address - kFlashBase;
@@ -66,8 +66,8 @@ uint32_t CEmulator::ReadWord(uint32_t address, Hook beforeSlow) {
 }
 template <class Hook>
 void CEmulator::WriteByte(uint32_t address, uint8_t value, Hook beforeSlow) {
-    if ((address >> 20) == stackFastRegion_ && !watchPages_[(address >> 8) & 0xFF]) {
-        lastStackWrite = address;
+    if ((address >> 20) == stackFastRegion_ && !observedPages_[(address >> 8) & 0xFF]) {
+        followMarks.write = address;
         stackMemory[address & 0xFFFF] = value;
         return;
     }
@@ -77,8 +77,8 @@ void CEmulator::WriteByte(uint32_t address, uint8_t value, Hook beforeSlow) {
 template <class Hook>
 void CEmulator::WriteHalf(uint32_t address, uint16_t value, Hook beforeSlow) {
     if ((address >> 20) == stackFastRegion_ && !(address & 1) &&
-        !watchPages_[(address >> 8) & 0xFF]) {
-        lastStackWrite = address;
+        !observedPages_[(address >> 8) & 0xFF]) {
+        followMarks.write = address;
         uint8_t* p = stackMemory + (address & 0xFFFF);
         p[0] = static_cast<uint8_t>(value >> 8);
         p[1] = static_cast<uint8_t>(value);
@@ -90,8 +90,8 @@ void CEmulator::WriteHalf(uint32_t address, uint16_t value, Hook beforeSlow) {
 template <class Hook>
 void CEmulator::WriteWord(uint32_t address, uint32_t value, Hook beforeSlow) {
     if ((address >> 20) == stackFastRegion_ && !(address & 3) &&
-        !watchPages_[(address >> 8) & 0xFF]) {
-        lastStackWrite = address;
+        !observedPages_[(address >> 8) & 0xFF]) {
+        followMarks.write = address;
         uint8_t* p = stackMemory + (address & 0xFFFF);
         p[0] = static_cast<uint8_t>(value >> 24);
         p[1] = static_cast<uint8_t>(value >> 16);
