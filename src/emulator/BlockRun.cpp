@@ -286,7 +286,7 @@ RunResult CEmulator::Run(uint32_t address, uint64_t maxInstructions, bool stopOn
 #undef FUSED_LABELS
     uint64_t left = maxInstructions;  // instructions the run may still execute
     RunStop stop = RunStop::kNone;
-    // Breakpoints, observers (watchpoints) and warnings cost one test of this flag while none is set.
+    // Breakpoints, observers and warnings cost one test of this flag while none is set.
     const bool stopChecks = observedPageCount_ != 0 || stopOnWarning;  // pendingStop_ may be set
     const bool checks = breakCount_ != 0 || stopChecks;
     if (maxInstructions == 0) return {};
