@@ -25,8 +25,7 @@ template <typename Address>
 
 uint16_t CEmulator::FetchThumb(uint32_t address) {
     const uint32_t offset = address - kFlashBase;
-    if (offset < flashHalfLimit_ && !(offset & 1))
-        return BigEndianHalf(flashMemory, offset);
+    if (offset < flashHalfLimit_ && !(offset & 1)) return BigEndianHalf(flashMemory, offset);
     return ReadHalf(address, true);
 }
 template <class Hook>
@@ -102,4 +101,3 @@ void CEmulator::WriteWord(uint32_t address, uint32_t value, Hook beforeSlow) {
     beforeSlow();
     WriteWordSlow(address, value);
 }
-

@@ -87,10 +87,10 @@ TEST_F(Memory, PeekAndPokeLeaveNoTrace) {
     h.flash[0x10] = 0xAB;
     const RegisterFile before = h.emu.Registers();
     const struct { uint32_t address, size; std::optional<uint32_t> peek; bool pokes; } cases[] = {
-        {0x10EABD, 4, 0, true},             // the RAM, misaligned
-        {0x200010, 2, 0xAB00, false},       // the flash image
+        {0x10EABD, 4, 0, true},              // the RAM, misaligned
+        {0x200010, 2, 0xAB00, false},        // the flash image
         {0x2000FF, 2, std::nullopt, false},  // past the image's end
-        {0x020000, 2, 0x242C, true},        // two I/O registers
+        {0x020000, 2, 0x242C, true},         // two I/O registers
         {0x0103FE, 4, std::nullopt, false},  // past the low window
         {0x110000, 1, std::nullopt, false},  // past the RAM
     };
