@@ -7,16 +7,14 @@
 
 namespace {
 
-constexpr uint32_t kNoAccess = 0xFFFFFFFF;
-
 bool InRam(const CTravikDoc& doc, int64_t offset) {
     return doc.ramBytes != nullptr && offset >= 0 && offset < int64_t{doc.ramSize};
 }
 
-void Follow(MemoryPage& page, uint32_t& access) {
+void Follow(MemoryPage& page, uint32_t access) {
+    if (access == LatestAccesses::kNone) return;
     page.cursor = static_cast<int32_t>(access - CEmulator::kStackBase);
     page.top = (page.cursor / kBytesPerLine - 1) * kBytesPerLine;
-    access = kNoAccess;
 }
 
 uint32_t Pack(Rgb c) {
@@ -52,10 +50,9 @@ void HeaderText(const CTravikDoc& doc, int32_t c, char* text, size_t size) {
 
 void FollowEmulator(MemoryViewState& state, CEmulator& emulator) {
     MemoryPage& page = state.Current();
-    if ((state.page == 0 || state.page == 2) && emulator.lastStackRead != kNoAccess)
-        Follow(page, emulator.lastStackRead);
-    if ((state.page == 1 || state.page == 2) && emulator.lastStackWrite != kNoAccess)
-        Follow(page, emulator.lastStackWrite);
+    LatestAccesses& marks = emulator.followMarks;
+    if (state.page == 0 || state.page == 2) Follow(page, marks.TakeRead());
+    if (state.page == 1 || state.page == 2) Follow(page, marks.TakeWrite());
 }
 
 void PaintMemory(const CTravikDoc* doc, MemoryViewState& state, int clientWidth, int clientHeight,

@@ -21,13 +21,6 @@ void Text(DrawList& out, int x, int y, const char* text, bool changed) {
         {.x = x, .y = y, .font = kRegistersFont, .color = changed ? kRed : kBlack, .text = text});
 }
 
-// The CPSR as the emulator would compose it, without storing it.
-uint32_t CurrentCpsr(const CEmulator& e) {
-    return (e.cpsr & 0x0FFFFFFFu) | (uint32_t{e.negativeFlag != 0} << 31) |
-           (uint32_t{e.zeroFlag != 0} << 30) | (uint32_t{e.carryFlag != 0} << 29) |
-           (uint32_t{e.overflowFlag != 0} << 28);
-}
-
 // The stack word at `address` read straight from the stack RAM, as the bytes stand.
 std::optional<uint32_t> StackWord(const CTravikDoc& doc, uint32_t address) {
     const uint32_t offset = address - CEmulator::kStackBase;
@@ -46,16 +39,17 @@ void PaintRegisters(const CTravikDoc* doc, DrawList& out) {
         return;
     }
     const CEmulator& e = doc->emulator;
+    const RegisterFile registers = e.Registers();
     char text[64];
     for (int i = 0; i < 8; ++i) {
         for (int k : {i, i + 8}) {
-            std::snprintf(text, sizeof text, "%s = %.8X", kRegisterNames[k], e.r[k]);
+            std::snprintf(text, sizeof text, "%s = %.8X", kRegisterNames[k], registers.r[k]);
             Text(out, k < 8 ? 10 : kRegisterRightX, kRegisterRowHeight * i, text,
-                 e.r[k] != e.previousR[k]);
+                 registers.r[k] != e.previousR[k]);
         }
     }
 
-    const uint32_t cpsr = CurrentCpsr(e);
+    const uint32_t cpsr = registers.cpsr;
     struct Flag {
         char letter;
         int bit;
@@ -72,7 +66,7 @@ void PaintRegisters(const CTravikDoc* doc, DrawList& out) {
     Text(out, kIoX, 145, "I/O", false);
 
     const int n = std::clamp<int>(e.ioRegisterCount, 0, 100);
-    const uint32_t sp = e.r[13];
+    const uint32_t sp = registers.r[13];
     for (int k = 0; k < n; ++k) {
         const uint32_t i = static_cast<uint32_t>(n - 1 - k);
         const uint32_t a = sp + 4 * i;
@@ -105,30 +99,13 @@ std::optional<RegisterEditPlace> RegisterAt(int x, int y) {
 
 std::string RegisterEditText(const CEmulator& emulator, int index) {
     char text[16];
-    std::snprintf(text, sizeof text, "%.8X", emulator.r[index & 15]);
+    std::snprintf(text, sizeof text, "%.8X", emulator.Registers().r[index & 15]);
     return text;
-}
-
-void StoreRegister(CEmulator& emulator, int index, uint32_t value) {
-    index &= 15;
-    if (index != 15 || emulator.runState == CEmulator::kStopped) {
-        emulator.r[index] = value;
-        return;
-    }
-    // The current instruction was fetched from the old PC; a jump refetches it, in
-    // the state the processor is in.
-    if (emulator.cpsr & CEmulator::kThumbBit) {
-        emulator.SkipTo(value & ~1u);
-    } else {
-        emulator.r[15] = value & ~3u;
-        emulator.armInstruction = emulator.ReadWord(emulator.r[15]);
-        emulator.r[15] += 8;
-    }
 }
 
 bool StoreRegisterEntry(CEmulator& emulator, int index, std::string_view text) {
     const std::optional<uint32_t> value = ParseRegisterEntry(text);
     if (!value) return false;
-    StoreRegister(emulator, index, *value);
+    emulator.SetRegister(index & 15, *value);
     return true;
 }

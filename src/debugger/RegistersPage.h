@@ -38,10 +38,6 @@ std::optional<RegisterEditPlace> RegisterAt(int x, int y);
 
 // The editor's starting text: the register in eight hex digits.
 std::string RegisterEditText(const CEmulator& emulator, int index);
-// Stores an edited register. A new PC is a jump: once the emulation has started, the
-// instruction there is fetched, so that the next step runs it (PC then reads 4 more,
-// as after any branch).
-void StoreRegister(CEmulator& emulator, int index, uint32_t value);
-// Stores a typed hex value into the register as StoreRegister does; false (nothing
-// stored) when the text is not hexadecimal.
+// Stores a typed hex value into the register (CEmulator::SetRegister: a new PC is a
+// jump); false (nothing stored) when the text is not hexadecimal.
 bool StoreRegisterEntry(CEmulator& emulator, int index, std::string_view text);

@@ -18,7 +18,7 @@
 //     run through the step executors from inside the block.
 // Memory operations set R15 before a slow path, so warnings and watchpoints name the
 // instruction; when one asks the run to stop, the block is left right after it.
-#include "emulator/CEmulator.h"
+#include "emulator/MemoryPaths.h"
 #include "emulator/ThumbDecode.h"
 #include "emulator/ThumbSemantics.h"
 
@@ -81,17 +81,13 @@ constexpr uint32_t kMaxBlockInstructions = 64;
 // decoded again as the code runs.
 constexpr size_t kMaxDecoded = size_t{1} << 20;
 
-uint32_t SignExtend(uint32_t value, int bits) {
-    return static_cast<uint32_t>(static_cast<int32_t>(value << (32 - bits)) >> (32 - bits));
-}
-
 }  // namespace
 
 uint32_t CEmulator::BuildBlock(uint32_t address, const void* const* labels) {
     const uint32_t start = address - kFlashBase;
     auto plain = [this](uint32_t offset) { return offset < flashHalfLimit_ && !(offset & 1); };
     auto half = [this](uint32_t offset) {
-        return static_cast<uint32_t>((flashMemory[offset] << 8) | flashMemory[offset + 1]);
+        return uint32_t{BigEndianHalf(flashMemory, offset)};
     };
     if (!plain(start) || !plain(start + 2)) return 0;
     if (decoded_.size() > kMaxDecoded) FlushBlocks();
@@ -166,7 +162,7 @@ uint32_t CEmulator::BuildBlock(uint32_t address, const void* const* labels) {
                 break;
             }
             case kLdrPc: {
-                const uint32_t literal = (pc & ~2u) + imm8 * 4 - kFlashBase;
+                const uint32_t literal = LiteralAddress(pc, h) - kFlashBase;
                 if (literal < flashWordLimit_ && !(literal & 3)) {
                     const uint32_t word = (half(literal) << 16) | half(literal + 2);
                     set(uop::kMovConst, hi8, 0, 0, word);
@@ -206,7 +202,7 @@ uint32_t CEmulator::BuildBlock(uint32_t address, const void* const* labels) {
                 set(decoded == kStrSp ? uop::kStrImm : uop::kLdrImm, hi8, 13, 0, imm8 * 4);
                 break;
             case kAddPc:
-                set(uop::kMovConst, hi8, 0, 0, (pc & ~2u) + imm8 * 4);
+                set(uop::kMovConst, hi8, 0, 0, LiteralAddress(pc, h));
                 break;
             case kAddSp:
                 set(uop::kAddNoFlags, hi8, 13, 0, imm8 * 4);
@@ -229,14 +225,13 @@ uint32_t CEmulator::BuildBlock(uint32_t address, const void* const* labels) {
                 break;
             case kCondBranch:
                 set(static_cast<uint8_t>(uop::kCondBranch + ((h >> 8) & 15)), 0, 0, 0,
-                    pc + SignExtend(imm8, 8) * 2);
+                    CondBranchTarget(pc, h));
                 break;
             case kBranch:
-                set(uop::kBranch, 0, 0, 0, pc + SignExtend(h & 0x7FF, 11) * 2);
+                set(uop::kBranch, 0, 0, 0, BranchTarget(pc, h));
                 break;
             case kBranchLink:
-                set(uop::kBranchLink, 0, 0, 0,
-                    pc + (SignExtend(h & 0x7FF, 11) << 12) + (half(offset + 2) & 0x7FF) * 2);
+                set(uop::kBranchLink, 0, 0, 0, BlTarget(pc, h, half(offset + 2)));
                 break;
             default:  // BX, a lone BL suffix, unknown halfwords
                 kind = uop::kStepEnd;
@@ -291,8 +286,8 @@ RunResult CEmulator::Run(uint32_t address, uint64_t maxInstructions, bool stopOn
 #undef FUSED_LABELS
     uint64_t left = maxInstructions;  // instructions the run may still execute
     RunStop stop = RunStop::kNone;
-    // Breakpoints, watchpoints and warnings cost one test of this flag while none is set.
-    const bool stopChecks = watchCount_ != 0 || stopOnWarning;  // pendingStop_ may be set
+    // Breakpoints, observers and warnings cost one test of this flag while none is set.
+    const bool stopChecks = observedPageCount_ != 0 || stopOnWarning;  // pendingStop_ may be set
     const bool checks = breakCount_ != 0 || stopChecks;
     if (maxInstructions == 0) return {};
     if (breakOnFirst && (cpsr & kThumbBit) && breakCount_ != 0 && IsBreakpoint(r[15] - 4))

@@ -1,4 +1,4 @@
-#include "emulator/CEmulator.h"
+#include "emulator/MemoryPaths.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -214,41 +214,94 @@ std::vector<uint32_t> CEmulator::Breakpoints() const {
 void CEmulator::SetWatch(uint32_t address, uint32_t length, uint8_t kinds, bool on) {
     kinds &= kWatchRead | kWatchWrite;
     if (address - kStackBase >= kStackSize || kinds == 0) return;
-    if (watchBytes_.empty()) watchBytes_.assign(kStackSize, 0);
     const uint32_t begin = address - kStackBase;
     const uint32_t end = std::min<uint64_t>(uint64_t{begin} + length, kStackSize);
-    for (uint32_t i = begin; i < end; ++i) {
-        const uint8_t before = watchBytes_[i];
-        watchBytes_[i] = on ? (before | kinds) : (before & ~kinds);
-        watchCount_ += (watchBytes_[i] != 0) - (before != 0);
+    if (begin >= end) return;
+    bool before[kStackSize / 256];
+    for (uint32_t page = begin >> 8; page <= (end - 1) >> 8; ++page)
+        before[page] = watches_.PageWatched(page);
+    watches_.Change(begin, end, kinds, on);
+    for (uint32_t page = begin >> 8; page <= (end - 1) >> 8; ++page) {
+        const bool after = watches_.PageWatched(page);
+        if (after != before[page]) ObservePages(watches_, kStackBase + page * 256, 256, after);
     }
-    for (uint32_t page = begin >> 8; begin < end && page <= (end - 1) >> 8; ++page)
-        watchPages_[page] = std::any_of(watchBytes_.begin() + page * 256,
-                                        watchBytes_.begin() + page * 256 + 256,
-                                        [](uint8_t kinds) { return kinds != 0; });
-    UpdateFastPaths();
 }
 
 void CEmulator::ClearWatches() {
-    watchBytes_.clear();
-    watchCount_ = 0;
-    std::fill(std::begin(watchPages_), std::end(watchPages_), 0);
-    UpdateFastPaths();
+    watches_.Clear();
+    RemoveObserver(watches_);
 }
 
-// Every access of the stack RAM goes through here while anything is watched. The
-// RAM repeats through 0x100000-0x1FFFFF for writes, so the byte is the offset's.
-void CEmulator::CheckWatchSlow(uint32_t address, uint32_t size, uint32_t value, bool write) {
-    if (pendingStop_ == RunStop::kReadWatch || pendingStop_ == RunStop::kWriteWatch) return;
-    const uint8_t kind = write ? kWatchWrite : kWatchRead;
-    const uint32_t begin = address & 0xFFFF;
-    const uint32_t end = std::min<uint32_t>(begin + size, kStackSize);
-    for (uint32_t i = begin; i < end; ++i) {
-        if (watchBytes_[i] & kind) {
-            watchHit_ = {address, value, r[15] - 4, static_cast<uint8_t>(size), write};
-            pendingStop_ = write ? RunStop::kWriteWatch : RunStop::kReadWatch;
-            return;
-        }
+void CEmulator::ObservePages(AccessObserver& observer, uint32_t address, uint32_t length,
+                             bool on) {
+    const uint32_t begin = address - kStackBase;
+    if (begin >= kStackSize || length == 0) return;
+    const uint32_t end = std::min<uint64_t>(uint64_t{begin} + length, kStackSize);
+    auto entry = std::find_if(observers_.begin(), observers_.end(),
+                              [&](const ObserverPages& o) { return o.observer == &observer; });
+    if (entry == observers_.end()) {
+        if (!on) return;
+        entry = observers_.insert(observers_.end(), ObserverPages{&observer, {}});
+    }
+    for (uint32_t page = begin >> 8; page <= (end - 1) >> 8; ++page) {
+        if (entry->Has(page) == on) continue;
+        entry->pages[page >> 6] ^= uint64_t{1} << (page & 63);
+        const uint8_t count = observedPages_[page];
+        observedPages_[page] = static_cast<uint8_t>(on ? count + 1 : count - 1);
+        observedPageCount_ += (observedPages_[page] != 0) - (count != 0);
+    }
+    if (std::all_of(std::begin(entry->pages), std::end(entry->pages),
+                    [](uint64_t bits) { return bits == 0; }))
+        observers_.erase(entry);
+}
+
+void CEmulator::RemoveObserver(AccessObserver& observer) {
+    ObservePages(observer, kStackBase, kStackSize, false);
+}
+
+// The first observer that asks for a stop makes the run's watch hit; later ones in the
+// same run are still called but do not replace it.
+void CEmulator::NotifyObservers(const MemoryAccess& access, uint32_t first, uint32_t last) {
+    for (size_t i = 0; i < observers_.size(); ++i) {
+        const ObserverPages& entry = observers_[i];
+        if (!entry.Has(first) && !entry.Has(last)) continue;
+        if (!entry.observer->OnAccess(access)) continue;
+        if (pendingStop_ == RunStop::kReadWatch || pendingStop_ == RunStop::kWriteWatch) continue;
+        const bool write = access.kind == AccessKind::kWrite;
+        watchHit_ = {access.address, access.value, access.instruction, access.size, write};
+        pendingStop_ = write ? RunStop::kWriteWatch : RunStop::kReadWatch;
+    }
+}
+
+RegisterFile CEmulator::Registers() const {
+    RegisterFile file;
+    std::copy(std::begin(r), std::end(r), std::begin(file.r));
+    file.cpsr = ComposedCpsr();
+    return file;
+}
+
+void CEmulator::SetRegister(int index, uint32_t value) {
+    if (index == kCpsrIndex) {
+        cpsr = value;
+        negativeFlag = (value >> 31) & 1;
+        zeroFlag = (value >> 30) & 1;
+        carryFlag = (value >> 29) & 1;
+        overflowFlag = (value >> 28) & 1;
+        return;
+    }
+    index &= 15;
+    if (index != 15 || runState == kStopped) {
+        r[index] = value;
+        return;
+    }
+    // The current instruction was fetched from the old PC; a jump refetches it, in the
+    // state the processor is in.
+    if (cpsr & kThumbBit) {
+        SkipTo(value & ~1u);
+    } else {
+        r[15] = value & ~3u;
+        armInstruction = ReadWord(r[15]);
+        r[15] += 8;
     }
 }
 

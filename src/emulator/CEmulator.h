@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "emulator/AccessObserver.h"
+#include "emulator/Watchpoints.h"
+
 // One peripheral byte register of the emulated phone.
 struct IoRegister {
     uint32_t address = 0;
@@ -41,6 +44,12 @@ struct WatchHit {
     uint32_t instruction = 0;
     uint8_t size = 0;
     bool write = false;
+};
+
+// The registers as the emulated code sees them, with the flags composed into the CPSR.
+struct RegisterFile {
+    uint32_t r[16] = {};
+    uint32_t cpsr = 0;
 };
 
 // The outcome of a bounded run.
@@ -79,12 +88,28 @@ class CEmulator {
     // Copies the registers, the flags and (when written) the I/O register values as
     // the "previous" state the windows compare with.
     void SaveSnapshot();
-    [[gnu::always_inline]] uint32_t ComposeCpsr() {
-        cpsr = (cpsr & 0x0FFFFFFFu) | (uint32_t{negativeFlag != 0} << 31) |
+    [[gnu::always_inline]] uint32_t ComposeCpsr() { return cpsr = ComposedCpsr(); }
+    [[gnu::always_inline]] uint32_t ComposedCpsr() const {
+        return (cpsr & 0x0FFFFFFFu) | (uint32_t{negativeFlag != 0} << 31) |
                (uint32_t{zeroFlag != 0} << 30) | (uint32_t{carryFlag != 0} << 29) |
                (uint32_t{overflowFlag != 0} << 28);
-        return cpsr;
     }
+
+    // --- registers and memory from outside the emulated code ---------------------------
+    // A snapshot of R0-R15 and the composed CPSR.
+    RegisterFile Registers() const;
+    // Stores a register: index 0-15, or kCpsrIndex (the flags are taken from it). A new
+    // R15 is a jump: once the emulation has started, the instruction there is fetched in
+    // the current state, so that the next step runs it (R15 then reads 4 or 8 ahead).
+    static constexpr int kCpsrIndex = 16;
+    void SetRegister(int index, uint32_t value);
+    // Reads `size` (1, 2 or 4) bytes at any alignment, big-endian, as they are stored: the
+    // stack RAM, the flash image, the I/O registers' values, the low window. No warning,
+    // no access mark, no observer, no I/O read flag. None when a byte is in no area.
+    std::optional<uint32_t> Peek(uint32_t address, uint32_t size = 1) const;
+    // Stores the same way; refused (false, nothing stored) when a byte is in the flash
+    // image or in no area. An I/O register keeps its written flags.
+    bool Poke(uint32_t address, uint32_t value, uint32_t size = 1);
 
     // One instruction in the current state.
     void Step() {
@@ -96,12 +121,8 @@ class CEmulator {
     }
     void StepThumb();
     void StepArm();
-    [[gnu::always_inline]] uint16_t FetchThumb(uint32_t address) {
-        const uint32_t offset = address - kFlashBase;
-        if (offset < flashHalfLimit_ && !(offset & 1))
-            return static_cast<uint16_t>((flashMemory[offset] << 8) | flashMemory[offset + 1]);
-        return ReadHalf(address, true);
-    }
+    // The halfword at `address` as an instruction fetch (MemoryPaths.h).
+    [[gnu::always_inline]] inline uint16_t FetchThumb(uint32_t address);
     // Passes the line to the sink; a warning suspends an animation.
     void ReportWarning(const std::string& text);
 
@@ -165,12 +186,17 @@ class CEmulator {
     static constexpr uint8_t kWatchRead = 1;
     static constexpr uint8_t kWatchWrite = 2;
     void SetWatch(uint32_t address, uint32_t length, uint8_t kinds, bool on);
-    uint8_t WatchAt(uint32_t address) const {
-        const uint32_t offset = address - kStackBase;
-        return offset < watchBytes_.size() ? watchBytes_[offset] : 0;
-    }
+    uint8_t WatchAt(uint32_t address) const { return watches_.At(address - kStackBase); }
     void ClearWatches();
-    bool HasWatches() const { return watchCount_ != 0; }
+    bool HasWatches() const { return watches_.Any(); }
+
+    // --- observers -------------------------------------------------------------------
+    // Calls `observer` for every access of the emulated code that touches the stack RAM
+    // pages of [address, address + length) (256 bytes each; outside the RAM: none), or
+    // stops that (on = false); an observer with no page left is dropped. Observers are
+    // called in the order they came; none may add or remove observers from OnAccess.
+    void ObservePages(AccessObserver& observer, uint32_t address, uint32_t length, bool on);
+    void RemoveObserver(AccessObserver& observer);
     // Compares a return to R15 with the top record of list 1 (see CheckReturn in the
     // .cpp for the rules); call after R15 holds the return target.
     void CheckReturn();
@@ -202,85 +228,23 @@ class CEmulator {
     struct NoHook {
         void operator()() const {}
     };
+    // The fast paths are in MemoryPaths.h, which the emulator's own files include.
     template <class Hook = NoHook>
-    [[gnu::always_inline]] uint8_t ReadByte(uint32_t address, Hook beforeSlow = {}) {
-        if (address - kStackBase < stackFastSize_ && !watchPages_[(address >> 8) & 0xFF]) {
-            lastStackRead = address;
-            return stackMemory[address & 0xFFFF];
-        }
-        const uint32_t offset = address - kFlashBase;
-        if (offset < flashByteLimit_) return flashMemory[offset];
-        beforeSlow();
-        return ReadByteSlow(address);
-    }
+    [[gnu::always_inline]] inline uint8_t ReadByte(uint32_t address, Hook beforeSlow = {});
     template <class Hook = NoHook>
-    [[gnu::always_inline]] uint16_t ReadHalf(uint32_t address, bool execute, Hook beforeSlow = {}) {
-        if (!execute && address - kStackBase < stackFastSize_ && !(address & 1) &&
-            !watchPages_[(address >> 8) & 0xFF]) {
-            lastStackRead = address;
-            const uint8_t* p = stackMemory + (address & 0xFFFF);
-            return static_cast<uint16_t>((p[0] << 8) | p[1]);
-        }
-        const uint32_t offset = address - kFlashBase;
-        if (offset < flashHalfLimit_ && !(offset & 1))
-            return static_cast<uint16_t>((flashMemory[offset] << 8) | flashMemory[offset + 1]);
-        beforeSlow();
-        return ReadHalfSlow(address, execute);
-    }
+    [[gnu::always_inline]] inline uint16_t ReadHalf(uint32_t address, bool execute,
+                                                    Hook beforeSlow = {});
     template <class Hook = NoHook>
-    [[gnu::always_inline]] uint32_t ReadWord(uint32_t address, Hook beforeSlow = {}) {
-        if (address - kStackBase < stackFastSize_ && !(address & 3) &&
-            !watchPages_[(address >> 8) & 0xFF]) {
-            lastStackRead = address;
-            const uint8_t* p = stackMemory + (address & 0xFFFF);
-            return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-        }
-        const uint32_t offset = address - kFlashBase;
-        if (offset < flashWordLimit_ && !(offset & 3)) {
-            const uint8_t* p = flashMemory + offset;
-            return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-        }
-        beforeSlow();
-        return ReadWordSlow(address);
-    }
+    [[gnu::always_inline]] inline uint32_t ReadWord(uint32_t address, Hook beforeSlow = {});
     template <class Hook = NoHook>
-    [[gnu::always_inline]] void WriteByte(uint32_t address, uint8_t value, Hook beforeSlow = {}) {
-        if ((address >> 20) == stackFastRegion_ && !watchPages_[(address >> 8) & 0xFF]) {
-            lastStackWrite = address;
-            stackMemory[address & 0xFFFF] = value;
-            return;
-        }
-        beforeSlow();
-        WriteByteSlow(address, value);
-    }
+    [[gnu::always_inline]] inline void WriteByte(uint32_t address, uint8_t value,
+                                                 Hook beforeSlow = {});
     template <class Hook = NoHook>
-    [[gnu::always_inline]] void WriteHalf(uint32_t address, uint16_t value, Hook beforeSlow = {}) {
-        if ((address >> 20) == stackFastRegion_ && !(address & 1) &&
-            !watchPages_[(address >> 8) & 0xFF]) {
-            lastStackWrite = address;
-            uint8_t* p = stackMemory + (address & 0xFFFF);
-            p[0] = static_cast<uint8_t>(value >> 8);
-            p[1] = static_cast<uint8_t>(value);
-            return;
-        }
-        beforeSlow();
-        WriteHalfSlow(address, value);
-    }
+    [[gnu::always_inline]] inline void WriteHalf(uint32_t address, uint16_t value,
+                                                 Hook beforeSlow = {});
     template <class Hook = NoHook>
-    [[gnu::always_inline]] void WriteWord(uint32_t address, uint32_t value, Hook beforeSlow = {}) {
-        if ((address >> 20) == stackFastRegion_ && !(address & 3) &&
-            !watchPages_[(address >> 8) & 0xFF]) {
-            lastStackWrite = address;
-            uint8_t* p = stackMemory + (address & 0xFFFF);
-            p[0] = static_cast<uint8_t>(value >> 24);
-            p[1] = static_cast<uint8_t>(value >> 16);
-            p[2] = static_cast<uint8_t>(value >> 8);
-            p[3] = static_cast<uint8_t>(value);
-            return;
-        }
-        beforeSlow();
-        WriteWordSlow(address, value);
-    }
+    [[gnu::always_inline]] inline void WriteWord(uint32_t address, uint32_t value,
+                                                 Hook beforeSlow = {});
 
     // --- fields ----------------------------------------------------------------------
     uint32_t runState = kStopped;
@@ -310,8 +274,8 @@ class CEmulator {
     std::function<void()> callTrackSink;
     std::vector<CallRecord> callTracks[2];
     uint32_t initialSp = 0xFFFFFFFF;
-    uint32_t lastStackRead = 0xFFFFFFFF;
-    uint32_t lastStackWrite = 0xFFFFFFFF;
+    // The latest stack RAM read and write, which the Memory Dump follows.
+    LatestAccesses followMarks;
 
   private:
     uint8_t ReadByteSlow(uint32_t address);
@@ -324,19 +288,25 @@ class CEmulator {
     void Warn(const char* format, ...) __attribute__((format(printf, 2, 3)));
     RunResult Run(uint32_t address, uint64_t maxInstructions, bool stopOnWarning,
                   bool breakOnFirst);
-    // The stack RAM's fast paths are open while it exists, except on watched pages.
+    // The stack RAM's fast paths are open while it exists, except on observed pages.
     void UpdateFastPaths() {
         const bool fast = stackMemory != nullptr;
         stackFastSize_ = fast ? kStackSize : 0;
         stackFastRegion_ = fast ? 1 : ~0u;
     }
-    // Notes a watched access of the stack RAM (the slow paths call it).
-    void CheckWatch(uint32_t address, uint32_t size, uint32_t value, bool write) {
-        if (watchCount_ != 0 && (watchPages_[(address & 0xFFFF) >> 8] |
-                                 watchPages_[((address + size - 1) & 0xFFFF) >> 8]))
-            CheckWatchSlow(address, size, value, write);
+    // An access of the stack RAM, which the slow paths report: to the follow marks, and
+    // to the observers of the pages it touches (the RAM repeats through 0x100000-0x1FFFFF
+    // for writes, so the page is the offset's).
+    void Observe(uint32_t address, uint32_t size, uint32_t value, AccessKind kind) {
+        const MemoryAccess access{r[15] - 4, address, value, static_cast<uint8_t>(size), kind};
+        followMarks.OnAccess(access);
+        if (observedPageCount_ == 0) return;
+        const uint32_t first = (address & 0xFFFF) >> 8;
+        const uint32_t last = ((address + size - 1) & 0xFFFF) >> 8;
+        if (observedPages_[first] | observedPages_[last]) NotifyObservers(access, first, last);
     }
-    void CheckWatchSlow(uint32_t address, uint32_t size, uint32_t value, bool write);
+    void NotifyObservers(const MemoryAccess& access, uint32_t first, uint32_t last);
+    const uint8_t* ByteAt(uint32_t address) const;
 
     // List 1 beyond kCallTrackLimit: the oldest `callTrackDropped_` records are gone
     // already but, inside a run, still stored (erased once per 64K calls, not once
@@ -361,11 +331,18 @@ class CEmulator {
     bool ChangeBreakBit(uint32_t address, bool on);
     std::vector<uint64_t> breakBits_;
     uint32_t breakCount_ = 0;
-    // Watch kinds per stack RAM byte (empty until the first watchpoint).
-    std::vector<uint8_t> watchBytes_;
-    uint32_t watchCount_ = 0;
-    // Per 256-byte page of the stack RAM: whether any byte in it is watched.
-    uint8_t watchPages_[kStackSize / 256] = {};
+    // The watch kinds per stack RAM byte: an observer of the pages that hold any.
+    Watchpoints watches_;
+    // The observers with their pages (a bit per 256-byte page of the stack RAM), and per
+    // page how many observe it: the fast paths pass every observed page by.
+    struct ObserverPages {
+        AccessObserver* observer;
+        uint64_t pages[kStackSize / 256 / 64];
+        bool Has(uint32_t page) const { return (pages[page >> 6] >> (page & 63)) & 1; }
+    };
+    std::vector<ObserverPages> observers_;
+    uint8_t observedPages_[kStackSize / 256] = {};
+    uint32_t observedPageCount_ = 0;
     uint32_t stackFastSize_ = 0;
     uint32_t stackFastRegion_ = ~0u;
     // Runs are made of blocks of decoded instructions (BlockRun.cpp): a block starts

@@ -5,7 +5,7 @@
 //   0x100000-0x10FFFF  stack RAM (writes: all of 0x100000-0x1FFFFF, wrapping)
 //   0x200000-0x2FFFFF  flash image, read only; beyond the image's end: unknown area
 //   I/O register table (byte accesses only), then 0x10000-0x103FF low window
-#include "emulator/CEmulator.h"
+#include "emulator/MemoryPaths.h"
 
 namespace {
 
@@ -27,12 +27,6 @@ uint32_t Region(uint32_t address) {
 }
 bool InLowWindow(uint32_t address) {
     return address >= kLowWindowStart && address < kLowWindowEnd;
-}
-uint16_t Half(const uint8_t* p) {
-    return static_cast<uint16_t>((p[0] << 8) | p[1]);
-}
-uint32_t Word(const uint8_t* p) {
-    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
 }
 void PutHalf(uint8_t* p, uint16_t v) {
     p[0] = static_cast<uint8_t>(v >> 8);
@@ -58,9 +52,8 @@ uint8_t CEmulator::ReadByteSlow(uint32_t address) {
     const uint32_t current = r[15] - 4;
     if (Region(address) == 1 && stackMemory) {
         if (address < kStackBase + kStackSize) {
-            lastStackRead = address;
             const uint8_t value = stackMemory[address & 0xFFFF];
-            CheckWatch(address, 1, value, false);
+            Observe(address, 1, value, AccessKind::kRead);
             return value;
         }
         Warn("%.8X: Stack overflow", current);
@@ -83,10 +76,9 @@ uint16_t CEmulator::ReadHalfSlow(uint32_t address, bool execute) {
         Warn("FATAL: Executing code in addr %.8X for reading", address);
     if (Region(address) == 1 && stackMemory) {
         if (address < kStackBase + kStackSize) {
-            lastStackRead = address;
             const uint16_t value =
-                (address & 1) ? kHalfMisaligned : Half(stackMemory + (address & 0xFFFF));
-            if (!execute) CheckWatch(address, 2, value, false);
+                (address & 1) ? kHalfMisaligned : BigEndianHalf(stackMemory + (address & 0xFFFF));
+            Observe(address, 2, value, execute ? AccessKind::kFetch : AccessKind::kRead);
             return value;
         }
         Warn("Stack Overflow");
@@ -96,12 +88,12 @@ uint16_t CEmulator::ReadHalfSlow(uint32_t address, bool execute) {
         const uint32_t offset = address & 0xFFFFF;
         if (uint64_t{offset} + 2 <= flashSize) {
             if (offset & 1) return kHalfMisaligned;
-            return Half(flashMemory + offset);
+            return BigEndianHalf(flashMemory + offset);
         }
     }
     if (InLowWindow(address)) {
         if (address & 1) return kHalfMisaligned;
-        return Half(lowWindow + (address & 0xFF));
+        return BigEndianHalf(lowWindow + (address & 0xFF));
     }
     Warn("%.8X: Accessing unknown area: %.8X for reading", r[15] - 4, address);
     return kHalfUnknown;
@@ -110,10 +102,9 @@ uint16_t CEmulator::ReadHalfSlow(uint32_t address, bool execute) {
 uint32_t CEmulator::ReadWordSlow(uint32_t address) {
     if (Region(address) == 1 && stackMemory) {
         if (address < kStackBase + kStackSize) {
-            lastStackRead = address;
             const uint32_t value =
-                (address & 3) ? kWordMisaligned : Word(stackMemory + (address & 0xFFFF));
-            CheckWatch(address, 4, value, false);
+                (address & 3) ? kWordMisaligned : BigEndianWord(stackMemory + (address & 0xFFFF));
+            Observe(address, 4, value, AccessKind::kRead);
             return value;
         }
         Warn("Stack overflow");
@@ -123,13 +114,13 @@ uint32_t CEmulator::ReadWordSlow(uint32_t address) {
         const uint32_t offset = address & 0xFFFFF;
         if (uint64_t{offset} + 4 <= flashSize) {
             if (offset & 3) return kWordMisaligned;
-            return Word(flashMemory + offset);
+            return BigEndianWord(flashMemory + offset);
         }
     }
     if (InLowWindow(address)) {
         if (address & 3) return kWordMisaligned;
         // The window repeats every 256 bytes; a word at 0x...FC stays inside it.
-        return Word(lowWindow + (address & 0xFF));
+        return BigEndianWord(lowWindow + (address & 0xFF));
     }
     Warn("%.8X: Accessing unknown area: %.8X for reading", r[15] - 4, address);
     return kWordUnknown;
@@ -137,9 +128,8 @@ uint32_t CEmulator::ReadWordSlow(uint32_t address) {
 
 void CEmulator::WriteByteSlow(uint32_t address, uint8_t value) {
     if (Region(address) == 1 && stackMemory) {
-        lastStackWrite = address;
         stackMemory[address & 0xFFFF] = value;
-        CheckWatch(address, 1, value, true);
+        Observe(address, 1, value, AccessKind::kWrite);
         return;
     }
     if (IoRegister* io = FindIoRegister(address)) {
@@ -157,9 +147,8 @@ void CEmulator::WriteByteSlow(uint32_t address, uint8_t value) {
 
 void CEmulator::WriteHalfSlow(uint32_t address, uint16_t value) {
     if (Region(address) == 1 && stackMemory) {
-        lastStackWrite = address;
         if (!(address & 1)) PutHalf(stackMemory + (address & 0xFFFF), value);
-        CheckWatch(address, 2, value, true);
+        Observe(address, 2, value, AccessKind::kWrite);
         return;
     }
     if (InLowWindow(address)) {
@@ -171,9 +160,8 @@ void CEmulator::WriteHalfSlow(uint32_t address, uint16_t value) {
 
 void CEmulator::WriteWordSlow(uint32_t address, uint32_t value) {
     if (Region(address) == 1 && stackMemory) {
-        lastStackWrite = address;
         if (!(address & 3)) PutWord(stackMemory + (address & 0xFFFF), value);
-        CheckWatch(address, 4, value, true);
+        Observe(address, 4, value, AccessKind::kWrite);
         return;
     }
     if (InLowWindow(address)) {
@@ -181,4 +169,39 @@ void CEmulator::WriteWordSlow(uint32_t address, uint32_t value) {
         return;
     }
     Warn("%.8X: Accessing unknown area: %.8X for writing %.8X", r[15] - 4, address, value);
+}
+
+// Where the byte at `address` is stored, as the slow paths find it; null in no area.
+const uint8_t* CEmulator::ByteAt(uint32_t address) const {
+    if (address - kStackBase < kStackSize)
+        return stackMemory ? stackMemory + (address - kStackBase) : nullptr;
+    if (Region(address) == 2) {
+        const uint32_t offset = address & 0xFFFFF;
+        return offset < flashSize ? flashMemory + offset : nullptr;
+    }
+    for (int32_t i = 0; i < ioRegisterCount; ++i) {
+        if (ioRegisters[i].address == address) return &ioRegisters[i].value;
+    }
+    return InLowWindow(address) ? lowWindow + (address & 0xFF) : nullptr;
+}
+
+std::optional<uint32_t> CEmulator::Peek(uint32_t address, uint32_t size) const {
+    uint32_t value = 0;
+    for (uint32_t i = 0; i < size; ++i) {
+        const uint8_t* byte = ByteAt(address + i);
+        if (byte == nullptr) return std::nullopt;
+        value = (value << 8) | *byte;
+    }
+    return value;
+}
+
+bool CEmulator::Poke(uint32_t address, uint32_t value, uint32_t size) {
+    for (uint32_t i = 0; i < size; ++i) {
+        if (Region(address + i) == 2 || ByteAt(address + i) == nullptr) return false;
+    }
+    // Outside the flash image every byte is the RAM's or the emulator's own.
+    for (uint32_t i = 0; i < size; ++i)
+        *const_cast<uint8_t*>(ByteAt(address + i)) =
+            static_cast<uint8_t>(value >> (8 * (size - 1 - i)));
+    return true;
 }

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <utility>
 
-#include "emulator/CEmulator.h"
+#include "emulator/MemoryPaths.h"
 #include "emulator/ThumbDecode.h"
 #include "emulator/ThumbSemantics.h"
 
@@ -131,7 +131,7 @@ FORCE_INLINE void ExecBx(CEmulator& e) {
 template <uint32_t kH>
 FORCE_INLINE void ExecLdrPc(CEmulator& e) {
     constexpr uint32_t kRd = (kH >> 8) & 7;
-    e.r[kRd] = e.ReadWord((e.r[15] & ~2u) + (e.thumbInstruction & 0xFF) * 4);
+    e.r[kRd] = e.ReadWord(LiteralAddress(e.r[15], e.thumbInstruction));
     Next(e);
 }
 
@@ -162,8 +162,8 @@ template <uint32_t kH>
 FORCE_INLINE void ExecLoadAddress(CEmulator& e) {
     constexpr bool kSp = (kH >> 11) & 1;
     constexpr uint32_t kRd = (kH >> 8) & 7;
-    const uint32_t base = kSp ? e.r[13] : (e.r[15] & ~2u);
-    e.r[kRd] = base + (e.thumbInstruction & 0xFF) * 4;
+    e.r[kRd] = kSp ? e.r[13] + (e.thumbInstruction & 0xFF) * 4
+                   : LiteralAddress(e.r[15], e.thumbInstruction);
     Next(e);
 }
 
@@ -206,27 +206,21 @@ FORCE_INLINE void ExecMultiple(CEmulator& e) {
 
 template <uint32_t kH>
 FORCE_INLINE void ExecCondBranch(CEmulator& e) {
-    if (ConditionHolds(e, (kH >> 8) & 15)) {
-        const int32_t offset = static_cast<int8_t>(e.thumbInstruction & 0xFF);
-        return BranchTo(e, e.r[15] + static_cast<uint32_t>(offset * 2));
-    }
+    if (ConditionHolds(e, (kH >> 8) & 15))
+        return BranchTo(e, CondBranchTarget(e.r[15], e.thumbInstruction));
     Next(e);
 }
 
 FORCE_INLINE void ExecBranch(CEmulator& e) {
-    const uint32_t off11 = e.thumbInstruction & 0x7FF;
-    const int32_t offset = static_cast<int32_t>(off11 << 21) >> 20;  // sign-extended, x 2
-    BranchTo(e, e.r[15] + static_cast<uint32_t>(offset));
+    BranchTo(e, BranchTarget(e.r[15], e.thumbInstruction));
 }
 
 // Both halves of BL in one step; the suffix is consumed whatever its bit 11.
 FORCE_INLINE void ExecBranchLink(CEmulator& e) {
     const uint32_t prefixAddress = e.r[15] - 4;
-    const uint32_t high = static_cast<uint32_t>(
-        static_cast<int32_t>(uint32_t{e.thumbInstruction & 0x7FFu} << 21) >> 9);
-    e.r[14] = e.r[15] + high;
+    e.r[14] = e.r[15] + static_cast<uint32_t>(BlHighOffset(e.thumbInstruction));
     Next(e);
-    const uint32_t target = e.r[14] + (e.thumbInstruction & 0x7FFu) * 2;
+    const uint32_t target = e.r[14] + BlLowOffset(e.thumbInstruction);
     e.r[15] = target;
     e.r[14] = (prefixAddress + 4) | 1;
     e.PushCallRecord(prefixAddress, target, 1);

@@ -9,7 +9,7 @@
 #include <array>
 #include <cstdint>
 
-#include "emulator/CEmulator.h"
+#include "emulator/MemoryPaths.h"
 #include "emulator/ThumbDecode.h"
 
 #define THUMB_INLINE [[gnu::always_inline]] inline
@@ -208,12 +208,12 @@ THUMB_INLINE void Transfer(CEmulator& e, uint32_t address, uint32_t& rd, Hook ho
     } else if constexpr (kOp == kLdrbReg || kOp == kLdrbImm) {
         rd = e.ReadByte(address, hook);
     } else if constexpr (kOp == kLdsbReg) {
-        rd = static_cast<uint32_t>(static_cast<int8_t>(e.ReadByte(address, hook)));
+        rd = static_cast<uint32_t>(SignExtend(e.ReadByte(address, hook), 8));
     } else if constexpr (kOp == kLdrhReg || kOp == kLdrhImm) {
         rd = e.ReadHalf(address, false, hook);
     } else {
         static_assert(kOp == kLdshReg);
-        rd = static_cast<uint32_t>(static_cast<int16_t>(e.ReadHalf(address, false, hook)));
+        rd = static_cast<uint32_t>(SignExtend(e.ReadHalf(address, false, hook), 16));
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "DebuggerFixture.h"
 #include "debugger/MemoryDump.h"
+#include "emulator/MemoryPaths.h"
 #include "debugger/TextLines.h"
 
 namespace {
@@ -31,13 +32,13 @@ TEST_F(MemoryDumpTest, PagesFollowReadsWritesOrBothAndTheRestStay) {
     for (const Case& c : cases) {
         MemoryViewState s;
         s.page = c.page;
-        e.lastStackRead = 0x100123;
-        e.lastStackWrite = 0x10EABC;
+        e.followMarks.read = 0x100123;
+        e.followMarks.write = 0x10EABC;
         FollowEmulator(s, e);
         const int32_t expected = c.followsWrite ? 0xEABC : c.followsRead ? 0x123 : 0;
         EXPECT_EQ(s.Current().cursor, expected) << c.page;
-        EXPECT_EQ(e.lastStackRead == 0xFFFFFFFF, c.followsRead) << c.page;
-        EXPECT_EQ(e.lastStackWrite == 0xFFFFFFFF, c.followsWrite) << c.page;
+        EXPECT_EQ(e.followMarks.read == 0xFFFFFFFF, c.followsRead) << c.page;
+        EXPECT_EQ(e.followMarks.write == 0xFFFFFFFF, c.followsWrite) << c.page;
     }
 }
 
@@ -59,7 +60,7 @@ TEST_F(MemoryDumpTest, WriteFollowedOnPageTwoPutsTheByteOnTheSecondLine) {
 // Following a byte of the first line puts the top one line before the RAM; a tall
 // window reaches past its end. Nothing there is read or drawn.
 TEST_F(MemoryDumpTest, LinesOutsideTheRamAreBlank) {
-    doc->emulator.lastStackRead = 0x100005;
+    doc->emulator.followMarks.read = 0x100005;
     FollowEmulator(state, doc->emulator);
     Paint();
     EXPECT_EQ(state.Current().top, -32);

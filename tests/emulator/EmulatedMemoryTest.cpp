@@ -16,11 +16,11 @@ TEST_F(Memory, StackRamIsBigEndianAndTracksTheLastAccess) {
     h.emu.WriteWord(0x10EABC, 0x12345678);
     EXPECT_EQ(h.ram[0xEABC], 0x12);
     EXPECT_EQ(h.ram[0xEABF], 0x78);
-    EXPECT_EQ(h.emu.lastStackWrite, 0x10EABCu);
+    EXPECT_EQ(h.emu.followMarks.write, 0x10EABCu);
     EXPECT_EQ(h.emu.ReadWord(0x10EABC), 0x12345678u);
     EXPECT_EQ(h.emu.ReadHalf(0x10EABE, false), 0x5678);
     EXPECT_EQ(h.emu.ReadByte(0x10EABD), 0x34);
-    EXPECT_EQ(h.emu.lastStackRead, 0x10EABDu);
+    EXPECT_EQ(h.emu.followMarks.read, 0x10EABDu);
     h.emu.WriteHalf(0x100002, 0xBEEF);
     EXPECT_EQ(h.ram[2], 0xBE);
     EXPECT_EQ(h.ram[3], 0xEF);
@@ -43,13 +43,13 @@ TEST_F(Memory, WritesAboveTheRamWrapButReadsThereOverflow) {
 TEST_F(Memory, MisalignedAccessesGiveMarkersSilentlyButStillMoveTheStackMarks) {
     h.ram[0x11] = 0x99;
     EXPECT_EQ(h.emu.ReadHalf(0x100011, false), 0xCABD);
-    EXPECT_EQ(h.emu.lastStackRead, 0x100011u);
+    EXPECT_EQ(h.emu.followMarks.read, 0x100011u);
     EXPECT_EQ(h.emu.ReadWord(0x100012), 0xAB0CD0EFu);
     EXPECT_EQ(h.emu.ReadWord(0x200002), 0xAB0CD0EFu);
     EXPECT_EQ(h.emu.ReadHalf(0x10001, false), 0xCABD);
     h.emu.WriteWord(0x100021, 0xFFFFFFFF);
     h.emu.WriteHalf(0x100031, 0xFFFF);
-    EXPECT_EQ(h.emu.lastStackWrite, 0x100031u);
+    EXPECT_EQ(h.emu.followMarks.write, 0x100031u);
     for (uint8_t b : h.ram) ASSERT_TRUE(b == 0 || b == 0x99);
     EXPECT_TRUE(h.warnings.empty());
 }
@@ -78,6 +78,36 @@ TEST_F(Memory, FlashIsReadOnlyAndEndsWithTheImage) {
                           }));
 }
 
+// Peek and Poke see the bytes as the emulated code would, and leave no trace: no
+// warning, no access mark, no observer call, no I/O flag. Poke refuses a range with a
+// flash byte or a byte in no area whole.
+TEST_F(Memory, PeekAndPokeLeaveNoTrace) {
+    AccessLog log;
+    h.emu.ObservePages(log, CEmulator::kStackBase, CEmulator::kStackSize, true);
+    h.flash[0x10] = 0xAB;
+    const RegisterFile before = h.emu.Registers();
+    const struct { uint32_t address, size; std::optional<uint32_t> peek; bool pokes; } cases[] = {
+        {0x10EABD, 4, 0, true},              // the RAM, misaligned
+        {0x200010, 2, 0xAB00, false},        // the flash image
+        {0x2000FF, 2, std::nullopt, false},  // past the image's end
+        {0x020000, 2, 0x242C, true},         // two I/O registers
+        {0x0103FE, 4, std::nullopt, false},  // past the low window
+        {0x110000, 1, std::nullopt, false},  // past the RAM
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(h.emu.Peek(c.address, c.size), c.peek) << std::hex << c.address;
+        EXPECT_EQ(h.emu.Poke(c.address, 0x5A5B5C5D, c.size), c.pokes) << std::hex << c.address;
+        const uint32_t poked = 0x5A5B5C5D & (0xFFFFFFFFu >> (32 - 8 * c.size));
+        EXPECT_EQ(h.emu.Peek(c.address, c.size), c.pokes ? poked : c.peek) << std::hex << c.address;
+    }
+    EXPECT_EQ(h.emu.Peek(0x103FE, 2), 0u);
+    EXPECT_EQ(h.emu.ioRegisters[0].wasRead + h.emu.ioRegisters[0].wasWritten + h.emu.ioWritten, 0u);
+    EXPECT_EQ(h.emu.followMarks.read & h.emu.followMarks.write, LatestAccesses::kNone);
+    EXPECT_TRUE(log.accesses.empty());
+    EXPECT_TRUE(h.warnings.empty());
+    EXPECT_TRUE(std::equal(before.r, before.r + 16, h.emu.Registers().r));
+}
+
 TEST_F(Memory, RunningOffTheImageEndFetchesMarkersWithAWarning) {
     EmulatorHarness tail({}, 4);
     tail.PutHalf(2, 0x46C0);
@@ -90,8 +120,6 @@ TEST_F(Memory, RunningOffTheImageEndFetchesMarkersWithAWarning) {
 
 TEST_F(Memory, IoRegistersAnswerByteAccessesOnly) {
     EXPECT_EQ(h.emu.ioRegisterCount, 23);
-    EXPECT_EQ(h.emu.ioRegisters[0].address, 0x020000u);
-    EXPECT_EQ(h.emu.ioRegisters[22].address, 0x600100u);
     EXPECT_EQ(h.emu.ReadByte(0x20000), 0x24);
     EXPECT_EQ(h.emu.ioRegisters[0].wasRead, 1u);
     EXPECT_EQ(h.emu.ReadByte(0x2000B), 0xEA);

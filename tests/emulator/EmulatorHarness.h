@@ -5,7 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "emulator/CEmulator.h"
+#include "emulator/MemoryPaths.h"
+
+// Every access the emulator reports to an observer.
+struct AccessLog final : AccessObserver {
+    std::vector<MemoryAccess> accesses;
+    bool OnAccess(const MemoryAccess& access) override { return accesses.push_back(access), false; }
+};
 
 // An emulator on a small flash image of THUMB halfwords at 0x200000 and a zeroed
 // stack RAM, collecting its warning lines.

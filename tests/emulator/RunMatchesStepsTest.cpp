@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "emulator/CEmulator.h"
+#include "emulator/EmulatorHarness.h"
 
 namespace {
 
@@ -37,8 +37,8 @@ void ExpectSameState(Machine& run, Machine& steps, const std::string& where) {
     ASSERT_EQ(a.cpsr, b.cpsr) << where;
     ASSERT_EQ(a.thumbInstruction, b.thumbInstruction) << where;
     ASSERT_EQ(a.armInstruction, b.armInstruction) << where;
-    ASSERT_EQ(a.lastStackRead, b.lastStackRead) << where;
-    ASSERT_EQ(a.lastStackWrite, b.lastStackWrite) << where;
+    ASSERT_EQ(a.followMarks.read, b.followMarks.read) << where;
+    ASSERT_EQ(a.followMarks.write, b.followMarks.write) << where;
     ASSERT_EQ(a.ioWritten, b.ioWritten) << where;
     for (int i = 0; i < a.ioRegisterCount; ++i) {
         ASSERT_EQ(a.ioRegisters[i].value, b.ioRegisters[i].value) << where;
@@ -106,12 +106,69 @@ TEST(RunMatchesSteps, RandomCodeWithItsWarningsAndSlicesEndingInsideBlocks) {
     }
 }
 
-TEST(RunMatchesSteps, DemoFirmwareWithItsIoRegisters) {
+std::vector<uint8_t> Demo() {
     std::ifstream in(TRAVIK_DEMO_FLS, std::ios::binary);
-    const std::vector<uint8_t> demo{std::istreambuf_iterator<char>(in),
-                                    std::istreambuf_iterator<char>()};
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST(RunMatchesSteps, DemoFirmwareWithItsIoRegisters) {
+    const std::vector<uint8_t> demo = Demo();
     if (demo.empty()) GTEST_SKIP() << "the demo firmware is not built";
     Compare(demo, 0, 1, 200'000, "demo");
+}
+
+// Over a step-by-step run an observer of the RAM is told the values the RAM holds
+// (aligned accesses); a run in blocks with watchpoints stops, one by one, right after
+// each instruction whose accesses the observer saw touch a byte watched for its kind,
+// with the first such access as its hit.
+void CompareWatchStops(const std::vector<uint8_t>& flash, uint64_t total, const std::string& name) {
+    Machine observed(flash, 0, 7);
+    Machine watched(flash, 0, 7);
+    watched.emu.SetWatch(0x10EAA3, 0x16, CEmulator::kWatchWrite, true);  // to 10EAB8, around
+    watched.emu.SetWatch(0x10EAB2, 0x14F, CEmulator::kWatchRead, true);  // SP; edges in words
+    auto hits = [](const MemoryAccess& a) {
+        const uint32_t first = a.address & 0xFFFF, last = first + a.size - 1;
+        if (a.kind == AccessKind::kWrite) return first <= 0xEAB8 && last >= 0xEAA3;
+        return a.kind == AccessKind::kRead && first <= 0xEC00 && last >= 0xEAB2;
+    };
+    AccessLog log;
+    observed.emu.ObservePages(log, CEmulator::kStackBase, CEmulator::kStackSize, true);
+    std::vector<std::pair<uint64_t, MemoryAccess>> expected;  // after how many instructions
+    for (uint64_t i = 1; i <= total; ++i) {
+        const auto from = static_cast<std::ptrdiff_t>(log.accesses.size());
+        observed.emu.Step();
+        for (auto a = log.accesses.begin() + from; a != log.accesses.end(); ++a) {
+            if (a->kind == AccessKind::kFetch || (a->address & (a->size - 1u)) ||
+                a->address - CEmulator::kStackBase >= CEmulator::kStackSize)
+                continue;
+            ASSERT_EQ(observed.emu.Peek(a->address, a->size), a->value) << name << " " << i;
+        }
+        const auto hit = std::find_if(log.accesses.begin() + from, log.accesses.end(), hits);
+        if (hit != log.accesses.end()) expected.emplace_back(i, *hit);
+    }
+    size_t stops = 0;
+    for (uint64_t done = 0; done < total;) {
+        const RunResult run = watched.emu.RunUntil(1, total - done);
+        done += run.executed;
+        if (run.stop == RunStop::kNone) continue;
+        ASSERT_LT(stops, expected.size()) << name;
+        const auto& [after, a] = expected[stops++];
+        const WatchHit& hit = watched.emu.LastWatchHit();
+        ASSERT_EQ(std::tie(done, hit.instruction, hit.address, hit.value, hit.size, hit.write),
+                  std::tuple(after, a.instruction, a.address, a.value, a.size,
+                             a.kind == AccessKind::kWrite))
+            << name << ", stop " << stops;
+    }
+    EXPECT_EQ(stops, expected.size()) << name;
+}
+
+TEST(RunMatchesSteps, WatchStopsAreTheObservedAccessesOfWatchedBytes) {
+    std::mt19937 random(7);
+    for (int image = 0; image < 20; ++image)
+        CompareWatchStops(RandomCode(random, 0x800), 3000, "random image " + std::to_string(image));
+    const std::vector<uint8_t> demo = Demo();
+    if (demo.empty()) GTEST_SKIP() << "the demo firmware is not built";
+    CompareWatchStops(demo, 100'000, "demo");
 }
 
 }  // namespace

@@ -108,9 +108,9 @@ TEST_F(DebuggerWindowsTest, MemoryDumpFollowsTheRunNotItsPaints) {
     Run(RunCommand::kStart);
     Run(RunCommand::kStepInto, 7);  // STMIA R0!, {R1, R2} writes 00107600-00107607
     EXPECT_EQ(memory->State().Current().cursor, 0x7604);
-    Doc().emulator.lastStackWrite = 0x100123;
+    Doc().emulator.followMarks.write = 0x100123;
     memory->repaint();
-    EXPECT_EQ(Doc().emulator.lastStackWrite, 0x100123u);
+    EXPECT_EQ(Doc().emulator.followMarks.write, 0x100123u);
     EXPECT_EQ(memory->State().Current().cursor, 0x7604);
 }
 

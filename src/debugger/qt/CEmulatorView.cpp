@@ -26,7 +26,7 @@ CEmulatorView::CEmulatorView(FrameServices& frame, QWidget* parent)
     edit_->onRegister = [this](int index, uint32_t value) {
         // The document may have closed while the field was open.
         if (CTravikDoc* doc = Document()) {
-            StoreRegister(doc->emulator, index, value);
+            doc->emulator.SetRegister(index & 15, value);
             // A new PC moves the current instruction the listing marks.
             if ((index & 15) == 15) frame_.UpdateAllViews(*doc);
         }

@@ -1,0 +1,103 @@
+#pragma once
+
+// The fast paths of the memory map: the stack RAM and the flash image, inline in the
+// code that runs. Everything else, and every access of an observed page, leaves them
+// for the slow paths of Memory.cpp. Included by the emulator's own files only.
+#include "emulator/CEmulator.h"
+#include "shell/Bits.h"
+
+// The step executors and the memory paths were measured with these inline; however big
+// the unit that uses them grows, they stay so.
+[[gnu::always_inline]] constexpr int32_t SignExtend(uint32_t value, unsigned bits);
+[[gnu::always_inline]] constexpr uint16_t BigEndianHalf(const uint8_t* p);
+[[gnu::always_inline]] constexpr uint16_t BigEndianHalf(const uint8_t* bytes, uint32_t offset);
+[[gnu::always_inline]] constexpr uint32_t BigEndianWord(const uint8_t* p);
+template <typename Address>
+[[gnu::always_inline]] constexpr Address CondBranchTarget(Address pc, uint32_t halfword);
+template <typename Address>
+[[gnu::always_inline]] constexpr Address BranchTarget(Address pc, uint32_t halfword);
+[[gnu::always_inline]] constexpr int32_t BlHighOffset(uint32_t first);
+[[gnu::always_inline]] constexpr uint32_t BlLowOffset(uint32_t second);
+template <typename Address>
+[[gnu::always_inline]] constexpr Address BlTarget(Address pc, uint32_t first, uint32_t second);
+template <typename Address>
+[[gnu::always_inline]] constexpr Address LiteralAddress(Address pc, uint32_t halfword);
+
+uint16_t CEmulator::FetchThumb(uint32_t address) {
+    const uint32_t offset = address - kFlashBase;
+    if (offset < flashHalfLimit_ && !(offset & 1)) return BigEndianHalf(flashMemory, offset);
+    return ReadHalf(address, true);
+}
+template <class Hook>
+uint8_t CEmulator::ReadByte(uint32_t address, Hook beforeSlow) {
+    if (address - kStackBase < stackFastSize_ && !observedPages_[(address >> 8) & 0xFF]) {
+        followMarks.read = address;
+        return stackMemory[address & 0xFFFF];
+    }
+    const uint32_t offset = address - kFlashBase;
+    if (offset < flashByteLimit_) return flashMemory[offset];
+    beforeSlow();
+    return ReadByteSlow(address);
+}
+template <class Hook>
+uint16_t CEmulator::ReadHalf(uint32_t address, bool execute, Hook beforeSlow) {
+    if (!execute && address - kStackBase < stackFastSize_ && !(address & 1) &&
+        !observedPages_[(address >> 8) & 0xFF]) {
+        followMarks.read = address;
+        return BigEndianHalf(stackMemory + (address & 0xFFFF));
+    }
+    const uint32_t offset = address - kFlashBase;
+    if (offset < flashHalfLimit_ && !(offset & 1)) return BigEndianHalf(flashMemory, offset);
+    beforeSlow();
+    return ReadHalfSlow(address, execute);
+}
+template <class Hook>
+uint32_t CEmulator::ReadWord(uint32_t address, Hook beforeSlow) {
+    if (address - kStackBase < stackFastSize_ && !(address & 3) &&
+        !observedPages_[(address >> 8) & 0xFF]) {
+        followMarks.read = address;
+        return BigEndianWord(stackMemory + (address & 0xFFFF));
+    }
+    const uint32_t offset = address - kFlashBase;
+    if (offset < flashWordLimit_ && !(offset & 3)) return BigEndianWord(flashMemory + offset);
+    beforeSlow();
+    return ReadWordSlow(address);
+}
+template <class Hook>
+void CEmulator::WriteByte(uint32_t address, uint8_t value, Hook beforeSlow) {
+    if ((address >> 20) == stackFastRegion_ && !observedPages_[(address >> 8) & 0xFF]) {
+        followMarks.write = address;
+        stackMemory[address & 0xFFFF] = value;
+        return;
+    }
+    beforeSlow();
+    WriteByteSlow(address, value);
+}
+template <class Hook>
+void CEmulator::WriteHalf(uint32_t address, uint16_t value, Hook beforeSlow) {
+    if ((address >> 20) == stackFastRegion_ && !(address & 1) &&
+        !observedPages_[(address >> 8) & 0xFF]) {
+        followMarks.write = address;
+        uint8_t* p = stackMemory + (address & 0xFFFF);
+        p[0] = static_cast<uint8_t>(value >> 8);
+        p[1] = static_cast<uint8_t>(value);
+        return;
+    }
+    beforeSlow();
+    WriteHalfSlow(address, value);
+}
+template <class Hook>
+void CEmulator::WriteWord(uint32_t address, uint32_t value, Hook beforeSlow) {
+    if ((address >> 20) == stackFastRegion_ && !(address & 3) &&
+        !observedPages_[(address >> 8) & 0xFF]) {
+        followMarks.write = address;
+        uint8_t* p = stackMemory + (address & 0xFFFF);
+        p[0] = static_cast<uint8_t>(value >> 24);
+        p[1] = static_cast<uint8_t>(value >> 16);
+        p[2] = static_cast<uint8_t>(value >> 8);
+        p[3] = static_cast<uint8_t>(value);
+        return;
+    }
+    beforeSlow();
+    WriteWordSlow(address, value);
+}
