@@ -30,9 +30,9 @@ uint32_t CurrentCpsr(const CEmulator& e) {
 // The stack word at `address` read straight from the stack RAM, as the bytes stand.
 std::optional<uint32_t> StackWord(const CTravikDoc& doc, uint32_t address) {
     const uint32_t offset = address - CEmulator::kStackBase;
-    if (doc.ramBytes == nullptr || offset >= doc.ramSize || doc.ramSize - offset < 4)
+    if (doc.RamBytes() == nullptr || offset >= doc.RamSize() || doc.RamSize() - offset < 4)
         return std::nullopt;
-    const uint8_t* p = doc.ramBytes + offset;
+    const uint8_t* p = doc.RamBytes() + offset;
     return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
 }
 

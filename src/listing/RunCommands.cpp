@@ -104,7 +104,7 @@ RunEffect ExecuteRunCommand(CTravikDoc& doc, FrameServices& frame, RunCommand co
     switch (command) {
         case RunCommand::kStart:
             emu.warningSink = [&frame](const std::string& line) { frame.AddWarning(line); };
-            emu.Start(cursorAddress, doc.image, doc.imageSize, doc.ramBytes,
+            emu.Start(cursorAddress, doc.Image(), doc.ImageSize(), doc.EmulatorRam(),
                       CEmulator::kInitialStackPointer);
             return {.repaintView = true,
                     .repaintRegisters = true,

@@ -26,7 +26,7 @@ class DebuggerTest : public ::testing::Test {
         doc->emulator.warningSink = [this](const std::string& s) { warnings.push_back(s); };
     }
     void Start() {
-        doc->emulator.Start(CEmulator::kFlashBase, doc->image, doc->imageSize, doc->ramBytes,
+        doc->emulator.Start(CEmulator::kFlashBase, doc->Image(), doc->ImageSize(), doc->EmulatorRam(),
                             CEmulator::kInitialStackPointer);
         warnings.clear();
     }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "document/CTravikDoc.h"
+#include "support/TestDoc.h"
 #include "shell/FrameServices.h"
 #include "shell/SettingsStore.h"
 

@@ -551,13 +551,13 @@ void CMainFrame::UpdateCommandUi() {
     check(cmd::kViewToolbar, !findChild<QToolBar*>("ToolBar")->isHidden());
     check(cmd::kViewStatusBar, !statusBar()->isHidden());
     for (int i = 0; i < kBarCount; ++i) check(kBars[i].command, !bars_[i]->isHidden());
-    check(cmd::kViewBaseAddress, doc && doc->baseAddress != 0);
-    check(cmd::kViewLowerCase, doc && doc->lowerCase == 1);
-    check(cmd::kViewHex, doc && doc->viewHex == 1);
-    check(cmd::kViewAscii, doc && doc->viewAscii == 1);
-    check(cmd::kViewJumps, doc && doc->viewJumps == 1);
-    check(cmd::kViewBitmap, doc && doc->bitmapWidth >= 1);
-    check(cmd::kViewSystemStrings, doc && doc->viewSystemStrings == 1);
+    check(cmd::kViewBaseAddress, doc && doc->Options().baseAddress != 0);
+    check(cmd::kViewLowerCase, doc && doc->Options().lowerCase == 1);
+    check(cmd::kViewHex, doc && doc->Options().viewHex == 1);
+    check(cmd::kViewAscii, doc && doc->Options().viewAscii == 1);
+    check(cmd::kViewJumps, doc && doc->Options().viewJumps == 1);
+    check(cmd::kViewBitmap, doc && doc->Options().bitmapWidth >= 1);
+    check(cmd::kViewSystemStrings, doc && doc->Options().viewSystemStrings == 1);
     UpdateTitles();
 }
 
