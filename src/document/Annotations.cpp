@@ -6,6 +6,7 @@
 
 #include "document/CTravikDoc.h"
 #include "document/DocumentMessages.h"
+#include "document/ItemType.h"
 #include "shell/FrameServices.h"
 
 const AnnotationTable& CTravikDoc::Texts(DocEdit::TextKind kind) const {
@@ -128,9 +129,12 @@ void CTravikDoc::SetText(AnnotationTable& table, uint32_t offset, std::string_vi
 }
 
 void CTravikDoc::SetItemType(uint32_t offset, uint8_t type, bool byUser) {
-    const DocEdit edit = ItemTypeEdit(*this, offset, type, byUser);
-    for (const DocEdit::Part& part : edit.parts) ApplyPart(std::get<DocEdit::FlagBytes>(part));
-    if (!edit.parts.empty()) SetModifiedFlag(true);
+    const uint32_t count = HalfwordCount();
+    const uint32_t i = offset / 2;
+    if (i >= count) return;
+    auto at = [&](uint32_t k) -> uint8_t& { return flags_[k]; };
+    RetypeItem(at, i, count, ContinuationCount(i, type), type, byUser ? flagbits::kUserMark : 0);
+    SetModifiedFlag(true);
 }
 
 // ---------------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 
 #include "document/CTravikDoc.h"
 #include "document/Flags.h"
+#include "document/ItemType.h"
 #include "shell/HexDigit.h"
 
 DocEdit& DocEdit::SetText(TextKind kind, uint32_t offset, std::string_view text) {
@@ -46,16 +47,9 @@ DocEdit ItemTypeEdit(const CTravikDoc& doc, uint32_t offset, uint8_t type, bool 
     };
     const uint8_t mark = byUser ? flagbits::kUserMark : 0;
     for (uint32_t i = first, item = 0;; ++item) {
-        const uint32_t n = doc.ContinuationCount(i, type);
-        at(i) = type | mark;
-        for (uint32_t k = 1; k <= n && i + k < count; ++k)
-            at(i + k) = type | flagbits::kContinuation | mark;
-        // What is left of a longer item that stood here becomes two-byte data.
-        for (uint32_t k = i + n + 1; k < count && (at(k) & flagbits::kContinuation); ++k)
-            at(k) = itemtype::kData2;
-        // The next item starts right after this one's continuation halfwords.
-        if (item == static_cast<uint32_t>(std::max(extraItems, 0)) || i + n + 1 >= count) break;
-        i += n + 1;
+        const uint32_t next = RetypeItem(at, i, count, doc.ContinuationCount(i, type), type, mark);
+        if (item == static_cast<uint32_t>(std::max(extraItems, 0)) || next >= count) break;
+        i = next;
         if (starts != nullptr) starts->push_back(2 * i);
     }
     edit.SetFlags(first, std::move(draft));

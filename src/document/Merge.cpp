@@ -167,19 +167,15 @@ MergeOutcome MergeInfoBytes(CTravikDoc& doc, std::string_view file, const std::s
     }
     // The RAM names are not merged. Halfwords marked only over there take its flag byte.
     const uint8_t* flags = doc.Flags();
-    uint32_t first = count, last = 0;
-    for (uint32_t i = 0; i < count; ++i) {
-        if ((otherFlags[i] & flagbits::kUserMark) && !(flags[i] & flagbits::kUserMark)) {
-            first = std::min(first, i);
-            last = i;
-        }
-    }
-    if (first < count) {
-        std::vector<uint8_t> bytes(flags + first, flags + last + 1);
-        for (uint32_t i = first; i <= last; ++i) {
-            if ((otherFlags[i] & flagbits::kUserMark) && !(flags[i] & flagbits::kUserMark))
-                bytes[i - first] = otherFlags[i];
-        }
+    auto taken = [&](uint32_t i) {
+        return (otherFlags[i] & flagbits::kUserMark) && !(flags[i] & flagbits::kUserMark);
+    };
+    uint32_t first = 0, end = count;
+    while (first < end && !taken(first)) ++first;
+    while (end > first && !taken(end - 1)) --end;
+    if (first < end) {
+        std::vector<uint8_t> bytes(end - first);
+        for (uint32_t i = first; i < end; ++i) bytes[i - first] = taken(i) ? otherFlags[i] : flags[i];
         edit.SetFlags(first, std::move(bytes));
     }
     FinishStep(doc, std::move(edit));

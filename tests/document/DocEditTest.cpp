@@ -12,10 +12,8 @@ TEST(DocEdit, TheInverseRestoresEveryByteAndItsInverseIsTheEdit) {
     RecordingFrame frame;
     auto doc = OpenImage(frame, TRAVIK_DEMO_FLS);
     ASSERT_NE(doc, nullptr);
-    auto state = [&] {
-        return WriteInfoFile(TestDoc::Tables(*doc)) +
-               std::string(doc->RamBytes(), doc->RamBytes() + doc->RamSize());
-    };
+    const uint8_t* r = doc->RamBytes();
+    auto bytes = [&] { return WriteInfoFile(TestDoc::Tables(*doc)) + std::string(r, r + kRamSize); };
     using K = DocEdit::TextKind;
     const DocEdit edits[] = {
         ItemTypeEdit(*doc, 0x100, itemtype::kData16, true, 64),  // Ctrl+Shift+0
@@ -27,15 +25,15 @@ TEST(DocEdit, TheInverseRestoresEveryByteAndItsInverseIsTheEdit) {
         TextEdit(*doc, K::kExplanation, 0x44, "why", true),
         RamNameEdit(*doc, 0x10, 0x13, "counter"),
         RamHexEdit(*doc, 0xFFF0, 0xFFFF, "0123456789abcdefXY"),
-        DocEdit{}.SetText(K::kFooter, 0x60, "f").SetText(K::kFooter, 0x10, "g").SetFlags(0x30, {1, 2}),
+        DocEdit{}.SetText(K::kFooter, 0x60, "f").SetText(K::kFooter, 0x10, "g"),  // in one pass
         DocEdit{}.SetFlags(0x30, {1, 2, 3}).SetFlags(0x31, {9}),  // overlapping parts
     };
     for (const DocEdit& edit : edits) {
-        const std::string before = state();
+        const std::string before = bytes();
         const DocEdit inverse = doc->Apply(edit);
-        EXPECT_NE(state(), before);
+        EXPECT_NE(bytes(), before);
         EXPECT_EQ(doc->Apply(inverse), edit);
-        EXPECT_EQ(state(), before);
+        EXPECT_EQ(bytes(), before);
     }
     // Outside the image nothing changes, not even the modified flag.
     doc->SetModifiedFlag(false);

@@ -79,11 +79,9 @@ TEST_F(InfoFileOpen, SaveAndReopenKeepsEverything) {
     TestDoc::Footer(*doc, 6, "foot");
     doc->Apply(TextEdit(*doc, DocEdit::TextKind::kExplanation, 14, "why", true));
     TestDoc::Flags(*doc)[3] = 0x7B;
-    TestDoc::RamNames(*doc).SetName(10, "counter");
-    TestDoc::RamNames(*doc).SetContinued(11);
-    TestDoc::RamNames(*doc).SetContinued(12);
-    TestDoc::RamNames(*doc).SetName(13, "next");
-    TestDoc::RamNames(*doc).SetName(0xFFFF, "last");
+    doc->Apply(RamNameEdit(*doc, 10, 12, "counter"));
+    doc->Apply(RamNameEdit(*doc, 13, 13, "next"));
+    doc->Apply(RamNameEdit(*doc, 0xFFFF, 0xFFFF, "last"));
     ASSERT_TRUE(doc->OnSaveDocument(Flash()));
     const auto saved = ReadFileBytes(Info());
 
@@ -115,10 +113,8 @@ TEST_F(InfoFileOpen, RamNameRecordsCarryTheirCount) {
     ASSERT_NE(doc, nullptr);
     TestDoc::Texts(*doc, DocEdit::TextKind::kHeader).Set(0, "");
     TestDoc::Flags(*doc)[0] = 2;
-    TestDoc::RamNames(*doc).SetName(10, "a");
-    TestDoc::RamNames(*doc).SetContinued(11);
-    TestDoc::RamNames(*doc).SetContinued(12);
-    TestDoc::RamNames(*doc).SetName(13, "b");
+    doc->Apply(RamNameEdit(*doc, 10, 12, "a"));
+    doc->Apply(RamNameEdit(*doc, 13, 13, "b"));
     ASSERT_TRUE(doc->OnSaveDocument(Flash()));
     InfoBuilder expected = Valid16();
     expected.End().End().End().End();

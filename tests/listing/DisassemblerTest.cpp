@@ -139,17 +139,14 @@ TEST(DisassemblerLiterals, RamNames) {
     f.Word(0x108, 0x00100010);
     TestDoc::RamNames(*f.doc).SetName(0x10, "x");
     EXPECT_EQ(At(f, 0x102, 0x4801), "LDR R0, #00100010 (x)");
-    TestDoc::RamNames(*f.doc).SetName(0x0C, "buf");
-    for (uint32_t i = 0x0D; i <= 0x10; ++i) TestDoc::RamNames(*f.doc).SetContinued(i);
+    f.doc->Apply(RamNameEdit(*f.doc, 0x0C, 0x10, "buf"));
     EXPECT_EQ(At(f, 0x102, 0x4801), "LDR R0, #00100010 (buf+04)");
     // No string is added to RAM literals, even when the option is on.
     TestDoc::Options(*f.doc).viewSystemStrings = 1;
     EXPECT_EQ(At(f, 0x102, 0x4801), "LDR R0, #00100010 (buf+04)");
     // A continued run from the first RAM byte has no name to show.
     f.Word(0x108, 0x00100002);
-    TestDoc::RamNames(*f.doc).SetContinued(0);
-    TestDoc::RamNames(*f.doc).SetContinued(1);
-    TestDoc::RamNames(*f.doc).SetContinued(2);
+    for (uint32_t i = 0; i < 3; ++i) TestDoc::RamNames(*f.doc).SetContinued(i);
     EXPECT_EQ(At(f, 0x102, 0x4801), "LDR R0, #00100002");
     // The last RAM byte is in RAM, the next is not (and not in the flash either).
     f.Word(0x108, 0x0010FFFF);

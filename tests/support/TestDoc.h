@@ -14,9 +14,7 @@ struct TestDoc {
     static uint8_t* JumpCodes(CTravikDoc& doc) { return doc.jumpCodes_; }
     static uint8_t* Ram(CTravikDoc& doc) { return doc.ramBytes_; }
     static uint32_t& RamSize(CTravikDoc& doc) { return doc.ramSize_; }
-    static AnnotationTable& Texts(CTravikDoc& doc, DocEdit::TextKind kind) {
-        return doc.TextTable(kind);
-    }
+    static AnnotationTable& Texts(CTravikDoc& doc, DocEdit::TextKind k) { return doc.TextTable(k); }
     static RamNameTable& RamNames(CTravikDoc& doc) { return doc.ramNames_; }
     static InfoTables Tables(CTravikDoc& doc) { return doc.Tables(); }
     static DisplayOptions& Options(CTravikDoc& doc) { return doc.options_; }
