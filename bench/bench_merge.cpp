@@ -60,8 +60,9 @@ void BM_Merge20000(benchmark::State& state) {
         if (MergeInfoBytes(doc, other, "other.ifo") != MergeOutcome::kMerged)
             state.SkipWithError("merge failed");
     }
-    state.counters["annotations"] = static_cast<double>(
-        doc.Notes().Size() + doc.Headers().Size() + doc.Footers().Size() + doc.Explanations().Size());
+    state.counters["annotations"] =
+        static_cast<double>(doc.Notes().Size() + doc.Headers().Size() + doc.Footers().Size() +
+                            doc.Explanations().Size());
 }
 BENCHMARK(BM_Merge20000)->Unit(benchmark::kMillisecond);
 

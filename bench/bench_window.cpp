@@ -129,7 +129,8 @@ void BM_StepToCursorBare(benchmark::State& state) {
     CTravikDoc doc(frame);
     if (!doc.OnOpenDocument(TRAVIK_DEMO_FLS)) std::abort();
     CEmulator& emu = doc.emulator;
-    emu.Start(0x20000C, doc.Image(), doc.ImageSize(), doc.EmulatorRam(), CEmulator::kInitialStackPointer);
+    emu.Start(0x20000C, doc.Image(), doc.ImageSize(), doc.EmulatorRam(),
+              CEmulator::kInitialStackPointer);
     uint64_t instructions = 0;
     for (auto _ : state) instructions += emu.RunUntil(kNeverReached, kBareInstructions).executed;
     state.counters["instructions/s"] =

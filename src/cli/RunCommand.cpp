@@ -41,7 +41,8 @@ bool LoadRamImage(CliFrame& frame, CTravikDoc& doc, const std::string& path) {
 
 // An address the emulator can reach: in the flash image or the stack RAM.
 bool IsPhoneAddress(const CTravikDoc& doc, uint32_t address) {
-    return (address >= CEmulator::kFlashBase && address - CEmulator::kFlashBase < doc.ImageSize()) ||
+    return (address >= CEmulator::kFlashBase &&
+            address - CEmulator::kFlashBase < doc.ImageSize()) ||
            (address >= kRamBase && address - kRamBase < doc.RamSize());
 }
 

@@ -145,7 +145,8 @@ void CTravikDoc::RebuildJumpList() {
     char entry[4096];
     headers_.ForEach([&](uint32_t i, const std::string& header) {
         if (!(flags_[i] & flagbits::kUserMark)) return;
-        const char* format = explanations_.Has(i) ? docmsg::kJumpEntryExplained : docmsg::kJumpEntry;
+        const char* format =
+            explanations_.Has(i) ? docmsg::kJumpEntryExplained : docmsg::kJumpEntry;
         std::snprintf(entry, sizeof entry, format, options_.baseAddress + 2 * i, header.c_str());
         frame_.AddJumpEntry(entry);
     });

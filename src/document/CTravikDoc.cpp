@@ -92,8 +92,9 @@ bool CTravikDoc::OnOpenDocument(const std::string& path) {
         footers_.Reset(halfwords);
         explanations_.Reset(halfwords);
     }
-    if (!allocated || notes_.HalfwordCount() != halfwords || headers_.HalfwordCount() != halfwords ||
-        footers_.HalfwordCount() != halfwords || explanations_.HalfwordCount() != halfwords) {
+    if (!allocated || notes_.HalfwordCount() != halfwords ||
+        headers_.HalfwordCount() != halfwords || footers_.HalfwordCount() != halfwords ||
+        explanations_.HalfwordCount() != halfwords) {
         FreeTables();
         frame_.ShowMessage(docmsg::kOutOfMemory);
         return false;
@@ -115,7 +116,8 @@ bool CTravikDoc::OnOpenDocument(const std::string& path) {
     infoProblem_.clear();
     if (!defaultsMode) {
         infoState_ = InfoState::kRead;
-        InfoTables tables{imageSize_, flags_, {&notes_, &headers_, &footers_, &explanations_}, &ramNames_};
+        InfoTables tables{
+            imageSize_, flags_, {&notes_, &headers_, &footers_, &explanations_}, &ramNames_};
         InfoReadDetail detail;
         switch (ReadInfoFile(info, tables, &detail)) {
             case InfoReadResult::kOk:
@@ -226,7 +228,8 @@ bool CTravikDoc::OnSaveDocument(const std::string& path) {
         frame_.ShowMessage(Format(docmsg::kSaveRefused, infoPath.c_str(), problem));
         return false;
     }
-    InfoTables tables{imageSize_, flags_, {&notes_, &headers_, &footers_, &explanations_}, &ramNames_};
+    InfoTables tables{
+        imageSize_, flags_, {&notes_, &headers_, &footers_, &explanations_}, &ramNames_};
     // The open reads no info file larger than this, so none is ever written.
     const uint64_t size = InfoFileSize(tables);
     if (size > MaxInfoFileSize(imageSize_)) {

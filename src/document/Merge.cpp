@@ -175,7 +175,8 @@ MergeOutcome MergeInfoBytes(CTravikDoc& doc, std::string_view file, const std::s
     while (end > first && !taken(end - 1)) --end;
     if (first < end) {
         std::vector<uint8_t> bytes(end - first);
-        for (uint32_t i = first; i < end; ++i) bytes[i - first] = taken(i) ? otherFlags[i] : flags[i];
+        for (uint32_t i = first; i < end; ++i)
+            bytes[i - first] = taken(i) ? otherFlags[i] : flags[i];
         edit.SetFlags(first, std::move(bytes));
     }
     FinishStep(doc, std::move(edit));

@@ -274,7 +274,8 @@ ListingEffect ListingScroll(const CTravikDoc& doc, ListingViewState& state, Scro
             o = std::min<int64_t>(o, int64_t{doc.ImageSize()} - 20);
             o = std::max<int64_t>(o, 0) & ~int64_t{1};
             // Forward to the next item start, but never past the last halfword.
-            while (o + 4 <= int64_t{doc.ImageSize()} && (doc.Flags()[o / 2] & flagbits::kContinuation))
+            while (o + 4 <= int64_t{doc.ImageSize()} &&
+                   (doc.Flags()[o / 2] & flagbits::kContinuation))
                 o += 2;
             state.topOffset = static_cast<int32_t>(o);
             state.topSubLine = 0;
@@ -305,9 +306,10 @@ ListingEffect CommitAnnotation(CTravikDoc& doc, const ListingViewState& state,
     // no text of its own.
     DocEdit edit;
     if (CursorInImage(doc, state)) {
-        edit = state.cursorSubLine >= -1 && state.cursorSubLine <= 1
-                   ? TextEdit(doc, kLineTexts[state.cursorSubLine + 1], state.cursorOffset, text, true)
-                   : FlagBitsEdit(doc, state.cursorOffset, flagbits::kUserMark);
+        edit =
+            state.cursorSubLine >= -1 && state.cursorSubLine <= 1
+                ? TextEdit(doc, kLineTexts[state.cursorSubLine + 1], state.cursorOffset, text, true)
+                : FlagBitsEdit(doc, state.cursorOffset, flagbits::kUserMark);
     }
     edit.after |= DocEdit::kJumpList;
     doc.Apply(edit);
@@ -318,7 +320,8 @@ ListingEffect CommitExplanation(CTravikDoc& doc, ListingViewState& state, const 
     // The edit belongs to the item it was begun on, wherever the cursor went since.
     // The item's jump-list entry reads ">" now.
     if (state.editingExplanation && uint64_t{state.explanationOffset} + 2 <= doc.ImageSize())
-        doc.Apply(TextEdit(doc, DocEdit::TextKind::kExplanation, state.explanationOffset, text, true));
+        doc.Apply(
+            TextEdit(doc, DocEdit::TextKind::kExplanation, state.explanationOffset, text, true));
     state.editingExplanation = 0;
     return {.repaintAllViews = true};
 }

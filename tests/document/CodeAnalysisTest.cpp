@@ -57,7 +57,7 @@ TEST(CodeAnalysis, CallsCountedIntoRoutineHeaders) {
     EXPECT_EQ(doc.JumpKind(0x100 / 2), 2);
     EXPECT_EQ(doc.JumpTarget(0x100 / 2), 0x2000u);
     EXPECT_EQ(doc.JumpTarget(0x2800 / 2), 0x2000u);  // a backward call
-    EXPECT_EQ(doc.Flags()[0x102 / 2], 0x82);           // second halfword: continuation
+    EXPECT_EQ(doc.Flags()[0x102 / 2], 0x82);         // second halfword: continuation
     EXPECT_EQ(doc.Flags()[0x2000 / 2] & 0x40, 0x40);
     ASSERT_NE(doc.Headers().Find(0x1000), nullptr);
     EXPECT_EQ(*doc.Headers().Find(0x1000), "Routine (3 calls)");
@@ -228,7 +228,7 @@ TEST(CodeAnalysis, InfoFileTypesStayAndOnlyTargetsAreRecomputed) {
     auto o = Open(image);
     auto& doc = *o->doc;
     doc.Apply(ItemTypeEdit(doc, 0x40, 10, true));  // the branch is data now
-    TestDoc::Flags(doc)[0x22 / 2] = 2;          // split the BL by hand
+    TestDoc::Flags(doc)[0x22 / 2] = 2;             // split the BL by hand
     ASSERT_TRUE(doc.OnSaveDocument(o->dir.File("a.fls")));
     RecordingFrame frame;
     auto again = OpenImage(frame, o->dir.File("a.fls"));
@@ -236,7 +236,7 @@ TEST(CodeAnalysis, InfoFileTypesStayAndOnlyTargetsAreRecomputed) {
     EXPECT_TRUE(frame.messages.empty());
     EXPECT_FALSE(again->IsModified());
     EXPECT_EQ(again->JumpKind(0x20 / 2), 2);  // the target is found again
-    EXPECT_EQ(again->Flags()[0x22 / 2], 2);     // but no continuation is added
+    EXPECT_EQ(again->Flags()[0x22 / 2], 2);   // but no continuation is added
     EXPECT_EQ(again->JumpKind(0x40 / 2), 0);  // data gets no target
     EXPECT_EQ(again->Headers().Size(), doc.Headers().Size());
 }

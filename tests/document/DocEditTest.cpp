@@ -13,7 +13,7 @@ TEST(DocEdit, TheInverseRestoresEveryByteAndItsInverseIsTheEdit) {
     auto doc = OpenImage(frame, TRAVIK_DEMO_FLS);
     ASSERT_NE(doc, nullptr);
     const uint8_t* r = doc->RamBytes();
-    auto bytes = [&] { return WriteInfoFile(TestDoc::Tables(*doc)) + std::string(r, r + kRamSize); };
+    auto all = [&] { return WriteInfoFile(TestDoc::Tables(*doc)) + std::string(r, r + kRamSize); };
     using K = DocEdit::TextKind;
     const DocEdit edits[] = {
         ItemTypeEdit(*doc, 0x100, itemtype::kData16, true, 64),  // Ctrl+Shift+0
@@ -29,11 +29,11 @@ TEST(DocEdit, TheInverseRestoresEveryByteAndItsInverseIsTheEdit) {
         DocEdit{}.SetFlags(0x30, {1, 2, 3}).SetFlags(0x31, {9}),  // overlapping parts
     };
     for (const DocEdit& edit : edits) {
-        const std::string before = bytes();
+        const std::string before = all();
         const DocEdit inverse = doc->Apply(edit);
-        EXPECT_NE(bytes(), before);
+        EXPECT_NE(all(), before);
         EXPECT_EQ(doc->Apply(inverse), edit);
-        EXPECT_EQ(bytes(), before);
+        EXPECT_EQ(all(), before);
     }
     // Outside the image nothing changes, not even the modified flag.
     doc->SetModifiedFlag(false);

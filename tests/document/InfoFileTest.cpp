@@ -56,7 +56,7 @@ TEST_F(InfoFileOpen, TheFortySevenByteExample) {
     auto doc = OpenImage(frame, Flash());
     ASSERT_NE(doc, nullptr);
     for (uint32_t i = 0; i < 8; ++i) TestDoc::Flags(*doc)[i] = 0;
-    TestDoc::Texts(*doc, DocEdit::TextKind::kHeader).Set(0, "");  // the "File: " header of the defaults
+    TestDoc::Texts(*doc, DocEdit::TextKind::kHeader).Set(0, "");  // no "File: " header
     TestDoc::Note(*doc, 2, "ab");
     ASSERT_TRUE(doc->OnSaveDocument(Flash()));
     EXPECT_FALSE(doc->IsModified());

@@ -191,10 +191,11 @@ TEST_F(MergeTest, FixTakesTheMarkOffGeneratedRoutineTexts) {
         {"My code", "end routine", false},
     };
     for (uint32_t i = 0; i < std::size(cases); ++i) {
-        if (cases[i].header) TestDoc::Texts(*doc, DocEdit::TextKind::kHeader).Set(i, cases[i].header);
-        if (cases[i].footer) TestDoc::Texts(*doc, DocEdit::TextKind::kFooter).Set(i, cases[i].footer);
+        if (cases[i].header) TestDoc::Header(*doc, 2 * i, cases[i].header);
+        if (cases[i].footer) TestDoc::Footer(*doc, 2 * i, cases[i].footer);
         TestDoc::Flags(*doc)[i] |= flagbits::kUserMark;
     }
+    doc->SetModifiedFlag(false);
     FixInfoFile(*doc);
     for (uint32_t i = 0; i < std::size(cases); ++i)
         EXPECT_EQ((doc->Flags()[i] & flagbits::kUserMark) != 0, cases[i].markStays) << i;

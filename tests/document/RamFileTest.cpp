@@ -13,7 +13,8 @@ class RamFileTest : public ::testing::Test {
     RamFileTest() {
         WriteFile(dir.File("a.fls"), std::vector<uint8_t>(0x20, 0));
         doc = OpenImage(frame, dir.File("a.fls"));
-        for (uint32_t i = 0; i < doc->RamSize(); ++i) TestDoc::Ram(*doc)[i] = static_cast<uint8_t>(i * 7);
+        for (uint32_t i = 0; i < doc->RamSize(); ++i)
+            TestDoc::Ram(*doc)[i] = static_cast<uint8_t>(i * 7);
         frame.messages.clear();
     }
     TempDir dir;

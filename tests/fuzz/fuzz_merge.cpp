@@ -11,10 +11,10 @@
 #include <string>
 #include <string_view>
 
+#include "../support/TestDoc.h"
 #include "document/CTravikDoc.h"
 #include "document/Merge.h"
 #include "shell/NullFrame.h"
-#include "../support/TestDoc.h"
 
 namespace {
 
@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TestDoc::ClearTexts(doc);
     // Half the halfwords marked with a text of each kind, so every rule is reachable.
     for (uint32_t i = 0; i < count; ++i) {
-        TestDoc::Flags(doc)[i] = static_cast<uint8_t>(itemtype::kThumb | (i % 2 ? flagbits::kUserMark : 0));
+        TestDoc::Flags(doc)[i] = itemtype::kThumb | (i % 2 ? flagbits::kUserMark : 0);
         if (i % 3 == 0) TestDoc::Texts(doc, DocEdit::TextKind::kNote).Set(i, "n");
         if (i % 4 == 0) TestDoc::Texts(doc, DocEdit::TextKind::kHeader).Set(i, "Routine");
     }
@@ -58,8 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Most inputs should get past the size check.
     if (bytes.size() >= 4) std::memcpy(bytes.data(), &kImageSize, 4);
     MergeInfoBytes(doc, bytes, "fuzz.ifo");
-    for (const AnnotationTable* t : {&doc.Notes(), &doc.Headers(), &doc.Footers(), &doc.Explanations()}) {
-        t->ForEach([&](uint32_t index, const std::string& text) {
+    for (int kind = 0; kind < 4; ++kind) {
+        doc.Texts(static_cast<DocEdit::TextKind>(kind)).ForEach([&](uint32_t index, const std::string& text) {
             if (index >= count || text.empty() || text.find('\0') != std::string::npos)
                 __builtin_trap();
         });

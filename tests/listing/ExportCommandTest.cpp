@@ -32,9 +32,7 @@ class FillingIo : public FileIo {
 
 class ExportCommandTest : public ::testing::Test {
   protected:
-    ExportCommandTest() : f(0x40000) {
-        f.doc->SetSelection(0, 0x3FFFE);
-    }
+    ExportCommandTest() : f(0x40000) { f.doc->SetSelection(0, 0x3FFFE); }
     ListingFixture f;
     TempDir dir;
 };

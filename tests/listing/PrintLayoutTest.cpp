@@ -21,9 +21,7 @@ struct Printout : ListingFixture {
         TestDoc::Options(*doc).bitmapWidth = -7;
         Select(0, size - 1);
     }
-    void Select(uint32_t start, uint32_t end) {
-        doc->SetSelection(start, end);
-    }
+    void Select(uint32_t start, uint32_t end) { doc->SetSelection(start, end); }
     void Branch(uint32_t from, uint32_t to) {
         const int32_t delta = (static_cast<int32_t>(to) - static_cast<int32_t>(from) - 4) / 2;
         Half(from, static_cast<uint16_t>(0xE000 | (delta & 0x7FF)));
