@@ -59,10 +59,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (bytes.size() >= 4) std::memcpy(bytes.data(), &kImageSize, 4);
     MergeInfoBytes(doc, bytes, "fuzz.ifo");
     for (int kind = 0; kind < 4; ++kind) {
-        doc.Texts(static_cast<DocEdit::TextKind>(kind)).ForEach([&](uint32_t index, const std::string& text) {
-            if (index >= count || text.empty() || text.find('\0') != std::string::npos)
-                __builtin_trap();
-        });
+        doc.Texts(static_cast<DocEdit::TextKind>(kind))
+            .ForEach([&](uint32_t index, const std::string& text) {
+                if (index >= count || text.empty() || text.find('\0') != std::string::npos)
+                    __builtin_trap();
+            });
     }
     return 0;
 }
