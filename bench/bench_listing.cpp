@@ -53,7 +53,10 @@ Opened& DocumentWithoutHeaders() {
         o->path = Document().path;
         o->doc = std::make_unique<CTravikDoc>(o->frame);
         if (!o->doc->OnOpenDocument(o->path)) std::abort();
-        o->doc->headers.Reset(o->doc->HalfwordCount());
+        DocEdit::Texts none{DocEdit::TextKind::kHeader, {}};
+        o->doc->Headers().ForEach(
+            [&](uint32_t i, const std::string&) { none.entries.emplace_back(i, ""); });
+        o->doc->Apply(DocEdit{.parts = {std::move(none)}});
         return o;
     }();
     return *opened;
@@ -100,8 +103,7 @@ void BM_LinesOfRamReferencesUnderOneLongName(benchmark::State& state) {
         o->path = WriteBenchImage(image, "ramrefs.fls");
         o->doc = std::make_unique<CTravikDoc>(o->frame);
         if (!o->doc->OnOpenDocument(o->path)) std::abort();
-        o->doc->ramNames.SetName(0, "everything");
-        for (uint32_t i = 1; i < o->doc->ramSize; ++i) o->doc->ramNames.SetContinued(i);
+        o->doc->Apply(RamNameEdit(*o->doc, 0, o->doc->RamSize() - 1, "everything"));
         return o;
     }();
     const CTravikDoc& doc = *opened->doc;
@@ -136,8 +138,8 @@ void BM_CapstoneDecodeAndFormat(benchmark::State& state) {
     cs_insn* insn = cs_malloc(handle);
     int64_t lines = 0;
     for (auto _ : state) {
-        const uint8_t* code = doc.image;
-        size_t size = doc.imageSize;
+        const uint8_t* code = doc.Image();
+        size_t size = doc.ImageSize();
         uint64_t address = 0;
         while (size >= 2) {
             if (cs_disasm_iter(handle, &code, &size, &address, insn)) {
@@ -162,7 +164,7 @@ void BM_ExportWholeImage(benchmark::State& state) {
     const CTravikDoc& doc = *Document().doc;
     const std::string out = Document().path + ".asm";
     for (auto _ : state) {
-        if (ExportRange(doc, 0, doc.imageSize - 1, out) != ExportResult::kOk) {
+        if (ExportRange(doc, 0, doc.ImageSize() - 1, out) != ExportResult::kOk) {
             state.SkipWithError("export");
             return;
         }

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "BenchImage.h"
 #include "document/CTravikDoc.h"
@@ -27,7 +28,7 @@ void BM_Merge20000(benchmark::State& state) {
     if (!doc.OnOpenDocument(path)) std::abort();
     const uint32_t count = doc.HalfwordCount();
     std::string other;
-    PutLe32(other, doc.imageSize);
+    PutLe32(other, doc.ImageSize());
     other.append(count, static_cast<char>(itemtype::kThumb | flagbits::kUserMark));
     PutLe32(other, 0xFFFFFFFF);
     for (int kind = 0; kind < 4; ++kind) {
@@ -42,17 +43,26 @@ void BM_Merge20000(benchmark::State& state) {
         PutLe32(other, 0xFFFFFFFF);
     }
     PutLe32(other, 0xFFFFFFFF);
-    AnnotationTable* tables[4] = {&doc.notes, &doc.headers, &doc.footers, &doc.explanations};
     for (auto _ : state) {
         state.PauseTiming();
-        for (AnnotationTable* t : tables) t->Reset(count);
-        for (uint32_t i = 0; i < count; ++i) doc.flags[i] &= ~flagbits::kUserMark;
+        // No texts and no user marks before each merge.
+        DocEdit reset;
+        for (int kind = 0; kind < 4; ++kind) {
+            DocEdit::Texts none{static_cast<DocEdit::TextKind>(kind), {}};
+            doc.Texts(none.kind).ForEach(
+                [&](uint32_t i, const std::string&) { none.entries.emplace_back(i, ""); });
+            reset.parts.emplace_back(std::move(none));
+        }
+        std::vector<uint8_t> flags(doc.Flags(), doc.Flags() + count);
+        for (uint8_t& f : flags) f &= static_cast<uint8_t>(~flagbits::kUserMark);
+        doc.Apply(reset.SetFlags(0, std::move(flags)));
         state.ResumeTiming();
         if (MergeInfoBytes(doc, other, "other.ifo") != MergeOutcome::kMerged)
             state.SkipWithError("merge failed");
     }
-    state.counters["annotations"] = static_cast<double>(
-        doc.notes.Size() + doc.headers.Size() + doc.footers.Size() + doc.explanations.Size());
+    state.counters["annotations"] =
+        static_cast<double>(doc.Notes().Size() + doc.Headers().Size() + doc.Footers().Size() +
+                            doc.Explanations().Size());
 }
 BENCHMARK(BM_Merge20000)->Unit(benchmark::kMillisecond);
 

@@ -34,8 +34,10 @@ CTravikDoc& Document() {
         const std::string path = WriteBenchImage(MakeThumbImage(kImageBytes, 1), "paint.fls");
         o->doc = std::make_unique<CTravikDoc>(o->frame);
         if (!o->doc->OnOpenDocument(path)) std::abort();
-        o->doc->viewJumps = 1;
-        o->doc->bitmapWidth = 84;  // the widest a drag gives
+        DisplayOptions options = o->doc->Options();
+        options.viewJumps = 1;
+        options.bitmapWidth = 84;  // the widest a drag gives
+        o->doc->SetOptions(options);
         return o;
     }();
     return *opened->doc;

@@ -40,11 +40,12 @@ Document& Doc(int bitmapWidth) {
             last = o;
             o = made.doc->NextLine(o, s);
         }
-        made.doc->selectionStart = 0;
-        made.doc->selectionEnd = static_cast<uint32_t>(last);
+        made.doc->SetSelection(0, static_cast<uint32_t>(last));
         return made;
     }();
-    d.doc->bitmapWidth = bitmapWidth > 0 ? bitmapWidth : -7;
+    DisplayOptions options = d.doc->Options();
+    options.bitmapWidth = bitmapWidth > 0 ? bitmapWidth : -7;
+    d.doc->SetOptions(options);
     return d;
 }
 

@@ -132,7 +132,7 @@ void BM_DebuggerPaintModels(benchmark::State& state) {
     NullFrame frame;
     CTravikDoc doc(frame);
     if (!doc.OnOpenDocument(FlashPath())) std::abort();
-    doc.emulator.Start(CEmulator::kFlashBase, doc.image, doc.imageSize, doc.ramBytes,
+    doc.emulator.Start(CEmulator::kFlashBase, doc.Image(), doc.ImageSize(), doc.EmulatorRam(),
                        CEmulator::kInitialStackPointer);
     DrawList registers, memory;
     MemoryViewState view;

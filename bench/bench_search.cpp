@@ -56,7 +56,7 @@ Setup& Doc() {
 void BM_Memmem(benchmark::State& state) {
     const CTravikDoc& doc = *Doc().doc;
     for (auto _ : state) {
-        const void* hit = memmem(doc.image, doc.imageSize, kNeedle, 8);
+        const void* hit = memmem(doc.Image(), doc.ImageSize(), kNeedle, 8);
         benchmark::DoNotOptimize(hit);
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kImageBytes);

@@ -34,7 +34,7 @@ void BM_OpenWithoutWindow(benchmark::State& state) {
         NullFrame frame;
         CTravikDoc doc(frame);
         if (!doc.OnOpenDocument(ImagePath())) std::abort();
-        benchmark::DoNotOptimize(doc.flags);
+        benchmark::DoNotOptimize(doc.Flags());
     }
 }
 BENCHMARK(BM_OpenWithoutWindow)->Unit(benchmark::kMillisecond)->MinTime(3.0);
@@ -68,7 +68,9 @@ void BM_HoldDown(benchmark::State& state) {
     frame.show();
     if (!frame.OpenDocumentFile(QString::fromStdString(ImagePath()))) std::abort();
     CTravikView& view = *frame.ActiveView();
-    view.GetDocument().bitmapWidth = 16;
+    DisplayOptions options = view.GetDocument().Options();
+    options.bitmapWidth = 16;
+    view.GetDocument().SetOptions(options);
     frame.MdiArea()->activeSubWindow()->showMaximized();
     QApplication::processEvents();
     for (auto _ : state) {
@@ -127,7 +129,8 @@ void BM_StepToCursorBare(benchmark::State& state) {
     CTravikDoc doc(frame);
     if (!doc.OnOpenDocument(TRAVIK_DEMO_FLS)) std::abort();
     CEmulator& emu = doc.emulator;
-    emu.Start(0x20000C, doc.image, doc.imageSize, doc.ramBytes, CEmulator::kInitialStackPointer);
+    emu.Start(0x20000C, doc.Image(), doc.ImageSize(), doc.EmulatorRam(),
+              CEmulator::kInitialStackPointer);
     uint64_t instructions = 0;
     for (auto _ : state) instructions += emu.RunUntil(kNeverReached, kBareInstructions).executed;
     state.counters["instructions/s"] =

@@ -72,13 +72,12 @@ int RunBatchPrint(const BatchPrintArgs& args, SettingsStore& settings) {
     auto doc = std::make_unique<CTravikDoc>(frame);
     doc->SetLoadDebugMarks(false);  // breakpoints are never printed
     if (!doc->OnOpenDocument(args.flash.toLocal8Bit().toStdString())) return kExitFileFailed;
-    if (*from >= doc->imageSize) {
+    if (*from >= doc->ImageSize()) {
         std::fprintf(stderr, "travik: --from %x lies beyond the image (%x bytes)\n", *from,
-                     doc->imageSize);
+                     doc->ImageSize());
         return kExitUsage;
     }
-    doc->selectionStart = *from;
-    doc->selectionEnd = *to;
+    doc->SetSelection(*from, *to);
     QString error;
     const int pages = PrintToPdf(*doc, columns, args.output, error);
     if (pages < 0) {

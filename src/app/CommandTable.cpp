@@ -221,7 +221,7 @@ std::span<const Command> CMainFrame::Commands() {
          .checked =
              [](const F& f, const C&) {
                  const CTravikDoc* d = f.ActiveDocument();
-                 return d && d->baseAddress != 0;
+                 return d && d->Options().baseAddress != 0;
              }},
         {.id = cmd::kViewLowerCase,
          .text = "View Lower Case",
@@ -232,7 +232,7 @@ std::span<const Command> CMainFrame::Commands() {
          .checked =
              [](const F& f, const C&) {
                  const CTravikDoc* d = f.ActiveDocument();
-                 return d && d->lowerCase == 1;
+                 return d && d->Options().lowerCase == 1;
              }},
         {.id = cmd::kViewHex,
          .text = "View Opcode (Hex)",
@@ -243,7 +243,7 @@ std::span<const Command> CMainFrame::Commands() {
          .checked =
              [](const F& f, const C&) {
                  const CTravikDoc* d = f.ActiveDocument();
-                 return d && d->viewHex == 1;
+                 return d && d->Options().viewHex == 1;
              }},
         {.id = cmd::kViewAscii,
          .text = "View Opcode (Ascii)",
@@ -254,7 +254,7 @@ std::span<const Command> CMainFrame::Commands() {
          .checked =
              [](const F& f, const C&) {
                  const CTravikDoc* d = f.ActiveDocument();
-                 return d && d->viewAscii == 1;
+                 return d && d->Options().viewAscii == 1;
              }},
         {.id = cmd::kViewJumps,
          .text = "View Jumps",
@@ -265,7 +265,7 @@ std::span<const Command> CMainFrame::Commands() {
          .checked =
              [](const F& f, const C&) {
                  const CTravikDoc* d = f.ActiveDocument();
-                 return d && d->viewJumps == 1;
+                 return d && d->Options().viewJumps == 1;
              }},
         {.id = cmd::kViewBitmap,
          .text = "View Bitmap",
@@ -276,7 +276,7 @@ std::span<const Command> CMainFrame::Commands() {
          .checked =
              [](const F& f, const C&) {
                  const CTravikDoc* d = f.ActiveDocument();
-                 return d && d->bitmapWidth >= 1;
+                 return d && d->Options().bitmapWidth >= 1;
              }},
         {.id = cmd::kViewSystemStrings,
          .text = "View System Strings",
@@ -287,7 +287,7 @@ std::span<const Command> CMainFrame::Commands() {
          .checked =
              [](const F& f, const C&) {
                  const CTravikDoc* d = f.ActiveDocument();
-                 return d && d->viewSystemStrings == 1;
+                 return d && d->Options().viewSystemStrings == 1;
              }},
         // --- Debug: the emulator's commands, carried out by the active listing window
         {.id = cmd::kDebugStart,

@@ -14,7 +14,7 @@ Counts CountFlags(const CTravikDoc& doc) {
     Counts c;
     const uint32_t count = doc.HalfwordCount();
     for (uint32_t i = 0; i < count; ++i) {
-        const uint8_t f = doc.flags[i];
+        const uint8_t f = doc.Flags()[i];
         if (!(f & flagbits::kContinuation)) ++c.items;
         if (f & flagbits::kRoutineStart) ++c.routineStarts;
         if (f & flagbits::kRoutineEnd) ++c.routineEnds;
@@ -37,8 +37,8 @@ Counts CountFlags(const CTravikDoc& doc) {
 
 uint64_t CountRamNames(const CTravikDoc& doc) {
     uint64_t named = 0;
-    for (uint32_t i = 0; i < doc.ramNames.RamSize(); ++i) {
-        if (doc.ramNames.At(i) != RamNameTable::Entry::None) ++named;
+    for (uint32_t i = 0; i < doc.RamNames().RamSize(); ++i) {
+        if (doc.RamNames().At(i) != RamNameTable::Entry::None) ++named;
     }
     return named;
 }
@@ -62,17 +62,17 @@ int RunAnalyzeCommand(const std::vector<std::string>& args) {
     auto doc = OpenForCli(frame, path);
     if (!doc) return kExitOpenFailed;
     const Counts c = CountFlags(*doc);
-    std::printf("image: %u\n", doc->imageSize);
+    std::printf("image: %u\n", doc->ImageSize());
     std::printf("items: %llu\n", static_cast<unsigned long long>(c.items));
     std::printf("routine starts: %llu\n", static_cast<unsigned long long>(c.routineStarts));
     std::printf("routine ends: %llu\n", static_cast<unsigned long long>(c.routineEnds));
     std::printf("calls: %llu\n", static_cast<unsigned long long>(c.calls));
     std::printf("branches: %llu\n", static_cast<unsigned long long>(c.branches));
     std::printf("literals: %llu\n", static_cast<unsigned long long>(c.literals));
-    std::printf("notes: %zu\n", doc->notes.Size());
-    std::printf("headers: %zu\n", doc->headers.Size());
-    std::printf("footers: %zu\n", doc->footers.Size());
-    std::printf("explanations: %zu\n", doc->explanations.Size());
+    std::printf("notes: %zu\n", doc->Notes().Size());
+    std::printf("headers: %zu\n", doc->Headers().Size());
+    std::printf("footers: %zu\n", doc->Footers().Size());
+    std::printf("explanations: %zu\n", doc->Explanations().Size());
     std::printf("ram names: %llu\n", static_cast<unsigned long long>(CountRamNames(*doc)));
     if (save) {
         if (!doc->OnSaveDocument(path)) return kExitOpenFailed;

@@ -84,7 +84,7 @@ int RunLinesCommand(const std::vector<std::string>& args) {
     auto doc = OpenForCli(frame, a.path);
     if (!doc) return kExitOpenFailed;
     const uint32_t from = EvenStart(a.from.value_or(0));
-    const uint32_t to = a.to.value_or(doc->imageSize - 1);
+    const uint32_t to = a.to.value_or(doc->ImageSize() - 1);
     // Lines end in '\0' here, which cannot occur in a text, so that the escaping writer
     // can tell the line ends from line breaks typed into an annotation.
     WriteListing(*doc, from, to, std::string_view("\0", 1), WriteEscaped);
@@ -101,10 +101,9 @@ int RunExportCommand(const std::vector<std::string>& args) {
     ApplyOptions(a, frame);
     auto doc = OpenForCli(frame, a.path);
     if (!doc) return kExitOpenFailed;
-    doc->selectionStart = EvenStart(*a.from);
-    doc->selectionEnd = *a.to;
+    doc->SetSelection(EvenStart(*a.from), *a.to);
     // A range with nothing in it is a mistake in the command: the target is never opened.
-    if (doc->selectionStart == doc->selectionEnd) {
+    if (doc->SelectionStart() == doc->SelectionEnd()) {
         frame.ShowMessage(kExportNoSelection);
         return kExitUsage;
     }
@@ -112,9 +111,9 @@ int RunExportCommand(const std::vector<std::string>& args) {
         std::fprintf(stderr, "--from %x lies after --to %x\n", *a.from, *a.to);
         return UsageError("export");
     }
-    if (*a.from >= doc->imageSize) {
+    if (*a.from >= doc->ImageSize()) {
         std::fprintf(stderr, "--from %x lies beyond the image (%x bytes)\n", *a.from,
-                     doc->imageSize);
+                     doc->ImageSize());
         return UsageError("export");
     }
     const std::string target = ExportPathFor(*a.output);

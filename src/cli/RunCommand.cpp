@@ -42,8 +42,9 @@ bool LoadRamImage(CliFrame& frame, CTravikDoc& doc, const std::string& path) {
 
 // An address the emulator can reach: in the flash image or the stack RAM.
 bool IsPhoneAddress(const CTravikDoc& doc, uint32_t address) {
-    return (address >= CEmulator::kFlashBase && address - CEmulator::kFlashBase < doc.imageSize) ||
-           (address >= kRamBase && address - kRamBase < doc.ramSize);
+    return (address >= CEmulator::kFlashBase &&
+            address - CEmulator::kFlashBase < doc.ImageSize()) ||
+           (address >= kRamBase && address - kRamBase < doc.RamSize());
 }
 
 // A watchpoint range as --watch-read and --watch-write take it: ADDR[:LEN], a hex phone
@@ -109,7 +110,7 @@ void PrintLcd(const CTravikDoc& doc) {
         for (int column = 0; column < PhoneScreen::kLcdWidth; ++column) {
             const auto at = PhoneScreen::LcdBitOf(column, row);
             const bool set =
-                at.ramIndex < doc.ramSize && ((doc.ramBytes[at.ramIndex] >> at.bit) & 1);
+                at.ramIndex < doc.RamSize() && ((doc.RamBytes()[at.ramIndex] >> at.bit) & 1);
             line[column] = set ? '#' : '.';
         }
         line[PhoneScreen::kLcdWidth] = '\0';
@@ -189,9 +190,9 @@ int RunRunCommand(const std::vector<std::string>& args) {
             return kExitOpenFailed;
         }
     }
-    if (*start % 2 != 0 || *start >= doc->imageSize) {
+    if (*start % 2 != 0 || *start >= doc->ImageSize()) {
         std::fprintf(stderr, "--start %x: not an even image offset below %x\n", *start,
-                     doc->imageSize);
+                     doc->ImageSize());
         return UsageError("run");
     }
     if (until && !IsPhoneAddress(*doc, *until)) {
@@ -199,7 +200,7 @@ int RunRunCommand(const std::vector<std::string>& args) {
                      "--until %x: not a phone address of this image; --until takes a phone "
                      "address (image offset + 200000, or stack RAM from 100000)",
                      *until);
-        if (*until < doc->imageSize)
+        if (*until < doc->ImageSize())
             std::fprintf(stderr, ": for image offset %x give %x", *until,
                          *until + CEmulator::kFlashBase);
         std::fputs("\n", stderr);
@@ -216,7 +217,7 @@ int RunRunCommand(const std::vector<std::string>& args) {
                      "--break %x: not the phone address of a halfword of this image (image "
                      "offset + 200000, even)",
                      address);
-        if (address < doc->imageSize && address % 2 == 0)
+        if (address < doc->ImageSize() && address % 2 == 0)
             std::fprintf(stderr, ": for image offset %x give %x", address,
                          address + CEmulator::kFlashBase);
         std::fputs("\n", stderr);

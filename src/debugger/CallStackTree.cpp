@@ -12,7 +12,7 @@ CallStackModel BuildCallStack(const CTravikDoc& doc) {
     // Browsing records hold image offsets; emulated ones phone addresses in the flash
     // window, shown as the listing shows the current instruction.
     auto shown = [&](uint32_t value) {
-        return (emulating ? (value & 0xFFFFF) : value) + doc.baseAddress;
+        return (emulating ? (value & 0xFFFFF) : value) + doc.Options().baseAddress;
     };
     const std::vector<CallRecord>& list = emulator.callTracks[emulating ? 1 : 0];
     size_t first = 0;

@@ -8,7 +8,7 @@
 namespace {
 
 bool InRam(const CTravikDoc& doc, int64_t offset) {
-    return doc.ramBytes != nullptr && offset >= 0 && offset < int64_t{doc.ramSize};
+    return doc.RamBytes() != nullptr && offset >= 0 && offset < int64_t{doc.RamSize()};
 }
 
 void Follow(MemoryPage& page, uint32_t access) {
@@ -22,24 +22,24 @@ uint32_t Pack(Rgb c) {
 }
 
 void HeaderText(const CTravikDoc& doc, int32_t c, char* text, size_t size) {
-    const uint32_t address = static_cast<uint32_t>(c) + doc.ramBase;
+    const uint32_t address = static_cast<uint32_t>(c) + doc.RamBase();
     if (!InRam(doc, c)) {
         std::snprintf(text, size, "%.8X: ", address);
         return;
     }
     const uint32_t at = static_cast<uint32_t>(c);
-    switch (doc.ramNames.At(at)) {
+    switch (doc.RamNames().At(at)) {
         case RamNameTable::Entry::None:
             std::snprintf(text, size, "%.8X: ", address);
             return;
         case RamNameTable::Entry::Name:
-            std::snprintf(text, size, "%.8X: %s", address, doc.ramNames.Find(at)->c_str());
+            std::snprintf(text, size, "%.8X: %s", address, doc.RamNames().Find(at)->c_str());
             return;
         case RamNameTable::Entry::Continued: {
             uint32_t k = 0;
-            while (k <= at && doc.ramNames.At(at - k) == RamNameTable::Entry::Continued) ++k;
+            while (k <= at && doc.RamNames().At(at - k) == RamNameTable::Entry::Continued) ++k;
             // A range named with an empty text has continued bytes and no name.
-            const std::string* name = k <= at ? doc.ramNames.Find(at - k) : nullptr;
+            const std::string* name = k <= at ? doc.RamNames().Find(at - k) : nullptr;
             std::snprintf(text, size, "%.8X: %s+%.2x", address, name ? name->c_str() : "", k);
             return;
         }
@@ -147,8 +147,8 @@ void PaintMemory(const CTravikDoc* doc, MemoryViewState& state, int clientWidth,
                 runKinds = watch;
             }
             if (!InRam(*doc, a)) continue;  // lines outside the RAM stay blank
-            const uint8_t byte = doc->ramBytes[a];
-            const auto entry = doc->ramNames.At(static_cast<uint32_t>(a));
+            const uint8_t byte = doc->RamBytes()[a];
+            const auto entry = doc->RamNames().At(static_cast<uint32_t>(a));
             const bool selected = selection && start <= a && a <= end;
             Rgb cell = kWhite;
             if (a == page.cursor)
@@ -164,7 +164,7 @@ void PaintMemory(const CTravikDoc* doc, MemoryViewState& state, int clientWidth,
                 sep = kMemorySelection;
             else if (watch != 0 && watchAt(a + 1) == watch)
                 sep = kMemoryWatchBackground[watch & 3];
-            else if (InRam(*doc, a + 1) && doc->ramNames.At(static_cast<uint32_t>(a + 1)) ==
+            else if (InRam(*doc, a + 1) && doc->RamNames().At(static_cast<uint32_t>(a + 1)) ==
                                                RamNameTable::Entry::Continued)
                 sep = kMemoryNamed;
             row[3 * b] = row[3 * b + 1] = Pack(cell);
@@ -200,7 +200,7 @@ void PaintMemory(const CTravikDoc* doc, MemoryViewState& state, int clientWidth,
         endRun(kBytesPerLine);
         if (InRam(*doc, a0) || InRam(*doc, a0 + kBytesPerLine - 1)) {
             std::snprintf(buffer, sizeof buffer,
-                          "%.8X: ", static_cast<uint32_t>(a0) + doc->ramBase);
+                          "%.8X: ", static_cast<uint32_t>(a0) + doc->RamBase());
             texts.push_back(
                 {.x = 10, .y = y, .font = kMemoryFont, .color = kBlack, .text = buffer});
         }
@@ -229,7 +229,7 @@ MemoryKeyResult MemoryKeyDown(CTravikDoc& doc, MemoryViewState& state, MemoryKey
                               bool ctrl, int function) {
     MemoryKeyResult result;
     MemoryPage& page = state.Current();
-    const int32_t ramSize = static_cast<int32_t>(doc.ramSize);
+    const int32_t ramSize = static_cast<int32_t>(doc.RamSize());
     switch (key) {
         case MemoryKey::kLeft:
             MoveTo(page, std::max(page.cursor - 1, 0), shift);
@@ -267,14 +267,13 @@ MemoryKeyResult MemoryKeyDown(CTravikDoc& doc, MemoryViewState& state, MemoryKey
         case MemoryKey::kName: {
             // At() is None outside the RAM, which ends the walk there.
             uint32_t at = static_cast<uint32_t>(page.selectionStart);
-            bool changed = false;
-            while (doc.ramNames.At(at) == RamNameTable::Entry::Continued) {
-                doc.ramNames.SetNone(at++);
-                changed = true;
-            }
+            DocEdit::RamNames cleared{at, {}};
+            for (; doc.RamNames().At(at) == RamNameTable::Entry::Continued; ++at)
+                cleared.names.emplace_back();
             // The names are saved with the annotations: a change must reach the info file.
-            if (changed) doc.SetModifiedFlag();
-            if (const std::string* name = doc.ramNames.Find(at)) {
+            if (!cleared.names.empty())
+                doc.Apply(DocEdit{.parts = {std::move(cleared)}, .after = DocEdit::kModified});
+            if (const std::string* name = doc.RamNames().Find(at)) {
                 result.setEditorText = true;
                 result.editorText = *name;
             }

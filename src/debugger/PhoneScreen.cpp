@@ -7,8 +7,8 @@ void PhoneScreen::Update(const CTravikDoc* doc) {
         pixels_.fill(kNoDocument);
         return;
     }
-    const uint8_t* ram = doc->ramBytes;
-    const uint32_t ramSize = ram != nullptr ? doc->ramSize : 0;
+    const uint8_t* ram = doc->RamBytes();
+    const uint32_t ramSize = ram != nullptr ? doc->RamSize() : 0;
     for (int y = 0; y < kHeight; ++y) {
         uint32_t* row = pixels_.data() + size_t(y) * kWidth;
         const bool borderRow = y < kBorderY || y >= kHeight - kBorderY;

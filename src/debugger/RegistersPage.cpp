@@ -24,9 +24,9 @@ void Text(DrawList& out, int x, int y, const char* text, bool changed) {
 // The stack word at `address` read straight from the stack RAM, as the bytes stand.
 std::optional<uint32_t> StackWord(const CTravikDoc& doc, uint32_t address) {
     const uint32_t offset = address - CEmulator::kStackBase;
-    if (doc.ramBytes == nullptr || offset >= doc.ramSize || doc.ramSize - offset < 4)
+    if (doc.RamBytes() == nullptr || offset >= doc.RamSize() || doc.RamSize() - offset < 4)
         return std::nullopt;
-    return BigEndianWord(doc.ramBytes + offset);
+    return BigEndianWord(doc.RamBytes() + offset);
 }
 
 }  // namespace

@@ -6,8 +6,11 @@
 #include <string_view>
 
 #include "document/AnnotationTable.h"
+#include "document/DisplayOptions.h"
+#include "document/DocEdit.h"
 #include "document/FileIo.h"
 #include "document/Flags.h"
+#include "document/InfoFile.h"
 #include "document/PageBuffer.h"
 #include "document/RamNameTable.h"
 #include "emulator/CEmulator.h"
@@ -19,6 +22,10 @@ class FrameServices;
 // One opened flash file: the image, its flag byte per halfword, the annotations,
 // the jump targets found in the code, the stack RAM with its names, the display
 // options, the export selection and the debug session that runs the image.
+// Its parts are kept in files of their own: CTravikDoc.cpp opens, saves and tells the
+// files apart; Annotations.cpp holds the one way the annotations change (Apply);
+// LineSequence.cpp walks the items and listing lines; DisplayOptions.cpp the view
+// toggles and their settings.
 class CTravikDoc {
   public:
     // Reads the display options from the frame's settings store.
@@ -71,10 +78,10 @@ class CTravikDoc {
     uint32_t GetHalfwordBits(uint32_t offset, unsigned lo, unsigned hi) const {
         return (HalfwordAt(offset) >> lo) & ((2u << (hi - lo)) - 1);
     }
-    uint32_t HalfwordAt(uint32_t offset) const { return BigEndianHalf(image + offset); }
+    uint32_t HalfwordAt(uint32_t offset) const { return BigEndianHalf(image_ + offset); }
     // The big-endian word at `offset`; the caller guarantees offset + 3 < imageSize.
-    uint32_t WordAt(uint32_t offset) const { return BigEndianWord(image + offset); }
-    uint32_t HalfwordCount() const { return imageSize / 2; }
+    uint32_t WordAt(uint32_t offset) const { return BigEndianWord(image_ + offset); }
+    uint32_t HalfwordCount() const { return imageSize_ / 2; }
     // The even offset of the item the halfword at `offset` belongs to: back over its
     // continuation halfwords. An offset past the last halfword is only made even.
     uint32_t ItemStart(uint32_t offset) const;
@@ -91,30 +98,17 @@ class CTravikDoc {
     // -1 when there is no earlier line.
     int64_t PreviousLine(int64_t offset, int& subLine) const;
     bool IsFirstLine(int64_t offset, int subLine) const;
-    bool IsLastLine(int64_t offset) const { return offset >= int64_t{imageSize} - 2; }
+    bool IsLastLine(int64_t offset) const { return offset >= int64_t{imageSize_} - 2; }
     // The first line of the listing: (0, -1) when halfword 0 starts a routine.
     int FirstSubLine(uint32_t offset) const;
 
-    // --- annotation setters (offset: even image offset) -------------------------------
-    void SetNote(uint32_t offset, std::string_view text);
-    void SetHeader(uint32_t offset, std::string_view text);
-    void SetFooter(uint32_t offset, std::string_view text);
-    // Also sets the halfword's user mark.
-    void SetExplanation(uint32_t offset, std::string_view text);
-
-    // --- stack RAM setters (first, last: RAM byte indexes; nothing happens when either
-    // lies outside the RAM); both repaint the memory window ---------------------------
-    // Names the bytes first..last: the name at first (none for an empty text), the
-    // continued mark on the rest. Sets the modified flag.
-    void SetRamName(uint32_t first, uint32_t last, std::string_view text);
-    // Lays the hex text right-aligned over the bytes first..last; missing digits are
-    // zeros, other characters count as 0. The RAM is not saved: no modified flag.
-    void SetRamBytes(uint32_t first, uint32_t last, std::string_view hexText);
+    // --- changing the annotations ---------------------------------------------------
+    // Every change of the flags, the texts and the stack RAM's names and bytes comes
+    // through here: makes the change and what follows it (see DocEdit::After), and
+    // returns the edit that puts back exactly what was there.
+    DocEdit Apply(const DocEdit& edit);
 
     // --- item structure ------------------------------------------------------------
-    void SetItemType(uint32_t offset, uint8_t type, bool byUser);
-    void SetRoutineStart(uint32_t offset);
-    void SetRoutineEnd(uint32_t offset);
     // Refills the frame's jump list from the headers that carry the user mark.
     void RebuildJumpList();
     // Continuation halfwords an item of `type` starting at halfword `index` gets.
@@ -134,6 +128,9 @@ class CTravikDoc {
     void ToggleViewSystemStrings();
     // A width dragged in the listing: clamped to 5..84 and stored at once.
     void SetBitmapWidth(int width);
+    const DisplayOptions& Options() const { return options_; }
+    // Options for this document alone (a batch run, a print): the settings keep theirs.
+    void SetOptions(const DisplayOptions& options) { options_ = options; }
 
     // --- debugging: the emulator, its run commands, breakpoints and watchpoints ------
     DebugSession& Session() { return session_; }
@@ -149,37 +146,40 @@ class CTravikDoc {
     void SetFileIo(FileIo* io) { fileIo_ = io; }
     FileIo& Files() const { return fileIo_ != nullptr ? *fileIo_ : FileIo::System(); }
 
+    // --- the annotation state, read-only (changed through Apply) ------------------------
+    uint32_t ImageSize() const { return imageSize_; }
+    const uint8_t* Image() const { return image_; }  // ImageSize() bytes
+    const uint8_t* Flags() const { return flags_; }  // HalfwordCount() flag bytes
+    const uint8_t* JumpCodes() const { return jumpCodes_; }
+    const AnnotationTable& Notes() const { return notes_; }
+    const AnnotationTable& Headers() const { return headers_; }
+    const AnnotationTable& Footers() const { return footers_; }
+    const AnnotationTable& Explanations() const { return explanations_; }
+    const AnnotationTable& Texts(DocEdit::TextKind kind) const;
+    uint32_t RamSize() const { return ramSize_; }
+    uint32_t RamBase() const { return ramBase_; }
+    const uint8_t* RamBytes() const { return ramBytes_; }  // RamSize() bytes
+    const RamNameTable& RamNames() const { return ramNames_; }
+    // The stack RAM the emulator runs in: the running program writes it directly.
+    uint8_t* EmulatorRam() { return ramBytes_; }
+    // The bytes the info file of the annotations as they stand takes.
+    uint64_t InfoFileBytes() const;
+
+    // --- the export and print selection: image offsets -----------------------------------
+    uint32_t SelectionStart() const { return selectionStart_; }
+    uint32_t SelectionEnd() const { return selectionEnd_; }
+    void SetSelection(uint32_t start, uint32_t end) {
+        selectionStart_ = start;
+        selectionEnd_ = end;
+    }
+
   private:
     DebugSession session_;  // before `emulator`, which refers into it
 
   public:
-    // --- fields ----------------------------------------------------------------------
     // The session's emulator, for the readers and editors of its state (registers, the
     // browsing trail); runs, steps and marks go through Session().
     CEmulator& emulator;
-    uint32_t imageSize = 0;
-    uint8_t* image = nullptr;  // imageSize bytes
-    uint8_t* flags = nullptr;  // imageSize / 2 flag bytes
-    // Per halfword: how its target is found (see JumpKind and JumpTarget).
-    uint8_t* jumpCodes = nullptr;
-    AnnotationTable notes;
-    AnnotationTable headers;
-    AnnotationTable footers;
-    AnnotationTable explanations;
-    uint32_t ramSize = 0;
-    uint8_t* ramBytes = nullptr;
-    RamNameTable ramNames;
-    uint32_t viewJumps = 1;
-    uint32_t viewHex = 1;
-    uint32_t viewAscii = 1;
-    int32_t bitmapWidth = -7;
-    uint32_t viewSystemStrings = 1;
-    uint32_t selectionStart = 0;
-    uint32_t selectionEnd = 0;
-    uint32_t baseAddress = 0;
-    uint32_t ramBase = kRamBase;
-    uint8_t opcode[2] = {0, 0};
-    uint32_t lowerCase = 0;
 
     // How the analysis stored a jump target; JumpKind and JumpTarget decode it.
     enum JumpCode : uint8_t {
@@ -193,12 +193,22 @@ class CTravikDoc {
 
   private:
     friend class CodeAnalysis;
+    friend struct TestDoc;  // tests/support: builds test documents in place
     // Empty when the whole image was read and analysed; else what went wrong.
     std::string ReadImageAndAnalyse(int fd, const std::string& path, bool defaultsMode);
     void FreeTables();
     // Marks the literal word at `offset` as pointing at image offset `target`.
     void SetLiteralPointer(uint32_t offset, uint32_t target);
+    AnnotationTable& TextTable(DocEdit::TextKind kind);
+    // The analysis' own writes while the document is being built.
     void SetText(AnnotationTable& table, uint32_t offset, std::string_view text);
+    void SetItemType(uint32_t offset, uint8_t type, bool byUser);
+    // The parts of Apply; each returns its inverse.
+    DocEdit::Part ApplyPart(const DocEdit::FlagBytes& part);
+    DocEdit::Part ApplyPart(const DocEdit::Texts& part);
+    DocEdit::Part ApplyPart(const DocEdit::RamNames& part);
+    DocEdit::Part ApplyPart(const DocEdit::RamBytes& part);
+    InfoTables Tables();
     void WriteOption(const char* key, int value);
 
     bool KeepDamagedInfoFile(FileIo& io, const std::string& infoPath);
@@ -216,4 +226,23 @@ class CTravikDoc {
     PageBuffer<uint8_t> jumpBuffer_;
     PageBuffer<uint8_t> ramBuffer_;
     std::unordered_map<uint32_t, uint32_t> explicitTargets_;
+
+    // The annotation state.
+    uint32_t imageSize_ = 0;
+    uint8_t* image_ = nullptr;  // imageSize_ bytes
+    uint8_t* flags_ = nullptr;  // imageSize_ / 2 flag bytes
+    // Per halfword: how its target is found (see JumpKind and JumpTarget).
+    uint8_t* jumpCodes_ = nullptr;
+    AnnotationTable notes_;
+    AnnotationTable headers_;
+    AnnotationTable footers_;
+    AnnotationTable explanations_;
+    uint32_t ramSize_ = 0;
+    uint32_t ramBase_ = kRamBase;
+    uint8_t* ramBytes_ = nullptr;
+    RamNameTable ramNames_;
+
+    DisplayOptions options_;
+    uint32_t selectionStart_ = 0;
+    uint32_t selectionEnd_ = 0;
 };

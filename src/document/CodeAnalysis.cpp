@@ -91,13 +91,13 @@ void SortIndexes(std::vector<uint32_t>& values) {
 CodeAnalysis::CodeAnalysis(CTravikDoc& doc, bool defaultsMode)
     : doc_(doc),
       defaultsMode_(defaultsMode),
-      imageSize_(doc.imageSize),
-      halfwordCount_(doc.imageSize / 2) {}
+      imageSize_(doc.imageSize_),
+      halfwordCount_(doc.imageSize_ / 2) {}
 
 void CodeAnalysis::AnalyseRange(uint32_t begin, uint32_t end) {
-    const uint8_t* image = doc_.image;
-    const uint8_t* flags = doc_.flags;
-    uint8_t* codes = doc_.jumpCodes;
+    const uint8_t* image = doc_.image_;
+    const uint8_t* flags = doc_.flags_;
+    uint8_t* codes = doc_.jumpCodes_;
     const int64_t size = imageSize_;
     for (uint32_t o = begin; o + 1 < end; o += 2) {
         const uint8_t b0 = image[o];
@@ -122,9 +122,9 @@ void CodeAnalysis::AnalyseRange(uint32_t begin, uint32_t end) {
 }
 
 void CodeAnalysis::AnalyseHalfword(uint32_t o, uint8_t cls) {
-    const uint8_t* image = doc_.image;
-    uint8_t* flags = doc_.flags;
-    uint8_t* codes = doc_.jumpCodes;
+    const uint8_t* image = doc_.image_;
+    uint8_t* flags = doc_.flags_;
+    uint8_t* codes = doc_.jumpCodes_;
     const uint32_t index = o / 2;
     const uint8_t b1 = image[o + 1];
     const bool thumb = (flags[index] & flagbits::kTypeMask) == itemtype::kThumb;
@@ -149,7 +149,7 @@ void CodeAnalysis::AnalyseHalfword(uint32_t o, uint8_t cls) {
         if (defaultsMode_ && o > 8 && o % 4 != 0 &&
             __builtin_memcmp(image + o - 6, kEntryVeneer, 8) == 0 && index + 1 < halfwordCount_) {
             flags[index + 1] |= flagbits::kRoutineStart;
-            doc_.SetHeader(o + 2, docmsg::kThumbEntryPoint);
+            doc_.SetText(doc_.headers_, o + 2, docmsg::kThumbEntryPoint);
         }
         return;
     }
@@ -158,7 +158,7 @@ void CodeAnalysis::AnalyseHalfword(uint32_t o, uint8_t cls) {
     if ((cls & kPopPc) || ((cls & kMovHigh) && b1 == 0xF7)) {
         if (defaultsMode_) {
             flags[index] |= flagbits::kRoutineEnd;
-            doc_.SetFooter(o, docmsg::kEndRoutine);
+            doc_.SetText(doc_.footers_, o, docmsg::kEndRoutine);
         }
         return;
     }
@@ -192,13 +192,13 @@ void CodeAnalysis::MakeRoutineHeaders() {
         const uint32_t i = calledHalfwords_[k];
         size_t end = k + 1;
         while (end < calledHalfwords_.size() && calledHalfwords_[end] == i) ++end;
-        doc_.flags[i] |= flagbits::kRoutineStart;
+        doc_.flags_[i] |= flagbits::kRoutineStart;
         headers.emplace_back(i, RoutineHeader(end - k));
         k = end;
     }
     calledHalfwords_ = {};
     // One merge instead of an insertion per routine.
-    doc_.headers.SetSorted(std::move(headers));
+    doc_.headers_.SetSorted(std::move(headers));
     doc_.SetModifiedFlag(true);
 }
 
@@ -219,7 +219,7 @@ void CodeAnalysis::FollowLiteralPointers() {
         }
         if (int64_t{i} <= last) continue;  // already visited
         last = i;
-        if (!IsLiteralCode(doc_.jumpCodes[i])) continue;
+        if (!IsLiteralCode(doc_.jumpCodes_[i])) continue;
         const uint32_t t = doc_.JumpTarget(i);
         if (uint64_t{t} + 4 > imageSize_) continue;
         const int64_t v = int64_t{doc_.WordAt(t)} - kFlashBase;

@@ -62,7 +62,8 @@ std::string QuestionText(std::string_view text) {
 // The texts one section takes, applied to its table in one sorted pass.
 class SectionChanges {
   public:
-    explicit SectionChanges(AnnotationTable& table) : table_(table) {}
+    SectionChanges(const AnnotationTable& table, DocEdit::TextKind kind)
+        : table_(table), kind_(kind) {}
 
     // The text the halfword has now, counting what this section already took.
     const std::string* Current(uint32_t index) const {
@@ -82,33 +83,26 @@ class SectionChanges {
         }
         return growth;
     }
-
-    void Apply() {
-        std::vector<std::pair<uint32_t, std::string>> stored;
-        std::vector<uint32_t> removed;
-        stored.reserve(taken_.size());
-        for (auto& [index, text] : taken_) {
-            if (text.empty())
-                removed.push_back(index);
-            else
-                stored.emplace_back(index, std::move(text));
-        }
+    // The part of the merge's edit.
+    DocEdit::Texts Part() {
+        DocEdit::Texts part{kind_, {}};
+        part.entries.reserve(taken_.size());
+        for (auto& [index, text] : taken_) part.entries.emplace_back(index, std::move(text));
         taken_.clear();
-        if (!stored.empty()) table_.SetSorted(std::move(stored));
-        for (uint32_t index : removed) table_.Set(index, {});
+        return part;
     }
 
   private:
-    AnnotationTable& table_;
+    const AnnotationTable& table_;
+    const DocEdit::TextKind kind_;
     std::map<uint32_t, std::string> taken_;
 };
 
-void FinishStep(CTravikDoc& doc) {
-    doc.SetModifiedFlag(true);
-    FrameServices& frame = doc.Frame();
-    frame.SetStatusText("Ready");
-    doc.RebuildJumpList();
-    frame.UpdateAllViews(doc);
+// The end of a merge that ran: every view goes to offset 0.
+void FinishStep(CTravikDoc& doc, DocEdit edit = {}) {
+    doc.Frame().SetStatusText("Ready");
+    edit.after = DocEdit::kModified | DocEdit::kJumpList | DocEdit::kUpdateViews;
+    doc.Apply(edit);
 }
 
 }  // namespace
@@ -117,7 +111,7 @@ MergeOutcome MergeInfoBytes(CTravikDoc& doc, std::string_view file, const std::s
     FrameServices& frame = doc.Frame();
     InfoCursor cursor(file);
     uint32_t size = 0;
-    if (!cursor.ReadU32(size) || size != doc.imageSize) {
+    if (!cursor.ReadU32(size) || size != doc.ImageSize()) {
         frame.ShowMessage(path + docmsg::kWrongSize);
         return MergeOutcome::kWrongSize;
     }
@@ -131,20 +125,20 @@ MergeOutcome MergeInfoBytes(CTravikDoc& doc, std::string_view file, const std::s
     }
     const auto* otherFlags = reinterpret_cast<const uint8_t*>(other.data());
 
-    AnnotationTable* tables[4] = {&doc.notes, &doc.headers, &doc.footers, &doc.explanations};
     std::vector<SectionChanges> sections;
     sections.reserve(4);
     bool damaged = false;
     for (int section = 0; section < 4 && !damaged; ++section) {
-        SectionChanges& changes = sections.emplace_back(*tables[section]);
+        const auto kind = static_cast<DocEdit::TextKind>(section);
+        SectionChanges& changes = sections.emplace_back(doc.Texts(kind), kind);
         damaged = !ReadTextSection(cursor, count, [&](uint32_t i, std::string_view text) {
             const std::string* own = changes.Current(i);
-            const bool mine = doc.flags[i] & flagbits::kUserMark;
+            const bool mine = doc.Flags()[i] & flagbits::kUserMark;
             const bool theirs = otherFlags[i] & flagbits::kUserMark;
             if (own == nullptr || (theirs && !mine)) {
                 changes.Take(i, text);
             } else if (mine && theirs && *own != text) {
-                if (frame.AskYesNo(Format(kQuestions[section], doc.baseAddress + 2 * i,
+                if (frame.AskYesNo(Format(kQuestions[section], doc.Options().baseAddress + 2 * i,
                                           QuestionText(*own).c_str(), QuestionText(text).c_str())))
                     changes.Take(i, text);
             }
@@ -152,33 +146,40 @@ MergeOutcome MergeInfoBytes(CTravikDoc& doc, std::string_view file, const std::s
     }
     // The merged annotations must stay an info file the open reads: a merge that would
     // grow them past that changes nothing.
-    InfoTables own{doc.imageSize, doc.flags, {tables[0], tables[1], tables[2], tables[3]},
-                   &doc.ramNames};
-    int64_t merged = static_cast<int64_t>(InfoFileSize(own));
+    int64_t merged = static_cast<int64_t>(doc.InfoFileBytes());
     for (const SectionChanges& changes : sections) merged += changes.Growth();
-    const uint64_t limit = MaxInfoFileSize(doc.imageSize);
+    const uint64_t limit = MaxInfoFileSize(doc.ImageSize());
     if (static_cast<uint64_t>(merged) > limit) {
         frame.ShowMessage(Format(kTooLarge, path.c_str(), static_cast<unsigned long long>(merged),
                                  static_cast<unsigned long long>(limit)));
         return MergeOutcome::kTooLarge;
     }
-    // What was taken before a damaged record stays, and the document says it changed.
-    for (SectionChanges& changes : sections) {
-        if (changes.Empty()) continue;
-        changes.Apply();
-        doc.SetModifiedFlag(true);
-    }
+    DocEdit edit;
+    for (SectionChanges& changes : sections)
+        if (!changes.Empty()) edit.parts.emplace_back(changes.Part());
     if (damaged) {
+        // What was taken before a damaged record stays, and the document says it changed.
+        edit.after = edit.parts.empty() ? 0 : DocEdit::kModified;
+        doc.Apply(edit);
         frame.ShowMessage(path + docmsg::kCorrupted);
         frame.UpdateAllViews(doc);
         return MergeOutcome::kCorrupted;
     }
     // The RAM names are not merged. Halfwords marked only over there take its flag byte.
-    for (uint32_t i = 0; i < count; ++i) {
-        if ((otherFlags[i] & flagbits::kUserMark) && !(doc.flags[i] & flagbits::kUserMark))
-            doc.flags[i] = otherFlags[i];
+    const uint8_t* flags = doc.Flags();
+    auto taken = [&](uint32_t i) {
+        return (otherFlags[i] & flagbits::kUserMark) && !(flags[i] & flagbits::kUserMark);
+    };
+    uint32_t first = 0, end = count;
+    while (first < end && !taken(first)) ++first;
+    while (end > first && !taken(end - 1)) --end;
+    if (first < end) {
+        std::vector<uint8_t> bytes(end - first);
+        for (uint32_t i = first; i < end; ++i)
+            bytes[i - first] = taken(i) ? otherFlags[i] : flags[i];
+        edit.SetFlags(first, std::move(bytes));
     }
-    FinishStep(doc);
+    FinishStep(doc, std::move(edit));
     return MergeOutcome::kMerged;
 }
 
@@ -186,7 +187,7 @@ MergeOutcome MergeInfoFile(CTravikDoc& doc, const std::string& path) {
     FrameServices& frame = doc.Frame();
     frame.SetStatusText("Merging " + path + "...");
     std::string bytes;
-    const ReadOutcome read = ReadWholeFile(path, bytes, MaxInfoFileSize(doc.imageSize));
+    const ReadOutcome read = ReadWholeFile(path, bytes, MaxInfoFileSize(doc.ImageSize()));
     if (read.kind != ReadOutcome::kOk) {
         const std::string reason =
             read.kind == ReadOutcome::kMissing ? std::strerror(ENOENT) : read.reason;
@@ -208,15 +209,18 @@ void FixInfoFile(CTravikDoc& doc) {
         return text != nullptr && text->compare(0, std::strlen(prefix), prefix) == 0;
     };
     // Only halfwords with a header or a footer can change.
+    const uint8_t* flags = doc.Flags();
+    std::map<uint32_t, uint8_t> fixed;
     auto fix = [&](uint32_t i) {
-        if ((doc.flags[i] & flagbits::kUserMark) && startsWith(doc.headers.Find(i), "Routine"))
-            doc.flags[i] &= static_cast<uint8_t>(~flagbits::kUserMark);
-        if ((doc.flags[i] & flagbits::kUserMark) &&
-            startsWith(doc.footers.Find(i), docmsg::kEndRoutine))
-            doc.flags[i] &= static_cast<uint8_t>(~flagbits::kUserMark);
+        if ((flags[i] & flagbits::kUserMark) &&
+            (startsWith(doc.Headers().Find(i), "Routine") ||
+             startsWith(doc.Footers().Find(i), docmsg::kEndRoutine)))
+            fixed[i] = flags[i] & static_cast<uint8_t>(~flagbits::kUserMark);
     };
-    doc.headers.ForEach([&](uint32_t i, const std::string&) { fix(i); });
-    doc.footers.ForEach([&](uint32_t i, const std::string&) { fix(i); });
-    doc.SetModifiedFlag(true);
-    doc.RebuildJumpList();
+    doc.Headers().ForEach([&](uint32_t i, const std::string&) { fix(i); });
+    doc.Footers().ForEach([&](uint32_t i, const std::string&) { fix(i); });
+    DocEdit edit;
+    for (const auto& [index, byte] : fixed) edit.SetFlags(index, {byte});
+    edit.after = DocEdit::kModified | DocEdit::kJumpList;
+    doc.Apply(edit);
 }

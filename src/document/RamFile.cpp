@@ -19,7 +19,7 @@ RamFileResult LoadRamFile(CTravikDoc& doc, const std::string& path, std::string*
         if (error != nullptr) *error = reason;
         return RamFileResult::kCannotOpen;
     };
-    if (doc.ramBytes == nullptr) return fail("no document");
+    if (doc.RamBytes() == nullptr) return fail("no document");
     // Non-blocking, so that a FIFO without a writer or a device cannot hang the program.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return fail(std::strerror(errno));
@@ -33,7 +33,7 @@ RamFileResult LoadRamFile(CTravikDoc& doc, const std::string& path, std::string*
         return fail(reason);
     }
     // Read into a buffer first: a read error leaves the RAM as it was.
-    std::vector<uint8_t> bytes(doc.ramSize);
+    std::vector<uint8_t> bytes(doc.RamSize());
     size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
@@ -47,15 +47,17 @@ RamFileResult LoadRamFile(CTravikDoc& doc, const std::string& path, std::string*
         done += static_cast<size_t>(n);
     }
     ::close(fd);
-    std::memcpy(doc.ramBytes, bytes.data(), done);
-    return done < doc.ramSize ? RamFileResult::kShort : RamFileResult::kOk;
+    const bool shortFile = done < doc.RamSize();
+    bytes.resize(done);
+    doc.Apply(DocEdit{.parts = {DocEdit::RamBytes{0, std::move(bytes)}}});
+    return shortFile ? RamFileResult::kShort : RamFileResult::kOk;
 }
 
 RamFileResult SaveRamFile(const CTravikDoc& doc, const std::string& path, int* error) {
     if (error != nullptr) *error = 0;
-    if (doc.ramBytes == nullptr) return RamFileResult::kCannotOpen;
+    if (doc.RamBytes() == nullptr) return RamFileResult::kCannotOpen;
     if (!doc.OutputRefusal(path).empty()) return RamFileResult::kRefused;
-    const std::string_view bytes(reinterpret_cast<const char*>(doc.ramBytes), doc.ramSize);
+    const std::string_view bytes(reinterpret_cast<const char*>(doc.RamBytes()), doc.RamSize());
     switch (ReplaceFile(FileIo::System(), path, bytes, error)) {
         case ReplaceResult::kOk:
             return RamFileResult::kOk;

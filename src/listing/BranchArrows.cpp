@@ -22,7 +22,7 @@ void BranchArrows::AddLine(int64_t offset, int subLine) {
     if (line == 0) firstOffset_ = offset;
     lastOffset_ = offset;
     itemOffsets_.push_back(subLine == 0 ? offset : -1);
-    if (subLine != 0 || !doc_->viewJumps) return;
+    if (subLine != 0 || !doc_->Options().viewJumps) return;
     const uint32_t index = static_cast<uint32_t>(offset / 2);
     if (doc_->JumpKind(index) != jumpkind::kBranch) return;
     const int64_t target = doc_->JumpTarget(index);

@@ -72,12 +72,12 @@ inline char* PutRegisterList(char* p, unsigned list) {
 }
 
 uint32_t Displayed(const CTravikDoc& doc, int64_t imageOffset) {
-    return static_cast<uint32_t>(imageOffset + doc.baseAddress);
+    return static_cast<uint32_t>(imageOffset + doc.Options().baseAddress);
 }
 
 bool NextIsContinuation(const CTravikDoc& doc, uint32_t offset) {
     const uint32_t next = offset / 2 + 1;
-    return next < doc.HalfwordCount() && (doc.flags[next] & flagbits::kContinuation);
+    return next < doc.HalfwordCount() && (doc.Flags()[next] & flagbits::kContinuation);
 }
 
 // The halfword after a format 1 shift that the analysis (or the info file) joined to
@@ -182,7 +182,7 @@ bool DecodeMergedPair(const CTravikDoc& doc, uint32_t offset, uint32_t first,
                     const int64_t literal = LiteralAddress(int64_t{offset} + 4, h);
                     insn.target = literal;
                     // The whole word must lie inside the image.
-                    if (literal + 4 > int64_t{doc.imageSize}) {
+                    if (literal + 4 > int64_t{doc.ImageSize()}) {
                         insn.form = ThumbForm::kLoadLiteralAbsent;
                     } else {
                         insn.form = ThumbForm::kLoadLiteral;
@@ -282,7 +282,7 @@ bool DecodeMergedPair(const CTravikDoc& doc, uint32_t offset, uint32_t first,
             insn.format = 19;
             insn.form = ThumbForm::kBadCall;
             // The second half must be inside the image and be the H = 1 half.
-            if ((h & 0x800) || uint64_t{offset} + 4 > doc.imageSize) return insn;
+            if ((h & 0x800) || uint64_t{offset} + 4 > doc.ImageSize()) return insn;
             const uint32_t second = doc.HalfwordAt(offset + 2);
             if (!(second & 0x800)) return insn;
             insn.form = ThumbForm::kCall;
@@ -309,7 +309,7 @@ void AppendName(LineBuffer& out, const std::string& name, uint32_t distance) {
 // The suffix of a literal load: the name or string behind the word it loads.
 void AppendLiteralSuffix(const CTravikDoc& doc, const ThumbInstruction& insn, LineBuffer& out) {
     const uint32_t w = insn.literal;
-    if (doc.viewSystemStrings && w >= systemstrings::kPointerFirst &&
+    if (doc.Options().viewSystemStrings && w >= systemstrings::kPointerFirst &&
         w <= systemstrings::kPointerLast) {
         char text[kSystemStringMax + 1];
         if (GetSystemString(doc, int64_t{w} - kFlashBase, text)) {
@@ -322,22 +322,22 @@ void AppendLiteralSuffix(const CTravikDoc& doc, const ThumbInstruction& insn, Li
             return;
         }
     }
-    if (w - doc.ramBase < doc.ramSize) {
-        const uint32_t i = w - doc.ramBase;
+    if (w - doc.RamBase() < doc.RamSize()) {
+        const uint32_t i = w - doc.RamBase();
         uint32_t start = 0;
-        if (const std::string* name = doc.ramNames.Owner(i, start))
+        if (const std::string* name = doc.RamNames().Owner(i, start))
             AppendName(out, *name, i - start);
         return;
     }
     const int64_t t = int64_t{w} - kFlashBase;
-    if (t < 0 || t > int64_t{doc.imageSize}) return;
+    if (t < 0 || t > int64_t{doc.ImageSize()}) return;
     const uint32_t start = doc.ItemStart(static_cast<uint32_t>(t));
     if (start / 2 < doc.HalfwordCount()) {
-        if (const std::string* header = doc.headers.Find(start / 2)) {
+        if (const std::string* header = doc.Headers().Find(start / 2)) {
             AppendName(out, *header, static_cast<uint32_t>(t) - start);
         }
     }
-    if (doc.viewSystemStrings) {
+    if (doc.Options().viewSystemStrings) {
         char text[kPrintableStringMax + 1];
         if (GetPrintableString(doc, t, text)) {
             const size_t n = std::strlen(text);
@@ -480,7 +480,7 @@ void AppendLiteralSuffix(const CTravikDoc& doc, const ThumbInstruction& insn, Li
             *p++ = '#';
             p = PutHex(p, Displayed(doc, insn.target), 8);
             out.Commit(p);
-            if (doc.viewSystemStrings) {
+            if (doc.Options().viewSystemStrings) {
                 char text[kPrintableStringMax + 1];
                 if (GetPrintableString(doc, insn.target, text)) {
                     const size_t n = std::strlen(text);
@@ -537,8 +537,8 @@ void AppendLiteralSuffix(const CTravikDoc& doc, const ThumbInstruction& insn, Li
             p = PutLiteral(p, "BL ");
             p = PutHex(p, Displayed(doc, insn.target), 1);
             const std::string* header = nullptr;
-            if (insn.target >= 0 && insn.target <= int64_t{doc.imageSize}) {
-                header = doc.headers.Find(static_cast<uint32_t>(insn.target / 2));
+            if (insn.target >= 0 && insn.target <= int64_t{doc.ImageSize()}) {
+                header = doc.Headers().Find(static_cast<uint32_t>(insn.target / 2));
             }
             if (header == nullptr) {
                 *p++ = ' ';
@@ -584,9 +584,9 @@ std::string DisassembleThumb(const CTravikDoc& doc, uint32_t offset) {
 bool GetSystemString(const CTravikDoc& doc, int64_t offset, char (&out)[kSystemStringMax + 1]) {
     using namespace systemstrings;
     out[0] = '\0';
-    const int64_t size = doc.imageSize;
-    if (offset < 0 || offset + 3 > size || doc.image[offset] != 4) return false;
-    const uint32_t k = BigEndianHalf(doc.image + offset + 1);
+    const int64_t size = doc.ImageSize();
+    if (offset < 0 || offset + 3 > size || doc.Image()[offset] != 4) return false;
+    const uint32_t k = BigEndianHalf(doc.Image() + offset + 1);
     uint32_t table, count, entry;
     if (k < kFirstCount) {
         table = kFirstTable;
@@ -600,12 +600,12 @@ bool GetSystemString(const CTravikDoc& doc, int64_t offset, char (&out)[kSystemS
     // A number beyond its table, or a table or text that the image does not hold
     // wholly, has no text.
     if (entry >= count || int64_t{table} + count > size) return false;
-    const uint8_t* lengths = doc.image + table;
+    const uint8_t* lengths = doc.Image() + table;
     int64_t start = int64_t{table} + count;
     for (uint32_t i = 0; i < entry; ++i) start += lengths[i];
     const uint32_t length = lengths[entry];
     if (start + length > size) return false;
-    const uint8_t* text = doc.image + start;
+    const uint8_t* text = doc.Image() + start;
     for (uint32_t i = 0; i < length; ++i) {
         out[i] = text[i] == '\n' ? '~' : static_cast<char>(text[i]);
     }
@@ -623,9 +623,9 @@ bool GetPrintableString(const CTravikDoc& doc, int64_t offset,
                         char (&out)[kPrintableStringMax + 1]) {
     size_t n = 0;
     if (offset >= 0) {
-        const int64_t size = doc.imageSize;
+        const int64_t size = doc.ImageSize();
         while (offset + static_cast<int64_t>(n) < size && n < kPrintableStringMax) {
-            const uint8_t b = doc.image[offset + static_cast<int64_t>(n)];
+            const uint8_t b = doc.Image()[offset + static_cast<int64_t>(n)];
             if (!IsPrintable(b)) break;
             out[n++] = b == '\n' ? '~' : static_cast<char>(b);
         }

@@ -14,9 +14,9 @@ namespace {
 constexpr size_t kChunkSize = size_t{1} << 18;
 
 const std::string* AnnotationOf(const CTravikDoc& doc, uint32_t index, int subLine) {
-    const AnnotationTable* table = subLine == -1  ? &doc.headers
-                                   : subLine == 0 ? &doc.notes
-                                   : subLine == 1 ? &doc.footers
+    const AnnotationTable* table = subLine == -1  ? &doc.Headers()
+                                   : subLine == 0 ? &doc.Notes()
+                                   : subLine == 1 ? &doc.Footers()
                                                   : nullptr;
     return table != nullptr ? table->Find(index) : nullptr;
 }
@@ -95,5 +95,5 @@ ExportResult ExportRange(const CTravikDoc& doc, uint32_t start, uint32_t end,
 
 ExportResult ExportSelection(const CTravikDoc& doc, const std::string& path, int* error,
                              FileIo* io) {
-    return ExportRange(doc, doc.selectionStart, doc.selectionEnd, path, error, io);
+    return ExportRange(doc, doc.SelectionStart(), doc.SelectionEnd(), path, error, io);
 }

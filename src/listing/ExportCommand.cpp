@@ -10,7 +10,7 @@
 
 void ExportAssembly(CTravikDoc& doc) {
     FrameServices& frame = doc.Frame();
-    if (doc.selectionStart == doc.selectionEnd) {
+    if (doc.SelectionStart() == doc.SelectionEnd()) {
         frame.ShowMessage(kExportNoSelection);
         return;
     }

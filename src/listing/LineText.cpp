@@ -12,7 +12,7 @@ namespace {
 constexpr size_t kColumnsRoom = 64;
 
 uint32_t Displayed(const CTravikDoc& doc, uint32_t offset) {
-    return offset + doc.baseAddress;
+    return offset + doc.Options().baseAddress;
 }
 
 void LowerCase(char* begin, char* end) {
@@ -23,13 +23,13 @@ void LowerCase(char* begin, char* end) {
 
 // Bytes an item would show beyond the image end are left blank.
 char* PutByteOrBlank(char* p, const CTravikDoc& doc, uint64_t at) {
-    if (at < doc.imageSize) return PutByteHex(p, doc.image[at]);
+    if (at < doc.ImageSize()) return PutByteHex(p, doc.Image()[at]);
     p[0] = ' ';
     p[1] = ' ';
     return p + 2;
 }
 char CharOrBlank(const CTravikDoc& doc, uint64_t at) {
-    return at < doc.imageSize ? ShownChar(doc.image[at]) : ' ';
+    return at < doc.ImageSize() ? ShownChar(doc.Image()[at]) : ' ';
 }
 
 // The text behind a data word that points into the flash: a phone text through its
@@ -61,18 +61,18 @@ void FormatThumbLine(const CTravikDoc& doc, uint32_t offset, LineBuffer& out) {
     const size_t lineStart = out.Size();
     char* p = out.Reserve(kColumnsRoom);
     p = PutAddress(p, Displayed(doc, offset));
-    const uint8_t h = doc.image[offset];
-    const uint8_t l = doc.image[offset + 1];
-    if (doc.viewHex) {
+    const uint8_t h = doc.Image()[offset];
+    const uint8_t l = doc.Image()[offset + 1];
+    if (doc.Options().viewHex) {
         *p++ = ' ';
         *p++ = ':';
         p = PutByteHex(p, h);
         p = PutByteHex(p, l);
         const uint32_t next = offset / 2 + 1;
-        if (next < doc.HalfwordCount() && (doc.flags[next] & flagbits::kContinuation)) {
-            p = PutByteHex(p, doc.image[offset + 2]);
-            p = PutByteHex(p, doc.image[offset + 3]);
-        } else if (doc.viewAscii) {
+        if (next < doc.HalfwordCount() && (doc.Flags()[next] & flagbits::kContinuation)) {
+            p = PutByteHex(p, doc.Image()[offset + 2]);
+            p = PutByteHex(p, doc.Image()[offset + 3]);
+        } else if (doc.Options().viewAscii) {
             *p++ = ' ';
             *p++ = ShownChar(h);
             *p++ = ShownChar(l);
@@ -81,7 +81,7 @@ void FormatThumbLine(const CTravikDoc& doc, uint32_t offset, LineBuffer& out) {
             p = PutLiteral(p, "    ");
         }
         p = PutLiteral(p, ": ");
-    } else if (doc.viewAscii) {
+    } else if (doc.Options().viewAscii) {
         *p++ = ' ';
         *p++ = ':';
         *p++ = ShownChar(h);
@@ -92,14 +92,14 @@ void FormatThumbLine(const CTravikDoc& doc, uint32_t offset, LineBuffer& out) {
     }
     out.Commit(p);
     DisassembleThumb(doc, offset, out);
-    if (doc.lowerCase) {
+    if (doc.Options().lowerCase) {
         char* data = out.MutableData();
         LowerCase(data + lineStart, data + out.Size());
     }
 }
 
 void FormatDataLine(const CTravikDoc& doc, uint32_t offset, unsigned size, LineBuffer& out) {
-    if (offset >= doc.imageSize) {
+    if (offset >= doc.ImageSize()) {
         out.Append("End");
         return;
     }
@@ -119,10 +119,10 @@ void FormatDataLine(const CTravikDoc& doc, uint32_t offset, unsigned size, LineB
     *p++ = ' ';
     out.Commit(p);
 
-    if (size < 4 || !doc.viewSystemStrings) return;
+    if (size < 4 || !doc.Options().viewSystemStrings) return;
     for (unsigned i = 0; i + 4 <= size; i += 4) {
         const uint64_t at = uint64_t{offset} + i;
-        if (at + 4 > doc.imageSize) break;
+        if (at + 4 > doc.ImageSize()) break;
         AppendPointerText(doc, doc.WordAt(static_cast<uint32_t>(at)), out);
     }
 }
@@ -130,7 +130,7 @@ void FormatDataLine(const CTravikDoc& doc, uint32_t offset, unsigned size, LineB
 void FormatArmLine(const CTravikDoc& doc, uint32_t offset, LineBuffer& out) {
     char* p = out.Reserve(kColumnsRoom);
     p = PutAddress(p, Displayed(doc, offset));
-    if (doc.viewHex) {
+    if (doc.Options().viewHex) {
         *p++ = ' ';
         *p++ = ':';
         for (unsigned i = 0; i < 4; ++i) p = PutByteOrBlank(p, doc, uint64_t{offset} + i);
@@ -150,7 +150,7 @@ void GetLineText(const CTravikDoc& doc, int64_t offset, int subLine, LineBuffer&
     // Only halfwords of the image have a flag byte and so a line.
     if (offset < 0 || offset / 2 >= int64_t{doc.HalfwordCount()}) return;
     const uint32_t o = static_cast<uint32_t>(offset);
-    const uint8_t f = doc.flags[o / 2];
+    const uint8_t f = doc.Flags()[o / 2];
     if (subLine == -1 && (f & flagbits::kRoutineStart)) {
         out.Append(kHeaderSeparator);
         return;

@@ -1,6 +1,7 @@
 #include "listing/ListingKeys.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "document/CTravikDoc.h"
 #include "document/Flags.h"
@@ -8,6 +9,9 @@
 
 namespace {
 
+// The texts of the header (-1), item (0) and footer (1) lines.
+constexpr DocEdit::TextKind kLineTexts[3] = {DocEdit::TextKind::kHeader, DocEdit::TextKind::kNote,
+                                             DocEdit::TextKind::kFooter};
 constexpr int kWheelNotch = 120;
 constexpr int kMinBitmapWidth = 5;
 constexpr int kMaxBitmapWidth = 84;
@@ -16,7 +20,7 @@ constexpr int kCtrlZeroItems = 10;
 constexpr int kCtrlShiftZeroItems = 64;
 
 bool CursorInImage(const CTravikDoc& doc, const ListingViewState& state) {
-    return uint64_t{state.cursorOffset} + 2 <= doc.imageSize;
+    return uint64_t{state.cursorOffset} + 2 <= doc.ImageSize();
 }
 
 // The cursor row moves one down (Down step) or up (Up step), or the page scrolls under
@@ -53,14 +57,12 @@ void UpStep(const CTravikDoc& doc, ListingViewState& state, bool ctrl) {
 // every view repaints and the cursor moves on.
 ListingEffect Retype(CTravikDoc& doc, ListingViewState& state, uint8_t type, int extraItems) {
     if (!CursorInImage(doc, state)) return {.beep = true};
-    doc.SetItemType(state.cursorOffset, type, true);
+    std::vector<uint32_t> starts;
+    doc.Apply(ItemTypeEdit(doc, state.cursorOffset, type, true, extraItems, &starts));
     for (int i = 0; i < extraItems; ++i) {
         MoveTopLine(doc, state, 1);
-        int sub = 1;
-        const int64_t next = doc.NextLine(state.cursorOffset, sub);
-        if (sub == 2) break;  // no item after the last one
-        state.cursorOffset = static_cast<uint32_t>(next);
-        doc.SetItemType(state.cursorOffset, type, true);
+        if (static_cast<size_t>(i) >= starts.size()) break;  // no item after the last one
+        state.cursorOffset = starts[i];
     }
     DownStep(doc, state, false);
     return {.repaintAllViews = true};
@@ -86,7 +88,7 @@ ListingEffect WalkBack(CTravikDoc& doc, ListingViewState& state) {
 }
 
 ListingEffect FirstReferrer(const CTravikDoc& doc, ListingViewState& state) {
-    const int64_t found = FindReferrer(doc, state.cursorOffset, 0, doc.imageSize);
+    const int64_t found = FindReferrer(doc, state.cursorOffset, 0, doc.ImageSize());
     if (found < 0) return {.beep = true};
     state.referrerTarget = state.cursorOffset;
     GoToOffset(doc, state, found, true);
@@ -96,7 +98,7 @@ ListingEffect FirstReferrer(const CTravikDoc& doc, ListingViewState& state) {
 ListingEffect NextReferrer(const CTravikDoc& doc, ListingViewState& state) {
     if (state.referrerTarget == 0) return {.beep = true};
     int64_t found =
-        FindReferrer(doc, state.referrerTarget, uint64_t{state.cursorOffset} + 2, doc.imageSize);
+        FindReferrer(doc, state.referrerTarget, uint64_t{state.cursorOffset} + 2, doc.ImageSize());
     if (found < 0) found = FindReferrer(doc, state.referrerTarget, 0, state.cursorOffset);
     if (found < 0) return {.beep = true};
     GoToOffset(doc, state, found, true);
@@ -104,14 +106,11 @@ ListingEffect NextReferrer(const CTravikDoc& doc, ListingViewState& state) {
 }
 
 ListingEffect MarkSelection(CTravikDoc& doc, const ListingViewState& state, bool end) {
-    const bool none = doc.selectionStart == doc.selectionEnd;
-    if (end) {
-        if (none) doc.selectionStart = state.cursorOffset - 1;
-        doc.selectionEnd = state.cursorOffset;
-    } else {
-        if (none) doc.selectionEnd = state.cursorOffset + 1;
-        doc.selectionStart = state.cursorOffset;
-    }
+    const bool none = doc.SelectionStart() == doc.SelectionEnd();
+    if (end)
+        doc.SetSelection(none ? state.cursorOffset - 1 : doc.SelectionStart(), state.cursorOffset);
+    else
+        doc.SetSelection(state.cursorOffset, none ? state.cursorOffset + 1 : doc.SelectionEnd());
     return {.repaintAllViews = true};
 }
 
@@ -123,7 +122,7 @@ int AnchorRow(const ListingViewState& state) {
 
 ListingEffect ListingKeyDown(CTravikDoc& doc, ListingViewState& state, ListingKey key, bool ctrl,
                              bool shift) {
-    if (doc.imageSize == 0) return {};
+    if (doc.ImageSize() == 0) return {};
     switch (key) {
         case ListingKey::kPageUp:
             MoveTopLine(doc, state, -(state.rowCount - 1));
@@ -135,7 +134,7 @@ ListingEffect ListingKeyDown(CTravikDoc& doc, ListingViewState& state, ListingKe
             state.topOffset = -1;
             return {.repaintView = true};
         case ListingKey::kEnd: {
-            int64_t o = (int64_t{doc.imageSize} - 2) & ~int64_t{1};
+            int64_t o = (int64_t{doc.ImageSize()} - 2) & ~int64_t{1};
             if (o > 0) o = doc.ItemStart(static_cast<uint32_t>(o));
             state.topOffset = static_cast<int32_t>(o);
             state.topSubLine = 0;
@@ -172,11 +171,11 @@ ListingEffect ListingKeyDown(CTravikDoc& doc, ListingViewState& state, ListingKe
                           !ctrl ? 0 : (shift ? kCtrlShiftZeroItems : kCtrlZeroItems));
         case ListingKey::kH:
             if (!CursorInImage(doc, state)) return {.beep = true};
-            doc.SetRoutineStart(state.cursorOffset);
+            doc.Apply(FlagBitsEdit(doc, state.cursorOffset, flagbits::kRoutineStart));
             return {.repaintAllViews = true};
         case ListingKey::kF:
             if (!CursorInImage(doc, state)) return {.beep = true};
-            doc.SetRoutineEnd(state.cursorOffset);
+            doc.Apply(FlagBitsEdit(doc, state.cursorOffset, flagbits::kRoutineEnd));
             return {.repaintAllViews = true};
         case ListingKey::kE:
             return {.openAnnotationEditor = true};
@@ -193,7 +192,7 @@ ListingEffect ListingKeyDown(CTravikDoc& doc, ListingViewState& state, ListingKe
 }
 
 int64_t FindReferrer(const CTravikDoc& doc, uint32_t target, uint64_t from, uint64_t to) {
-    to = std::min<uint64_t>(to, doc.imageSize);
+    to = std::min<uint64_t>(to, doc.ImageSize());
     for (uint64_t o = (from + 1) & ~uint64_t{1}; o + 2 <= to; o += 2) {
         const uint32_t index = static_cast<uint32_t>(o / 2);
         // A halfword without a target refers to nothing, not to offset 0.
@@ -207,15 +206,15 @@ int64_t FindReferrer(const CTravikDoc& doc, uint32_t target, uint64_t from, uint
 // The mouse
 
 int BitmapPixelWidth(const CTravikDoc& doc) {
-    return doc.bitmapWidth > 0 ? 3 * doc.bitmapWidth + 27 : 0;
+    return doc.Options().bitmapWidth > 0 ? 3 * doc.Options().bitmapWidth + 27 : 0;
 }
 
 ListingEffect ListingMouseDown(const CTravikDoc& doc, ListingViewState& state,
                                ListingInputState& input, int x, int y, int clientWidth) {
-    if (doc.bitmapWidth > 0 && x > clientWidth - BitmapPixelWidth(doc)) {
+    if (doc.Options().bitmapWidth > 0 && x > clientWidth - BitmapPixelWidth(doc)) {
         state.dragStartX = x;
         state.dragStartY = y;
-        state.dragStartWidth = doc.bitmapWidth;
+        state.dragStartWidth = doc.Options().bitmapWidth;
         input.dragging = true;
         return {};
     }
@@ -228,7 +227,7 @@ ListingEffect ListingMouseDown(const CTravikDoc& doc, ListingViewState& state,
 
 ListingEffect ListingMouseMove(CTravikDoc& doc, ListingViewState& state, ListingInputState& input,
                                int x, bool buttonHeld, int clientWidth) {
-    if (!buttonHeld || doc.bitmapWidth <= 0) {
+    if (!buttonHeld || doc.Options().bitmapWidth <= 0) {
         input.dragging = false;
         return {};
     }
@@ -255,7 +254,7 @@ ListingEffect ListingWheel(const CTravikDoc& doc, ListingViewState& state, Listi
 
 ListingEffect ListingScroll(const CTravikDoc& doc, ListingViewState& state, ScrollRequest request,
                             int position, int rangeMax) {
-    if (doc.imageSize < 2) return {};
+    if (doc.ImageSize() < 2) return {};
     switch (request) {
         case ScrollRequest::kLineUp:
             MoveTopLine(doc, state, -1);
@@ -271,11 +270,12 @@ ListingEffect ListingScroll(const CTravikDoc& doc, ListingViewState& state, Scro
             break;
         case ScrollRequest::kThumb: {
             if (rangeMax <= 0) break;
-            int64_t o = int64_t{doc.imageSize} * std::max(position, 0) / rangeMax;
-            o = std::min<int64_t>(o, int64_t{doc.imageSize} - 20);
+            int64_t o = int64_t{doc.ImageSize()} * std::max(position, 0) / rangeMax;
+            o = std::min<int64_t>(o, int64_t{doc.ImageSize()} - 20);
             o = std::max<int64_t>(o, 0) & ~int64_t{1};
             // Forward to the next item start, but never past the last halfword.
-            while (o + 4 <= int64_t{doc.imageSize} && (doc.flags[o / 2] & flagbits::kContinuation))
+            while (o + 4 <= int64_t{doc.ImageSize()} &&
+                   (doc.Flags()[o / 2] & flagbits::kContinuation))
                 o += 2;
             state.topOffset = static_cast<int32_t>(o);
             state.topSubLine = 0;
@@ -289,9 +289,9 @@ ListingEffect ListingScroll(const CTravikDoc& doc, ListingViewState& state, Scro
 // The editors
 
 bool AnnotationEditText(const CTravikDoc& doc, const ListingViewState& state, std::string& text) {
-    const AnnotationTable* table = state.cursorSubLine == -1  ? &doc.headers
-                                   : state.cursorSubLine == 0 ? &doc.notes
-                                   : state.cursorSubLine == 1 ? &doc.footers
+    const AnnotationTable* table = state.cursorSubLine == -1  ? &doc.Headers()
+                                   : state.cursorSubLine == 0 ? &doc.Notes()
+                                   : state.cursorSubLine == 1 ? &doc.Footers()
                                                               : nullptr;
     if (table == nullptr) return false;
     const std::string* found =
@@ -302,33 +302,26 @@ bool AnnotationEditText(const CTravikDoc& doc, const ListingViewState& state, st
 
 ListingEffect CommitAnnotation(CTravikDoc& doc, const ListingViewState& state,
                                const std::string& text) {
-    switch (state.cursorSubLine) {
-        case -1:
-            doc.SetHeader(state.cursorOffset, text);
-            break;
-        case 0:
-            doc.SetNote(state.cursorOffset, text);
-            break;
-        case 1:
-            doc.SetFooter(state.cursorOffset, text);
-            break;
-        default:
-            break;
-    }
+    // The line's text, and the item takes the user mark; the "End of File" line has
+    // no text of its own.
+    DocEdit edit;
     if (CursorInImage(doc, state)) {
-        doc.flags[state.cursorOffset / 2] |= flagbits::kUserMark;
-        doc.SetModifiedFlag(true);
+        edit =
+            state.cursorSubLine >= -1 && state.cursorSubLine <= 1
+                ? TextEdit(doc, kLineTexts[state.cursorSubLine + 1], state.cursorOffset, text, true)
+                : FlagBitsEdit(doc, state.cursorOffset, flagbits::kUserMark);
     }
-    doc.RebuildJumpList();
+    edit.after |= DocEdit::kJumpList;
+    doc.Apply(edit);
     return {.repaintAllViews = true};
 }
 
 ListingEffect CommitExplanation(CTravikDoc& doc, ListingViewState& state, const std::string& text) {
     // The edit belongs to the item it was begun on, wherever the cursor went since.
-    if (state.editingExplanation && uint64_t{state.explanationOffset} + 2 <= doc.imageSize) {
-        doc.SetExplanation(state.explanationOffset, text);
-        doc.RebuildJumpList();  // the item's entry reads ">" now
-    }
+    // The item's jump-list entry reads ">" now.
+    if (state.editingExplanation && uint64_t{state.explanationOffset} + 2 <= doc.ImageSize())
+        doc.Apply(
+            TextEdit(doc, DocEdit::TextKind::kExplanation, state.explanationOffset, text, true));
     state.editingExplanation = 0;
     return {.repaintAllViews = true};
 }

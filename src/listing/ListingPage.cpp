@@ -30,13 +30,13 @@ const std::string* AnnotationOf(const CTravikDoc& doc, int64_t offset, int subLi
     switch (subLine) {
         case -1:
             font = FontId::kHeader;
-            return doc.headers.Find(index);
+            return doc.Headers().Find(index);
         case 0:
             font = FontId::kNote;
-            return doc.notes.Find(index);
+            return doc.Notes().Find(index);
         case 1:
             font = FontId::kFooter;
-            return doc.footers.Find(index);
+            return doc.Footers().Find(index);
         default:
             return nullptr;
     }
@@ -50,7 +50,7 @@ bool ItemHasBreakpoint(const CTravikDoc& doc, int64_t offset) {
     do {
         if (emu.IsBreakpoint(CEmulator::kFlashBase + 2 * half)) return true;
         ++half;
-    } while (half < doc.HalfwordCount() && (doc.flags[half] & flagbits::kContinuation));
+    } while (half < doc.HalfwordCount() && (doc.Flags()[half] & flagbits::kContinuation));
     return false;
 }
 
@@ -65,15 +65,15 @@ void PaintBreakpointMark(int row, DrawList& draw) {
 
 // One bit of a bitmap byte as a cell colour; bytes past the image end stay unpainted.
 uint32_t BitColour(const CTravikDoc& doc, int64_t offset, int bit, uint32_t cursorOffset) {
-    if (offset < 0 || offset >= int64_t{doc.imageSize}) return DrawCells::kNoCell;
-    const bool set = (doc.image[offset] >> bit) & 1;
+    if (offset < 0 || offset >= int64_t{doc.ImageSize()}) return DrawCells::kNoCell;
+    const bool set = (doc.Image()[offset] >> bit) & 1;
     if (offset == int64_t{cursorOffset}) return PackRgb(set ? kRed : kBitmapCursorClear);
     return PackRgb(set ? kBlack : kWhite);
 }
 
 void PaintBitmap(const CTravikDoc& doc, const ListingViewState& state, int w, int h,
                  ListingPaint& out) {
-    const int64_t n = doc.bitmapWidth;
+    const int64_t n = doc.Options().bitmapWidth;
     const int64_t top = state.topOffset;
     // Byte strip: one byte per 3-pixel row, bit 0 at the right edge.
     DrawCells bytes;
@@ -115,9 +115,9 @@ void PaintBitmap(const CTravikDoc& doc, const ListingViewState& state, int w, in
 void PlaceRows(const CTravikDoc& doc, ListingViewState& state, int clientHeight, bool cursor,
                std::vector<ListingPaint::Row>* rows) {
     if (rows != nullptr) rows->clear();
-    if (doc.imageSize < 2) return;
+    if (doc.ImageSize() < 2) return;
     // An unplaced top, or one a smaller document left behind, starts at the first line.
-    if (state.topOffset < 0 || int64_t{state.topOffset} + 2 > int64_t{doc.imageSize}) {
+    if (state.topOffset < 0 || int64_t{state.topOffset} + 2 > int64_t{doc.ImageSize()}) {
         state.topOffset = 0;
         state.cursorRow = 1;
         state.topSubLine = doc.FirstSubLine(0);
@@ -183,7 +183,7 @@ void PaintListing(const CTravikDoc& doc, ListingViewState& state, int clientWidt
     const int h = clientHeight;
     out.draw.Rect({0, 0, w, h, kWhite});
 
-    if (doc.imageSize < 2) {
+    if (doc.ImageSize() < 2) {
         out.draw.Text({10, 10, FontId::kListing, kBlack, true, kWhite, "No File loaded"});
         return;
     }
@@ -191,7 +191,7 @@ void PaintListing(const CTravikDoc& doc, ListingViewState& state, int clientWidt
     const bool cursor = active && state.pendingCursor == -1;
 
     // Text pass.
-    const bool selection = doc.selectionStart != doc.selectionEnd;
+    const bool selection = doc.SelectionStart() != doc.SelectionEnd();
     const bool running = doc.emulator.runState != CEmulator::kStopped;
     const int64_t current = CurrentInstructionOffset(doc);
     for (size_t r = 0; r < out.rows.size(); ++r) {
@@ -206,7 +206,7 @@ void PaintListing(const CTravikDoc& doc, ListingViewState& state, int clientWidt
             background = kCurrentInstruction;
         }
         const uint32_t u = static_cast<uint32_t>(o);
-        const bool outside = selection && (u < doc.selectionStart || u > doc.selectionEnd);
+        const bool outside = selection && (u < doc.SelectionStart() || u > doc.SelectionEnd());
         out.draw.Text({kListingTextX, y, FontId::kListing, outside ? kOutsideSelection : kBlack,
                        true, background, std::string(out.line.View())});
     }
@@ -227,14 +227,14 @@ void PaintListing(const CTravikDoc& doc, ListingViewState& state, int clientWidt
     out.arrows.Draw({0, kListingRowHeight / 2, kListingRowHeight, 0, h}, out.draw);
 
     out.scrollValid = true;
-    out.scrollMax = static_cast<int>(std::min<int64_t>(doc.imageSize, kScrollRange));
+    out.scrollMax = static_cast<int>(std::min<int64_t>(doc.ImageSize(), kScrollRange));
     out.scrollPos =
-        static_cast<int>(int64_t{state.topOffset} * out.scrollMax / int64_t{doc.imageSize});
+        static_cast<int>(int64_t{state.topOffset} * out.scrollMax / int64_t{doc.ImageSize()});
 
-    if (doc.bitmapWidth > 0) PaintBitmap(doc, state, w, h, out);
+    if (doc.Options().bitmapWidth > 0) PaintBitmap(doc, state, w, h, out);
 
-    const std::string* explanation = state.cursorOffset < doc.imageSize
-                                         ? doc.explanations.Find(state.cursorOffset / 2)
+    const std::string* explanation = state.cursorOffset < doc.ImageSize()
+                                         ? doc.Explanations().Find(state.cursorOffset / 2)
                                          : nullptr;
     if (explanation != nullptr || state.editingExplanation) {
         out.explanationShown = true;
@@ -269,7 +269,7 @@ std::vector<std::string> VisibleLineTexts(const CTravikDoc& doc, const ListingPa
 void GoToOffset(const CTravikDoc& doc, ListingViewState& state, int64_t offset, bool force) {
     int64_t o = offset & ~int64_t{1};
     // Only offsets of whole halfwords of the image have an item.
-    if (o < 0 || o + 2 > int64_t{doc.imageSize}) return;
+    if (o < 0 || o + 2 > int64_t{doc.ImageSize()}) return;
     o = doc.ItemStart(static_cast<uint32_t>(o));
     if (!force && int64_t{state.topOffset} + 5 <= o && o <= int64_t{state.bottomOffset} - 5) {
         state.pendingCursor = static_cast<int32_t>(o);
@@ -286,7 +286,7 @@ void GoToOffset(const CTravikDoc& doc, ListingViewState& state, int64_t offset, 
 }
 
 int MoveTopLine(const CTravikDoc& doc, ListingViewState& state, int lines) {
-    if (doc.imageSize < 2) return 0;
+    if (doc.ImageSize() < 2) return 0;
     if (state.topOffset < 0) {
         state.topOffset = 0;
         state.topSubLine = doc.FirstSubLine(0);

@@ -22,11 +22,11 @@ constexpr int kBandHeight = 8 * kBitSize;
 // before offset 0 (as 0xFFFFFFFF); its lines are the items that start inside it, as
 // the listing shows them.
 int64_t FirstItemOf(const CTravikDoc& doc) {
-    const int64_t size = doc.imageSize;
+    const int64_t size = doc.ImageSize();
     if (size < 2) return -1;
-    int64_t o = (int64_t{doc.selectionStart} + 1) & ~int64_t{1};
-    while (o + 2 <= size && (doc.flags[o / 2] & flagbits::kContinuation)) o += 2;
-    if (o + 2 > size || o > int64_t{doc.selectionEnd}) return -1;
+    int64_t o = (int64_t{doc.SelectionStart()} + 1) & ~int64_t{1};
+    while (o + 2 <= size && (doc.Flags()[o / 2] & flagbits::kContinuation)) o += 2;
+    if (o + 2 > size || o > int64_t{doc.SelectionEnd()}) return -1;
     return o;
 }
 
@@ -82,9 +82,9 @@ void PrintJob::PrintPage(int page, DrawList& out) {
     out.Clear();
     columns_.clear();
     const char* message = nullptr;
-    if (doc_.imageSize < 2)
+    if (doc_.ImageSize() < 2)
         message = kPrintNoFile;
-    else if (doc_.selectionStart == doc_.selectionEnd || areaStart_ < 0)
+    else if (doc_.SelectionStart() == doc_.SelectionEnd() || areaStart_ < 0)
         message = kPrintNoArea;
     if (message != nullptr) {
         out.Text({kMessageX, kMessageY, FontId::kPrintListing, kBlack, true, kWhite, message});
@@ -109,7 +109,7 @@ void PrintJob::PrintPage(int page, DrawList& out) {
 }
 
 void PrintJob::PrintColumn(Column& column, DrawList& out) {
-    const int64_t end = doc_.selectionEnd;
+    const int64_t end = doc_.SelectionEnd();
     const int left = column.left;
 
     // Pass 1: the line texts.
@@ -142,13 +142,13 @@ void PrintJob::PrintColumn(Column& column, DrawList& out) {
         const std::string* note = nullptr;
         FontId font = FontId::kPrintNote;
         if (subLine == -1) {
-            note = doc_.headers.Find(index);
+            note = doc_.Headers().Find(index);
             font = FontId::kPrintHeader;
         } else if (subLine == 1) {
-            note = doc_.footers.Find(index);
+            note = doc_.Footers().Find(index);
             font = FontId::kPrintFooter;
         } else if (subLine == 0) {
-            note = doc_.notes.Find(index);
+            note = doc_.Notes().Find(index);
         }
         if (note != nullptr) ColumnText(column, left + kPrintAnnotationX, y, font, *note, out);
         arrows_.AddLine(offset, subLine);
@@ -156,7 +156,7 @@ void PrintJob::PrintColumn(Column& column, DrawList& out) {
 
     // Pass 3: the arrows, with y upward.
     arrows_.Draw({left, -10, -kPrintLineHeight, 0, page_.bottom}, out);
-    if (doc_.bitmapWidth > 0) DrawBitmap(column, out);
+    if (doc_.Options().bitmapWidth > 0) DrawBitmap(column, out);
 }
 
 void PrintJob::DrawBitmap(const Column& column, DrawList& out) const {
@@ -164,13 +164,13 @@ void PrintJob::DrawBitmap(const Column& column, DrawList& out) const {
     // -5(k + 1) to -5k and band m from -40(m + 1) to -40m, so nothing is drawn above
     // the area, where a printer cuts it off. Rows stop at the selection's end and at
     // the image's end.
-    const int64_t n = doc_.bitmapWidth;
+    const int64_t n = doc_.Options().bitmapWidth;
     const int64_t start = column.start;
-    const int64_t last = std::min<int64_t>(doc_.selectionEnd, int64_t{doc_.imageSize} - 1);
+    const int64_t last = std::min<int64_t>(doc_.SelectionEnd(), int64_t{doc_.ImageSize()} - 1);
     const int right = column.right;
     auto bit = [this](int64_t offset, int b) -> uint32_t {
-        if (offset >= int64_t{doc_.imageSize}) return DrawCells::kNoCell;
-        return PackRgb((doc_.image[offset] >> b) & 1 ? kBlack : kWhite);
+        if (offset >= int64_t{doc_.ImageSize()}) return DrawCells::kNoCell;
+        return PackRgb((doc_.Image()[offset] >> b) & 1 ? kBlack : kWhite);
     };
 
     DrawCells pages;

@@ -151,7 +151,7 @@ uint32_t ItemOfMatch(const CTravikDoc& doc, uint32_t offset) {
     if (count == 0) return 0;
     // A match in the last byte of an odd-sized image belongs to the last halfword.
     uint32_t index = std::min(offset / 2, count - 1);
-    while (index + 1 < count && (doc.flags[index] & flagbits::kContinuation)) ++index;
+    while (index + 1 < count && (doc.Flags()[index] & flagbits::kContinuation)) ++index;
     return index * 2;
 }
 
@@ -162,7 +162,8 @@ struct Reporter {
     void At(uint64_t offset) const {
         if (!enabled) return;
         char hex[16];
-        char* end = textformat::PutHex(hex, static_cast<uint32_t>(doc.baseAddress + offset), 1);
+        char* end =
+            textformat::PutHex(hex, static_cast<uint32_t>(doc.Options().baseAddress + offset), 1);
         doc.Frame().SetStatusText(prefix + std::string(hex, end));
     }
 };
@@ -176,7 +177,7 @@ class HexSearch {
 
     // The first candidate in [from, to), reporting each block's first thousand.
     std::optional<uint32_t> Pass(uint64_t from, uint64_t to, const Reporter& report) const {
-        to = std::min<uint64_t>(to, doc_.imageSize);
+        to = std::min<uint64_t>(to, doc_.ImageSize());
         std::vector<LayoutScan> scans = Scans(from);
         for (uint64_t begin = from; begin < to;) {
             const uint64_t end = std::min<uint64_t>(to, (begin / kHexBlock + 1) * kHexBlock);
@@ -216,7 +217,7 @@ class HexSearch {
         std::vector<LayoutScan> scans;
         scans.reserve(layouts_.size());
         for (const HexLayout& layout : layouts_)
-            scans.emplace_back(doc_.image, doc_.imageSize, layout, from);
+            scans.emplace_back(doc_.Image(), doc_.ImageSize(), layout, from);
         return scans;
     }
 
@@ -341,7 +342,7 @@ int32_t Search(const CTravikDoc& doc, std::string pattern, uint32_t start, int m
     std::optional<uint32_t> hit;
     if (p.hex) {
         const HexSearch search(doc, p.layouts);
-        hit = search.Pass(start, doc.imageSize, report);
+        hit = search.Pass(start, doc.ImageSize(), report);
         if (!hit && start != 0) hit = search.Pass(0, start, report);
     } else if (!p.text.empty()) {
         const TextSearch search(doc, p.text, p.ignoreCase);

@@ -179,7 +179,7 @@ bool DebugSession::Execute(RunCommand command, uint32_t cursorOffset,
     const uint32_t cursorAddress = cursorOffset + CEmulator::kFlashBase;
     switch (command) {
         case RunCommand::kStart:
-            emu.Start(cursorAddress, doc_.image, doc_.imageSize, doc_.ramBytes,
+            emu.Start(cursorAddress, doc_.Image(), doc_.ImageSize(), doc_.EmulatorRam(),
                       CEmulator::kInitialStackPointer);
             Refresh({.repaintListing = true, .repaintRegisters = true, .repaintPhone = true});
             Emit([](DebugSessionObserver& o) { o.OnCallsChanged(); });
@@ -363,7 +363,7 @@ RunResult DebugSession::RunBatch(BatchRun kind, uint32_t address, uint64_t limit
 // --- breakpoints and watchpoints ------------------------------------------------------
 
 void DebugSession::OpenMarks(bool load) {
-    emulator_.AttachFlash(doc_.image, doc_.imageSize);
+    emulator_.AttachFlash(doc_.Image(), doc_.ImageSize());
     emulator_.ClearBreakpoints();
     emulator_.ClearWatches();
     marksUnreadable_ = false;
@@ -415,7 +415,7 @@ bool DebugSession::SaveMarks() {
 
 bool DebugSession::ToggleBreakpoint(uint32_t offset) {
     const uint32_t address = CEmulator::kFlashBase + offset;
-    if (doc_.image == nullptr ||
+    if (doc_.Image() == nullptr ||
         !emulator_.SetBreakpoint(address, !emulator_.IsBreakpoint(address))) {
         doc_.Frame().ShowMessage(Format(kNoBreakpointHere, address));
         return false;
@@ -424,7 +424,7 @@ bool DebugSession::ToggleBreakpoint(uint32_t offset) {
 }
 
 bool DebugSession::SetBreakpoint(uint32_t address, bool on) {
-    if (doc_.image == nullptr || !emulator_.SetBreakpoint(address, on)) return false;
+    if (doc_.Image() == nullptr || !emulator_.SetBreakpoint(address, on)) return false;
     return SaveMarks();
 }
 

@@ -28,7 +28,7 @@ TEST_F(CallStackTreeTest, DisplayedAddressesOfBothListsWithAndWithoutBase) {
                  {CEmulator::kRunning, 0x200000, "00200100 -> 00200400"}};
     for (const Case& c : cases) {
         e.runState = c.runState;
-        doc->baseAddress = c.base;
+        TestDoc::Options(*doc).baseAddress = c.base;
         const CallStackModel m = BuildCallStack(*doc);
         ASSERT_EQ(m.items.size(), 1u);
         EXPECT_EQ(m.items[0], c.item);

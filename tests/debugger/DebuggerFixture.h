@@ -26,8 +26,8 @@ class DebuggerTest : public ::testing::Test {
         doc->emulator.warningSink = [this](const std::string& s) { warnings.push_back(s); };
     }
     void Start() {
-        doc->emulator.Start(CEmulator::kFlashBase, doc->image, doc->imageSize, doc->ramBytes,
-                            CEmulator::kInitialStackPointer);
+        doc->emulator.Start(CEmulator::kFlashBase, doc->Image(), doc->ImageSize(),
+                            doc->EmulatorRam(), CEmulator::kInitialStackPointer);
         warnings.clear();
     }
     void Step() {

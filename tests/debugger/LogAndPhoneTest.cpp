@@ -44,9 +44,9 @@ TEST_F(PhoneScreenTest, LcdBitsMapToDisplayPixels) {
     for (int y = 0; y < PhoneScreen::kHeight; ++y)  // zero RAM: all light, border too
         for (int x = 0; x < PhoneScreen::kWidth; ++x) ASSERT_EQ(screen.Pixel(x, y), 0x00FF00u);
 
-    doc->ramBytes[0x7600] = 0x01;                // row 0, column 0
-    doc->ramBytes[0x7600 + 84] = 0x80;           // bank 1, bit 7: row 15, column 0
-    doc->ramBytes[0x7600 + 5 * 84 + 83] = 0x40;  // row 46, column 83
+    TestDoc::Ram(*doc)[0x7600] = 0x01;                // row 0, column 0
+    TestDoc::Ram(*doc)[0x7600 + 84] = 0x80;           // bank 1, bit 7: row 15, column 0
+    TestDoc::Ram(*doc)[0x7600 + 5 * 84 + 83] = 0x40;  // row 46, column 83
     screen.Update(doc.get());
     int dark = 0;
     for (int y = 0; y < PhoneScreen::kHeight; ++y)
@@ -60,15 +60,15 @@ TEST_F(PhoneScreenTest, LcdBitsMapToDisplayPixels) {
 TEST_F(PhoneScreenTest, PixelsBeyondASmallRamKeepTheirLastColour) {
     Open();
     PhoneScreen screen;
-    doc->ramBytes[0x7600 + 84] = 0xFF;
+    TestDoc::Ram(*doc)[0x7600 + 84] = 0xFF;
     screen.Update(doc.get());
-    doc->ramSize = 0x7600 + 84;  // bank 0 only
-    doc->ramBytes[0x7600 + 84] = 0;
+    TestDoc::RamSize(*doc) = 0x7600 + 84;  // bank 0 only
+    TestDoc::Ram(*doc)[0x7600 + 84] = 0;
     screen.Update(doc.get());
     EXPECT_EQ(screen.Pixel(4, 16), 0u);         // kept from the last paint
     EXPECT_EQ(screen.Pixel(4, 8), 0x00FF00u);   // bank 0 redrawn
     EXPECT_EQ(screen.Pixel(0, 20), 0x00FF00u);  // the border is always drawn
-    doc->ramSize = 0x10000;
+    TestDoc::RamSize(*doc) = 0x10000;
 }
 
 }  // namespace

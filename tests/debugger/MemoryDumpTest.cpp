@@ -76,7 +76,7 @@ TEST_F(MemoryDumpTest, LinesOutsideTheRamAreBlank) {
 }
 
 TEST_F(MemoryDumpTest, CellColoursForCursorSelectionAndNames) {
-    doc->SetRamName(4, 6, "v");
+    doc->Apply(RamNameEdit(*doc, 4, 6, "v"));
     MemoryPage& p = state.Current();
     p.cursor = 1;
     p.selectionStart = 1;
@@ -142,7 +142,7 @@ TEST_F(MemoryDumpTest, WatchKeysAndTheirColours) {
 }
 
 TEST_F(MemoryDumpTest, HeaderShowsTheNameAndTheOffsetIntoIt) {
-    doc->SetRamName(0x20, 0x23, "counter");
+    doc->Apply(RamNameEdit(*doc, 0x20, 0x23, "counter"));
     struct Case {
         int32_t cursor;
         const char* header;
@@ -155,7 +155,7 @@ TEST_F(MemoryDumpTest, HeaderShowsTheNameAndTheOffsetIntoIt) {
         Paint();
         EXPECT_EQ(TextAt(draw, 10, 0)->text, c.header);
     }
-    doc->SetRamName(0x40, 0x42, "");  // no name, continued marks after it
+    doc->Apply(RamNameEdit(*doc, 0x40, 0x42, ""));  // no name, continued marks after it
     state.Current().cursor = 0x42;
     Paint();
     EXPECT_EQ(TextAt(draw, 10, 0)->text, "00100042: +02");
@@ -218,8 +218,8 @@ TEST_F(MemoryDumpTest, PagesScrollAndKeepTheirOwnPlaces) {
 }
 
 TEST_F(MemoryDumpTest, NameKeyUnnamesContinuedBytesAndOffersTheName) {
-    doc->SetRamName(0x20, 0x23, "a");
-    doc->SetRamName(0x24, 0x25, "b");
+    doc->Apply(RamNameEdit(*doc, 0x20, 0x23, "a"));
+    doc->Apply(RamNameEdit(*doc, 0x24, 0x25, "b"));
     doc->SetModifiedFlag(false);
     MemoryPage& p = state.Current();
     p.cursor = p.selectionStart = 0x22;
@@ -227,8 +227,8 @@ TEST_F(MemoryDumpTest, NameKeyUnnamesContinuedBytesAndOffersTheName) {
     const MemoryKeyResult r = Key(MemoryKey::kName);
     EXPECT_FALSE(r.repaint);
     EXPECT_EQ(r.editor, MemoryKeyResult::Editor::kName);
-    EXPECT_EQ(doc->ramNames.At(0x22), RamNameTable::Entry::None);
-    EXPECT_EQ(doc->ramNames.At(0x23), RamNameTable::Entry::None);
+    EXPECT_EQ(doc->RamNames().At(0x22), RamNameTable::Entry::None);
+    EXPECT_EQ(doc->RamNames().At(0x23), RamNameTable::Entry::None);
     EXPECT_TRUE(r.setEditorText);
     EXPECT_EQ(r.editorText, "b");
     EXPECT_EQ(r.first, 0x22);
@@ -256,8 +256,8 @@ TEST_F(MemoryDumpTest, ModifyBoxCoversTheSelectionsFirstCells) {
 }
 
 TEST_F(MemoryDumpTest, AccessibleLinesReadAddressHexAndCharacters) {
-    for (int i = 0; i < 32; ++i) doc->ramBytes[i] = static_cast<uint8_t>('A' + i % 26);
-    doc->ramBytes[1] = 0x05;
+    for (int i = 0; i < 32; ++i) TestDoc::Ram(*doc)[i] = static_cast<uint8_t>('A' + i % 26);
+    TestDoc::Ram(*doc)[1] = 0x05;
     Paint();
     const std::vector<std::string> lines = TextLines(draw, 10, kMemoryCharWidth);
     ASSERT_GE(lines.size(), 2u);
@@ -275,25 +275,22 @@ TEST_F(MemoryDumpTest, RamSettersFollowTheirRules) {
                  {4, 5, "zz1f", {0x00, 0x1F}}, {4, 4, "ab", {0xAB}}};
     doc->SetModifiedFlag(false);  // the RAM is not part of the info file
     for (const Case& c : cases) {
-        doc->ramBytes[4] = doc->ramBytes[5] = 0x77;
-        doc->SetRamBytes(c.first, c.last, c.text);
+        TestDoc::Ram(*doc)[4] = TestDoc::Ram(*doc)[5] = 0x77;
+        doc->Apply(RamHexEdit(*doc, c.first, c.last, c.text));
         for (size_t i = 0; i < c.bytes.size(); ++i)
-            EXPECT_EQ(doc->ramBytes[c.first + i], c.bytes[i]) << c.text << " byte " << i;
+            EXPECT_EQ(doc->RamBytes()[c.first + i], c.bytes[i]) << c.text << " byte " << i;
     }
     EXPECT_FALSE(doc->IsModified());
     const int repaints = frame.memoryRepaints;
-    doc->SetRamBytes(0xFFFF, 0x10000, "12");  // end outside: nothing
-    doc->SetRamName(0x10, 0x10000, "x");
+    // Either end outside the RAM: nothing, not even a repaint.
+    EXPECT_TRUE(doc->Apply(RamHexEdit(*doc, 0xFFFF, 0x10000, "12")).parts.empty());
+    EXPECT_TRUE(doc->Apply(RamNameEdit(*doc, 0x10, 0x10000, "x")).parts.empty());
     EXPECT_EQ(frame.memoryRepaints, repaints);
-    EXPECT_EQ(doc->ramNames.At(0x10), RamNameTable::Entry::None);
-    EXPECT_FALSE(doc->IsModified());
-
-    doc->SetRamName(0x10, 0x12, "x");
-    EXPECT_TRUE(doc->IsModified());
+    doc->Apply(RamNameEdit(*doc, 0x10, 0x12, "x"));
+    EXPECT_TRUE(doc->IsModified());  // the names are saved with the annotations
     EXPECT_EQ(frame.memoryRepaints, repaints + 1);
-    EXPECT_EQ(*doc->ramNames.Find(0x10), "x");
-    EXPECT_EQ(doc->ramNames.At(0x12), RamNameTable::Entry::Continued);
-    EXPECT_EQ(doc->ramNames.At(0x13), RamNameTable::Entry::None);
+    EXPECT_EQ(doc->RamNames().At(0x12), RamNameTable::Entry::Continued);
+    EXPECT_EQ(doc->RamNames().At(0x13), RamNameTable::Entry::None);
 }
 
 }  // namespace

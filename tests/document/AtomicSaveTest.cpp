@@ -70,7 +70,7 @@ TEST(AtomicSave, AnyFailingStepKeepsTheOldFileAndTheModifiedFlag) {
 
         FailingIo io(step);
         doc->SetFileIo(&io);
-        doc->SetNote(8, std::string(1000, 'n'));
+        TestDoc::Note(*doc, 8, std::string(1000, 'n'));
         frame.messages.clear();
         EXPECT_FALSE(doc->OnSaveDocument(dir.File("a.fls")));
         EXPECT_EQ(frame.messages, std::vector<std::string>{"Error in saving IFO file"});
@@ -123,7 +123,7 @@ TEST(AtomicSave, FlashFileNamedLikeItsInfoFileIsNeverOverwritten) {
     RecordingFrame frame2;
     CTravikDoc doc2(frame2);
     ASSERT_TRUE(doc2.OnOpenDocument(path));
-    doc2.SetNote(0, "x");
+    TestDoc::Note(doc2, 0, "x");
     EXPECT_FALSE(doc2.OnSaveDocument(path));
     EXPECT_EQ(frame2.messages,
               std::vector<std::string>{path + " is the open flash file; it is never written."});
@@ -197,7 +197,7 @@ TEST(SaveTargets, UnreadableInfoFileOpensWithDefaultsAndIsNotReplaced) {
                   std::vector<std::string>{info + " cannot be read: " + c.reason +
                                            ".\r\nLoading defaults; saving will not replace that "
                                            "file."});
-        EXPECT_EQ(*doc->headers.Find(0), "File: u.fls");
+        EXPECT_EQ(*doc->Headers().Find(0), "File: u.fls");
 
         frame.messages.clear();
         EXPECT_FALSE(doc->OnSaveDocument(dir.File("u.fls")));
@@ -228,7 +228,7 @@ TEST(SaveTargets, ModesReadOnlyFilesAndStaleTemporaries) {
     for (const std::string& path : {info, doc->DebugMarksPath()}) {
         ASSERT_EQ(chmod(path.c_str(), 0600), 0);
     }
-    doc->SetNote(2, "private");
+    TestDoc::Note(*doc, 2, "private");
     ASSERT_TRUE(doc->OnSaveDocument(flash));
     ASSERT_TRUE(doc->Session().ToggleBreakpoint(6));
     for (const std::string& path : {info, doc->DebugMarksPath()}) {
@@ -247,7 +247,7 @@ TEST(SaveTargets, ModesReadOnlyFilesAndStaleTemporaries) {
     for (const std::string& path : {info + ".tmp~", info + ".tmp99~", gone, running})
         WriteFile(path, std::string(1000, 'x'));
     ASSERT_EQ(symlink(flash.c_str(), (info + ".tmp1-1~").c_str()), 0);
-    doc->SetNote(2, "again");
+    TestDoc::Note(*doc, 2, "again");
     ASSERT_TRUE(doc->OnSaveDocument(flash));
     EXPECT_FALSE(FileExists(info + ".tmp~"));
     EXPECT_FALSE(FileExists(info + ".tmp99~"));
@@ -258,7 +258,7 @@ TEST(SaveTargets, ModesReadOnlyFilesAndStaleTemporaries) {
     // Read-only: refused, kept, and the document still holds the change.
     ASSERT_EQ(chmod(info.c_str(), 0444), 0);
     const std::vector<uint8_t> before = ReadFileBytes(info);
-    doc->SetNote(2, "not saved");
+    TestDoc::Note(*doc, 2, "not saved");
     frame.messages.clear();
     EXPECT_FALSE(doc->OnSaveDocument(flash));
     EXPECT_EQ(frame.messages, std::vector<std::string>{info + " is read-only: not saved"});
@@ -276,28 +276,26 @@ TEST(SaveTargets, InfoFilesNeverGrowPastWhatTheOpenReads) {
     RecordingFrame frame;
     auto doc = OpenImage(frame, flash);
     ASSERT_NE(doc, nullptr);
-    doc->SetNote(2, std::string(40 << 20, 'a'));
+    TestDoc::Note(*doc, 2, std::string(40 << 20, 'a'));
     ASSERT_TRUE(doc->OnSaveDocument(flash));
     const size_t saved = ReadFileBytes(dir.File("l.ifo")).size();
 
     // Another file of the image with a second long note: together too much.
     RecordingFrame otherFrame;
     auto other = OpenImage(otherFrame, flash);
-    other->SetNote(2, std::string());
-    other->SetNote(4, std::string(40 << 20, 'b'));
-    const std::string otherInfo = WriteInfoFile(
-        {1024, other->flags, {&other->notes, &other->headers, &other->footers, &other->explanations},
-         &other->ramNames});
+    TestDoc::Note(*other, 2, std::string());
+    TestDoc::Note(*other, 4, std::string(40 << 20, 'b'));
+    const std::string otherInfo = WriteInfoFile(TestDoc::Tables(*other));
     frame.messages.clear();
     EXPECT_EQ(MergeInfoBytes(*doc, otherInfo, "o.ifo"), MergeOutcome::kTooLarge);
     ASSERT_EQ(frame.messages.size(), 1u);
     EXPECT_NE(frame.messages[0].find("Merging o.ifo would make an info file of "),
               std::string::npos);
     EXPECT_NE(frame.messages[0].find(" bytes, more than the " + limit), std::string::npos);
-    EXPECT_EQ(doc->notes.Find(4), nullptr);
+    EXPECT_EQ(doc->Notes().Find(4), nullptr);
     EXPECT_FALSE(doc->IsModified());
 
-    doc->SetNote(4, std::string(30 << 20, 'c'));
+    TestDoc::Note(*doc, 4, std::string(30 << 20, 'c'));
     frame.messages.clear();
     EXPECT_FALSE(doc->OnSaveDocument(flash));
     ASSERT_EQ(frame.messages.size(), 1u);

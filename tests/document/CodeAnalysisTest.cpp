@@ -54,10 +54,10 @@ TEST(CodeAnalysis, CallsCountedIntoRoutineHeaders) {
     image.Bl(0x100, 0x2000).Bl(0x200, 0x2000).Bl(0x2800, 0x2000);
     auto o = Open(image);
     auto& doc = *o->doc;
-    EXPECT_EQ(doc.flags[0x102 / 2], 0x82);  // second halfword: continuation
-    EXPECT_EQ(doc.flags[0x2000 / 2] & 0x40, 0x40);
-    ASSERT_NE(doc.headers.Find(0x1000), nullptr);
-    EXPECT_EQ(*doc.headers.Find(0x1000), "Routine (3 calls)");
+    EXPECT_EQ(doc.Flags()[0x102 / 2], 0x82);  // second halfword: continuation
+    EXPECT_EQ(doc.Flags()[0x2000 / 2] & 0x40, 0x40);
+    ASSERT_NE(doc.Headers().Find(0x1000), nullptr);
+    EXPECT_EQ(*doc.Headers().Find(0x1000), "Routine (3 calls)");
     int s = -1;
     EXPECT_EQ(doc.NextLine(0x1FFE, s), 0x2000);
     EXPECT_EQ(s, -1);
@@ -67,7 +67,7 @@ TEST(CodeAnalysis, CallToOffsetZeroReplacesTheFileHeader) {
     ImageBuilder image(0x100);
     image.Bl(0x20, 0);
     auto o = Open(image);
-    EXPECT_EQ(*o->doc->headers.Find(0), "Routine (1 calls)");
+    EXPECT_EQ(*o->doc->Headers().Find(0), "Routine (1 calls)");
 }
 
 TEST(CodeAnalysis, CallOutsideTheImageChangesNothing) {
@@ -77,9 +77,9 @@ TEST(CodeAnalysis, CallOutsideTheImageChangesNothing) {
     auto& doc = *o->doc;
     for (uint32_t off : {0x20u, 0x40u}) {
         EXPECT_EQ(doc.JumpKind(off / 2), 0);
-        EXPECT_EQ(doc.flags[off / 2 + 1], 0x02) << off;  // its own line
+        EXPECT_EQ(doc.Flags()[off / 2 + 1], 0x02) << off;  // its own line
     }
-    EXPECT_EQ(doc.headers.Size(), 1u);  // only "File: a.fls": no routine
+    EXPECT_EQ(doc.Headers().Size(), 1u);  // only "File: a.fls": no routine
 }
 
 TEST(CodeAnalysis, BlNeedsItsFirstHalfAfterOffsetTwo) {
@@ -99,8 +99,8 @@ TEST(CodeAnalysis, LiteralLoadMakesADataWord) {
     image.Half(0x102, 0x4801);  // LDR R0, [PC, #4] -> 0x100 + 4 + 4
     auto o = Open(image);
     auto& doc = *o->doc;
-    EXPECT_EQ(doc.flags[0x108 / 2], 11);
-    EXPECT_EQ(doc.flags[0x10A / 2], 11 | 0x80);
+    EXPECT_EQ(doc.Flags()[0x108 / 2], 11);
+    EXPECT_EQ(doc.Flags()[0x10A / 2], 11 | 0x80);
 }
 
 TEST(CodeAnalysis, LiteralPointersAreFollowedAlongAChain) {
@@ -140,11 +140,11 @@ TEST(CodeAnalysis, RoutineEndsGetFooters) {
     image.Half(0x10, 0xBD00).Half(0x20, 0x46F7).Half(0x30, 0x46F6);
     auto o = Open(image);
     auto& doc = *o->doc;
-    EXPECT_EQ(doc.flags[0x10 / 2] & 0x20, 0x20);
-    EXPECT_EQ(*doc.footers.Find(0x10 / 2), "end routine");
-    EXPECT_EQ(doc.flags[0x20 / 2] & 0x20, 0x20);
-    EXPECT_EQ(doc.flags[0x30 / 2] & 0x20, 0);
-    EXPECT_EQ(doc.footers.Size(), 2u);
+    EXPECT_EQ(doc.Flags()[0x10 / 2] & 0x20, 0x20);
+    EXPECT_EQ(*doc.Footers().Find(0x10 / 2), "end routine");
+    EXPECT_EQ(doc.Flags()[0x20 / 2] & 0x20, 0x20);
+    EXPECT_EQ(doc.Flags()[0x30 / 2] & 0x20, 0);
+    EXPECT_EQ(doc.Footers().Size(), 2u);
 }
 
 TEST(CodeAnalysis, ThumbEntryPointBehindTheArmVeneer) {
@@ -154,9 +154,9 @@ TEST(CodeAnalysis, ThumbEntryPointBehindTheArmVeneer) {
     image.Word(0x0, 0xE28F0001).Word(0x4, 0xE12FFF10);
     auto o = Open(image);
     auto& doc = *o->doc;
-    EXPECT_EQ(doc.flags[0x28 / 2] & 0x40, 0x40);
-    EXPECT_EQ(*doc.headers.Find(0x28 / 2), "THUMB Entry point");
-    EXPECT_EQ(doc.headers.Find(0x8 / 2), nullptr);
+    EXPECT_EQ(doc.Flags()[0x28 / 2] & 0x40, 0x40);
+    EXPECT_EQ(*doc.Headers().Find(0x28 / 2), "THUMB Entry point");
+    EXPECT_EQ(doc.Headers().Find(0x8 / 2), nullptr);
 }
 
 TEST(CodeAnalysis, MergedShiftPairBecomesOneItem) {
@@ -165,8 +165,8 @@ TEST(CodeAnalysis, MergedShiftPairBecomesOneItem) {
     image.Half(0x10, 0x0111).Half(0x12, 0x0909).Half(0x20, 0x0111).Half(0x22, 0x0912);
     auto o = Open(image);
     auto& doc = *o->doc;
-    EXPECT_EQ(doc.flags[0x12 / 2], 0x82);
-    EXPECT_EQ(doc.flags[0x22 / 2], 0x02);
+    EXPECT_EQ(doc.Flags()[0x12 / 2], 0x82);
+    EXPECT_EQ(doc.Flags()[0x22 / 2], 0x02);
 }
 
 // LSL R4, R4, #16; LSR R4, R4, #16; LSL R3, R4, #16: the middle one ends the first
@@ -178,11 +178,11 @@ TEST(CodeAnalysis, OverlappingShiftPairsMergeOnlyTheFirst) {
     image.Half(0x30, 0x0424).Half(0x32, 0x0C24).Half(0x34, 0x0424).Half(0x36, 0x0C24);
     auto o = Open(image);
     auto& doc = *o->doc;
-    EXPECT_EQ(doc.flags[0x12 / 2], 0x82);
-    EXPECT_EQ(doc.flags[0x14 / 2], 0x02);
-    EXPECT_EQ(doc.flags[0x32 / 2], 0x82);
-    EXPECT_EQ(doc.flags[0x34 / 2], 0x02);
-    EXPECT_EQ(doc.flags[0x36 / 2], 0x82);
+    EXPECT_EQ(doc.Flags()[0x12 / 2], 0x82);
+    EXPECT_EQ(doc.Flags()[0x14 / 2], 0x02);
+    EXPECT_EQ(doc.Flags()[0x32 / 2], 0x82);
+    EXPECT_EQ(doc.Flags()[0x34 / 2], 0x02);
+    EXPECT_EQ(doc.Flags()[0x36 / 2], 0x82);
 }
 
 TEST(CodeAnalysis, InfoFileTypesStayAndOnlyTargetsAreRecomputed) {
@@ -190,8 +190,8 @@ TEST(CodeAnalysis, InfoFileTypesStayAndOnlyTargetsAreRecomputed) {
     image.Bl(0x20, 0x80).Half(0x40, 0xD0FE).Half(0x50, 0xBD00);
     auto o = Open(image);
     auto& doc = *o->doc;
-    doc.SetItemType(0x40, 10, true);  // the branch is data now
-    doc.flags[0x22 / 2] = 2;          // split the BL by hand
+    doc.Apply(ItemTypeEdit(doc, 0x40, 10, true));  // the branch is data now
+    TestDoc::Flags(doc)[0x22 / 2] = 2;             // split the BL by hand
     ASSERT_TRUE(doc.OnSaveDocument(o->dir.File("a.fls")));
     RecordingFrame frame;
     auto again = OpenImage(frame, o->dir.File("a.fls"));
@@ -199,9 +199,9 @@ TEST(CodeAnalysis, InfoFileTypesStayAndOnlyTargetsAreRecomputed) {
     EXPECT_TRUE(frame.messages.empty());
     EXPECT_FALSE(again->IsModified());
     EXPECT_EQ(again->JumpKind(0x20 / 2), 2);  // the target is found again
-    EXPECT_EQ(again->flags[0x22 / 2], 2);     // but no continuation is added
+    EXPECT_EQ(again->Flags()[0x22 / 2], 2);   // but no continuation is added
     EXPECT_EQ(again->JumpKind(0x40 / 2), 0);  // data gets no target
-    EXPECT_EQ(again->headers.Size(), doc.headers.Size());
+    EXPECT_EQ(again->Headers().Size(), doc.Headers().Size());
 }
 
 TEST(ItemType, RetypingABlReMarksItsSecondHalf) {
@@ -209,13 +209,13 @@ TEST(ItemType, RetypingABlReMarksItsSecondHalf) {
     image.Bl(0x20, 0x80);
     auto o = Open(image);
     auto& doc = *o->doc;
-    doc.SetItemType(0x20, 10, true);
-    EXPECT_EQ(doc.flags[0x10], 10 | 0x10);
-    EXPECT_EQ(doc.flags[0x11], 10);  // the leftover continuation became data
+    doc.Apply(ItemTypeEdit(doc, 0x20, 10, true));
+    EXPECT_EQ(doc.Flags()[0x10], 10 | 0x10);
+    EXPECT_EQ(doc.Flags()[0x11], 10);  // the leftover continuation became data
     doc.SetModifiedFlag(false);
-    doc.SetItemType(0x20, 2, true);
-    EXPECT_EQ(doc.flags[0x10], 2 | 0x10);
-    EXPECT_EQ(doc.flags[0x11], 2 | 0x80 | 0x10);
+    doc.Apply(ItemTypeEdit(doc, 0x20, 2, true));
+    EXPECT_EQ(doc.Flags()[0x10], 2 | 0x10);
+    EXPECT_EQ(doc.Flags()[0x11], 2 | 0x80 | 0x10);
     EXPECT_TRUE(doc.IsModified());
 }
 
@@ -223,24 +223,14 @@ TEST(ItemType, ShorteningALongItemLeavesTwoByteData) {
     ImageBuilder image(0x100);
     auto o = Open(image);
     auto& doc = *o->doc;
-    doc.flags[0x40] = 0x40 | 0x20;  // marks are cleared by the retype
-    doc.SetItemType(0x80, 14, false);
-    for (int k = 1; k <= 7; ++k) EXPECT_EQ(doc.flags[0x40 + k], 14 | 0x80);
-    EXPECT_EQ(doc.flags[0x48], 2);
-    doc.SetItemType(0x80, 10, false);
-    EXPECT_EQ(doc.flags[0x40], 10);
-    for (int k = 1; k <= 7; ++k) EXPECT_EQ(doc.flags[0x40 + k], 10) << k;
-    EXPECT_EQ(doc.flags[0x48], 2);
-}
-
-TEST(ItemType, WritesStopAtTheTableEnd) {
-    ImageBuilder image(0x10);
-    auto o = Open(image);
-    auto& doc = *o->doc;
-    doc.SetItemType(0xC, 14, true);
-    EXPECT_EQ(doc.flags[6], 14 | 0x10);
-    EXPECT_EQ(doc.flags[7], 14 | 0x80 | 0x10);
-    doc.SetItemType(0x10, 14, true);  // outside: nothing
+    TestDoc::Flags(doc)[0x40] = 0x40 | 0x20;  // marks are cleared by the retype
+    doc.Apply(ItemTypeEdit(doc, 0x80, 14, false));
+    for (int k = 1; k <= 7; ++k) EXPECT_EQ(doc.Flags()[0x40 + k], 14 | 0x80);
+    EXPECT_EQ(doc.Flags()[0x48], 2);
+    doc.Apply(ItemTypeEdit(doc, 0x80, 10, false));
+    EXPECT_EQ(doc.Flags()[0x40], 10);
+    for (int k = 1; k <= 7; ++k) EXPECT_EQ(doc.Flags()[0x40 + k], 10) << k;
+    EXPECT_EQ(doc.Flags()[0x48], 2);
 }
 
 TEST(JumpList, EntriesFromUserMarkedHeaders) {
@@ -248,10 +238,10 @@ TEST(JumpList, EntriesFromUserMarkedHeaders) {
     auto o = Open(image);
     auto& doc = *o->doc;
     EXPECT_TRUE(o->frame.jumpList.empty());  // generated headers carry no user mark
-    doc.SetHeader(0x40, "init");
-    doc.flags[0x20] |= 0x10;
-    doc.SetHeader(0x10, "main");
-    doc.SetExplanation(0x10, "the main loop");
+    TestDoc::Header(doc, 0x40, "init");
+    TestDoc::Flags(doc)[0x20] |= 0x10;
+    TestDoc::Header(doc, 0x10, "main");
+    doc.Apply(TextEdit(doc, DocEdit::TextKind::kExplanation, 0x10, "the main loop", true));
     doc.RebuildJumpList();
     EXPECT_EQ(o->frame.jumpList, (std::vector<std::string>{"00000010 > main", "00000040 - init"}));
     doc.ToggleBaseAddress();
@@ -266,7 +256,7 @@ namespace {
 // the open's faster walk must agree with on every image.
 std::vector<std::pair<uint8_t, uint32_t>> ReferencePointerPass(
     const CTravikDoc& doc, std::vector<std::pair<uint8_t, uint32_t>> jumps) {
-    const uint32_t size = doc.imageSize;
+    const uint32_t size = doc.ImageSize();
     for (uint32_t i = 0; i < size / 2; ++i) {
         if (jumps[i].first != 1) continue;
         const uint32_t t = jumps[i].second;
@@ -308,9 +298,9 @@ TEST(CodeAnalysis, PointerPassMatchesAPlainScan) {
         std::vector<std::pair<uint8_t, uint32_t>> loads(size / 2);
         for (uint32_t i = 0; i < size / 2; ++i) {
             const uint32_t off = 2 * i;
-            const uint8_t b0 = doc.image[off];
-            if ((b0 & 0xF8) == 0x48 && off > 2 && (doc.flags[i] & 0xF) == 2) {
-                const uint32_t t = (off & ~3u) + 4 + 4 * doc.image[off + 1];
+            const uint8_t b0 = doc.Image()[off];
+            if ((b0 & 0xF8) == 0x48 && off > 2 && (doc.Flags()[i] & 0xF) == 2) {
+                const uint32_t t = (off & ~3u) + 4 + 4 * doc.Image()[off + 1];
                 if (t <= size) loads[i] = {1, t};
             }
         }

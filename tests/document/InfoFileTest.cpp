@@ -55,9 +55,9 @@ class InfoFileOpen : public ::testing::Test {
 TEST_F(InfoFileOpen, TheFortySevenByteExample) {
     auto doc = OpenImage(frame, Flash());
     ASSERT_NE(doc, nullptr);
-    for (uint32_t i = 0; i < 8; ++i) doc->flags[i] = 0;
-    doc->headers.Set(0, "");  // the "File: " header of the defaults
-    doc->SetNote(2, "ab");
+    for (uint32_t i = 0; i < 8; ++i) TestDoc::Flags(*doc)[i] = 0;
+    TestDoc::Texts(*doc, DocEdit::TextKind::kHeader).Set(0, "");  // no "File: " header
+    TestDoc::Note(*doc, 2, "ab");
     ASSERT_TRUE(doc->OnSaveDocument(Flash()));
     EXPECT_FALSE(doc->IsModified());
     const std::vector<uint8_t> expected = {0x10, 0,    0,    0,    0,    0,    0,    0,
@@ -74,16 +74,14 @@ TEST_F(InfoFileOpen, SaveAndReopenKeepsEverything) {
     std::remove(Info().c_str());
     auto doc = OpenImage(frame, Flash());
     ASSERT_NE(doc, nullptr);
-    doc->SetNote(4, "note \xE4");
-    doc->SetHeader(6, "head");
-    doc->SetFooter(6, "foot");
-    doc->SetExplanation(14, "why");
-    doc->flags[3] = 0x7B;
-    doc->ramNames.SetName(10, "counter");
-    doc->ramNames.SetContinued(11);
-    doc->ramNames.SetContinued(12);
-    doc->ramNames.SetName(13, "next");
-    doc->ramNames.SetName(0xFFFF, "last");
+    TestDoc::Note(*doc, 4, "note \xE4");
+    TestDoc::Header(*doc, 6, "head");
+    TestDoc::Footer(*doc, 6, "foot");
+    doc->Apply(TextEdit(*doc, DocEdit::TextKind::kExplanation, 14, "why", true));
+    TestDoc::Flags(*doc)[3] = 0x7B;
+    doc->Apply(RamNameEdit(*doc, 10, 12, "counter"));
+    doc->Apply(RamNameEdit(*doc, 13, 13, "next"));
+    doc->Apply(RamNameEdit(*doc, 0xFFFF, 0xFFFF, "last"));
     ASSERT_TRUE(doc->OnSaveDocument(Flash()));
     const auto saved = ReadFileBytes(Info());
 
@@ -91,19 +89,19 @@ TEST_F(InfoFileOpen, SaveAndReopenKeepsEverything) {
     auto again = OpenImage(frame2, Flash());
     ASSERT_NE(again, nullptr);
     EXPECT_TRUE(frame2.messages.empty());
-    for (uint32_t i = 0; i < 8; ++i) EXPECT_EQ(again->flags[i], doc->flags[i]) << i;
-    EXPECT_EQ(*again->notes.Find(2), "note \xE4");
-    EXPECT_EQ(*again->headers.Find(3), "head");
-    EXPECT_EQ(*again->footers.Find(3), "foot");
-    EXPECT_EQ(*again->explanations.Find(7), "why");
-    EXPECT_EQ(*again->ramNames.Find(10), "counter");
-    EXPECT_EQ(again->ramNames.At(12), RamNameTable::Entry::Continued);
+    for (uint32_t i = 0; i < 8; ++i) EXPECT_EQ(again->Flags()[i], doc->Flags()[i]) << i;
+    EXPECT_EQ(*again->Notes().Find(2), "note \xE4");
+    EXPECT_EQ(*again->Headers().Find(3), "head");
+    EXPECT_EQ(*again->Footers().Find(3), "foot");
+    EXPECT_EQ(*again->Explanations().Find(7), "why");
+    EXPECT_EQ(*again->RamNames().Find(10), "counter");
+    EXPECT_EQ(again->RamNames().At(12), RamNameTable::Entry::Continued);
     uint32_t owner = 0;
-    EXPECT_EQ(*again->ramNames.Owner(12, owner), "counter");
+    EXPECT_EQ(*again->RamNames().Owner(12, owner), "counter");
     EXPECT_EQ(owner, 10u);
-    EXPECT_EQ(*again->ramNames.Find(13), "next");
-    EXPECT_EQ(again->ramNames.At(14), RamNameTable::Entry::None);
-    EXPECT_EQ(*again->ramNames.Find(0xFFFF), "last");
+    EXPECT_EQ(*again->RamNames().Find(13), "next");
+    EXPECT_EQ(again->RamNames().At(14), RamNameTable::Entry::None);
+    EXPECT_EQ(*again->RamNames().Find(0xFFFF), "last");
     // Written again, the file is the same byte for byte.
     ASSERT_TRUE(again->OnSaveDocument(Flash()));
     EXPECT_EQ(ReadFileBytes(Info()), saved);
@@ -113,12 +111,10 @@ TEST_F(InfoFileOpen, RamNameRecordsCarryTheirCount) {
     std::remove(Info().c_str());
     auto doc = OpenImage(frame, Flash());
     ASSERT_NE(doc, nullptr);
-    doc->headers.Set(0, "");
-    doc->flags[0] = 2;
-    doc->ramNames.SetName(10, "a");
-    doc->ramNames.SetContinued(11);
-    doc->ramNames.SetContinued(12);
-    doc->ramNames.SetName(13, "b");
+    TestDoc::Texts(*doc, DocEdit::TextKind::kHeader).Set(0, "");
+    TestDoc::Flags(*doc)[0] = 2;
+    doc->Apply(RamNameEdit(*doc, 10, 12, "a"));
+    doc->Apply(RamNameEdit(*doc, 13, 13, "b"));
     ASSERT_TRUE(doc->OnSaveDocument(Flash()));
     InfoBuilder expected = Valid16();
     expected.End().End().End().End();
@@ -139,10 +135,10 @@ TEST_F(InfoFileOpen, ContinuedMarksStopAtTheRamEnd) {
                             .End());
     ASSERT_NE(doc, nullptr);
     EXPECT_TRUE(frame.messages.empty());
-    EXPECT_EQ(doc->ramNames.At(0xFFFE), RamNameTable::Entry::Name);
-    EXPECT_EQ(doc->ramNames.At(0xFFFF), RamNameTable::Entry::Continued);
+    EXPECT_EQ(doc->RamNames().At(0xFFFE), RamNameTable::Entry::Name);
+    EXPECT_EQ(doc->RamNames().At(0xFFFF), RamNameTable::Entry::Continued);
     // A huge count covers the rest of the RAM, up to the next names it overwrote.
-    EXPECT_EQ(doc->ramNames.At(6), RamNameTable::Entry::Continued);
+    EXPECT_EQ(doc->RamNames().At(6), RamNameTable::Entry::Continued);
 }
 
 TEST_F(InfoFileOpen, LaterRecordReplacesEarlierAndOrderIsFree) {
@@ -157,9 +153,9 @@ TEST_F(InfoFileOpen, LaterRecordReplacesEarlierAndOrderIsFree) {
                             .End()
                             .End());
     ASSERT_NE(doc, nullptr);
-    EXPECT_EQ(*doc->notes.Find(5), "third");
-    EXPECT_EQ(*doc->notes.Find(1), "first");
-    EXPECT_EQ(doc->notes.Find(2), nullptr);  // an empty text is none
+    EXPECT_EQ(*doc->Notes().Find(5), "third");
+    EXPECT_EQ(*doc->Notes().Find(1), "first");
+    EXPECT_EQ(doc->Notes().Find(2), nullptr);  // an empty text is none
     EXPECT_FALSE(doc->IsModified());
 }
 
@@ -169,8 +165,8 @@ TEST_F(InfoFileOpen, TextWithoutNulAndTextWithEarlyNul) {
     b.U32(2).U32(5).Raw(std::string("ab\0cd", 5));  // ends at its first NUL
     auto doc = OpenWith(b.End().End().End().End().End());
     ASSERT_NE(doc, nullptr);
-    EXPECT_EQ(*doc->notes.Find(1), "abc");
-    EXPECT_EQ(*doc->notes.Find(2), "ab");
+    EXPECT_EQ(*doc->Notes().Find(1), "abc");
+    EXPECT_EQ(*doc->Notes().Find(2), "ab");
 }
 
 struct Refusal {
@@ -239,10 +235,10 @@ TEST_F(InfoFileOpen, DamagedRamNamesStillOpen) {
         auto doc = OpenImage(f, Flash());
         ASSERT_NE(doc, nullptr);
         EXPECT_EQ(f.messages, std::vector<std::string>{Info() + " corrupted."});
-        EXPECT_EQ(*doc->notes.Find(1), "n");
+        EXPECT_EQ(*doc->Notes().Find(1), "n");
         size_t named = 0;
         for (uint32_t i = 0; i < 0x10000; ++i)
-            named += doc->ramNames.At(i) != RamNameTable::Entry::None;
+            named += doc->RamNames().At(i) != RamNameTable::Entry::None;
         EXPECT_EQ(named, c.names);
     }
 }
@@ -306,7 +302,7 @@ TEST_F(InfoFileOpen, FirstSaveAfterDamagedRamNamesKeepsTheDamagedFile) {
     auto reopened = OpenImage(again, Flash());
     ASSERT_NE(reopened, nullptr);
     EXPECT_EQ(reopened->GetInfoState(), CTravikDoc::InfoState::kRead);
-    EXPECT_EQ(*reopened->ramNames.Find(3), "ok");
+    EXPECT_EQ(*reopened->RamNames().Find(3), "ok");
 }
 
 }  // namespace

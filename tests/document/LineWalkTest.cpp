@@ -21,7 +21,7 @@ TEST(LineWalk, TwoByteImage) {
     RecordingFrame frame;
     auto doc = OpenZeros(frame, dir, 1);
     ASSERT_NE(doc, nullptr);
-    doc->flags[0] = 2;  // no routine start
+    TestDoc::Flags(*doc)[0] = 2;  // no routine start
     int s = 0;
     EXPECT_EQ(doc->NextLine(0, s), 0);
     EXPECT_EQ(s, 2);
@@ -36,10 +36,10 @@ TEST(LineWalk, SeparatorsAroundAnItem) {
     RecordingFrame frame;
     auto doc = OpenZeros(frame, dir, 4);
     ASSERT_NE(doc, nullptr);
-    doc->flags[0] = 2;
-    doc->flags[1] = 2 | 0x40 | 0x20;  // start and end
-    doc->flags[2] = 11;
-    doc->flags[3] = 11 | 0x80 | 0x20;  // a continuation: its end bit has no line
+    TestDoc::Flags(*doc)[0] = 2;
+    TestDoc::Flags(*doc)[1] = 2 | 0x40 | 0x20;  // start and end
+    TestDoc::Flags(*doc)[2] = 11;
+    TestDoc::Flags(*doc)[3] = 11 | 0x80 | 0x20;  // a continuation: its end bit has no line
     std::vector<Line> lines;
     int s = 0;
     int64_t o = 0;
@@ -56,7 +56,7 @@ TEST(LineWalk, SeparatorsAroundAnItem) {
     s = 2;
     EXPECT_EQ(doc->PreviousLine(6, s), 4);
     EXPECT_EQ(s, 0);
-    doc->flags[2] |= 0x20;
+    TestDoc::Flags(*doc)[2] |= 0x20;
     s = 2;
     EXPECT_EQ(doc->PreviousLine(6, s), 4);
     EXPECT_EQ(s, 1);
@@ -76,14 +76,14 @@ TEST(LineWalk, ForwardAndBackwardVisitTheSameLines) {
         uint8_t marks = 0;
         if (random() % 5 == 0) marks |= 0x40;
         if (random() % 5 == 0) marks |= 0x20;
-        doc->flags[i] = type | marks;
+        TestDoc::Flags(*doc)[i] = type | marks;
         uint32_t n = type == 1 || type == 11 ? 1
                      : type == 12            ? 3
                      : type == 13            ? 5
                      : type == 14            ? 7
                                              : 0;
         for (uint32_t k = 1; k <= n && i + k < count; ++k)
-            doc->flags[i + k] = type | 0x80 | (random() % 2 ? 0x60 : 0);
+            TestDoc::Flags(*doc)[i + k] = type | 0x80 | (random() % 2 ? 0x60 : 0);
         i += n + 1;
     }
     std::vector<Line> forward;
@@ -113,7 +113,7 @@ TEST(LineWalk, ForwardAndBackwardVisitTheSameLines) {
     EXPECT_EQ(forward, backward);
     // Every item start appears exactly once as an item line.
     size_t items = 0;
-    for (uint32_t i = 0; i < count; ++i) items += (doc->flags[i] & 0x80) == 0;
+    for (uint32_t i = 0; i < count; ++i) items += (doc->Flags()[i] & 0x80) == 0;
     size_t itemLines = 0;
     for (const Line& l : forward) itemLines += l.second == 0;
     EXPECT_EQ(itemLines, items);

@@ -40,9 +40,8 @@ class MergeTest : public ::testing::Test {
         WriteFile(dir.File("a.fls"), std::vector<uint8_t>(kSize, 0));
         doc = OpenImage(frame, dir.File("a.fls"));
         // No annotations at all: as if its info file were empty.
-        for (AnnotationTable* t : {&doc->notes, &doc->headers, &doc->footers, &doc->explanations})
-            t->Reset(kSize / 2);
-        std::memset(doc->flags, itemtype::kThumb, kSize / 2);
+        TestDoc::ClearTexts(*doc);
+        std::memset(TestDoc::Flags(*doc), itemtype::kThumb, kSize / 2);
         doc->SetModifiedFlag(false);
         frame.messages.clear();
     }
@@ -66,11 +65,11 @@ TEST_F(MergeTest, IntoAnEmptyDocumentTakesEverythingAndCopiesMarkedFlags) {
     EXPECT_EQ(MergeBytes(other.Bytes()), MergeOutcome::kMerged);
     EXPECT_EQ(frame.chooserFilters.back(), kInfoFileFilter);
     EXPECT_TRUE(frame.questions.empty());
-    EXPECT_EQ(*doc->notes.Find(3), "note");
-    EXPECT_EQ(*doc->headers.Find(5), "plain");
-    EXPECT_EQ(*doc->explanations.Find(7), "why");
-    EXPECT_EQ(doc->flags[3], other.flags[3]);
-    EXPECT_EQ(doc->flags[5], itemtype::kThumb);
+    EXPECT_EQ(*doc->Notes().Find(3), "note");
+    EXPECT_EQ(*doc->Headers().Find(5), "plain");
+    EXPECT_EQ(*doc->Explanations().Find(7), "why");
+    EXPECT_EQ(doc->Flags()[3], other.flags[3]);
+    EXPECT_EQ(doc->Flags()[5], itemtype::kThumb);
     EXPECT_TRUE(doc->IsModified());
     EXPECT_EQ(frame.statusTexts.front(), "Merging " + dir.File("other.ifo") + "...");
     EXPECT_EQ(frame.statusTexts.back(), "Ready");
@@ -80,12 +79,12 @@ TEST_F(MergeTest, IntoAnEmptyDocumentTakesEverythingAndCopiesMarkedFlags) {
 }
 
 TEST_F(MergeTest, PerRecordRulesAndTheQuestion) {
-    doc->baseAddress = 0x200000;
-    doc->SetNote(2, "mine");  // index 1, marked on both sides: asked
-    doc->SetNote(4, "same");  // index 2, marked on both, equal: not asked
-    doc->SetNote(6, "kept");  // index 3, marked here only: kept
-    doc->SetNote(8, "old");   // index 4, marked over there only: taken
-    for (uint32_t i : {1, 2, 3}) doc->flags[i] |= flagbits::kUserMark;
+    TestDoc::Options(*doc).baseAddress = 0x200000;
+    TestDoc::Note(*doc, 2, "mine");  // index 1, marked on both sides: asked
+    TestDoc::Note(*doc, 4, "same");  // index 2, marked on both, equal: not asked
+    TestDoc::Note(*doc, 6, "kept");  // index 3, marked here only: kept
+    TestDoc::Note(*doc, 8, "old");   // index 4, marked over there only: taken
+    for (uint32_t i : {1, 2, 3}) TestDoc::Flags(*doc)[i] |= flagbits::kUserMark;
     OtherFile other;
     for (uint32_t i : {1, 2, 4}) other.flags[i] |= flagbits::kUserMark;
     other.sections[0] = {{1, "theirs"}, {2, "same"}, {3, "other"}, {4, "new"}};
@@ -95,24 +94,24 @@ TEST_F(MergeTest, PerRecordRulesAndTheQuestion) {
         std::string note1;
     } cases[] = {{false, "mine"}, {true, "theirs"}};
     for (const Case& c : cases) {
-        doc->notes.Set(1, "mine");
-        doc->notes.Set(4, "old");
-        doc->flags[4] = itemtype::kThumb;
+        TestDoc::Texts(*doc, DocEdit::TextKind::kNote).Set(1, "mine");
+        TestDoc::Texts(*doc, DocEdit::TextKind::kNote).Set(4, "old");
+        TestDoc::Flags(*doc)[4] = itemtype::kThumb;
         frame.questions.clear();
         frame.yesNoAnswers = {c.answer};
         EXPECT_EQ(MergeBytes(other.Bytes()), MergeOutcome::kMerged);
         ASSERT_EQ(frame.questions.size(), 1u);
         EXPECT_EQ(frame.questions[0], "Replace Note at 00200002: \nmine\n with new note:\ntheirs");
-        EXPECT_EQ(*doc->notes.Find(1), c.note1);
-        EXPECT_EQ(*doc->notes.Find(2), "same");
-        EXPECT_EQ(*doc->notes.Find(3), "kept");
-        EXPECT_EQ(*doc->notes.Find(4), "new");
+        EXPECT_EQ(*doc->Notes().Find(1), c.note1);
+        EXPECT_EQ(*doc->Notes().Find(2), "same");
+        EXPECT_EQ(*doc->Notes().Find(3), "kept");
+        EXPECT_EQ(*doc->Notes().Find(4), "new");
     }
 }
 
 TEST_F(MergeTest, TheQuestionShowsTheStartOfALongNoteAndMergesItWhole) {
-    doc->SetNote(2, "mine\xE9");
-    doc->flags[1] |= flagbits::kUserMark;
+    TestDoc::Note(*doc, 2, "mine\xE9");
+    TestDoc::Flags(*doc)[1] |= flagbits::kUserMark;
     OtherFile other;
     other.flags[1] |= flagbits::kUserMark;
     // 999 characters, then a CR LF that the cut at 1,000 must not split.
@@ -123,19 +122,19 @@ TEST_F(MergeTest, TheQuestionShowsTheStartOfALongNoteAndMergesItWhole) {
     ASSERT_EQ(frame.questions.size(), 1u);
     EXPECT_EQ(frame.questions[0], "Replace Note at 00000002: \nmine\xC3\xA9\n with new note:\n" +
                                       std::string(999, 'x') + "\xE2\x80\xA6");
-    EXPECT_EQ(*doc->notes.Find(1), theirs);
+    EXPECT_EQ(*doc->Notes().Find(1), theirs);
 }
 
 TEST_F(MergeTest, ItsOwnSavedFileAsksNothing) {
-    doc->SetHeader(0, "Routine (3 calls)");
-    doc->SetFooter(4, "end routine");
-    doc->flags[0] |= flagbits::kUserMark;
-    doc->flags[2] |= flagbits::kUserMark;
+    TestDoc::Header(*doc, 0, "Routine (3 calls)");
+    TestDoc::Footer(*doc, 4, "end routine");
+    TestDoc::Flags(*doc)[0] |= flagbits::kUserMark;
+    TestDoc::Flags(*doc)[2] |= flagbits::kUserMark;
     ASSERT_TRUE(doc->OnSaveDocument(doc->GetPathName()));
     frame.chooserAnswers.push_back(dir.File("a.ifo"));
     EXPECT_EQ(Merge(*doc), MergeOutcome::kMerged);
     EXPECT_TRUE(frame.questions.empty());
-    EXPECT_EQ(*doc->headers.Find(0), "Routine (3 calls)");
+    EXPECT_EQ(*doc->Headers().Find(0), "Routine (3 calls)");
 }
 
 TEST_F(MergeTest, WrongSizeAndDamagedFiles) {
@@ -156,9 +155,9 @@ TEST_F(MergeTest, WrongSizeAndDamagedFiles) {
     bytes[header] = 0x7F;  // index far past the image
     EXPECT_EQ(MergeBytes(bytes), MergeOutcome::kCorrupted);
     EXPECT_EQ(frame.messages.back(), dir.File("other.ifo") + " corrupted.");
-    EXPECT_EQ(*doc->notes.Find(1), "first");
-    EXPECT_FALSE(doc->headers.Has(2));
-    EXPECT_EQ(doc->flags[1], itemtype::kThumb);
+    EXPECT_EQ(*doc->Notes().Find(1), "first");
+    EXPECT_FALSE(doc->Headers().Has(2));
+    EXPECT_EQ(doc->Flags()[1], itemtype::kThumb);
     EXPECT_TRUE(doc->IsModified());
 
     // Cut short inside the flag bytes, or inside a record.
@@ -192,13 +191,14 @@ TEST_F(MergeTest, FixTakesTheMarkOffGeneratedRoutineTexts) {
         {"My code", "end routine", false},
     };
     for (uint32_t i = 0; i < std::size(cases); ++i) {
-        if (cases[i].header) doc->headers.Set(i, cases[i].header);
-        if (cases[i].footer) doc->footers.Set(i, cases[i].footer);
-        doc->flags[i] |= flagbits::kUserMark;
+        if (cases[i].header) TestDoc::Header(*doc, 2 * i, cases[i].header);
+        if (cases[i].footer) TestDoc::Footer(*doc, 2 * i, cases[i].footer);
+        TestDoc::Flags(*doc)[i] |= flagbits::kUserMark;
     }
+    doc->SetModifiedFlag(false);
     FixInfoFile(*doc);
     for (uint32_t i = 0; i < std::size(cases); ++i)
-        EXPECT_EQ((doc->flags[i] & flagbits::kUserMark) != 0, cases[i].markStays) << i;
+        EXPECT_EQ((doc->Flags()[i] & flagbits::kUserMark) != 0, cases[i].markStays) << i;
     EXPECT_TRUE(doc->IsModified());
     ASSERT_EQ(frame.jumpList.size(), 2u);  // "Routin" and "routine"
 }

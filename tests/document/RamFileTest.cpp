@@ -13,7 +13,8 @@ class RamFileTest : public ::testing::Test {
     RamFileTest() {
         WriteFile(dir.File("a.fls"), std::vector<uint8_t>(0x20, 0));
         doc = OpenImage(frame, dir.File("a.fls"));
-        for (uint32_t i = 0; i < doc->ramSize; ++i) doc->ramBytes[i] = static_cast<uint8_t>(i * 7);
+        for (uint32_t i = 0; i < doc->RamSize(); ++i)
+            TestDoc::Ram(*doc)[i] = static_cast<uint8_t>(i * 7);
         frame.messages.clear();
     }
     TempDir dir;
@@ -22,14 +23,14 @@ class RamFileTest : public ::testing::Test {
 };
 
 TEST_F(RamFileTest, SaveThenLoadRestoresTheRamExactly) {
-    const std::vector<uint8_t> before(doc->ramBytes, doc->ramBytes + doc->ramSize);
+    const std::vector<uint8_t> before(doc->RamBytes(), doc->RamBytes() + doc->RamSize());
     frame.chooserAnswers.push_back(dir.File("ram"));  // no extension is added
     SaveRam(*doc);
     EXPECT_EQ(ReadFileBytes(dir.File("ram")), before);
-    std::fill(doc->ramBytes, doc->ramBytes + doc->ramSize, 0);
+    std::fill(TestDoc::Ram(*doc), TestDoc::Ram(*doc) + doc->RamSize(), 0);
     frame.chooserAnswers.push_back(dir.File("ram"));
     LoadRam(*doc);
-    EXPECT_EQ(std::vector<uint8_t>(doc->ramBytes, doc->ramBytes + doc->ramSize), before);
+    EXPECT_EQ(std::vector<uint8_t>(doc->RamBytes(), doc->RamBytes() + doc->RamSize()), before);
     EXPECT_TRUE(frame.messages.empty());
     EXPECT_EQ(frame.chooserFilters[0], kRamFileFilter);
     EXPECT_GE(frame.phoneRepaints, 1);
@@ -37,8 +38,8 @@ TEST_F(RamFileTest, SaveThenLoadRestoresTheRamExactly) {
 
 TEST_F(RamFileTest, ShortLongAndMissingFiles) {
     WriteFile(dir.File("short.bin"), std::vector<uint8_t>(100, 0xEE));
-    WriteFile(dir.File("long.bin"), std::vector<uint8_t>(doc->ramSize + 5, 0x11));
-    const uint8_t kept = doc->ramBytes[100];
+    WriteFile(dir.File("long.bin"), std::vector<uint8_t>(doc->RamSize() + 5, 0x11));
+    const uint8_t kept = doc->RamBytes()[100];
     struct Case {
         std::string file;
         std::vector<std::string> messages;
@@ -54,8 +55,8 @@ TEST_F(RamFileTest, ShortLongAndMissingFiles) {
         frame.chooserAnswers.push_back(dir.File(c.file));
         LoadRam(*doc);
         EXPECT_EQ(frame.messages, c.messages) << c.file;
-        EXPECT_EQ(doc->ramBytes[0], c.byte0) << c.file;
-        EXPECT_EQ(doc->ramBytes[100], c.byte100) << c.file;
+        EXPECT_EQ(doc->RamBytes()[0], c.byte0) << c.file;
+        EXPECT_EQ(doc->RamBytes()[100], c.byte100) << c.file;
     }
 }
 

@@ -26,7 +26,7 @@ const std::string& ImagePath() {
 void Run(CTravikDoc& doc, uint32_t offset) {
     CEmulator& emu = doc.emulator;
     emu.warningSink = [](const std::string&) {};
-    emu.Start(offset + CEmulator::kFlashBase, doc.image, doc.imageSize, doc.ramBytes,
+    emu.Start(offset + CEmulator::kFlashBase, doc.Image(), doc.ImageSize(), doc.EmulatorRam(),
               CEmulator::kInitialStackPointer);
     for (int i = 0; i < 300; ++i) {
         emu.SaveSnapshot();
@@ -67,6 +67,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     Run(doc, 0);
-    Run(doc, (uint32_t{data[1]} << 8 | data[2]) % doc.imageSize & ~1u);
+    Run(doc, (uint32_t{data[1]} << 8 | data[2]) % doc.ImageSize() & ~1u);
     return 0;
 }

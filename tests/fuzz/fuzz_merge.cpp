@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "../support/TestDoc.h"
 #include "document/CTravikDoc.h"
 #include "document/Merge.h"
 #include "shell/NullFrame.h"
@@ -46,23 +47,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static Fixture f;
     CTravikDoc& doc = *f.doc;
     const uint32_t count = doc.HalfwordCount();
-    for (AnnotationTable* t : {&doc.notes, &doc.headers, &doc.footers, &doc.explanations})
-        t->Reset(count);
+    TestDoc::ClearTexts(doc);
     // Half the halfwords marked with a text of each kind, so every rule is reachable.
     for (uint32_t i = 0; i < count; ++i) {
-        doc.flags[i] = static_cast<uint8_t>(itemtype::kThumb | (i % 2 ? flagbits::kUserMark : 0));
-        if (i % 3 == 0) doc.notes.Set(i, "n");
-        if (i % 4 == 0) doc.headers.Set(i, "Routine");
+        TestDoc::Flags(doc)[i] = itemtype::kThumb | (i % 2 ? flagbits::kUserMark : 0);
+        if (i % 3 == 0) TestDoc::Texts(doc, DocEdit::TextKind::kNote).Set(i, "n");
+        if (i % 4 == 0) TestDoc::Texts(doc, DocEdit::TextKind::kHeader).Set(i, "Routine");
     }
     std::string bytes(reinterpret_cast<const char*>(data), size);
     // Most inputs should get past the size check.
     if (bytes.size() >= 4) std::memcpy(bytes.data(), &kImageSize, 4);
     MergeInfoBytes(doc, bytes, "fuzz.ifo");
-    for (const AnnotationTable* t : {&doc.notes, &doc.headers, &doc.footers, &doc.explanations}) {
-        t->ForEach([&](uint32_t index, const std::string& text) {
-            if (index >= count || text.empty() || text.find('\0') != std::string::npos)
-                __builtin_trap();
-        });
+    for (int kind = 0; kind < 4; ++kind) {
+        doc.Texts(static_cast<DocEdit::TextKind>(kind))
+            .ForEach([&](uint32_t index, const std::string& text) {
+                if (index >= count || text.empty() || text.find('\0') != std::string::npos)
+                    __builtin_trap();
+            });
     }
     return 0;
 }

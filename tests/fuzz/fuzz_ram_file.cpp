@@ -43,17 +43,17 @@ struct Fixture {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static Fixture f;
     CTravikDoc& doc = *f.doc;
-    std::memset(doc.ramBytes, 0xA5, doc.ramSize);
+    doc.Apply(DocEdit{.parts = {DocEdit::RamBytes{0, std::vector<uint8_t>(doc.RamSize(), 0xA5)}}});
     FILE* file = std::fopen(f.ramPath.c_str(), "wb");
     if (file == nullptr) return 0;
     if (size > 0 && std::fwrite(data, 1, size, file) != size) __builtin_trap();
     std::fclose(file);
     const RamFileResult result = LoadRamFile(doc, f.ramPath);
-    const size_t loaded = std::min<size_t>(size, doc.ramSize);
-    if (result != (size < doc.ramSize ? RamFileResult::kShort : RamFileResult::kOk))
+    const size_t loaded = std::min<size_t>(size, doc.RamSize());
+    if (result != (size < doc.RamSize() ? RamFileResult::kShort : RamFileResult::kOk))
         __builtin_trap();
-    if ((loaded > 0 && std::memcmp(doc.ramBytes, data, loaded) != 0) ||
-        (loaded < doc.ramSize && doc.ramBytes[loaded] != 0xA5))
+    if ((loaded > 0 && std::memcmp(doc.RamBytes(), data, loaded) != 0) ||
+        (loaded < doc.RamSize() && doc.RamBytes()[loaded] != 0xA5))
         __builtin_trap();
     return 0;
 }

@@ -170,7 +170,7 @@ TEST(DecodeAgreement, EveryHalfwordHasTheListingsJumpTarget) {
         f.Half(kAt, static_cast<uint16_t>(h));
         f.Half(kAt + 2, (h & 1) != (h >> 15) ? 0xF800 | ((h + 0x7E) & 0x7FF) : 0);
         f.Type(kAt + 2, itemtype::kThumb);
-        f.doc->jumpCodes[kAt / 2] = 0;
+        TestDoc::JumpCodes(*f.doc)[kAt / 2] = 0;
         analysis.AnalyseRange(kAt, kAt + 4);
         const ThumbInstruction insn = DecodeThumb(*f.doc, kAt);
         uint8_t kind = jumpkind::kNone;

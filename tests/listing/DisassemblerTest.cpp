@@ -79,7 +79,7 @@ TEST(DisassemblerTexts, EveryFormatReadsAsDocumented) {
 
 TEST(DisassemblerTexts, DisplayedAddressesFollowTheBaseAddress) {
     ListingFixture f;
-    f.doc->baseAddress = kFlashBase;
+    TestDoc::Options(*f.doc).baseAddress = kFlashBase;
     EXPECT_EQ(At(f, 0x100, 0xE7FE), "B 200100");
     EXPECT_EQ(At(f, 0x100, 0xD0FE), "BEQ 200100");
     EXPECT_EQ(At(f, 0x100, 0xA101), "MOV  R1, #00200108");
@@ -92,12 +92,12 @@ TEST(DisassemblerCalls, PairTargetsAndNames) {
     ListingFixture f;
     f.Half(0x102, 0xF800);
     EXPECT_EQ(At(f, 0x100, 0xF000), "BL 104 ");
-    f.doc->headers.Set(0x104 / 2, "name");
+    TestDoc::Texts(*f.doc, DocEdit::TextKind::kHeader).Set(0x104 / 2, "name");
     EXPECT_EQ(At(f, 0x100, 0xF000), "BL 104 (name)");
-    f.doc->headers.Set(0x104 / 2, "");
-    f.doc->baseAddress = kFlashBase;
+    TestDoc::Texts(*f.doc, DocEdit::TextKind::kHeader).Set(0x104 / 2, "");
+    TestDoc::Options(*f.doc).baseAddress = kFlashBase;
     EXPECT_EQ(At(f, 0x100, 0xF000), "BL 200104 ");
-    f.doc->baseAddress = 0;
+    TestDoc::Options(*f.doc).baseAddress = 0;
     // Backwards: F7FF FFFE calls itself.
     f.Half(0x102, 0xFFFE);
     EXPECT_EQ(At(f, 0x100, 0xF7FF), "BL 100 ");
@@ -126,7 +126,7 @@ TEST(DisassemblerLiterals, AddressAndAbsentLiterals) {
     EXPECT_EQ(At(f, 0x102, 0x4801), "LDR R0, #12345678");
     EXPECT_EQ(DecodeThumb(*f.doc, 0x102).target, 0x108);
     // Literal beyond the end: the image offset, not a displayed address.
-    f.doc->baseAddress = kFlashBase;
+    TestDoc::Options(*f.doc).baseAddress = kFlashBase;
     EXPECT_EQ(At(f, 0x1F0, 0x4FFF), "LDR R7, [PC, #3fc] (0005f0=??]");
     // A word that starts inside the image but ends outside is not read.
     EXPECT_EQ(At(f, 0x1FC, 0x4800), "LDR R0, [PC, #0] (000200=??]");
@@ -137,23 +137,20 @@ TEST(DisassemblerLiterals, AddressAndAbsentLiterals) {
 TEST(DisassemblerLiterals, RamNames) {
     ListingFixture f;
     f.Word(0x108, 0x00100010);
-    f.doc->ramNames.SetName(0x10, "x");
+    TestDoc::RamNames(*f.doc).SetName(0x10, "x");
     EXPECT_EQ(At(f, 0x102, 0x4801), "LDR R0, #00100010 (x)");
-    f.doc->ramNames.SetName(0x0C, "buf");
-    for (uint32_t i = 0x0D; i <= 0x10; ++i) f.doc->ramNames.SetContinued(i);
+    f.doc->Apply(RamNameEdit(*f.doc, 0x0C, 0x10, "buf"));
     EXPECT_EQ(At(f, 0x102, 0x4801), "LDR R0, #00100010 (buf+04)");
     // No string is added to RAM literals, even when the option is on.
-    f.doc->viewSystemStrings = 1;
+    TestDoc::Options(*f.doc).viewSystemStrings = 1;
     EXPECT_EQ(At(f, 0x102, 0x4801), "LDR R0, #00100010 (buf+04)");
     // A continued run from the first RAM byte has no name to show.
     f.Word(0x108, 0x00100002);
-    f.doc->ramNames.SetContinued(0);
-    f.doc->ramNames.SetContinued(1);
-    f.doc->ramNames.SetContinued(2);
+    for (uint32_t i = 0; i < 3; ++i) TestDoc::RamNames(*f.doc).SetContinued(i);
     EXPECT_EQ(At(f, 0x102, 0x4801), "LDR R0, #00100002");
     // The last RAM byte is in RAM, the next is not (and not in the flash either).
     f.Word(0x108, 0x0010FFFF);
-    f.doc->ramNames.SetName(0xFFFF, "last");
+    TestDoc::RamNames(*f.doc).SetName(0xFFFF, "last");
     EXPECT_EQ(At(f, 0x102, 0x4801), "LDR R0, #0010ffff (last)");
     f.Word(0x108, 0x00110000);
     EXPECT_EQ(At(f, 0x102, 0x4801), "LDR R0, #00110000");
@@ -162,7 +159,7 @@ TEST(DisassemblerLiterals, RamNames) {
 TEST(DisassemblerLiterals, FlashPointersNameTheItemTheyPointInto) {
     ListingFixture f;
     f.Word(0x108, 0x002001a5);
-    f.doc->headers.Set(0x1A4 / 2, "main");
+    TestDoc::Texts(*f.doc, DocEdit::TextKind::kHeader).Set(0x1A4 / 2, "main");
     EXPECT_EQ(At(f, 0x102, 0x4801), "LDR R0, #002001a5 (main+01)");
     f.Word(0x108, 0x002001a4);
     EXPECT_EQ(At(f, 0x102, 0x4801), "LDR R0, #002001a4 (main)");
@@ -170,12 +167,12 @@ TEST(DisassemblerLiterals, FlashPointersNameTheItemTheyPointInto) {
     // Two bytes into a data word whose start carries the header.
     f.Type(0x300, itemtype::kData4);
     f.Join(0x300);
-    f.doc->flags[0x302 / 2] = itemtype::kData4 | flagbits::kContinuation;
-    f.doc->headers.Set(0x300 / 2, "tab");
+    TestDoc::Flags(*f.doc)[0x302 / 2] = itemtype::kData4 | flagbits::kContinuation;
+    TestDoc::Texts(*f.doc, DocEdit::TextKind::kHeader).Set(0x300 / 2, "tab");
     f.Word(0x108, 0x00200302);
     EXPECT_EQ(At(f, 0x102, 0x4801), "LDR R0, #00200302 (tab+02)");
     f.Bytes(0x302, "Hello!");
-    f.doc->viewSystemStrings = 1;
+    TestDoc::Options(*f.doc).viewSystemStrings = 1;
     EXPECT_EQ(At(f, 0x102, 0x4801), "LDR R0, #00200302 (tab+02) 'Hello!'");
     // Pointers to the image end or below the flash have no name.
     f.Word(0x108, 0x00200400);
@@ -187,9 +184,9 @@ TEST(DisassemblerLiterals, FlashPointersNameTheItemTheyPointInto) {
 TEST(DisassemblerLiterals, ContinuationWalkStopsAtTheImageStart) {
     ListingFixture f;
     // Only a damaged info file could mark halfword 0 a continuation.
-    f.doc->flags[0] = itemtype::kThumb | flagbits::kContinuation;
-    f.doc->flags[1] = itemtype::kThumb | flagbits::kContinuation;
-    f.doc->headers.Set(0, "start");
+    TestDoc::Flags(*f.doc)[0] = itemtype::kThumb | flagbits::kContinuation;
+    TestDoc::Flags(*f.doc)[1] = itemtype::kThumb | flagbits::kContinuation;
+    TestDoc::Texts(*f.doc, DocEdit::TextKind::kHeader).Set(0, "start");
     f.Word(0x108, 0x00200002);
     EXPECT_EQ(At(f, 0x102, 0x4801), "LDR R0, #00200002 (start+02)");
 }
@@ -198,7 +195,7 @@ TEST(DisassemblerLiterals, PcRelativeAddressGetsTheStringThere) {
     ListingFixture f;
     f.Bytes(0x108, "Text\nmore:");
     EXPECT_EQ(At(f, 0x100, 0xA101), "MOV  R1, #00000108");
-    f.doc->viewSystemStrings = 1;
+    TestDoc::Options(*f.doc).viewSystemStrings = 1;
     EXPECT_EQ(At(f, 0x100, 0xA101), "MOV  R1, #00000108 'Text~more'");
 }
 
@@ -235,12 +232,12 @@ TEST(SystemStrings, TablesAndDescriptors) {
     using namespace systemstrings;
     ListingFixture f(0xC0000);
     // First table: lengths 3 and 2, texts "abc" "d\n".
-    f.doc->image[kFirstTable] = 3;
-    f.doc->image[kFirstTable + 1] = 2;
+    TestDoc::Image(*f.doc)[kFirstTable] = 3;
+    TestDoc::Image(*f.doc)[kFirstTable + 1] = 2;
     f.Bytes(kFirstTable + kFirstCount, "abcd\n");
     // Second table: entry 0 of length 4 then entry 1 of length 2.
-    f.doc->image[kSecondTable] = 4;
-    f.doc->image[kSecondTable + 1] = 2;
+    TestDoc::Image(*f.doc)[kSecondTable] = 4;
+    TestDoc::Image(*f.doc)[kSecondTable + 1] = 2;
     f.Bytes(kSecondTable + kSecondCount, "WXYZhi");
     f.Bytes(0xA3CB0, std::string("\x04\x00\x01", 3));
     f.Bytes(0xA3CB4, std::string("\x04\x00\x2F", 3));  // 47: second table, entry 1
@@ -257,7 +254,7 @@ TEST(SystemStrings, TablesAndDescriptors) {
     // In a literal the text replaces every other suffix, only while the option is on.
     f.Word(0x108, 0x002A3CB0);
     EXPECT_EQ(At(f, 0x102, 0x4801), "LDR R0, #002a3cb0");
-    f.doc->viewSystemStrings = 1;
+    TestDoc::Options(*f.doc).viewSystemStrings = 1;
     EXPECT_EQ(At(f, 0x102, 0x4801), "LDR R0, #002a3cb0 ('d~')");
 }
 
@@ -276,7 +273,7 @@ TEST(SystemStrings, NothingIsReadOutsideTheImageOrTheTable) {
     {
         // The image ends inside the texts of the first table.
         ListingFixture f(kFirstTable + kFirstCount + 4);
-        f.doc->image[kFirstTable] = 200;
+        TestDoc::Image(*f.doc)[kFirstTable] = 200;
         f.Bytes(0x800, std::string("\x04\x00\x00", 3));
         EXPECT_FALSE(GetSystemString(*f.doc, 0x800, text));
     }
@@ -324,7 +321,7 @@ TEST(PrintableStrings, LengthAndCharacterRules) {
 TEST(DisassemblerTexts, LongHeadersAreNotCut) {
     ListingFixture f;
     const std::string header(2000, 'h');
-    f.doc->headers.Set(0x104 / 2, header);
+    TestDoc::Texts(*f.doc, DocEdit::TextKind::kHeader).Set(0x104 / 2, header);
     f.Half(0x102, 0xF800);
     EXPECT_EQ(At(f, 0x100, 0xF000), "BL 104 (" + header + ")");
 }

@@ -21,13 +21,13 @@ void Store(RecordingFrame& frame, const settings::Key& key, int value) {
 TEST(DisplayOptions, DefaultsWithNothingStored) {
     RecordingFrame frame;
     CTravikDoc doc(frame);
-    EXPECT_EQ(doc.baseAddress, 0u);
-    EXPECT_EQ(doc.lowerCase, 0u);
-    EXPECT_EQ(doc.viewHex, 1u);
-    EXPECT_EQ(doc.viewAscii, 1u);
-    EXPECT_EQ(doc.viewJumps, 1u);
-    EXPECT_EQ(doc.viewSystemStrings, 1u);
-    EXPECT_EQ(doc.bitmapWidth, -7);
+    EXPECT_EQ(doc.Options().baseAddress, 0u);
+    EXPECT_EQ(doc.Options().lowerCase, 0u);
+    EXPECT_EQ(doc.Options().viewHex, 1u);
+    EXPECT_EQ(doc.Options().viewAscii, 1u);
+    EXPECT_EQ(doc.Options().viewJumps, 1u);
+    EXPECT_EQ(doc.Options().viewSystemStrings, 1u);
+    EXPECT_EQ(doc.Options().bitmapWidth, -7);
     // Reading writes nothing.
     EXPECT_FALSE(frame.settings.Has(settings::kSection, settings::kViewHex.name));
 }
@@ -43,13 +43,13 @@ TEST(DisplayOptions, StoredValuesAndTheReadRules) {
     Store(frame, settings::kViewSystemStrings, 0);
     CTravikDoc doc(frame);
     // Base address and bitmap are taken as stored; the others become 0 or 1.
-    EXPECT_EQ(doc.baseAddress, 5u);
-    EXPECT_EQ(doc.bitmapWidth, 20);
-    EXPECT_EQ(doc.lowerCase, 1u);
-    EXPECT_EQ(doc.viewHex, 0u);
-    EXPECT_EQ(doc.viewAscii, 1u);
-    EXPECT_EQ(doc.viewJumps, 0u);
-    EXPECT_EQ(doc.viewSystemStrings, 0u);
+    EXPECT_EQ(doc.Options().baseAddress, 5u);
+    EXPECT_EQ(doc.Options().bitmapWidth, 20);
+    EXPECT_EQ(doc.Options().lowerCase, 1u);
+    EXPECT_EQ(doc.Options().viewHex, 0u);
+    EXPECT_EQ(doc.Options().viewAscii, 1u);
+    EXPECT_EQ(doc.Options().viewJumps, 0u);
+    EXPECT_EQ(doc.Options().viewSystemStrings, 0u);
 }
 
 TEST(DisplayOptions, TogglesFlipAndWriteBack) {
@@ -57,30 +57,30 @@ TEST(DisplayOptions, TogglesFlipAndWriteBack) {
     CTravikDoc doc(frame);
     struct Flag {
         void (CTravikDoc::*toggle)();
-        uint32_t CTravikDoc::*field;
+        uint32_t DisplayOptions::*field;
         const settings::Key& key;
     };
     const Flag flags[] = {
-        {&CTravikDoc::ToggleLowerCase, &CTravikDoc::lowerCase, settings::kLowerCase},
-        {&CTravikDoc::ToggleViewJumps, &CTravikDoc::viewJumps, settings::kViewJumps},
-        {&CTravikDoc::ToggleViewHex, &CTravikDoc::viewHex, settings::kViewHex},
-        {&CTravikDoc::ToggleViewAscii, &CTravikDoc::viewAscii, settings::kViewAscii},
-        {&CTravikDoc::ToggleViewSystemStrings, &CTravikDoc::viewSystemStrings,
+        {&CTravikDoc::ToggleLowerCase, &DisplayOptions::lowerCase, settings::kLowerCase},
+        {&CTravikDoc::ToggleViewJumps, &DisplayOptions::viewJumps, settings::kViewJumps},
+        {&CTravikDoc::ToggleViewHex, &DisplayOptions::viewHex, settings::kViewHex},
+        {&CTravikDoc::ToggleViewAscii, &DisplayOptions::viewAscii, settings::kViewAscii},
+        {&CTravikDoc::ToggleViewSystemStrings, &DisplayOptions::viewSystemStrings,
          settings::kViewSystemStrings},
     };
     for (const Flag& f : flags) {
-        const uint32_t before = doc.*f.field;
+        const uint32_t before = doc.Options().*f.field;
         (doc.*f.toggle)();
-        EXPECT_EQ(doc.*f.field, 1 - before) << f.key.name;
+        EXPECT_EQ(doc.Options().*f.field, 1 - before) << f.key.name;
         EXPECT_EQ(Stored(frame, f.key), static_cast<int>(1 - before)) << f.key.name;
         (doc.*f.toggle)();
-        EXPECT_EQ(doc.*f.field, before) << f.key.name;
+        EXPECT_EQ(doc.Options().*f.field, before) << f.key.name;
         EXPECT_EQ(Stored(frame, f.key), static_cast<int>(before)) << f.key.name;
     }
     // A new document reads what the toggles left.
     doc.ToggleViewHex();
     CTravikDoc next(frame);
-    EXPECT_EQ(next.viewHex, 0u);
+    EXPECT_EQ(next.Options().viewHex, 0u);
 }
 
 TEST(DisplayOptions, BaseAddressToggleFromAnyStoredValue) {
@@ -88,10 +88,10 @@ TEST(DisplayOptions, BaseAddressToggleFromAnyStoredValue) {
     Store(frame, settings::kBaseAddress, 5);
     CTravikDoc doc(frame);
     doc.ToggleBaseAddress();
-    EXPECT_EQ(doc.baseAddress, 0u);
+    EXPECT_EQ(doc.Options().baseAddress, 0u);
     EXPECT_EQ(Stored(frame, settings::kBaseAddress), 0);
     doc.ToggleBaseAddress();
-    EXPECT_EQ(doc.baseAddress, 0x200000u);
+    EXPECT_EQ(doc.Options().baseAddress, 0x200000u);
     EXPECT_EQ(Stored(frame, settings::kBaseAddress), 0x200000);
 }
 
@@ -99,23 +99,23 @@ TEST(DisplayOptions, BitmapWidthKeepsItsSizeAcrossToggles) {
     RecordingFrame frame;
     CTravikDoc doc(frame);
     doc.ToggleViewBitmap();
-    EXPECT_EQ(doc.bitmapWidth, 7);
+    EXPECT_EQ(doc.Options().bitmapWidth, 7);
     doc.SetBitmapWidth(20);
     EXPECT_EQ(Stored(frame, settings::kViewBitmap), 20);
     doc.ToggleViewBitmap();
-    EXPECT_EQ(doc.bitmapWidth, -20);
+    EXPECT_EQ(doc.Options().bitmapWidth, -20);
     EXPECT_EQ(Stored(frame, settings::kViewBitmap), -20);
     doc.ToggleViewBitmap();
-    EXPECT_EQ(doc.bitmapWidth, 20);
+    EXPECT_EQ(doc.Options().bitmapWidth, 20);
     // Drags are clamped to 5..84; a hidden column ignores them.
     doc.SetBitmapWidth(1);
-    EXPECT_EQ(doc.bitmapWidth, 5);
+    EXPECT_EQ(doc.Options().bitmapWidth, 5);
     doc.SetBitmapWidth(500);
-    EXPECT_EQ(doc.bitmapWidth, 84);
+    EXPECT_EQ(doc.Options().bitmapWidth, 84);
     EXPECT_EQ(Stored(frame, settings::kViewBitmap), 84);
     doc.ToggleViewBitmap();
     doc.SetBitmapWidth(30);
-    EXPECT_EQ(doc.bitmapWidth, -84);
+    EXPECT_EQ(doc.Options().bitmapWidth, -84);
     EXPECT_EQ(Stored(frame, settings::kViewBitmap), -84);
 }
 

@@ -32,10 +32,7 @@ class FillingIo : public FileIo {
 
 class ExportCommandTest : public ::testing::Test {
   protected:
-    ExportCommandTest() : f(0x40000) {
-        f.doc->selectionStart = 0;
-        f.doc->selectionEnd = 0x3FFFE;
-    }
+    ExportCommandTest() : f(0x40000) { f.doc->SetSelection(0, 0x3FFFE); }
     ListingFixture f;
     TempDir dir;
 };
@@ -59,7 +56,7 @@ TEST_F(ExportCommandTest, NamesWithoutADotGetAsm) {
 }
 
 TEST_F(ExportCommandTest, NoSelectionAndCancel) {
-    f.doc->selectionEnd = 0;
+    f.doc->SetSelection(f.doc->SelectionStart(), 0);
     f.frame.messages.clear();
     ExportAssembly(*f.doc);
     EXPECT_EQ(f.frame.messages,
@@ -91,7 +88,7 @@ TEST(WindowWriters, ExportAndSaveRamRefuseEveryForbiddenTarget) {
     RecordingFrame frame;
     auto doc = OpenImage(frame, places.Flash());
     ASSERT_NE(doc, nullptr);
-    doc->selectionEnd = 0x10;
+    doc->SetSelection(doc->SelectionStart(), 0x10);
     for (const ForbiddenTargets::Target& target : places.All()) {
         for (void (*command)(CTravikDoc&) : {&ExportAssembly, &SaveRam}) {
             frame.messages.clear();

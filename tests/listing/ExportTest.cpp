@@ -16,12 +16,12 @@ class ExportTest : public ::testing::Test {
         f.Half(2, 0x46C0);
         f.Half(4, 0xBD10);
         f.Half(6, 0x4770);
-        f.doc->flags[0] |= flagbits::kRoutineStart;
-        f.doc->flags[2] |= flagbits::kRoutineEnd;
-        f.doc->SetHeader(0, "main");
-        f.doc->SetNote(0, "saves R4");
-        f.doc->SetFooter(4, "end routine");
-        f.doc->SetExplanation(2, "never exported");
+        TestDoc::Flags(*f.doc)[0] |= flagbits::kRoutineStart;
+        TestDoc::Flags(*f.doc)[2] |= flagbits::kRoutineEnd;
+        TestDoc::Header(*f.doc, 0, "main");
+        TestDoc::Note(*f.doc, 0, "saves R4");
+        TestDoc::Footer(*f.doc, 4, "end routine");
+        f.doc->Apply(TextEdit(*f.doc, DocEdit::TextKind::kExplanation, 2, "never exported", true));
     }
     std::string Pad(const std::string& text) { return text + std::string(70 - text.size(), ' '); }
     ListingFixture f;
@@ -56,10 +56,10 @@ TEST_F(ExportTest, SelectionBounds) {
 TEST_F(ExportTest, StartInsideAnItemAndLongLines) {
     f.Half(2, 0xF7FF);
     f.Half(4, 0xFFFD);  // BL to 0, whose header is long
-    f.doc->flags[2] = itemtype::kThumb;
-    f.doc->flags[4] = itemtype::kThumb | flagbits::kContinuation;
-    f.doc->SetHeader(0, std::string(80, 'M'));
-    f.doc->SetNote(2, "note");
+    TestDoc::Flags(*f.doc)[2] = itemtype::kThumb;
+    TestDoc::Flags(*f.doc)[4] = itemtype::kThumb | flagbits::kContinuation;
+    TestDoc::Header(*f.doc, 0, std::string(80, 'M'));
+    TestDoc::Note(*f.doc, 2, "note");
     // The walk starts where it is told, even on a continuation.
     const std::string text = ListingText(*f.doc, 4, 4, "\n");
     EXPECT_EQ(text, "000004 : BL ...?\n");
@@ -69,30 +69,28 @@ TEST_F(ExportTest, StartInsideAnItemAndLongLines) {
 }
 
 TEST_F(ExportTest, OptionsShapeTheExportedLines) {
-    f.doc->viewHex = 1;
-    f.doc->lowerCase = 1;
-    f.doc->baseAddress = kFlashBase;
+    TestDoc::Options(*f.doc).viewHex = 1;
+    TestDoc::Options(*f.doc).lowerCase = 1;
+    TestDoc::Options(*f.doc).baseAddress = kFlashBase;
     EXPECT_EQ(ListingText(*f.doc, 2, 2, "\n"), "200002 :46c0    : nop\n");
 }
 
 TEST_F(ExportTest, FilesAndTheirFailures) {
     TempDir dir;
     const std::string path = dir.File("out.asm");
-    f.doc->selectionStart = 0;
-    f.doc->selectionEnd = 7;
+    f.doc->SetSelection(0, 7);
     ASSERT_EQ(ExportSelection(*f.doc, path), ExportResult::kOk);
     const std::vector<uint8_t> bytes = ReadFileBytes(path);
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), ListingText(*f.doc, 0, 7, "\r\n"));
     // An export replaces the old file.
-    f.doc->selectionEnd = 2;
+    f.doc->SetSelection(f.doc->SelectionStart(), 2);
     ASSERT_EQ(ExportSelection(*f.doc, path), ExportResult::kOk);
     EXPECT_EQ(ReadFileBytes(path).size(), ListingText(*f.doc, 0, 2, "\r\n").size());
     EXPECT_EQ(ExportSelection(*f.doc, dir.File("missing/out.asm")), ExportResult::kCannotOpen);
     // A range with nothing in it never opens the target.
-    f.doc->selectionStart = 8;
+    f.doc->SetSelection(8, f.doc->SelectionEnd());
     EXPECT_EQ(ExportSelection(*f.doc, path), ExportResult::kEmptyRange);
-    f.doc->selectionStart = f.doc->imageSize;
-    f.doc->selectionEnd = f.doc->imageSize + 8;
+    f.doc->SetSelection(f.doc->ImageSize(), f.doc->ImageSize() + 8);
     EXPECT_EQ(ExportSelection(*f.doc, path), ExportResult::kEmptyRange);
     EXPECT_EQ(ReadFileBytes(path).size(), ListingText(*f.doc, 0, 2, "\r\n").size());
 }

@@ -12,17 +12,17 @@ std::string Line(ListingFixture& f, uint32_t offset, int subLine = 0) {
 }
 
 void Options(ListingFixture& f, bool hex, bool ascii) {
-    f.doc->viewHex = hex;
-    f.doc->viewAscii = ascii;
+    TestDoc::Options(*f.doc).viewHex = hex;
+    TestDoc::Options(*f.doc).viewAscii = ascii;
 }
 
 TEST(CodeLines, EveryOptionCombination) {
     ListingFixture f;
     f.Half(0x1A4, 0xB510);
     EXPECT_EQ(Line(f, 0x1A4), "0001a4 : PUSH { R4, LR }");
-    f.doc->baseAddress = kFlashBase;
+    TestDoc::Options(*f.doc).baseAddress = kFlashBase;
     EXPECT_EQ(Line(f, 0x1A4), "2001a4 : PUSH { R4, LR }");
-    f.doc->baseAddress = 0;
+    TestDoc::Options(*f.doc).baseAddress = 0;
     Options(f, true, false);
     EXPECT_EQ(Line(f, 0x1A4), "0001a4 :b510    : PUSH { R4, LR }");
 
@@ -58,8 +58,8 @@ TEST(CodeLines, LowerCaseTurnsTheWholeCodeLineOnly) {
     ListingFixture f;
     f.Half(0x1A4, 0xF000);
     f.Half(0x1A6, 0xF82C);
-    f.doc->headers.Set(0x200 / 2, "Routine (3 calls)");
-    f.doc->lowerCase = 1;
+    TestDoc::Texts(*f.doc, DocEdit::TextKind::kHeader).Set(0x200 / 2, "Routine (3 calls)");
+    TestDoc::Options(*f.doc).lowerCase = 1;
     EXPECT_EQ(Line(f, 0x1A4), "0001a4 : bl 200 (routine (3 calls))");
     Options(f, true, true);
     f.Half(0x1A8, 0x4241);  // NEG R1, R0 shows "BA" as characters
@@ -93,13 +93,13 @@ TEST(DataLines, EverySize) {
     f.Bytes(0x10, std::string("ABC\0", 4));
     f.Type(0x10, itemtype::kData4);
     EXPECT_EQ(Line(f, 0x10), "000010 :41424300:        : ABC. ");
-    f.doc->baseAddress = kFlashBase;
+    TestDoc::Options(*f.doc).baseAddress = kFlashBase;
     EXPECT_EQ(Line(f, 0x10), "200010 :41424300:        : ABC. ");
 }
 
 TEST(DataLines, PointersIntoTheFlashShowTheirText) {
     ListingFixture f;
-    f.doc->viewSystemStrings = 1;
+    TestDoc::Options(*f.doc).viewSystemStrings = 1;
     f.Word(0x200, 0x00200310);
     f.Bytes(0x310, "Hello");
     f.Type(0x200, itemtype::kData4);
@@ -114,7 +114,7 @@ TEST(DataLines, PointersIntoTheFlashShowTheirText) {
     // Two-byte items and the option off: no text.
     f.Type(0x200, itemtype::kData2);
     EXPECT_EQ(Line(f, 0x200), "000200 :0020: .  ");
-    f.doc->viewSystemStrings = 0;
+    TestDoc::Options(*f.doc).viewSystemStrings = 0;
     f.Type(0x200, itemtype::kData4);
     EXPECT_EQ(Line(f, 0x200), "000200 :00200310:        : . .. ");
 }
@@ -122,13 +122,13 @@ TEST(DataLines, PointersIntoTheFlashShowTheirText) {
 TEST(DataLines, ItemsCutByTheImageEndShowNoBytesBeyondIt) {
     ListingFixture f(0x104);
     f.Bytes(0x100, "WXYZ");
-    f.doc->viewSystemStrings = 1;
+    TestDoc::Options(*f.doc).viewSystemStrings = 1;
     f.Type(0x100, itemtype::kData16);
     EXPECT_EQ(Line(f, 0x100), std::string("000100 :5758595a:") + std::string(8, ' ') + ":" +
                                   std::string(8, ' ') + ":" + std::string(8, ' ') + ": WXYZ" +
                                   std::string(12, ' ') + " ");
     f.Type(0x102, itemtype::kArm);
-    f.doc->viewHex = 1;
+    TestDoc::Options(*f.doc).viewHex = 1;
     EXPECT_EQ(Line(f, 0x102), "000102 :595a    : ARM code");
     // Data at or past the end.
     LineBuffer out;
@@ -142,7 +142,7 @@ TEST(ArmLines, HexOptionOnly) {
     f.Type(0x20, itemtype::kArm);
     f.Join(0x20);
     Options(f, false, true);
-    f.doc->lowerCase = 1;
+    TestDoc::Options(*f.doc).lowerCase = 1;
     EXPECT_EQ(Line(f, 0x20), "000020 : ARM code");
     Options(f, true, true);
     EXPECT_EQ(Line(f, 0x20), "000020 :e12fff10: ARM code");
@@ -151,7 +151,7 @@ TEST(ArmLines, HexOptionOnly) {
 TEST(SeparatorLines, SubLinesAndTheirBits) {
     ListingFixture f;
     f.Half(0x100, 0xBD10);
-    f.doc->flags[0x80] |= flagbits::kRoutineStart | flagbits::kRoutineEnd;
+    TestDoc::Flags(*f.doc)[0x80] |= flagbits::kRoutineStart | flagbits::kRoutineEnd;
     EXPECT_EQ(Line(f, 0x100, -1), "-----------------------------------------v");
     EXPECT_EQ(Line(f, 0x100, 0), "000100 : POP { R4, PC }");
     EXPECT_EQ(Line(f, 0x100, 1), "-----------------------------------------^");

@@ -13,11 +13,7 @@ constexpr int kWidth = 800;
 constexpr int kHeight = 465;
 
 struct Window : ListingFixture {
-    explicit Window(uint32_t size = 0x400) : ListingFixture(size) {
-        doc->notes.Reset(doc->HalfwordCount());
-        doc->explanations.Reset(doc->HalfwordCount());
-        Paint();
-    }
+    explicit Window(uint32_t size = 0x400) : ListingFixture(size) { Paint(); }
     void Paint() { PaintListing(*doc, state, kWidth, kHeight, true, paint); }
     ListingEffect Key(ListingKey key, bool ctrl = false, bool shift = false) {
         const ListingEffect e = ListingKeyDown(*doc, state, key, ctrl, shift);
@@ -30,7 +26,7 @@ struct Window : ListingFixture {
         Half(from, static_cast<uint16_t>(0xF000 | ((off >> 11) & 0x7FF)));
         Half(from + 2, static_cast<uint16_t>(0xF800 | (off & 0x7FF)));
         Join(from);
-        doc->jumpCodes[from / 2] = CTravikDoc::kJumpCall;
+        TestDoc::JumpCodes(*doc)[from / 2] = CTravikDoc::kJumpCall;
     }
     ListingViewState state;
     ListingPaint paint;
@@ -145,8 +141,8 @@ TEST(ListingKeys, SelectionMarks) {
             w.Paint();
             w.Key(ListingKey::kP, false, shift);
         }
-        EXPECT_EQ(w.doc->selectionStart, c.start);
-        EXPECT_EQ(w.doc->selectionEnd, c.end);
+        EXPECT_EQ(w.doc->SelectionStart(), c.start);
+        EXPECT_EQ(w.doc->SelectionEnd(), c.end);
     }
 }
 
@@ -154,18 +150,18 @@ TEST(ListingKeys, CtrlShiftZeroMakesSixtyFiveSixteenByteItems) {
     Window w(0x800);
     w.Key(ListingKey::k0, true, true);
     for (uint32_t item = 0; item < 65; ++item)
-        ASSERT_EQ(w.doc->flags[item * 8] & flagbits::kTypeMask, itemtype::kData16) << item;
-    EXPECT_EQ(w.doc->flags[65 * 8] & flagbits::kTypeMask, itemtype::kThumb);
+        ASSERT_EQ(w.doc->Flags()[item * 8] & flagbits::kTypeMask, itemtype::kData16) << item;
+    EXPECT_EQ(w.doc->Flags()[65 * 8] & flagbits::kTypeMask, itemtype::kThumb);
     // Ctrl+0 does the cursor item and ten more.
     Window ten(0x800);
     ten.Key(ListingKey::k0, true, false);
-    EXPECT_EQ(ten.doc->flags[10 * 8] & flagbits::kTypeMask, itemtype::kData16);
-    EXPECT_EQ(ten.doc->flags[11 * 8] & flagbits::kTypeMask, itemtype::kThumb);
+    EXPECT_EQ(ten.doc->Flags()[10 * 8] & flagbits::kTypeMask, itemtype::kData16);
+    EXPECT_EQ(ten.doc->Flags()[11 * 8] & flagbits::kTypeMask, itemtype::kThumb);
 }
 
 TEST(ListingKeys, GoToOffsetInsideADataItemLandsOnItsStart) {
     Window w;
-    w.doc->SetItemType(0x40, itemtype::kData16, true);
+    w.doc->Apply(ItemTypeEdit(*w.doc, 0x40, itemtype::kData16, true));
     GoToOffset(*w.doc, w.state, 0x4B, true);
     w.Paint();
     EXPECT_EQ(w.state.cursorOffset, 0x40u);
@@ -173,8 +169,8 @@ TEST(ListingKeys, GoToOffsetInsideADataItemLandsOnItsStart) {
 
 TEST(ListingKeys, ExplanationGoesToTheItemWWasPressedOnAndItsJumpEntryReadsExplained) {
     Window w;
-    w.doc->SetHeader(0x40, "entry");
-    w.doc->flags[0x20] |= flagbits::kUserMark;
+    TestDoc::Header(*w.doc, 0x40, "entry");
+    TestDoc::Flags(*w.doc)[0x20] |= flagbits::kUserMark;
     GoToOffset(*w.doc, w.state, 0x40, true);
     w.Paint();
     w.Key(ListingKey::kW);
@@ -182,9 +178,9 @@ TEST(ListingKeys, ExplanationGoesToTheItemWWasPressedOnAndItsJumpEntryReadsExpla
     w.Key(ListingKey::kDown);
     ASSERT_NE(w.state.cursorOffset, 0x40u);
     CommitExplanation(*w.doc, w.state, "why");
-    ASSERT_NE(w.doc->explanations.Find(0x20), nullptr);
-    EXPECT_EQ(*w.doc->explanations.Find(0x20), "why");
-    EXPECT_EQ(w.doc->explanations.Find(w.state.cursorOffset / 2), nullptr);
+    ASSERT_NE(w.doc->Explanations().Find(0x20), nullptr);
+    EXPECT_EQ(*w.doc->Explanations().Find(0x20), "why");
+    EXPECT_EQ(w.doc->Explanations().Find(w.state.cursorOffset / 2), nullptr);
     EXPECT_EQ(w.frame.jumpList, std::vector<std::string>{"00000040 > entry"});
 }
 
@@ -202,11 +198,11 @@ TEST(ListingMouse, BitmapDragWidensByAByteEveryThreePixelsWithinItsLimits) {
     } cases[] = {{kWidth - 50 - 30, 20}, {kWidth + 500, 5}, {-5000, 84}};
     for (const auto& c : cases) {
         Window w;
-        w.doc->bitmapWidth = 10;
+        TestDoc::Options(*w.doc).bitmapWidth = 10;
         ListingMouseDown(*w.doc, w.state, w.input, kWidth - 50, 100, kWidth);
         ASSERT_TRUE(w.input.dragging);
         ListingMouseMove(*w.doc, w.state, w.input, c.moveTo, true, kWidth);
-        EXPECT_EQ(w.doc->bitmapWidth, c.width);
+        EXPECT_EQ(w.doc->Options().bitmapWidth, c.width);
         EXPECT_EQ(settings::Read(w.frame.settings, settings::kViewBitmap), c.width);
         // A move without the button ends the drag.
         ListingMouseMove(*w.doc, w.state, w.input, c.moveTo, false, kWidth);
@@ -229,7 +225,7 @@ TEST(ListingMouse, WheelNotchesAndHalfNotches) {
 
 TEST(ListingScrollBar, ThumbAtTheEndShowsTheLastTwentyBytesFromAnItemStart) {
     Window w(0x400);
-    w.doc->SetItemType(0x3E8, itemtype::kData16, true);  // 0x3EC is inside it
+    w.doc->Apply(ItemTypeEdit(*w.doc, 0x3E8, itemtype::kData16, true));  // 0x3EC is inside it
     ListingScroll(*w.doc, w.state, ScrollRequest::kThumb, 1024, 1024);
     EXPECT_EQ(w.state.topOffset, 0x3F8);  // 0x400 - 20 = 0x3EC, moved on to 0x3F8
     EXPECT_EQ(w.state.topSubLine, 0);

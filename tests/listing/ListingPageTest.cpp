@@ -17,16 +17,13 @@ constexpr Rgb kCyan = kCursorPlain;
 
 // A plain THUMB listing of `size` bytes without annotations.
 struct Page : ListingFixture {
-    explicit Page(uint32_t size = 0x400) : ListingFixture(size) {
-        doc->notes.Reset(doc->HalfwordCount());
-        doc->explanations.Reset(doc->HalfwordCount());
-    }
+    explicit Page(uint32_t size = 0x400) : ListingFixture(size) {}
 
     // An unconditional branch at `from` to `to`, as the analysis marks it.
     void Branch(uint32_t from, uint32_t to) {
         const int32_t delta = (static_cast<int32_t>(to) - static_cast<int32_t>(from) - 4) / 2;
         Half(from, static_cast<uint16_t>(0xE000 | (delta & 0x7FF)));
-        doc->jumpCodes[from / 2] = CTravikDoc::kJumpBranch;
+        TestDoc::JumpCodes(*doc)[from / 2] = CTravikDoc::kJumpBranch;
     }
 
     const ListingPaint& Paint(int w = 400, int h = 300, bool active = true) {
@@ -83,7 +80,7 @@ TEST(ListingPage, NoFileLoaded) {
 
 TEST(ListingPage, FirstPaintStartsAtTheFirstLineWithItsHeader) {
     Page p;
-    p.doc->flags[0] |= flagbits::kRoutineStart;
+    TestDoc::Flags(*p.doc)[0] |= flagbits::kRoutineStart;
     p.state.cursorRow = 7;
     p.Paint();
     EXPECT_EQ(p.state.topOffset, 0);
@@ -111,7 +108,7 @@ TEST(ListingPage, CursorColourFollowsTheJumpKind) {
         Page p;
         p.state.topOffset = 0x40;
         p.state.cursorRow = 3;
-        p.doc->jumpCodes[(0x40 + 4) / 2] = c.code;
+        TestDoc::JumpCodes(*p.doc)[(0x40 + 4) / 2] = c.code;
         p.Paint();
         EXPECT_EQ(p.Row(2).background, c.colour);
         EXPECT_EQ(p.Row(1).background, kWhite);
@@ -133,7 +130,7 @@ TEST(ListingPage, AnInactiveViewShowsNoCursorAndKeepsItsState) {
 
 TEST(ListingPage, PendingCursorTakesTheFirstLineOfItsOffset) {
     Page p;
-    p.doc->flags[0x50 / 2] |= flagbits::kRoutineStart;
+    TestDoc::Flags(*p.doc)[0x50 / 2] |= flagbits::kRoutineStart;
     p.state.topOffset = 0x40;
     p.state.cursorRow = 2;
     p.state.pendingCursor = 0x50;
@@ -153,8 +150,7 @@ TEST(ListingPage, TextOutsideTheSelectionIsGrey) {
     p.Paint();
     for (size_t r = 0; r < p.paint.rows.size(); ++r) EXPECT_EQ(p.Row(r).color, kBlack);
 
-    p.doc->selectionStart = 0x100;
-    p.doc->selectionEnd = 0x110;
+    p.doc->SetSelection(0x100, 0x110);
     p.Paint();
     for (size_t r = 0; r < p.paint.rows.size(); ++r) {
         const uint32_t o = static_cast<uint32_t>(p.paint.rows[r].offset);
@@ -207,8 +203,7 @@ TEST(ListingPage, BreakpointMarkStandsWithCursorCurrentInstructionSelectionAndAr
     p.Join(0x10C);  // one item of two halfwords, 0x10C and 0x10E
     emu.r[15] = 0x200108 + 4;
     emu.runState = CEmulator::kSuspended;
-    p.doc->selectionStart = 0x100;
-    p.doc->selectionEnd = 0x10A;
+    p.doc->SetSelection(0x100, 0x10A);
     // Rows: 0x100 + 2r up to the item 0x10C on row 6, then 0x110 on row 7.
     for (uint32_t o : {0x104u, 0x106u, 0x108u, 0x10Eu, 0x112u})
         ASSERT_TRUE(emu.SetBreakpoint(CEmulator::kFlashBase + o, true));
@@ -238,10 +233,10 @@ TEST(ListingPage, BreakpointMarkStandsWithCursorCurrentInstructionSelectionAndAr
 
 TEST(ListingPage, AnnotationsInTheirFontsAtColumn500) {
     Page p;
-    p.doc->flags[4 / 2] |= flagbits::kRoutineStart | flagbits::kRoutineEnd;
-    p.doc->headers.Set(2, "Head");
-    p.doc->notes.Set(2, "Note");
-    p.doc->footers.Set(2, "Foot");
+    TestDoc::Flags(*p.doc)[4 / 2] |= flagbits::kRoutineStart | flagbits::kRoutineEnd;
+    TestDoc::Texts(*p.doc, DocEdit::TextKind::kHeader).Set(2, "Head");
+    TestDoc::Texts(*p.doc, DocEdit::TextKind::kNote).Set(2, "Note");
+    TestDoc::Texts(*p.doc, DocEdit::TextKind::kFooter).Set(2, "Foot");
     p.Paint(600, 300, false);
     // Rows: 0, 2, header(4), 4, footer(4), 6...
     const auto& texts = p.paint.draw.texts;
@@ -332,10 +327,10 @@ TEST(ListingPage, BranchesToTargetsOffThePage) {
 TEST(ListingPage, BranchesAreLeftOutWhenJumpsAreHiddenOrFar) {
     Page p(0x1000);
     p.Branch(0x04, 0x10);
-    p.doc->viewJumps = 0;
+    TestDoc::Options(*p.doc).viewJumps = 0;
     p.Paint();
     EXPECT_TRUE(p.Lines().empty());
-    p.doc->viewJumps = 1;
+    TestDoc::Options(*p.doc).viewJumps = 1;
     p.Branch(0x04, 0x04 + 1000);  // |t - o| must stay below 1000
     p.Paint();
     EXPECT_TRUE(p.Lines().empty());
@@ -343,11 +338,11 @@ TEST(ListingPage, BranchesAreLeftOutWhenJumpsAreHiddenOrFar) {
 
 TEST(ListingPage, BitmapStripsAndTheCursorByte) {
     Page p;
-    p.doc->bitmapWidth = 10;
+    TestDoc::Options(*p.doc).bitmapWidth = 10;
     p.state.topOffset = 0x20;
     p.state.cursorRow = 2;  // cursor on 0x22
-    p.doc->image[0x22] = 0x81;
-    p.doc->image[0x23] = 0x01;
+    TestDoc::Image(*p.doc)[0x22] = 0x81;
+    TestDoc::Image(*p.doc)[0x23] = 0x01;
     p.Paint(400, 300);
     ASSERT_EQ(p.paint.draw.cells.size(), 2u);
     const DrawCells& pages = p.paint.draw.cells[0];
@@ -377,21 +372,21 @@ TEST(ListingPage, BitmapStripsAndTheCursorByte) {
 
 TEST(ListingPage, BitmapPastTheImageEndAndHidden) {
     Page p(0x40);
-    p.doc->bitmapWidth = 10;
+    TestDoc::Options(*p.doc).bitmapWidth = 10;
     p.state.topOffset = 0x30;
     p.Paint(400, 300);
     const DrawCells& bytes = p.paint.draw.cells.at(1);
     EXPECT_NE(bytes.At(0, 15), DrawCells::kNoCell);
     EXPECT_EQ(bytes.At(0, 16), DrawCells::kNoCell);
 
-    p.doc->bitmapWidth = -7;
+    TestDoc::Options(*p.doc).bitmapWidth = -7;
     p.Paint(400, 300);
     EXPECT_TRUE(p.paint.draw.cells.empty());
 }
 
 TEST(ListingPage, AWideBitmapBuildsOnlyTheColumnsInTheWindow) {
     Page p;
-    p.doc->bitmapWidth = 1 << 30;
+    TestDoc::Options(*p.doc).bitmapWidth = 1 << 30;
     p.Paint(400, 300);
     const DrawCells& pages = p.paint.draw.cells.at(0);
     EXPECT_GE(pages.x, -3);
@@ -428,7 +423,7 @@ TEST(ListingPage, ATallWindowPaintsEveryRow) {
     p.state.topOffset = 0;
     p.state.cursorRow = 560;
     p.Branch(0x440, 0x460);  // rows 544..560
-    p.doc->bitmapWidth = 7;
+    TestDoc::Options(*p.doc).bitmapWidth = 7;
     p.Paint(800, 9000);
     ASSERT_EQ(p.paint.rows.size(), 599u);
     EXPECT_EQ(p.Row(598).y, 8970);
@@ -449,7 +444,7 @@ TEST(ListingPage, ScrollBarAndExplanationBox) {
     EXPECT_EQ(p.paint.scrollPos, 16000);
     EXPECT_FALSE(p.paint.explanationShown);
 
-    p.doc->explanations.Set(0x8006 / 2, "Why");
+    TestDoc::Texts(*p.doc, DocEdit::TextKind::kExplanation).Set(0x8006 / 2, "Why");
     p.Paint(400, 300);
     EXPECT_TRUE(p.paint.explanationShown);
     EXPECT_EQ(p.paint.explanationText, "Why");
@@ -489,7 +484,7 @@ TEST(ListingPage, GoToOffset) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Page p;
-        p.doc->flags[0x40 / 2] |= flagbits::kRoutineStart;
+        TestDoc::Flags(*p.doc)[0x40 / 2] |= flagbits::kRoutineStart;
         p.Join(0x80);
         p.state.topOffset = 0x100;
         p.state.cursorRow = 4;
@@ -506,7 +501,7 @@ TEST(ListingPage, GoToOffsetThenPaintPutsTheCursorOnTheItem) {
     for (int64_t target : {0x02, 0x44, 0x110, 0x300}) {
         SCOPED_TRACE(target);
         Page p;
-        p.doc->flags[0x40 / 2] |= flagbits::kRoutineStart;
+        TestDoc::Flags(*p.doc)[0x40 / 2] |= flagbits::kRoutineStart;
         p.state.topOffset = 0x100;
         p.state.cursorRow = 4;
         p.Paint();

@@ -18,19 +18,14 @@ constexpr int kLinesPerColumn = 142;
 
 struct Printout : ListingFixture {
     explicit Printout(uint32_t size = 0x800) : ListingFixture(size) {
-        doc->notes.Reset(doc->HalfwordCount());
-        doc->explanations.Reset(doc->HalfwordCount());
-        doc->bitmapWidth = -7;
+        TestDoc::Options(*doc).bitmapWidth = -7;
         Select(0, size - 1);
     }
-    void Select(uint32_t start, uint32_t end) {
-        doc->selectionStart = start;
-        doc->selectionEnd = end;
-    }
+    void Select(uint32_t start, uint32_t end) { doc->SetSelection(start, end); }
     void Branch(uint32_t from, uint32_t to) {
         const int32_t delta = (static_cast<int32_t>(to) - static_cast<int32_t>(from) - 4) / 2;
         Half(from, static_cast<uint16_t>(0xE000 | (delta & 0x7FF)));
-        doc->jumpCodes[from / 2] = CTravikDoc::kJumpBranch;
+        TestDoc::JumpCodes(*doc)[from / 2] = CTravikDoc::kJumpBranch;
     }
     // Prints pages 1..n of a fresh job; the drawing and columns of page n.
     const DrawList& Page(int n, int columns = 2, PrintRect area = kA4) {
@@ -154,8 +149,8 @@ TEST(PrintLayout, AColumnEndingInsideAnOffsetStartsTheNextWithThatOffsetAgain) {
     Printout p;
     // The first column's last line is the header separator of 0x11A.
     const uint32_t split = 2 * (kLinesPerColumn - 1);
-    p.doc->flags[split / 2] |= flagbits::kRoutineStart;
-    p.doc->SetHeader(split, "Routine");
+    TestDoc::Flags(*p.doc)[split / 2] |= flagbits::kRoutineStart;
+    TestDoc::Header(*p.doc, split, "Routine");
     p.Page(1);
     const auto& cols = p.job->Columns();
     EXPECT_EQ(cols[0].lines.back().offset, split);
@@ -172,11 +167,11 @@ TEST(PrintLayout, AColumnEndingInsideAnOffsetStartsTheNextWithThatOffsetAgain) {
 
 TEST(PrintLayout, AnnotationsStandBesideTheirLinesInThePrintFonts) {
     Printout p;
-    p.doc->flags[0x10 / 2] |= flagbits::kRoutineStart;
-    p.doc->flags[0x14 / 2] |= flagbits::kRoutineEnd;
-    p.doc->SetHeader(0x10, "head");
-    p.doc->SetNote(0x12, "note");
-    p.doc->SetFooter(0x14, "foot");
+    TestDoc::Flags(*p.doc)[0x10 / 2] |= flagbits::kRoutineStart;
+    TestDoc::Flags(*p.doc)[0x14 / 2] |= flagbits::kRoutineEnd;
+    TestDoc::Header(*p.doc, 0x10, "head");
+    TestDoc::Note(*p.doc, 0x12, "note");
+    TestDoc::Footer(*p.doc, 0x14, "foot");
     p.Select(0x0C, 0x40);
     p.Page(1, 1);
     // Lines: 0C, 0E, header 10, 10, 12, 14, footer 14, ...
@@ -201,9 +196,9 @@ TEST(PrintLayout, AnnotationsStandBesideTheirLinesInThePrintFonts) {
 
 TEST(PrintLayout, LongTextsAreCutAtTheirColumnsRightEdge) {
     Printout p;
-    p.doc->flags[0x10 / 2] |= flagbits::kRoutineStart;
-    p.doc->SetHeader(0x10, std::string(200, 'H'));                   // first column
-    p.doc->SetNote(2 * kLinesPerColumn + 4, std::string(200, 'N'));  // second column
+    TestDoc::Flags(*p.doc)[0x10 / 2] |= flagbits::kRoutineStart;
+    TestDoc::Header(*p.doc, 0x10, std::string(200, 'H'));                   // first column
+    TestDoc::Note(*p.doc, 2 * kLinesPerColumn + 4, std::string(200, 'N'));  // second column
     const PrintTextWidth tenEach = [](FontId, std::string_view t) { return 10.0 * t.size(); };
     for (const PrintTextWidth& width : {PrintTextWidth{}, tenEach}) {
         p.width = width;
@@ -239,7 +234,7 @@ TEST(PrintLayout, SelectionToTheEndStopsAfterEndOfFile) {
 TEST(PrintLayout, PageTooLowForAnOffsetsLinesEndsTheJob) {
     Printout p;
     // One line per column: a routine start's header separator alone fills it.
-    p.doc->flags[0] |= flagbits::kRoutineStart;
+    TestDoc::Flags(*p.doc)[0] |= flagbits::kRoutineStart;
     EXPECT_EQ(CountPrintPages(*p.doc, 2, PrintRect{0, 0, 2000, -50}), 1);
     EXPECT_EQ(CountPrintPages(*p.doc, 2, PrintRect{0, 0, 2000, -30}), 1);
 }
@@ -288,11 +283,11 @@ TEST(PrintLayout, BitmapStripsHangFromTheTopAndStopAtTheSelectionEnd) {
     p.Bytes(0x100, std::string("\x81\x02", 2));
     p.Select(0x100, 0x13F);
     for (int width : {0, -7}) {
-        p.doc->bitmapWidth = width;
+        TestDoc::Options(*p.doc).bitmapWidth = width;
         p.Page(1, 1);
         EXPECT_TRUE(p.draw.cells.empty()) << width;
     }
-    p.doc->bitmapWidth = 10;
+    TestDoc::Options(*p.doc).bitmapWidth = 10;
     p.Page(1, 1);
     ASSERT_EQ(p.draw.cells.size(), 2u);
     const DrawCells& pages = p.draw.cells[0];
@@ -315,7 +310,7 @@ TEST(PrintLayout, BitmapStripsHangFromTheTopAndStopAtTheSelectionEnd) {
 
 TEST(PrintLayout, BitmapNeverReadsPastTheImage) {
     Printout p(0x40);
-    p.doc->bitmapWidth = 84;
+    TestDoc::Options(*p.doc).bitmapWidth = 84;
     p.Select(0x20, 0xFFFFFFFF);
     p.Page(1, 1);
     ASSERT_EQ(p.draw.cells.size(), 2u);

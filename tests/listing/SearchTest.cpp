@@ -59,7 +59,7 @@ TEST_F(SearchTest, TextModesSearchItemLinesWithAndWithoutCase) {
     EXPECT_EQ(Find("push", 0, kSearchTextCase), -1);
     EXPECT_EQ(Find("PUSH { R4, LR }", 0, 7), 0x20);  // any other mode is exact text
     // Separator lines and annotations are not searched.
-    f.doc->SetNote(0x10, "needle");
+    TestDoc::Note(*f.doc, 0x10, "needle");
     EXPECT_EQ(Find("needle", 0, kSearchText), -1);
 }
 
@@ -109,7 +109,7 @@ TEST_F(SearchTest, StatusTexts) {
         EXPECT_EQ(f.frame.statusTexts.front(), c.firstText) << c.pattern;
         EXPECT_EQ(f.frame.statusTexts.back(), c.lastText) << c.pattern;
     }
-    f.doc->baseAddress = 0x200000;
+    TestDoc::Options(*f.doc).baseAddress = 0x200000;
     f.frame.statusTexts.clear();
     Find("abab", 0, kSearchHex);
     EXPECT_EQ(f.frame.statusTexts.front(), "Searching ABAB in addr: 200000");
@@ -142,7 +142,7 @@ TEST(SearchDefinitionTest, HexModesAgreeWithHexTextOfEveryCandidate) {
     };
     for (const uint32_t size : {0x40u, 0x41u}) {
         ListingFixture f(size);
-        uint8_t* image = f.doc->image;
+        uint8_t* image = TestDoc::Image(*f.doc);
         for (int trial = 0; trial < 1000; ++trial) {
             const int kind = trial % 4;
             const int mode = random() % 2 ? kSearchHexUnaligned : kSearchHex;

@@ -71,10 +71,10 @@ TEST(WorkloadListing, EveryInstructionAgreesWithObjdump) {
                 std::string problem;
                 // Two shifts that clear bits are one AND line; the second is inside it.
                 const bool pairStart =
-                    doc->IsMergedShiftPair(offset) && (doc->flags[offset / 2 + 1] & 0x80);
-                const bool pairEnd = offset >= 2 && !(doc->flags[offset / 2 - 1] & 0x80) &&
+                    doc->IsMergedShiftPair(offset) && (doc->Flags()[offset / 2 + 1] & 0x80);
+                const bool pairEnd = offset >= 2 && !(doc->Flags()[offset / 2 - 1] & 0x80) &&
                                      doc->IsMergedShiftPair(offset - 2);
-                if ((doc->flags[offset / 2] & 0x80) && !pairEnd) problem = "inside another line";
+                if ((doc->Flags()[offset / 2] & 0x80) && !pairEnd) problem = "inside another line";
                 if (pairEnd) continue;
                 // Our MOV Rd, Rs is the shift LSL Rd, Rs, #0 it encodes; SUB SP is ADD SP, #-n.
                 const std::string op = ours.substr(0, ours.find(' '));

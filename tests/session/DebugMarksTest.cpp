@@ -60,7 +60,7 @@ TEST_F(DebugMarksTest, EveryChangeIsWrittenAndTheNextOpenReadsItBack) {
 
     // Marks read while blocks of an earlier run are decoded stop the next run.
     emu.ClearBreakpoints();
-    emu.Start(CEmulator::kFlashBase, again->image, again->imageSize, again->ramBytes,
+    emu.Start(CEmulator::kFlashBase, again->Image(), again->ImageSize(), again->EmulatorRam(),
               CEmulator::kInitialStackPointer);
     EXPECT_EQ(emu.RunFree(100).stop, RunStop::kWarning);  // off the end of the image
     emu.SkipTo(CEmulator::kFlashBase);

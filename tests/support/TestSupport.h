@@ -10,6 +10,7 @@
 #include "document/CTravikDoc.h"
 #include "shell/FrameServices.h"
 #include "shell/SettingsStore.h"
+#include "support/TestDoc.h"
 
 // A frame that records every service call; choosers and Yes/No boxes are answered
 // from scripts the test fills in.

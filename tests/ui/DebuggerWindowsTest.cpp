@@ -144,9 +144,9 @@ TEST_F(DebuggerWindowsTest, MemoryKeysSelectNameAndModify) {
     EXPECT_EQ(edit->geometry(), QRect(80, 0, 400, 14));
     Type(edit, "flags");
     EXPECT_FALSE(edit->isVisible());
-    ASSERT_NE(Doc().ramNames.Find(0x10), nullptr);
-    EXPECT_EQ(*Doc().ramNames.Find(0x10), "flags");
-    EXPECT_EQ(Doc().ramNames.At(0x13), RamNameTable::Entry::Continued);
+    ASSERT_NE(Doc().RamNames().Find(0x10), nullptr);
+    EXPECT_EQ(*Doc().RamNames().Find(0x10), "flags");
+    EXPECT_EQ(Doc().RamNames().At(0x13), RamNameTable::Entry::Continued);
     EXPECT_TRUE(Doc().IsModified());
 
     memory->repaint();
@@ -155,8 +155,8 @@ TEST_F(DebuggerWindowsTest, MemoryKeysSelectNameAndModify) {
     EXPECT_EQ(edit->Text(), "");
     EXPECT_EQ(edit->geometry().topLeft(), QPoint(80 + 21 * 16, 16));
     Type(edit, "ABCDEF012");
-    EXPECT_EQ(Doc().ramBytes[0x10], 0xBC);  // the leading A finds no byte
-    EXPECT_EQ(Doc().ramBytes[0x13], 0x12);
+    EXPECT_EQ(Doc().RamBytes()[0x10], 0xBC);  // the leading A finds no byte
+    EXPECT_EQ(Doc().RamBytes()[0x13], 0x12);
     memory->repaint();
     EXPECT_TRUE(AccessibleText(memory).startsWith("00100013: flags+03"));
 }

@@ -200,7 +200,7 @@ TEST(DialogsTest, CallStackShowsEmptyUntilRebuiltThenOneNestedLine) {
     EXPECT_EQ(dialog.Tree()->topLevelItem(0)->text(0), "Empty");
 
     doc.emulator.callTracks[0] = {{0x1234, 0x5678}, {0x5680, 0x9000}};
-    doc.baseAddress = 0x200000;
+    TestDoc::Options(doc).baseAddress = 0x200000;
     dialog.Rebuild(&doc);
     QTreeWidgetItem* root = dialog.Tree()->topLevelItem(0);
     EXPECT_EQ(root->text(0), "Manual browsing");
@@ -209,7 +209,7 @@ TEST(DialogsTest, CallStackShowsEmptyUntilRebuiltThenOneNestedLine) {
     EXPECT_EQ(root->child(0)->child(0)->text(0), "00205680 -> 00209000");
     EXPECT_TRUE(root->isExpanded() && root->child(0)->isExpanded());
 
-    doc.baseAddress = 0;
+    TestDoc::Options(doc).baseAddress = 0;
     doc.emulator.runState = CEmulator::kRunning;
     doc.emulator.callTracks[1] = {{0x200100, 0x200400}};
     dialog.Rebuild(&doc);

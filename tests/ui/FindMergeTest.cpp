@@ -59,15 +59,15 @@ TEST_F(FindMergeTest, FindThenFindNextWrapsToTheFirst) {
 
 TEST_F(FindMergeTest, MergeAsksInABoxAndNoKeepsTheNote) {
     CTravikDoc& doc = *app->Frame().ActiveDocument();
-    doc.SetNote(0x10, "mine");
-    doc.flags[8] |= flagbits::kUserMark;
+    TestDoc::Note(doc, 0x10, "mine");
+    TestDoc::Flags(doc)[8] |= flagbits::kUserMark;
     ASSERT_TRUE(doc.OnSaveDocument(doc.GetPathName()));
-    doc.SetNote(0x10, "changed");
+    TestDoc::Note(doc, 0x10, "changed");
     QString seen;
     AnswerNextBox(QMessageBox::No, &seen);
     EXPECT_EQ(MergeInfoFile(doc, dir.File("f.ifo")), MergeOutcome::kMerged);
     EXPECT_EQ(seen, "Replace Note at 00000010: \nchanged\n with new note:\nmine");
-    EXPECT_EQ(*doc.notes.Find(8), "changed");
+    EXPECT_EQ(*doc.Notes().Find(8), "changed");
 }
 
 }  // namespace

@@ -106,7 +106,7 @@ TEST(ListingInput, KeysMouseAndWheelReachTheListing) {
     w.Key(Qt::Key_Home);
     w.Key(Qt::Key_ParenRight, Qt::ControlModifier | Qt::ShiftModifier);
     for (uint32_t item = 0; item < 65; ++item)
-        ASSERT_EQ(w.doc().flags[item * 8] & flagbits::kTypeMask, itemtype::kData16) << item;
+        ASSERT_EQ(w.doc().Flags()[item * 8] & flagbits::kTypeMask, itemtype::kData16) << item;
 
     QTest::mouseClick(&w.view(), Qt::LeftButton, Qt::NoModifier, QPoint(200, 44));
     w.Paint();
@@ -142,10 +142,10 @@ TEST(ListingInput, NoteTypedWithEIsSavedAndReadBack) {
     QTest::keyClick(editor.Editor(), Qt::Key_Return);
     w.Paint();
     EXPECT_FALSE(editor.isVisible());
-    EXPECT_EQ(w.doc().flags[0x20] & flagbits::kTypeMask, itemtype::kThumb);
-    ASSERT_NE(w.doc().notes.Find(0x20), nullptr);
-    EXPECT_EQ(*w.doc().notes.Find(0x20), "A note");
-    EXPECT_TRUE(w.doc().flags[0x20] & flagbits::kUserMark);
+    EXPECT_EQ(w.doc().Flags()[0x20] & flagbits::kTypeMask, itemtype::kThumb);
+    ASSERT_NE(w.doc().Notes().Find(0x20), nullptr);
+    EXPECT_EQ(*w.doc().Notes().Find(0x20), "A note");
+    EXPECT_TRUE(w.doc().Flags()[0x20] & flagbits::kUserMark);
     EXPECT_TRUE(w.doc().IsModified());
 
     // W opens the explanation box for typing; Enter makes a line, Ctrl+Enter commits.
@@ -158,8 +158,8 @@ TEST(ListingInput, NoteTypedWithEIsSavedAndReadBack) {
     QTest::keyClicks(box.Editor(), "this");
     QTest::keyClick(box.Editor(), Qt::Key_Return, Qt::ControlModifier);
     w.Paint();
-    ASSERT_NE(w.doc().explanations.Find(0x20), nullptr);
-    EXPECT_EQ(*w.doc().explanations.Find(0x20), "why\nthis");
+    ASSERT_NE(w.doc().Explanations().Find(0x20), nullptr);
+    EXPECT_EQ(*w.doc().Explanations().Find(0x20), "why\nthis");
     EXPECT_EQ(w.view().State().editingExplanation, 0);
     EXPECT_TRUE(box.IsReadOnly());  // shown again, read-only, for the cursor item
 
@@ -167,8 +167,8 @@ TEST(ListingInput, NoteTypedWithEIsSavedAndReadBack) {
     RecordingFrame frame;
     auto reopened = OpenImage(frame, w.dir.File("w.fls"));
     ASSERT_NE(reopened, nullptr);
-    ASSERT_NE(reopened->notes.Find(0x20), nullptr);
-    EXPECT_EQ(*reopened->notes.Find(0x20), "A note");
+    ASSERT_NE(reopened->Notes().Find(0x20), nullptr);
+    EXPECT_EQ(*reopened->Notes().Find(0x20), "A note");
 }
 
 // The in-place editors are named after what they edit; a text the info file cannot hold
@@ -188,12 +188,12 @@ TEST(ListingInput, EditorsRefuseWhatTheInfoFileCannotHoldAndKeepTheirItem) {
     EXPECT_EQ(message, QString::fromUtf8("These characters cannot be kept in the info file, which "
                                          "holds one byte per character: → (U+2192), ✓ (U+2713)"));
     EXPECT_TRUE(editor.isVisible());
-    EXPECT_EQ(w.doc().notes.Find(0x20), nullptr);
+    EXPECT_EQ(w.doc().Notes().Find(0x20), nullptr);
     QTest::keyClick(editor.Editor(), Qt::Key_A, Qt::ControlModifier);
     TypeText(editor.Editor(), QString::fromUtf8("Prüfsumme"));
     QTest::keyClick(editor.Editor(), Qt::Key_Return);
-    ASSERT_NE(w.doc().notes.Find(0x20), nullptr);
-    EXPECT_EQ(*w.doc().notes.Find(0x20),
+    ASSERT_NE(w.doc().Notes().Find(0x20), nullptr);
+    EXPECT_EQ(*w.doc().Notes().Find(0x20),
               "Pr\xFC"
               "fsumme");
 
@@ -214,9 +214,9 @@ TEST(ListingInput, EditorsRefuseWhatTheInfoFileCannotHoldAndKeepTheirItem) {
     QTest::mouseClick(&w.view(), Qt::LeftButton, {}, lineBelow);
     w.Paint();
     EXPECT_NE(w.view().State().cursorOffset, 0x40u);
-    ASSERT_NE(w.doc().explanations.Find(0x20), nullptr);
-    EXPECT_EQ(*w.doc().explanations.Find(0x20), "why");
-    EXPECT_EQ(w.doc().explanations.Find(w.view().State().cursorOffset / 2), nullptr);
+    ASSERT_NE(w.doc().Explanations().Find(0x20), nullptr);
+    EXPECT_EQ(*w.doc().Explanations().Find(0x20), "why");
+    EXPECT_EQ(w.doc().Explanations().Find(w.view().State().cursorOffset / 2), nullptr);
 
     auto* registers = qobject_cast<CEmulatorView*>(w.ShowBar(CMainFrame::kEmulatorBar));
     QTest::mouseDClick(registers, Qt::LeftButton, {}, QPoint(160, 20));

@@ -95,11 +95,7 @@ TEST(QtCanvas, LinesCellsAndPixels) {
 }
 
 struct ViewFixture : ListingFixture {
-    ViewFixture() {
-        doc->notes.Reset(doc->HalfwordCount());
-        doc->explanations.Reset(doc->HalfwordCount());
-        view.resize(640, 300);
-    }
+    ViewFixture() { view.resize(640, 300); }
     // Rendered at one device pixel per unit, whatever the screen's scale.
     QImage Grab() {
         QImage image(view.size(), QImage::Format_RGB32);
@@ -133,8 +129,8 @@ TEST(CTravikView, KeysWithoutAPaintBetweenActOnTheCursorItem) {
     f.view.SetActive(true);
     f.Grab();
     for (Qt::Key key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_H}) QTest::keyClick(&f.view, key);
-    EXPECT_FALSE(f.doc->flags[0] & flagbits::kRoutineStart);
-    EXPECT_TRUE(f.doc->flags[2] & flagbits::kRoutineStart);
+    EXPECT_FALSE(f.doc->Flags()[0] & flagbits::kRoutineStart);
+    EXPECT_TRUE(f.doc->Flags()[2] & flagbits::kRoutineStart);
 }
 
 TEST(CTravikView, GoToOffsetAndTheScrollBar) {
@@ -153,7 +149,7 @@ TEST(CTravikView, ExplanationBoxFollowsTheCursorItem) {
     ViewFixture f;
     f.view.show();
     f.view.SetActive(true);
-    f.doc->explanations.Set(1, "Because");
+    TestDoc::Texts(*f.doc, DocEdit::TextKind::kExplanation).Set(1, "Because");
     f.view.State().topOffset = 0;
     f.view.State().cursorRow = 2;
     f.Grab();
@@ -172,7 +168,7 @@ TEST(CTravikView, ExplanationBoxFollowsTheCursorItem) {
 
 TEST(CTravikView, AccessibleTextListsTheVisibleLines) {
     ViewFixture f;
-    f.doc->notes.Set(1, "a note");
+    TestDoc::Texts(*f.doc, DocEdit::TextKind::kNote).Set(1, "a note");
     f.view.State().topOffset = 0;
     QAccessibleInterface* a = QAccessible::queryAccessibleInterface(&f.view);
     ASSERT_NE(a, nullptr);
@@ -188,7 +184,7 @@ TEST(CTravikView, AccessibleTextListsTheVisibleLines) {
 
 TEST(CTravikView, AccessibleTextIsWhatIsPaintedWithTheCursorLineAsCaret) {
     ViewFixture f;
-    f.doc->viewAscii = 1;
+    TestDoc::Options(*f.doc).viewAscii = 1;
     f.Bytes(4, "\x85\x9F");  // no glyph: painted as boxes, not as a line break
     f.view.State().topOffset = 0;
     f.view.State().cursorRow = 3;

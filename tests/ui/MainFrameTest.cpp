@@ -147,7 +147,7 @@ TEST(MainFrameTest, Menu129EnablesTheDocumentsCommands) {
     CTravikDoc& doc = *frame.Document(0);
     EXPECT_FALSE(frame.Action(cmd::kViewBitmap)->isChecked());
     frame.Action(cmd::kViewBitmap)->trigger();
-    EXPECT_EQ(doc.bitmapWidth, 7);
+    EXPECT_EQ(doc.Options().bitmapWidth, 7);
     EXPECT_TRUE(frame.Action(cmd::kViewBitmap)->isChecked());
 
     // Ctrl+N through the accelerator opens nothing.

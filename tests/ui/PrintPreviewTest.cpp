@@ -17,8 +17,7 @@ namespace {
 TEST(PrintPreview, ShowsEveryPageOfTheSelection) {
     RecordingFrame frame;
     auto doc = OpenImage(frame, TRAVIK_DEMO_FLS);
-    doc->selectionStart = 0;
-    doc->selectionEnd = 0xFFF;
+    doc->SetSelection(0, 0xFFF);
     ListingPrinter printer;
     printer.Printer().setOutputFormat(QPrinter::PdfFormat);  // no print system needed
     int shown = -1;

@@ -34,8 +34,7 @@ int PdfPageCount(const std::string& path) {
 int ModelPageCount(const std::string& flash, uint32_t from, uint32_t to, int columns) {
     RecordingFrame frame;
     auto doc = OpenImage(frame, flash);
-    doc->selectionStart = from;
-    doc->selectionEnd = to;
+    doc->SetSelection(from, to);
     return CountPrintPages(*doc, columns, kBatchArea);
 }
 
@@ -144,7 +143,7 @@ TEST(WindowOutputs, ScreenshotAndPdfRefuseEveryForbiddenTarget) {
     RecordingFrame frame;
     auto doc = OpenImage(frame, places.Flash());
     ASSERT_NE(doc, nullptr);
-    doc->selectionEnd = 0x10;
+    doc->SetSelection(doc->SelectionStart(), 0x10);
     ListingPrinter printer;
     printer.Printer().setOutputFormat(QPrinter::PdfFormat);
     printer.Printer().setOutputFileName(flash);

@@ -21,10 +21,8 @@ CMemoryView::CMemoryView(FrameServices& frame, QWidget* parent) : QWidget(parent
         CTravikDoc* doc = Document();
         if (doc == nullptr || field.p1 < 0 || field.p2 < 0) return;
         const auto first = static_cast<uint32_t>(field.p1), last = static_cast<uint32_t>(field.p2);
-        if (field.kind == CInlineEdit::kRamName)
-            doc->SetRamName(first, last, text);
-        else
-            doc->SetRamBytes(first, last, text);
+        doc->Apply(field.kind == CInlineEdit::kRamName ? RamNameEdit(*doc, first, last, text)
+                                                       : RamHexEdit(*doc, first, last, text));
         setFocus();
     };
     edit_->hide();

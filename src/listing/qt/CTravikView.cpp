@@ -300,8 +300,8 @@ bool CTravikView::EndEdits() {
             return false;
     }
     if (state_.editingExplanation) {
-        const std::string* stored = uint64_t{state_.explanationOffset} + 2 <= doc_.imageSize
-                                        ? doc_.explanations.Find(state_.explanationOffset / 2)
+        const std::string* stored = uint64_t{state_.explanationOffset} + 2 <= doc_.ImageSize()
+                                        ? doc_.Explanations().Find(state_.explanationOffset / 2)
                                         : nullptr;
         if (explanationBox_->Holds(stored != nullptr ? *stored : std::string())) {
             state_.editingExplanation = 0;
