@@ -169,7 +169,7 @@ void BM_OpenDebugMarks(benchmark::State& state, MarksCase which) {
         doc->SetLoadDebugMarks(which != MarksCase::kSkipped);
         if (!doc->OnOpenDocument(path)) state.SkipWithError("open failed");
         state.PauseTiming();
-        if (doc->emulator.Breakpoints().size() != expected)
+        if (doc->Emulator().Breakpoints().size() != expected)
             state.SkipWithError("wrong breakpoint count");
         doc.reset();
         state.ResumeTiming();

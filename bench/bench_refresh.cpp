@@ -108,7 +108,7 @@ void BM_RunInTheWindow(benchmark::State& state) {
     PaintCounter registers, phone;
     w.frame.BarOf(CMainFrame::kEmulatorBar)->Hosted()->installEventFilter(&registers);
     w.frame.BarOf(CMainFrame::kPhoneBar)->Hosted()->installEventFilter(&phone);
-    const CEmulator& emu = w.frame.ActiveView()->GetDocument().emulator;
+    const CEmulator& emu = w.frame.ActiveView()->GetDocument().Emulator();
     double seconds = 0;
     uint64_t instructions = 0;
     for (auto _ : state) {
@@ -132,16 +132,14 @@ void BM_DebuggerPaintModels(benchmark::State& state) {
     NullFrame frame;
     CTravikDoc doc(frame);
     if (!doc.OnOpenDocument(FlashPath())) std::abort();
-    doc.emulator.Start(CEmulator::kFlashBase, doc.Image(), doc.ImageSize(), doc.EmulatorRam(),
-                       CEmulator::kInitialStackPointer);
+    doc.Session().Execute(RunCommand::kStart, 0);
     DrawList registers, memory;
     MemoryViewState view;
     PhoneScreen screen;
     for (auto _ : state) {
-        doc.emulator.SaveSnapshot();
-        doc.emulator.Step();
+        doc.Session().Execute(RunCommand::kStepInto, 0);
         PaintRegisters(&doc, registers);
-        FollowEmulator(view, doc.emulator);
+        FollowEmulator(view, doc.Session().FollowMarks());
         PaintMemory(&doc, view, 1000, 230, memory);
         screen.Update(&doc);
         benchmark::DoNotOptimize(BuildCallStack(doc));

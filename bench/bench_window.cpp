@@ -107,7 +107,7 @@ void BM_StepToCursorInWindow(benchmark::State& state) {
     view.GoToOffset(0x00C, true);
     view.repaint();
     view.OnRunCommand(RunCommand::kStart);
-    CEmulator& emu = view.GetDocument().emulator;
+    const CEmulator& emu = view.GetDocument().Emulator();
     uint64_t instructions = 0;
     for (auto _ : state) {
         view.GoToOffset(kNeverReached - 0x200000, true);
@@ -128,7 +128,7 @@ void BM_StepToCursorBare(benchmark::State& state) {
     NullFrame frame;
     CTravikDoc doc(frame);
     if (!doc.OnOpenDocument(TRAVIK_DEMO_FLS)) std::abort();
-    CEmulator& emu = doc.emulator;
+    CEmulator emu;  // the emulator alone, without the session's slices
     emu.Start(0x20000C, doc.Image(), doc.ImageSize(), doc.EmulatorRam(),
               CEmulator::kInitialStackPointer);
     uint64_t instructions = 0;

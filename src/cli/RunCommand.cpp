@@ -261,7 +261,7 @@ int RunRunCommand(const std::vector<std::string>& args) {
     const CEmulator& emu = session.Emulator();
     std::printf("registers:\n");
     for (int i = 0; i < 16; ++i) std::printf("%s = %.8X\n", kRegisterNames[i], emu.r[i]);
-    const uint32_t cpsr = doc->emulator.ComposeCpsr();
+    const uint32_t cpsr = emu.ComposedCpsr();
     auto bit = [cpsr](int n) { return static_cast<int>((cpsr >> n) & 1); };
     std::printf("N:%d Z:%d C:%d V:%d T:%d\n", bit(31), bit(30), bit(29), bit(28), bit(5));
     std::printf("call stack:\n");

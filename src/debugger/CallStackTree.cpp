@@ -5,7 +5,7 @@
 #include "document/CTravikDoc.h"
 
 CallStackModel BuildCallStack(const CTravikDoc& doc) {
-    const CEmulator& emulator = doc.emulator;
+    const CEmulator& emulator = doc.Emulator();
     const bool emulating = emulator.runState != CEmulator::kStopped;
     CallStackModel model;
     model.root = emulating ? "Emulator Root" : "Manual browsing";

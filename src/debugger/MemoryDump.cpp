@@ -48,9 +48,8 @@ void HeaderText(const CTravikDoc& doc, int32_t c, char* text, size_t size) {
 
 }  // namespace
 
-void FollowEmulator(MemoryViewState& state, CEmulator& emulator) {
+void FollowEmulator(MemoryViewState& state, LatestAccesses& marks) {
     MemoryPage& page = state.Current();
-    LatestAccesses& marks = emulator.followMarks;
     if (state.page == 0 || state.page == 2) Follow(page, marks.TakeRead());
     if (state.page == 1 || state.page == 2) Follow(page, marks.TakeWrite());
 }
@@ -102,7 +101,7 @@ void PaintMemory(const CTravikDoc* doc, MemoryViewState& state, int clientWidth,
     std::vector<DrawText> texts;
     texts.reserve(size_t(lines) * 72 + size_t(lines));
     std::vector<DrawRect> bars;
-    const CEmulator& emu = doc->emulator;
+    const CEmulator& emu = doc->Emulator();
     auto watchAt = [&](int64_t a) -> uint8_t {
         return InRam(*doc, a) ? emu.WatchAt(CEmulator::kStackBase + static_cast<uint32_t>(a)) : 0;
     };

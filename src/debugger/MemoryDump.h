@@ -59,7 +59,8 @@ struct MemoryViewState {
 // that kind, and consumes the access mark. Done where a run reports its changes (and
 // when a following page is chosen), never by a paint: whether the dump follows an
 // access must not depend on whether the bar happened to be painted.
-void FollowEmulator(MemoryViewState& state, CEmulator& emulator);
+class LatestAccesses;
+void FollowEmulator(MemoryViewState& state, LatestAccesses& marks);
 
 // Paints the current page into `out` (cleared first) and records lastShown and the
 // modify box's rectangle in the state. Reads the document only.

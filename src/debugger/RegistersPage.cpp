@@ -38,7 +38,7 @@ void PaintRegisters(const CTravikDoc* doc, DrawList& out) {
         Text(out, 10, 10, "No file loaded", false);
         return;
     }
-    const CEmulator& e = doc->emulator;
+    const CEmulator& e = doc->Emulator();
     const RegisterFile registers = e.Registers();
     char text[64];
     for (int i = 0; i < 8; ++i) {

@@ -50,7 +50,7 @@ class FileCloser {
 }  // namespace
 
 CTravikDoc::CTravikDoc(FrameServices& frame)
-    : session_(*this), emulator(session_.EmulatorState()), frame_(frame),
+    : session_(*this), frame_(frame),
       options_(DisplayOptions::Read(frame.Settings())) {}
 
 CTravikDoc::~CTravikDoc() = default;

@@ -173,13 +173,9 @@ class CTravikDoc {
         selectionEnd_ = end;
     }
 
-  private:
-    DebugSession session_;  // before `emulator`, which refers into it
-
-  public:
-    // The session's emulator, for the readers and editors of its state (registers, the
-    // browsing trail); runs, steps and marks go through Session().
-    CEmulator& emulator;
+    // The session's emulator, for reading its state; everything that changes it goes
+    // through Session().
+    const CEmulator& Emulator() const { return session_.Emulator(); }
 
     // How the analysis stored a jump target; JumpKind and JumpTarget decode it.
     enum JumpCode : uint8_t {
@@ -194,6 +190,7 @@ class CTravikDoc {
   private:
     friend class CodeAnalysis;
     friend struct TestDoc;  // tests/support: builds test documents in place
+    DebugSession session_;
     // Empty when the whole image was read and analysed; else what went wrong.
     std::string ReadImageAndAnalyse(int fd, const std::string& path, bool defaultsMode);
     void FreeTables();

@@ -73,7 +73,7 @@ ListingEffect Follow(CTravikDoc& doc, ListingViewState& state, bool ctrl) {
     if (target == 0) return {.beep = true};
     ListingEffect effect{.repaintAllViews = true};
     if (!ctrl) {
-        doc.emulator.PushCallRecord(state.cursorOffset, target, 0);
+        doc.Session().PushTrail(state.cursorOffset, target);
         effect.refreshCallStack = true;
     }
     GoToOffset(doc, state, target, true);
@@ -82,7 +82,7 @@ ListingEffect Follow(CTravikDoc& doc, ListingViewState& state, bool ctrl) {
 
 ListingEffect WalkBack(CTravikDoc& doc, ListingViewState& state) {
     uint32_t callSite = 0;
-    if (!doc.emulator.TakeLastCallRecord(callSite, 0, true)) return {.beep = true};
+    if (!doc.Session().PopTrail(callSite)) return {.beep = true};
     GoToOffset(doc, state, callSite, true);
     return {.repaintAllViews = true, .refreshCallStack = true};
 }

@@ -45,7 +45,7 @@ const std::string* AnnotationOf(const CTravikDoc& doc, int64_t offset, int subLi
 // Whether a halfword of the item at `offset` holds a breakpoint: one set on the second
 // halfword of a BL shows on the BL's line.
 bool ItemHasBreakpoint(const CTravikDoc& doc, int64_t offset) {
-    const CEmulator& emu = doc.emulator;
+    const CEmulator& emu = doc.Emulator();
     uint32_t half = static_cast<uint32_t>(offset / 2);
     do {
         if (emu.IsBreakpoint(CEmulator::kFlashBase + 2 * half)) return true;
@@ -192,7 +192,7 @@ void PaintListing(const CTravikDoc& doc, ListingViewState& state, int clientWidt
 
     // Text pass.
     const bool selection = doc.SelectionStart() != doc.SelectionEnd();
-    const bool running = doc.emulator.runState != CEmulator::kStopped;
+    const bool running = doc.Emulator().runState != CEmulator::kStopped;
     const int64_t current = CurrentInstructionOffset(doc);
     for (size_t r = 0; r < out.rows.size(); ++r) {
         const auto [o, s] = out.rows[r];

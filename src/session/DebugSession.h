@@ -131,6 +131,8 @@ class DebugSessionObserver {
 // its scheduler, keeps the breakpoints and watchpoints in NAME.brk and tells its
 // observers what changed.
 class DebugSession {
+    friend struct TestDoc;  // tests set up an emulator state directly
+
   public:
     explicit DebugSession(CTravikDoc& doc);
     DebugSession(const DebugSession&) = delete;
@@ -138,9 +140,15 @@ class DebugSession {
     ~DebugSession();
 
     const CEmulator& Emulator() const { return emulator_; }
-    // For the document's own fields only (its `emulator`): registers and the browsing
-    // trail are edited there.
-    CEmulator& EmulatorState() { return emulator_; }
+    // The edits the windows make to the emulator's state besides running it: a register
+    // typed in the registers bar, the listing's browsing trail (call track 0), and the
+    // memory dump taking the latest accesses it follows.
+    void SetRegister(int index, uint32_t value) { emulator_.SetRegister(index, value); }
+    void PushTrail(uint32_t callSite, uint32_t target) {
+        emulator_.PushCallRecord(callSite, target, 0);
+    }
+    bool PopTrail(uint32_t& callSite) { return emulator_.TakeLastCallRecord(callSite, 0, true); }
+    LatestAccesses& FollowMarks() { return emulator_.followMarks; }
 
     void Subscribe(DebugSessionObserver& observer);
     // A driver that goes away in the middle of a run leaves it to the first observer

@@ -1,3 +1,4 @@
+#include "support/TestDoc.h"
 #include "DebuggerFixture.h"
 #include "debugger/CallStackTree.h"
 
@@ -16,7 +17,7 @@ TEST_F(CallStackTreeTest, RootAloneWithoutRecords) {
 
 TEST_F(CallStackTreeTest, DisplayedAddressesOfBothListsWithAndWithoutBase) {
     Open();
-    CEmulator& e = doc->emulator;
+    CEmulator& e = TestDoc::Emulator(*doc);
     e.callTracks[0] = {{0x1234, 0x5678}};
     e.callTracks[1] = {{0x200100, 0x200400}};
     struct Case {
@@ -65,7 +66,7 @@ TEST_F(CallStackTreeTest, NestedCallsAndAReturnFromTheEmulator) {
 TEST_F(CallStackTreeTest, LongListsShowTheNewestCallsBelowACount) {
     Open();
     Start();
-    std::vector<CallRecord>& list = doc->emulator.callTracks[1];
+    std::vector<CallRecord>& list = TestDoc::Emulator(*doc).callTracks[1];
     for (uint32_t i = 0; i < 2'000'000; ++i) list.push_back({0x200000 + 4 * i, 0x200002 + 4 * i});
     const CallStackModel m = BuildCallStack(*doc);
     ASSERT_EQ(m.items.size(), CallStackModel::kShownCalls + 1);

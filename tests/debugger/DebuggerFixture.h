@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/TestDoc.h"
 #include "document/CTravikDoc.h"
 #include "shell/DrawList.h"
 #include "support/TestSupport.h"
@@ -23,16 +24,16 @@ class DebuggerTest : public ::testing::Test {
         doc = OpenImage(frame, dir.File("t.fls"));
         ASSERT_NE(doc, nullptr);
         frame.firstDocument = doc.get();
-        doc->emulator.warningSink = [this](const std::string& s) { warnings.push_back(s); };
+        TestDoc::Emulator(*doc).warningSink = [this](const std::string& s) { warnings.push_back(s); };
     }
     void Start() {
-        doc->emulator.Start(CEmulator::kFlashBase, doc->Image(), doc->ImageSize(),
+        TestDoc::Emulator(*doc).Start(CEmulator::kFlashBase, doc->Image(), doc->ImageSize(),
                             doc->EmulatorRam(), CEmulator::kInitialStackPointer);
         warnings.clear();
     }
     void Step() {
-        doc->emulator.SaveSnapshot();
-        doc->emulator.Step();
+        TestDoc::Emulator(*doc).SaveSnapshot();
+        TestDoc::Emulator(*doc).Step();
     }
 
     TempDir dir;

@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "support/TestDoc.h"
 #include "DebuggerFixture.h"
 #include "debugger/MemoryDump.h"
 #include "emulator/MemoryPaths.h"
@@ -24,7 +25,7 @@ class MemoryDumpTest : public DebuggerTest {
 };
 
 TEST_F(MemoryDumpTest, PagesFollowReadsWritesOrBothAndTheRestStay) {
-    CEmulator& e = doc->emulator;
+    CEmulator& e = TestDoc::Emulator(*doc);
     struct Case {
         int page;
         bool followsRead, followsWrite;
@@ -34,7 +35,7 @@ TEST_F(MemoryDumpTest, PagesFollowReadsWritesOrBothAndTheRestStay) {
         s.page = c.page;
         e.followMarks.read = 0x100123;
         e.followMarks.write = 0x10EABC;
-        FollowEmulator(s, e);
+        FollowEmulator(s, e.followMarks);
         const int32_t expected = c.followsWrite ? 0xEABC : c.followsRead ? 0x123 : 0;
         EXPECT_EQ(s.Current().cursor, expected) << c.page;
         EXPECT_EQ(e.followMarks.read == 0xFFFFFFFF, c.followsRead) << c.page;
@@ -44,9 +45,9 @@ TEST_F(MemoryDumpTest, PagesFollowReadsWritesOrBothAndTheRestStay) {
 
 TEST_F(MemoryDumpTest, WriteFollowedOnPageTwoPutsTheByteOnTheSecondLine) {
     Start();
-    doc->emulator.WriteWord(0x10EABC, 0x11223344);
+    TestDoc::Emulator(*doc).WriteWord(0x10EABC, 0x11223344);
     state.page = 1;  // Ctrl+F2
-    FollowEmulator(state, doc->emulator);
+    FollowEmulator(state, doc->Session().FollowMarks());
     Paint();
     EXPECT_EQ(state.Current().cursor, 0xEABC);
     EXPECT_EQ(state.Current().top, 0xEA80);
@@ -60,8 +61,8 @@ TEST_F(MemoryDumpTest, WriteFollowedOnPageTwoPutsTheByteOnTheSecondLine) {
 // Following a byte of the first line puts the top one line before the RAM; a tall
 // window reaches past its end. Nothing there is read or drawn.
 TEST_F(MemoryDumpTest, LinesOutsideTheRamAreBlank) {
-    doc->emulator.followMarks.read = 0x100005;
-    FollowEmulator(state, doc->emulator);
+    TestDoc::Emulator(*doc).followMarks.read = 0x100005;
+    FollowEmulator(state, doc->Session().FollowMarks());
     Paint();
     EXPECT_EQ(state.Current().top, -32);
     EXPECT_EQ(TextAt(draw, 10, 16), nullptr);
@@ -127,7 +128,7 @@ TEST_F(MemoryDumpTest, WatchKeysAndTheirColours) {
                  {9, R, kMemoryCursor}};
     for (const auto& b : bytes) {
         SCOPED_TRACE(b.byte);
-        EXPECT_EQ(doc->emulator.WatchAt(0x100000 + b.byte), b.kinds);
+        EXPECT_EQ(TestDoc::Emulator(*doc).WatchAt(0x100000 + b.byte), b.kinds);
         EXPECT_EQ(HexCell(0, b.byte), PackRgb(b.background));
         // A bar along the top of the hex cell, whatever its background.
         const int x = 80 + 21 * b.byte;

@@ -1,3 +1,4 @@
+#include "support/TestDoc.h"
 #include "DebuggerFixture.h"
 #include "debugger/RegistersPage.h"
 #include "debugger/TextLines.h"
@@ -25,12 +26,12 @@ TEST_F(RegistersPageTest, StackRowsShowDashesAtStartAndThePushedWordAfterPush) {
     Start();
     DrawList list;
     PaintRegisters(doc.get(), list);
-    const int rows = doc->emulator.ioRegisterCount;
+    const int rows = TestDoc::Emulator(*doc).ioRegisterCount;
     ASSERT_EQ(rows, 23);
     for (int k = 0; k < rows; ++k)
         EXPECT_EQ(TextOrEmpty(list, 10, 162 + 15 * k), "------      --------") << k;
 
-    doc->emulator.r[0] = 0xCAFE0123;
+    TestDoc::Emulator(*doc).r[0] = 0xCAFE0123;
     Step();
     PaintRegisters(doc.get(), list);
     EXPECT_EQ(TextOrEmpty(list, 10, 162 + 15 * (rows - 1)), "10EABC(+00) CAFE0123");
@@ -42,7 +43,7 @@ TEST_F(RegistersPageTest, StackRowsShowDashesAtStartAndThePushedWordAfterPush) {
 TEST_F(RegistersPageTest, RedMarksExactlyWhatTheStepChanged) {
     Open();
     Start();
-    CEmulator& e = doc->emulator;
+    CEmulator& e = TestDoc::Emulator(*doc);
     e.zeroFlag = 0;
     e.SaveSnapshot();
     e.r[3] = 0x33;
@@ -71,7 +72,7 @@ TEST_F(RegistersPageTest, IoRowsShowAddressValueAndMarks) {
     DrawList list;
     PaintRegisters(doc.get(), list);
     EXPECT_EQ(TextOrEmpty(list, 210, 162), "020000 24   ");
-    IoRegister& io = doc->emulator.ioRegisters[1];
+    IoRegister& io = TestDoc::Emulator(*doc).ioRegisters[1];
     io.wasRead = 1;
     io.wasWritten = 1;
     io.value = static_cast<uint8_t>(io.previousValue + 1);
@@ -86,7 +87,7 @@ TEST_F(RegistersPageTest, IoRowsShowAddressValueAndMarks) {
 TEST_F(RegistersPageTest, StackRowsOutsideTheRamShowQuestionMarks) {
     Open();
     Start();
-    CEmulator& e = doc->emulator;
+    CEmulator& e = TestDoc::Emulator(*doc);
     struct Case {
         uint32_t sp;
         const char* bottomRow;
@@ -124,7 +125,7 @@ TEST_F(RegistersPageTest, DoubleClickPlacesTheEditorOnTheRegister) {
 
 TEST_F(RegistersPageTest, RegisterEntryStoresHexAndRefusesOtherCharacters) {
     Open();
-    CEmulator& e = doc->emulator;
+    CEmulator& e = TestDoc::Emulator(*doc);
     e.r[9] = 0x1234;
     EXPECT_EQ(RegisterEditText(e, 9), "00001234");
     EXPECT_FALSE(StoreRegisterEntry(e, 9, "12X"));
@@ -138,7 +139,7 @@ TEST_F(RegistersPageTest, RegisterEntryStoresHexAndRefusesOtherCharacters) {
 
 TEST_F(RegistersPageTest, AccessibleLinesReadTheRegistersLineByLine) {
     Open();
-    doc->emulator.r[3] = 0x33;
+    TestDoc::Emulator(*doc).r[3] = 0x33;
     DrawList list;
     PaintRegisters(doc.get(), list);
     const std::vector<std::string> lines = TextLines(list, 10, kRegistersCharWidth);

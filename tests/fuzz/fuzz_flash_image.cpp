@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "support/TestDoc.h"
 #include "document/CTravikDoc.h"
 #include "listing/LineText.h"
 #include "shell/NullFrame.h"
@@ -24,7 +25,7 @@ const std::string& ImagePath() {
 }
 
 void Run(CTravikDoc& doc, uint32_t offset) {
-    CEmulator& emu = doc.emulator;
+    CEmulator& emu = TestDoc::Emulator(doc);
     emu.warningSink = [](const std::string&) {};
     emu.Start(offset + CEmulator::kFlashBase, doc.Image(), doc.ImageSize(), doc.EmulatorRam(),
               CEmulator::kInitialStackPointer);

@@ -88,13 +88,13 @@ TEST(ListingKeys, FollowRecordsTheWayBackAndCtrlFollowsWithoutIt) {
     EXPECT_TRUE(e.refreshCallStack);
     EXPECT_EQ(w.state.cursorOffset, 0x200u);
     EXPECT_EQ(w.state.cursorRow, 9);
-    ASSERT_EQ(w.doc->emulator.callTracks[0].size(), 1u);
-    EXPECT_EQ(w.doc->emulator.callTracks[0][0].callSite, 0x10u);
-    EXPECT_EQ(w.doc->emulator.callTracks[0][0].target, 0x200u);
+    ASSERT_EQ(TestDoc::Emulator(*w.doc).callTracks[0].size(), 1u);
+    EXPECT_EQ(TestDoc::Emulator(*w.doc).callTracks[0][0].callSite, 0x10u);
+    EXPECT_EQ(TestDoc::Emulator(*w.doc).callTracks[0][0].target, 0x200u);
 
     EXPECT_TRUE(w.Key(ListingKey::kLeft).refreshCallStack);
     EXPECT_EQ(w.state.cursorOffset, 0x10u);
-    EXPECT_TRUE(w.doc->emulator.callTracks[0].empty());
+    EXPECT_TRUE(TestDoc::Emulator(*w.doc).callTracks[0].empty());
 
     EXPECT_FALSE(w.Key(ListingKey::kRight, true).refreshCallStack);
     EXPECT_EQ(w.state.cursorOffset, 0x200u);
@@ -102,7 +102,7 @@ TEST(ListingKeys, FollowRecordsTheWayBackAndCtrlFollowsWithoutIt) {
     EXPECT_EQ(w.state.cursorOffset, 0x200u);
     // No target: a beep and nothing else.
     EXPECT_TRUE(w.Key(ListingKey::kRight).beep);
-    EXPECT_TRUE(w.doc->emulator.callTracks[0].empty());
+    EXPECT_TRUE(TestDoc::Emulator(*w.doc).callTracks[0].empty());
 }
 
 TEST(ListingKeys, ReferrersCycleAndWrap) {

@@ -163,12 +163,12 @@ TEST(ListingPage, CurrentInstructionIsGreyUnlessTheCursorIsOnIt) {
     Page p;
     p.state.topOffset = 0x19A;
     p.state.cursorRow = 1;
-    p.doc->emulator.r[15] = 0x2001A8;
-    p.doc->emulator.runState = CEmulator::kStopped;
+    TestDoc::Emulator(*p.doc).r[15] = 0x2001A8;
+    TestDoc::Emulator(*p.doc).runState = CEmulator::kStopped;
     p.Paint();
     EXPECT_EQ(p.Row(5).background, kWhite);
 
-    p.doc->emulator.runState = CEmulator::kSuspended;
+    TestDoc::Emulator(*p.doc).runState = CEmulator::kSuspended;
     p.Paint();
     EXPECT_EQ(p.paint.rows[5].offset, 0x1A4);
     EXPECT_EQ(p.Row(5).background, kCurrentInstruction);
@@ -196,7 +196,7 @@ std::vector<int> MarkedRows(const DrawList& draw) {
 
 TEST(ListingPage, BreakpointMarkStandsWithCursorCurrentInstructionSelectionAndArrows) {
     Page p;
-    CEmulator& emu = p.doc->emulator;
+    CEmulator& emu = TestDoc::Emulator(*p.doc);
     p.state.topOffset = 0x100;
     p.state.cursorRow = 3;  // 0x104
     p.Branch(0x106, 0x110);

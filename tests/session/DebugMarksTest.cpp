@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "support/TestDoc.h"
 #include "document/CTravikDoc.h"
 #include "document/DebugMarksFile.h"
 #include "support/TestSupport.h"
@@ -51,7 +52,7 @@ TEST_F(DebugMarksTest, EveryChangeIsWrittenAndTheNextOpenReadsItBack) {
 
     auto again = Open();
     ASSERT_TRUE(again);
-    CEmulator& emu = again->emulator;
+    CEmulator& emu = TestDoc::Emulator(*again);
     EXPECT_EQ(emu.Breakpoints(), (std::vector<uint32_t>{0x200010, 0x20003E}));
     EXPECT_EQ(emu.WatchAt(0x10EA00), kRead | kWrite);
     EXPECT_EQ(emu.WatchAt(0x10EABD), 0);
@@ -99,11 +100,11 @@ TEST_F(DebugMarksTest, ADamagedFileKeepsWhatCouldBeReadAndNamesItsFirstBadLine) 
                   ", line 4: \"0020000X\" is not a breakpoint or watchpoint of this image (9 "
                   "such lines in all).\r\nThe 3 that could be read are set; the next change of a "
                   "breakpoint or watchpoint rewrites the file without the lines that could not.");
-    EXPECT_EQ(doc->emulator.Breakpoints(), (std::vector<uint32_t>{0x200004, 0x20003E}));
-    EXPECT_EQ(doc->emulator.WatchAt(0x10E007), kWrite);
-    EXPECT_EQ(doc->emulator.WatchAt(0x10E008), 0);
+    EXPECT_EQ(TestDoc::Emulator(*doc).Breakpoints(), (std::vector<uint32_t>{0x200004, 0x20003E}));
+    EXPECT_EQ(TestDoc::Emulator(*doc).WatchAt(0x10E007), kWrite);
+    EXPECT_EQ(TestDoc::Emulator(*doc).WatchAt(0x10E008), 0);
 
-    const DebugMarksReadResult escape = ReadDebugMarks("\x1b[2J\n", doc->emulator);
+    const DebugMarksReadResult escape = ReadDebugMarks("\x1b[2J\n", TestDoc::Emulator(*doc));
     EXPECT_EQ(escape.firstBadText, "?[2J");
 }
 
@@ -115,7 +116,7 @@ TEST_F(DebugMarksTest, AFileThatCannotBeReadOrTheFlashFileIsNeverReplaced) {
     EXPECT_EQ(frame.messages[1].rfind(brk + " cannot be read: ", 0), 0u);
     frame.messages.clear();
     EXPECT_FALSE(doc->Session().ToggleBreakpoint(0x10));
-    EXPECT_TRUE(doc->emulator.IsBreakpoint(0x200010));  // it holds in memory
+    EXPECT_TRUE(TestDoc::Emulator(*doc).IsBreakpoint(0x200010));  // it holds in memory
     ASSERT_EQ(frame.messages.size(), 1u);
     EXPECT_EQ(frame.messages[0].rfind(brk + " could not be read when", 0), 0u);
 
@@ -126,7 +127,7 @@ TEST_F(DebugMarksTest, AFileThatCannotBeReadOrTheFlashFileIsNeverReplaced) {
     RecordingFrame other;
     auto flash = OpenImage(other, flashBrk);
     ASSERT_TRUE(flash);
-    EXPECT_TRUE(flash->emulator.Breakpoints().empty());
+    EXPECT_TRUE(TestDoc::Emulator(*flash).Breakpoints().empty());
     EXPECT_FALSE(flash->Session().ToggleBreakpoint(0x10));
     EXPECT_FALSE(flash->Session().SetWatchRange(0x10E000, 1, kRead, true));
     EXPECT_EQ(ReadFileBytes(flashBrk), image);
@@ -140,7 +141,7 @@ TEST_F(DebugMarksTest, AFileThatCannotBeReadOrTheFlashFileIsNeverReplaced) {
     auto bare = std::make_unique<CTravikDoc>(quiet);
     bare->SetLoadDebugMarks(false);
     ASSERT_TRUE(bare->OnOpenDocument(fls));
-    EXPECT_TRUE(bare->emulator.Breakpoints().empty());
+    EXPECT_TRUE(TestDoc::Emulator(*bare).Breakpoints().empty());
     EXPECT_TRUE(bare->Session().ToggleBreakpoint(0x20));
     EXPECT_EQ(ReadText(brk), marks);
     EXPECT_TRUE(bare->Session().ClearAllBreakpoints());

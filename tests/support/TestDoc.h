@@ -18,6 +18,8 @@ struct TestDoc {
     static RamNameTable& RamNames(CTravikDoc& doc) { return doc.ramNames_; }
     static InfoTables Tables(CTravikDoc& doc) { return doc.Tables(); }
     static DisplayOptions& Options(CTravikDoc& doc) { return doc.options_; }
+    // The session's emulator, to set up a state the test starts from.
+    static CEmulator& Emulator(CTravikDoc& doc) { return doc.session_.emulator_; }
     // Empty tables: no texts at all.
     static void ClearTexts(CTravikDoc& doc) {
         for (AnnotationTable* t : {&doc.notes_, &doc.headers_, &doc.footers_, &doc.explanations_})

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "UiTestHelpers.h"
+#include "support/TestDoc.h"
 #include "debugger/qt/CCallStackDlg.h"
 #include "debugger/qt/CEmulatorView.h"
 #include "debugger/qt/CMemoryView.h"
@@ -62,7 +63,7 @@ class DebuggerWindowsTest : public ::testing::Test {
 TEST_F(DebuggerWindowsTest, DoubleClickEditsARegisterAndRefusesNonHexText) {
     auto* view = Hosted<CEmulatorView>(CMainFrame::kEmulatorBar);
     ASSERT_NE(view, nullptr);
-    Doc().emulator.r[9] = 0x1234;
+    TestDoc::Emulator(Doc()).r[9] = 0x1234;
     QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(160, 20));
     CInlineEdit* edit = view->Editor();
     ASSERT_TRUE(edit->isVisible());
@@ -70,10 +71,10 @@ TEST_F(DebuggerWindowsTest, DoubleClickEditsARegisterAndRefusesNonHexText) {
     EXPECT_EQ(edit->Text(), "00001234");
     Type(edit, "12X");
     EXPECT_TRUE(edit->isVisible());
-    EXPECT_EQ(Doc().emulator.r[9], 0x1234u);
+    EXPECT_EQ(TestDoc::Emulator(Doc()).r[9], 0x1234u);
     Type(edit, "ffff0000");
     EXPECT_FALSE(edit->isVisible());
-    EXPECT_EQ(Doc().emulator.r[9], 0xFFFF0000u);
+    EXPECT_EQ(TestDoc::Emulator(Doc()).r[9], 0xFFFF0000u);
     QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(160, 130));  // below the registers
     EXPECT_FALSE(edit->isVisible());
 
@@ -83,16 +84,16 @@ TEST_F(DebuggerWindowsTest, DoubleClickEditsARegisterAndRefusesNonHexText) {
     QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(160, 110));
     Type(edit, "200016");  // LDR R0, =0020020C
     Run(RunCommand::kStepInto);
-    EXPECT_EQ(Doc().emulator.r[0], 0x20020Cu);
-    EXPECT_EQ(Doc().emulator.r[15], 0x20001Cu);
+    EXPECT_EQ(TestDoc::Emulator(Doc()).r[0], 0x20020Cu);
+    EXPECT_EQ(TestDoc::Emulator(Doc()).r[15], 0x20001Cu);
 }
 
 TEST_F(DebuggerWindowsTest, BarsShowTheActiveDocument) {
     auto* registers = Hosted<CEmulatorView>(CMainFrame::kEmulatorBar);
     auto r3 = [&] { return AccessibleText(registers).split('\n').value(3).left(13); };
-    Doc().emulator.r[3] = 0x33;
+    TestDoc::Emulator(Doc()).r[3] = 0x33;
     ASSERT_TRUE(app->Open(WriteThumbImage(dir, "b.fls", 64)));
-    Frame().Document(1)->emulator.r[3] = 0x77;
+    TestDoc::Emulator(*Frame().Document(1)).r[3] = 0x77;
     EXPECT_EQ(r3(), "R3 = 00000077");
     Frame().MdiArea()->setActiveSubWindow(Frame().ChildFrames(&Doc()).first());
     ASSERT_EQ(Frame().ActiveDocument(), &Doc());
@@ -108,16 +109,16 @@ TEST_F(DebuggerWindowsTest, MemoryDumpFollowsTheRunNotItsPaints) {
     Run(RunCommand::kStart);
     Run(RunCommand::kStepInto, 7);  // STMIA R0!, {R1, R2} writes 00107600-00107607
     EXPECT_EQ(memory->State().Current().cursor, 0x7604);
-    Doc().emulator.followMarks.write = 0x100123;
+    TestDoc::Emulator(Doc()).followMarks.write = 0x100123;
     memory->repaint();
-    EXPECT_EQ(Doc().emulator.followMarks.write, 0x100123u);
+    EXPECT_EQ(TestDoc::Emulator(Doc()).followMarks.write, 0x100123u);
     EXPECT_EQ(memory->State().Current().cursor, 0x7604);
 }
 
 TEST_F(DebuggerWindowsTest, RegistersAndMemoryReadAsLinesOfText) {
     auto* registers = Hosted<CEmulatorView>(CMainFrame::kEmulatorBar);
     auto* memory = Hosted<CMemoryView>(CMainFrame::kMemoryBar);
-    Doc().emulator.r[3] = 0x33;
+    TestDoc::Emulator(Doc()).r[3] = 0x33;
     memory->repaint();
     EXPECT_EQ(registers->accessibleName(), "Emulator");
     EXPECT_EQ(memory->accessibleName(), "Memory Dump");
@@ -179,9 +180,9 @@ TEST_F(DebuggerWindowsTest, WarningsArriveWhileHiddenAndEnterOrEscapeChangeNothi
 
 TEST_F(DebuggerWindowsTest, CallStackGathersRefreshesAndShowsTheNewestCalls) {
     CCallStackDlg* dlg = Frame().CallStack();
-    std::vector<CallRecord>& list = Doc().emulator.callTracks[1];
+    std::vector<CallRecord>& list = TestDoc::Emulator(Doc()).callTracks[1];
     for (uint32_t i = 0; i < 300; ++i) list.push_back({0x200000 + 8 * i, 0x200004 + 8 * i});
-    Doc().emulator.runState = CEmulator::kSuspended;
+    TestDoc::Emulator(Doc()).runState = CEmulator::kSuspended;
     for (int i = 0; i < 1000; ++i) Frame().RefreshCallStack();
     EXPECT_TRUE(dlg->RebuildPending());
     QApplication::processEvents();
@@ -257,7 +258,7 @@ TEST_F(DebuggerWindowsTest, SteppedDemoDrawsTheGoldenPictureOnThePhone) {
             mismatches += dark != (golden[r][u] == '#');
         }
     EXPECT_EQ(mismatches, 0);
-    EXPECT_EQ(Doc().emulator.runState, CEmulator::kSuspended);
+    EXPECT_EQ(TestDoc::Emulator(Doc()).runState, CEmulator::kSuspended);
     EXPECT_EQ(Frame().Warnings()->Log().substr(0, 31), "\r\nStart emulation from 00200000");
 }
 

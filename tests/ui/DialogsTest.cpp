@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include "support/TestDoc.h"
 #include "UiTestHelpers.h"
 #include "debugger/qt/CCallStackDlg.h"
 #include "debugger/qt/CPhoneDlg.h"
@@ -199,7 +200,7 @@ TEST(DialogsTest, CallStackShowsEmptyUntilRebuiltThenOneNestedLine) {
     dialog.Rebuild(nullptr);  // no document: unchanged
     EXPECT_EQ(dialog.Tree()->topLevelItem(0)->text(0), "Empty");
 
-    doc.emulator.callTracks[0] = {{0x1234, 0x5678}, {0x5680, 0x9000}};
+    TestDoc::Emulator(doc).callTracks[0] = {{0x1234, 0x5678}, {0x5680, 0x9000}};
     TestDoc::Options(doc).baseAddress = 0x200000;
     dialog.Rebuild(&doc);
     QTreeWidgetItem* root = dialog.Tree()->topLevelItem(0);
@@ -210,8 +211,8 @@ TEST(DialogsTest, CallStackShowsEmptyUntilRebuiltThenOneNestedLine) {
     EXPECT_TRUE(root->isExpanded() && root->child(0)->isExpanded());
 
     TestDoc::Options(doc).baseAddress = 0;
-    doc.emulator.runState = CEmulator::kRunning;
-    doc.emulator.callTracks[1] = {{0x200100, 0x200400}};
+    TestDoc::Emulator(doc).runState = CEmulator::kRunning;
+    TestDoc::Emulator(doc).callTracks[1] = {{0x200100, 0x200400}};
     dialog.Rebuild(&doc);
     root = dialog.Tree()->topLevelItem(0);
     EXPECT_EQ(root->text(0), "Emulator Root");

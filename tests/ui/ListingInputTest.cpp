@@ -258,11 +258,11 @@ TEST(ListingInput, RunKeysReachTheSessionAndARunStaysLiveUntilEsc) {
     w.Key(Qt::Key_F6);  // Animate: a step a tick until Break
     Spin(250);
     w.Run(cmd::kDebugBreak);
-    EXPECT_NE(w.doc().emulator.r[0], 0u);
+    EXPECT_NE(w.doc().Emulator().r[0], 0u);
     w.Key(Qt::Key_F9);
     Spin(50);
     EXPECT_EQ(w.view().State().cursorOffset, 8u);
-    EXPECT_EQ(w.doc().emulator.r[1], 0u);  // stopped before the breakpoint's instruction
+    EXPECT_EQ(w.doc().Emulator().r[1], 0u);  // stopped before the breakpoint's instruction
     EXPECT_NE(w.Log().find("Breakpoint at 00200008"), std::string::npos) << w.Log();
     w.Run(cmd::kDebugClearBreakpoints);
     EXPECT_FALSE(std::filesystem::exists(w.doc().DebugMarksPath()));
@@ -276,15 +276,15 @@ TEST(ListingInput, RunKeysReachTheSessionAndARunStaysLiveUntilEsc) {
     Spin(100);
     ASSERT_EQ(w.app.Frame().ChildFrames().size(), 1);
     registers.paints = 0;
-    const uint64_t before = w.doc().emulator.LongRunExecuted();
+    const uint64_t before = w.doc().Emulator().LongRunExecuted();
     Spin(400);
-    EXPECT_GT(w.doc().emulator.LongRunExecuted(), before);
+    EXPECT_GT(w.doc().Emulator().LongRunExecuted(), before);
     EXPECT_GE(registers.paints, 3);
     EXPECT_LT(registers.paints, 40);  // by the clock, not once a slice
     EXPECT_TRUE(w.app.Frame().StatusPane()->text().startsWith("Running: "));
     w.Key(Qt::Key_Escape);
     EXPECT_FALSE(w.doc().Session().LongRunActive());
-    EXPECT_EQ(w.doc().emulator.runState, CEmulator::kSuspended);
+    EXPECT_EQ(w.doc().Emulator().runState, CEmulator::kSuspended);
     EXPECT_NE(w.Log().find("Run stopped at 0020000A"), std::string::npos) << w.Log();
     EXPECT_EQ(w.view().State().cursorOffset, 0xAu);
     EXPECT_EQ(w.app.Frame().StatusPane()->text(), "Ready");

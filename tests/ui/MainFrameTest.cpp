@@ -270,7 +270,7 @@ TEST(MainFrameTest, ALongRunsProgressStaysShownWhateverThePointerRestsOn) {
     frame.ActiveView()->repaint();
     frame.Action(cmd::kDebugStart)->trigger();
     frame.Action(cmd::kDebugRun)->trigger();
-    ASSERT_TRUE(frame.ActiveDocument()->emulator.LongRunActive());
+    ASSERT_TRUE(frame.ActiveDocument()->Emulator().LongRunActive());
     QTest::qWait(100);
     hover();
     EXPECT_EQ(frame.statusBar()->currentMessage(), "");

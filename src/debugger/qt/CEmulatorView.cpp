@@ -26,7 +26,7 @@ CEmulatorView::CEmulatorView(FrameServices& frame, QWidget* parent)
     edit_->onRegister = [this](int index, uint32_t value) {
         // The document may have closed while the field was open.
         if (CTravikDoc* doc = Document()) {
-            doc->emulator.SetRegister(index & 15, value);
+            doc->Session().SetRegister(index & 15, value);
             // A new PC moves the current instruction the listing marks.
             if ((index & 15) == 15) frame_.UpdateAllViews(*doc);
         }
@@ -58,7 +58,7 @@ void CEmulatorView::mouseDoubleClickEvent(QMouseEvent* event) {
     const std::optional<RegisterEditPlace> place = RegisterAt(at.x(), at.y());
     if (doc != nullptr && place) {
         edit_->p1 = place->index;
-        edit_->SetText(RegisterEditText(doc->emulator, place->index));
+        edit_->SetText(RegisterEditText(doc->Emulator(), place->index));
         edit_->setGeometry(place->x, place->y, kRegisterEditorWidth, kRegisterEditorHeight);
         edit_->raise();
         edit_->show();

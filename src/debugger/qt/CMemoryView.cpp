@@ -38,7 +38,7 @@ std::vector<std::string> CMemoryView::AccessibleLineTexts() const {
 }
 
 void CMemoryView::FollowAccesses() {
-    if (CTravikDoc* doc = Document()) FollowEmulator(state_, doc->emulator);
+    if (CTravikDoc* doc = Document()) FollowEmulator(state_, doc->Session().FollowMarks());
     update();
 }
 
@@ -97,7 +97,7 @@ void CMemoryView::keyPressEvent(QKeyEvent* event) {
     const int page = state_.page;
     const MemoryKeyResult result = MemoryKeyDown(*doc, state_, key, shift, ctrl, function);
     // A page that follows the emulator shows its latest access as soon as it is chosen.
-    if (state_.page != page) FollowEmulator(state_, doc->emulator);
+    if (state_.page != page) FollowEmulator(state_, doc->Session().FollowMarks());
     if (result.repaint) update();
     if (result.editor == MemoryKeyResult::Editor::kNone) return;
     edit_->p1 = result.first;
