@@ -6,23 +6,6 @@
 #include "emulator/CEmulator.h"
 #include "shell/Bits.h"
 
-// The step executors and the memory paths were measured with these inline; however big
-// the unit that uses them grows, they stay so.
-[[gnu::always_inline]] constexpr int32_t SignExtend(uint32_t value, unsigned bits);
-[[gnu::always_inline]] constexpr uint16_t BigEndianHalf(const uint8_t* p);
-[[gnu::always_inline]] constexpr uint16_t BigEndianHalf(const uint8_t* bytes, uint32_t offset);
-[[gnu::always_inline]] constexpr uint32_t BigEndianWord(const uint8_t* p);
-template <typename Address>
-[[gnu::always_inline]] constexpr Address CondBranchTarget(Address pc, uint32_t halfword);
-template <typename Address>
-[[gnu::always_inline]] constexpr Address BranchTarget(Address pc, uint32_t halfword);
-[[gnu::always_inline]] constexpr int32_t BlHighOffset(uint32_t first);
-[[gnu::always_inline]] constexpr uint32_t BlLowOffset(uint32_t second);
-template <typename Address>
-[[gnu::always_inline]] constexpr Address BlTarget(Address pc, uint32_t first, uint32_t second);
-template <typename Address>
-[[gnu::always_inline]] constexpr Address LiteralAddress(Address pc, uint32_t halfword);
-
 uint16_t CEmulator::FetchThumb(uint32_t address) {
     const uint32_t offset = address - kFlashBase;
     if (offset < flashHalfLimit_ && !(offset & 1)) return BigEndianHalf(flashMemory, offset);
