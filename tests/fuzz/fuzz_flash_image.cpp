@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <string>
 
-#include "support/TestDoc.h"
 #include "document/CTravikDoc.h"
 #include "listing/LineText.h"
 #include "shell/NullFrame.h"
@@ -25,14 +24,9 @@ const std::string& ImagePath() {
 }
 
 void Run(CTravikDoc& doc, uint32_t offset) {
-    CEmulator& emu = TestDoc::Emulator(doc);
-    emu.warningSink = [](const std::string&) {};
-    emu.Start(offset + CEmulator::kFlashBase, doc.Image(), doc.ImageSize(), doc.EmulatorRam(),
-              CEmulator::kInitialStackPointer);
-    for (int i = 0; i < 300; ++i) {
-        emu.SaveSnapshot();
-        emu.Step();
-    }
+    DebugSession& session = doc.Session();
+    session.Execute(RunCommand::kStart, offset);
+    for (int i = 0; i < 300; ++i) session.Execute(RunCommand::kStepInto, offset);
 }
 
 }  // namespace
