@@ -129,6 +129,11 @@ class CTravikDoc {
     // A width dragged in the listing: clamped to 5..84 and stored at once.
     void SetBitmapWidth(int width);
     const DisplayOptions& Options() const { return options_; }
+    // The address the listing shows for an image offset: the offset plus the base address
+    // of the display options, wrapping at 32 bits.
+    uint32_t DisplayedAddress(int64_t imageOffset) const {
+        return static_cast<uint32_t>(imageOffset + options_.baseAddress);
+    }
     // Options for this document alone (a batch run, a print): the settings keep theirs.
     void SetOptions(const DisplayOptions& options) { options_ = options; }
 

@@ -131,7 +131,7 @@ MergeOutcome MergeInfoBytes(CTravikDoc& doc, std::string_view file, const std::s
             if (own == nullptr || (theirs && !mine)) {
                 changes.Take(i, text);
             } else if (mine && theirs && *own != text) {
-                if (frame.AskYesNo(Format(kQuestions[section], doc.Options().baseAddress + 2 * i,
+                if (frame.AskYesNo(Format(kQuestions[section], doc.DisplayedAddress(2 * i),
                                           QuestionText(*own).c_str(), QuestionText(text).c_str())))
                     changes.Take(i, text);
             }

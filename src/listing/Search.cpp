@@ -162,8 +162,7 @@ struct Reporter {
     void At(uint64_t offset) const {
         if (!enabled) return;
         char hex[16];
-        char* end =
-            textformat::PutHex(hex, static_cast<uint32_t>(doc.Options().baseAddress + offset), 1);
+        char* end = textformat::PutHex(hex, doc.DisplayedAddress(static_cast<int64_t>(offset)), 1);
         doc.Frame().SetStatusText(prefix + std::string(hex, end));
     }
 };
