@@ -147,12 +147,10 @@ class LayoutScan {
 // The item a match at `offset` reports: its halfword, or the next item's start when
 // the halfword continues an item.
 uint32_t ItemOfMatch(const CTravikDoc& doc, uint32_t offset) {
-    const uint32_t count = doc.HalfwordCount();
-    if (count == 0) return 0;
+    if (doc.HalfwordCount() == 0) return 0;
     // A match in the last byte of an odd-sized image belongs to the last halfword.
-    uint32_t index = std::min(offset / 2, count - 1);
-    while (index + 1 < count && (doc.Flags()[index] & flagbits::kContinuation)) ++index;
-    return index * 2;
+    const uint32_t last = 2 * doc.HalfwordCount() - 2;
+    return doc.NextItemStart(std::min(offset, last), last);
 }
 
 struct Reporter {
