@@ -147,7 +147,7 @@ void CTravikDoc::RebuildJumpList() {
         if (!(flags_[i] & flagbits::kUserMark)) return;
         const char* format =
             explanations_.Has(i) ? docmsg::kJumpEntryExplained : docmsg::kJumpEntry;
-        std::snprintf(entry, sizeof entry, format, options_.baseAddress + 2 * i, header.c_str());
+        std::snprintf(entry, sizeof entry, format, DisplayedAddress(2 * i), header.c_str());
         frame_.AddJumpEntry(entry);
     });
 }

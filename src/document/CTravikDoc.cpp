@@ -13,7 +13,9 @@
 #include "document/CodeAnalysis.h"
 #include "document/DebugMarksFile.h"
 #include "document/DocumentMessages.h"
+#include "document/FileIo.h"
 #include "document/InfoFile.h"
+#include "shell/Format.h"
 #include "shell/FrameServices.h"
 #include "shell/SettingsStore.h"
 
@@ -22,20 +24,6 @@ namespace {
 constexpr uint32_t kProgressStep = 0x5000;
 // The image is read in pieces of this size; the analysis follows each piece.
 constexpr size_t kReadChunk = size_t{1} << 20;
-
-// printf into a string; the texts here are short but may hold long paths.
-template <typename... Args>
-std::string Format(const char* format, Args... args) {
-    const int n = std::snprintf(nullptr, 0, format, args...);
-    std::string out(n > 0 ? static_cast<size_t>(n) : 0, '\0');
-    std::snprintf(out.data(), out.size() + 1, format, args...);
-    return out;
-}
-
-std::string FileNameOf(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 class FileCloser {
   public:
@@ -148,7 +136,8 @@ bool CTravikDoc::OnOpenDocument(const std::string& path) {
         SetModifiedFlag(true);
         if (halfwords > 0) {
             flags_[0] |= flagbits::kRoutineStart;
-            SetText(headers_, 0, std::string(docmsg::kFileHeader) + FileNameOf(path));
+            SetText(headers_, 0,
+                    std::string(docmsg::kFileHeader) + std::string(SplitPath(path).name));
         }
     }
 

@@ -85,6 +85,11 @@ class CTravikDoc {
     // The even offset of the item the halfword at `offset` belongs to: back over its
     // continuation halfwords. An offset past the last halfword is only made even.
     uint32_t ItemStart(uint32_t offset) const;
+    // The even offset of the first item that starts at or after the halfword at `offset`:
+    // forward over continuation halfwords, to the image's end (2 * HalfwordCount()) when
+    // no item starts there, and never past `limit`. An offset at or past either is only
+    // made even.
+    uint32_t NextItemStart(uint32_t offset, uint32_t limit = UINT32_MAX) const;
 
     // --- jump targets ----------------------------------------------------------------
     // 0 none, 1 literal, 2 call, 3 branch (of the halfword with this index).
@@ -129,6 +134,11 @@ class CTravikDoc {
     // A width dragged in the listing: clamped to 5..84 and stored at once.
     void SetBitmapWidth(int width);
     const DisplayOptions& Options() const { return options_; }
+    // The address the listing shows for an image offset: the offset plus the base address
+    // of the display options, wrapping at 32 bits.
+    uint32_t DisplayedAddress(int64_t imageOffset) const {
+        return static_cast<uint32_t>(imageOffset + options_.baseAddress);
+    }
     // Options for this document alone (a batch run, a print): the settings keep theirs.
     void SetOptions(const DisplayOptions& options) { options_ = options; }
 

@@ -22,6 +22,14 @@ DisplayOptions DisplayOptions::Read(SettingsStore& store) {
     return o;
 }
 
+namespace {
+// Turns a 0/1 option over; the new value, as the settings store it.
+int Flip(uint32_t& option) {
+    option = 1 - option;
+    return static_cast<int>(option);
+}
+}  // namespace
+
 void CTravikDoc::WriteOption(const char* key, int value) {
     frame_.Settings().WriteProfileInt(settings::kSection, key, value);
 }
@@ -33,23 +41,19 @@ void CTravikDoc::ToggleBaseAddress() {
 }
 
 void CTravikDoc::ToggleLowerCase() {
-    options_.lowerCase = 1 - options_.lowerCase;
-    WriteOption(settings::kLowerCase.name, static_cast<int>(options_.lowerCase));
+    WriteOption(settings::kLowerCase.name, Flip(options_.lowerCase));
 }
 
 void CTravikDoc::ToggleViewJumps() {
-    options_.viewJumps = 1 - options_.viewJumps;
-    WriteOption(settings::kViewJumps.name, static_cast<int>(options_.viewJumps));
+    WriteOption(settings::kViewJumps.name, Flip(options_.viewJumps));
 }
 
 void CTravikDoc::ToggleViewHex() {
-    options_.viewHex = 1 - options_.viewHex;
-    WriteOption(settings::kViewHex.name, static_cast<int>(options_.viewHex));
+    WriteOption(settings::kViewHex.name, Flip(options_.viewHex));
 }
 
 void CTravikDoc::ToggleViewAscii() {
-    options_.viewAscii = 1 - options_.viewAscii;
-    WriteOption(settings::kViewAscii.name, static_cast<int>(options_.viewAscii));
+    WriteOption(settings::kViewAscii.name, Flip(options_.viewAscii));
 }
 
 void CTravikDoc::ToggleViewBitmap() {
@@ -59,8 +63,7 @@ void CTravikDoc::ToggleViewBitmap() {
 }
 
 void CTravikDoc::ToggleViewSystemStrings() {
-    options_.viewSystemStrings = 1 - options_.viewSystemStrings;
-    WriteOption(settings::kViewSystemStrings.name, static_cast<int>(options_.viewSystemStrings));
+    WriteOption(settings::kViewSystemStrings.name, Flip(options_.viewSystemStrings));
 }
 
 void CTravikDoc::SetBitmapWidth(int width) {

@@ -48,6 +48,12 @@ std::optional<FileIdentity> IdentityOfFd(int fd) {
     return FileIdentity{st.st_dev, st.st_ino};
 }
 
+PathParts SplitPath(std::string_view path) {
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string_view::npos) return {{}, path};
+    return {path.substr(0, slash + 1), path.substr(slash + 1)};
+}
+
 std::string TargetRefusal(const std::string& path) {
     const char* problem = TargetProblem(KindOfTarget(path));
     return problem == nullptr ? std::string() : path + " is " + problem + ": nothing was written.";
@@ -57,11 +63,11 @@ namespace {
 
 // The folder resolved through its links, then the entry's own name.
 std::string CanonicalEntry(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const PathParts parts = SplitPath(path);
+    const std::string folder = parts.folder.empty() ? "." : std::string(parts.folder);
     char resolved[PATH_MAX];
     if (::realpath(folder.c_str(), resolved) == nullptr) return path;
-    return std::string(resolved) + "/" + path.substr(slash == std::string::npos ? 0 : slash + 1);
+    return std::string(resolved) + "/" + std::string(parts.name);
 }
 
 }  // namespace

@@ -24,6 +24,14 @@ class FileIo {
     static FileIo& System();
 };
 
+// A path's folder, up to and with its last '/' (empty when it has none), and the name
+// after it.
+struct PathParts {
+    std::string_view folder;
+    std::string_view name;
+};
+PathParts SplitPath(std::string_view path);
+
 // Which file a path or descriptor names, whatever path or link led to it.
 struct FileIdentity {
     dev_t device = 0;

@@ -54,17 +54,17 @@ bool ProcessRuns(long pid) {
 }  // namespace
 
 void RemoveStaleTemporaries(const std::string& target) {
-    const size_t slash = target.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    DIR* dir = ::opendir(folder.c_str());
+    const PathParts parts = SplitPath(target);
+    const std::string folder(parts.folder);
+    const std::string base(parts.name);
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
     if (dir == nullptr) return;
     const long self = static_cast<long>(::getpid());
     while (const dirent* entry = ::readdir(dir)) {
         const std::string name = entry->d_name;
         const long owner = TemporaryOwner(name, base);
         if (owner < 0 || owner == self || ProcessRuns(owner)) continue;
-        const std::string path = (slash == std::string::npos ? "" : folder) + name;
+        const std::string path = folder + name;
         struct stat st {};
         if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid())
             ::unlink(path.c_str());

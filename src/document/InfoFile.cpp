@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "document/FileIo.h"
+
 bool InfoCursor::ReadU32(uint32_t& value) {
     if (Remaining() < 4) return false;
     const auto* p = reinterpret_cast<const unsigned char*>(bytes_.data() + pos_);
@@ -124,8 +126,7 @@ std::string WriteInfoFile(const InfoTables& tables) {
 }
 
 std::string InfoPathFor(const std::string& flashPath) {
-    const size_t slash = flashPath.find_last_of('/');
-    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const size_t nameStart = SplitPath(flashPath).folder.size();
     const size_t dot = flashPath.find_last_of('.');
     // A leading dot starts a hidden name, not an extension.
     const bool hasExtension = dot != std::string::npos && dot > nameStart;

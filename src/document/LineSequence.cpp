@@ -1,11 +1,20 @@
 // The listing-line sequence of a document: items, their continuation halfwords and the
 // header and footer lines of routines.
+#include <algorithm>
+
 #include "document/CTravikDoc.h"
 
 uint32_t CTravikDoc::ItemStart(uint32_t offset) const {
     uint32_t o = offset & ~1u;
     if (o / 2 >= HalfwordCount()) return o;
     while (o > 0 && (flags_[o / 2] & flagbits::kContinuation)) o -= 2;
+    return o;
+}
+
+uint32_t CTravikDoc::NextItemStart(uint32_t offset, uint32_t limit) const {
+    const uint32_t end = std::min(limit, 2 * HalfwordCount());
+    uint32_t o = offset & ~1u;
+    while (o < end && (flags_[o / 2] & flagbits::kContinuation)) o += 2;
     return o;
 }
 
@@ -20,9 +29,8 @@ int64_t CTravikDoc::NextLine(int64_t o, int& s) const {
         return o;
     }
     s = 0;
-    int64_t p = o + 2;
+    const int64_t p = NextItemStart(static_cast<uint32_t>(o + 2));
     const int64_t size = imageSize_;
-    while (p + 2 <= size && (flags_[p / 2] & flagbits::kContinuation)) p += 2;
     if (p + 2 > size) {
         s = 2;
         return size - 2;

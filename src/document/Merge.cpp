@@ -11,6 +11,7 @@
 #include "document/CTravikDoc.h"
 #include "document/DocumentMessages.h"
 #include "document/InfoFile.h"
+#include "shell/Format.h"
 #include "shell/FrameServices.h"
 
 namespace {
@@ -25,14 +26,6 @@ constexpr const char* kQuestions[4] = {
 constexpr const char* kTooLarge =
     "Merging %s would make an info file of %llu bytes, more than the %llu bytes an info "
     "file of this image may hold: nothing was merged.";
-
-template <typename... Args>
-std::string Format(const char* format, Args... args) {
-    const int n = std::snprintf(nullptr, 0, format, args...);
-    std::string out(n > 0 ? static_cast<size_t>(n) : 0, '\0');
-    std::snprintf(out.data(), out.size() + 1, format, args...);
-    return out;
-}
 
 // A text as a question shows it: a box with megabytes of text stalls the window, so only
 // its first kQuestionTextLimit characters, and "…" when there is more (never the CR of a
@@ -138,7 +131,7 @@ MergeOutcome MergeInfoBytes(CTravikDoc& doc, std::string_view file, const std::s
             if (own == nullptr || (theirs && !mine)) {
                 changes.Take(i, text);
             } else if (mine && theirs && *own != text) {
-                if (frame.AskYesNo(Format(kQuestions[section], doc.Options().baseAddress + 2 * i,
+                if (frame.AskYesNo(Format(kQuestions[section], doc.DisplayedAddress(2 * i),
                                           QuestionText(*own).c_str(), QuestionText(text).c_str())))
                     changes.Take(i, text);
             }

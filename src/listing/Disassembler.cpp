@@ -71,10 +71,6 @@ inline char* PutRegisterList(char* p, unsigned list) {
     return p;
 }
 
-uint32_t Displayed(const CTravikDoc& doc, int64_t imageOffset) {
-    return static_cast<uint32_t>(imageOffset + doc.Options().baseAddress);
-}
-
 bool NextIsContinuation(const CTravikDoc& doc, uint32_t offset) {
     const uint32_t next = offset / 2 + 1;
     return next < doc.HalfwordCount() && (doc.Flags()[next] & flagbits::kContinuation);
@@ -478,7 +474,7 @@ void AppendLiteralSuffix(const CTravikDoc& doc, const ThumbInstruction& insn, Li
             p = PutLiteral(p, "MOV  ");
             p = PutRegisterComma(p, insn.rd);
             *p++ = '#';
-            p = PutHex(p, Displayed(doc, insn.target), 8);
+            p = PutHex(p, doc.DisplayedAddress(insn.target), 8);
             out.Commit(p);
             if (doc.Options().viewSystemStrings) {
                 char text[kPrintableStringMax + 1];
@@ -527,15 +523,15 @@ void AppendLiteralSuffix(const CTravikDoc& doc, const ThumbInstruction& insn, Li
         case ThumbForm::kConditionalBranch:
             p = PutName(p, kConditionNames[insn.op]);
             *p++ = ' ';
-            p = PutHex(p, Displayed(doc, insn.target), 1);
+            p = PutHex(p, doc.DisplayedAddress(insn.target), 1);
             break;
         case ThumbForm::kBranch:
             p = PutLiteral(p, "B ");
-            p = PutHex(p, Displayed(doc, insn.target), 1);
+            p = PutHex(p, doc.DisplayedAddress(insn.target), 1);
             break;
         case ThumbForm::kCall: {
             p = PutLiteral(p, "BL ");
-            p = PutHex(p, Displayed(doc, insn.target), 1);
+            p = PutHex(p, doc.DisplayedAddress(insn.target), 1);
             const std::string* header = nullptr;
             if (insn.target >= 0 && insn.target <= int64_t{doc.ImageSize()}) {
                 header = doc.Headers().Find(static_cast<uint32_t>(insn.target / 2));

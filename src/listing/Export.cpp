@@ -67,8 +67,7 @@ std::string ExportPathFor(const std::string& chosen) {
     const TargetKind kind = KindOfTarget(chosen);
     if (kind != TargetKind::kMissing && kind != TargetKind::kRegular && kind != TargetKind::kReadOnly)
         return chosen;
-    const size_t slash = chosen.find_last_of('/');
-    const size_t name = slash == std::string::npos ? 0 : slash + 1;
+    const size_t name = SplitPath(chosen).folder.size();
     return chosen.find('.', name) == std::string::npos ? chosen + ".asm" : chosen;
 }
 

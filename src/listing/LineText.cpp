@@ -11,10 +11,6 @@ namespace {
 // reserves its own room.
 constexpr size_t kColumnsRoom = 64;
 
-uint32_t Displayed(const CTravikDoc& doc, uint32_t offset) {
-    return offset + doc.Options().baseAddress;
-}
-
 void LowerCase(char* begin, char* end) {
     for (char* c = begin; c != end; ++c) {
         if (*c >= 'A' && *c <= 'Z') *c = static_cast<char>(*c + ('a' - 'A'));
@@ -60,7 +56,7 @@ void AppendPointerText(const CTravikDoc& doc, uint32_t word, LineBuffer& out) {
 void FormatThumbLine(const CTravikDoc& doc, uint32_t offset, LineBuffer& out) {
     const size_t lineStart = out.Size();
     char* p = out.Reserve(kColumnsRoom);
-    p = PutAddress(p, Displayed(doc, offset));
+    p = PutAddress(p, doc.DisplayedAddress(offset));
     const uint8_t h = doc.Image()[offset];
     const uint8_t l = doc.Image()[offset + 1];
     if (doc.Options().viewHex) {
@@ -104,7 +100,7 @@ void FormatDataLine(const CTravikDoc& doc, uint32_t offset, unsigned size, LineB
         return;
     }
     char* p = out.Reserve(kColumnsRoom + 2 * 16);
-    p = PutAddress(p, Displayed(doc, offset));
+    p = PutAddress(p, doc.DisplayedAddress(offset));
     *p++ = ' ';
     *p++ = ':';
     const unsigned group = size == 2 ? 2 : 4;
@@ -129,7 +125,7 @@ void FormatDataLine(const CTravikDoc& doc, uint32_t offset, unsigned size, LineB
 
 void FormatArmLine(const CTravikDoc& doc, uint32_t offset, LineBuffer& out) {
     char* p = out.Reserve(kColumnsRoom);
-    p = PutAddress(p, Displayed(doc, offset));
+    p = PutAddress(p, doc.DisplayedAddress(offset));
     if (doc.Options().viewHex) {
         *p++ = ' ';
         *p++ = ':';

@@ -274,10 +274,8 @@ ListingEffect ListingScroll(const CTravikDoc& doc, ListingViewState& state, Scro
             o = std::min<int64_t>(o, int64_t{doc.ImageSize()} - 20);
             o = std::max<int64_t>(o, 0) & ~int64_t{1};
             // Forward to the next item start, but never past the last halfword.
-            while (o + 4 <= int64_t{doc.ImageSize()} &&
-                   (doc.Flags()[o / 2] & flagbits::kContinuation))
-                o += 2;
-            state.topOffset = static_cast<int32_t>(o);
+            state.topOffset = static_cast<int32_t>(
+                doc.NextItemStart(static_cast<uint32_t>(o), 2 * doc.HalfwordCount() - 2));
             state.topSubLine = 0;
             break;
         }

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "document/CTravikDoc.h"
-#include "document/Flags.h"
 #include "listing/LineText.h"
 #include "listing/TextFormat.h"
 
@@ -25,7 +24,7 @@ int64_t FirstItemOf(const CTravikDoc& doc) {
     const int64_t size = doc.ImageSize();
     if (size < 2) return -1;
     int64_t o = (int64_t{doc.SelectionStart()} + 1) & ~int64_t{1};
-    while (o + 2 <= size && (doc.Flags()[o / 2] & flagbits::kContinuation)) o += 2;
+    if (o + 2 <= size) o = doc.NextItemStart(static_cast<uint32_t>(o));
     if (o + 2 > size || o > int64_t{doc.SelectionEnd()}) return -1;
     return o;
 }

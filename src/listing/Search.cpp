@@ -147,12 +147,10 @@ class LayoutScan {
 // The item a match at `offset` reports: its halfword, or the next item's start when
 // the halfword continues an item.
 uint32_t ItemOfMatch(const CTravikDoc& doc, uint32_t offset) {
-    const uint32_t count = doc.HalfwordCount();
-    if (count == 0) return 0;
+    if (doc.HalfwordCount() == 0) return 0;
     // A match in the last byte of an odd-sized image belongs to the last halfword.
-    uint32_t index = std::min(offset / 2, count - 1);
-    while (index + 1 < count && (doc.Flags()[index] & flagbits::kContinuation)) ++index;
-    return index * 2;
+    const uint32_t last = 2 * doc.HalfwordCount() - 2;
+    return doc.NextItemStart(std::min(offset, last), last);
 }
 
 struct Reporter {
@@ -162,8 +160,7 @@ struct Reporter {
     void At(uint64_t offset) const {
         if (!enabled) return;
         char hex[16];
-        char* end =
-            textformat::PutHex(hex, static_cast<uint32_t>(doc.Options().baseAddress + offset), 1);
+        char* end = textformat::PutHex(hex, doc.DisplayedAddress(static_cast<int64_t>(offset)), 1);
         doc.Frame().SetStatusText(prefix + std::string(hex, end));
     }
 };

@@ -134,15 +134,15 @@ TEST(PrintLayout, EmptyOrUnusableSelectionPrintsTheMessageOnOnePage) {
     }
 }
 
-TEST(PrintLayout, OddSelectionStartBeginsWithTheNextItem) {
+TEST(PrintLayout, SelectionBeginsWithTheFirstItemStartingInIt) {
     Printout p;
     p.Join(0x20);  // 0x20..0x23 is one item
-    p.Select(0x1F, 0x30);
-    p.Page(1);
-    EXPECT_EQ(p.job->Columns()[0].lines.front().offset, 0x20);
-    p.Select(0x21, 0x30);
-    p.Page(1);
-    EXPECT_EQ(p.job->Columns()[0].lines.front().offset, 0x24);
+    // An odd start, one inside an item, and the last halfword.
+    for (const auto& [start, first] : {std::pair{0x1Fu, 0x20}, {0x21u, 0x24}, {0x7FEu, 0x7FE}}) {
+        p.Select(start, 0x7FF);
+        p.Page(1);
+        EXPECT_EQ(p.job->Columns()[0].lines.front().offset, first) << std::hex << start;
+    }
 }
 
 TEST(PrintLayout, AColumnEndingInsideAnOffsetStartsTheNextWithThatOffsetAgain) {
