@@ -111,7 +111,7 @@ DocEdit::Part CTravikDoc::ApplyPart(const DocEdit::RamBytes& part) {
     if (ramBytes_ == nullptr || part.first >= ramSize_) return old;
     const size_t n = std::min<size_t>(part.bytes.size(), ramSize_ - part.first);
     old.bytes.assign(ramBytes_ + part.first, ramBytes_ + part.first + n);
-    std::memcpy(ramBytes_ + part.first, part.bytes.data(), n);
+    std::copy_n(part.bytes.begin(), n, ramBytes_ + part.first);
     return old;
 }
 

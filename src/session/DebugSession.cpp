@@ -8,18 +8,10 @@
 #include "document/DebugMarksFile.h"
 #include "document/DocumentMessages.h"
 #include "document/FileIo.h"
+#include "shell/Format.h"
 #include "shell/FrameServices.h"
 
 namespace {
-
-// printf into a string; the texts here are short but may hold long paths.
-template <typename... Args>
-std::string Format(const char* format, Args... args) {
-    const int n = std::snprintf(nullptr, 0, format, args...);
-    std::string out(n > 0 ? static_cast<size_t>(n) : 0, '\0');
-    std::snprintf(out.data(), out.size() + 1, format, args...);
-    return out;
-}
 
 constexpr const char* kMarksUnreadable =
     "%s cannot be read: %s.\r\nNo breakpoints or watchpoints were loaded from it, and it "
