@@ -255,8 +255,16 @@ void CEmulator::ObservePages(AccessObserver& observer, uint32_t address, uint32_
         observers_.erase(entry);
 }
 
+void CEmulator::ObservePeripherals(AccessObserver& observer, bool on) {
+    auto& list = peripheralObservers_;
+    const auto at = std::find(list.begin(), list.end(), &observer);
+    if (on && at == list.end()) list.push_back(&observer);
+    if (!on && at != list.end()) list.erase(at);
+}
+
 void CEmulator::RemoveObserver(AccessObserver& observer) {
     ObservePages(observer, kStackBase, kStackSize, false);
+    ObservePeripherals(observer, false);
 }
 
 // The first observer that asks for a stop makes the run's watch hit; later ones in the
@@ -265,12 +273,21 @@ void CEmulator::NotifyObservers(const MemoryAccess& access, uint32_t first, uint
     for (size_t i = 0; i < observers_.size(); ++i) {
         const ObserverPages& entry = observers_[i];
         if (!entry.Has(first) && !entry.Has(last)) continue;
-        if (!entry.observer->OnAccess(access)) continue;
-        if (pendingStop_ == RunStop::kReadWatch || pendingStop_ == RunStop::kWriteWatch) continue;
-        const bool write = access.kind == AccessKind::kWrite;
-        watchHit_ = {access.address, access.value, access.instruction, access.size, write};
-        pendingStop_ = write ? RunStop::kWriteWatch : RunStop::kReadWatch;
+        if (entry.observer->OnAccess(access)) RecordObservedStop(access);
     }
+}
+
+void CEmulator::NotifyPeripheralObservers(const MemoryAccess& access) {
+    for (size_t i = 0; i < peripheralObservers_.size(); ++i) {
+        if (peripheralObservers_[i]->OnAccess(access)) RecordObservedStop(access);
+    }
+}
+
+void CEmulator::RecordObservedStop(const MemoryAccess& access) {
+    if (pendingStop_ == RunStop::kReadWatch || pendingStop_ == RunStop::kWriteWatch) return;
+    const bool write = access.kind == AccessKind::kWrite;
+    watchHit_ = {access.address, access.value, access.instruction, access.size, write};
+    pendingStop_ = write ? RunStop::kWriteWatch : RunStop::kReadWatch;
 }
 
 RegisterFile CEmulator::Registers() const {

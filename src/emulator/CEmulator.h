@@ -196,6 +196,11 @@ class CEmulator {
     // stops that (on = false); an observer with no page left is dropped. Observers are
     // called in the order they came; none may add or remove observers from OnAccess.
     void ObservePages(AccessObserver& observer, uint32_t address, uint32_t length, bool on);
+    // Observes every access the emulated code makes to the peripherals: the I/O registers
+    // and the low window (the observer takes the addresses it cares about itself). These
+    // areas have no fast paths: while no one observes them a run pays nothing for it.
+    void ObservePeripherals(AccessObserver& observer, bool on);
+    // Ends both kinds of observation.
     void RemoveObserver(AccessObserver& observer);
     // Compares a return to R15 with the top record of list 1 (see CheckReturn in the
     // .cpp for the rules); call after R15 holds the return target.
@@ -306,6 +311,14 @@ class CEmulator {
         if (observedPages_[first] | observedPages_[last]) NotifyObservers(access, first, last);
     }
     void NotifyObservers(const MemoryAccess& access, uint32_t first, uint32_t last);
+    // An access of an I/O register or the low window, which the slow paths report.
+    void ObservePeripheral(uint32_t address, uint32_t size, uint32_t value, AccessKind kind) {
+        if (peripheralObservers_.empty()) return;
+        NotifyPeripheralObservers({r[15] - 4, address, value, static_cast<uint8_t>(size), kind});
+    }
+    void NotifyPeripheralObservers(const MemoryAccess& access);
+    // An observer asked for a stop after `access`: the first in a run makes its watch hit.
+    void RecordObservedStop(const MemoryAccess& access);
     const uint8_t* ByteAt(uint32_t address) const;
 
     // List 1 beyond kCallTrackLimit: the oldest `callTrackDropped_` records are gone
@@ -343,6 +356,7 @@ class CEmulator {
     std::vector<ObserverPages> observers_;
     uint8_t observedPages_[kStackSize / 256] = {};
     uint32_t observedPageCount_ = 0;
+    std::vector<AccessObserver*> peripheralObservers_;
     uint32_t stackFastSize_ = 0;
     uint32_t stackFastRegion_ = ~0u;
     // Runs are made of blocks of decoded instructions (BlockRun.cpp): a block starts

@@ -64,9 +64,13 @@ uint8_t CEmulator::ReadByteSlow(uint32_t address) {
         if (offset < flashSize) return flashMemory[offset];
     } else if (IoRegister* io = FindIoRegister(address)) {
         io->wasRead = 1;
+        ObservePeripheral(address, 1, io->value, AccessKind::kRead);
         return io->value;
     }
-    if (InLowWindow(address)) return lowWindow[address & 0xFF];
+    if (InLowWindow(address)) {
+        ObservePeripheral(address, 1, lowWindow[address & 0xFF], AccessKind::kRead);
+        return lowWindow[address & 0xFF];
+    }
     Warn("%.8X: Accessing unknown area: %.8X", current, address);
     return kByteUnknown;
 }
@@ -92,8 +96,10 @@ uint16_t CEmulator::ReadHalfSlow(uint32_t address, bool execute) {
         }
     }
     if (InLowWindow(address)) {
-        if (address & 1) return kHalfMisaligned;
-        return BigEndianHalf(lowWindow + (address & 0xFF));
+        const uint16_t value =
+            (address & 1) ? kHalfMisaligned : BigEndianHalf(lowWindow + (address & 0xFF));
+        ObservePeripheral(address, 2, value, execute ? AccessKind::kFetch : AccessKind::kRead);
+        return value;
     }
     Warn("%.8X: Accessing unknown area: %.8X for reading", r[15] - 4, address);
     return kHalfUnknown;
@@ -118,9 +124,11 @@ uint32_t CEmulator::ReadWordSlow(uint32_t address) {
         }
     }
     if (InLowWindow(address)) {
-        if (address & 3) return kWordMisaligned;
         // The window repeats every 256 bytes; a word at 0x...FC stays inside it.
-        return BigEndianWord(lowWindow + (address & 0xFF));
+        const uint32_t value =
+            (address & 3) ? kWordMisaligned : BigEndianWord(lowWindow + (address & 0xFF));
+        ObservePeripheral(address, 4, value, AccessKind::kRead);
+        return value;
     }
     Warn("%.8X: Accessing unknown area: %.8X for reading", r[15] - 4, address);
     return kWordUnknown;
@@ -136,10 +144,12 @@ void CEmulator::WriteByteSlow(uint32_t address, uint8_t value) {
         io->value = value;
         io->wasWritten = 1;
         ioWritten = 1;
+        ObservePeripheral(address, 1, value, AccessKind::kWrite);
         return;
     }
     if (InLowWindow(address)) {
         lowWindow[address & 0xFF] = value;
+        ObservePeripheral(address, 1, value, AccessKind::kWrite);
         return;
     }
     Warn("%.8X: Accessing unknown area: %.8X for writing %.2X", r[15] - 4, address, value);
@@ -153,6 +163,7 @@ void CEmulator::WriteHalfSlow(uint32_t address, uint16_t value) {
     }
     if (InLowWindow(address)) {
         if (!(address & 1)) PutHalf(lowWindow + (address & 0xFF), value);
+        ObservePeripheral(address, 2, value, AccessKind::kWrite);
         return;
     }
     Warn("%.8X Accessing unknown area: %.8X for writing %.4X", r[15] - 4, address, value);
@@ -166,6 +177,7 @@ void CEmulator::WriteWordSlow(uint32_t address, uint32_t value) {
     }
     if (InLowWindow(address)) {
         if (!(address & 3)) PutWord(lowWindow + (address & 0xFF), value);
+        ObservePeripheral(address, 4, value, AccessKind::kWrite);
         return;
     }
     Warn("%.8X: Accessing unknown area: %.8X for writing %.8X", r[15] - 4, address, value);

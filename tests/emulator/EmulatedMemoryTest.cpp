@@ -108,6 +108,41 @@ TEST_F(Memory, PeekAndPokeLeaveNoTrace) {
     EXPECT_TRUE(std::equal(before.r, before.r + 16, h.emu.Registers().r));
 }
 
+// The peripherals' observers see every access of an I/O register or the low window as
+// it is made, and none of the RAM; a run stops after the instruction one stops at.
+TEST_F(Memory, PeripheralObserversSeeEachIoAccessAndCanStopARun) {
+    AccessLog log;
+    h.emu.ObservePeripherals(log, true);
+    h.emu.ReadByte(0x20000);
+    h.emu.WriteByte(0x20001, 0x7F);
+    h.emu.WriteHalf(0x10010, 0x1234);
+    h.emu.ReadWord(0x10010);
+    h.emu.ReadByte(CEmulator::kStackBase + 0x101);
+    h.emu.RemoveObserver(log);
+    h.emu.ReadByte(0x20000);
+    const struct { uint32_t address, value; uint8_t size; AccessKind kind; } seen[] = {
+        {0x20000, 0x24, 1, AccessKind::kRead}, {0x20001, 0x7F, 1, AccessKind::kWrite},
+        {0x10010, 0x1234, 2, AccessKind::kWrite}, {0x10010, 0x12340000, 4, AccessKind::kRead}};
+    ASSERT_EQ(log.accesses.size(), std::size(seen));
+    for (size_t i = 0; i < std::size(seen); ++i) {
+        const MemoryAccess& a = log.accesses[i];
+        EXPECT_EQ(a.address, seen[i].address) << i;
+        EXPECT_EQ(a.value, seen[i].value) << i;
+        EXPECT_EQ(a.size, seen[i].size) << i;
+        EXPECT_EQ(a.kind, seen[i].kind) << i;
+    }
+    struct StopAtEach final : AccessObserver {
+        bool OnAccess(const MemoryAccess&) override { return true; }
+    } stop;
+    EmulatorHarness run({0x2102, 0x0409, 0x7808, 0x46C0, 0x46C0});  // LDRB R0, [0x20000]
+    run.Start();
+    run.emu.ObservePeripherals(stop, true);
+    EXPECT_EQ(run.emu.RunUntil(0x200100, 100).stop, RunStop::kReadWatch);
+    EXPECT_EQ(run.Current(), 0x200006u);
+    EXPECT_EQ(run.emu.LastWatchHit().address, 0x20000u);
+    EXPECT_EQ(run.emu.LastWatchHit().instruction, 0x200004u);
+}
+
 TEST_F(Memory, RunningOffTheImageEndFetchesMarkersWithAWarning) {
     EmulatorHarness tail({}, 4);
     tail.PutHalf(2, 0x46C0);
