@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "document/CTravikDoc.h"
+#include "shell/Format.h"
 
 namespace {
 
@@ -271,7 +272,9 @@ MemoryKeyResult MemoryKeyDown(CTravikDoc& doc, MemoryViewState& state, MemoryKey
                 cleared.names.emplace_back();
             // The names are saved with the annotations: a change must reach the info file.
             if (!cleared.names.empty())
-                doc.Apply(DocEdit{.parts = {std::move(cleared)}, .after = DocEdit::kModified});
+                doc.Apply(DocEdit{.parts = {std::move(cleared)}, .after = DocEdit::kModified},
+                          Format("RAM name at %08X", doc.RamBase() + page.selectionStart),
+                          EditStep::kNoFocus);
             if (const std::string* name = doc.RamNames().Find(at)) {
                 result.setEditorText = true;
                 result.editorText = *name;

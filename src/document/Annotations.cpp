@@ -46,6 +46,10 @@ DocEdit CTravikDoc::Apply(const DocEdit& edit) {
     if (edit.after & DocEdit::kJumpList) RebuildJumpList();
     if (edit.after & DocEdit::kRepaintMemory) frame_.RepaintMemory();
     if (edit.after & DocEdit::kUpdateViews) frame_.UpdateAllViews(*this);
+    if (openStep_) {
+        openStep_->edits.push_back(edit);
+        openInverse_.push_back(inverse);
+    }
     return inverse;
 }
 

@@ -149,6 +149,7 @@ bool CTravikDoc::OnOpenDocument(const std::string& path) {
     }
     RebuildJumpList();
     session_.OpenMarks(loadDebugMarks_);
+    RecoverJournal();
     return true;
 }
 
@@ -231,6 +232,7 @@ bool CTravikDoc::OnSaveDocument(const std::string& path) {
         return false;
     }
     SetModifiedFlag(false);
+    if (SamePlace(infoPath, InfoPathFor(pathName_))) JournalSaved();
     return true;
 }
 
@@ -291,6 +293,7 @@ std::string CTravikDoc::OutputRefusal(const std::string& path) const {
 }
 
 void CTravikDoc::OnCloseDocument() {
+    CloseJournal();
     FreeTables();
     frame_.ClearJumpList();
     frame_.RefreshCallStack();

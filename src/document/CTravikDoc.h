@@ -8,6 +8,8 @@
 #include "document/AnnotationTable.h"
 #include "document/DisplayOptions.h"
 #include "document/DocEdit.h"
+#include "document/EditHistory.h"
+#include "document/JournalFile.h"
 #include "document/FileIo.h"
 #include "document/Flags.h"
 #include "document/InfoFile.h"
@@ -112,6 +114,27 @@ class CTravikDoc {
     // through here: makes the change and what follows it (see DocEdit::After), and
     // returns the edit that puts back exactly what was there.
     DocEdit Apply(const DocEdit& edit);
+
+    // --- steps: undo, redo and the journal ------------------------------------------
+    // The Applies from BeginStep to EndStep make one user action, named `label` (as in
+    // "Undo Note at 0020004C"), that Undo takes back whole; the listing goes to `focus`
+    // when it is undone or redone. EndStep appends it to the journal. A step with no
+    // edit is none. Applies outside a step (the analysis at open) are not steps.
+    void BeginStep(std::string label, uint32_t focus);
+    void EndStep();
+    // One edit as one step.
+    void Apply(const DocEdit& edit, std::string label, uint32_t focus) {
+        BeginStep(std::move(label), focus);
+        Apply(edit);
+        EndStep();
+    }
+    const EditHistory& History() const { return history_; }
+    // Takes back / makes again the newest step; the offset to go to, or nothing when
+    // there was no step.
+    std::optional<uint32_t> Undo();
+    std::optional<uint32_t> Redo();
+    // NAME.jnl beside the info file.
+    std::string JournalPath() const;
 
     // --- item structure ------------------------------------------------------------
     // Refills the frame's jump list from the headers that carry the user mark.
@@ -219,6 +242,20 @@ class CTravikDoc {
     void WriteOption(const char* key, int value);
 
     bool KeepDamagedInfoFile(FileIo& io, const std::string& infoPath);
+    // At open: offers the steps a journal holds beyond the info file.
+    void RecoverJournal();
+    // Applies a step's edits and returns the step that takes them back.
+    EditStep ApplyStep(const EditStep& step);
+    void AppendToJournal(const EditStep& step);
+    // The info file now holds every step: the journal keeps none.
+    void JournalSaved();
+    // Closing: steps the user did not save are kept as NAME.jnl.old.
+    void CloseJournal();
+
+    EditHistory history_;
+    JournalFile journal_;
+    std::optional<EditStep> openStep_;   // the edits made since BeginStep
+    std::vector<DocEdit> openInverse_;   // what takes them back, in the order made
 
     FrameServices& frame_;
     std::string pathName_;
@@ -253,3 +290,19 @@ class CTravikDoc {
     uint32_t selectionStart_ = 0;
     uint32_t selectionEnd_ = 0;
 };
+
+// One user action on `doc` for as long as it lives (BeginStep .. EndStep).
+class DocStep {
+  public:
+    DocStep(CTravikDoc& doc, std::string label, uint32_t focus) : doc_(doc) {
+        doc_.BeginStep(std::move(label), focus);
+    }
+    ~DocStep() { doc_.EndStep(); }
+    DocStep(const DocStep&) = delete;
+    DocStep& operator=(const DocStep&) = delete;
+
+  private:
+    CTravikDoc& doc_;
+};
+// "WHAT at 0020004C": a step's label, with the listing's address of an image offset.
+std::string StepLabel(const CTravikDoc& doc, const char* what, uint32_t offset);

@@ -35,6 +35,19 @@ inline constexpr const char* kInfoTooLarge =
     "%s would be %llu bytes, more than the %llu bytes an info file of this image may hold: "
     "not saved";
 inline constexpr const char* kLoadingProgress = "Loading %s: %d%% done.";
+// The journal of steps made since the last save.
+inline constexpr const char* kRecoverQuestion =
+    "%zu changes made after the last save were found (from %s). Recover them?";
+inline constexpr const char* kJournalTailDropped =
+    "%s: %llu bytes after the last whole change were damaged (the program ended while "
+    "writing them) and were dropped.";
+inline constexpr const char* kJournalKept = "%s was kept as %s.";
+inline constexpr const char* kJournalOtherImage =
+    "%s belongs to another flash file and was not replayed; it was kept as %s.";
+inline constexpr const char* kJournalUnreadable =
+    "%s is not a journal of changes and was not replayed; it was kept as %s.";
+inline constexpr const char* kJournalFailed =
+    "%s\r\nChanges from now on are not kept in the journal; save to keep them.";
 inline constexpr const char* kFileHeader = "File: ";
 inline constexpr const char* kEndRoutine = "end routine";
 inline constexpr const char* kThumbEntryPoint = "THUMB Entry point";

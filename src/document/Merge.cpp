@@ -102,6 +102,7 @@ void FinishStep(CTravikDoc& doc, DocEdit edit = {}) {
 
 MergeOutcome MergeInfoBytes(CTravikDoc& doc, std::string_view file, const std::string& path) {
     FrameServices& frame = doc.Frame();
+    DocStep step(doc, "Merge", 0);  // the whole merge is taken back at once
     InfoCursor cursor(file);
     uint32_t size = 0;
     if (!cursor.ReadU32(size) || size != doc.ImageSize()) {
@@ -215,5 +216,5 @@ void FixInfoFile(CTravikDoc& doc) {
     DocEdit edit;
     for (const auto& [index, byte] : fixed) edit.SetFlags(index, {byte});
     edit.after = DocEdit::kModified | DocEdit::kJumpList;
-    doc.Apply(edit);
+    doc.Apply(edit, "Fix ifo file", 0);
 }

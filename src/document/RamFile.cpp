@@ -49,7 +49,8 @@ RamFileResult LoadRamFile(CTravikDoc& doc, const std::string& path, std::string*
     ::close(fd);
     const bool shortFile = done < doc.RamSize();
     bytes.resize(done);
-    doc.Apply(DocEdit{.parts = {DocEdit::RamBytes{0, std::move(bytes)}}});
+    doc.Apply(DocEdit{.parts = {DocEdit::RamBytes{0, std::move(bytes)}}}, "Load RAM",
+              EditStep::kNoFocus);
     return shortFile ? RamFileResult::kShort : RamFileResult::kOk;
 }
 

@@ -53,12 +53,27 @@ void UpStep(const CTravikDoc& doc, ListingViewState& state, bool ctrl) {
         state.cursorRow = std::min(state.cursorRow + 1, state.rowCount);
 }
 
+const char* TypeName(uint8_t type) {
+    switch (type) {
+        case itemtype::kArm: return "ARM";
+        case itemtype::kThumb: return "THUMB";
+        case itemtype::kData2: return "2-byte data";
+        case itemtype::kData4: return "4-byte data";
+        case itemtype::kData8: return "8-byte data";
+        case itemtype::kData12: return "12-byte data";
+        default: return "16-byte data";
+    }
+}
+
 // A, T and the digits: the cursor item gets the type (Ctrl+0 also the items after it),
 // every view repaints and the cursor moves on.
 ListingEffect Retype(CTravikDoc& doc, ListingViewState& state, uint8_t type, int extraItems) {
     if (!CursorInImage(doc, state)) return {.beep = true};
     std::vector<uint32_t> starts;
-    doc.Apply(ItemTypeEdit(doc, state.cursorOffset, type, true, extraItems, &starts));
+    {
+        DocStep step(doc, StepLabel(doc, TypeName(type), state.cursorOffset), state.cursorOffset);
+        doc.Apply(ItemTypeEdit(doc, state.cursorOffset, type, true, extraItems, &starts));
+    }
     for (int i = 0; i < extraItems; ++i) {
         MoveTopLine(doc, state, 1);
         if (static_cast<size_t>(i) >= starts.size()) break;  // no item after the last one
@@ -171,11 +186,13 @@ ListingEffect ListingKeyDown(CTravikDoc& doc, ListingViewState& state, ListingKe
                           !ctrl ? 0 : (shift ? kCtrlShiftZeroItems : kCtrlZeroItems));
         case ListingKey::kH:
             if (!CursorInImage(doc, state)) return {.beep = true};
-            doc.Apply(FlagBitsEdit(doc, state.cursorOffset, flagbits::kRoutineStart));
+            doc.Apply(FlagBitsEdit(doc, state.cursorOffset, flagbits::kRoutineStart),
+                      StepLabel(doc, "Routine start", state.cursorOffset), state.cursorOffset);
             return {.repaintAllViews = true};
         case ListingKey::kF:
             if (!CursorInImage(doc, state)) return {.beep = true};
-            doc.Apply(FlagBitsEdit(doc, state.cursorOffset, flagbits::kRoutineEnd));
+            doc.Apply(FlagBitsEdit(doc, state.cursorOffset, flagbits::kRoutineEnd),
+                      StepLabel(doc, "Routine end", state.cursorOffset), state.cursorOffset);
             return {.repaintAllViews = true};
         case ListingKey::kE:
             return {.openAnnotationEditor = true};
@@ -310,7 +327,10 @@ ListingEffect CommitAnnotation(CTravikDoc& doc, const ListingViewState& state,
                 : FlagBitsEdit(doc, state.cursorOffset, flagbits::kUserMark);
     }
     edit.after |= DocEdit::kJumpList;
-    doc.Apply(edit);
+    static const char* const kLineNames[] = {"Header", "Note", "Footer"};
+    const bool ofLine = state.cursorSubLine >= -1 && state.cursorSubLine <= 1;
+    doc.Apply(edit, StepLabel(doc, ofLine ? kLineNames[state.cursorSubLine + 1] : "Note", state.cursorOffset),
+              state.cursorOffset);
     return {.repaintAllViews = true};
 }
 
@@ -318,8 +338,8 @@ ListingEffect CommitExplanation(CTravikDoc& doc, ListingViewState& state, const 
     // The edit belongs to the item it was begun on, wherever the cursor went since.
     // The item's jump-list entry reads ">" now.
     if (state.editingExplanation && uint64_t{state.explanationOffset} + 2 <= doc.ImageSize())
-        doc.Apply(
-            TextEdit(doc, DocEdit::TextKind::kExplanation, state.explanationOffset, text, true));
+        doc.Apply(TextEdit(doc, DocEdit::TextKind::kExplanation, state.explanationOffset, text, true),
+                  StepLabel(doc, "Explanation", state.explanationOffset), state.explanationOffset);
     state.editingExplanation = 0;
     return {.repaintAllViews = true};
 }

@@ -5,6 +5,7 @@
 
 #include "debugger/TextLines.h"
 #include "document/CTravikDoc.h"
+#include "shell/Format.h"
 #include "shell/FrameServices.h"
 #include "widgets/CInlineEdit.h"
 
@@ -21,8 +22,10 @@ CMemoryView::CMemoryView(FrameServices& frame, QWidget* parent) : QWidget(parent
         CTravikDoc* doc = Document();
         if (doc == nullptr || field.p1 < 0 || field.p2 < 0) return;
         const auto first = static_cast<uint32_t>(field.p1), last = static_cast<uint32_t>(field.p2);
-        doc->Apply(field.kind == CInlineEdit::kRamName ? RamNameEdit(*doc, first, last, text)
-                                                       : RamHexEdit(*doc, first, last, text));
+        const bool name = field.kind == CInlineEdit::kRamName;
+        doc->Apply(name ? RamNameEdit(*doc, first, last, text) : RamHexEdit(*doc, first, last, text),
+                   Format("%s at %08X", name ? "RAM name" : "RAM bytes", doc->RamBase() + first),
+                   EditStep::kNoFocus);
         setFocus();
     };
     edit_->hide();

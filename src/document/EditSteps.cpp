@@ -1,0 +1,147 @@
+// A document's steps: one user action made of Applies, taken back and made again, and
+// kept in the journal as it is made.
+#include <algorithm>
+#include <ctime>
+
+#include "document/CTravikDoc.h"
+#include "document/DocumentMessages.h"
+#include "document/InfoFile.h"
+#include "document/Journal.h"
+#include "shell/Format.h"
+#include "shell/FrameServices.h"
+
+namespace {
+
+std::string LocalTime(int64_t seconds) {
+    const std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm local{};
+    char text[32] = "";
+    if (localtime_r(&t, &local) != nullptr) std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
+    return text;
+}
+
+}  // namespace
+
+std::string StepLabel(const CTravikDoc& doc, const char* what, uint32_t offset) {
+    return Format("%s at %08X", what, doc.DisplayedAddress(offset));
+}
+
+std::string CTravikDoc::JournalPath() const {
+    std::string path = InfoPathFor(pathName_);
+    const size_t dot = path.rfind('.');
+    return (dot != std::string::npos && dot > path.rfind('/') + 1 ? path.substr(0, dot) : path) + ".jnl";
+}
+
+void CTravikDoc::BeginStep(std::string label, uint32_t focus) {
+    openStep_ = EditStep{std::move(label), focus, static_cast<int64_t>(std::time(nullptr)), {}};
+    openInverse_.clear();
+}
+
+void CTravikDoc::EndStep() {
+    if (!openStep_) return;
+    EditStep step = std::move(*openStep_);
+    openStep_.reset();
+    // A step that changed nothing (a text committed as it was) is none.
+    bool changed = false;
+    for (size_t i = 0; i < step.edits.size() && !changed; ++i) {
+        DocEdit back = openInverse_[i];
+        std::reverse(back.parts.begin(), back.parts.end());
+        changed = back.parts != step.edits[i].parts;
+    }
+    if (!changed) return;
+    EditStep undo{step.label, step.focus, step.time, {}};
+    undo.edits.assign(openInverse_.rbegin(), openInverse_.rend());
+    openInverse_.clear();
+    history_.Made(undo);
+    AppendToJournal(step);
+}
+
+EditStep CTravikDoc::ApplyStep(const EditStep& step) {
+    EditStep back{step.label, step.focus, static_cast<int64_t>(std::time(nullptr)), {}};
+    for (const DocEdit& edit : step.edits) back.edits.push_back(Apply(edit));
+    std::reverse(back.edits.begin(), back.edits.end());
+    return back;
+}
+
+void CTravikDoc::AppendToJournal(const EditStep& step) {
+    const std::string error = journal_.Append(step);
+    if (!error.empty()) frame_.ShowMessage(Format(docmsg::kJournalFailed, error.c_str()));
+}
+
+
+void CTravikDoc::JournalSaved() {
+    history_.MarkSaved();
+    const std::string error = journal_.CutTo(0);
+    if (!error.empty()) frame_.ShowMessage(Format(docmsg::kJournalFailed, error.c_str()));
+}
+
+void CTravikDoc::CloseJournal() {
+    if (IsModified() && history_.CanUndo() && journal_.Exists()) {
+        std::string error;
+        journal_.KeepAsOld(error);
+    } else {
+        journal_.CutTo(0);
+    }
+    journal_.Close();
+    history_.Clear();
+}
+
+std::optional<uint32_t> CTravikDoc::Undo() {
+    std::optional<EditStep> step = history_.TakeUndo();
+    if (!step) return std::nullopt;
+    const EditStep redo = ApplyStep(*step);
+    history_.Undone(redo);
+    AppendToJournal(*step);
+    SetModifiedFlag(!history_.AtSavedState());
+    return step->focus;
+}
+
+std::optional<uint32_t> CTravikDoc::Redo() {
+    std::optional<EditStep> step = history_.TakeRedo();
+    if (!step) return std::nullopt;
+    const EditStep undo = ApplyStep(*step);
+    history_.Redone(undo);
+    AppendToJournal(*step);
+    SetModifiedFlag(!history_.AtSavedState());
+    return step->focus;
+}
+
+void CTravikDoc::RecoverJournal() {
+    history_.Clear();
+    const std::string path = JournalPath();
+    journal_.Attach(path, journal::Header(image_, imageSize_), flashIdentity_);
+    std::string bytes;
+    // Far more than any session writes; a larger file is not read whole.
+    constexpr uint64_t kMaxJournal = uint64_t{1} << 30;
+    const ReadOutcome outcome = ReadWholeFile(path, bytes, kMaxJournal);
+    if (outcome.kind == ReadOutcome::kMissing) return;
+    journal::Contents contents;
+    if (outcome.kind == ReadOutcome::kOk)
+        contents = journal::Read(bytes, journal::Header(image_, imageSize_));
+    else
+        contents.kind = journal::Contents::kUnreadable;
+    bytes = {};
+    std::string error;
+    auto keep = [&](const char* message) {
+        const std::string kept = journal_.KeepAsOld(error);
+        frame_.ShowMessage(kept.empty() ? error : Format(message, path.c_str(), kept.c_str()));
+    };
+    if (contents.kind == journal::Contents::kOtherImage) return keep(docmsg::kJournalOtherImage);
+    if (contents.kind == journal::Contents::kUnreadable) return keep(docmsg::kJournalUnreadable);
+    if (contents.droppedBytes != 0)
+        frame_.ShowMessage(Format(docmsg::kJournalTailDropped, path.c_str(),
+                                  static_cast<unsigned long long>(contents.droppedBytes)));
+    if (contents.steps.empty()) {
+        if (contents.droppedBytes != 0) keep(docmsg::kJournalKept);
+        return;
+    }
+    const std::string question = Format(docmsg::kRecoverQuestion, contents.steps.size(),
+                                        LocalTime(contents.steps.back().time).c_str());
+    if (!frame_.AskYesNo(question)) return keep(docmsg::kJournalKept);
+    for (const EditStep& step : contents.steps) history_.Made(ApplyStep(step));
+    SetModifiedFlag(true);
+    if (contents.droppedBytes != 0) {
+        error = journal_.CutTo(contents.goodBytes);
+        if (!error.empty()) frame_.ShowMessage(Format(docmsg::kJournalFailed, error.c_str()));
+    }
+}
