@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -31,10 +33,12 @@
 #include "debugger/qt/CEmulatorView.h"
 #include "debugger/qt/CMemoryView.h"
 #include "debugger/qt/CPhoneDlg.h"
+#include "debugger/MemoryDump.h"
 #include "debugger/qt/CWarningsDlg.h"
 #include "document/CTravikDoc.h"
 #include "document/Merge.h"
 #include "document/RamFile.h"
+#include "listing/Export.h"
 #include "listing/ExportCommand.h"
 #include "listing/qt/CTravikView.h"
 #include "listing/qt/ListingPrinter.h"
@@ -329,6 +333,7 @@ void CMainFrame::UpdateCommandUi() {
     for (const Command& command : Commands()) {
         if (command.enabled) actions_[command.id]->setEnabled(command.enabled(*this, command));
         if (command.checked) actions_[command.id]->setChecked(command.checked(*this, command));
+        if (command.label) actions_[command.id]->setText(command.label(*this, command));
     }
     UpdateTitles();
 }
@@ -387,6 +392,34 @@ void CMainFrame::OnFilePrint() {
 
 void CMainFrame::OnEditFind() {
     if (activeView_) activeView_->OnFind();
+}
+
+void CMainFrame::OnEditUndo(bool redo) {
+    CTravikDoc* doc = ActiveDocument();
+    if (!doc) return;
+    const std::optional<uint32_t> focus = redo ? doc->Redo() : doc->Undo();
+    if (focus && *focus != EditStep::kNoFocus && activeView_) activeView_->GoToOffset(*focus, true);
+    RepaintViews(*doc);
+    RepaintMemory();
+    UpdateCommandUi();
+}
+
+QString CMainFrame::StepLabel(bool redo) const {
+    const CTravikDoc* doc = ActiveDocument();
+    const std::string label = !doc ? std::string() : redo ? doc->History().RedoLabel() : doc->History().UndoLabel();
+    const QString verb = redo ? "&Redo" : "&Undo";
+    return label.empty() ? verb : verb + " " + QString::fromLocal8Bit(label.c_str());
+}
+
+void CMainFrame::OnEditCopy() {
+    CTravikDoc* doc = ActiveDocument();
+    if (!doc) return;
+    std::string text;
+    if (memoryView_ && memoryView_->hasFocus())
+        text = MemoryCopyText(*doc, memoryView_->State().Current());
+    else if (activeView_)
+        text = CopyText(*doc, activeView_->State().cursorOffset);
+    QGuiApplication::clipboard()->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
 }
 
 void CMainFrame::OnEditFindNext() {

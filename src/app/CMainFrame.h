@@ -98,6 +98,7 @@ class CMainFrame : public QMainWindow, public FrameServices {
     void ClearJumpList() override;
     void RefreshCallStack() override;
     void UpdateAllViews(const CTravikDoc& doc) override;
+    void StepsChanged(const CTravikDoc&) override { UpdateCommandUi(); }
     void RepaintRegisters() override;
     void RepaintMemory() override;
     void RepaintPhone() override;
@@ -160,6 +161,11 @@ class CMainFrame : public QMainWindow, public FrameServices {
     void OnFilePrint();
     void OnFileExport();
     void OnEditFind();
+    // Undo, or Redo when `redo`: the listing goes to the step's item.
+    void OnEditUndo(bool redo);
+    // "&Undo Note at 0020004C" (or "&Redo ..."); "&Undo" with nothing to undo.
+    QString StepLabel(bool redo) const;
+    void OnEditCopy();
     void OnEditFindNext();
     void OnWindowNew();
     void OnWindowArrange();

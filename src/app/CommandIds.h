@@ -13,6 +13,7 @@ inline constexpr int kEditCopy = 57634;
 inline constexpr int kEditCut = 57635;
 inline constexpr int kEditPaste = 57637;
 inline constexpr int kEditUndo = 57643;
+inline constexpr int kEditRedo = 57644;
 inline constexpr int kWindowNew = 57648;
 inline constexpr int kWindowArrange = 57649;
 inline constexpr int kWindowCascade = 57650;

@@ -39,6 +39,7 @@ struct Command {
     void (*run)(CMainFrame& frame, const Command& self) = nullptr;
     bool (*enabled)(const CMainFrame& frame, const Command& self) = nullptr;  // none: always
     bool (*checked)(const CMainFrame& frame, const Command& self) = nullptr;  // none: no mark
+    QString (*label)(const CMainFrame& frame, const Command& self) = nullptr;  // none: `text`
     RunCommand debug = {};  // the emulator command the active listing window carries out
     int bar = -1;           // the debugger bar (CMainFrame::Bar) the command shows or hides
 };

@@ -30,8 +30,9 @@ bool CliFrame::AskYesNo(const std::string& text) {
     return false;
 }
 
-std::unique_ptr<CTravikDoc> OpenForCli(CliFrame& frame, const std::string& path) {
+std::unique_ptr<CTravikDoc> OpenForCli(CliFrame& frame, const std::string& path, bool recover) {
     auto doc = std::make_unique<CTravikDoc>(frame);
+    doc->SetKeepJournal(recover);
     // No command uses the side file's breakpoints and watchpoints (run --run takes only
     // those of its command line), so it is neither read nor ever written here.
     doc->SetLoadDebugMarks(false);

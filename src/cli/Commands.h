@@ -39,7 +39,9 @@ class CliFrame : public NullFrame {
 // gone to stderr). An info file that exists but could not be read also fails the open
 // here: the batch tool must never go on as if the user's annotations were not there.
 // Damage that the open survives is printed as a warning that says what was dropped.
-std::unique_ptr<CTravikDoc> OpenForCli(CliFrame& frame, const std::string& path);
+// Only `recover` reads the journal of unsaved changes; the other commands leave it alone.
+std::unique_ptr<CTravikDoc> OpenForCli(CliFrame& frame, const std::string& path,
+                                       bool recover = false);
 
 // "TEXT: PATH: REASON" on stderr, for failures of files the batch tool reads or writes.
 void PrintFileError(const char* text, const std::string& path, int error);
@@ -79,4 +81,5 @@ int RunExportCommand(const std::vector<std::string>& args);
 int RunRunCommand(const std::vector<std::string>& args);
 int RunMergeCommand(const std::vector<std::string>& args);
 int RunFixCommand(const std::vector<std::string>& args);
+int RunRecoverCommand(const std::vector<std::string>& args);
 int RunSearchCommand(const std::vector<std::string>& args);

@@ -56,6 +56,12 @@ const CommandInfo kCommands[] = {
      "Runs \"Fix ifo file\": takes the user mark off the \"Routine...\" headers and \"end\n"
      "routine\" footers the analysis made, then saves FLASH's info file.",
      RunFixCommand},
+    {"recover", "FLASH [--answer yes|no]",
+     "Offers the changes the journal FLASH's info file has beside it (NAME.jnl) kept after\n"
+     "the last save, as opening FLASH in the window does: the question is printed as the\n"
+     "box shows it, followed by the answer (--answer, default no). Yes replays them and\n"
+     "saves the info file; No keeps the journal as NAME.jnl.old. Prints \"recovered: N\".",
+     RunRecoverCommand},
     {"search",
      "FLASH [--mode 1|2|3|4] [--start OFF] [--all] [--base] [--lower] [--no-hex] [--no-ascii]\n"
      "      [--no-strings] [--] PATTERN",

@@ -315,3 +315,15 @@ MemoryKeyResult MemoryKeyDown(CTravikDoc& doc, MemoryViewState& state, MemoryKey
     if (now.lastShown < now.cursor) now.top += kBytesPerLine;
     return result;
 }
+
+std::string MemoryCopyText(const CTravikDoc& doc, const MemoryPage& page) {
+    const int64_t size = doc.RamSize();
+    const int64_t first = std::max<int64_t>(std::min(page.selectionStart, page.selectionEnd), 0);
+    const int64_t last = std::min<int64_t>(std::max(page.selectionStart, page.selectionEnd), size - 1);
+    std::string text;
+    for (int64_t i = first; i <= last && doc.RamBytes() != nullptr; ++i) {
+        text += Format("%02X", doc.RamBytes()[i]);
+        text += (i - first) % 16 == 15 || i == last ? '\n' : ' ';
+    }
+    return text;
+}

@@ -55,6 +55,10 @@ struct MemoryViewState {
     const MemoryPage& Current() const { return pages[page]; }
 };
 
+// What Copy puts on the clipboard from the memory window: the selected RAM bytes in hex,
+// sixteen to a line ("0A 1B ...", LF line ends).
+std::string MemoryCopyText(const CTravikDoc& doc, const MemoryPage& page);
+
 // Moves the current page to the emulator's latest stack access, if the page follows
 // that kind, and consumes the access mark. Done where a run reports its changes (and
 // when a following page is chosen), never by a paint: whether the dump follows an

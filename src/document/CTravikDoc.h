@@ -173,6 +173,9 @@ class CTravikDoc {
     // Whether OnOpenDocument reads the side file (the default: the window shows and runs
     // its marks); see DebugSession::OpenMarks.
     void SetLoadDebugMarks(bool load) { loadDebugMarks_ = load; }
+    // Whether OnOpenDocument offers the steps a journal kept and journals the new ones
+    // (the default: the window does; the batch tool only when asked to recover).
+    void SetKeepJournal(bool keep) { keepJournal_ = keep; }
 
     // Test seam: the file operations used to read the image and write the info file and
     // NAME.brk.
@@ -263,6 +266,7 @@ class CTravikDoc {
     InfoState infoState_ = InfoState::kDefaults;
     std::string infoProblem_;
     bool loadDebugMarks_ = true;
+    bool keepJournal_ = true;
     bool modified_ = false;
     FileIo* fileIo_ = nullptr;
     PageBuffer<uint8_t> imageBuffer_;

@@ -54,6 +54,7 @@ void CTravikDoc::EndStep() {
     openInverse_.clear();
     history_.Made(undo);
     AppendToJournal(step);
+    frame_.StepsChanged(*this);
 }
 
 EditStep CTravikDoc::ApplyStep(const EditStep& step) {
@@ -93,6 +94,7 @@ std::optional<uint32_t> CTravikDoc::Undo() {
     history_.Undone(redo);
     AppendToJournal(*step);
     SetModifiedFlag(!history_.AtSavedState());
+    frame_.StepsChanged(*this);
     return step->focus;
 }
 
@@ -103,11 +105,14 @@ std::optional<uint32_t> CTravikDoc::Redo() {
     history_.Redone(undo);
     AppendToJournal(*step);
     SetModifiedFlag(!history_.AtSavedState());
+    frame_.StepsChanged(*this);
     return step->focus;
 }
 
 void CTravikDoc::RecoverJournal() {
     history_.Clear();
+    journal_.Attach({}, {}, {});
+    if (!keepJournal_) return;
     const std::string path = JournalPath();
     journal_.Attach(path, journal::Header(image_, imageSize_), flashIdentity_);
     std::string bytes;

@@ -25,7 +25,7 @@ class JournalFile {
     const std::string& Path() const { return path_; }
     bool Exists() const;
 
-    // Empty when the step is in the file, else why not (the file is then given up
+    // Empty when the step is in the file (or no journal is kept: no path), else why not (the file is then given up
     // until the next Attach, and its last whole record stays its end).
     std::string Append(const EditStep& step);
     // Cuts the file to its first `size` bytes (its whole records after a damaged tail), or

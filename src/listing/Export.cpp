@@ -92,6 +92,11 @@ ExportResult ExportRange(const CTravikDoc& doc, uint32_t start, uint32_t end,
     return ExportResult::kWriteFailed;
 }
 
+std::string CopyText(const CTravikDoc& doc, uint32_t cursorOffset) {
+    if (doc.SelectionStart() == doc.SelectionEnd()) return ListingText(doc, cursorOffset, cursorOffset, "\n");
+    return ListingText(doc, doc.SelectionStart(), doc.SelectionEnd(), "\n");
+}
+
 ExportResult ExportSelection(const CTravikDoc& doc, const std::string& path, int* error,
                              FileIo* io) {
     return ExportRange(doc, doc.SelectionStart(), doc.SelectionEnd(), path, error, io);

@@ -23,6 +23,11 @@ bool WriteListing(const CTravikDoc& doc, uint32_t start, uint32_t end, std::stri
 std::string ListingText(const CTravikDoc& doc, uint32_t start, uint32_t end,
                         std::string_view lineEnd);
 
+// What Copy puts on the clipboard from a listing: the lines of the export selection, or
+// of the cursor's item when nothing is selected, as an export writes them but with LF
+// line ends.
+std::string CopyText(const CTravikDoc& doc, uint32_t cursorOffset);
+
 // The path an export writes to: ".asm" is added when the chosen file name has no dot
 // (unless a folder, FIFO or device stands at the chosen path: the export refuses it).
 std::string ExportPathFor(const std::string& chosen);

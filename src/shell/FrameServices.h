@@ -32,6 +32,9 @@ class FrameServices {
     // Repaints the phone picture with its background erased.
     virtual void RepaintPhone() = 0;
 
+    // The document's undo history changed: a step was made, undone or redone.
+    virtual void StepsChanged(const CTravikDoc&) {}
+
     // A modal box with an OK button. "\r\n" in the text is a line break.
     virtual void ShowMessage(const std::string& text) = 0;
     // The same box for a notice that is not an error (the batch tool marks it so).
