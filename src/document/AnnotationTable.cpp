@@ -61,7 +61,8 @@ void AnnotationTable::SetSorted(std::vector<std::pair<uint32_t, std::string>> en
             texts.push_back(std::move(texts_[old++]));
         }
         if (old < indexes_.size() && indexes_[old] == index) ++old;  // replaced
-        SetBit(index, true);
+        SetBit(index, !text.empty());
+        if (text.empty()) continue;
         indexes.push_back(index);
         texts.push_back(std::move(text));
     }

@@ -28,8 +28,8 @@ class AnnotationTable {
     // Stores a text; an empty one removes the entry. Indexes outside the table are
     // ignored.
     void Set(uint32_t index, std::string_view text);
-    // Stores many texts at once; `entries` are sorted by index, without repeats, and
-    // non-empty. Each replaces the text its halfword had.
+    // Stores many texts at once; `entries` are sorted by index, without repeats. Each
+    // replaces the text its halfword had; an empty one removes it.
     void SetSorted(std::vector<std::pair<uint32_t, std::string>> entries);
 
     // Calls fn(index, text) for every text in increasing index order.

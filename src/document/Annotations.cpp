@@ -69,22 +69,17 @@ DocEdit::Part CTravikDoc::ApplyPart(const DocEdit::Texts& part) {
     DocEdit::Texts old{part.kind, {}};
     old.entries.reserve(part.entries.size());
     std::vector<std::pair<uint32_t, std::string>> stored;
-    std::vector<uint32_t> removed;
     for (const auto& [index, text] : part.entries) {
         if (index >= table.HalfwordCount()) continue;
         const std::string* was = table.Find(index);
         old.entries.emplace_back(index, was != nullptr ? *was : std::string());
-        if (text.empty())
-            removed.push_back(index);
-        else
-            stored.emplace_back(index, text);
+        stored.emplace_back(index, text);
     }
-    // Many texts at once (a merge) go in in one sorted pass.
+    // Many texts at once (a merge, its undo) go in in one sorted pass.
     if (stored.size() == 1)
         table.Set(stored[0].first, stored[0].second);
     else if (!stored.empty())
         table.SetSorted(std::move(stored));
-    for (uint32_t index : removed) table.Set(index, {});
     return old;
 }
 

@@ -249,6 +249,8 @@ class CTravikDoc {
     void RecoverJournal();
     // Applies a step's edits and returns the step that takes them back.
     EditStep ApplyStep(const EditStep& step);
+    // Applies a journal's steps, each made a step of the history.
+    void ReplaySteps(const std::vector<EditStep>& steps);
     void AppendToJournal(const EditStep& step);
     // The info file now holds every step: the journal keeps none.
     void JournalSaved();

@@ -2,6 +2,7 @@
 // kept in the journal as it is made.
 #include <algorithm>
 #include <ctime>
+#include <map>
 
 #include "document/CTravikDoc.h"
 #include "document/DocumentMessages.h"
@@ -62,6 +63,52 @@ EditStep CTravikDoc::ApplyStep(const EditStep& step) {
     for (const DocEdit& edit : step.edits) back.edits.push_back(Apply(edit));
     std::reverse(back.edits.begin(), back.edits.end());
     return back;
+}
+
+// As ApplyStep for each step, but the texts go into their tables in one sorted pass at
+// the end (one by one, each would shift a table's sorted lists: a long journal would
+// replay in time that grows with the square of its length).
+void CTravikDoc::ReplaySteps(const std::vector<EditStep>& steps) {
+    std::map<std::pair<int, uint32_t>, std::string> texts;  // as the steps so far leave them
+    uint8_t after = 0;
+    for (const EditStep& step : steps) {
+        EditStep undo{step.label, step.focus, step.time, {}};
+        for (const DocEdit& edit : step.edits) {
+            DocEdit inverse;
+            inverse.after = edit.after;
+            after |= edit.after;
+            for (const DocEdit::Part& part : edit.parts) {
+                const auto* t = std::get_if<DocEdit::Texts>(&part);
+                if (t == nullptr) {
+                    inverse.parts.push_back(std::visit([&](const auto& p) { return ApplyPart(p); }, part));
+                    continue;
+                }
+                const AnnotationTable& table = Texts(t->kind);
+                DocEdit::Texts old{t->kind, {}};
+                for (const auto& [index, text] : t->entries) {
+                    if (index >= table.HalfwordCount()) continue;
+                    auto [at, fresh] = texts.try_emplace({static_cast<int>(t->kind), index});
+                    if (const std::string* was = fresh ? table.Find(index) : nullptr) at->second = *was;
+                    old.entries.emplace_back(index, at->second);
+                    at->second = text;
+                }
+                inverse.parts.push_back(std::move(old));
+            }
+            std::reverse(inverse.parts.begin(), inverse.parts.end());
+            undo.edits.push_back(std::move(inverse));
+        }
+        std::reverse(undo.edits.begin(), undo.edits.end());
+        history_.Made(undo);
+    }
+    DocEdit final;
+    for (auto& [key, text] : texts) {
+        const auto kind = static_cast<DocEdit::TextKind>(key.first);
+        auto* last = final.parts.empty() ? nullptr : std::get_if<DocEdit::Texts>(&final.parts.back());
+        if (last == nullptr || last->kind != kind) last = &std::get<DocEdit::Texts>(final.parts.emplace_back(DocEdit::Texts{kind, {}}));
+        last->entries.emplace_back(key.second, std::move(text));
+    }
+    final.after = after & DocEdit::kJumpList;
+    Apply(final);
 }
 
 void CTravikDoc::AppendToJournal(const EditStep& step) {
@@ -143,7 +190,7 @@ void CTravikDoc::RecoverJournal() {
     const std::string question = Format(docmsg::kRecoverQuestion, contents.steps.size(),
                                         LocalTime(contents.steps.back().time).c_str());
     if (!frame_.AskYesNo(question)) return keep(docmsg::kJournalKept);
-    for (const EditStep& step : contents.steps) history_.Made(ApplyStep(step));
+    ReplaySteps(contents.steps);
     SetModifiedFlag(true);
     if (contents.droppedBytes != 0) {
         error = journal_.CutTo(contents.goodBytes);
