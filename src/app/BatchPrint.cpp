@@ -71,6 +71,7 @@ int RunBatchPrint(const BatchPrintArgs& args, SettingsStore& settings) {
     BatchFrame frame(settings);
     auto doc = std::make_unique<CTravikDoc>(frame);
     doc->SetLoadDebugMarks(false);  // breakpoints are never printed
+    doc->SetKeepJournal(false);     // nor is the journal of unsaved steps touched
     if (!doc->OnOpenDocument(args.flash.toLocal8Bit().toStdString())) return kExitFileFailed;
     if (*from >= doc->ImageSize()) {
         std::fprintf(stderr, "travik: --from %x lies beyond the image (%x bytes)\n", *from,

@@ -536,6 +536,8 @@ bool CMainFrame::OpenDocumentFile(const QString& path) {
     // The document is listed while it opens, as the first document if it is the only one.
     docs_.push_back({std::make_unique<CTravikDoc>(*this), nullptr, nullptr});
     CTravikDoc& doc = *docs_.back().doc;
+    // An unattended open (a screenshot, a script) neither asks about nor keeps a journal.
+    doc.SetKeepJournal(!unattended_);
     if (!doc.OnOpenDocument(full.toLocal8Bit().toStdString())) {
         docs_.pop_back();
         SetStatusText("Ready");
