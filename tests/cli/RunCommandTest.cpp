@@ -123,12 +123,4 @@ TEST_F(RunCliTest, ShortRamFileIsLoadedAndReported) {
               std::string::npos);
 }
 
-TEST_F(RunCliTest, UsageAndOpenFailures) {
-    EXPECT_EQ(RunCli({"run", fls}).status, 2);
-    EXPECT_EQ(RunCli({"run", fls, "--start", "zz"}).status, 2);
-    EXPECT_EQ(RunCli({"run", fls, "--start", "0", "--over", "--steps", "2"}).status, 2);
-    EXPECT_EQ(RunCli({"run", fls, "--start", "0", "--steps"}).status, 2);
-    EXPECT_EQ(RunCli({"run", dir.File("missing.fls"), "--start", "0"}).status, 1);
-}
-
 }  // namespace

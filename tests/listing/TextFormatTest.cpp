@@ -66,24 +66,4 @@ TEST(TextFormat, ShownCharacters) {
     }
 }
 
-TEST(LineBuffer, GrowsKeepingItsTextAndPads) {
-    LineBuffer line;
-    line.Append("abc");
-    const std::string big(5000, 'x');
-    line.Append(big);
-    EXPECT_EQ(line.View(), "abc" + big);
-    line.Clear();
-    line.Append("12");
-    line.PadTo(5);
-    line.Push('!');
-    EXPECT_EQ(line.View(), "12   !");
-    line.PadTo(3);  // already longer
-    EXPECT_EQ(line.Size(), 6u);
-    char* p = line.Reserve(3);
-    p[0] = 'a';
-    p[1] = 'b';
-    line.Commit(p + 2);
-    EXPECT_EQ(line.View(), "12   !ab");
-}
-
 }  // namespace
