@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "listing/LineText.h"
@@ -166,6 +167,11 @@ TEST(ListingPage, BreakpointMarkStandsWithCursorCurrentInstructionSelectionAndAr
     EXPECT_EQ(p.Row(2).background, kCyan);
     EXPECT_EQ(p.Row(4).background, kCurrentInstruction);
     EXPECT_EQ(p.Row(8).color, kOutsideSelection);
+    emu.runState = CEmulator::kStopped;  // a stopped emulator has no current instruction
+    p.Paint();
+    EXPECT_EQ(p.Row(4).background, kWhite);
+    emu.runState = CEmulator::kSuspended;
+    p.Paint();
     ASSERT_TRUE(HasLine(p.Lines(), {105, 3 * 15 + 7, 90, 3 * 15 + 7}));
     // The arrows come after the marks, so an arrow crossing a mark stays seen.
     const auto& order = p.paint.draw.order;
@@ -227,6 +233,18 @@ TEST(ListingPage, NestedBranchesMoveOutward) {
     EXPECT_TRUE(HasLine(lines, {105, 127, 102, 124}));  // its head points right, size 3
     EXPECT_TRUE(HasLine(lines, {80, 22, 80, 247}));   // outer at depth 2
     EXPECT_TRUE(HasLine(lines, {90, 277, 90, 307}));  // beside, depth 1
+}
+
+TEST(ListingPage, ManyNestedBranchesShareTheMargin) {
+    Page p;
+    // Eleven brackets each inside the next: depths 1..11, scale 100/11, arrowheads 2.
+    for (uint32_t k = 0; k < 11; ++k) p.Branch(0x20 - 2 * k, 0x22 + 2 * k);
+    p.Paint(400, 600);
+    for (const auto& [depth, x] : {std::pair{1, 91}, {5, 55}}) {
+        const int ys = 15 * (17 - depth) + 7;
+        EXPECT_TRUE(HasLine(p.Lines(), {105, ys, x, ys})) << depth;
+    }
+    EXPECT_TRUE(HasLine(p.Lines(), {105, 15 * 17 + 7, 103, 15 * 17 + 5}));
 }
 
 TEST(ListingPage, BranchesToTargetsOffThePage) {

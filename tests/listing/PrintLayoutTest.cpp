@@ -97,18 +97,6 @@ TEST(PrintLayout, PageCountFollowsTheSelection) {
     }
 }
 
-TEST(PrintLayout, OnePageSelectionEndsTheJob) {
-    Printout p;
-    p.Select(0x10, 0x20);
-    p.Page(1);
-    EXPECT_EQ(p.job->nextStart, -1);
-    EXPECT_FALSE(p.job->Continues(2));
-    ASSERT_EQ(p.job->Columns().size(), 1u);  // the second column is never started
-    const auto& lines = p.job->Columns()[0].lines;
-    EXPECT_EQ(lines.front().offset, 0x10);
-    EXPECT_EQ(lines.back().offset, 0x20);
-}
-
 TEST(PrintLayout, EmptyOrUnusableSelectionPrintsTheMessageOnOnePage) {
     Printout p;
     const struct {
@@ -220,32 +208,26 @@ TEST(PrintLayout, LongTextsAreCutAtTheirColumnsRightEdge) {
     EXPECT_EQ(note->text, std::string(37, 'N'));
 }
 
-TEST(PrintLayout, SelectionToTheEndStopsAfterEndOfFile) {
+TEST(PrintLayout, OnePageJobsEndAndColumnsStayWithinOneToTen) {
     Printout p(0x40);
-    p.Select(0, 0xFFFFFFFF);
+    p.Select(0, 0xFFFFFFFF);  // to the end: stops after "End of File"
     EXPECT_EQ(CountPrintPages(*p.doc, 2, kA4), 1);
     p.Page(1);
+    ASSERT_EQ(p.job->Columns().size(), 1u);  // the second column is never started
     const auto& lines = p.job->Columns()[0].lines;
     ASSERT_EQ(lines.size(), 0x20u + 1);
     EXPECT_EQ(lines.back().subLine, 2);
     EXPECT_EQ(p.job->nextStart, -1);
-}
-
-TEST(PrintLayout, PageTooLowForAnOffsetsLinesEndsTheJob) {
-    Printout p;
-    // One line per column: a routine start's header separator alone fills it.
-    TestDoc::Flags(*p.doc)[0] |= flagbits::kRoutineStart;
-    EXPECT_EQ(CountPrintPages(*p.doc, 2, PrintRect{0, 0, 2000, -50}), 1);
-    EXPECT_EQ(CountPrintPages(*p.doc, 2, PrintRect{0, 0, 2000, -30}), 1);
-}
-
-TEST(PrintLayout, ColumnsOutsideOneToTenAreTakenAsTheNearestLimit) {
-    Printout p(0x1000);
-    p.Page(1, 0);
-    EXPECT_EQ(p.job->Columns().size(), 1u);
-    p.Page(1, 25);
-    ASSERT_EQ(p.job->Columns().size(), 10u);
-    EXPECT_EQ(p.job->Columns()[9].left, 1800);
+    EXPECT_FALSE(p.job->Continues(2));
+    Printout wide(0x1000);
+    wide.Page(1, 0);
+    EXPECT_EQ(wide.job->Columns().size(), 1u);
+    wide.Page(1, 25);
+    ASSERT_EQ(wide.job->Columns().size(), 10u);
+    EXPECT_EQ(wide.job->Columns()[9].left, 1800);
+    // A column of one line: a routine start's header separator alone fills it.
+    TestDoc::Flags(*wide.doc)[0] |= flagbits::kRoutineStart;
+    EXPECT_EQ(CountPrintPages(*wide.doc, 2, PrintRect{0, 0, 2000, -30}), 1);
 }
 
 TEST(PrintLayout, BranchArrowsReachTwoThousandBytesAtMost) {

@@ -66,4 +66,20 @@ TEST(TextFormat, ShownCharacters) {
     }
 }
 
+TEST(LineBuffer, GrowsKeepingItsTextAndPads) {
+    LineBuffer line;
+    line.Append("abc");
+    const std::string big(5000, 'x');
+    line.Append(big);
+    EXPECT_EQ(line.View(), "abc" + big);
+    line.Clear();
+    line.Append("12");
+    line.PadTo(5);
+    line.PadTo(3);  // already longer
+    char* p = line.Reserve(3);
+    p[0] = 'a';
+    line.Commit(p + 1);
+    EXPECT_EQ(line.View(), "12   a");
+}
+
 }  // namespace
