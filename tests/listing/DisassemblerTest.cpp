@@ -35,6 +35,7 @@ TEST(DisassemblerTexts, EveryFormatReadsAsDocumented) {
     for (const auto& [halfword, text] : cases) EXPECT_EQ(At(f, 0x100, halfword), text) << std::hex << halfword;
     TestDoc::Options(*f.doc).baseAddress = kFlashBase;
     EXPECT_EQ(At(f, 0x100, 0xD0FE), "BEQ 200100");
+    EXPECT_EQ(At(f, 0x100, 0xE7FE), "B 200100");
     EXPECT_EQ(At(f, 0x100, 0xA101), "MOV  R1, #00200108");
 }
 
