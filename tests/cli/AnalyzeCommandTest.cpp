@@ -55,25 +55,74 @@ TEST(CliAnalyze, SaveWritesTheInfoFileAndTheNextOpenReadsIt) {
     EXPECT_EQ(second.out, first.out.substr(0, first.out.find("saved: ")));
 }
 
-TEST(CliAnalyze, FailuresAndUsage) {
+TEST(CliAnalyze, OpenFailures) {
     TempDir dir;
     WriteFile(dir.File("empty.fls"), std::vector<uint8_t>{});
     CliResult r = RunCli({"analyze", dir.File("empty.fls")});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Wrong file length\n");
     EXPECT_EQ(r.out, "");
-
     WriteFile(dir.File("s.fls"), SampleImage());
     WriteFile(dir.File("s.ifo"), std::vector<uint8_t>{1, 2, 3, 4, 5});
     r = RunCli({"analyze", dir.File("s.fls")});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, dir.File("s.ifo") + "not derived from opened flash File (wrong size)\n");
+}
 
-    EXPECT_EQ(RunCli({"analyze", dir.File("missing.fls")}).status, 1);
-    EXPECT_EQ(RunCli({"analyze"}).status, 2);
-    EXPECT_EQ(RunCli({"analyze", dir.File("s.fls"), "--bogus"}).status, 2);
-    EXPECT_EQ(RunCli({"nonsense"}).status, 2);
-    EXPECT_EQ(RunCli({}).status, 2);
+// Every command: a missing flash file fails (1), a bad command line is a usage error (2).
+TEST(CliUsage, BadArgumentsAndMissingFiles) {
+    TempDir dir;
+    const std::string f = dir.File("v.fls"), none = dir.File("none.fls");
+    WriteFile(f, std::vector<uint8_t>(0x400, 0));
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        const char* says;  // part of stderr, if any
+    } cases[] = {
+        {{}, 2, ""},
+        {{"nonsense"}, 2, ""},
+        {{"analyze"}, 2, ""},
+        {{"analyze", f, "--bogus"}, 2, ""},
+        {{"analyze", none}, 1, ""},
+        {{"lines", f, "--from"}, 2, ""},
+        {{"lines", f, "--from", "xyz"}, 2, ""},
+        {{"lines", f, "-o", dir.File("x")}, 2, ""},
+        {{"lines", none}, 1, ""},
+        {{"export", f, "--from", "0", "--to", "4"}, 2, ""},
+        {{"export", f, "--from", "0", "-o", dir.File("x.asm")}, 2, ""},
+        {{"export", f, "--from", "4", "--to", "4", "-o", dir.File("x.asm")}, 2,
+         "Please select an area to export (with P / shift-P)."},
+        {{"export", f, "--from", "0", "--to", "4", "-o", dir.File("no/e.asm")}, 1, "Cannot open file"},
+        {{"run", f}, 2, ""},
+        {{"run", f, "--start", "zz"}, 2, ""},
+        {{"run", f, "--start", "0", "--steps"}, 2, ""},
+        {{"run", f, "--start", "0", "--over", "--steps", "2"}, 2, ""},
+        {{"run", f, "--start", "3"}, 2, "--start 3: not an even image offset below 400"},
+        {{"run", f, "--start", "400"}, 2, "--start 400: not an even image offset below 400"},
+        {{"run", f, "--start", "0", "--until", "3a"}, 2, "for image offset 3a give 20003a"},
+        {{"run", f, "--start", "0", "--ram", "/"}, 1, "Cannot open file: /: it is a folder"},
+        {{"run", f, "--start", "0", "--ram", ""}, 2, "usage: travik-cli run"},
+        {{"run", f, "--start", "0", "--save-ram", ""}, 2, "usage: travik-cli run"},
+        {{"run", none, "--start", "0"}, 1, ""},
+        {{"search", f, "477"}, 2, "even hex digits"},
+        {{"search", f, "47zz"}, 2, ""},
+        {{"search", f, "--mode", "5", "x"}, 2, ""},
+    };
+    for (const auto& c : cases) {
+        const CliResult r = RunCli(c.args);
+        EXPECT_EQ(r.status, c.status) << testing::PrintToString(c.args);
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "") << testing::PrintToString(c.args);
+    }
+    EXPECT_FALSE(FileExists(dir.File("x.asm")));
+    const CliResult all = RunCli({"--help"});
+    EXPECT_EQ(all.status, 0);
+    for (const char* command : {"analyze", "jumplist", "lines", "export", "run"}) {
+        EXPECT_NE(all.out.find(std::string("  ") + command + " FLASH"), std::string::npos);
+        const CliResult one = RunCli({command, "--help"});
+        EXPECT_EQ(one.status, 0);
+        EXPECT_EQ(one.out.rfind(std::string("usage: travik-cli ") + command + " FLASH", 0), 0u);
+    }
 }
 
 TEST(CliJumplist, ShowsUserHeadersWithTheBaseOption) {

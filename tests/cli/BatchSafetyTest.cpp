@@ -87,28 +87,6 @@ TEST_F(BatchSafety, DamagedRamNamesAreNamedAndKeptOnSave) {
     EXPECT_EQ(ReadFileBytes(dir.File("v.ifo.bak")), info);
 }
 
-TEST_F(BatchSafety, RunArgumentsAreChecked) {
-    const struct {
-        std::vector<std::string> args;
-        int status;
-        const char* says;
-    } cases[] = {
-        {{"--start", "3"}, 2, "--start 3: not an even image offset below 400"},
-        {{"--start", "400"}, 2, "--start 400: not an even image offset below 400"},
-        {{"--start", "0", "--until", "3a"}, 2, "for image offset 3a give 20003a"},
-        {{"--start", "0", "--ram", "/"}, 1, "Cannot open file: /: it is a folder"},
-        {{"--start", "0", "--ram", ""}, 2, "usage: travik-cli run"},
-        {{"--start", "0", "--save-ram", ""}, 2, "usage: travik-cli run"},
-    };
-    for (const auto& c : cases) {
-        std::vector<std::string> args = {"run", flash};
-        args.insert(args.end(), c.args.begin(), c.args.end());
-        const CliResult r = RunCli(args);
-        EXPECT_EQ(r.status, c.status) << c.says;
-        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
-    }
-}
-
 TEST_F(BatchSafety, OutputThatCannotBeWrittenFails) {
     for (const char* command : {"analyze", "lines"}) {
         const std::string line =
@@ -138,17 +116,6 @@ TEST_F(BatchSafety, AnnotationTextsCannotForgeLinesOrDriveTheTerminal) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out,
               "000002 :2005  . : MOV R0, #5" + std::string(70 - 28, ' ') + "\\x1b[2J\\x0afake\n");
-}
-
-TEST_F(BatchSafety, HelpIsThereForTheToolAndEachCommand) {
-    const CliResult all = RunCli({"--help"});
-    EXPECT_EQ(all.status, 0);
-    for (const char* command : {"analyze", "jumplist", "lines", "export", "run"}) {
-        EXPECT_NE(all.out.find(std::string("  ") + command + " FLASH"), std::string::npos);
-        const CliResult one = RunCli({command, "--help"});
-        EXPECT_EQ(one.status, 0);
-        EXPECT_EQ(one.out.rfind(std::string("usage: travik-cli ") + command + " FLASH", 0), 0u);
-    }
 }
 
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__has_feature)

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <sstream>
 
 #include "support/TestSupport.h"
 
@@ -67,7 +66,6 @@ TEST_F(RunCliTest, OverRunsABlAndIsOneStepOtherwise) {
     const CliResult bl = RunCli({"run", fls, "--start", "2", "--over"});
     EXPECT_EQ(bl.status, 0);
     EXPECT_NE(bl.out.find("PC = 0020000A\n"), std::string::npos);
-    EXPECT_NE(bl.out.find("call stack:\n"), std::string::npos);
     EXPECT_EQ(bl.out.substr(bl.out.size() - 12), "call stack:\n");
 
     const CliResult one = RunCli({"run", fls, "--start", "0", "--over"});
@@ -95,19 +93,13 @@ TEST_F(RunCliTest, RamImageFeedsTheLcdPicture) {
     WriteFile(dir.File("ram.bin"), ram);
     const CliResult r = RunCli({"run", fls, "--start", "0", "--ram", dir.File("ram.bin"), "--lcd"});
     EXPECT_EQ(r.status, 0);
-    const size_t at = r.out.find("lcd:\n");
-    ASSERT_NE(at, std::string::npos);
-    std::istringstream lines(r.out.substr(at + 5));
-    std::vector<std::string> rows;
-    for (std::string line; std::getline(lines, line);) rows.push_back(line);
-    ASSERT_EQ(rows.size(), 48u);
+    std::string lcd = "lcd:\n";
     for (int y = 0; y < 48; ++y) {
-        ASSERT_EQ(rows[y].size(), 84u);
-        for (int x = 0; x < 84; ++x) {
-            const bool set = (x == 0 && (y == 0 || y == 15)) || (x == 83 && y == 47);
-            EXPECT_EQ(rows[y][x], set ? '#' : '.') << x << "," << y;
-        }
+        for (int x = 0; x < 84; ++x)
+            lcd += (x == 0 && (y == 0 || y == 15)) || (x == 83 && y == 47) ? '#' : '.';
+        lcd += '\n';
     }
+    EXPECT_EQ(r.out.substr(r.out.find("lcd:\n")), lcd);
 }
 
 TEST_F(RunCliTest, ShortRamFileIsLoadedAndReported) {
@@ -121,14 +113,6 @@ TEST_F(RunCliTest, ShortRamFileIsLoadedAndReported) {
     EXPECT_NE(missing.err.find("Cannot open file: " + dir.File("none.bin") +
                                ": No such file or directory\n"),
               std::string::npos);
-}
-
-TEST_F(RunCliTest, UsageAndOpenFailures) {
-    EXPECT_EQ(RunCli({"run", fls}).status, 2);
-    EXPECT_EQ(RunCli({"run", fls, "--start", "zz"}).status, 2);
-    EXPECT_EQ(RunCli({"run", fls, "--start", "0", "--over", "--steps", "2"}).status, 2);
-    EXPECT_EQ(RunCli({"run", fls, "--start", "0", "--steps"}).status, 2);
-    EXPECT_EQ(RunCli({"run", dir.File("missing.fls"), "--start", "0"}).status, 1);
 }
 
 }  // namespace

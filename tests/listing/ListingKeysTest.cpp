@@ -159,14 +159,6 @@ TEST(ListingKeys, CtrlShiftZeroMakesSixtyFiveSixteenByteItems) {
     EXPECT_EQ(ten.doc->Flags()[11 * 8] & flagbits::kTypeMask, itemtype::kThumb);
 }
 
-TEST(ListingKeys, GoToOffsetInsideADataItemLandsOnItsStart) {
-    Window w;
-    w.doc->Apply(ItemTypeEdit(*w.doc, 0x40, itemtype::kData16, true));
-    GoToOffset(*w.doc, w.state, 0x4B, true);
-    w.Paint();
-    EXPECT_EQ(w.state.cursorOffset, 0x40u);
-}
-
 TEST(ListingKeys, ExplanationGoesToTheItemWWasPressedOnAndItsJumpEntryReadsExplained) {
     Window w;
     TestDoc::Header(*w.doc, 0x40, "entry");

@@ -19,56 +19,29 @@ class SearchTest : public ::testing::Test {
     ListingFixture f;
 };
 
-TEST_F(SearchTest, HexModesFindBytesAtAnyOffset) {
-    f.Bytes(5, "\x47\x70");
-    EXPECT_EQ(Find("4770", 0, kSearchHex), 4);          // odd offset: rounded down to its item
-    EXPECT_EQ(Find("4770", 6, kSearchHex), 4);          // found again after the wrap
-    EXPECT_EQ(Find("770", 0, kSearchHexUnaligned), 4);  // 4 7 7 0 from the second digit
-    EXPECT_EQ(Find("477", 0, kSearchHexUnaligned), 4);
-    EXPECT_EQ(Find("7", 0, kSearchHexUnaligned), 4);
-    EXPECT_EQ(Find("4771", 0, kSearchHex), -1);
-    EXPECT_EQ(Find("47", 0, kSearchHex), 4);
-    EXPECT_EQ(Find("47", 0, kSearchHex), Find("47", 0, kSearchHexUnaligned));
-}
-
-TEST_F(SearchTest, MatchEndingAtTheLastByteIsFoundInEveryMode) {
-    f.Half(0x3E, 0x4770);  // BX LR as the last item
-    f.Bytes(0x3C, "\xAB\xCD");
-    EXPECT_EQ(Find("abcd4770", 0, kSearchHex), 0x3C);
-    EXPECT_EQ(Find("4770", 0, kSearchHex), 0x3E);
-    EXPECT_EQ(Find("770", 0, kSearchHexUnaligned), 0x3E);
-    EXPECT_EQ(Find("0", 0x3F, kSearchHexUnaligned), 0x3E);
-    EXPECT_EQ(Find("bx", 0, kSearchText), 0x3E);
-    EXPECT_EQ(Find("BX", 0, kSearchTextCase), 0x3E);
-}
-
-TEST_F(SearchTest, FindNextFromTheOnlyOccurrenceFindsItAgain) {
-    f.Bytes(0x10, "\x11\x22\x33\x44");
-    f.Half(0x20, 0xB510);  // PUSH { R4, LR }
-    // `start` is the item after the cursor's; the occurrence lies before it, even
-    // within the pattern's length.
-    EXPECT_EQ(Find("11223344", 0x12, kSearchHex), 0x10);
-    EXPECT_EQ(Find("1223344", 0x12, kSearchHexUnaligned), 0x10);
-    EXPECT_EQ(Find("push", 0x22, kSearchText), 0x20);
-    EXPECT_EQ(Find("PUSH", 0x22, kSearchTextCase), 0x20);
-}
-
-TEST_F(SearchTest, TextModesSearchItemLinesWithAndWithoutCase) {
+// The hex modes are checked against their definition below; these are the text modes,
+// joined items and the edges.
+TEST_F(SearchTest, TextModesContinuationsAndTheLastItem) {
     f.Half(0x20, 0xB510);
-    EXPECT_EQ(Find("PuSh", 0, kSearchText), 0x20);
-    EXPECT_EQ(Find("push", 0, kSearchTextCase), -1);
-    EXPECT_EQ(Find("PUSH { R4, LR }", 0, 7), 0x20);  // any other mode is exact text
-    // Separator lines and annotations are not searched.
-    TestDoc::Note(*f.doc, 0x10, "needle");
-    EXPECT_EQ(Find("needle", 0, kSearchText), -1);
-}
-
-TEST_F(SearchTest, MatchInsideAContinuationReportsTheNextItem) {
+    f.Half(0x3E, 0x4770);
     f.Half(0x10, 0xF000);
-    f.Half(0x12, 0xF8AB);  // BL pair: the second halfword continues the first
+    f.Half(0x12, 0xF8AB);
     f.Join(0x10);
-    EXPECT_EQ(Find("f8ab", 0, kSearchHex), 0x14);
-    EXPECT_EQ(Find("f000", 0, kSearchHex), 0x10);
+    TestDoc::Note(*f.doc, 0x14, "needle");
+    const struct {
+        const char* pattern;
+        uint32_t start;
+        int mode;
+        int32_t found;
+    } cases[] = {
+        {"PuSh", 0, kSearchText, 0x20},      {"push", 0, kSearchTextCase, -1},
+        {"PUSH { R4, LR }", 0, 7, 0x20},     // any other mode is exact text
+        {"push", 0x22, kSearchText, 0x20},   // the only occurrence, before the start
+        {"BX", 0, kSearchTextCase, 0x3E},    {"needle", 0, kSearchText, -1},
+        {"f8ab", 0, kSearchHex, 0x14},       // inside a continuation: the next item
+        {"f000", 0, kSearchHex, 0x10},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Find(c.pattern, c.start, c.mode), c.found) << c.pattern;
 }
 
 TEST_F(SearchTest, LongPatternsAndOddDigits) {
@@ -113,15 +86,6 @@ TEST_F(SearchTest, StatusTexts) {
     f.frame.statusTexts.clear();
     Find("abab", 0, kSearchHex);
     EXPECT_EQ(f.frame.statusTexts.front(), "Searching ABAB in addr: 200000");
-}
-
-TEST_F(SearchTest, SearchAllListsEachItemOnceInOrder) {
-    f.Bytes(0x04, "\x47\x70\x47\x70");
-    f.Bytes(0x31, "\x47\x70");
-    EXPECT_EQ(SearchAll(*f.doc, "4770", kSearchHex), (std::vector<uint32_t>{4, 6, 0x30}));
-    EXPECT_EQ(SearchAll(*f.doc, "70", kSearchHexUnaligned), (std::vector<uint32_t>{4, 6, 0x32}));
-    EXPECT_EQ(SearchAll(*f.doc, "7047", kSearchHexUnaligned), (std::vector<uint32_t>{4}));
-    EXPECT_TRUE(SearchAll(*f.doc, "abab", kSearchHex).empty());
 }
 
 // Both hex modes against their definition: the candidate's bytes written as hex digits
