@@ -76,13 +76,19 @@ TEST(CodeAnalysis, CallsMakeRoutineHeadersOnlyInsideTheImage) {
     EXPECT_EQ(s, -1);
 }
 
-TEST(CodeAnalysis, LiteralLoadMakesADataWord) {
+// A literal load makes a data word; a word that points into the image (its end too)
+// is followed along the chain, also from a literal right after its load.
+TEST(CodeAnalysis, LiteralLoadMakesADataWordAndPointersAreFollowed) {
     ImageBuilder image(0x200);
     image.Half(0x102, 0x4801);  // LDR R0, [PC, #4] -> 0x100 + 4 + 4
+    image.Half(0x112, 0x4800).Word(0x114, 0x200180).Word(0x180, 0x200200);
     auto o = Open(image);
     auto& doc = *o->doc;
     EXPECT_EQ(doc.Flags()[0x108 / 2], 11);
     EXPECT_EQ(doc.Flags()[0x10A / 2], 11 | 0x80);
+    EXPECT_EQ(doc.JumpTarget(0x114 / 2), 0x180u);
+    EXPECT_EQ(doc.JumpKind(0x180 / 2), 1);
+    EXPECT_EQ(doc.JumpTarget(0x180 / 2), 0x200u);
 }
 
 TEST(CodeAnalysis, RoutineEndsGetFooters) {
@@ -220,7 +226,7 @@ TEST(CodeAnalysis, PointerPassMatchesAPlainScan) {
         for (uint32_t o = 0; o < size; o += 4) {
             switch (random() % 4) {
                 case 0:
-                    image.Word(o, 0x200000 + random() % (size + 8));
+                    image.Word(o, 0x200000 + (random() % 8 ? random() % (size + 8) : size));
                     break;
                 case 1:
                     image.Half(o, static_cast<uint16_t>(0x4800 | (random() % 0x800)));

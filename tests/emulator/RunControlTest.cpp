@@ -77,24 +77,15 @@ TEST(EmulatorStart, DoNothingHalfwordsLeaveEverythingAndWarningsSuspend) {
     EXPECT_EQ(h.Current(), 0x200002u);
 }
 
-TEST(RunControl, RunUntilStepsAtLeastOnceAndRunsInSlices) {
-    // A loop of three instructions; R0 counts its rounds.
+// Slices of a run that never reaches its target are compared with steps in
+// RunMatchesStepsTest.cpp.
+TEST(RunControl, RunUntilStepsAtLeastOnce) {
     EmulatorHarness h({0x3001, 0x46C0, 0xE7FC});  // ADD R0, #1; NOP; B back
     h.Start();
-    RunResult run = h.emu.RunUntil(0x200000, 1'000);
+    const RunResult run = h.emu.RunUntil(0x200000, 1'000);
     EXPECT_TRUE(run.reached);
     EXPECT_EQ(run.executed, 3u);
     EXPECT_EQ(h.emu.r[0], 1u);
-
-    // Never reached: each slice ends after its bound, and slices add up.
-    uint64_t total = 0;
-    for (int slice = 0; slice < 10; ++slice) {
-        run = h.emu.RunUntil(0x300000, 100);
-        EXPECT_FALSE(run.reached);
-        total += run.executed;
-    }
-    EXPECT_EQ(total, 1'000u);
-    EXPECT_EQ(h.emu.r[0], 1u + 334u);  // the slices began with an ADD
     EXPECT_EQ(h.emu.RunUntil(0x300000, 0).executed, 0u);
 }
 
