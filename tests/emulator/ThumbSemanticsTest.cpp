@@ -62,6 +62,16 @@ TEST(ThumbBranches, BranchWithLinkRecordsTheCallAndSetsLr) {
     EXPECT_EQ(h.emu.r[14], 0x200305u);
 }
 
+// With no call recorded there is nothing to compare: the return goes on quietly.
+TEST(ThumbBranches, ReturnWithNoRecordGoesOnQuietly) {
+    EmulatorHarness h({0x46F7});  // MOV PC, LR
+    h.Start();
+    h.emu.r[14] = 0x200081;
+    h.emu.Step();
+    EXPECT_EQ(h.Current(), 0x200080u);
+    EXPECT_TRUE(h.warnings.empty());
+}
+
 TEST(ThumbBranches, BxSwitchesStateOnBitZero) {
     EmulatorHarness h({0x4700});  // BX R0
     h.PutHalf(0x300, 0xABCD);
@@ -79,7 +89,9 @@ TEST(ThumbBranches, BxSwitchesStateOnBitZero) {
     EXPECT_EQ(h.emu.armInstruction, 0xE12FFF1Eu);
     EXPECT_EQ(h.emu.r[15], 0x200308u);
     h.emu.r[14] = 0x200235;
+    h.emu.PushCallRecord(0x200230, 0x200300, 1);  // the return ends this call
     h.emu.Step();
+    EXPECT_TRUE(h.emu.callTracks[1].empty());
     EXPECT_TRUE(h.emu.cpsr & CEmulator::kThumbBit);
     EXPECT_EQ(h.emu.r[15], 0x200238u);
     EXPECT_TRUE(h.warnings.empty());
