@@ -162,60 +162,50 @@ TEST_F(MemoryDumpTest, HeaderShowsTheNameAndTheOffsetIntoIt) {
     EXPECT_EQ(TextAt(draw, 10, 0)->text, "00100042: +02");
 }
 
-TEST_F(MemoryDumpTest, MovingAndShiftSelecting) {
+// Keys move the cursor inside the RAM and scroll the six lines on screen (bytes
+// 0..191 after the first paint); Ctrl+Fn switches to page n, which keeps its own place.
+TEST_F(MemoryDumpTest, KeysMoveScrollAndSwitchPages) {
     state.Current().cursor = state.Current().selectionStart = state.Current().selectionEnd = 0x10;
     Paint();
+    EXPECT_EQ(state.Current().lastShown, 191);
     for (int i = 0; i < 3; ++i) EXPECT_TRUE(Key(MemoryKey::kRight, true).repaint);
-    EXPECT_EQ(state.Current().selectionStart, 0x10);
-    EXPECT_EQ(state.Current().selectionEnd, 0x13);
     Key(MemoryKey::kLeft, true);
+    EXPECT_EQ(state.Current().selectionStart, 0x10);
     EXPECT_EQ(state.Current().selectionEnd, 0x12);
     Key(MemoryKey::kLeft);
     EXPECT_EQ(state.Current().selectionStart, 0x11);
     EXPECT_EQ(state.Current().selectionEnd, 0x11);
-
-    struct Case {
-        int32_t from;
+    const struct {
+        int32_t top, cursor;
         MemoryKey key;
-        int32_t to;
-    } cases[] = {{0, MemoryKey::kLeft, 0},           {0xFFFF, MemoryKey::kRight, 0xFFFF},
-                 {0x1F, MemoryKey::kUp, 0},          {0x40, MemoryKey::kUp, 0x20},
-                 {0xFFF0, MemoryKey::kDown, 0xFFFF}, {0x40, MemoryKey::kDown, 0x60}};
-    for (const Case& c : cases) {
-        state.Current().cursor = c.from;
+        int32_t toTop, toCursor;  // toTop -1: not checked
+    } cases[] = {
+        {0, 0, MemoryKey::kLeft, 0, 0},
+        {0, 0x1F, MemoryKey::kUp, 0, 0},
+        {0, 0x40, MemoryKey::kUp, 0, 0x20},
+        {0, 0x40, MemoryKey::kDown, 0, 0x60},
+        {0, 191, MemoryKey::kDown, 32, 191 + 32},  // past the last line: one line
+        {0x10000 - 192, 0xFFFF, MemoryKey::kRight, -1, 0xFFFF},
+        {0x10000 - 192, 0xFFF0, MemoryKey::kDown, -1, 0xFFFF},
+        {0, 0, MemoryKey::kPageDown, 192, 192},
+        {192, 192, MemoryKey::kPageUp, 0, 0},
+        {0, 0, MemoryKey::kPageUp, 0, 0},  // not above the RAM
+        {0x10000 - 192, 0x10000 - 100, MemoryKey::kPageDown, 0x10000 - 192, -1},  // at the end
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.top << " " << c.cursor << " key " << int(c.key));
+        state.Current().top = c.top;
+        state.Current().cursor = c.cursor;
+        Paint();
         Key(c.key);
-        EXPECT_EQ(state.Current().cursor, c.to) << c.from;
+        EXPECT_EQ(state.Current().top, c.toTop < 0 ? state.Current().top : c.toTop);
+        EXPECT_EQ(state.Current().cursor, c.toCursor < 0 ? state.Current().cursor : c.toCursor);
     }
-}
-
-TEST_F(MemoryDumpTest, PagesScrollAndKeepTheirOwnPlaces) {
-    Paint();  // six lines: bytes 0..191 on screen
-    EXPECT_EQ(state.Current().lastShown, 191);
-    Key(MemoryKey::kPageDown);
-    EXPECT_EQ(state.Current().top, 192);
-    EXPECT_EQ(state.Current().cursor, 192);
-    Key(MemoryKey::kPageUp);
-    Key(MemoryKey::kPageUp);  // not above the RAM
-    EXPECT_EQ(state.Current().top, 0);
-    EXPECT_EQ(state.Current().cursor, 0);
-
-    state.Current().top = 0x10000 - 192;
-    state.Current().cursor = 0x10000 - 100;
-    Paint();
-    Key(MemoryKey::kPageDown);  // already at the end
-    EXPECT_EQ(state.Current().top, 0x10000 - 192);
-
     Key(MemoryKey::kFunction, false, true, 4);
     EXPECT_EQ(state.page, 3);
     EXPECT_EQ(state.Current().top, 0);
     Key(MemoryKey::kFunction, false, false, 1);  // without Ctrl: only a repaint
     EXPECT_EQ(state.page, 3);
-
-    // Down past the last line scrolls one line.
-    Paint();
-    state.Current().cursor = 191;
-    Key(MemoryKey::kDown);
-    EXPECT_EQ(state.Current().top, 32);
 }
 
 TEST_F(MemoryDumpTest, NameKeyUnnamesContinuedBytesAndOffersTheName) {
@@ -235,25 +225,6 @@ TEST_F(MemoryDumpTest, NameKeyUnnamesContinuedBytesAndOffersTheName) {
     EXPECT_EQ(r.first, 0x22);
     EXPECT_EQ(r.last, 0x24);
     EXPECT_TRUE(doc->IsModified());
-}
-
-TEST_F(MemoryDumpTest, ModifyBoxCoversTheSelectionsFirstCells) {
-    MemoryPage& p = state.Current();
-    p.selectionStart = 0x22;
-    p.selectionEnd = 0x23;
-    Paint();
-    EXPECT_TRUE(state.modifyPlaced);
-    EXPECT_EQ(state.modifyLeft, 80 + 21 * 2);
-    EXPECT_EQ(state.modifyTop, 28);
-    EXPECT_EQ(state.modifyRight, 80 + 21 * 3 + 14);
-    EXPECT_EQ(state.modifyBottom, 42);
-    p.selectionEnd = 0x50;  // ends on a later line: the rest of the first line
-    Paint();
-    EXPECT_EQ(state.modifyRight, 80 + 96 * 7 + 14);
-    p.selectionStart = 0x2000;
-    Paint();
-    EXPECT_FALSE(state.modifyPlaced);
-    EXPECT_EQ(Key(MemoryKey::kModify).editor, MemoryKeyResult::Editor::kModify);
 }
 
 TEST_F(MemoryDumpTest, AccessibleLinesReadAddressHexAndCharacters) {

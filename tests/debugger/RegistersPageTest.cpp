@@ -106,23 +106,6 @@ TEST_F(RegistersPageTest, StackRowsOutsideTheRamShowQuestionMarks) {
     }
 }
 
-TEST_F(RegistersPageTest, DoubleClickPlacesTheEditorOnTheRegister) {
-    struct Case {
-        int x, y;
-        int index, editX, editY;
-    } cases[] = {
-        {160, 20, 9, 192, 15}, {10, 0, 0, 52, 0}, {149, 119, 7, 52, 105}, {150, 105, 15, 192, 105}};
-    for (const Case& c : cases) {
-        const auto place = RegisterAt(c.x, c.y);
-        ASSERT_TRUE(place) << c.x << "," << c.y;
-        EXPECT_EQ(place->index, c.index);
-        EXPECT_EQ(place->x, c.editX);
-        EXPECT_EQ(place->y, c.editY);
-    }
-    EXPECT_FALSE(RegisterAt(160, 120));
-    EXPECT_FALSE(RegisterAt(10, -1));
-}
-
 TEST_F(RegistersPageTest, RegisterEntryStoresHexAndRefusesOtherCharacters) {
     Open();
     CEmulator& e = TestDoc::Emulator(*doc);

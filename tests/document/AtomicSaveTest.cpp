@@ -90,18 +90,6 @@ TEST(AtomicSave, AnyFailingStepKeepsTheOldFileAndTheModifiedFlag) {
     }
 }
 
-TEST(AtomicSave, FolderThatCannotTakeTheFileFails) {
-    TempDir dir;
-    WriteFile(dir.File("a.fls"), std::vector<uint8_t>(8, 0));
-    RecordingFrame frame;
-    auto doc = OpenImage(frame, dir.File("a.fls"));
-    ASSERT_NE(doc, nullptr);
-    frame.messages.clear();
-    EXPECT_FALSE(doc->OnSaveDocument(dir.File("gone/a.fls")));
-    EXPECT_EQ(frame.messages, std::vector<std::string>{"Error in saving IFO file"});
-    EXPECT_TRUE(doc->IsModified());
-}
-
 TEST(AtomicSave, FlashFileNamedLikeItsInfoFileIsNeverOverwritten) {
     TempDir dir;
     const std::string path = dir.File("image.ifo");

@@ -20,22 +20,6 @@ TEST(Breakpoints, StopBeforeAnInstructionReachedThroughACall) {
     EXPECT_EQ(h.emu.r[0], 1u);  // the ADD has not run
 }
 
-TEST(Breakpoints, TheStartInstructionIsPassedAndALoopStopsOncePerRun) {
-    // 00 ADD R0, #1; 02 NOP; 04 B 00
-    EmulatorHarness h({0x3001, 0x46C0, 0xE7FC});
-    h.Start();
-    ASSERT_TRUE(h.emu.SetBreakpoint(kFlash, true));
-    for (uint32_t round = 1; round <= 3; ++round) {
-        const RunResult run = h.emu.RunFree(1000);
-        EXPECT_EQ(run.stop, RunStop::kBreakpoint);
-        EXPECT_EQ(run.executed, 3u) << round;
-        EXPECT_EQ(h.Current(), kFlash);
-        EXPECT_EQ(h.emu.r[0], round);
-    }
-    h.emu.ClearBreakpoints();
-    EXPECT_EQ(h.emu.RunFree(1000).stop, RunStop::kNone);
-}
-
 TEST(Breakpoints, ALongRunInSlicesStopsAtTheFirstBreakpointItReaches) {
     // 00 ADD R0, #1; 02 CMP R0, #200; 04 BNE 00; 06 B .
     struct Case {

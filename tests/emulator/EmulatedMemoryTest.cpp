@@ -12,69 +12,89 @@ struct Memory : testing::Test {
     void SetUp() override { h.Start(); }
 };
 
-TEST_F(Memory, StackRamIsBigEndianAndTracksTheLastAccess) {
+// Every area read at every width: the value (a marker where nothing answers) and the
+// warning line, if any. RAM byte 0x11 is 0x99, flash byte 0x10 is 0xAB.
+TEST_F(Memory, ReadsOfEveryAreaAndWidth) {
+    h.ram[0xEABC] = 0x12, h.ram[0xEABD] = 0x34, h.ram[0xEABE] = 0x56, h.ram[0xEABF] = 0x78;
+    h.ram[0x11] = 0x99;
+    h.flash[0x10] = 0xAB;
+    const struct {
+        uint32_t address;
+        int size;
+        uint32_t value;
+        const char* warning;
+    } cases[] = {
+        {0x10EABC, 4, 0x12345678, nullptr},  // the stack RAM is big-endian
+        {0x10EABE, 2, 0x5678, nullptr},
+        {0x10EABD, 1, 0x34, nullptr},
+        {0x100011, 2, 0xCABD, nullptr},  // misaligned: markers, silently
+        {0x100012, 4, 0xAB0CD0EF, nullptr},
+        {0x200002, 4, 0xAB0CD0EF, nullptr},
+        {0x10001, 2, 0xCABD, nullptr},
+        {0x200010, 1, 0xAB, nullptr},  // the flash image
+        {0x110000, 1, 0xAF, "00200000: Stack overflow"},  // above the RAM
+        {0x110000, 2, 0xAEEC, "Stack Overflow"},
+        {0x1FFFFC, 4, 0xADBDCDDD, "Stack overflow"},
+        {0x200100, 1, 0xFC, "00200000: Accessing unknown area: 00200100"},  // past the image
+        {0x2000FF, 2, 0xCBCF, "00200000: Accessing unknown area: 002000FF for reading"},
+        {0x2000FE, 4, 0xCADADADA, "00200000: Accessing unknown area: 002000FE for reading"},
+        {0x20000, 1, 0x24, nullptr},  // I/O registers answer bytes only
+        {0x2000B, 1, 0xEA, nullptr},
+        {0x20000, 2, 0xCBCF, "00200000: Accessing unknown area: 00020000 for reading"},
+        {0x20000, 4, 0xCADADADA, "00200000: Accessing unknown area: 00020000 for reading"},
+        {0x10400, 1, 0xFC, "00200000: Accessing unknown area: 00010400"},  // past the low window
+        {0x0FFFFF, 1, 0xFC, "00200000: Accessing unknown area: 000FFFFF"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::hex << c.address << " size " << c.size);
+        h.warnings.clear();
+        const uint32_t v = c.size == 1   ? h.emu.ReadByte(c.address)
+                           : c.size == 2 ? h.emu.ReadHalf(c.address, false)
+                                         : h.emu.ReadWord(c.address);
+        EXPECT_EQ(v, c.value);
+        EXPECT_EQ(h.warnings, c.warning ? std::vector<std::string>{c.warning}
+                                        : std::vector<std::string>{});
+    }
+    EXPECT_EQ(h.emu.followMarks.read, 0x100012u);  // the last RAM access, misaligned too
+    EXPECT_EQ(h.emu.ioRegisters[0].wasRead, 1u);
+}
+
+TEST_F(Memory, WritesWrapInTheRamSkipMisalignedAndFlashAndRepeatTheLowWindow) {
     h.emu.WriteWord(0x10EABC, 0x12345678);
     EXPECT_EQ(h.ram[0xEABC], 0x12);
     EXPECT_EQ(h.ram[0xEABF], 0x78);
     EXPECT_EQ(h.emu.followMarks.write, 0x10EABCu);
-    EXPECT_EQ(h.emu.ReadWord(0x10EABC), 0x12345678u);
-    EXPECT_EQ(h.emu.ReadHalf(0x10EABE, false), 0x5678);
-    EXPECT_EQ(h.emu.ReadByte(0x10EABD), 0x34);
-    EXPECT_EQ(h.emu.followMarks.read, 0x10EABDu);
-    h.emu.WriteHalf(0x100002, 0xBEEF);
-    EXPECT_EQ(h.ram[2], 0xBE);
-    EXPECT_EQ(h.ram[3], 0xEF);
-    EXPECT_TRUE(h.warnings.empty());
-}
-
-TEST_F(Memory, WritesAboveTheRamWrapButReadsThereOverflow) {
-    h.emu.WriteByte(0x110000, 0x55);
+    h.emu.WriteByte(0x110000, 0x55);  // writes above the RAM wrap
     h.emu.WriteWord(0x1FFFFC, 0xA1B2C3D4);
     EXPECT_EQ(h.ram[0], 0x55);
     EXPECT_EQ(h.ram[0xFFFC], 0xA1);
-    EXPECT_TRUE(h.warnings.empty());
-    EXPECT_EQ(h.emu.ReadByte(0x110000), 0xAF);
-    EXPECT_EQ(h.emu.ReadHalf(0x110000, false), 0xAEEC);
-    EXPECT_EQ(h.emu.ReadWord(0x1FFFFC), 0xADBDCDDDu);
-    EXPECT_EQ(h.warnings, (std::vector<std::string>{"00200000: Stack overflow", "Stack Overflow",
-                                                    "Stack overflow"}));
-}
-
-TEST_F(Memory, MisalignedAccessesGiveMarkersSilentlyButStillMoveTheStackMarks) {
-    h.ram[0x11] = 0x99;
-    EXPECT_EQ(h.emu.ReadHalf(0x100011, false), 0xCABD);
-    EXPECT_EQ(h.emu.followMarks.read, 0x100011u);
-    EXPECT_EQ(h.emu.ReadWord(0x100012), 0xAB0CD0EFu);
-    EXPECT_EQ(h.emu.ReadWord(0x200002), 0xAB0CD0EFu);
-    EXPECT_EQ(h.emu.ReadHalf(0x10001, false), 0xCABD);
-    h.emu.WriteWord(0x100021, 0xFFFFFFFF);
+    h.emu.WriteWord(0x100021, 0xFFFFFFFF);  // misaligned: nothing written
     h.emu.WriteHalf(0x100031, 0xFFFF);
     EXPECT_EQ(h.emu.followMarks.write, 0x100031u);
-    for (uint8_t b : h.ram) ASSERT_TRUE(b == 0 || b == 0x99);
+    EXPECT_EQ(h.ram[0x20] | h.ram[0x21] | h.ram[0x22] | h.ram[0x23] | h.ram[0x30] | h.ram[0x31], 0);
+    h.emu.WriteByte(0x10100, 0x5A);  // the low window repeats its 256 bytes
+    EXPECT_EQ(h.emu.ReadByte(0x10000), 0x5A);
+    h.emu.WriteWord(0x103FC, 0x01020304);
+    EXPECT_EQ(h.emu.ReadHalf(0x102FE, false), 0x0304);
     EXPECT_TRUE(h.warnings.empty());
-}
-
-TEST_F(Memory, FlashIsReadOnlyAndEndsWithTheImage) {
     h.flash[0x10] = 0xAB;
-    EXPECT_EQ(h.emu.ReadByte(0x200010), 0xAB);
     h.emu.WriteWord(0x200010, 0x11111111);
     h.emu.WriteByte(0x200010, 0x22);
     h.emu.WriteHalf(0x200010, 0x3333);
     EXPECT_EQ(h.flash[0x10], 0xAB);
-    // The image is 0x100 bytes: everything after it is an unknown area, also a word
-    // that starts inside and ends outside.
-    EXPECT_EQ(h.emu.ReadByte(0x200100), 0xFC);
-    EXPECT_EQ(h.emu.ReadHalf(0x2000FF, false), 0xCBCF);
-    EXPECT_EQ(h.emu.ReadWord(0x2000FE), 0xCADADADAu);
-    EXPECT_EQ(h.emu.ReadWord(0x2FFFFC), 0xCADADADAu);
+    h.emu.WriteHalf(0x10400, 0xAAAA);
+    h.emu.WriteByte(0x600000, 0);  // the I/O register of the LCD
+    EXPECT_EQ(h.emu.ioRegisters[21].value, 0);
+    EXPECT_EQ(h.emu.ioRegisters[21].previousValue, 0xFF);
+    EXPECT_EQ(h.emu.ioWritten, 1u);
+    h.emu.SaveSnapshot();
+    EXPECT_EQ(h.emu.ioRegisters[21].previousValue, 0);
+    EXPECT_EQ(h.emu.ioWritten, 0u);
     EXPECT_EQ(h.warnings, (std::vector<std::string>{
                               "00200000: Accessing unknown area: 00200010 for writing 11111111",
                               "00200000: Accessing unknown area: 00200010 for writing 22",
                               "00200000 Accessing unknown area: 00200010 for writing 3333",
-                              "00200000: Accessing unknown area: 00200100",
-                              "00200000: Accessing unknown area: 002000FF for reading",
-                              "00200000: Accessing unknown area: 002000FE for reading",
-                              "00200000: Accessing unknown area: 002FFFFC for reading",
+                              "00200000 Accessing unknown area: 00010400 for writing AAAA",
                           }));
 }
 
@@ -143,7 +163,9 @@ TEST_F(Memory, PeripheralObserversSeeEachIoAccessAndCanStopARun) {
     EXPECT_EQ(run.emu.LastWatchHit().instruction, 0x200004u);
 }
 
-TEST_F(Memory, RunningOffTheImageEndFetchesMarkersWithAWarning) {
+// Off the image's end markers are fetched; outside the flash every fetch warns; with no
+// memory at all every access is an unknown area, not a crash.
+TEST(MemoryExecute, FetchesOutsideTheFlashAndNoMemoryAtAll) {
     EmulatorHarness tail({}, 4);
     tail.PutHalf(2, 0x46C0);
     tail.Start(2);
@@ -151,67 +173,18 @@ TEST_F(Memory, RunningOffTheImageEndFetchesMarkersWithAWarning) {
     EXPECT_EQ(tail.emu.thumbInstruction, 0xCBCF);
     EXPECT_EQ(tail.warnings,
               (std::vector<std::string>{"00200002: Accessing unknown area: 00200004 for reading"}));
-}
 
-TEST_F(Memory, IoRegistersAnswerByteAccessesOnly) {
-    EXPECT_EQ(h.emu.ioRegisterCount, 23);
-    EXPECT_EQ(h.emu.ReadByte(0x20000), 0x24);
-    EXPECT_EQ(h.emu.ioRegisters[0].wasRead, 1u);
-    EXPECT_EQ(h.emu.ReadByte(0x2000B), 0xEA);
-    EXPECT_EQ(h.emu.ReadHalf(0x20000, false), 0xCBCF);
-    EXPECT_EQ(h.emu.ReadWord(0x20000), 0xCADADADAu);
-
-    h.emu.WriteByte(0x600000, 0);
-    EXPECT_EQ(h.emu.ioRegisters[21].value, 0);
-    EXPECT_EQ(h.emu.ioRegisters[21].previousValue, 0xFF);
-    EXPECT_EQ(h.emu.ioRegisters[21].wasWritten, 1u);
-    EXPECT_EQ(h.emu.ioWritten, 1u);
-    h.emu.SaveSnapshot();
-    EXPECT_EQ(h.emu.ioRegisters[21].previousValue, 0);
-    EXPECT_EQ(h.emu.ioWritten, 0u);
-    EXPECT_EQ(h.warnings, (std::vector<std::string>{
-                              "00200000: Accessing unknown area: 00020000 for reading",
-                              "00200000: Accessing unknown area: 00020000 for reading",
-                          }));
-}
-
-TEST_F(Memory, LowWindowRepeatsItsTwoHundredFiftySixBytes) {
-    h.emu.WriteByte(0x10100, 0x5A);
-    EXPECT_EQ(h.emu.ReadByte(0x10000), 0x5A);
-    h.emu.WriteWord(0x103FC, 0x01020304);
-    EXPECT_EQ(h.emu.ReadWord(0x100FC), 0x01020304u);
-    EXPECT_EQ(h.emu.ReadHalf(0x102FE, false), 0x0304);
-    EXPECT_TRUE(h.warnings.empty());
-    EXPECT_EQ(h.emu.ReadByte(0x10400), 0xFC);
-    EXPECT_EQ(h.emu.ReadByte(0x0FFFFF), 0xFC);
-    h.emu.WriteHalf(0x10400, 0xAAAA);
-    EXPECT_EQ(h.warnings, (std::vector<std::string>{
-                              "00200000: Accessing unknown area: 00010400",
-                              "00200000: Accessing unknown area: 000FFFFF",
-                              "00200000 Accessing unknown area: 00010400 for writing AAAA",
-                          }));
-}
-
-TEST(MemoryExecute, FetchingOutsideTheFlashWarnsOnEveryInstruction) {
     EmulatorHarness h({});
-    h.ram[0] = 0x46;  // MOV R8, R8 in RAM
-    h.ram[1] = 0xC0;
-    h.ram[2] = 0x46;
-    h.ram[3] = 0xC0;
+    h.ram[0] = 0x46, h.ram[1] = 0xC0, h.ram[2] = 0x46, h.ram[3] = 0xC0;  // MOV R8, R8 in RAM
     h.emu.Start(0x100000, h.flash.data(), static_cast<uint32_t>(h.flash.size()), h.ram.data(),
                 CEmulator::kInitialStackPointer);
     // The first fetch's line comes before the start's empty line.
-    ASSERT_EQ(h.warnings.size(), 3u);
-    EXPECT_EQ(h.warnings[0], "FATAL: Executing code in addr 00100000 for reading");
-    EXPECT_EQ(h.warnings[1], "");
-    EXPECT_EQ(h.warnings[2], "Start emulation from 00100000");
-    EXPECT_EQ(h.emu.thumbInstruction, 0x46C0);
+    EXPECT_EQ(h.warnings, (std::vector<std::string>{"FATAL: Executing code in addr 00100000 for reading",
+                                                    "", "Start emulation from 00100000"}));
     h.emu.Step();
     EXPECT_EQ(h.warnings.back(), "FATAL: Executing code in addr 00100002 for reading");
     EXPECT_EQ(h.emu.thumbInstruction, 0x46C0);
-}
 
-TEST(MemoryExecute, NoMemoryGivenMeansUnknownAreasNotACrash) {
     CEmulator emu;
     std::vector<std::string> lines;
     emu.warningSink = [&](const std::string& line) { lines.push_back(line); };
