@@ -1,5 +1,4 @@
-// The small dialogs' fields, the text fields' paste, and the debugger bars' contents
-// outside a window.
+// The small dialogs' fields and the text fields' paste.
 #include <gtest/gtest.h>
 
 #include <QClipboard>
@@ -10,11 +9,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
-#include <QTreeWidget>
 
 #include "UiTestHelpers.h"
 #include "app/CToolBarCombo.h"
-#include "debugger/qt/CCallStackDlg.h"
 #include "debugger/qt/CWarningsDlg.h"
 #include "widgets/CFindDlg.h"
 #include "widgets/CInlineEdit.h"
@@ -39,8 +36,9 @@ TEST(DialogsTest, FindChecksHexTextAndRemembersTheMode) {
         const char* text;
         bool accepted;
     } cases[] = {
-        {CFindDlg::kHexData, "12G4", false},     {CFindDlg::kHexUnaligned, "1 2", false},
-        {CFindDlg::kHexUnaligned, "a1F0", true}, {CFindDlg::kString, "12G4", true},
+        {CFindDlg::kHexData, "12G4", false},
+        {CFindDlg::kHexUnaligned, "1 2", false},
+        {CFindDlg::kHexUnaligned, "a1F0", true},
         {CFindDlg::kStringCase, "Abc", true},
     };
     for (const auto& c : cases) {
@@ -145,37 +143,6 @@ TEST(DialogsTest, PasteTakesOnlyTheClipboardsText) {
         }
     }
     clipboard->clear();
-}
-
-TEST(DialogsTest, WarningsLogClearsOnEmptyTextAndStopsAtItsCapacity) {
-    CWarningsDlg log;
-    for (const char* text : {"old", "", "Start emulation from 00201000", "A"}) log.AddWarning(text);
-    EXPECT_EQ(log.Log(), "\r\nStart emulation from 00201000\r\nA\r\n");
-    EXPECT_EQ(log.Edit()->toPlainText(), "\nStart emulation from 00201000\nA\n");
-
-    log.AddWarning("");
-    log.AddWarning(std::string(8995, 'x'));  // 2 + 8997 = 8999 characters
-    log.AddWarning("still taken");
-    log.AddWarning("dropped");
-    EXPECT_EQ(log.Log().size(), 8999u + 13u);
-    EXPECT_EQ(log.Log().find("dropped"), std::string::npos);
-}
-
-TEST(DialogsTest, CallStackShowsEmptyUntilRebuiltThenOneNestedLine) {
-    RecordingFrame frame;
-    CTravikDoc doc(frame);
-    CCallStackDlg dialog;
-    dialog.Rebuild(nullptr);  // no document: unchanged
-    EXPECT_EQ(dialog.Tree()->topLevelItem(0)->text(0), "Empty");
-    TestDoc::Emulator(doc).callTracks[0] = {{0x1234, 0x5678}, {0x5680, 0x9000}};
-    TestDoc::Options(doc).baseAddress = 0x200000;
-    dialog.Rebuild(&doc);
-    QTreeWidgetItem* root = dialog.Tree()->topLevelItem(0);
-    EXPECT_EQ(root->text(0), "Manual browsing");
-    ASSERT_EQ(root->childCount(), 1);
-    EXPECT_EQ(root->child(0)->text(0), "00201234 -> 00205678");
-    EXPECT_EQ(root->child(0)->child(0)->text(0), "00205680 -> 00209000");
-    EXPECT_TRUE(root->isExpanded() && root->child(0)->isExpanded());
 }
 
 }  // namespace
