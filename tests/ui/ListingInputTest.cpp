@@ -212,6 +212,10 @@ TEST(ListingInput, RunKeysReachTheSessionAndARunStaysLiveUntilEsc) {
     ASSERT_TRUE(w.doc().Session().LongRunActive());
     EXPECT_TRUE(w.Enabled(cmd::kDebugBreak));
     EXPECT_FALSE(w.Enabled(cmd::kDebugStepInto));
+    // The progress stays shown whatever the pointer rests on.
+    QStatusTipEvent tip(registers->statusTip());
+    QApplication::sendEvent(registers, &tip);
+    EXPECT_EQ(w.app.Frame().statusBar()->currentMessage(), "");
     w.app.Frame().MdiArea()->activeSubWindow()->close();
     Spin(100);
     ASSERT_EQ(w.app.Frame().ChildFrames().size(), 1);
@@ -221,10 +225,6 @@ TEST(ListingInput, RunKeysReachTheSessionAndARunStaysLiveUntilEsc) {
     EXPECT_GT(w.doc().Emulator().LongRunExecuted(), before);
     EXPECT_GE(counter.paints, 3);
     EXPECT_LT(counter.paints, 40);  // by the clock, not once a slice
-    // The progress stays shown whatever the pointer rests on.
-    QStatusTipEvent tip(registers->statusTip());
-    QApplication::sendEvent(registers, &tip);
-    EXPECT_EQ(w.app.Frame().statusBar()->currentMessage(), "");
     EXPECT_TRUE(w.app.Frame().StatusPane()->text().startsWith("Running: "));
     w.Key(Qt::Key_Escape);
     EXPECT_FALSE(w.doc().Session().LongRunActive());
