@@ -3,7 +3,6 @@
 
 #include <QAction>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 
@@ -38,8 +37,8 @@ class FindMergeTest : public ::testing::Test {
 TEST_F(FindMergeTest, FindThenFindNextWrapsToTheFirst) {
     ASSERT_TRUE(app->Frame().Action(cmd::kEditFind)->isEnabled());
     // Fill the dialog as a user would once it is up.
-    QTimer::singleShot(50, [] {
-        auto* dialog = qobject_cast<CFindDlg*>(QApplication::activeModalWidget());
+    ExpectDialog([](QDialog& shown) {
+        auto* dialog = qobject_cast<CFindDlg*>(&shown);
         ASSERT_NE(dialog, nullptr);
         dialog->ModeButton(CFindDlg::kString)->click();
         QTest::keyClicks(dialog->TextField(), "bx");

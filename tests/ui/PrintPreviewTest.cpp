@@ -5,12 +5,11 @@
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
-#include <QTimer>
 
 #include "document/CTravikDoc.h"
 #include "listing/PrintLayout.h"
 #include "listing/qt/ListingPrinter.h"
-#include "support/TestSupport.h"
+#include "UiTestHelpers.h"
 
 namespace {
 
@@ -21,14 +20,12 @@ TEST(PrintPreview, ShowsEveryPageOfTheSelection) {
     ListingPrinter printer;
     printer.Printer().setOutputFormat(QPrinter::PdfFormat);  // no print system needed
     int shown = -1;
-    QTimer::singleShot(300, [&] {
-        auto* dialog = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
+    ExpectDialog([&](QDialog& opened) {
+        auto* dialog = qobject_cast<QPrintPreviewDialog*>(&opened);
         ASSERT_NE(dialog, nullptr);
         auto* preview = dialog->findChild<QPrintPreviewWidget*>();
         ASSERT_NE(preview, nullptr);
         shown = preview->pageCount();
-        if (const QByteArray path = qgetenv("TRAVIK_PREVIEW_SHOT"); !path.isEmpty())
-            dialog->grab().save(QString::fromLocal8Bit(path));
         dialog->reject();
     });
     printer.Preview(*doc, 2, nullptr);

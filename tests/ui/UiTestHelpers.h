@@ -1,9 +1,12 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
 #include <QMessageBox>
-#include <QPushButton>
-#include <QTimer>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -12,22 +15,27 @@
 #include "app/QtSettingsStore.h"
 #include "support/TestSupport.h"
 
-// Presses `button` on the next message box that opens (within about two seconds).
+// Every modal window a test opens (a message box, a chooser, a dialog) is handed to the
+// next answer the test scripted, in order, once its event loop runs. One nobody scripted
+// fails the test at once and is closed, as is one its answer left open, so a test never
+// waits on a box; an answer left over when the test ends fails it too (the box it
+// expected never came).
+// Both live in UiTestMain.cpp.
+void ExpectDialog(std::function<void(QDialog&)> answer);
+
+// Presses `button` on the next message box, keeping its text in `seenText`.
 inline void AnswerNextBox(QMessageBox::StandardButton button, QString* seenText = nullptr) {
-    auto* poll = new QTimer;
-    auto tries = std::make_shared<int>(0);
-    QObject::connect(poll, &QTimer::timeout, [poll, tries, button, seenText] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box || ++*tries > 200) {
-            poll->stop();
-            poll->deleteLater();
-        }
-        if (box) {
-            if (seenText) *seenText = box->text();
-            box->button(button)->click();
+    ExpectDialog([button, seenText](QDialog& dialog) {
+        auto* box = qobject_cast<QMessageBox*>(&dialog);
+        QAbstractButton* press = box ? box->button(button) : nullptr;
+        if (seenText && box) *seenText = box->text();
+        if (press) {
+            press->click();
+        } else {
+            ADD_FAILURE() << "no such button on " << dialog.metaObject()->className();
+            dialog.reject();
         }
     });
-    poll->start(10);
 }
 
 // An application whose settings live in an INI file of a temporary folder.
@@ -52,10 +60,13 @@ struct TestApp {
     CTravikApp app;
 };
 
-// A flash image of `bytes` bytes, all of it THUMB "MOV R0, #0".
-inline std::string WriteThumbImage(const TempDir& dir, const std::string& name, size_t bytes) {
-    std::string image(bytes, '\0');
-    for (size_t i = 0; i < bytes; i += 2) image[i] = 0x20;
+// A flash image of `bytes` bytes, all of it THUMB "MOV R0, #0", or these halfwords
+// first.
+inline std::string WriteThumbImage(const TempDir& dir, const std::string& name, size_t bytes,
+                                   std::initializer_list<uint16_t> code = {}) {
+    std::vector<uint8_t> image;
+    for (uint16_t h : code) PutHalf(image, h);
+    while (image.size() < bytes) PutHalf(image, 0x2000);
     const std::string path = dir.File(name);
     WriteFile(path, image);
     return path;
