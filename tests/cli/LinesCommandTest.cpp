@@ -42,39 +42,6 @@ class LinesCommandTest : public ::testing::Test {
     std::string flash;
 };
 
-TEST_F(LinesCommandTest, WholeListingAtTheDefaultOptions) {
-    const CliResult r = RunCli({"lines", flash});
-    ASSERT_EQ(r.status, 0) << r.err;
-    const std::vector<std::string> lines = SplitLines(r.out, "\n");
-    ASSERT_EQ(lines.size(), 22u);
-    EXPECT_EQ(lines[0], Pad("-----------------------------------------v") + "File: t.fls");
-    EXPECT_EQ(lines[1], "000000 :b510 \xb5. : PUSH { R4, LR }");
-    EXPECT_EQ(lines[3], "000004 :f000f802: BL c (Routine (1 calls))");
-    EXPECT_EQ(lines[5], Pad("-----------------------------------------^") + "end routine");
-    EXPECT_EQ(lines[7], Pad("-----------------------------------------v") + "Routine (1 calls)");
-    EXPECT_EQ(lines[11], "000010 :4801 H. : LDR R0, #0020001c 'Hi there'");
-    EXPECT_EQ(lines[15], "000018 :0020001c:        : . ..  (Hi there)");
-    EXPECT_EQ(lines[21], "End of File");
-    // The user's stored settings are never read: running twice gives the same text.
-    EXPECT_EQ(RunCli({"lines", flash}).out, r.out);
-}
-
-TEST_F(LinesCommandTest, RangeAndOptionSwitches) {
-    const CliResult r = RunCli({"lines", flash, "--from", "0x4", "--to", "a", "--no-hex",
-                                "--no-ascii", "--lower", "--base", "--no-strings"});
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "200004 : bl 20000c (routine (1 calls))\n200008 : pop { r4, pc }\n" +
-                         Pad("-----------------------------------------^") +
-                         "end routine\n20000a : nop\n");
-    const CliResult strings =
-        RunCli({"lines", flash, "--from", "10", "--to", "18", "--no-strings"});
-    EXPECT_EQ(SplitLines(strings.out, "\n").front(), "000010 :4801 H. : LDR R0, #0020001c");
-    EXPECT_EQ(SplitLines(strings.out, "\n").back(), "000018 :0020001c:        : . .. ");
-    // An odd start begins at its halfword.
-    EXPECT_EQ(SplitLines(RunCli({"lines", flash, "--from", "3", "--to", "3"}).out, "\n"),
-              std::vector<std::string>{"000002 :46c0 F\xc0 : NOP"});
-}
-
 TEST_F(LinesCommandTest, ExportWritesTheSameLinesWithCrLf) {
     const CliResult r =
         RunCli({"export", flash, "--from", "0", "--to", "25", "-o", dir.File("out")});

@@ -105,9 +105,9 @@ std::string Quote(const std::string& arg) {
 }
 }  // namespace
 
-CliResult RunCli(const std::vector<std::string>& args) {
+CliResult RunCli(const std::vector<std::string>& args, const std::string& cwd) {
     TempDir dir;
-    std::string command = Quote(TRAVIK_CLI);
+    std::string command = (cwd.empty() ? "" : "cd " + Quote(cwd) + " && ") + Quote(TRAVIK_CLI);
     for (const auto& a : args) command.append(" ").append(Quote(a));
     command.append(" >").append(Quote(dir.File("out"))).append(" 2>").append(Quote(dir.File("err")));
     CliResult result;

@@ -86,8 +86,9 @@ struct CliResult {
     std::string out;
     std::string err;
 };
-// Runs travik-cli with the arguments and captures stdout, stderr and exit status.
-CliResult RunCli(const std::vector<std::string>& args);
+// Runs travik-cli with the arguments (in folder `cwd` when given) and captures stdout,
+// stderr and exit status.
+CliResult RunCli(const std::vector<std::string>& args, const std::string& cwd = {});
 
 // The places around flash file dir/v.fls (1 KiB, written here) that no output of the
 // program may write: the flash file itself, a link and a hard link to it, its info
