@@ -19,10 +19,6 @@ std::vector<uint8_t> SmallImage() {
     return b;
 }
 
-std::string Pad(const std::string& text) {
-    return text + std::string(70 - text.size(), ' ');
-}
-
 std::vector<std::string> SplitLines(const std::string& text, const std::string& end) {
     std::vector<std::string> lines;
     size_t start = 0;
