@@ -19,48 +19,6 @@ class SearchTest : public ::testing::Test {
     ListingFixture f;
 };
 
-// The hex modes are checked against their definition below; these are the text modes,
-// joined items and the edges.
-TEST_F(SearchTest, TextModesContinuationsAndTheLastItem) {
-    f.Half(0x20, 0xB510);
-    f.Half(0x3E, 0x4770);
-    f.Half(0x10, 0xF000);
-    f.Half(0x12, 0xF8AB);
-    f.Join(0x10);
-    TestDoc::Note(*f.doc, 0x14, "needle");
-    const struct {
-        const char* pattern;
-        uint32_t start;
-        int mode;
-        int32_t found;
-    } cases[] = {
-        {"PuSh", 0, kSearchText, 0x20},      {"push", 0, kSearchTextCase, -1},
-        {"PUSH { R4, LR }", 0, 7, 0x20},     // any other mode is exact text
-        {"push", 0x22, kSearchText, 0x20},   // the only occurrence, before the start
-        {"BX", 0, kSearchTextCase, 0x3E},    {"needle", 0, kSearchText, -1},
-        {"f8ab", 0, kSearchHex, 0x14},       // inside a continuation: the next item
-        {"f000", 0, kSearchHex, 0x10},
-    };
-    for (const auto& c : cases) EXPECT_EQ(Find(c.pattern, c.start, c.mode), c.found) << c.pattern;
-}
-
-TEST_F(SearchTest, LongPatternsAndOddDigits) {
-    const std::string longer(2 * 0x40 + 2, 'A');
-    EXPECT_EQ(Find(longer, 0, kSearchHex), -1);
-    EXPECT_EQ(Find(longer + "0", 0x20, kSearchHexUnaligned), -1);
-    EXPECT_EQ(Find(std::string(100000, 'x'), 0x20, kSearchText), -1);
-    // The whole image of zeros is found by a pattern exactly as long.
-    EXPECT_EQ(Find(std::string(0x80, '0'), 0, kSearchHex), 0);
-    EXPECT_EQ(Find(std::string(0x81, '0'), 0, kSearchHexUnaligned), -1);
-
-    const size_t statuses = f.frame.statusTexts.size();
-    const size_t messages = f.frame.messages.size();
-    EXPECT_EQ(Find("477", 0, kSearchHex), -1);
-    ASSERT_EQ(f.frame.messages.size(), messages + 1);
-    EXPECT_EQ(f.frame.messages.back(), "For aligned searches there must be even hex digits");
-    EXPECT_EQ(f.frame.statusTexts.size(), statuses);
-}
-
 TEST_F(SearchTest, StatusTexts) {
     f.Bytes(0x20, "\x47\x70");
     struct Case {

@@ -59,27 +59,4 @@ TEST(TextFormat, HexMatchesPrintfForEveryPrecision) {
     }
 }
 
-TEST(TextFormat, ShownCharacters) {
-    for (int b = 0; b < 256; ++b) {
-        const char c = textformat::ShownChar(static_cast<uint8_t>(b));
-        EXPECT_EQ(static_cast<uint8_t>(c), b < 0x20 ? '.' : b) << b;
-    }
-}
-
-TEST(LineBuffer, GrowsKeepingItsTextAndPads) {
-    LineBuffer line;
-    line.Append("abc");
-    const std::string big(5000, 'x');
-    line.Append(big);
-    EXPECT_EQ(line.View(), "abc" + big);
-    line.Clear();
-    line.Append("12");
-    line.PadTo(5);
-    line.PadTo(3);  // already longer
-    char* p = line.Reserve(3);
-    p[0] = 'a';
-    line.Commit(p + 1);
-    EXPECT_EQ(line.View(), "12   a");
-}
-
 }  // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "document/CTravikDoc.h"
+#include "shell/DrawList.h"
 #include "shell/FrameServices.h"
 #include "shell/SettingsStore.h"
 #include "support/TestDoc.h"
@@ -114,3 +115,10 @@ class ForbiddenTargets {
     std::vector<uint8_t> image_;
     std::vector<uint8_t> info_;
 };
+
+// Every primitive of a paint as one text line each, in drawing order (cells as their
+// geometry and one row of colours per line), for comparing whole paints with a file.
+std::string DumpDrawList(const DrawList& draw);
+// Expects `actual` to be the content of the file at `path`; TRAVIK_BLESS=1 writes it
+// there instead (read the difference before committing it).
+void ExpectGolden(const std::string& path, const std::string& actual);
