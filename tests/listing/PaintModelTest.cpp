@@ -17,7 +17,7 @@ const std::string kGolden = std::string(TRAVIK_TESTS_DIR) + "/listing/golden/";
 // footer, nested branches and branches off the page, a joined item, breakpoints, the
 // emulator's current instruction, a selection, the bitmap and an explanation.
 struct Scene : ListingFixture {
-    explicit Scene(uint32_t size = 0x800) : ListingFixture(size) {
+    explicit Scene(uint32_t size = 0x1000) : ListingFixture(size) {
         TestDoc::Flags(*doc)[0x104 / 2] |= flagbits::kRoutineStart | flagbits::kRoutineEnd;
         TestDoc::Header(*doc, 0x104, "Head");
         TestDoc::Note(*doc, 0x104, "Note");
@@ -28,6 +28,9 @@ struct Scene : ListingFixture {
         Branch(0x106, 0x110);  // inner
         Branch(0x10A, 0x0F0);  // above the page
         Branch(0x118, 0x180);  // below the page
+        Branch(0x11A, 0x11A + 1000);  // too far for the window, not for paper
+        Branch(0x11C, 0x11C + 998);
+        Branch(0x11E, 0x11E + 2000);  // too far for paper too
         TestDoc::JumpCodes(*doc)[0x108 / 2] = CTravikDoc::kJumpLoad;
         Join(0x10C);
         for (uint32_t k = 0x124; k < 0x130; ++k) TestDoc::Image(*doc)[k] = static_cast<uint8_t>(k * 37);
@@ -66,7 +69,7 @@ TEST(PaintModel, ListingPage) {
     // Without the current instruction, hidden jumps; the view at the image end.
     TestDoc::Emulator(*s.doc).runState = CEmulator::kStopped;
     TestDoc::Options(*s.doc).viewJumps = 0;
-    s.state.topOffset = 0x7F0;
+    s.state.topOffset = 0xFF0;
     text += "# end\n" + s.Paint(400, 300);
     RecordingFrame frame;
     CTravikDoc none(frame);
@@ -90,7 +93,7 @@ TEST(PaintModel, ATallWindowPaintsEveryRow) {
 
 TEST(PaintModel, PrintedPages) {
     Scene s;
-    s.doc->SetSelection(0xF2, 0x7FF);
+    s.doc->SetSelection(0xF2, 0xFFF);
     std::string text;
     // Two columns of 20 lines: the second continues the first and page 2 the second.
     PrintPages(*s.doc, 2, {0, 0, 2000, -400}, [&](int page, const DrawList& d) {
@@ -119,6 +122,9 @@ TEST(PaintModel, PageCountFollowsTheSelectionAndColumns) {
         EXPECT_EQ(CountPrintPages(*f.doc, c.columns, kA4), c.pages)
             << std::hex << c.start << ".." << c.end << " in " << std::dec << c.columns;
     }
+    // Columns of 7 lines: 70 a page at the most columns, 1025 lines in 15 pages.
+    f.doc->SetSelection(0, 0x7FF);
+    EXPECT_EQ(CountPrintPages(*f.doc, 25, {0, 0, 2000, -170}), 15);
 }
 
 TEST(PaintModel, GoToOffset) {

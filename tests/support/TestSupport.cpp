@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -227,5 +228,19 @@ void ExpectGolden(const std::string& path, const std::string& actual) {
         std::ofstream(path, std::ios::binary) << actual;
         return;
     }
-    EXPECT_EQ(Slurp(path), actual) << path;
+    // The first line that differs, not two walls of text.
+    auto lines = [](const std::string& text) {
+        std::vector<std::string> out;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);) out.push_back(line);
+        return out;
+    };
+    const std::vector<std::string> want = lines(Slurp(path)), got = lines(actual);
+    for (size_t i = 0; i < std::max(want.size(), got.size()); ++i) {
+        const std::string a = i < want.size() ? want[i] : "(end)", b = i < got.size() ? got[i] : "(end)";
+        if (a != b) {
+            ADD_FAILURE() << path << ":" << i + 1 << "\n  expected: " << a << "\n  actual:   " << b;
+            return;
+        }
+    }
 }
