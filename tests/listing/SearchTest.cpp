@@ -10,40 +10,32 @@
 
 namespace {
 
-class SearchTest : public ::testing::Test {
-  protected:
-    SearchTest() : f(0x40) {}
-    int32_t Find(const std::string& pattern, uint32_t start, int mode) {
-        return Search(*f.doc, pattern, start, mode);
-    }
-    ListingFixture f;
-};
-
-TEST_F(SearchTest, StatusTexts) {
+// What the status bar says while and after searching.
+TEST(SearchStatus, PatternAddressAndOutcome) {
+    ListingFixture f(0x40);
     f.Bytes(0x20, "\x47\x70");
-    struct Case {
+    const struct {
         std::string pattern;
-        uint32_t start;
+        uint32_t start, base;
         int mode;
-        std::string firstText, lastText;
+        std::string texts;  // the first and the last
     } cases[] = {
-        {"4770", 0, kSearchHex, "Searching 4770 in addr: 0", "Ready"},
-        {"abab", 0, kSearchHex, "Searching ABAB in addr: 0", "Not Found."},
-        {"abab", 4, kSearchHex, "Searching ABAB in addr: 0", "Ready"},  // wrapped to 0
-        {"NoPe", 0, kSearchText, "Searching string nope in addr: 0", "Not Found."},
-        {"NoPe", 0, kSearchTextCase, "Searching string NoPe in addr: 0", "Not Found."},
+        {"4770", 0, 0, kSearchHex, "Searching 4770 in addr: 0|Ready"},
+        {"abab", 0, 0, kSearchHex, "Searching ABAB in addr: 0|Not Found."},
+        {"abab", 4, 0, kSearchHex, "Searching ABAB in addr: 0|Ready"},  // wrapped to 0
+        {"abab", 0, kFlashBase, kSearchHex, "Searching ABAB in addr: 200000|Not Found."},
+        {"NoPe", 0, 0, kSearchText, "Searching string nope in addr: 0|Not Found."},
+        {"NoPe", 0, 0, kSearchTextCase, "Searching string NoPe in addr: 0|Not Found."},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         f.frame.statusTexts.clear();
-        Find(c.pattern, c.start, c.mode);
+        TestDoc::Options(*f.doc).baseAddress = c.base;
+        Search(*f.doc, c.pattern, c.start, c.mode);
         ASSERT_FALSE(f.frame.statusTexts.empty()) << c.pattern;
-        EXPECT_EQ(f.frame.statusTexts.front(), c.firstText) << c.pattern;
-        EXPECT_EQ(f.frame.statusTexts.back(), c.lastText) << c.pattern;
+        EXPECT_EQ(f.frame.statusTexts.front() + "|" + f.frame.statusTexts.back(), c.texts);
     }
-    TestDoc::Options(*f.doc).baseAddress = 0x200000;
-    f.frame.statusTexts.clear();
-    Find("abab", 0, kSearchHex);
-    EXPECT_EQ(f.frame.statusTexts.front(), "Searching ABAB in addr: 200000");
+    EXPECT_EQ(Search(*f.doc, "477", 0, kSearchHex), -1);
+    EXPECT_EQ(f.frame.messages.back(), "For aligned searches there must be even hex digits");
 }
 
 // Both hex modes against their definition: the candidate's bytes written as hex digits
