@@ -94,136 +94,86 @@ std::optional<View> Expected(const ThumbInstruction& t, uint16_t h, uint32_t add
                                             ARM_INS_LDRSH};
     static constexpr unsigned kImmediateOffset[4] = {ARM_INS_STR, ARM_INS_LDR, ARM_INS_STRB,
                                                      ARM_INS_LDRB};
-    View v;
     const int64_t pcWord = int64_t{address & ~3u} + 4;
+    // An operation on registers with an optional immediate, or a memory operand.
+    auto op = [](unsigned id, std::vector<int> regs, std::optional<int64_t> imm = {}) {
+        View v;
+        v.id = id, v.regs = std::move(regs), v.imm = imm;
+        return v;
+    };
+    auto mem = [](unsigned id, int rd, int base, int index, int64_t disp) {
+        View v;
+        v.id = id, v.regs = {rd}, v.memBase = base, v.memIndex = index, v.memDisp = disp;
+        return v;
+    };
     switch (t.form) {
-        case ThumbForm::kShift:
-            // LSL #0 is a move; LSR and ASR #0 shift by 32 (our text shows the field).
-            if (t.op == 0 && t.imm == 0) {
-                v.id = ARM_INS_MOV;
-                v.regs = {t.rd, t.rs};
-            } else {
-                v.id = kShift[t.op];
-                v.regs = {t.rd, t.rs};
-                v.imm = t.imm == 0 ? 32 : t.imm;
-            }
-            return v;
+        case ThumbForm::kShift:  // LSL #0 is a move; LSR and ASR #0 shift by 32 (our text shows the field)
+            if (t.op == 0 && t.imm == 0) return op(ARM_INS_MOV, {t.rd, t.rs});
+            return op(kShift[t.op], {t.rd, t.rs}, t.imm == 0 ? 32 : t.imm);
         case ThumbForm::kMovRegister:
-            v.id = ARM_INS_ADD;
-            v.regs = {t.rd, t.rs};
-            v.imm = 0;
-            return v;
+            return op(ARM_INS_ADD, {t.rd, t.rs}, 0);
         case ThumbForm::kAddSubImmediate:
-            v.id = t.op ? ARM_INS_SUB : ARM_INS_ADD;
-            v.regs = {t.rd, t.rs};
-            v.imm = t.imm;
-            return v;
+            return op(t.op ? ARM_INS_SUB : ARM_INS_ADD, {t.rd, t.rs}, t.imm);
         case ThumbForm::kAddSubRegister:
-            v.id = t.op ? ARM_INS_SUB : ARM_INS_ADD;
-            v.regs = {t.rd, t.rs, t.rn};
-            return v;
+            return op(t.op ? ARM_INS_SUB : ARM_INS_ADD, {t.rd, t.rs, t.rn});
         case ThumbForm::kImmediate:
-            v.id = kImmediate[t.op];
-            v.regs = {t.rd};
-            v.imm = t.imm;
-            return v;
-        case ThumbForm::kAlu:
-            v.id = kAlu[t.op];
-            v.regs = {t.rd, t.rs};
-            if (t.op == 9) v.imm = 0;                // NEG is RSB Rd, Rs, #0
-            if (t.op == 13) v.regs.push_back(t.rd);  // MUL Rd, Rs, Rd
-            return v;
+            return op(kImmediate[t.op], {t.rd}, t.imm);
+        case ThumbForm::kAlu:  // NEG is RSB Rd, Rs, #0; MUL is MUL Rd, Rs, Rd
+            if (t.op == 13) return op(ARM_INS_MUL, {t.rd, t.rs, t.rd});
+            return op(kAlu[t.op], {t.rd, t.rs}, t.op == 9 ? std::optional<int64_t>(0) : std::nullopt);
         case ThumbForm::kNop:
-            v.id = ARM_INS_MOV;
-            v.regs = {t.rd, t.rs};
-            return v;
+            return op(ARM_INS_MOV, {t.rd, t.rs});
         case ThumbForm::kHighRegister:
             if (t.op == 3) {
                 if (t.rd >= 8) return std::nullopt;  // BLX on later processors
-                v.id = ARM_INS_BX;
-                v.regs = {t.rs};
-                return v;
+                return op(ARM_INS_BX, {t.rs});
             }
-            v.id = kHigh[t.op];
-            v.regs = {t.rd, t.rs};
             // capstone spells ADD Rd, SP as ADD Rd, SP, Rd.
-            if (t.op == 0 && t.rs == 13) v.regs.push_back(t.rd);
-            return v;
+            if (t.op == 0 && t.rs == 13) return op(ARM_INS_ADD, {t.rd, 13, t.rd});
+            return op(kHigh[t.op], {t.rd, t.rs});
         case ThumbForm::kLoadLiteral:
         case ThumbForm::kLoadLiteralAbsent:
             if (t.target != pcWord + t.imm) return View{};  // fails the comparison
-            v.id = ARM_INS_LDR;
-            v.regs = {t.rd};
-            v.memBase = 15;
-            v.memDisp = t.imm;
-            return v;
+            return mem(ARM_INS_LDR, t.rd, 15, -1, t.imm);
         case ThumbForm::kLoadStoreRegister:
+            return mem(kRegisterOffset[t.op], t.rd, t.rs, t.rn, 0);
         case ThumbForm::kLoadStoreSigned:
-            v.id = t.form == ThumbForm::kLoadStoreRegister ? kRegisterOffset[t.op] : kSigned[t.op];
-            v.regs = {t.rd};
-            v.memBase = t.rs;
-            v.memIndex = t.rn;
-            return v;
+            return mem(kSigned[t.op], t.rd, t.rs, t.rn, 0);
         case ThumbForm::kLoadStoreImmediate:
+            return mem(kImmediateOffset[t.op], t.rd, t.rs, -1, t.imm);
         case ThumbForm::kLoadStoreHalf:
-            if (t.form == ThumbForm::kLoadStoreImmediate) {
-                v.id = kImmediateOffset[t.op];
-            } else {
-                v.id = t.op ? ARM_INS_LDRH : ARM_INS_STRH;
-            }
-            v.regs = {t.rd};
-            v.memBase = t.rs;
-            v.memDisp = t.imm;
-            return v;
+            return mem(t.op ? ARM_INS_LDRH : ARM_INS_STRH, t.rd, t.rs, -1, t.imm);
         case ThumbForm::kLoadStoreSp:
-            v.id = t.op ? ARM_INS_LDR : ARM_INS_STR;
-            v.regs = {t.rd};
-            v.memBase = 13;
-            v.memDisp = t.imm;
-            return v;
+            return mem(t.op ? ARM_INS_LDR : ARM_INS_STR, t.rd, 13, -1, t.imm);
         case ThumbForm::kAddSpAddress:
-            v.id = ARM_INS_ADD;
-            v.regs = {t.rd, 13};
-            v.imm = t.imm;
-            return v;
+            return op(ARM_INS_ADD, {t.rd, 13}, t.imm);
         case ThumbForm::kPcAddress:
-            v.id = ARM_INS_ADR;
-            v.regs = {t.rd};
-            v.imm = t.target - pcWord;
-            return v;
+            return op(ARM_INS_ADR, {t.rd}, t.target - pcWord);
         case ThumbForm::kAdjustSp:
-            v.id = t.op ? ARM_INS_SUB : ARM_INS_ADD;
-            v.regs = {13};
-            v.imm = t.imm;
-            return v;
+            return op(t.op ? ARM_INS_SUB : ARM_INS_ADD, {13}, t.imm);
         case ThumbForm::kPush:
         case ThumbForm::kPop:
             // Bit 9 is not looked at: B6, B7, BE and BF are other instructions later.
             if ((h & 0x0200) || t.registers == 0) return std::nullopt;
-            v.id = t.form == ThumbForm::kPush ? ARM_INS_PUSH : ARM_INS_POP;
-            v.regs = ListRegisters(t.registers, t.form == ThumbForm::kPush ? 14 : 15);
-            return v;
-        case ThumbForm::kMultiple:
+            if (t.form == ThumbForm::kPush) return op(ARM_INS_PUSH, ListRegisters(t.registers, 14));
+            return op(ARM_INS_POP, ListRegisters(t.registers, 15));
+        case ThumbForm::kMultiple: {
             if (t.registers == 0) return std::nullopt;
-            v.id = t.op ? ARM_INS_LDM : ARM_INS_STM;
-            v.regs = {t.rd};
-            for (int r : ListRegisters(t.registers, 0)) v.regs.push_back(r);
-            return v;
+            std::vector<int> regs = ListRegisters(t.registers, 0);
+            regs.insert(regs.begin(), t.rd);
+            return op(t.op ? ARM_INS_LDM : ARM_INS_STM, regs);
+        }
         case ThumbForm::kSwi:
-            v.id = ARM_INS_SVC;
-            v.imm = t.imm;
-            return v;
-        case ThumbForm::kConditionalBranch:
+            return op(ARM_INS_SVC, {}, t.imm);
+        case ThumbForm::kConditionalBranch: {
             if (t.op == 14) return std::nullopt;  // undefined: our "***"
-            v.id = ARM_INS_B;
+            View v = op(ARM_INS_B, {}, static_cast<uint32_t>(t.target));
             v.cc = ARM_CC_EQ + t.op;
-            v.imm = static_cast<uint32_t>(t.target);
             return v;
+        }
         case ThumbForm::kBranch:
         case ThumbForm::kCall:
-            v.id = t.form == ThumbForm::kBranch ? ARM_INS_B : ARM_INS_BL;
-            v.imm = static_cast<uint32_t>(t.target);
-            return v;
+            return op(t.form == ThumbForm::kBranch ? ARM_INS_B : ARM_INS_BL, {}, static_cast<uint32_t>(t.target));
         default:
             return std::nullopt;
     }

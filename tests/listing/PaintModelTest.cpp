@@ -36,7 +36,7 @@ struct Scene : ListingFixture {
         for (uint32_t k = 0x124; k < 0x130; ++k) TestDoc::Image(*doc)[k] = static_cast<uint8_t>(k * 37);
         TestDoc::Options(*doc).bitmapWidth = 10;
         CEmulator& emu = TestDoc::Emulator(*doc);
-        emu.r[15] = 0x20010A + 4;
+        emu.r[15] = 0x200104 + 4;  // the routine with a header and a footer
         emu.runState = CEmulator::kSuspended;
         for (uint32_t o : {0x104u, 0x106u, 0x10Eu, 0x112u}) emu.SetBreakpoint(kFlashBase + o, true);
         TestDoc::Texts(*doc, DocEdit::TextKind::kExplanation).Set(0x108 / 2, "Why");
