@@ -38,13 +38,11 @@ TEST(ListingKeys, ScriptedSession) {
     ListingInputState input;
     auto repaint = [&] { PaintListing(*f.doc, state, kWidth, kHeight, true, paint); };
     repaint();
+    using enum ListingKey;
     const std::map<std::string, ListingKey> keys = {
-        {"down", ListingKey::kDown}, {"up", ListingKey::kUp},     {"pgdn", ListingKey::kPageDown},
-        {"pgup", ListingKey::kPageUp}, {"home", ListingKey::kHome}, {"end", ListingKey::kEnd},
-        {"right", ListingKey::kRight}, {"left", ListingKey::kLeft}, {"f11", ListingKey::kF11},
-        {"f12", ListingKey::kF12},   {"p", ListingKey::kP},       {"w", ListingKey::kW},
-        {"0", ListingKey::k0},       {"a", ListingKey::kA},       {"2", ListingKey::k2},
-        {"h", ListingKey::kH},       {"f", ListingKey::kF},       {"t", ListingKey::kT}};
+        {"down", kDown}, {"up", kUp}, {"pgdn", kPageDown}, {"pgup", kPageUp}, {"home", kHome}, {"end", kEnd},
+        {"right", kRight}, {"left", kLeft}, {"f11", kF11}, {"f12", kF12}, {"p", kP}, {"w", kW}, {"0", k0},
+        {"a", kA}, {"2", k2}, {"h", kH}, {"f", kF}, {"t", kT}};
     // ^ Ctrl, + Shift, *N repeats; go OFFSET, click X Y, drag X, wheel D, thumb, why.
     const char* script[] = {
         "down*8", "down*5", "^down", "^up", "up*30", "pgdn", "pgdn", "pgup", "end", "pgdn", "down",
@@ -59,10 +57,8 @@ TEST(ListingKeys, ScriptedSession) {
         std::string action;
         int value = 0, y = 0;
         in >> action;
-        const bool ctrl = action[0] == '^';
-        if (ctrl) action.erase(0, 1);
-        const bool shift = action[0] == '+';
-        if (shift) action.erase(0, 1);
+        const bool ctrl = action[0] == '^' && (action.erase(0, 1), true);
+        const bool shift = action[0] == '+' && (action.erase(0, 1), true);
         int times = 1;
         if (const size_t star = action.find('*'); star != std::string::npos) {
             times = std::stoi(action.substr(star + 1));

@@ -3,6 +3,7 @@
 // the difference), plus the page counts and the view's moves that no picture shows.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "listing/ListingFixture.h"
@@ -50,13 +51,12 @@ struct Scene : ListingFixture {
     std::string Paint(int w, int h) {
         ListingPaint paint;
         PaintListing(*doc, state, w, h, true, paint);
-        return DumpDrawList(paint.draw) + "state top " + std::to_string(state.topOffset) + "/" +
-               std::to_string(state.topSubLine) + " rows " + std::to_string(state.rowCount) +
-               " cursor " + std::to_string(state.cursorRow) + " at " + std::to_string(state.cursorOffset) +
-               "/" + std::to_string(state.cursorSubLine) + " bottom " + std::to_string(state.bottomOffset) +
-               " scroll " + std::to_string(paint.scrollMax) + " " + std::to_string(paint.scrollPos) +
-               " explanation " + std::to_string(paint.explanationShown) + " " + paint.explanationText +
-               " " + std::to_string(paint.explanationX) + " " + std::to_string(paint.explanationY) + "\n";
+        char state_[200];
+        std::snprintf(state_, sizeof state_, "state top %x/%d rows %d cursor %d at %x/%d bottom %x scroll %d %d explanation %d %s %d %d\n",
+                      state.topOffset, state.topSubLine, state.rowCount, state.cursorRow, state.cursorOffset,
+                      state.cursorSubLine, state.bottomOffset, paint.scrollMax, paint.scrollPos, paint.explanationShown,
+                      paint.explanationText.c_str(), paint.explanationX, paint.explanationY);
+        return DumpDrawList(paint.draw) + state_;
     }
     ListingViewState state;
 };
@@ -128,19 +128,14 @@ TEST(PaintModel, PageCountFollowsTheSelectionAndColumns) {
 }
 
 TEST(PaintModel, GoToOffset) {
-    struct Case {
-        int64_t offset;
-        bool force;
-        int32_t top, topSub, pending, cursorRow;
-    };
     // The page shows 0x100..0x124 (19 rows) with the cursor on row 4; 0x40 starts a
-    // routine and 0x81 is the middle of a four-byte item at 0x80.
-    const Case cases[] = {
-        {0x110, false, 0x100, 0, 0x110, 4}, {0x102, false, 0xFC, 0, -1, 4}, {0x110, true, 0x10A, 0, -1, 4},
-        {0x83, true, 0x7A, 0, -1, 4},       {0x44, true, 0x40, -1, -1, 4},  {0x02, true, 0, 0, -1, 2},
-        {0x400, true, 0x100, 0, -1, 4},     {-2, true, 0x100, 0, -1, 4},
-    };
-    for (const Case& c : cases) {
+    // routine and 0x81 is the middle of a four-byte item at 0x80. Offset, forced, and
+    // then top, its sub-line, the pending cursor and the cursor row.
+    const std::vector<int64_t> cases[] = {
+        {0x110, 0, 0x100, 0, 0x110, 4}, {0x102, 0, 0xFC, 0, -1, 4}, {0x110, 1, 0x10A, 0, -1, 4},
+        {0x83, 1, 0x7A, 0, -1, 4},      {0x44, 1, 0x40, -1, -1, 4}, {0x02, 1, 0, 0, -1, 2},
+        {0x400, 1, 0x100, 0, -1, 4},    {-2, 1, 0x100, 0, -1, 4}};
+    for (const std::vector<int64_t>& c : cases) {
         ListingFixture f;
         TestDoc::Flags(*f.doc)[0x40 / 2] |= flagbits::kRoutineStart;
         f.Join(0x80);
@@ -149,10 +144,8 @@ TEST(PaintModel, GoToOffset) {
         state.cursorRow = 4;
         ListingPaint paint;
         PaintListing(*f.doc, state, 400, 300, true, paint);
-        GoToOffset(*f.doc, state, c.offset, c.force);
-        EXPECT_EQ((std::vector<int32_t>{state.topOffset, state.topSubLine, state.pendingCursor, state.cursorRow}),
-                  (std::vector<int32_t>{c.top, c.topSub, c.pending, c.cursorRow}))
-            << std::hex << c.offset;
+        GoToOffset(*f.doc, state, c[0], c[1] != 0);
+        EXPECT_EQ((std::vector<int64_t>{c[0], c[1], state.topOffset, state.topSubLine, state.pendingCursor, state.cursorRow}), c);
     }
 }
 
