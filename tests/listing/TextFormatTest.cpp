@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <functional>
 #include <random>
-#include <string>
 #include <vector>
 
 #include "listing/TextFormat.h"
