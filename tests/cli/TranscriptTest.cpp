@@ -39,8 +39,8 @@ std::vector<std::string> Lines(const std::string& text) {
 }
 
 std::string Slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::vector<uint8_t> bytes = ReadFileBytes(path);
+    return {bytes.begin(), bytes.end()};
 }
 
 std::vector<std::string> SplitArgs(const std::string& text) {
@@ -74,18 +74,16 @@ std::string Expectations(const CliResult& r) {
 
 std::string HexDump(const std::string& bytes) {
     std::string text;
-    char cell[4];
     for (size_t i = 0; i < bytes.size(); ++i) {
-        std::snprintf(cell, sizeof cell, "%02x", static_cast<uint8_t>(bytes[i]));
-        text += cell;
-        text += (i % 16 == 15 || i + 1 == bytes.size()) ? "\n" : " ";
+        text += "0123456789abcdef"[static_cast<uint8_t>(bytes[i]) >> 4];
+        text += "0123456789abcdef"[bytes[i] & 15];
+        text += (i % 16 == 15 || i + 1 == bytes.size()) ? '\n' : ' ';
     }
     return text;
 }
 
 CliResult Pseudo(const TempDir& dir, const std::vector<std::string>& args) {
-    CliResult r;
-    r.status = 0;
+    CliResult r{0, {}, {}};
     if (args.size() == 2 && args[0] == "cat") {
         for (char c : Slurp(dir.File(args[1]))) r.out += c == '\r' ? std::string("<CR>") : std::string(1, c);
     } else if (args.size() == 2 && args[0] == "hex") {

@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <optional>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -29,13 +28,10 @@ struct View {
 
     bool operator==(const View&) const = default;
     std::string Describe() const {
-        std::ostringstream s;
-        s << "id " << id << " regs";
-        for (int r : regs) s << ' ' << r;
-        if (imm) s << " imm 0x" << std::hex << static_cast<uint32_t>(*imm) << std::dec;
-        if (memBase >= 0) s << " mem [" << memBase << ", " << memIndex << ", " << memDisp << "]";
-        s << " cc " << cc;
-        return s.str();
+        std::string s = "id " + std::to_string(id) + " regs";
+        for (int r : regs) s += ' ' + std::to_string(r);
+        return s + (imm ? " imm " + std::to_string(*imm) : "") + " mem " + std::to_string(memBase) + "," +
+               std::to_string(memIndex) + "," + std::to_string(memDisp) + " cc " + std::to_string(cc);
     }
 };
 

@@ -57,43 +57,33 @@ struct ByDesign {
     ThumbOp op;
     int count;
 };
+using Form = ThumbForm;
 constexpr ByDesign kByDesign[] = {
     // The listing names the software interrupt; the emulator does not emulate it.
-    {"SWI", [](uint16_t, const ThumbInstruction& i) { return i.form == ThumbForm::kSwi; }, kUnknown,
-     256},
+    {"SWI", [](uint16_t, const ThumbInstruction& i) { return i.form == Form::kSwi; }, kUnknown, 256},
     // B1-B3 and B8-BB: an error text in the listing; the emulator reads only bit 10
     // and adjusts SP.
-    {"error 13", [](uint16_t, const ThumbInstruction& i) { return i.form == ThumbForm::kError13; },
-     kAdjustSp, 7 * 256},
+    {"error 13", [](uint16_t, const ThumbInstruction& i) { return i.form == Form::kError13; }, kAdjustSp, 7 * 256},
     // E800-EFFF (a later core's BLX suffix): an error text; the emulator does nothing.
-    {"error 18", [](uint16_t, const ThumbInstruction& i) { return i.form == ThumbForm::kError18; },
-     kNothing, 2048},
+    {"error 18", [](uint16_t, const ThumbInstruction& i) { return i.form == Form::kError18; }, kNothing, 2048},
     // A BL suffix on its own: "BL ...?" in the listing, no effect in the emulator.
-    {"lone BL suffix",
-     [](uint16_t h, const ThumbInstruction& i) {
-         return i.form == ThumbForm::kBadCall && (h & 0x800);
-     },
+    {"lone BL suffix", [](uint16_t h, const ThumbInstruction& i) { return i.form == Form::kBadCall && (h & 0x800); },
      kNothing, 2048},
     // A BL prefix not followed by a suffix: "BL ...?" in the listing; the emulator runs
     // the call and takes whatever follows as the low half.
     {"BL prefix without suffix",
-     [](uint16_t h, const ThumbInstruction& i) {
-         return i.form == ThumbForm::kBadCall && !(h & 0x800);
-     },
-     kBranchLink, 1024},
+     [](uint16_t h, const ThumbInstruction& i) { return i.form == Form::kBadCall && !(h & 0x800); }, kBranchLink,
+     1024},
     // Format 5 ADD/CMP/MOV with two low registers, undefined on this core: the listing
     // shows the operation, the emulator reports an unknown instruction.
     {"format 5 low/low",
      [](uint16_t h, const ThumbInstruction& i) {
-         return (i.form == ThumbForm::kHighRegister || i.form == ThumbForm::kNop) && i.op != 3 &&
-                (h & 0xC0) == 0;
+         return (i.form == Form::kHighRegister || i.form == Form::kNop) && i.op != 3 && (h & 0xC0) == 0;
      },
      kUnknown, 3 * 64},
     // BX with bit 7 set, also undefined: the listing shows "BX  Hd, Rs".
     {"BX with H1",
-     [](uint16_t h, const ThumbInstruction& i) {
-         return i.form == ThumbForm::kHighRegister && i.op == 3 && (h & 0x80);
-     },
+     [](uint16_t h, const ThumbInstruction& i) { return i.form == Form::kHighRegister && i.op == 3 && (h & 0x80); },
      kUnknown, 128},
 };
 

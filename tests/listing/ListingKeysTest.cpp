@@ -54,9 +54,9 @@ TEST(ListingKeys, ScriptedSession) {
     std::string log;
     for (const char* line : script) {
         std::istringstream in(line);
-        std::string action;
-        int value = 0, y = 0;
-        in >> action;
+        std::string action, arg, arg2;
+        in >> action >> arg >> arg2;
+        const int value = arg.empty() ? 0 : std::stoi(arg, nullptr, action == "go" ? 16 : 10);
         const bool ctrl = action[0] == '^' && (action.erase(0, 1), true);
         const bool shift = action[0] == '+' && (action.erase(0, 1), true);
         int times = 1;
@@ -67,21 +67,16 @@ TEST(ListingKeys, ScriptedSession) {
         const uint32_t before = state.cursorOffset;
         ListingEffect e;
         if (action == "go") {
-            in >> std::hex >> value;
             GoToOffset(*f.doc, state, value, true);
         } else if (action == "click") {
-            in >> value >> y;
-            e = ListingMouseDown(*f.doc, state, input, value, y, kWidth);
+            e = ListingMouseDown(*f.doc, state, input, value, std::stoi(arg2), kWidth);
         } else if (action == "drag") {
-            in >> value;
             ListingMouseDown(*f.doc, state, input, kWidth - 50, 100, kWidth);
             e = ListingMouseMove(*f.doc, state, input, value, true, kWidth);
             ListingMouseMove(*f.doc, state, input, value, false, kWidth);
         } else if (action == "wheel") {
-            in >> value;
             e = ListingWheel(*f.doc, state, input, value);
         } else if (action == "thumb") {
-            in >> value;
             e = ListingScroll(*f.doc, state, ScrollRequest::kThumb, value, 1024);
         } else if (action == "why") {
             e = CommitExplanation(*f.doc, state, "why");
