@@ -23,8 +23,8 @@ struct Scene : ListingFixture {
         TestDoc::Header(*doc, 0x104, "Head");
         TestDoc::Note(*doc, 0x104, "Note");
         TestDoc::Footer(*doc, 0x104, "Foot");
-        TestDoc::Header(*doc, 0x130, std::string(200, 'H'));
-        TestDoc::Flags(*doc)[0x130 / 2] |= flagbits::kRoutineStart;
+        TestDoc::Header(*doc, 0x112, std::string(200, 'H'));  // ends the first printed column
+        TestDoc::Flags(*doc)[0x112 / 2] |= flagbits::kRoutineStart;
         Branch(0x102, 0x120);  // outer
         Branch(0x106, 0x110);  // inner
         Branch(0x10A, 0x0F0);  // above the page
@@ -90,7 +90,7 @@ TEST(PaintModel, ATallWindowPaintsEveryRow) {
 
 TEST(PaintModel, PrintedPages) {
     Scene s;
-    s.doc->SetSelection(0xF2, 0xFFF);
+    s.doc->SetSelection(0xF1, 0xFFF);  // the first item starting in it is 0xF2
     std::string text;
     // Two columns of 20 lines: the second continues the first and page 2 the second.
     PrintPages(*s.doc, 2, {0, 0, 2000, -400}, [&](int page, const DrawList& d) {
@@ -102,7 +102,10 @@ TEST(PaintModel, PrintedPages) {
         text += "# nothing selected\n" + DumpDrawList(d);
         return true;
     });
-    ExpectGolden(kGolden + "print_pages.txt", text);
+    // What a painter with y downward draws: each primitive keeps its look.
+    DrawList page;
+    page.Rect({5, -30, 10, 10, kBlack}), page.Line({1, -2, 3, -4, kBlack}), page.Text({110, -20, FontId::kPrintListing, kBlack, true, kWhite, "x"});
+    ExpectGolden(kGolden + "print_pages.txt", text + "# top down\n" + DumpDrawList(ToTopDown(page)));
 }
 
 TEST(PaintModel, PageCountFollowsTheSelectionAndColumns) {
