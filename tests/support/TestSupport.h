@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -114,3 +115,9 @@ class ForbiddenTargets {
     std::vector<uint8_t> image_;
     std::vector<uint8_t> info_;
 };
+
+// Writes `bytes` as `path` and opens it (nullptr when the open failed).
+std::unique_ptr<CTravikDoc> OpenBytes(RecordingFrame& frame, const std::string& path,
+                                      const std::vector<uint8_t>& bytes);
+// Big-endian THUMB halfwords as image bytes.
+std::vector<uint8_t> Halfwords(std::initializer_list<uint16_t> values);
