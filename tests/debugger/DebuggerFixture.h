@@ -51,65 +51,40 @@ inline const DrawText* TextAt(const DrawList& list, int x, int y) {
     return nullptr;
 }
 
-// A paint as text: every primitive in drawing order with its place and colours (black
-// texts only in the lines below), colour cells as rows of letters with their legend
-// ('.' no cell), then the lines a screen reader gets (TextLines with `charWidth`) with
-// their top edges.
+// A paint as text: the non-black texts, the rectangles and the colour cells (rows of
+// letters with their legend, '.' no cell) in drawing order, then the lines a screen
+// reader gets (TextLines with `charWidth`) with their top edges.
 inline std::string DumpPaint(const DrawList& d, int charWidth) {
     std::ostringstream out;
-    auto rgb = [](Rgb c) {
+    auto hex = [](uint32_t v) {
         char s[8];
-        std::snprintf(s, sizeof s, "%02x%02x%02x", c.r, c.g, c.b);
+        std::snprintf(s, sizeof s, "%06x", v & 0xFFFFFF);
         return std::string(s);
     };
+    auto rgb = [&](Rgb c) { return hex(PackRgb(c)); };
     for (const DrawItem& item : d.order) {
-        using K = DrawItem::Kind;
-        switch (item.kind) {
-            case K::kText: {
-                const DrawText& t = d.texts[item.index];
-                if (t.color == kBlack && !t.opaque) break;
-                out << "text " << t.x << "," << t.y << " font " << int(t.font) << " "
-                    << rgb(t.color) << (t.opaque ? " on " + rgb(t.background) : "") << " \""
-                    << t.text << "\"\n";
-                break;
+        if (item.kind == DrawItem::Kind::kText) {
+            const DrawText& t = d.texts[item.index];
+            if (t.color != kBlack || t.opaque)
+                out << "text " << t.x << "," << t.y << " " << rgb(t.color) << " on "
+                    << (t.opaque ? rgb(t.background) : "-") << " " << t.text << "\n";
+        } else if (item.kind == DrawItem::Kind::kRect) {
+            const DrawRect& r = d.rects[item.index];
+            out << "rect " << r.x << "," << r.y << " " << r.w << "x" << r.h << " " << rgb(r.color)
+                << "\n";
+        } else if (item.kind == DrawItem::Kind::kCells) {
+            const DrawCells& c = d.cells[item.index];
+            out << "cells " << c.x << "," << c.y << " " << c.cellW << "x" << c.cellH;
+            std::map<uint32_t, char> letters{{DrawCells::kNoCell, '.'}};
+            for (size_t i = 0; i < c.colors.size(); ++i) {
+                const auto at = letters.emplace(c.colors[i], char('a' + letters.size() - 1)).first;
+                out << (i % size_t(c.cols) ? "" : "\n  ") << at->second;
             }
-            case K::kLine: {
-                const DrawLine& l = d.lines[item.index];
-                out << "line " << l.x1 << "," << l.y1 << " " << l.x2 << "," << l.y2 << " "
-                    << rgb(l.color) << "\n";
-                break;
-            }
-            case K::kRect: {
-                const DrawRect& r = d.rects[item.index];
-                out << "rect " << r.x << "," << r.y << " " << r.w << "x" << r.h << " "
-                    << rgb(r.color) << "\n";
-                break;
-            }
-            case K::kCells: {
-                const DrawCells& c = d.cells[item.index];
-                out << "cells " << c.x << "," << c.y << " " << c.cellW << "x" << c.cellH << "\n";
-                std::map<uint32_t, char> letters;
-                for (int row = 0; row < c.rows; ++row) {
-                    out << "  ";
-                    for (int col = 0; col < c.cols; ++col) {
-                        const uint32_t v = c.At(col, row);
-                        if (v == DrawCells::kNoCell) {
-                            out << '.';
-                            continue;
-                        }
-                        if (!letters.count(v)) letters.emplace(v, char('a' + letters.size()));
-                        out << letters[v];
-                    }
-                    out << "\n";
-                }
-                for (const auto& [v, letter] : letters)
-                    out << "  " << letter << " = " << std::hex << (v & 0xFFFFFF) << std::dec
-                        << "\n";
-                break;
-            }
-            default:
-                out << "other primitive\n";
-                break;
+            for (const auto& [v, letter] : letters)
+                if (letter != '.') out << "\n  " << letter << " = " << hex(v);
+            out << "\n";
+        } else {
+            out << "other primitive\n";
         }
     }
     std::set<int> tops;

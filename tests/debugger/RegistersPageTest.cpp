@@ -8,7 +8,7 @@ using RegistersPageTest = DebuggerTest;
 
 // No document: the notice alone. After PUSH {R0}: the pushed word in the bottom stack
 // row, the other rows dashes; red exactly for what changed since the step's snapshot
-// (SP, PC, and R3 and Z set after it), also on a second paint; an I/O row read and
+// (SP, PC, and R3, N, Z and V set after it), also on a second paint; an I/O row read and
 // written with a new value.
 TEST_F(RegistersPageTest, PaintsCompareWithTheRecordedOnes) {
     DrawList list;
@@ -19,6 +19,7 @@ TEST_F(RegistersPageTest, PaintsCompareWithTheRecordedOnes) {
     emu().r[0] = 0xCAFE0123;
     emu().SaveSnapshot();
     emu().Step();
+    emu().SetRegister(CEmulator::kCpsrIndex, 0x90000020);  // N, V and T (bit 5)
     emu().r[3] = 0x33;
     emu().zeroFlag = 1;
     IoRegister& io = emu().ioRegisters[1];

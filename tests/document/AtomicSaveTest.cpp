@@ -77,8 +77,7 @@ TEST(AtomicSave, AnyFailingStepKeepsTheOldFileAndTheModifiedFlag) {
 
 // Links never lead a save to the flash file; a save keeps the mode of the file it
 // replaces, never replaces a read-only one, and clears away the temporaries of killed
-// saves (of this program's older naming, and of ended processes; not of running ones,
-// nor links).
+// saves (of ended processes; not of running ones, nor links).
 TEST(SaveTargets, LinksModesReadOnlyFilesAndStaleTemporaries) {
     TempDir dir;
     const std::string flash = dir.File("m.fls"), info = dir.File("m.ifo");
@@ -109,8 +108,7 @@ TEST(SaveTargets, LinksModesReadOnlyFilesAndStaleTemporaries) {
     waitpid(child, nullptr, 0);
     const std::string gone = info + ".tmp" + std::to_string(child) + "-0~";
     const std::string running = info + ".tmp" + std::to_string(getppid()) + "-0~";
-    for (const std::string& path : {info + ".tmp99~", gone, running})
-        WriteFile(path, std::string(10, 'x'));
+    for (const std::string& path : {gone, running}) WriteFile(path, std::string(10, 'x'));
     ASSERT_EQ(symlink(flash.c_str(), (info + ".tmp1-1~").c_str()), 0);
     TestDoc::Note(*doc, 2, "private");
     ASSERT_TRUE(doc->OnSaveDocument(flash));
@@ -120,7 +118,6 @@ TEST(SaveTargets, LinksModesReadOnlyFilesAndStaleTemporaries) {
         ASSERT_EQ(stat(path.c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & 0777, 0600u) << path;
     }
-    EXPECT_FALSE(FileExists(info + ".tmp99~"));
     EXPECT_FALSE(FileExists(gone));
     EXPECT_TRUE(FileExists(running));
     EXPECT_TRUE(fs::is_symlink(info + ".tmp~"));
@@ -147,8 +144,6 @@ TEST(SaveTargets, UnreadableInfoFileOpensWithDefaultsAndIsNotReplaced) {
         {"folder", [](const std::string& p) { ASSERT_EQ(mkdir(p.c_str(), 0755), 0); },
          "it is a folder"},
         {"fifo", [](const std::string& p) { ASSERT_EQ(mkfifo(p.c_str(), 0644), 0); },
-         "it is not a regular file"},
-        {"device", [](const std::string& p) { ASSERT_EQ(symlink("/dev/zero", p.c_str()), 0); },
          "it is not a regular file"},
         {"too large",
          [](const std::string& p) {

@@ -1,31 +1,12 @@
-// The window's Merge, Load RAM and Save RAM: the file chooser, the messages and the
-// repaints around what the batch tool's merge and run --ram/--save-ram show in the
-// doc_merge and run_ram_files transcripts.
+// The window's Load RAM and Save RAM: the file chooser, the messages and the repaints
+// around what the batch tool's run --ram/--save-ram show in the run_ram_files
+// transcript, and a file longer than the RAM.
 #include <gtest/gtest.h>
 
-#include "document/Merge.h"
 #include "document/RamFile.h"
 #include "support/TestSupport.h"
 
 namespace {
-
-TEST(ChooserCommands, MergeReportsAndEndsWithReady) {
-    TempDir dir;
-    RecordingFrame frame;
-    auto doc = OpenBytes(frame, dir.File("a.fls"), std::vector<uint8_t>(0x20, 0x20));
-    ASSERT_NE(doc, nullptr);
-    ASSERT_TRUE(doc->OnSaveDocument(dir.File("a.fls")));
-    EXPECT_EQ(Merge(*doc), MergeOutcome::kCancelled);
-    EXPECT_EQ(frame.chooserFilters, std::vector<std::string>{kInfoFileFilter});
-    frame.chooserAnswers = {dir.File("missing.ifo"), dir.File("a.ifo")};
-    EXPECT_EQ(Merge(*doc), MergeOutcome::kCannotOpen);
-    ASSERT_EQ(frame.messages.size(), 2u);  // the open's notice, then the merge's
-    EXPECT_EQ(frame.messages[1].rfind(dir.File("missing.ifo") + " cannot be read", 0), 0u);
-    frame.statusTexts.clear();
-    EXPECT_EQ(Merge(*doc), MergeOutcome::kMerged);
-    EXPECT_EQ(frame.statusTexts,
-              (std::vector<std::string>{"Merging " + dir.File("a.ifo") + "...", "Ready"}));
-}
 
 TEST(ChooserCommands, RamFilesThroughTheChooser) {
     TempDir dir;
