@@ -38,9 +38,12 @@ TEST(CodeAnalysis, PointerPassMatchesAPlainScan) {
                 case 0:
                     PutWord(image, 0x200000 + (random() % 8 ? random() % (size + 8) : size));
                     break;
-                case 1:
-                    PutWord(image, (0x4800u | (random() % 0x800)) << 16 | 0x2000);
+                case 1: {  // a load in either halfword, often of the next word
+                    const uint32_t load =
+                        0x4800u | (random() % 8) << 8 | (random() % 2 ? 0 : random() % 256);
+                    PutWord(image, random() % 2 ? load << 16 | 0x2000 : 0x20000000 | load);
                     break;
+                }
                 case 2:
                     PutWord(image, 0x200000 + (random() % (size / 4)) * 4);
                     break;
