@@ -5,26 +5,27 @@
 
 namespace {
 
-// The clearing line starts the log with one line break; the log takes one more line
-// from 8999 characters on, then drops them until the next start.
+// The clearing line starts the log with one line break; the log takes lines while it
+// holds fewer than 9000 characters, then drops them until the next start.
 TEST(WarningsLogTest, ClearingLineAndCap) {
-    WarningsLog log;
-    log.Add("old");
-    EXPECT_EQ(log.Add(""), WarningsLog::Change::kClearedAndAppended);
-    log.Add("Start emulation from 00200000");
-    log.Add("A");
-    EXPECT_EQ(log.Text(), "\r\nStart emulation from 00200000\r\nA\r\n");
-    log.Add(std::string(8999 - log.Text().size() - 2, 'x'));  // 8999 with its line break
-    EXPECT_EQ(log.Add(std::string(50, 'y')), WarningsLog::Change::kAppended);
-    EXPECT_EQ(log.Text().size(), 8999u + 52u);
-    EXPECT_EQ(log.Add("z"), WarningsLog::Change::kDropped);
-    EXPECT_EQ(log.Text().size(), 8999u + 52u);
-    EXPECT_EQ(log.Add(""), WarningsLog::Change::kClearedAndAppended);
-    EXPECT_EQ(log.Text(), "\r\n");
+    for (size_t held : {8999, 9000}) {
+        WarningsLog log;
+        log.Add("old");
+        EXPECT_EQ(log.Add(""), WarningsLog::Change::kClearedAndAppended);
+        log.Add("A");
+        EXPECT_EQ(log.Text(), "\r\nA\r\n");
+        log.Add(std::string(held - log.Text().size() - 2, 'x'));  // with its line break
+        EXPECT_EQ(log.Add("y"),
+                  held < 9000 ? WarningsLog::Change::kAppended : WarningsLog::Change::kDropped);
+        EXPECT_EQ(log.Text().size(), held < 9000 ? held + 3 : held);
+        EXPECT_EQ(log.Add(""), WarningsLog::Change::kClearedAndAppended);
+        EXPECT_EQ(log.Text(), "\r\n");
+    }
 }
 
 // LCD bits map to display pixels inside a light border; pixels beyond a small RAM keep
-// their last colour; no document darkens the whole screen.
+// their last colour; a dark LCD leaves the border light; no document darkens the whole
+// screen.
 TEST_F(DebuggerTest, PhoneScreenPixels) {
     Open();
     PhoneScreen screen;
@@ -48,6 +49,13 @@ TEST_F(DebuggerTest, PhoneScreenPixels) {
     EXPECT_EQ(screen.Pixel(4, 23), 0u);        // kept from the last paint
     EXPECT_EQ(screen.Pixel(4, 8), 0x00FF00u);  // bank 0 redrawn
     TestDoc::RamSize(*doc) = 0x10000;
+    std::fill(ram + 0x7600, ram + 0x7600 + 7 * 84, 0xFF);  // the LCD and the bank after it
+    screen.Update(doc.get());
+    int darkCount = 0;
+    for (int y = 0; y < PhoneScreen::kHeight; ++y)
+        for (int x = 0; x < PhoneScreen::kWidth; ++x) darkCount += screen.Pixel(x, y) == 0;
+    EXPECT_EQ(darkCount, 84 * 48);
+    EXPECT_EQ(screen.Pixel(4, 8 + 47), 0u);
     screen.Update(nullptr);
     for (int y = 0; y < PhoneScreen::kHeight; ++y)
         for (int x = 0; x < PhoneScreen::kWidth; ++x) ASSERT_EQ(screen.Pixel(x, y), 0x001400u);
