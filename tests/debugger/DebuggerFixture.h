@@ -24,9 +24,9 @@
 class DebuggerTest : public ::testing::Test {
   protected:
     void Open(std::initializer_list<uint16_t> code = {0x2000}) {
-        std::vector<uint8_t> image = Halfwords(code);
+        std::vector<uint8_t> image = ImageOfHalfwords(code);
         image.resize(0x400, 0);
-        doc = OpenBytes(frame, dir.File("t.fls"), image);
+        doc = OpenImageBytes(frame, dir.File("t.fls"), image);
         ASSERT_NE(doc, nullptr);
         frame.firstDocument = doc.get();
         emu().warningSink = [this](const std::string& s) { warnings.push_back(s); };

@@ -54,7 +54,7 @@ TEST(AtomicSave, AnyFailingStepKeepsTheOldFileAndTheModifiedFlag) {
         SCOPED_TRACE(static_cast<int>(step));
         TempDir dir;
         RecordingFrame frame;
-        auto doc = OpenBytes(frame, dir.File("a.fls"), std::vector<uint8_t>(64, 0x20));
+        auto doc = OpenImageBytes(frame, dir.File("a.fls"), std::vector<uint8_t>(64, 0x20));
         ASSERT_NE(doc, nullptr);
         ASSERT_TRUE(doc->OnSaveDocument(dir.File("a.fls")));
         const auto before = ReadFileBytes(dir.File("a.ifo"));
@@ -84,7 +84,7 @@ TEST(SaveTargets, LinksModesReadOnlyFilesAndStaleTemporaries) {
     const std::vector<uint8_t> image(64, 0x20);
     ASSERT_EQ(symlink(flash.c_str(), (info + ".tmp~").c_str()), 0);
     RecordingFrame frame;
-    auto doc = OpenBytes(frame, flash, image);
+    auto doc = OpenImageBytes(frame, flash, image);
     ASSERT_NE(doc, nullptr);
     ASSERT_TRUE(doc->OnSaveDocument(flash));
     EXPECT_EQ(ReadFileBytes(flash), image);
@@ -159,7 +159,7 @@ TEST(SaveTargets, UnreadableInfoFileOpensWithDefaultsAndIsNotReplaced) {
         const std::string info = dir.File("u.ifo");
         c.make(info);
         RecordingFrame frame;
-        auto doc = OpenBytes(frame, dir.File("u.fls"), std::vector<uint8_t>(64, 0x20));
+        auto doc = OpenImageBytes(frame, dir.File("u.fls"), std::vector<uint8_t>(64, 0x20));
         ASSERT_NE(doc, nullptr);
         EXPECT_EQ(doc->GetInfoState(), CTravikDoc::InfoState::kUnreadable);
         EXPECT_EQ(frame.messages, std::vector<std::string>{
@@ -185,7 +185,7 @@ TEST(SaveTargets, InfoFilesNeverGrowPastWhatTheOpenReads) {
     const std::string flash = dir.File("l.fls");
     const std::string limit = std::to_string(MaxInfoFileSize(1024));
     RecordingFrame frame;
-    auto doc = OpenBytes(frame, flash, std::vector<uint8_t>(1024, 0x20));
+    auto doc = OpenImageBytes(frame, flash, std::vector<uint8_t>(1024, 0x20));
     ASSERT_NE(doc, nullptr);
     TestDoc::Note(*doc, 2, std::string(40 << 20, 'a'));
     ASSERT_TRUE(doc->OnSaveDocument(flash));

@@ -11,7 +11,7 @@ namespace {
 TEST(ChooserCommands, RamFilesThroughTheChooser) {
     TempDir dir;
     RecordingFrame frame;
-    auto doc = OpenBytes(frame, dir.File("a.fls"), std::vector<uint8_t>(0x20, 0));
+    auto doc = OpenImageBytes(frame, dir.File("a.fls"), std::vector<uint8_t>(0x20, 0));
     ASSERT_NE(doc, nullptr);
     for (uint32_t i = 0; i < doc->RamSize(); ++i)
         TestDoc::Ram(*doc)[i] = static_cast<uint8_t>(i * 7);

@@ -54,7 +54,7 @@ TEST(CodeAnalysis, PointerPassMatchesAPlainScan) {
         }
         TempDir dir;
         RecordingFrame frame;
-        auto doc = OpenBytes(frame, dir.File("a.fls"), image);
+        auto doc = OpenImageBytes(frame, dir.File("a.fls"), image);
         ASSERT_NE(doc, nullptr);
         // The loads as the reading pass left them, from the flags the open used (which
         // the pointer pass does not change).

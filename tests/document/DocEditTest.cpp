@@ -70,9 +70,9 @@ TEST(DocEdit, RetypingRemarksTheHalfwordsAfterTheItem) {
         SCOPED_TRACE(c.what);
         TempDir dir;
         RecordingFrame frame;
-        std::vector<uint8_t> image = Halfwords({0x2020, 0x2020, 0xF000, 0xF806});  // BL at 4
+        std::vector<uint8_t> image = ImageOfHalfwords({0x2020, 0x2020, 0xF000, 0xF806});  // BL at 4
         image.resize(0x20, 0x20);
-        auto doc = OpenBytes(frame, dir.File("a.fls"), image);
+        auto doc = OpenImageBytes(frame, dir.File("a.fls"), image);
         ASSERT_NE(doc, nullptr);
         std::copy(c.before.begin(), c.before.end(), TestDoc::Flags(*doc) + 2);
         doc->SetModifiedFlag(false);

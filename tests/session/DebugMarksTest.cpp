@@ -24,7 +24,7 @@ struct DebugMarksTest : testing::Test {
     std::string brk = dir.File("phone.brk");
     std::unique_ptr<CTravikDoc> Open() {
         frame.messages.clear();
-        return OpenBytes(frame, fls, std::vector<uint8_t>(0x40, 0));
+        return OpenImageBytes(frame, fls, std::vector<uint8_t>(0x40, 0));
     }
 };
 
@@ -112,7 +112,7 @@ TEST_F(DebugMarksTest, FilesThatMustNotBeReplaced) {
 
     const std::vector<uint8_t> image(0x40, 0x30);
     RecordingFrame other;
-    auto flash = OpenBytes(other, dir.File("image.brk"), image);
+    auto flash = OpenImageBytes(other, dir.File("image.brk"), image);
     ASSERT_TRUE(flash);
     EXPECT_TRUE(TestDoc::Emulator(*flash).Breakpoints().empty());
     EXPECT_FALSE(flash->Session().ToggleBreakpoint(0x10));

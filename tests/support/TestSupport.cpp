@@ -83,13 +83,13 @@ std::unique_ptr<CTravikDoc> OpenImage(RecordingFrame& frame, const std::string& 
     return doc;
 }
 
-std::unique_ptr<CTravikDoc> OpenBytes(RecordingFrame& frame, const std::string& path,
-                                      const std::vector<uint8_t>& bytes) {
+std::unique_ptr<CTravikDoc> OpenImageBytes(RecordingFrame& frame, const std::string& path,
+                                           const std::vector<uint8_t>& bytes) {
     WriteFile(path, bytes);
     return OpenImage(frame, path);
 }
 
-std::vector<uint8_t> Halfwords(std::initializer_list<uint16_t> values) {
+std::vector<uint8_t> ImageOfHalfwords(std::initializer_list<uint16_t> values) {
     std::vector<uint8_t> bytes;
     for (uint16_t v : values) PutHalf(bytes, v);
     return bytes;
@@ -121,10 +121,7 @@ CliResult RunCli(const std::vector<std::string>& args, const std::string& cwd) {
     TempDir dir;
     std::string command = (cwd.empty() ? "" : "cd " + Quote(cwd) + " && ") + Quote(TRAVIK_CLI);
     for (const auto& a : args) command.append(" ").append(Quote(a));
-    command.append(" >")
-        .append(Quote(dir.File("out")))
-        .append(" 2>")
-        .append(Quote(dir.File("err")));
+    command.append(" >").append(Quote(dir.File("out"))).append(" 2>").append(Quote(dir.File("err")));
     CliResult result;
     int raw = std::system(command.c_str());
     result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -151,8 +148,7 @@ ForbiddenTargets::ForbiddenTargets(const TempDir& dir) : dir_(dir), flash_(dir.F
         {flash_, flash_ + flashFile},
         {dir.File("link.out"), dir.File("link.out") + flashFile},
         {dir.File("hard.out"), dir.File("hard.out") + flashFile},
-        {dir.File("v.ifo"),
-         dir.File("v.ifo") + " is the info file of the open flash file; only Save writes it."},
+        {dir.File("v.ifo"), dir.File("v.ifo") + " is the info file of the open flash file; only Save writes it."},
         {dir.File("v.brk"), dir.File("v.brk") +
                                 " holds the breakpoints and watchpoints of the open flash file; "
                                 "only they write it."},

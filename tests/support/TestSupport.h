@@ -117,7 +117,7 @@ class ForbiddenTargets {
 };
 
 // Writes `bytes` as `path` and opens it (nullptr when the open failed).
-std::unique_ptr<CTravikDoc> OpenBytes(RecordingFrame& frame, const std::string& path,
-                                      const std::vector<uint8_t>& bytes);
+std::unique_ptr<CTravikDoc> OpenImageBytes(RecordingFrame& frame, const std::string& path,
+                                           const std::vector<uint8_t>& bytes);
 // Big-endian THUMB halfwords as image bytes.
-std::vector<uint8_t> Halfwords(std::initializer_list<uint16_t> values);
+std::vector<uint8_t> ImageOfHalfwords(std::initializer_list<uint16_t> values);
