@@ -1,6 +1,6 @@
-#include "support/TestDoc.h"
 #include "DebuggerFixture.h"
 #include "debugger/CallStackTree.h"
+#include "support/TestDoc.h"
 
 namespace {
 

@@ -86,6 +86,18 @@ std::unique_ptr<CTravikDoc> OpenImage(RecordingFrame& frame, const std::string& 
     return doc;
 }
 
+std::unique_ptr<CTravikDoc> OpenImageBytes(RecordingFrame& frame, const std::string& path,
+                                           const std::vector<uint8_t>& bytes) {
+    WriteFile(path, bytes);
+    return OpenImage(frame, path);
+}
+
+std::vector<uint8_t> ImageOfHalfwords(std::initializer_list<uint16_t> values) {
+    std::vector<uint8_t> bytes;
+    for (uint16_t v : values) PutHalf(bytes, v);
+    return bytes;
+}
+
 namespace {
 std::string Slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

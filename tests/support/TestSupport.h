@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -122,3 +123,8 @@ std::string DumpDrawList(const DrawList& draw);
 // Expects `actual` to be the content of the file at `path`; TRAVIK_BLESS=1 writes it
 // there instead (read the difference before committing it).
 void ExpectGolden(const std::string& path, const std::string& actual);
+// Writes `bytes` as `path` and opens it (nullptr when the open failed).
+std::unique_ptr<CTravikDoc> OpenImageBytes(RecordingFrame& frame, const std::string& path,
+                                           const std::vector<uint8_t>& bytes);
+// Big-endian THUMB halfwords as image bytes.
+std::vector<uint8_t> ImageOfHalfwords(std::initializer_list<uint16_t> values);
