@@ -98,6 +98,11 @@ TEST(DebuggerWindows, MemoryDumpKeysFollowingAndAccessibleText) {
     for (int i = 0; i < 3; ++i) QTest::keyClick(memory, Qt::Key_Right, Qt::ShiftModifier);
     QTest::keyClick(memory, Qt::Key_E);
     ASSERT_TRUE(memory->Editor()->isVisible());
+    EXPECT_EQ(memory->Editor()->Editor()->accessibleName(), "RAM name");
+    AnswerNextBox(QMessageBox::Ok);  // what the info file cannot hold is refused
+    TypeText(memory->Editor()->Editor(), QString::fromUtf8("→"));
+    QTest::keyClick(memory->Editor()->Editor(), Qt::Key_Return);
+    EXPECT_TRUE(memory->Editor()->isVisible());
     Type(memory->Editor(), "flags");
     ASSERT_NE(w.doc().RamNames().Find(0x10), nullptr);
     EXPECT_EQ(*w.doc().RamNames().Find(0x10), "flags");

@@ -119,14 +119,6 @@ TEST(CTravikView, PaintsTheCursorRowAndReadsAsTheVisibleLines) {
     EXPECT_EQ(view.VerticalScrollBar().value(), view.State().topOffset);
 }
 
-// Types `text` into an editor, characters beyond Latin-1 included.
-void TypeText(QWidget* editor, const QString& text) {
-    for (const QChar c : text) {
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
-        QApplication::sendEvent(editor, &press);
-    }
-}
-
 TEST(ListingInput, KeysMouseAndWheelReachTheListing) {
     Window w(0x800);
     ListingViewState& s = w.view().State();
@@ -190,6 +182,13 @@ TEST(ListingInput, EditorsStoreTheirTextOnTheirItemAndRefuseWhatTheInfoFileCanno
     w.Key(Qt::Key_W);
     CInlineEdit& box = w.view().ExplanationBox();
     ASSERT_FALSE(box.IsReadOnly());
+    const QPoint lineBelow(200, w.view().State().cursorRow * kListingRowHeight + 7);
+    TypeText(box.Editor(), QString::fromUtf8("a → b"));
+    AnswerNextBox(QMessageBox::Ok);
+    QTest::mouseClick(&w.view(), Qt::LeftButton, {}, lineBelow);  // refused: the cursor stays
+    w.Paint();
+    EXPECT_EQ(w.view().State().cursorOffset, 0x40u);
+    QTest::keyClick(box.Editor(), Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(box.Editor(), "why");
     QTest::keyClick(box.Editor(), Qt::Key_Return);
     QTest::keyClicks(box.Editor(), "this");
@@ -201,8 +200,7 @@ TEST(ListingInput, EditorsStoreTheirTextOnTheirItemAndRefuseWhatTheInfoFileCanno
     w.Key(Qt::Key_W);
     QTest::keyClick(box.Editor(), Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(box.Editor(), "why");
-    QTest::mouseClick(&w.view(), Qt::LeftButton, {},
-                      QPoint(200, w.view().State().cursorRow * kListingRowHeight + 7));
+    QTest::mouseClick(&w.view(), Qt::LeftButton, {}, lineBelow);
     w.Paint();
     EXPECT_NE(w.view().State().cursorOffset, 0x40u);
     EXPECT_EQ(*w.doc().Explanations().Find(0x20), "why");

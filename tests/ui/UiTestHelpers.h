@@ -87,6 +87,14 @@ inline void Spin(int ms) {
     while (clock.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
 }
 
+// Types `text` into an editor, characters beyond Latin-1 included.
+inline void TypeText(QWidget* editor, const QString& text) {
+    for (const QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(editor, &press);
+    }
+}
+
 // The program with one flash file open (a THUMB image of `bytes` bytes, or `flash`), its
 // listing maximised, active and painted.
 struct Window {
