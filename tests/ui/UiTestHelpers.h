@@ -6,7 +6,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTest>
@@ -80,13 +79,6 @@ inline std::string WriteThumbImage(const TempDir& dir, const std::string& name, 
     return path;
 }
 
-// Lets the event loop run for `ms` milliseconds (timers, queued slices, paints).
-inline void Spin(int ms) {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
 // Types `text` into an editor, characters beyond Latin-1 included.
 inline void TypeText(QWidget* editor, const QString& text) {
     for (const QChar c : text) {
@@ -113,17 +105,10 @@ struct Window {
     CTravikDoc& doc() { return view().GetDocument(); }
     void Paint() { view().repaint(); }
     void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        QTest::keyClick(&view(), static_cast<Qt::Key>(key), modifiers);
-        Paint();
+        QTest::keyClick(&view(), static_cast<Qt::Key>(key), modifiers), Paint();
     }
-    void GoTo(uint32_t offset) {
-        view().GoToOffset(offset, true);
-        Paint();
-    }
-    void Run(int commandId) {
-        frame().Action(commandId)->trigger();
-        Paint();
-    }
+    void GoTo(uint32_t offset) { view().GoToOffset(offset, true), Paint(); }
+    void Run(int commandId) { frame().Action(commandId)->trigger(), Paint(); }
     bool Enabled(int commandId) { return frame().Action(commandId)->isEnabled(); }
     QWidget* ShowBar(CMainFrame::Bar bar) {
         frame().BarOf(bar)->show();
