@@ -1,30 +1,18 @@
-// The main window: bars and their settings, the jump list, closing documents, the
-// focus keys and the frame's chooser filters.
+// The main window: the bars and their settings, the jump list, the questions of closing
+// and merging, the focus keys, and the frame's destruction.
 #include <gtest/gtest.h>
 
 #include <QAccessible>
-#include <QMdiArea>
-#include <QMdiSubWindow>
-#include <QTest>
 
 #include "UiTestHelpers.h"
 #include "app/CChildFrame.h"
-#include "app/CResizableBar.h"
 #include "app/CToolBarCombo.h"
-#include "app/CommandIds.h"
+#include "document/Merge.h"
+#include "support/TestDoc.h"
 
 namespace {
 
-// Where the view's next paint puts the cursor (the view itself may be covered by the
-// active window and not paint).
-uint32_t CursorAfterPaint(CTravikView& view) {
-    ListingViewState state = view.State();
-    ListingPaint paint;
-    PaintListing(view.GetDocument(), state, 600, 400, true, paint);
-    return state.cursorOffset;
-}
-
-TEST(MainFrameTest, BarVisibilityIsWrittenOnToggleCloseBoxAndExit) {
+TEST(MainFrame, BarVisibilityIsWrittenOnToggleCloseBoxAndExit) {
     TempDir dir;
     const std::string ini = dir.File("settings.ini");
     {
@@ -47,10 +35,7 @@ TEST(MainFrameTest, BarVisibilityIsWrittenOnToggleCloseBoxAndExit) {
     // Squeezed, then given room again: the bar regains its width.
     CResizableBar* bar = frame.BarOf(CMainFrame::kEmulatorBar);
     frame.showNormal();
-    for (const QSize size : {QSize(300, 300), QSize(1400, 1000)}) {
-        frame.resize(size);
-        QTest::qWait(20);
-    }
+    for (const QSize size : {QSize(300, 300), QSize(1400, 1000)}) frame.resize(size), QTest::qWait(20);
     EXPECT_TRUE(QTest::qWaitFor([&] { return bar->width() >= bar->DefaultSize().width(); }, 1000))
         << bar->width();
     frame.Action(cmd::kViewRegisters)->trigger();  // hidden again
@@ -60,67 +45,69 @@ TEST(MainFrameTest, BarVisibilityIsWrittenOnToggleCloseBoxAndExit) {
     EXPECT_EQ(settings::Read(stored, settings::kStartMaximized), 0);
 }
 
-TEST(MainFrameTest, JumpListCloseUpMovesTheFirstDocumentsFirstView) {
-    TempDir dir;
-    TestApp app(dir.File("settings.ini"));
-    ASSERT_TRUE(app.Start());
-    CMainFrame& frame = app.Frame();
-    frame.JumpList()->setEditText("1234");  // no document: nothing happens
-    frame.JumpList()->hidePopup();
-    QApplication::processEvents();
-    ASSERT_TRUE(app.Open(WriteThumbImage(dir, "big.fls", 0x40000)));
-    // A second document, active: the jump still goes to the first one.
-    ASSERT_TRUE(app.Open(WriteThumbImage(dir, "b.fls", 64)));
-    EXPECT_EQ(frame.ActiveDocument(), frame.Document(1));
-    CTravikView* view = frame.ChildFrames(frame.Document(0)).first()->FirstView();
+// A jump list entry moves the first document's first view, whichever is active.
+TEST(MainFrame, JumpListMovesTheFirstDocumentsFirstView) {
+    Window w(0x40000);
+    ASSERT_TRUE(w.app.Open(WriteThumbImage(w.dir, "b.fls", 64)));
+    EXPECT_EQ(w.frame().ActiveDocument(), w.frame().Document(1));
+    CTravikView* view = w.frame().ChildFrames(w.frame().Document(0)).first()->FirstView();
     view->GoToOffset(0x100, true);
-    frame.JumpList()->setEditText("00212345 - x");
-    frame.JumpList()->hidePopup();
+    w.frame().JumpList()->setEditText("00212345 - x");
+    w.frame().JumpList()->hidePopup();
     QApplication::processEvents();
-    EXPECT_EQ(CursorAfterPaint(*view), 0x12344u);
+    ListingViewState state = view->State();
+    ListingPaint paint;
+    PaintListing(view->GetDocument(), state, 600, 400, true, paint);
+    EXPECT_EQ(state.cursorOffset, 0x12344u);
 }
 
-TEST(MainFrameTest, ClosingAModifiedDocumentAsksAndCancelKeepsItOpen) {
-    TempDir dir;
-    TestApp app(dir.File("settings.ini"));
-    const std::string flash = WriteThumbImage(dir, "m.fls", 64);
-    ASSERT_TRUE(app.Start(flash));
-    CMainFrame& frame = app.Frame();
-    ASSERT_TRUE(frame.Document(0)->IsModified());  // defaults were made
-
+// Closing a modified document asks (Cancel keeps it, also on exit; No drops the changes;
+// Yes saves the info file only); a merge asks in a box too.
+TEST(MainFrame, QuestionsOfClosingAndMergingAreAskedInBoxes) {
+    Window w(64);
+    CMainFrame& frame = w.frame();
+    const std::string flash = w.doc().GetPathName();
+    ASSERT_TRUE(w.doc().IsModified());  // defaults were made
     QString question;
     AnswerNextBox(QMessageBox::Cancel, &question);
     frame.MdiArea()->subWindowList().first()->close();
     QApplication::processEvents();
-    EXPECT_EQ(question, "Save changes to m.fls?");
+    EXPECT_EQ(question, "Save changes to w.fls?");
     EXPECT_EQ(frame.MdiArea()->subWindowList().size(), 1);
     AnswerNextBox(QMessageBox::Cancel);
-    EXPECT_FALSE(frame.close());  // exiting asks too
+    EXPECT_FALSE(frame.close());
     EXPECT_EQ(frame.DocumentCount(), 1);
-
-    frame.MdiArea()->subWindowList().first()->showNormal();
     AnswerNextBox(QMessageBox::No);
     frame.Action(cmd::kFileClose)->trigger();
     EXPECT_EQ(frame.DocumentCount(), 0);
-    EXPECT_FALSE(FileExists(dir.File("m.ifo")));
-
-    // Opened again after the last one closed: at a usable size. Yes saves the info file only.
-    ASSERT_TRUE(app.Open(flash));
-    const QSize area = frame.MdiArea()->viewport()->size();
-    EXPECT_GE(frame.MdiArea()->subWindowList().first()->width(), area.width() / 2);
+    EXPECT_FALSE(FileExists(w.dir.File("w.ifo")));
+    // Opened again after the last one closed: at a usable size.
+    ASSERT_TRUE(w.app.Open(flash));
+    EXPECT_GE(frame.MdiArea()->subWindowList().first()->width(),
+              frame.MdiArea()->viewport()->size().width() / 2);
     AnswerNextBox(QMessageBox::Yes);
     frame.Action(cmd::kFileClose)->trigger();
-    EXPECT_EQ(frame.DocumentCount(), 0);
-    EXPECT_TRUE(FileExists(dir.File("m.ifo")));
+    EXPECT_TRUE(FileExists(w.dir.File("w.ifo")));
     EXPECT_EQ(ReadFileBytes(flash).size(), 64u);
+
+    ASSERT_TRUE(w.app.Open(flash));
+    CTravikDoc& doc = *frame.ActiveDocument();
+    TestDoc::Note(doc, 0x10, "mine");
+    TestDoc::Flags(doc)[8] |= flagbits::kUserMark;
+    ASSERT_TRUE(doc.OnSaveDocument(doc.GetPathName()));
+    TestDoc::Note(doc, 0x10, "changed");
+    AnswerNextBox(QMessageBox::No, &question);
+    EXPECT_EQ(MergeInfoFile(doc, w.dir.File("w.ifo")), MergeOutcome::kMerged);
+    EXPECT_EQ(question, "Replace Note at 00000010: \nchanged\n with new note:\nmine");
+    EXPECT_EQ(*doc.Notes().Find(8), "changed");
 }
 
-TEST(MainFrameTest, CtrlTabWalksTheShownBarsEscapeReturnsCtrlF6SwitchesWindows) {
-    TempDir dir;
-    TestApp app(dir.File("settings.ini"));
-    ASSERT_TRUE(app.Start(WriteThumbImage(dir, "a.fls", 64)));
-    ASSERT_TRUE(app.Open(WriteThumbImage(dir, "b.fls", 64)));
-    CMainFrame& frame = app.Frame();
+// Ctrl+Tab walks the shown bars and back to the listing, Escape returns, Ctrl+F6
+// switches windows; a closed second row of a listing is not there for a screen reader.
+TEST(MainFrame, FocusKeysWalkTheShownBarsAndTheWindows) {
+    Window w(64);
+    ASSERT_TRUE(w.app.Open(WriteThumbImage(w.dir, "b.fls", 64)));
+    CMainFrame& frame = w.frame();
     frame.Action(cmd::kViewCallStack)->trigger();
     frame.Action(cmd::kViewMemory)->trigger();
     frame.activateWindow();
@@ -128,11 +115,7 @@ TEST(MainFrameTest, CtrlTabWalksTheShownBarsEscapeReturnsCtrlF6SwitchesWindows) 
     CTravikView* view = frame.ActiveView();
     view->setFocus();
     constexpr int kListing = -1;
-    const struct {
-        Qt::Key key;
-        Qt::KeyboardModifiers modifiers;
-        int focus;
-    } steps[] = {
+    const struct { Qt::Key key; Qt::KeyboardModifiers modifiers; int focus; } steps[] = {
         {Qt::Key_Tab, Qt::ControlModifier, CMainFrame::kCallStackBar},
         {Qt::Key_Tab, Qt::ControlModifier, CMainFrame::kMemoryBar},
         {Qt::Key_Tab, Qt::ControlModifier, kListing},
@@ -149,21 +132,17 @@ TEST(MainFrameTest, CtrlTabWalksTheShownBarsEscapeReturnsCtrlF6SwitchesWindows) 
     }
     QTest::keyClick(view, Qt::Key_F6, Qt::ControlModifier);
     EXPECT_NE(frame.ActiveView(), view);
-
-    // A listing's second row, closed, is not there for a screen reader or the keys.
     auto* child = qobject_cast<CChildFrame*>(frame.MdiArea()->activeSubWindow());
     ASSERT_NE(child, nullptr);
     for (const bool split : {false, true}) {
         child->SetSplit(split);
-        const QAccessible::State state =
-            QAccessible::queryAccessibleInterface(child->SecondView())->state();
-        EXPECT_EQ(state.invisible, !split);
-        EXPECT_EQ(state.focusable, split);
+        const auto state = QAccessible::queryAccessibleInterface(child->SecondView())->state();
+        EXPECT_EQ(std::pair(bool(state.invisible), bool(state.focusable)), std::pair(!split, split));
     }
 }
 
 // Regression: the bars' visibility signals reached a half-destroyed frame.
-TEST(MainFrameTest, DestroyingAShownFrameWithItsBarsShownIsSafe) {
+TEST(MainFrame, DestroyingAShownFrameWithItsBarsShownIsSafe) {
     TempDir dir;
     QtSettingsStore settings(QString::fromStdString(dir.File("settings.ini")));
     settings::Write(settings, settings::kViewWarnings, 1);
@@ -171,11 +150,6 @@ TEST(MainFrameTest, DestroyingAShownFrameWithItsBarsShownIsSafe) {
     CMainFrame frame(settings);
     frame.show();
     QApplication::processEvents();
-}
-
-TEST(MainFrameTest, FileChooserFiltersAreConverted) {
-    EXPECT_EQ(CMainFrame::ConvertFilter("Flash File (*.fls)|*.fls||"), "Flash File (*.fls)");
-    EXPECT_EQ(CMainFrame::ConvertFilter("A (*.a)|*.a;*.b|B|*.*||"), "A (*.a);;B (*.*)");
 }
 
 }  // namespace

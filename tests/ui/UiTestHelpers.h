@@ -3,16 +3,23 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTest>
 #include <QMessageBox>
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "app/CMainFrame.h"
+#include "app/CResizableBar.h"
 #include "app/CTravikApp.h"
+#include "app/CommandIds.h"
 #include "app/QtSettingsStore.h"
+#include "listing/qt/CTravikView.h"
 #include "support/TestSupport.h"
 
 // Every modal window a test opens (a message box, a chooser, a dialog) is handed to the
@@ -71,3 +78,44 @@ inline std::string WriteThumbImage(const TempDir& dir, const std::string& name, 
     WriteFile(path, image);
     return path;
 }
+
+// Types `text` into an editor, characters beyond Latin-1 included.
+inline void TypeText(QWidget* editor, const QString& text) {
+    for (const QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(editor, &press);
+    }
+}
+
+// The program with one flash file open (a THUMB image of `bytes` bytes, or `flash`), its
+// listing maximised, active and painted.
+struct Window {
+    explicit Window(size_t bytes, std::initializer_list<uint16_t> code = {},
+                    const std::string& flash = {})
+        : app(dir.File("settings.ini")) {
+        EXPECT_TRUE(app.Start(flash.empty() ? WriteThumbImage(dir, "w.fls", bytes, code) : flash));
+        app.Frame().MdiArea()->activeSubWindow()->showMaximized();
+        QApplication::processEvents();
+        QApplication::setActiveWindow(&app.Frame());
+        view().setFocus();
+        Paint();
+    }
+    CMainFrame& frame() { return app.Frame(); }
+    CTravikView& view() { return *frame().ActiveView(); }
+    CTravikDoc& doc() { return view().GetDocument(); }
+    void Paint() { view().repaint(); }
+    void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(&view(), static_cast<Qt::Key>(key), modifiers), Paint();
+    }
+    void GoTo(uint32_t offset) { view().GoToOffset(offset, true), Paint(); }
+    void Run(int commandId) { frame().Action(commandId)->trigger(), Paint(); }
+    bool Enabled(int commandId) { return frame().Action(commandId)->isEnabled(); }
+    QWidget* ShowBar(CMainFrame::Bar bar) {
+        frame().BarOf(bar)->show();
+        QApplication::processEvents();
+        return frame().BarOf(bar)->Hosted();
+    }
+
+    TempDir dir;
+    TestApp app;
+};
