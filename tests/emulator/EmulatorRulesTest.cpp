@@ -3,6 +3,8 @@
 // read, the start state, the call list's bound and runs in slices.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "emulator/EmulatorHarness.h"
 
 namespace {
@@ -123,6 +125,74 @@ TEST(RunControl, LongRunsInSlicesStopAtBreakpoints) {
         EXPECT_EQ(std::tuple(h.emu.LongRunStop(), h.emu.LongRunExecuted(), h.Current()),
                   std::tuple(RunStop::kBreakpoint, c.executed, CEmulator::kFlashBase + c.breakAt));
     }
+}
+
+// The side-effect-free access the debuggers read and write through: no warning, no
+// mark, no observer, no I/O flag, no register change; the flash is never written.
+TEST(ObservationPort, PeekAndPokeLeaveNoTrace) {
+    EmulatorHarness h({0x46C0}, 0x100);
+    h.Start();
+    AccessLog log;
+    h.emu.ObservePages(log, CEmulator::kStackBase, CEmulator::kStackSize, true);
+    h.flash[0x10] = 0xAB;
+    const RegisterFile before = h.emu.Registers();
+    const struct { uint32_t address, size; std::optional<uint32_t> peek; bool pokes; } cases[] = {
+        {0x10EABD, 4, 0, true},              // the RAM, misaligned
+        {0x200010, 2, 0xAB00, false},        // the flash image
+        {0x2000FF, 2, std::nullopt, false},  // past the image's end
+        {0x020000, 2, 0x242C, true},         // two I/O registers
+        {0x0103FE, 4, std::nullopt, false},  // past the low window
+        {0x110000, 1, std::nullopt, false},  // past the RAM
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(h.emu.Peek(c.address, c.size), c.peek) << std::hex << c.address;
+        EXPECT_EQ(h.emu.Poke(c.address, 0x5A5B5C5D, c.size), c.pokes) << std::hex << c.address;
+        const uint32_t poked = 0x5A5B5C5D & (0xFFFFFFFFu >> (32 - 8 * c.size));
+        EXPECT_EQ(h.emu.Peek(c.address, c.size), c.pokes ? poked : c.peek) << std::hex << c.address;
+    }
+    EXPECT_EQ(h.emu.Peek(0x103FE, 2), 0u);
+    EXPECT_EQ(h.emu.ioRegisters[0].wasRead + h.emu.ioRegisters[0].wasWritten + h.emu.ioWritten, 0u);
+    EXPECT_EQ(h.emu.followMarks.read & h.emu.followMarks.write, LatestAccesses::kNone);
+    EXPECT_TRUE(log.accesses.empty());
+    EXPECT_TRUE(h.warnings.empty());
+    EXPECT_TRUE(std::equal(before.r, before.r + 16, h.emu.Registers().r));
+}
+
+// The peripherals' observers see every access of an I/O register or the low window as
+// it is made, and none of the RAM; a run stops after the instruction one stops at.
+TEST(ObservationPort, PeripheralObserversSeeEachIoAccessAndCanStopARun) {
+    EmulatorHarness h({0x46C0}, 0x100);
+    h.Start();
+    AccessLog log;
+    h.emu.ObservePeripherals(log, true);
+    h.emu.ReadByte(0x20000);
+    h.emu.WriteByte(0x20001, 0x7F);
+    h.emu.WriteHalf(0x10010, 0x1234);
+    h.emu.ReadWord(0x10010);
+    h.emu.ReadByte(CEmulator::kStackBase + 0x101);
+    h.emu.RemoveObserver(log);
+    h.emu.ReadByte(0x20000);
+    const struct { uint32_t address, value; uint8_t size; AccessKind kind; } seen[] = {
+        {0x20000, 0x24, 1, AccessKind::kRead}, {0x20001, 0x7F, 1, AccessKind::kWrite},
+        {0x10010, 0x1234, 2, AccessKind::kWrite}, {0x10010, 0x12340000, 4, AccessKind::kRead}};
+    ASSERT_EQ(log.accesses.size(), std::size(seen));
+    for (size_t i = 0; i < std::size(seen); ++i) {
+        const MemoryAccess& a = log.accesses[i];
+        EXPECT_EQ(a.address, seen[i].address) << i;
+        EXPECT_EQ(a.value, seen[i].value) << i;
+        EXPECT_EQ(a.size, seen[i].size) << i;
+        EXPECT_EQ(a.kind, seen[i].kind) << i;
+    }
+    struct StopAtEach final : AccessObserver {
+        bool OnAccess(const MemoryAccess&) override { return true; }
+    } stop;
+    EmulatorHarness run({0x2102, 0x0409, 0x7808, 0x46C0, 0x46C0});  // LDRB R0, [0x20000]
+    run.Start();
+    run.emu.ObservePeripherals(stop, true);
+    EXPECT_EQ(run.emu.RunUntil(0x200100, 100).stop, RunStop::kReadWatch);
+    EXPECT_EQ(run.Current(), 0x200006u);
+    EXPECT_EQ(run.emu.LastWatchHit().address, 0x20000u);
+    EXPECT_EQ(run.emu.LastWatchHit().instruction, 0x200004u);
 }
 
 }  // namespace
