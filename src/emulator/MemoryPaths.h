@@ -2,17 +2,17 @@
 
 // The fast paths of the memory map: the stack RAM and the flash image, inline in the
 // code that runs. Everything else, and every access of an observed page, leaves them
-// for the slow paths of Memory.cpp. Included by the emulator's own files only.
+// for the slow paths of MemoryBus.cpp. Included by the emulator's own files only.
 #include "emulator/CEmulator.h"
 #include "shell/Bits.h"
 
-uint16_t CEmulator::FetchThumb(uint32_t address) {
+uint16_t MemoryBus::FetchThumb(uint32_t address) {
     const uint32_t offset = address - kFlashBase;
     if (offset < flashHalfLimit_ && !(offset & 1)) return BigEndianHalf(flashMemory, offset);
     return ReadHalf(address, true);
 }
 template <class Hook>
-uint8_t CEmulator::ReadByte(uint32_t address, Hook beforeSlow) {
+uint8_t MemoryBus::ReadByte(uint32_t address, Hook beforeSlow) {
     if (address - kStackBase < stackFastSize_ && !observedPages_[(address >> 8) & 0xFF]) {
         followMarks.read = address;
         return stackMemory[address & 0xFFFF];
@@ -23,7 +23,7 @@ uint8_t CEmulator::ReadByte(uint32_t address, Hook beforeSlow) {
     return ReadByteSlow(address);
 }
 template <class Hook>
-uint16_t CEmulator::ReadHalf(uint32_t address, bool execute, Hook beforeSlow) {
+uint16_t MemoryBus::ReadHalf(uint32_t address, bool execute, Hook beforeSlow) {
     if (!execute && address - kStackBase < stackFastSize_ && !(address & 1) &&
         !observedPages_[(address >> 8) & 0xFF]) {
         followMarks.read = address;
@@ -35,7 +35,7 @@ uint16_t CEmulator::ReadHalf(uint32_t address, bool execute, Hook beforeSlow) {
     return ReadHalfSlow(address, execute);
 }
 template <class Hook>
-uint32_t CEmulator::ReadWord(uint32_t address, Hook beforeSlow) {
+uint32_t MemoryBus::ReadWord(uint32_t address, Hook beforeSlow) {
     if (address - kStackBase < stackFastSize_ && !(address & 3) &&
         !observedPages_[(address >> 8) & 0xFF]) {
         followMarks.read = address;
@@ -47,7 +47,7 @@ uint32_t CEmulator::ReadWord(uint32_t address, Hook beforeSlow) {
     return ReadWordSlow(address);
 }
 template <class Hook>
-void CEmulator::WriteByte(uint32_t address, uint8_t value, Hook beforeSlow) {
+void MemoryBus::WriteByte(uint32_t address, uint8_t value, Hook beforeSlow) {
     if ((address >> 20) == stackFastRegion_ && !observedPages_[(address >> 8) & 0xFF]) {
         followMarks.write = address;
         stackMemory[address & 0xFFFF] = value;
@@ -57,7 +57,7 @@ void CEmulator::WriteByte(uint32_t address, uint8_t value, Hook beforeSlow) {
     WriteByteSlow(address, value);
 }
 template <class Hook>
-void CEmulator::WriteHalf(uint32_t address, uint16_t value, Hook beforeSlow) {
+void MemoryBus::WriteHalf(uint32_t address, uint16_t value, Hook beforeSlow) {
     if ((address >> 20) == stackFastRegion_ && !(address & 1) &&
         !observedPages_[(address >> 8) & 0xFF]) {
         followMarks.write = address;
@@ -70,7 +70,7 @@ void CEmulator::WriteHalf(uint32_t address, uint16_t value, Hook beforeSlow) {
     WriteHalfSlow(address, value);
 }
 template <class Hook>
-void CEmulator::WriteWord(uint32_t address, uint32_t value, Hook beforeSlow) {
+void MemoryBus::WriteWord(uint32_t address, uint32_t value, Hook beforeSlow) {
     if ((address >> 20) == stackFastRegion_ && !(address & 3) &&
         !observedPages_[(address >> 8) & 0xFF]) {
         followMarks.write = address;
