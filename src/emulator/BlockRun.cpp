@@ -163,7 +163,7 @@ uint32_t CEmulator::BuildBlock(uint32_t address, const void* const* labels) {
             }
             case kLdrPc: {
                 const uint32_t literal = LiteralAddress(pc, h) - kFlashBase;
-                if (literal < flashWordLimit_ && !(literal & 3)) {
+                if (literal < flashDataWordLimit_ && !(literal & 3)) {
                     const uint32_t word = (half(literal) << 16) | half(literal + 2);
                     set(uop::kMovConst, hi8, 0, 0, word);
                 }

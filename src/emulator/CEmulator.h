@@ -173,6 +173,7 @@ class CEmulator : public Processor, public MemoryBus, private MemoryBus::Owner {
     void OnBusWarning(const char* line) override { ReportWarning(line); }
     // An observer asked for a stop after `access`: the first in a run makes its watch hit.
     void OnObservedStop(const MemoryAccess& access) override;
+    void OnFlashObservationChanged() override { FlushBlocks(); }
 
     // What a run checks between blocks, after memory operations and on calls, first.
     // Set inside a run when an instruction hit a watchpoint or (free runs) warned;

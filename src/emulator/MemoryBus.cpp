@@ -74,6 +74,7 @@ uint32_t MemoryBus::MapFlash(const uint8_t* flashBytes, uint32_t size) {
     flashByteLimit_ = window;
     flashHalfLimit_ = window >= 2 ? window - 1 : 0;
     flashWordLimit_ = window >= 4 ? window - 3 : 0;
+    SetFlashDataLimits();
     return window;
 }
 
@@ -112,7 +113,10 @@ uint8_t MemoryBus::ReadByteSlow(uint32_t address) {
     }
     if (Region(address) == 2) {
         const uint32_t offset = address & 0xFFFFF;
-        if (offset < flashSize) return flashMemory[offset];
+        if (offset < flashSize) {
+            ObserveFlash(address, 1, flashMemory[offset]);
+            return flashMemory[offset];
+        }
     } else if (IoRegister* io = FindIoRegister(address)) {
         io->wasRead = 1;
         ObservePeripheral(address, 1, io->value, AccessKind::kRead);
@@ -142,8 +146,9 @@ uint16_t MemoryBus::ReadHalfSlow(uint32_t address, bool execute) {
     if (Region(address) == 2) {
         const uint32_t offset = address & 0xFFFFF;
         if (uint64_t{offset} + 2 <= flashSize) {
-            if (offset & 1) return kHalfMisaligned;
-            return BigEndianHalf(flashMemory + offset);
+            const uint16_t value = (offset & 1) ? kHalfMisaligned : BigEndianHalf(flashMemory + offset);
+            if (!execute) ObserveFlash(address, 2, value);
+            return value;
         }
     }
     if (InLowWindow(address)) {
@@ -170,8 +175,9 @@ uint32_t MemoryBus::ReadWordSlow(uint32_t address) {
     if (Region(address) == 2) {
         const uint32_t offset = address & 0xFFFFF;
         if (uint64_t{offset} + 4 <= flashSize) {
-            if (offset & 3) return kWordMisaligned;
-            return BigEndianWord(flashMemory + offset);
+            const uint32_t value = (offset & 3) ? kWordMisaligned : BigEndianWord(flashMemory + offset);
+            ObserveFlash(address, 4, value);
+            return value;
         }
     }
     if (InLowWindow(address)) {
@@ -257,6 +263,10 @@ void MemoryBus::ClearWatches() {
 
 void MemoryBus::ObservePages(AccessObserver& observer, uint32_t address, uint32_t length,
                              bool on) {
+    const uint32_t flashBegin = address - kFlashBase;
+    if (flashBegin < kFlashWindow && length != 0)
+        ObserveFlashPages(observer, flashBegin,
+                          static_cast<uint32_t>(std::min<uint64_t>(uint64_t{flashBegin} + length, kFlashWindow)), on);
     const uint32_t begin = address - kStackBase;
     if (begin >= kStackSize || length == 0) return;
     const uint32_t end = std::min<uint64_t>(uint64_t{begin} + length, kStackSize);
@@ -278,6 +288,43 @@ void MemoryBus::ObservePages(AccessObserver& observer, uint32_t address, uint32_
         observers_.erase(entry);
 }
 
+void MemoryBus::ObserveFlashPages(AccessObserver& observer, uint32_t begin, uint32_t end, bool on) {
+    const bool observed = !flashObservers_.empty();
+    auto entry = std::find_if(flashObservers_.begin(), flashObservers_.end(),
+                              [&](const FlashObserverPages& o) { return o.observer == &observer; });
+    if (entry == flashObservers_.end()) {
+        if (!on) return;
+        entry = flashObservers_.insert(flashObservers_.end(),
+                                       FlashObserverPages{&observer, std::vector<uint64_t>(kFlashWindow / 256 / 64)});
+    }
+    for (uint32_t page = begin >> 8; page <= (end - 1) >> 8; ++page) {
+        if (entry->Has(page) != on) entry->pages[page >> 6] ^= uint64_t{1} << (page & 63);
+    }
+    if (std::all_of(entry->pages.begin(), entry->pages.end(), [](uint64_t bits) { return bits == 0; }))
+        flashObservers_.erase(entry);
+    if (observed == !flashObservers_.empty()) return;
+    SetFlashDataLimits();
+    owner_.OnFlashObservationChanged();
+}
+
+void MemoryBus::SetFlashDataLimits() {
+    const bool fast = flashObservers_.empty();
+    flashDataByteLimit_ = fast ? flashByteLimit_ : 0;
+    flashDataHalfLimit_ = fast ? flashHalfLimit_ : 0;
+    flashDataWordLimit_ = fast ? flashWordLimit_ : 0;
+}
+
+void MemoryBus::NotifyFlashObservers(const MemoryAccess& access) {
+    const uint32_t offset = access.address & (kFlashWindow - 1);
+    const uint32_t first = offset >> 8;
+    const uint32_t last = std::min<uint32_t>((offset + access.size - 1) >> 8, kFlashWindow / 256 - 1);
+    for (size_t i = 0; i < flashObservers_.size(); ++i) {
+        const FlashObserverPages& entry = flashObservers_[i];
+        if (!entry.Has(first) && !entry.Has(last)) continue;
+        if (entry.observer->OnAccess(access)) owner_.OnObservedStop(access);
+    }
+}
+
 void MemoryBus::ObservePeripherals(AccessObserver& observer, bool on) {
     auto& list = peripheralObservers_;
     const auto at = std::find(list.begin(), list.end(), &observer);
@@ -287,6 +334,7 @@ void MemoryBus::ObservePeripherals(AccessObserver& observer, bool on) {
 
 void MemoryBus::RemoveObserver(AccessObserver& observer) {
     ObservePages(observer, kStackBase, kStackSize, false);
+    ObservePages(observer, kFlashBase, kFlashWindow, false);
     ObservePeripherals(observer, false);
 }
 

@@ -38,6 +38,9 @@ class MemoryBus {
       public:
         virtual void OnBusWarning(const char* line) = 0;
         virtual void OnObservedStop(const MemoryAccess& access) = 0;
+        // Flash pages came to be observed or no longer are: code decoded ahead must read
+        // its literals again (or may fold them in again).
+        virtual void OnFlashObservationChanged() = 0;
 
       protected:
         ~Owner() = default;
@@ -106,9 +109,12 @@ class MemoryBus {
 
     // --- observers -----------------------------------------------------------------------
     // Calls `observer` for every access of the emulated code that touches the stack RAM
-    // pages of [address, address + length) (256 bytes each; outside the RAM: none), or
-    // stops that (on = false); an observer with no page left is dropped. Observers are
-    // called in the order they came; none may add or remove observers from OnAccess.
+    // pages or the flash image pages of [address, address + length) (256 bytes each;
+    // elsewhere: none), or stops that (on = false); an observer with no page left is
+    // dropped. Of the flash, the data reads are reported (instruction fetches are not):
+    // while any flash page is observed, flash data reads leave the fast paths and
+    // literal loads are no longer folded into the decoded code. Observers are called in
+    // the order they came; none may add or remove observers from OnAccess.
     void ObservePages(AccessObserver& observer, uint32_t address, uint32_t length, bool on);
     // Observes every access the emulated code makes to the peripherals: the I/O registers
     // and the low window (the observer takes the addresses it cares about itself). These
@@ -117,7 +123,9 @@ class MemoryBus {
     // Ends both kinds of observation.
     void RemoveObserver(AccessObserver& observer);
     // Whether any observer may ask a run to stop.
-    bool HasObservers() const { return observedPageCount_ != 0 || !peripheralObservers_.empty(); }
+    bool HasObservers() const {
+        return observedPageCount_ != 0 || !peripheralObservers_.empty() || !flashObservers_.empty();
+    }
 
     // --- fields ----------------------------------------------------------------------------
     // The fast paths' fields come first, on the cache lines the run loop uses.
@@ -131,6 +139,10 @@ class MemoryBus {
     uint32_t flashByteLimit_ = 0;
     uint32_t flashHalfLimit_ = 0;
     uint32_t flashWordLimit_ = 0;
+    // The same for data reads on the fast paths: none while flash pages are observed.
+    uint32_t flashDataByteLimit_ = 0;
+    uint32_t flashDataHalfLimit_ = 0;
+    uint32_t flashDataWordLimit_ = 0;
 
   private:
     uint32_t stackFastSize_ = 0;
@@ -176,6 +188,14 @@ class MemoryBus {
         NotifyPeripheralObservers({Current(), address, value, static_cast<uint8_t>(size), kind});
     }
     void NotifyPeripheralObservers(const MemoryAccess& access);
+    // A data read of the flash, which the slow paths report to the observers of its pages.
+    void ObserveFlash(uint32_t address, uint32_t size, uint32_t value) {
+        if (flashObservers_.empty()) return;
+        NotifyFlashObservers({Current(), address, value, static_cast<uint8_t>(size), AccessKind::kRead});
+    }
+    void NotifyFlashObservers(const MemoryAccess& access);
+    void ObserveFlashPages(AccessObserver& observer, uint32_t begin, uint32_t end, bool on);
+    void SetFlashDataLimits();
     const uint8_t* ByteAt(uint32_t address) const;
     IoRegister* FindIoRegister(uint32_t address);
 
@@ -190,5 +210,12 @@ class MemoryBus {
         bool Has(uint32_t page) const { return (pages[page >> 6] >> (page & 63)) & 1; }
     };
     std::vector<ObserverPages> observers_;
+    // The observers of flash pages, a bit per 256-byte page of the flash window.
+    struct FlashObserverPages {
+        AccessObserver* observer;
+        std::vector<uint64_t> pages;
+        bool Has(uint32_t page) const { return (pages[page >> 6] >> (page & 63)) & 1; }
+    };
+    std::vector<FlashObserverPages> flashObservers_;
     std::vector<AccessObserver*> peripheralObservers_;
 };

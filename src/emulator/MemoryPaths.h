@@ -18,7 +18,7 @@ uint8_t MemoryBus::ReadByte(uint32_t address, Hook beforeSlow) {
         return stackMemory[address & 0xFFFF];
     }
     const uint32_t offset = address - kFlashBase;
-    if (offset < flashByteLimit_) return flashMemory[offset];
+    if (offset < flashDataByteLimit_) return flashMemory[offset];
     beforeSlow();
     return ReadByteSlow(address);
 }
@@ -30,7 +30,8 @@ uint16_t MemoryBus::ReadHalf(uint32_t address, bool execute, Hook beforeSlow) {
         return BigEndianHalf(stackMemory + (address & 0xFFFF));
     }
     const uint32_t offset = address - kFlashBase;
-    if (offset < flashHalfLimit_ && !(offset & 1)) return BigEndianHalf(flashMemory, offset);
+    if (offset < (execute ? flashHalfLimit_ : flashDataHalfLimit_) && !(offset & 1))
+        return BigEndianHalf(flashMemory, offset);
     beforeSlow();
     return ReadHalfSlow(address, execute);
 }
@@ -42,7 +43,7 @@ uint32_t MemoryBus::ReadWord(uint32_t address, Hook beforeSlow) {
         return BigEndianWord(stackMemory + (address & 0xFFFF));
     }
     const uint32_t offset = address - kFlashBase;
-    if (offset < flashWordLimit_ && !(offset & 3)) return BigEndianWord(flashMemory + offset);
+    if (offset < flashDataWordLimit_ && !(offset & 3)) return BigEndianWord(flashMemory + offset);
     beforeSlow();
     return ReadWordSlow(address);
 }
