@@ -16,8 +16,8 @@ struct MemoryAccess {
     AccessKind kind = AccessKind::kRead;
 };
 
-// Sees the accesses of the stack RAM pages it observes (CEmulator::ObservePages), or of
-// the peripherals (CEmulator::ObservePeripherals). An observed page has no fast path, so
+// Sees the accesses of the stack RAM pages it observes (MemoryBus::ObservePages), or of
+// the peripherals (MemoryBus::ObservePeripherals). An observed page has no fast path, so
 // every access that touches it reaches the observers from the slow paths, in the order
 // the emulated code makes them. An observer filters the bytes it cares about itself. OnAccess returns true to stop a run after the
 // instruction that made the access (the first such access is the run's watch hit).

@@ -163,7 +163,7 @@ uint32_t CEmulator::BuildBlock(uint32_t address, const void* const* labels) {
             }
             case kLdrPc: {
                 const uint32_t literal = LiteralAddress(pc, h) - kFlashBase;
-                if (literal < flashWordLimit_ && !(literal & 3)) {
+                if (literal < flashDataWordLimit_ && !(literal & 3)) {
                     const uint32_t word = (half(literal) << 16) | half(literal + 2);
                     set(uop::kMovConst, hi8, 0, 0, word);
                 }
@@ -287,8 +287,7 @@ RunResult CEmulator::Run(uint32_t address, uint64_t maxInstructions, bool stopOn
     uint64_t left = maxInstructions;  // instructions the run may still execute
     RunStop stop = RunStop::kNone;
     // Breakpoints, observers and warnings cost one test of this flag while none is set.
-    const bool stopChecks =
-        observedPageCount_ != 0 || !peripheralObservers_.empty() || stopOnWarning;  // pendingStop_ may be set
+    const bool stopChecks = HasObservers() || stopOnWarning;  // pendingStop_ may be set
     const bool checks = breakCount_ != 0 || stopChecks;
     if (maxInstructions == 0) return {};
     if (breakOnFirst && (cpsr & kThumbBit) && breakCount_ != 0 && IsBreakpoint(r[15] - 4))

@@ -6,44 +6,18 @@
 
 namespace {
 
-// The peripheral registers the firmware expects, with their reset values, in the
-// order the registers window lists them.
-constexpr struct {
-    uint32_t address;
-    uint8_t value;
-} kResetIoRegisters[] = {
-    {0x020000, 0x24}, {0x020001, 0x2C}, {0x020002, 0xFF}, {0x020008, 0xFF}, {0x020009, 0xFF},
-    {0x02000A, 0x08}, {0x02000B, 0xEA}, {0x02000C, 0xFF}, {0x02000D, 0xFF}, {0x02000F, 0xFF},
-    {0x020016, 0xFF}, {0x020020, 0xFF}, {0x020024, 0xFF}, {0x020028, 0xFF}, {0x020029, 0x03},
-    {0x02002A, 0xFF}, {0x02002B, 0xFF}, {0x02002C, 0xFF}, {0x02002D, 0xFF}, {0x030000, 0xFF},
-    {0x030001, 0xFF}, {0x600000, 0xFF}, {0x600100, 0xFF},
-};
-
 constexpr uint32_t kArmBxLr = 0x012FFF1E;
 // No current instruction is ever at an odd address: the address of a free run.
 constexpr uint32_t kNoAddress = 1;
 
 }  // namespace
 
-CEmulator::CEmulator() {
-    for (const auto& reset : kResetIoRegisters) {
-        IoRegister& io = ioRegisters[ioRegisterCount++];
-        io.address = reset.address;
-        io.value = reset.value;
-        io.previousValue = reset.value;
-    }
-}
+CEmulator::CEmulator() : MemoryBus(r[15], *this) {}
 
 void CEmulator::AttachFlash(const uint8_t* flashBytes, uint32_t size) {
-    flashMemory = flashBytes;
-    flashSize = flashBytes ? size : 0;
-    const uint32_t window = std::min(flashSize, kFlashWindow);
-    flashByteLimit_ = window;
-    flashHalfLimit_ = window >= 2 ? window - 1 : 0;
-    flashWordLimit_ = window >= 4 ? window - 3 : 0;
+    const uint32_t window = MapFlash(flashBytes, size);
+    ResetBlocks(window / 2);
     breakBits_.resize((window / 2 + 63) / 64);
-    blockAt_.assign(window / 2, 0);
-    decoded_.clear();
     // Breakpoints past the end of a shorter image are gone.
     if (window / 2 % 64 != 0 && !breakBits_.empty())
         breakBits_.back() &= (uint64_t{1} << (window / 2 % 64)) - 1;
@@ -53,9 +27,8 @@ void CEmulator::AttachFlash(const uint8_t* flashBytes, uint32_t size) {
 
 void CEmulator::Start(uint32_t startAddress, const uint8_t* flashBytes, uint32_t size,
                       uint8_t* stackBytes, uint32_t stackPointer) {
-    stackMemory = stackBytes;
+    MapStack(stackBytes);
     AttachFlash(flashBytes, size);
-    UpdateFastPaths();
     initialSp = stackPointer;
     r[13] = stackPointer;
     cpsr = 0xF3;
@@ -71,11 +44,7 @@ void CEmulator::Start(uint32_t startAddress, const uint8_t* flashBytes, uint32_t
 void CEmulator::SaveSnapshot() {
     std::copy(std::begin(r), std::end(r), std::begin(previousR));
     previousCpsr = ComposeCpsr();
-    if (ioWritten) {
-        for (int32_t i = 0; i < ioRegisterCount; ++i)
-            ioRegisters[i].previousValue = ioRegisters[i].value;
-        ioWritten = 0;
-    }
+    SaveIoSnapshot();
 }
 
 void CEmulator::StepArm() {
@@ -211,99 +180,16 @@ std::vector<uint32_t> CEmulator::Breakpoints() const {
     return addresses;
 }
 
-void CEmulator::SetWatch(uint32_t address, uint32_t length, uint8_t kinds, bool on) {
-    kinds &= kWatchRead | kWatchWrite;
-    if (address - kStackBase >= kStackSize || kinds == 0) return;
-    const uint32_t begin = address - kStackBase;
-    const uint32_t end = std::min<uint64_t>(uint64_t{begin} + length, kStackSize);
-    if (begin >= end) return;
-    bool before[kStackSize / 256];
-    for (uint32_t page = begin >> 8; page <= (end - 1) >> 8; ++page)
-        before[page] = watches_.PageWatched(page);
-    watches_.Change(begin, end, kinds, on);
-    for (uint32_t page = begin >> 8; page <= (end - 1) >> 8; ++page) {
-        const bool after = watches_.PageWatched(page);
-        if (after != before[page]) ObservePages(watches_, kStackBase + page * 256, 256, after);
-    }
-}
-
-void CEmulator::ClearWatches() {
-    watches_.Clear();
-    RemoveObserver(watches_);
-}
-
-void CEmulator::ObservePages(AccessObserver& observer, uint32_t address, uint32_t length,
-                             bool on) {
-    const uint32_t begin = address - kStackBase;
-    if (begin >= kStackSize || length == 0) return;
-    const uint32_t end = std::min<uint64_t>(uint64_t{begin} + length, kStackSize);
-    auto entry = std::find_if(observers_.begin(), observers_.end(),
-                              [&](const ObserverPages& o) { return o.observer == &observer; });
-    if (entry == observers_.end()) {
-        if (!on) return;
-        entry = observers_.insert(observers_.end(), ObserverPages{&observer, {}});
-    }
-    for (uint32_t page = begin >> 8; page <= (end - 1) >> 8; ++page) {
-        if (entry->Has(page) == on) continue;
-        entry->pages[page >> 6] ^= uint64_t{1} << (page & 63);
-        const uint8_t count = observedPages_[page];
-        observedPages_[page] = static_cast<uint8_t>(on ? count + 1 : count - 1);
-        observedPageCount_ += (observedPages_[page] != 0) - (count != 0);
-    }
-    if (std::all_of(std::begin(entry->pages), std::end(entry->pages),
-                    [](uint64_t bits) { return bits == 0; }))
-        observers_.erase(entry);
-}
-
-void CEmulator::ObservePeripherals(AccessObserver& observer, bool on) {
-    auto& list = peripheralObservers_;
-    const auto at = std::find(list.begin(), list.end(), &observer);
-    if (on && at == list.end()) list.push_back(&observer);
-    if (!on && at != list.end()) list.erase(at);
-}
-
-void CEmulator::RemoveObserver(AccessObserver& observer) {
-    ObservePages(observer, kStackBase, kStackSize, false);
-    ObservePeripherals(observer, false);
-}
-
-// The first observer that asks for a stop makes the run's watch hit; later ones in the
-// same run are still called but do not replace it.
-void CEmulator::NotifyObservers(const MemoryAccess& access, uint32_t first, uint32_t last) {
-    for (size_t i = 0; i < observers_.size(); ++i) {
-        const ObserverPages& entry = observers_[i];
-        if (!entry.Has(first) && !entry.Has(last)) continue;
-        if (entry.observer->OnAccess(access)) RecordObservedStop(access);
-    }
-}
-
-void CEmulator::NotifyPeripheralObservers(const MemoryAccess& access) {
-    for (size_t i = 0; i < peripheralObservers_.size(); ++i) {
-        if (peripheralObservers_[i]->OnAccess(access)) RecordObservedStop(access);
-    }
-}
-
-void CEmulator::RecordObservedStop(const MemoryAccess& access) {
+void CEmulator::OnObservedStop(const MemoryAccess& access) {
     if (pendingStop_ == RunStop::kReadWatch || pendingStop_ == RunStop::kWriteWatch) return;
     const bool write = access.kind == AccessKind::kWrite;
     watchHit_ = {access.address, access.value, access.instruction, access.size, write};
     pendingStop_ = write ? RunStop::kWriteWatch : RunStop::kReadWatch;
 }
 
-RegisterFile CEmulator::Registers() const {
-    RegisterFile file;
-    std::copy(std::begin(r), std::end(r), std::begin(file.r));
-    file.cpsr = ComposedCpsr();
-    return file;
-}
-
 void CEmulator::SetRegister(int index, uint32_t value) {
     if (index == kCpsrIndex) {
-        cpsr = value;
-        negativeFlag = (value >> 31) & 1;
-        zeroFlag = (value >> 30) & 1;
-        carryFlag = (value >> 29) & 1;
-        overflowFlag = (value >> 28) & 1;
+        SetCpsr(value);
         return;
     }
     index &= 15;

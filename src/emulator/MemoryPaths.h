@@ -2,52 +2,53 @@
 
 // The fast paths of the memory map: the stack RAM and the flash image, inline in the
 // code that runs. Everything else, and every access of an observed page, leaves them
-// for the slow paths of Memory.cpp. Included by the emulator's own files only.
+// for the slow paths of MemoryBus.cpp. Included by the emulator's own files only.
 #include "emulator/CEmulator.h"
 #include "shell/Bits.h"
 
-uint16_t CEmulator::FetchThumb(uint32_t address) {
+uint16_t MemoryBus::FetchThumb(uint32_t address) {
     const uint32_t offset = address - kFlashBase;
     if (offset < flashHalfLimit_ && !(offset & 1)) return BigEndianHalf(flashMemory, offset);
     return ReadHalf(address, true);
 }
 template <class Hook>
-uint8_t CEmulator::ReadByte(uint32_t address, Hook beforeSlow) {
+uint8_t MemoryBus::ReadByte(uint32_t address, Hook beforeSlow) {
     if (address - kStackBase < stackFastSize_ && !observedPages_[(address >> 8) & 0xFF]) {
         followMarks.read = address;
         return stackMemory[address & 0xFFFF];
     }
     const uint32_t offset = address - kFlashBase;
-    if (offset < flashByteLimit_) return flashMemory[offset];
+    if (offset < flashDataByteLimit_) return flashMemory[offset];
     beforeSlow();
     return ReadByteSlow(address);
 }
 template <class Hook>
-uint16_t CEmulator::ReadHalf(uint32_t address, bool execute, Hook beforeSlow) {
+uint16_t MemoryBus::ReadHalf(uint32_t address, bool execute, Hook beforeSlow) {
     if (!execute && address - kStackBase < stackFastSize_ && !(address & 1) &&
         !observedPages_[(address >> 8) & 0xFF]) {
         followMarks.read = address;
         return BigEndianHalf(stackMemory + (address & 0xFFFF));
     }
     const uint32_t offset = address - kFlashBase;
-    if (offset < flashHalfLimit_ && !(offset & 1)) return BigEndianHalf(flashMemory, offset);
+    if (offset < (execute ? flashHalfLimit_ : flashDataHalfLimit_) && !(offset & 1))
+        return BigEndianHalf(flashMemory, offset);
     beforeSlow();
     return ReadHalfSlow(address, execute);
 }
 template <class Hook>
-uint32_t CEmulator::ReadWord(uint32_t address, Hook beforeSlow) {
+uint32_t MemoryBus::ReadWord(uint32_t address, Hook beforeSlow) {
     if (address - kStackBase < stackFastSize_ && !(address & 3) &&
         !observedPages_[(address >> 8) & 0xFF]) {
         followMarks.read = address;
         return BigEndianWord(stackMemory + (address & 0xFFFF));
     }
     const uint32_t offset = address - kFlashBase;
-    if (offset < flashWordLimit_ && !(offset & 3)) return BigEndianWord(flashMemory + offset);
+    if (offset < flashDataWordLimit_ && !(offset & 3)) return BigEndianWord(flashMemory + offset);
     beforeSlow();
     return ReadWordSlow(address);
 }
 template <class Hook>
-void CEmulator::WriteByte(uint32_t address, uint8_t value, Hook beforeSlow) {
+void MemoryBus::WriteByte(uint32_t address, uint8_t value, Hook beforeSlow) {
     if ((address >> 20) == stackFastRegion_ && !observedPages_[(address >> 8) & 0xFF]) {
         followMarks.write = address;
         stackMemory[address & 0xFFFF] = value;
@@ -57,7 +58,7 @@ void CEmulator::WriteByte(uint32_t address, uint8_t value, Hook beforeSlow) {
     WriteByteSlow(address, value);
 }
 template <class Hook>
-void CEmulator::WriteHalf(uint32_t address, uint16_t value, Hook beforeSlow) {
+void MemoryBus::WriteHalf(uint32_t address, uint16_t value, Hook beforeSlow) {
     if ((address >> 20) == stackFastRegion_ && !(address & 1) &&
         !observedPages_[(address >> 8) & 0xFF]) {
         followMarks.write = address;
@@ -70,7 +71,7 @@ void CEmulator::WriteHalf(uint32_t address, uint16_t value, Hook beforeSlow) {
     WriteHalfSlow(address, value);
 }
 template <class Hook>
-void CEmulator::WriteWord(uint32_t address, uint32_t value, Hook beforeSlow) {
+void MemoryBus::WriteWord(uint32_t address, uint32_t value, Hook beforeSlow) {
     if ((address >> 20) == stackFastRegion_ && !(address & 3) &&
         !observedPages_[(address >> 8) & 0xFF]) {
         followMarks.write = address;

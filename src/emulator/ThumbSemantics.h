@@ -4,8 +4,8 @@
 // blocks of a run (BlockRun.cpp). Flags and shifts follow ARMv4T.
 //
 // The four flag fields are the truth while code steps (inside a run's blocks N and Z
-// are CEmulator::nzValue); the CPSR's top bits are composed from them when a step or
-// a run ends (CEmulator::ComposeCpsr).
+// are Processor::nzValue); the CPSR's top bits are composed from them when a step or
+// a run ends (Processor::ComposeCpsr).
 #include <array>
 #include <cstdint>
 
@@ -21,7 +21,7 @@ namespace thumb {
 void Execute(CEmulator& e);
 
 // Where an operation leaves N and Z: in their flag fields (a step), or as the one
-// result whose sign and zeroness they are (CEmulator::nzValue, inside a run's blocks).
+// result whose sign and zeroness they are (Processor::nzValue, inside a run's blocks).
 struct FieldNZ {
     static void Set(CEmulator& e, uint32_t value) {
         e.negativeFlag = value >> 31;

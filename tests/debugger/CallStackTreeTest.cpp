@@ -1,22 +1,17 @@
-#include "support/TestDoc.h"
 #include "DebuggerFixture.h"
 #include "debugger/CallStackTree.h"
+#include "support/TestDoc.h"
 
 namespace {
 
 using CallStackTreeTest = DebuggerTest;
 
-TEST_F(CallStackTreeTest, RootAloneWithoutRecords) {
+TEST_F(CallStackTreeTest, DisplayedAddressesOfBothListsWithAndWithoutBase) {
     Open();
     EXPECT_EQ(BuildCallStack(*doc).root, "Manual browsing");
     EXPECT_TRUE(BuildCallStack(*doc).items.empty());
     Start();
     EXPECT_EQ(BuildCallStack(*doc).root, "Emulator Root");
-    EXPECT_TRUE(BuildCallStack(*doc).items.empty());
-}
-
-TEST_F(CallStackTreeTest, DisplayedAddressesOfBothListsWithAndWithoutBase) {
-    Open();
     CEmulator& e = TestDoc::Emulator(*doc);
     e.callTracks[0] = {{0x1234, 0x5678}};
     e.callTracks[1] = {{0x200100, 0x200400}};
@@ -34,33 +29,6 @@ TEST_F(CallStackTreeTest, DisplayedAddressesOfBothListsWithAndWithoutBase) {
         ASSERT_EQ(m.items.size(), 1u);
         EXPECT_EQ(m.items[0], c.item);
     }
-}
-
-// BL, BL, BL, then POP {PC} back out of the deepest routine.
-TEST_F(CallStackTreeTest, NestedCallsAndAReturnFromTheEmulator) {
-    Open({0xF000, 0xF801,  // 0x00: BL 0x06
-          0x0000,          // 0x04
-          0xB500,          // 0x06: PUSH {LR}
-          0xF000, 0xF801,  // 0x08: BL 0x0E
-          0x0000,          // 0x0C
-          0xB500,          // 0x0E: PUSH {LR}
-          0xF000, 0xF801,  // 0x10: BL 0x16
-          0x0000,          // 0x14
-          0xB500,          // 0x16: PUSH {LR}
-          0xBD00});        // 0x18: POP {PC}
-    Start();
-    for (int i = 0; i < 5; ++i) Step();  // BL (one step for the pair), PUSH, BL, PUSH, BL
-    CallStackModel m = BuildCallStack(*doc);
-    ASSERT_EQ(m.items.size(), 3u);
-    EXPECT_EQ(m.items[0], "00000000 -> 00000006");
-    EXPECT_EQ(m.items[1], "00000008 -> 0000000E");
-    EXPECT_EQ(m.items[2], "00000010 -> 00000016");
-    Step();  // PUSH {LR}
-    Step();  // POP {PC}
-    m = BuildCallStack(*doc);
-    ASSERT_EQ(m.items.size(), 2u);
-    EXPECT_EQ(m.items[1], "00000008 -> 0000000E");
-    EXPECT_TRUE(warnings.empty());
 }
 
 TEST_F(CallStackTreeTest, LongListsShowTheNewestCallsBelowACount) {

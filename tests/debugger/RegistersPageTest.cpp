@@ -1,94 +1,43 @@
-#include "support/TestDoc.h"
+// The registers bar's paint (compared whole with debugger/paints) and its entry.
 #include "DebuggerFixture.h"
 #include "debugger/RegistersPage.h"
-#include "debugger/TextLines.h"
 
 namespace {
 
 using RegistersPageTest = DebuggerTest;
 
-std::string TextOrEmpty(const DrawList& list, int x, int y) {
-    const DrawText* t = TextAt(list, x, y);
-    return t ? t->text : std::string("<none>");
-}
-
-TEST_F(RegistersPageTest, NoDocumentPaintsOnlyTheNotice) {
+// No document: the notice alone. After PUSH {R0}: the pushed word in the bottom stack
+// row, the other rows dashes; red exactly for what changed since the step's snapshot
+// (SP, PC, and R3, N, Z and V set after it), also on a second paint; an I/O row read and
+// written with a new value.
+TEST_F(RegistersPageTest, PaintsCompareWithTheRecordedOnes) {
     DrawList list;
     PaintRegisters(nullptr, list);
-    ASSERT_EQ(list.texts.size(), 1u);
-    EXPECT_EQ(list.texts[0].text, "No file loaded");
-    EXPECT_EQ(list.texts[0].x, 10);
-    EXPECT_EQ(list.texts[0].y, 10);
-}
-
-TEST_F(RegistersPageTest, StackRowsShowDashesAtStartAndThePushedWordAfterPush) {
-    Open({0xB401});  // PUSH {R0}
+    ExpectPaint("registers_no_document", list, kRegistersCharWidth);
+    Open({0xB401});
     Start();
-    DrawList list;
-    PaintRegisters(doc.get(), list);
-    const int rows = TestDoc::Emulator(*doc).ioRegisterCount;
-    ASSERT_EQ(rows, 23);
-    for (int k = 0; k < rows; ++k)
-        EXPECT_EQ(TextOrEmpty(list, 10, 162 + 15 * k), "------      --------") << k;
-
-    TestDoc::Emulator(*doc).r[0] = 0xCAFE0123;
-    Step();
-    PaintRegisters(doc.get(), list);
-    EXPECT_EQ(TextOrEmpty(list, 10, 162 + 15 * (rows - 1)), "10EABC(+00) CAFE0123");
-    EXPECT_EQ(TextOrEmpty(list, 10, 162 + 15 * (rows - 2)), "------      --------");
-    EXPECT_EQ(TextOrEmpty(list, 10, 145), "Stack");
-    EXPECT_EQ(TextOrEmpty(list, 210, 145), "I/O");
-}
-
-TEST_F(RegistersPageTest, RedMarksExactlyWhatTheStepChanged) {
-    Open();
-    Start();
-    CEmulator& e = TestDoc::Emulator(*doc);
-    e.zeroFlag = 0;
-    e.SaveSnapshot();
-    e.r[3] = 0x33;
-    e.zeroFlag = 1;
-    DrawList list;
-    PaintRegisters(doc.get(), list);
-    int red = 0;
-    for (const DrawText& t : list.texts) red += t.color == kRed;
-    EXPECT_EQ(red, 2);
-    EXPECT_EQ(TextAt(list, 10, 45)->text, "R3 = 00000033");
-    EXPECT_EQ(TextAt(list, 10, 45)->color, kRed);
-    EXPECT_EQ(TextAt(list, 50, 125)->text, "Z:1");
-    EXPECT_EQ(TextAt(list, 50, 125)->color, kRed);
-    EXPECT_EQ(TextAt(list, 150, 105)->text, "PC = 00200004");  // H-column, index 15
-
-    // A second paint keeps the red: it compares with the step's snapshot.
-    PaintRegisters(doc.get(), list);
-    EXPECT_EQ(TextAt(list, 10, 45)->color, kRed);
-    e.SaveSnapshot();
-    PaintRegisters(doc.get(), list);
-    EXPECT_EQ(TextAt(list, 10, 45)->color, kBlack);
-}
-
-TEST_F(RegistersPageTest, IoRowsShowAddressValueAndMarks) {
-    Open();
-    DrawList list;
-    PaintRegisters(doc.get(), list);
-    EXPECT_EQ(TextOrEmpty(list, 210, 162), "020000 24   ");
-    IoRegister& io = TestDoc::Emulator(*doc).ioRegisters[1];
-    io.wasRead = 1;
-    io.wasWritten = 1;
+    emu().r[0] = 0xCAFE0123;
+    emu().SaveSnapshot();
+    emu().Step();
+    emu().SetRegister(CEmulator::kCpsrIndex, 0x90000020);  // N, V and T (bit 5)
+    emu().r[3] = 0x33;
+    emu().zeroFlag = 1;
+    IoRegister& io = emu().ioRegisters[1];
+    io.wasRead = io.wasWritten = 1;
     io.value = static_cast<uint8_t>(io.previousValue + 1);
     PaintRegisters(doc.get(), list);
-    const DrawText* row = TextAt(list, 210, 177);
-    ASSERT_NE(row, nullptr);
-    EXPECT_EQ(row->text.substr(row->text.size() - 2), "rw");
-    EXPECT_EQ(row->color, kRed);
+    PaintRegisters(doc.get(), list);
+    ExpectPaint("registers_after_push", list, kRegistersCharWidth);
+    emu().SaveSnapshot();
+    PaintRegisters(doc.get(), list);
+    EXPECT_EQ(TextAt(list, 10, 45)->color, kBlack);  // R3: red until the next step
 }
 
 // A paint reads the stack from the RAM itself: a SP outside it shows question marks.
 TEST_F(RegistersPageTest, StackRowsOutsideTheRamShowQuestionMarks) {
     Open();
     Start();
-    CEmulator& e = TestDoc::Emulator(*doc);
-    struct Case {
+    const struct {
         uint32_t sp;
         const char* bottomRow;
     } cases[] = {
@@ -96,57 +45,33 @@ TEST_F(RegistersPageTest, StackRowsOutsideTheRamShowQuestionMarks) {
         {0x0010FFFE, "10FFFE(+00) ????????"},  // the word would cross the RAM's end
         {0x0010EA00, "10EA00(+00) 00000000"},
     };
-    e.initialSp = 0xFFFFFFFF;  // every row below it
-    for (const Case& c : cases) {
-        e.r[13] = c.sp;
+    emu().initialSp = 0xFFFFFFFF;  // every row below it
+    for (const auto& c : cases) {
+        emu().r[13] = c.sp;
         DrawList list;
         PaintRegisters(doc.get(), list);
-        EXPECT_EQ(TextOrEmpty(list, 10, 162 + 15 * 22), c.bottomRow);
-        EXPECT_TRUE(warnings.empty()) << warnings.front();
+        ASSERT_NE(TextAt(list, 10, 162 + 15 * 22), nullptr);
+        EXPECT_EQ(TextAt(list, 10, 162 + 15 * 22)->text, c.bottomRow);
+        EXPECT_TRUE(warnings.empty());
     }
-}
-
-TEST_F(RegistersPageTest, DoubleClickPlacesTheEditorOnTheRegister) {
-    struct Case {
-        int x, y;
-        int index, editX, editY;
-    } cases[] = {
-        {160, 20, 9, 192, 15}, {10, 0, 0, 52, 0}, {149, 119, 7, 52, 105}, {150, 105, 15, 192, 105}};
-    for (const Case& c : cases) {
-        const auto place = RegisterAt(c.x, c.y);
-        ASSERT_TRUE(place) << c.x << "," << c.y;
-        EXPECT_EQ(place->index, c.index);
-        EXPECT_EQ(place->x, c.editX);
-        EXPECT_EQ(place->y, c.editY);
-    }
-    EXPECT_FALSE(RegisterAt(160, 120));
-    EXPECT_FALSE(RegisterAt(10, -1));
 }
 
 TEST_F(RegistersPageTest, RegisterEntryStoresHexAndRefusesOtherCharacters) {
     Open();
-    CEmulator& e = TestDoc::Emulator(*doc);
-    e.r[9] = 0x1234;
-    EXPECT_EQ(RegisterEditText(e, 9), "00001234");
-    EXPECT_FALSE(StoreRegisterEntry(e, 9, "12X"));
-    EXPECT_FALSE(StoreRegisterEntry(e, 9, "g"));
-    EXPECT_EQ(e.r[9], 0x1234u);
-    EXPECT_TRUE(StoreRegisterEntry(e, 9, "ffff0000"));
-    EXPECT_EQ(e.r[9], 0xFFFF0000u);
-    EXPECT_TRUE(StoreRegisterEntry(e, 9, ""));
-    EXPECT_EQ(e.r[9], 0u);
-}
-
-TEST_F(RegistersPageTest, AccessibleLinesReadTheRegistersLineByLine) {
-    Open();
-    TestDoc::Emulator(*doc).r[3] = 0x33;
-    DrawList list;
-    PaintRegisters(doc.get(), list);
-    const std::vector<std::string> lines = TextLines(list, 10, kRegistersCharWidth);
-    ASSERT_GE(lines.size(), 12u);
-    EXPECT_EQ(lines[3].substr(0, 13), "R3 = 00000033");
-    EXPECT_NE(lines[3].find("H3 = 00000000"), std::string::npos);
-    EXPECT_EQ(lines[8], "N:0 Z:0 C:0  V:0 T:0");
+    emu().r[9] = 0x1234;
+    EXPECT_EQ(RegisterEditText(emu(), 9), "00001234");
+    const struct {
+        const char* text;
+        bool stored;
+        uint32_t value;
+    } cases[] = {{"12X", false, 0x1234},
+                 {"g", false, 0x1234},
+                 {"ffff0000", true, 0xFFFF0000},
+                 {"", true, 0}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(StoreRegisterEntry(emu(), 9, c.text), c.stored) << c.text;
+        EXPECT_EQ(emu().r[9], c.value) << c.text;
+    }
 }
 
 }  // namespace

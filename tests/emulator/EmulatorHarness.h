@@ -31,10 +31,6 @@ struct EmulatorHarness {
         flash[offset] = static_cast<uint8_t>(h >> 8);
         flash[offset + 1] = static_cast<uint8_t>(h);
     }
-    void PutWord(size_t offset, uint32_t w) {
-        PutHalf(offset, static_cast<uint16_t>(w >> 16));
-        PutHalf(offset + 2, static_cast<uint16_t>(w));
-    }
     // Starts at flash offset `offset` and forgets the two lines of the start.
     void Start(uint32_t offset = 0) {
         emu.Start(CEmulator::kFlashBase + offset, flash.data(), static_cast<uint32_t>(flash.size()),
@@ -42,25 +38,8 @@ struct EmulatorHarness {
         warnings.clear();
     }
     void SetFlags(bool n, bool z, bool c, bool v) {
-        emu.negativeFlag = n;
-        emu.zeroFlag = z;
-        emu.carryFlag = c;
-        emu.overflowFlag = v;
+        emu.negativeFlag = n, emu.zeroFlag = z, emu.carryFlag = c, emu.overflowFlag = v;
         emu.ComposeCpsr();
     }
-    // "NZCV" letters, a dash for a clear flag, read from cpsr.
-    std::string Flags() const {
-        std::string f = "----";
-        if (emu.cpsr & 0x80000000u) f[0] = 'N';
-        if (emu.cpsr & 0x40000000u) f[1] = 'Z';
-        if (emu.cpsr & 0x20000000u) f[2] = 'C';
-        if (emu.cpsr & 0x10000000u) f[3] = 'V';
-        return f;
-    }
     uint32_t Current() const { return emu.r[15] - 4; }
-    uint32_t RamWord(uint32_t address) const {
-        const uint32_t o = address & 0xFFFF;
-        return (uint32_t{ram[o]} << 24) | (uint32_t{ram[o + 1]} << 16) |
-               (uint32_t{ram[o + 2]} << 8) | ram[o + 3];
-    }
 };

@@ -31,30 +31,23 @@ struct Machine {
 };
 
 void ExpectSameState(Machine& run, Machine& steps, const std::string& where) {
-    const CEmulator& a = run.emu;
-    const CEmulator& b = steps.emu;
-    for (int i = 0; i < 16; ++i) ASSERT_EQ(a.r[i], b.r[i]) << where << " R" << i;
-    ASSERT_EQ(a.cpsr, b.cpsr) << where;
-    ASSERT_EQ(a.thumbInstruction, b.thumbInstruction) << where;
-    ASSERT_EQ(a.armInstruction, b.armInstruction) << where;
-    ASSERT_EQ(a.followMarks.read, b.followMarks.read) << where;
-    ASSERT_EQ(a.followMarks.write, b.followMarks.write) << where;
-    ASSERT_EQ(a.ioWritten, b.ioWritten) << where;
-    for (int i = 0; i < a.ioRegisterCount; ++i) {
-        ASSERT_EQ(a.ioRegisters[i].value, b.ioRegisters[i].value) << where;
-        ASSERT_EQ(a.ioRegisters[i].wasRead, b.ioRegisters[i].wasRead) << where;
-        ASSERT_EQ(a.ioRegisters[i].wasWritten, b.ioRegisters[i].wasWritten) << where;
-    }
-    ASSERT_TRUE(std::equal(std::begin(a.lowWindow), std::end(a.lowWindow), b.lowWindow)) << where;
-    ASSERT_EQ(a.callTracks[1].size(), b.callTracks[1].size()) << where;
-    for (size_t i = 0; i < a.callTracks[1].size(); ++i) {
-        ASSERT_EQ(a.callTracks[1][i].callSite, b.callTracks[1][i].callSite) << where;
-        ASSERT_EQ(a.callTracks[1][i].target, b.callTracks[1][i].target) << where;
-    }
+    auto state = [](const CEmulator& e) {
+        return std::tuple(std::vector<uint32_t>(e.r, e.r + 16), e.cpsr, e.thumbInstruction,
+                          e.armInstruction, e.followMarks.read, e.followMarks.write, e.ioWritten,
+                          std::vector<uint8_t>(std::begin(e.lowWindow), std::end(e.lowWindow)));
+    };
+    auto lists = [](const CEmulator& e) {
+        std::vector<uint32_t> v;
+        for (int i = 0; i < e.ioRegisterCount; ++i)
+            v.insert(v.end(), {e.ioRegisters[i].value, e.ioRegisters[i].wasRead,
+                               e.ioRegisters[i].wasWritten});
+        for (const CallRecord& c : e.callTracks[1]) v.insert(v.end(), {c.callSite, c.target});
+        return v;
+    };
+    ASSERT_EQ(state(run.emu), state(steps.emu)) << where;
+    ASSERT_EQ(lists(run.emu), lists(steps.emu)) << where;
     ASSERT_EQ(run.ram, steps.ram) << where;
-    for (size_t i = 0; i < std::min(run.warnings.size(), steps.warnings.size()); ++i)
-        ASSERT_EQ(run.warnings[i], steps.warnings[i]) << where << ", warning " << i;
-    ASSERT_EQ(run.warnings.size(), steps.warnings.size()) << where;
+    ASSERT_EQ(run.warnings, steps.warnings) << where;
 }
 
 // Runs `total` instructions both ways, the run in slices of awkward sizes. With

@@ -1,6 +1,6 @@
-// Differential test: random THUMB sequences run on this emulator and on Unicorn
-// (ARM TI925T, an ARMv4T, big-endian THUMB), comparing R0-R15, N Z C V, the T bit
-// and the whole stack RAM after every instruction. A mismatch prints the seed, the
+// Differential tests against Unicorn (ARM TI925T, an ARMv4T, big-endian THUMB) and the
+// host. Random THUMB sequences run on this emulator and on Unicorn, comparing R0-R15,
+// N Z C V, the T bit and the whole stack RAM after every instruction. A mismatch prints the seed, the
 // instruction and both states in hex, so it can be replayed.
 //
 // The generator keeps to what both must agree on. Designed exclusions (places where
@@ -27,11 +27,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "emulator/EmulatorHarness.h"
+#include "workload.h"
 
 namespace {
 
@@ -194,27 +197,14 @@ Program MakeProgram(Generator& g) {
 
     auto offsetOf = [&](uint32_t index) { return index < count ? items[index].offset : p.end; };
     for (const Item& it : items) {
-        const int32_t from = static_cast<int32_t>(it.offset) + 4;
-        switch (it.kind) {
-            case kPlain:
-                p.code.push_back(it.half);
-                break;
-            case kCond: {
-                const int32_t delta = (static_cast<int32_t>(offsetOf(it.target)) - from) / 2;
-                p.code.push_back(static_cast<uint16_t>(it.half | (delta & 0xFF)));
-                break;
-            }
-            case kBranch: {
-                const int32_t delta = (static_cast<int32_t>(offsetOf(it.target)) - from) / 2;
-                p.code.push_back(static_cast<uint16_t>(0xE000 | (delta & 0x7FF)));
-                break;
-            }
-            case kCall: {
-                const int32_t delta = (static_cast<int32_t>(routineAt[it.target]) - from) / 2;
-                p.code.push_back(static_cast<uint16_t>(0xF000 | ((delta >> 11) & 0x7FF)));
-                p.code.push_back(static_cast<uint16_t>(0xF800 | (delta & 0x7FF)));
-                break;
-            }
+        const uint32_t to = it.kind == kCall ? routineAt[it.target] : offsetOf(it.target);
+        const int32_t delta = (static_cast<int32_t>(to) - static_cast<int32_t>(it.offset) - 4) / 2;
+        if (it.kind == kPlain) p.code.push_back(it.half);
+        if (it.kind == kCond) p.code.push_back(static_cast<uint16_t>(it.half | (delta & 0xFF)));
+        if (it.kind == kBranch) p.code.push_back(static_cast<uint16_t>(0xE000 | (delta & 0x7FF)));
+        if (it.kind == kCall) {
+            p.code.push_back(static_cast<uint16_t>(0xF000 | ((delta >> 11) & 0x7FF)));
+            p.code.push_back(static_cast<uint16_t>(0xF800 | (delta & 0x7FF)));
         }
     }
     p.code.push_back(0xE7FE);
@@ -231,14 +221,14 @@ struct UnicornMachine {
         uc_err err =
             uc_open(UC_ARCH_ARM, static_cast<uc_mode>(UC_MODE_THUMB | UC_MODE_BIG_ENDIAN), &uc);
         if (err == UC_ERR_OK) err = uc_ctl_set_cpu_model(uc, UC_CPU_ARM_TI925T);
-        if (err == UC_ERR_OK) err = uc_mem_map(uc, kFlash, 0x100000, UC_PROT_ALL);
+        if (err == UC_ERR_OK) err = uc_mem_map(uc, kFlash, CEmulator::kFlashWindow, UC_PROT_ALL);
         if (err == UC_ERR_OK) err = uc_mem_map(uc, kRam, CEmulator::kStackSize, UC_PROT_ALL);
         if (err != UC_ERR_OK) error = uc_strerror(err);
     }
     ~UnicornMachine() {
         if (uc) uc_close(uc);
     }
-    uint32_t Reg(int id) {
+    uint32_t Reg(int id) const {
         uint32_t v = 0;
         uc_reg_read(uc, id, &v);
         return v;
@@ -251,14 +241,12 @@ constexpr int kUcRegs[15] = {UC_ARM_REG_R0,  UC_ARM_REG_R1, UC_ARM_REG_R2,  UC_A
                              UC_ARM_REG_R8,  UC_ARM_REG_R9, UC_ARM_REG_R10, UC_ARM_REG_R11,
                              UC_ARM_REG_R12, UC_ARM_REG_SP, UC_ARM_REG_LR};
 
-std::string Dump(const uint32_t (&regs)[16], uint32_t flags) {
-    std::string text;
+std::string Dump(const char* who, const uint32_t (&regs)[16], uint32_t flags) {
+    std::string text = std::string("\n") + who + ":";
     char part[32];
-    for (int i = 0; i < 16; ++i) {
-        std::snprintf(part, sizeof part, "R%d=%.8X%s", i, regs[i], i % 8 == 7 ? "\n" : " ");
-        text += part;
-    }
-    std::snprintf(part, sizeof part, "NZCV=%X T=%u", flags >> 28, (flags >> 5) & 1);
+    for (int i = 0; i < 16; ++i)
+        std::snprintf(part, sizeof part, " R%d=%.8X", i, regs[i]), text += part;
+    std::snprintf(part, sizeof part, " NZCV=%X T=%u", flags >> 28, (flags >> 5) & 1);
     return text + part;
 }
 
@@ -322,16 +310,13 @@ std::string RunOne(uint32_t seed, UnicornMachine& u, uint64_t& steps) {
         if (problem.empty() && !h.warnings.empty()) problem = "warning: " + h.warnings[0];
         if (!problem.empty()) {
             char head[128];
-            std::snprintf(head, sizeof head, "seed %u, step %u: %.4X at %.8X: ", seed, step, half,
-                          pc);
+            std::snprintf(head, sizeof head, "seed %u, step %u: %.4X at %.8X: ", seed, step,
+                          half, pc);
             std::string code = "\nprogram:";
-            for (uint16_t c : program.code) {
-                char w[8];
-                std::snprintf(w, sizeof w, " %.4X", c);
-                code += w;
-            }
-            return head + problem + "\nours:\n" + Dump(ours, ourFlags) + "\nUnicorn:\n" +
-                   Dump(theirs, theirFlags) + code;
+            char w[8];
+            for (uint16_t c : program.code) std::snprintf(w, sizeof w, " %.4X", c), code += w;
+            return head + problem + Dump("ours", ours, ourFlags) +
+                   Dump("Unicorn", theirs, theirFlags) + code;
         }
     }
     return {};
@@ -356,6 +341,49 @@ TEST(UnicornDifferential, RandomSequencesAgreeAfterEveryInstruction) {
     }
     EXPECT_GT(steps, uint64_t{programs} * 10);
     std::printf("%u programs, %" PRIu64 " instructions compared\n", programs, steps);
+}
+
+// The compiled C workloads (bench/workloads), run to the start-up code's B . with the
+// repeat count in R0: their results must be those of the same C compiled for the host,
+// and registers, flags and the whole stack RAM must end as on Unicorn running free.
+TEST(CompiledWorkloads, EndWithTheHostBuildsResultsAndInUnicornsState) {
+    constexpr uint32_t kHalt = kFlash + 2, kRepeat = 3;
+    const struct {
+        const char* name;
+        void (*host)(uint32_t*, uint32_t);
+    } workloads[] = {{"list", wl_list}, {"matrix", wl_matrix}, {"fsm", wl_fsm},
+                     {"crc", wl_crc},   {"memops", wl_memops}, {"recurse", wl_recurse}};
+    for (const auto& w : workloads) {
+        uint32_t expected[8] = {};
+        w.host(expected, kRepeat);
+        for (const char* level : {"-O2", "-Os"}) {
+            SCOPED_TRACE(std::string(w.name) + level);
+            std::ifstream in(std::string(TRAVIK_WORKLOAD_DIR) + "/" + w.name + level + ".fls",
+                             std::ios::binary);
+            const std::vector<uint8_t> image{std::istreambuf_iterator<char>(in), {}};
+            ASSERT_FALSE(image.empty()) << "workload image not built";
+            EmulatorHarness h({}, 0);
+            h.flash = image;
+            h.Start();
+            h.emu.r[0] = kRepeat;
+            ASSERT_TRUE(h.emu.RunUntil(kHalt, 200'000'000).reached);
+            EXPECT_TRUE(h.warnings.empty()) << h.warnings.front();
+            for (int i = 0; i < 8; ++i) EXPECT_EQ(h.emu.r[i], expected[i]) << "R" << i;
+
+            UnicornMachine u;
+            ASSERT_TRUE(u.error.empty()) << u.error;
+            uc_mem_write(u.uc, kFlash, image.data(), image.size());
+            u.SetReg(UC_ARM_REG_R0, kRepeat);
+            u.SetReg(UC_ARM_REG_SP, CEmulator::kInitialStackPointer);
+            EXPECT_EQ(uc_emu_start(u.uc, kFlash | 1, kHalt, 0, 0), UC_ERR_OK);
+            for (int i = 0; i < 15; ++i) EXPECT_EQ(h.emu.r[i], u.Reg(kUcRegs[i])) << "R" << i;
+            EXPECT_EQ(h.Current(), u.Reg(UC_ARM_REG_PC));
+            EXPECT_EQ(h.emu.ComposeCpsr() & 0xF0000020u, u.Reg(UC_ARM_REG_CPSR) & 0xF0000020u);
+            std::vector<uint8_t> theirs(CEmulator::kStackSize);
+            uc_mem_read(u.uc, kRam, theirs.data(), theirs.size());
+            EXPECT_TRUE(theirs == h.ram) << "stack RAM differs";
+        }
+    }
 }
 
 }  // namespace

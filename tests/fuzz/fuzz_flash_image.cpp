@@ -1,27 +1,12 @@
 // Feeds arbitrary bytes as a flash image: the open with its analysis, every listing
 // line, and a bounded emulator run from the first halfword and from one the input picks.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <string>
 
-#include "document/CTravikDoc.h"
+#include "FuzzSupport.h"
 #include "listing/LineText.h"
-#include "shell/NullFrame.h"
 
 namespace {
-
-// One folder per fuzzing process; each input is written to the same image file there.
-const std::string& ImagePath() {
-    static const std::string path = [] {
-        char folder[] = "/tmp/travik-fuzz-XXXXXX";
-        if (mkdtemp(folder) == nullptr) __builtin_trap();
-        return std::string(folder) + "/f.fls";
-    }();
-    return path;
-}
 
 void Run(CTravikDoc& doc, uint32_t offset) {
     DebugSession& session = doc.Session();
@@ -35,11 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 3) return 0;
     // The first byte picks the display options; the rest is the image.
     const uint8_t options = data[0];
-    std::FILE* file = std::fopen(ImagePath().c_str(), "wb");
-    if (file == nullptr) __builtin_trap();
-    std::fwrite(data + 1, 1, size - 1, file);
-    std::fclose(file);
-
+    WriteBytes(FuzzFile("f.fls"), data + 1, size - 1);
     NullFrame frame;
     settings::Write(frame.settings, settings::kBaseAddress, (options & 1) ? 0x200000 : 0);
     settings::Write(frame.settings, settings::kLowerCase, (options >> 1) & 1);
@@ -47,8 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     settings::Write(frame.settings, settings::kViewAscii, (options >> 3) & 1);
     settings::Write(frame.settings, settings::kViewSystemStrings, (options >> 4) & 1);
     CTravikDoc doc(frame);
-    if (!doc.OnOpenDocument(ImagePath())) return 0;
-
+    if (!doc.OnOpenDocument(FuzzFile("f.fls"))) return 0;
     // Every line once, ending with "End of File"; a walk that went on longer would be
     // stuck.
     LineBuffer line;
@@ -60,7 +40,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (sub == 2) break;
         o = doc.NextLine(o, sub);
     }
-
     Run(doc, 0);
     Run(doc, (uint32_t{data[1]} << 8 | data[2]) % doc.ImageSize() & ~1u);
     return 0;

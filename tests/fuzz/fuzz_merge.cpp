@@ -1,51 +1,29 @@
 // Feeds arbitrary bytes to the merge as another info file of a small document whose
 // annotations and flags are reset before each input. Questions are answered Yes and No
 // in turn so that both ways are taken.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
-#include <memory>
-#include <string>
-#include <string_view>
 
 #include "../support/TestDoc.h"
-#include "document/CTravikDoc.h"
+#include "FuzzSupport.h"
 #include "document/Merge.h"
-#include "shell/NullFrame.h"
 
 namespace {
 
 constexpr uint32_t kImageSize = 64;
 
-class AnsweringFrame : public NullFrame {
-  public:
+struct AnsweringFrame : NullFrame {
     bool AskYesNo(const std::string&) override { return (++asked & 1) != 0; }
     unsigned asked = 0;
-};
-
-struct Fixture {
-    Fixture() {
-        char path[] = "/tmp/fuzz-merge-XXXXXX";
-        const int fd = ::mkstemp(path);
-        const std::string image(kImageSize, '\0');
-        if (fd < 0 || ::write(fd, image.data(), image.size()) != kImageSize) __builtin_trap();
-        ::close(fd);
-        doc = std::make_unique<CTravikDoc>(frame);
-        if (!doc->OnOpenDocument(path)) __builtin_trap();
-        ::unlink(path);
-    }
-    AnsweringFrame frame;
-    std::unique_ptr<CTravikDoc> doc;
 };
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static Fixture f;
-    CTravikDoc& doc = *f.doc;
+    static AnsweringFrame frame;
+    static const std::unique_ptr<CTravikDoc> opened = OpenZeros(frame, kImageSize);
+    CTravikDoc& doc = *opened;
     const uint32_t count = doc.HalfwordCount();
     TestDoc::ClearTexts(doc);
     // Half the halfwords marked with a text of each kind, so every rule is reachable.

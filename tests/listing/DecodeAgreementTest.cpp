@@ -3,6 +3,7 @@
 // part on purpose. The analysis must find the listing's branch, call and literal targets.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdio>
 #include <optional>
 
@@ -18,58 +19,33 @@ using enum ThumbOp;
 // The executor that runs what the listing shows; none for the listing's own texts.
 std::optional<ThumbOp> ExecutorOf(const ThumbInstruction& insn) {
     const unsigned op = insn.op;
+    auto from = [op](ThumbOp first) { return ThumbOp{static_cast<uint8_t>(static_cast<unsigned>(first) + op)}; };
     switch (insn.form) {
-        case ThumbForm::kShift:
-            return ThumbOp{static_cast<uint8_t>(static_cast<unsigned>(kLslImm) + op)};
-        case ThumbForm::kMovRegister:  // ADD Rd, Rs, #0
-            return kAddImm3;
-        case ThumbForm::kAddSubImmediate:
-            return op ? kSubImm3 : kAddImm3;
-        case ThumbForm::kAddSubRegister:
-            return op ? kSubReg : kAddReg;
-        case ThumbForm::kImmediate:
-            return ThumbOp{static_cast<uint8_t>(static_cast<unsigned>(kMovImm8) + op)};
-        case ThumbForm::kAlu:
-            return kAlu;
-        case ThumbForm::kNop:  // MOV of a register to itself
-            return kHiMov;
-        case ThumbForm::kHighRegister: {
-            constexpr ThumbOp kOps[4] = {kHiAdd, kHiCmp, kHiMov, kBx};
-            return kOps[op];
-        }
+        case ThumbForm::kShift: return from(kLslImm);
+        case ThumbForm::kMovRegister: return kAddImm3;  // ADD Rd, Rs, #0
+        case ThumbForm::kAddSubImmediate: return op ? kSubImm3 : kAddImm3;
+        case ThumbForm::kAddSubRegister: return op ? kSubReg : kAddReg;
+        case ThumbForm::kImmediate: return from(kMovImm8);
+        case ThumbForm::kAlu: return kAlu;
+        case ThumbForm::kNop: return kHiMov;  // MOV of a register to itself
+        case ThumbForm::kHighRegister: return std::array{kHiAdd, kHiCmp, kHiMov, kBx}[op];
         case ThumbForm::kLoadLiteral:
-        case ThumbForm::kLoadLiteralAbsent:
-            return kLdrPc;
-        case ThumbForm::kLoadStoreRegister:
-            return ThumbOp{static_cast<uint8_t>(static_cast<unsigned>(kStrReg) + op)};
-        case ThumbForm::kLoadStoreSigned:
-            return ThumbOp{static_cast<uint8_t>(static_cast<unsigned>(kStrhReg) + op)};
-        case ThumbForm::kLoadStoreImmediate:
-            return ThumbOp{static_cast<uint8_t>(static_cast<unsigned>(kStrImm) + op)};
-        case ThumbForm::kLoadStoreHalf:
-            return op ? kLdrhImm : kStrhImm;
-        case ThumbForm::kLoadStoreSp:
-            return op ? kLdrSp : kStrSp;
-        case ThumbForm::kAddSpAddress:
-            return kAddSp;
-        case ThumbForm::kPcAddress:
-            return kAddPc;
-        case ThumbForm::kAdjustSp:
-            return kAdjustSp;
-        case ThumbForm::kPush:
-            return kPush;
-        case ThumbForm::kPop:
-            return kPop;
-        case ThumbForm::kMultiple:
-            return op ? kLdmia : kStmia;
-        case ThumbForm::kConditionalBranch:  // condition 14 ("***") included
-            return kCondBranch;
-        case ThumbForm::kBranch:
-            return kBranch;
-        case ThumbForm::kCall:
-            return kBranchLink;
-        default:  // merged shift pairs (nothing is joined here), SWI and error texts
-            return std::nullopt;
+        case ThumbForm::kLoadLiteralAbsent: return kLdrPc;
+        case ThumbForm::kLoadStoreRegister: return from(kStrReg);
+        case ThumbForm::kLoadStoreSigned: return from(kStrhReg);
+        case ThumbForm::kLoadStoreImmediate: return from(kStrImm);
+        case ThumbForm::kLoadStoreHalf: return op ? kLdrhImm : kStrhImm;
+        case ThumbForm::kLoadStoreSp: return op ? kLdrSp : kStrSp;
+        case ThumbForm::kAddSpAddress: return kAddSp;
+        case ThumbForm::kPcAddress: return kAddPc;
+        case ThumbForm::kAdjustSp: return kAdjustSp;
+        case ThumbForm::kPush: return kPush;
+        case ThumbForm::kPop: return kPop;
+        case ThumbForm::kMultiple: return op ? kLdmia : kStmia;
+        case ThumbForm::kConditionalBranch: return kCondBranch;  // condition 14 ("***") included
+        case ThumbForm::kBranch: return kBranch;
+        case ThumbForm::kCall: return kBranchLink;
+        default: return std::nullopt;  // merged shift pairs (nothing is joined here), SWI, error texts
     }
 }
 
@@ -81,43 +57,33 @@ struct ByDesign {
     ThumbOp op;
     int count;
 };
+using Form = ThumbForm;
 constexpr ByDesign kByDesign[] = {
     // The listing names the software interrupt; the emulator does not emulate it.
-    {"SWI", [](uint16_t, const ThumbInstruction& i) { return i.form == ThumbForm::kSwi; }, kUnknown,
-     256},
+    {"SWI", [](uint16_t, const ThumbInstruction& i) { return i.form == Form::kSwi; }, kUnknown, 256},
     // B1-B3 and B8-BB: an error text in the listing; the emulator reads only bit 10
     // and adjusts SP.
-    {"error 13", [](uint16_t, const ThumbInstruction& i) { return i.form == ThumbForm::kError13; },
-     kAdjustSp, 7 * 256},
+    {"error 13", [](uint16_t, const ThumbInstruction& i) { return i.form == Form::kError13; }, kAdjustSp, 7 * 256},
     // E800-EFFF (a later core's BLX suffix): an error text; the emulator does nothing.
-    {"error 18", [](uint16_t, const ThumbInstruction& i) { return i.form == ThumbForm::kError18; },
-     kNothing, 2048},
+    {"error 18", [](uint16_t, const ThumbInstruction& i) { return i.form == Form::kError18; }, kNothing, 2048},
     // A BL suffix on its own: "BL ...?" in the listing, no effect in the emulator.
-    {"lone BL suffix",
-     [](uint16_t h, const ThumbInstruction& i) {
-         return i.form == ThumbForm::kBadCall && (h & 0x800);
-     },
+    {"lone BL suffix", [](uint16_t h, const ThumbInstruction& i) { return i.form == Form::kBadCall && (h & 0x800); },
      kNothing, 2048},
     // A BL prefix not followed by a suffix: "BL ...?" in the listing; the emulator runs
     // the call and takes whatever follows as the low half.
     {"BL prefix without suffix",
-     [](uint16_t h, const ThumbInstruction& i) {
-         return i.form == ThumbForm::kBadCall && !(h & 0x800);
-     },
-     kBranchLink, 1024},
+     [](uint16_t h, const ThumbInstruction& i) { return i.form == Form::kBadCall && !(h & 0x800); }, kBranchLink,
+     1024},
     // Format 5 ADD/CMP/MOV with two low registers, undefined on this core: the listing
     // shows the operation, the emulator reports an unknown instruction.
     {"format 5 low/low",
      [](uint16_t h, const ThumbInstruction& i) {
-         return (i.form == ThumbForm::kHighRegister || i.form == ThumbForm::kNop) && i.op != 3 &&
-                (h & 0xC0) == 0;
+         return (i.form == Form::kHighRegister || i.form == Form::kNop) && i.op != 3 && (h & 0xC0) == 0;
      },
      kUnknown, 3 * 64},
     // BX with bit 7 set, also undefined: the listing shows "BX  Hd, Rs".
     {"BX with H1",
-     [](uint16_t h, const ThumbInstruction& i) {
-         return i.form == ThumbForm::kHighRegister && i.op == 3 && (h & 0x80);
-     },
+     [](uint16_t h, const ThumbInstruction& i) { return i.form == Form::kHighRegister && i.op == 3 && (h & 0x80); },
      kUnknown, 128},
 };
 

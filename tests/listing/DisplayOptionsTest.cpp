@@ -3,8 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <memory>
-#include <string>
+#include <vector>
 
 #include "document/CTravikDoc.h"
 #include "support/TestSupport.h"
@@ -14,109 +13,49 @@ namespace {
 int Stored(RecordingFrame& frame, const settings::Key& key) {
     return frame.settings.GetProfileInt(settings::kSection, key.name, INT_MIN);
 }
-void Store(RecordingFrame& frame, const settings::Key& key, int value) {
-    frame.settings.WriteProfileInt(settings::kSection, key.name, value);
-}
 
-TEST(DisplayOptions, DefaultsWithNothingStored) {
+TEST(DisplayOptions, ReadRulesTogglesAndTheBitmapWidth) {
     RecordingFrame frame;
-    CTravikDoc doc(frame);
-    EXPECT_EQ(doc.Options().baseAddress, 0u);
-    EXPECT_EQ(doc.Options().lowerCase, 0u);
-    EXPECT_EQ(doc.Options().viewHex, 1u);
-    EXPECT_EQ(doc.Options().viewAscii, 1u);
-    EXPECT_EQ(doc.Options().viewJumps, 1u);
-    EXPECT_EQ(doc.Options().viewSystemStrings, 1u);
-    EXPECT_EQ(doc.Options().bitmapWidth, -7);
-    // Reading writes nothing.
-    EXPECT_FALSE(frame.settings.Has(settings::kSection, settings::kViewHex.name));
-}
-
-TEST(DisplayOptions, StoredValuesAndTheReadRules) {
-    RecordingFrame frame;
-    Store(frame, settings::kBaseAddress, 5);
-    Store(frame, settings::kViewBitmap, 20);
-    Store(frame, settings::kLowerCase, 7);
-    Store(frame, settings::kViewHex, 0);
-    Store(frame, settings::kViewAscii, -3);
-    Store(frame, settings::kViewJumps, 0);
-    Store(frame, settings::kViewSystemStrings, 0);
+    for (const auto& [key, value] : {std::pair{&settings::kBaseAddress, 5}, {&settings::kViewBitmap, 20},
+                                     {&settings::kLowerCase, 7}, {&settings::kViewHex, 0},
+                                     {&settings::kViewAscii, -3}, {&settings::kViewJumps, 0},
+                                     {&settings::kViewSystemStrings, 0}})
+        frame.settings.WriteProfileInt(settings::kSection, key->name, value);
     CTravikDoc doc(frame);
     // Base address and bitmap are taken as stored; the others become 0 or 1.
-    EXPECT_EQ(doc.Options().baseAddress, 5u);
-    EXPECT_EQ(doc.Options().bitmapWidth, 20);
-    EXPECT_EQ(doc.Options().lowerCase, 1u);
-    EXPECT_EQ(doc.Options().viewHex, 0u);
-    EXPECT_EQ(doc.Options().viewAscii, 1u);
-    EXPECT_EQ(doc.Options().viewJumps, 0u);
-    EXPECT_EQ(doc.Options().viewSystemStrings, 0u);
-}
-
-TEST(DisplayOptions, TogglesFlipAndWriteBack) {
-    RecordingFrame frame;
-    CTravikDoc doc(frame);
-    struct Flag {
-        void (CTravikDoc::*toggle)();
-        uint32_t DisplayOptions::*field;
-        const settings::Key& key;
-    };
-    const Flag flags[] = {
-        {&CTravikDoc::ToggleLowerCase, &DisplayOptions::lowerCase, settings::kLowerCase},
-        {&CTravikDoc::ToggleViewJumps, &DisplayOptions::viewJumps, settings::kViewJumps},
-        {&CTravikDoc::ToggleViewHex, &DisplayOptions::viewHex, settings::kViewHex},
-        {&CTravikDoc::ToggleViewAscii, &DisplayOptions::viewAscii, settings::kViewAscii},
-        {&CTravikDoc::ToggleViewSystemStrings, &DisplayOptions::viewSystemStrings,
-         settings::kViewSystemStrings},
-    };
-    for (const Flag& f : flags) {
-        const uint32_t before = doc.Options().*f.field;
-        (doc.*f.toggle)();
-        EXPECT_EQ(doc.Options().*f.field, 1 - before) << f.key.name;
-        EXPECT_EQ(Stored(frame, f.key), static_cast<int>(1 - before)) << f.key.name;
-        (doc.*f.toggle)();
-        EXPECT_EQ(doc.Options().*f.field, before) << f.key.name;
-        EXPECT_EQ(Stored(frame, f.key), static_cast<int>(before)) << f.key.name;
-    }
-    // A new document reads what the toggles left.
-    doc.ToggleViewHex();
-    CTravikDoc next(frame);
-    EXPECT_EQ(next.Options().viewHex, 0u);
-}
-
-TEST(DisplayOptions, BaseAddressToggleFromAnyStoredValue) {
-    RecordingFrame frame;
-    Store(frame, settings::kBaseAddress, 5);
-    CTravikDoc doc(frame);
+    const DisplayOptions& o = doc.Options();
+    EXPECT_EQ((std::vector<int64_t>{o.baseAddress, o.bitmapWidth, o.lowerCase, o.viewHex, o.viewAscii,
+                                    o.viewJumps, o.viewSystemStrings}),
+              (std::vector<int64_t>{5, 20, 1, 0, 1, 0, 0}));
+    // Each toggle flips its option and writes it back.
+    const std::pair<void (CTravikDoc::*)(), const settings::Key*> toggles[] = {
+        {&CTravikDoc::ToggleLowerCase, &settings::kLowerCase},
+        {&CTravikDoc::ToggleViewJumps, &settings::kViewJumps},
+        {&CTravikDoc::ToggleViewHex, &settings::kViewHex},
+        {&CTravikDoc::ToggleViewAscii, &settings::kViewAscii},
+        {&CTravikDoc::ToggleViewSystemStrings, &settings::kViewSystemStrings}};
+    for (const auto& [toggle, key] : toggles) (doc.*toggle)();
+    EXPECT_EQ((std::vector<int64_t>{o.lowerCase, o.viewJumps, o.viewHex, o.viewAscii, o.viewSystemStrings}),
+              (std::vector<int64_t>{0, 1, 1, 0, 1}));
+    for (const auto& [toggle, key] : toggles)
+        EXPECT_EQ(Stored(frame, *key), (key == &settings::kViewJumps || key == &settings::kViewHex ||
+                                        key == &settings::kViewSystemStrings)) << key->name;
+    EXPECT_EQ(CTravikDoc(frame).Options().viewHex, 1u);  // a new document reads what they left
     doc.ToggleBaseAddress();
-    EXPECT_EQ(doc.Options().baseAddress, 0u);
     EXPECT_EQ(Stored(frame, settings::kBaseAddress), 0);
     doc.ToggleBaseAddress();
-    EXPECT_EQ(doc.Options().baseAddress, 0x200000u);
     EXPECT_EQ(Stored(frame, settings::kBaseAddress), 0x200000);
-}
-
-TEST(DisplayOptions, BitmapWidthKeepsItsSizeAcrossToggles) {
-    RecordingFrame frame;
-    CTravikDoc doc(frame);
-    doc.ToggleViewBitmap();
-    EXPECT_EQ(doc.Options().bitmapWidth, 7);
-    doc.SetBitmapWidth(20);
-    EXPECT_EQ(Stored(frame, settings::kViewBitmap), 20);
-    doc.ToggleViewBitmap();
-    EXPECT_EQ(doc.Options().bitmapWidth, -20);
-    EXPECT_EQ(Stored(frame, settings::kViewBitmap), -20);
-    doc.ToggleViewBitmap();
-    EXPECT_EQ(doc.Options().bitmapWidth, 20);
-    // Drags are clamped to 5..84; a hidden column ignores them.
-    doc.SetBitmapWidth(1);
-    EXPECT_EQ(doc.Options().bitmapWidth, 5);
-    doc.SetBitmapWidth(500);
-    EXPECT_EQ(doc.Options().bitmapWidth, 84);
-    EXPECT_EQ(Stored(frame, settings::kViewBitmap), 84);
-    doc.ToggleViewBitmap();
-    doc.SetBitmapWidth(30);
-    EXPECT_EQ(doc.Options().bitmapWidth, -84);
-    EXPECT_EQ(Stored(frame, settings::kViewBitmap), -84);
+    // The bitmap toggle flips the sign and keeps the width; drags clamp to 5..84 and a
+    // hidden column ignores them.
+    const std::pair<void (*)(CTravikDoc&), int> bitmap[] = {
+        {[](CTravikDoc& d) { d.ToggleViewBitmap(); }, -20}, {[](CTravikDoc& d) { d.ToggleViewBitmap(); }, 20},
+        {[](CTravikDoc& d) { d.SetBitmapWidth(1); }, 5},     {[](CTravikDoc& d) { d.SetBitmapWidth(500); }, 84},
+        {[](CTravikDoc& d) { d.ToggleViewBitmap(); }, -84},  {[](CTravikDoc& d) { d.SetBitmapWidth(30); }, -84}};
+    for (const auto& [step, width] : bitmap) {
+        step(doc);
+        EXPECT_EQ(o.bitmapWidth, width);
+        EXPECT_EQ(Stored(frame, settings::kViewBitmap), width);
+    }
 }
 
 }  // namespace

@@ -1,6 +1,12 @@
 // The listing window's keys, mouse, wheel and scroll bar, driven through the core's
-// handlers with a paint between actions, as the window does.
+// handlers with a paint between actions as the window does. One script; after each
+// action the view state, the effect and the document's marks are logged and the log is
+// compared with golden/listing_keys.txt (TRAVIK_BLESS=1 rewrites it; read the diff).
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <map>
+#include <sstream>
 
 #include "listing/ListingFixture.h"
 #include "listing/ListingKeys.h"
@@ -8,227 +14,93 @@
 
 namespace {
 
-// A 465-pixel-high window shows 30 rows.
-constexpr int kWidth = 800;
-constexpr int kHeight = 465;
+constexpr int kWidth = 800, kHeight = 465;  // 30 rows
 
-struct Window : ListingFixture {
-    explicit Window(uint32_t size = 0x400) : ListingFixture(size) { Paint(); }
-    void Paint() { PaintListing(*doc, state, kWidth, kHeight, true, paint); }
-    ListingEffect Key(ListingKey key, bool ctrl = false, bool shift = false) {
-        const ListingEffect e = ListingKeyDown(*doc, state, key, ctrl, shift);
-        Paint();
-        return e;
-    }
-    // A BL pair at `from` calling `to`, as the analysis marks it.
-    void Call(uint32_t from, uint32_t to) {
-        const uint32_t off = (to - from - 4) / 2;
-        Half(from, static_cast<uint16_t>(0xF000 | ((off >> 11) & 0x7FF)));
-        Half(from + 2, static_cast<uint16_t>(0xF800 | (off & 0x7FF)));
-        Join(from);
-        TestDoc::JumpCodes(*doc)[from / 2] = CTravikDoc::kJumpCall;
-    }
+// A BL pair at `from` calling `to`, as the analysis marks it.
+void Call(ListingFixture& f, uint32_t from, uint32_t to) {
+    const uint32_t off = (to - from - 4) / 2;
+    f.Half(from, static_cast<uint16_t>(0xF000 | ((off >> 11) & 0x7FF)));
+    f.Half(from + 2, static_cast<uint16_t>(0xF800 | (off & 0x7FF)));
+    f.Join(from);
+    TestDoc::JumpCodes(*f.doc)[from / 2] = CTravikDoc::kJumpCall;
+}
+
+TEST(ListingKeys, ScriptedSession) {
+    ListingFixture f(0x800);
+    Call(f, 0x10, 0x200);
+    Call(f, 0x120, 0x400);
+    Call(f, 0x300, 0x400);
+    TestDoc::Header(*f.doc, 0x40, "entry");
+    TestDoc::Flags(*f.doc)[0x20] |= flagbits::kUserMark;
+    TestDoc::Options(*f.doc).bitmapWidth = 10;
     ListingViewState state;
     ListingPaint paint;
     ListingInputState input;
-};
-
-TEST(ListingKeys, DownWalksToTheAnchorThenScrollsThenMovesAgainAtTheEnd) {
-    Window w(0x100);  // 128 items, no separators
-    ASSERT_EQ(w.state.rowCount, 30);
-    for (int i = 0; i < 8; ++i) w.Key(ListingKey::kDown);
-    EXPECT_EQ(w.state.cursorRow, 9);
-    EXPECT_EQ(w.state.topOffset, 0);
-    for (int i = 0; i < 5; ++i) w.Key(ListingKey::kDown);
-    EXPECT_EQ(w.state.cursorRow, 9);
-    EXPECT_EQ(w.state.topOffset, 10);
-    EXPECT_EQ(w.state.cursorOffset, 10u + 16);
-    // The page scrolls until the last item is the top line; the cursor stays on the
-    // page, which ends with "End of File", and the next Down leaves the top alone.
-    for (int i = 0; i < 200 && w.state.topOffset < 0xFE; ++i) w.Key(ListingKey::kDown);
-    ASSERT_EQ(w.state.topOffset, 0xFE);
-    w.Key(ListingKey::kDown);
-    EXPECT_EQ(w.state.topOffset, 0xFE);
-    EXPECT_EQ(w.state.cursorRow, w.state.rowCount);
-    EXPECT_EQ(w.state.cursorSubLine, 2);
-
-    // Ctrl moves the anchor by a row: Ctrl+Down from A = 9 gives 10/30.
-    Window c(0x100);
-    c.Key(ListingKey::kDown, true);
-    EXPECT_FLOAT_EQ(c.state.anchorFraction, 10.0f / 30 + 0.0001f);
-    c.Key(ListingKey::kUp, true);
-    EXPECT_FLOAT_EQ(c.state.anchorFraction, 9.0f / 30 + 0.0001f);
-}
-
-TEST(ListingKeys, UpStopsAtTheFirstLineAndPagesKeepTheCursorRow) {
-    Window w(0x400);
-    w.Key(ListingKey::kUp);
-    EXPECT_EQ(w.state.cursorRow, 1);
-    EXPECT_EQ(w.state.topOffset, 0);
-    w.Key(ListingKey::kPageDown);
-    EXPECT_EQ(w.state.topOffset, 2 * 29);
-    w.Key(ListingKey::kPageDown);
-    w.Key(ListingKey::kPageUp);
-    EXPECT_EQ(w.state.topOffset, 2 * 29);
-    w.Key(ListingKey::kEnd);
-    EXPECT_EQ(w.state.topOffset, 0x3FE);
-    w.Key(ListingKey::kPageDown);  // never past "End of File"
-    EXPECT_EQ(w.state.topSubLine, 2);
-    w.Key(ListingKey::kHome);
-    EXPECT_EQ(w.state.topOffset, 0);
-    EXPECT_EQ(w.state.cursorRow, 1);
-}
-
-TEST(ListingKeys, FollowRecordsTheWayBackAndCtrlFollowsWithoutIt) {
-    Window w;
-    w.Call(0x10, 0x200);
-    for (int i = 0; i < 8; ++i) w.Key(ListingKey::kDown);
-    ASSERT_EQ(w.state.cursorOffset, 0x10u);
-    const ListingEffect e = w.Key(ListingKey::kRight);
-    EXPECT_TRUE(e.refreshCallStack);
-    EXPECT_EQ(w.state.cursorOffset, 0x200u);
-    EXPECT_EQ(w.state.cursorRow, 9);
-    ASSERT_EQ(TestDoc::Emulator(*w.doc).callTracks[0].size(), 1u);
-    EXPECT_EQ(TestDoc::Emulator(*w.doc).callTracks[0][0].callSite, 0x10u);
-    EXPECT_EQ(TestDoc::Emulator(*w.doc).callTracks[0][0].target, 0x200u);
-
-    EXPECT_TRUE(w.Key(ListingKey::kLeft).refreshCallStack);
-    EXPECT_EQ(w.state.cursorOffset, 0x10u);
-    EXPECT_TRUE(TestDoc::Emulator(*w.doc).callTracks[0].empty());
-
-    EXPECT_FALSE(w.Key(ListingKey::kRight, true).refreshCallStack);
-    EXPECT_EQ(w.state.cursorOffset, 0x200u);
-    EXPECT_TRUE(w.Key(ListingKey::kLeft).beep);
-    EXPECT_EQ(w.state.cursorOffset, 0x200u);
-    // No target: a beep and nothing else.
-    EXPECT_TRUE(w.Key(ListingKey::kRight).beep);
-    EXPECT_TRUE(TestDoc::Emulator(*w.doc).callTracks[0].empty());
-}
-
-TEST(ListingKeys, ReferrersCycleAndWrap) {
-    Window w(0x800);
-    w.Call(0x120, 0x400);
-    w.Call(0x300, 0x400);
-    GoToOffset(*w.doc, w.state, 0x400, true);
-    w.Paint();
-    ASSERT_EQ(w.state.cursorOffset, 0x400u);
-    EXPECT_TRUE(w.Key(ListingKey::kF11).beep);  // nothing remembered yet
-    w.Key(ListingKey::kF12);
-    EXPECT_EQ(w.state.cursorOffset, 0x120u);
-    w.Key(ListingKey::kF11);
-    EXPECT_EQ(w.state.cursorOffset, 0x300u);
-    w.Key(ListingKey::kF11);
-    EXPECT_EQ(w.state.cursorOffset, 0x120u);
-    // Halfwords without targets are no referrers of offset 0.
-    GoToOffset(*w.doc, w.state, 0, true);
-    w.Paint();
-    EXPECT_TRUE(w.Key(ListingKey::kF12).beep);
-}
-
-TEST(ListingKeys, SelectionMarks) {
-    const struct {
-        std::vector<std::pair<uint32_t, bool>> marks;  // cursor offset, Shift
-        uint32_t start, end;
-    } cases[] = {
-        {{{0x100, false}}, 0x100, 0x101},
-        {{{0x100, false}, {0x200, true}}, 0x100, 0x200},
-        {{{0x200, true}}, 0x1FF, 0x200},
+    auto repaint = [&] { PaintListing(*f.doc, state, kWidth, kHeight, true, paint); };
+    repaint();
+    using enum ListingKey;
+    const std::map<std::string, ListingKey> keys = {
+        {"down", kDown}, {"up", kUp}, {"pgdn", kPageDown}, {"pgup", kPageUp}, {"home", kHome}, {"end", kEnd},
+        {"right", kRight}, {"left", kLeft}, {"f11", kF11}, {"f12", kF12}, {"p", kP}, {"w", kW}, {"0", k0},
+        {"a", kA}, {"2", k2}, {"h", kH}, {"f", kF}, {"t", kT}};
+    // ^ Ctrl, + Shift, *N repeats; go OFFSET, click X Y, drag X, wheel D, thumb, why.
+    const char* script[] = {
+        "down*8", "down*5", "^down", "^up", "up*30", "pgdn", "pgdn", "pgup", "end", "pgdn", "down",
+        "home", "up", "go 10", "right", "left", "^right", "left", "right", "go 400", "f11", "f12",
+        "f11", "f11", "go 0", "f12", "go 100", "p", "go 200", "+p", "go 1f0", "+p", "^0", "^+0", "go 60",
+        "a", "2", "h", "f", "t", "go 40", "w", "down", "down", "why", "click 200 44", "drag 710",
+        "drag -5000", "drag 5000", "wheel 120", "wheel -60", "wheel -60", "thumb 1024",
     };
-    for (const auto& c : cases) {
-        Window w;
-        for (const auto& [offset, shift] : c.marks) {
-            GoToOffset(*w.doc, w.state, offset, true);
-            w.Paint();
-            w.Key(ListingKey::kP, false, shift);
+    std::string log;
+    for (const char* line : script) {
+        std::istringstream in(line);
+        std::string action, arg, arg2;
+        in >> action >> arg >> arg2;
+        const int value = arg.empty() ? 0 : std::stoi(arg, nullptr, action == "go" ? 16 : 10);
+        const bool ctrl = action[0] == '^' && (action.erase(0, 1), true);
+        const bool shift = action[0] == '+' && (action.erase(0, 1), true);
+        int times = 1;
+        if (const size_t star = action.find('*'); star != std::string::npos) {
+            times = std::stoi(action.substr(star + 1));
+            action.resize(star);
         }
-        EXPECT_EQ(w.doc->SelectionStart(), c.start);
-        EXPECT_EQ(w.doc->SelectionEnd(), c.end);
+        const uint32_t before = state.cursorOffset;
+        ListingEffect e;
+        if (action == "go") {
+            GoToOffset(*f.doc, state, value, true);
+        } else if (action == "click") {
+            e = ListingMouseDown(*f.doc, state, input, value, std::stoi(arg2), kWidth);
+        } else if (action == "drag") {
+            ListingMouseDown(*f.doc, state, input, kWidth - 50, 100, kWidth);
+            e = ListingMouseMove(*f.doc, state, input, value, true, kWidth);
+            ListingMouseMove(*f.doc, state, input, value, false, kWidth);
+        } else if (action == "wheel") {
+            e = ListingWheel(*f.doc, state, input, value);
+        } else if (action == "thumb") {
+            e = ListingScroll(*f.doc, state, ScrollRequest::kThumb, value, 1024);
+        } else if (action == "why") {
+            e = CommitExplanation(*f.doc, state, "why");
+        } else {
+            for (int i = 0; i < times; ++i, repaint()) e = ListingKeyDown(*f.doc, state, keys.at(action), ctrl, shift);
+        }
+        repaint();
+        char text[200];
+        const uint32_t at = state.cursorOffset;
+        std::snprintf(text, sizeof text,
+                      "%-12s top %x/%d row %d/%d cursor %x/%d anchor %.4f sel %x-%x flags %02x %02x "
+                      "width %d tracks %zu%s%s%s\n",
+                      line, state.topOffset, state.topSubLine, state.cursorRow, state.rowCount, at,
+                      state.cursorSubLine, state.anchorFraction, f.doc->SelectionStart(),
+                      f.doc->SelectionEnd(), f.doc->Flags()[before / 2], f.doc->Flags()[at / 2], f.doc->Options().bitmapWidth,
+                      TestDoc::Emulator(*f.doc).callTracks[0].size(), e.beep ? " beep" : "",
+                      e.refreshCallStack ? " calls" : "", e.repaintView ? " repaint" : "");
+        log += text;
     }
-}
-
-TEST(ListingKeys, CtrlShiftZeroMakesSixtyFiveSixteenByteItems) {
-    Window w(0x800);
-    w.Key(ListingKey::k0, true, true);
-    for (uint32_t item = 0; item < 65; ++item)
-        ASSERT_EQ(w.doc->Flags()[item * 8] & flagbits::kTypeMask, itemtype::kData16) << item;
-    EXPECT_EQ(w.doc->Flags()[65 * 8] & flagbits::kTypeMask, itemtype::kThumb);
-    // Ctrl+0 does the cursor item and ten more.
-    Window ten(0x800);
-    ten.Key(ListingKey::k0, true, false);
-    EXPECT_EQ(ten.doc->Flags()[10 * 8] & flagbits::kTypeMask, itemtype::kData16);
-    EXPECT_EQ(ten.doc->Flags()[11 * 8] & flagbits::kTypeMask, itemtype::kThumb);
-}
-
-TEST(ListingKeys, GoToOffsetInsideADataItemLandsOnItsStart) {
-    Window w;
-    w.doc->Apply(ItemTypeEdit(*w.doc, 0x40, itemtype::kData16, true));
-    GoToOffset(*w.doc, w.state, 0x4B, true);
-    w.Paint();
-    EXPECT_EQ(w.state.cursorOffset, 0x40u);
-}
-
-TEST(ListingKeys, ExplanationGoesToTheItemWWasPressedOnAndItsJumpEntryReadsExplained) {
-    Window w;
-    TestDoc::Header(*w.doc, 0x40, "entry");
-    TestDoc::Flags(*w.doc)[0x20] |= flagbits::kUserMark;
-    GoToOffset(*w.doc, w.state, 0x40, true);
-    w.Paint();
-    w.Key(ListingKey::kW);
-    w.Key(ListingKey::kDown);
-    w.Key(ListingKey::kDown);
-    ASSERT_NE(w.state.cursorOffset, 0x40u);
-    CommitExplanation(*w.doc, w.state, "why");
-    ASSERT_NE(w.doc->Explanations().Find(0x20), nullptr);
-    EXPECT_EQ(*w.doc->Explanations().Find(0x20), "why");
-    EXPECT_EQ(w.doc->Explanations().Find(w.state.cursorOffset / 2), nullptr);
-    EXPECT_EQ(w.frame.jumpList, std::vector<std::string>{"00000040 > entry"});
-}
-
-TEST(ListingMouse, ClickPlacesTheCursorRowAndTheAnchor) {
-    Window w;
-    ListingMouseDown(*w.doc, w.state, w.input, 200, 44, kWidth);
-    EXPECT_EQ(w.state.cursorRow, 3);
-    EXPECT_FLOAT_EQ(w.state.anchorFraction, 3.0f / 30 + 0.0001f);
-}
-
-TEST(ListingMouse, BitmapDragWidensByAByteEveryThreePixelsWithinItsLimits) {
-    const struct {
-        int moveTo;
-        int width;
-    } cases[] = {{kWidth - 50 - 30, 20}, {kWidth + 500, 5}, {-5000, 84}};
-    for (const auto& c : cases) {
-        Window w;
-        TestDoc::Options(*w.doc).bitmapWidth = 10;
-        ListingMouseDown(*w.doc, w.state, w.input, kWidth - 50, 100, kWidth);
-        ASSERT_TRUE(w.input.dragging);
-        ListingMouseMove(*w.doc, w.state, w.input, c.moveTo, true, kWidth);
-        EXPECT_EQ(w.doc->Options().bitmapWidth, c.width);
-        EXPECT_EQ(settings::Read(w.frame.settings, settings::kViewBitmap), c.width);
-        // A move without the button ends the drag.
-        ListingMouseMove(*w.doc, w.state, w.input, c.moveTo, false, kWidth);
-        EXPECT_FALSE(w.input.dragging);
-    }
-}
-
-TEST(ListingMouse, WheelNotchesAndHalfNotches) {
-    Window w;
-    GoToOffset(*w.doc, w.state, 0x100, true);
-    w.Paint();
-    const int32_t top = w.state.topOffset;
-    ListingWheel(*w.doc, w.state, w.input, 120);
-    EXPECT_EQ(w.state.topOffset, top - 2);
-    EXPECT_FALSE(ListingWheel(*w.doc, w.state, w.input, -60).repaintView);
-    EXPECT_EQ(w.state.topOffset, top - 2);
-    ListingWheel(*w.doc, w.state, w.input, -60);
-    EXPECT_EQ(w.state.topOffset, top);
-}
-
-TEST(ListingScrollBar, ThumbAtTheEndShowsTheLastTwentyBytesFromAnItemStart) {
-    Window w(0x400);
-    w.doc->Apply(ItemTypeEdit(*w.doc, 0x3E8, itemtype::kData16, true));  // 0x3EC is inside it
-    ListingScroll(*w.doc, w.state, ScrollRequest::kThumb, 1024, 1024);
-    EXPECT_EQ(w.state.topOffset, 0x3F8);  // 0x400 - 20 = 0x3EC, moved on to 0x3F8
-    EXPECT_EQ(w.state.topSubLine, 0);
+    for (uint32_t item = 0; item < 0x800 / 2; item += 8)
+        log += (f.doc->Flags()[item] & flagbits::kTypeMask) == itemtype::kData16 ? 'D' : '.';
+    log += "\nexplanation at 0x40: " + std::string(f.doc->Explanations().Find(0x20) ? *f.doc->Explanations().Find(0x20) : "none");
+    for (const std::string& entry : f.frame.jumpList) log += "\njump list: " + entry;
+    ExpectGolden(std::string(TRAVIK_TESTS_DIR) + "/listing/golden/listing_keys.txt", log + "\n");
 }
 
 }  // namespace

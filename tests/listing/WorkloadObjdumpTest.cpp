@@ -33,6 +33,10 @@ std::string OurMnemonic(std::string m) {
     return m;
 }
 
+bool Hex4(const std::string& s) {
+    return s.size() == 4 && s.find_first_not_of("0123456789abcdef") == std::string::npos;
+}
+
 TEST(WorkloadListing, EveryInstructionAgreesWithObjdump) {
     size_t compared = 0;
     for (const char* name : {"list", "matrix", "fsm", "crc", "memops", "recurse"}) {
@@ -51,20 +55,16 @@ TEST(WorkloadListing, EveryInstructionAgreesWithObjdump) {
                 // "  200036:\tf000 f941 \tbl\t2002bc <wl_list>"
                 std::istringstream line(raw);
                 std::string addressText, first;
-                if (!(line >> addressText >> first) || addressText.back() != ':') continue;
-                if (addressText.find_first_not_of("0123456789abcdef:") != std::string::npos)
+                if (!(line >> addressText >> first) || addressText.back() != ':' ||
+                    addressText.find_first_not_of("0123456789abcdef:") != std::string::npos)
                     continue;
                 const uint32_t address = std::stoul(addressText, nullptr, 16);
                 if (first.size() != 4 || address < CEmulator::kFlashBase) continue;
                 std::string mnemonic;
                 line >> mnemonic;
-                if (mnemonic.size() == 4 &&
-                    mnemonic.find_first_not_of("0123456789abcdef") == std::string::npos)
-                    line >> mnemonic;  // the BL suffix
-                if (mnemonic.size() == 4 &&
-                    mnemonic.find_first_not_of("0123456789abcdef") == std::string::npos)
-                    continue;  // constant data shown as halfwords
-                if (mnemonic.empty() || mnemonic[0] == '.') continue;  // literal data
+                if (Hex4(mnemonic)) line >> mnemonic;  // the BL suffix
+                // Constant data shown as halfwords, literal data.
+                if (Hex4(mnemonic) || mnemonic.empty() || mnemonic[0] == '.') continue;
                 const uint32_t offset = address - CEmulator::kFlashBase;
                 const std::string ours = DisassembleThumb(*doc, offset);
                 const std::string expected = OurMnemonic(mnemonic);

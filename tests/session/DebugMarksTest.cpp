@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "support/TestDoc.h"
 #include "document/CTravikDoc.h"
 #include "document/DebugMarksFile.h"
 #include "support/TestSupport.h"
@@ -23,53 +22,41 @@ struct DebugMarksTest : testing::Test {
     RecordingFrame frame;
     std::string fls = dir.File("phone.fls");
     std::string brk = dir.File("phone.brk");
-    void SetUp() override { WriteFile(fls, std::vector<uint8_t>(0x40, 0)); }
     std::unique_ptr<CTravikDoc> Open() {
         frame.messages.clear();
-        return OpenImage(frame, fls);
+        return OpenImageBytes(frame, fls, std::vector<uint8_t>(0x40, 0));
     }
 };
 
 TEST_F(DebugMarksTest, EveryChangeIsWrittenAndTheNextOpenReadsItBack) {
     auto doc = Open();
     ASSERT_TRUE(doc);
-    frame.messages.clear();
-    EXPECT_EQ(doc->DebugMarksPath(), brk);
-    EXPECT_TRUE(doc->Session().ToggleBreakpoint(0x3E));
-    EXPECT_TRUE(doc->Session().ToggleBreakpoint(0x10));
-    EXPECT_TRUE(doc->Session().SetWatchRange(0x10EABC, 4, kRead, true));
-    EXPECT_TRUE(doc->Session().SetWatchRange(0x10EA00, 2, kRead | kWrite, true));
-    EXPECT_TRUE(doc->Session().SetWatchRange(0x10EABD, 2, kRead, false));
-    EXPECT_EQ(ReadText(brk),
-              "# Travik breakpoints and watchpoints\n"
-              "00200010\n"
-              "0020003E\n"
-              "R 0010EA00 2\n"
-              "R 0010EABC 1\n"
-              "R 0010EABF 1\n"
-              "W 0010EA00 2\n");
-    EXPECT_TRUE(frame.messages.empty());
+    DebugSession& session = doc->Session();
+    EXPECT_TRUE(session.ToggleBreakpoint(0x3E));
+    EXPECT_TRUE(session.ToggleBreakpoint(0x10));
+    EXPECT_TRUE(session.SetWatchRange(0x10EABC, 4, kRead, true));
+    EXPECT_TRUE(session.SetWatchRange(0x10EA00, 2, kRead | kWrite, true));
+    EXPECT_TRUE(session.SetWatchRange(0x10EABD, 2, kRead, false));
+    const std::string text =
+        "# Travik breakpoints and watchpoints\n00200010\n0020003E\n"
+        "R 0010EA00 2\nR 0010EABC 1\nR 0010EABF 1\nW 0010EA00 2\n";
+    EXPECT_EQ(ReadText(brk), text);
+    EXPECT_EQ(frame.messages.size(), 1u);  // only the info file's notice
 
     auto again = Open();
     ASSERT_TRUE(again);
     CEmulator& emu = TestDoc::Emulator(*again);
-    EXPECT_EQ(emu.Breakpoints(), (std::vector<uint32_t>{0x200010, 0x20003E}));
-    EXPECT_EQ(emu.WatchAt(0x10EA00), kRead | kWrite);
-    EXPECT_EQ(emu.WatchAt(0x10EABD), 0);
-    EXPECT_EQ(emu.WatchAt(0x10EABF), kRead);
-    EXPECT_EQ(WriteDebugMarks(emu), ReadText(brk));
-
-    // Marks read while blocks of an earlier run are decoded stop the next run.
+    EXPECT_EQ(WriteDebugMarks(emu), text);
+    // Marks read while the blocks of an earlier run are decoded stop the next run.
     emu.ClearBreakpoints();
     emu.Start(CEmulator::kFlashBase, again->Image(), again->ImageSize(), again->EmulatorRam(),
               CEmulator::kInitialStackPointer);
     EXPECT_EQ(emu.RunFree(100).stop, RunStop::kWarning);  // off the end of the image
     emu.SkipTo(CEmulator::kFlashBase);
-    EXPECT_EQ(ReadDebugMarks(ReadText(brk), emu).marksRead, 6u);
+    EXPECT_EQ(ReadDebugMarks(text, emu).marksRead, 6u);
     EXPECT_EQ(emu.RunFree(100).stop, RunStop::kBreakpoint);
     EXPECT_EQ(emu.r[15] - 4, 0x200010u);
-
-    // Toggling twice takes a breakpoint off; with no mark left the file goes.
+    // With no mark left the file goes.
     EXPECT_TRUE(again->Session().ToggleBreakpoint(0x10));
     EXPECT_TRUE(again->Session().ClearAllBreakpoints());
     EXPECT_TRUE(again->Session().ClearAllWatchpoints());
@@ -78,9 +65,7 @@ TEST_F(DebugMarksTest, EveryChangeIsWrittenAndTheNextOpenReadsItBack) {
 
 TEST_F(DebugMarksTest, ADamagedFileKeepsWhatCouldBeReadAndNamesItsFirstBadLine) {
     WriteFile(brk,
-              "# a comment\r\n"
-              "00200004\r\n"
-              "\n"
+              "# a comment\r\n00200004\r\n\n"
               "0020000X\n"            // line 4: not hex
               "00200011\n"            // odd
               "00200040\n"            // past the image
@@ -89,7 +74,7 @@ TEST_F(DebugMarksTest, ADamagedFileKeepsWhatCouldBeReadAndNamesItsFirstBadLine) 
               "W 10E000 0\n"          // no bytes
               "b 0010E000 2\n"        // no such kind
               "00200006 00200008\n"   // two on a line
-              "\x1b[2J\n"             // a terminal escape is not echoed
+              "\x1b[2J\n"             // a terminal escape
               "  w  0010e000\t8  \n"  // blanks and case are fine
               "0020003e");            // no line end
     auto doc = Open();
@@ -98,17 +83,18 @@ TEST_F(DebugMarksTest, ADamagedFileKeepsWhatCouldBeReadAndNamesItsFirstBadLine) 
     EXPECT_EQ(frame.messages[1],
               brk +
                   ", line 4: \"0020000X\" is not a breakpoint or watchpoint of this image (9 "
-                  "such lines in all).\r\nThe 3 that could be read are set; the next change of a "
-                  "breakpoint or watchpoint rewrites the file without the lines that could not.");
-    EXPECT_EQ(TestDoc::Emulator(*doc).Breakpoints(), (std::vector<uint32_t>{0x200004, 0x20003E}));
-    EXPECT_EQ(TestDoc::Emulator(*doc).WatchAt(0x10E007), kWrite);
-    EXPECT_EQ(TestDoc::Emulator(*doc).WatchAt(0x10E008), 0);
-
-    const DebugMarksReadResult escape = ReadDebugMarks("\x1b[2J\n", TestDoc::Emulator(*doc));
-    EXPECT_EQ(escape.firstBadText, "?[2J");
+                  "such lines in all).\r\nThe 3 that could be read are set; the next change of "
+                  "a breakpoint or watchpoint rewrites the file without the lines that could "
+                  "not.");
+    EXPECT_EQ(WriteDebugMarks(TestDoc::Emulator(*doc)),
+              "# Travik breakpoints and watchpoints\n00200004\n0020003E\nW 0010E000 8\n");
+    EXPECT_EQ(ReadDebugMarks("\x1b[2J\n", TestDoc::Emulator(*doc)).firstBadText, "?[2J");
 }
 
-TEST_F(DebugMarksTest, AFileThatCannotBeReadOrTheFlashFileIsNeverReplaced) {
+// A side file that cannot be read, and the flash file opened under the side file's
+// name: marks change in memory only. Marks the emulator cannot hold are refused. (The
+// batch tool, which opens without the side file, leaves it alone: run_stops.)
+TEST_F(DebugMarksTest, FilesThatMustNotBeReplaced) {
     ASSERT_EQ(::mkdir(brk.c_str(), 0755), 0);
     auto doc = Open();
     ASSERT_TRUE(doc);
@@ -116,42 +102,22 @@ TEST_F(DebugMarksTest, AFileThatCannotBeReadOrTheFlashFileIsNeverReplaced) {
     EXPECT_EQ(frame.messages[1].rfind(brk + " cannot be read: ", 0), 0u);
     frame.messages.clear();
     EXPECT_FALSE(doc->Session().ToggleBreakpoint(0x10));
-    EXPECT_TRUE(TestDoc::Emulator(*doc).IsBreakpoint(0x200010));  // it holds in memory
+    EXPECT_TRUE(TestDoc::Emulator(*doc).IsBreakpoint(0x200010));
     ASSERT_EQ(frame.messages.size(), 1u);
     EXPECT_EQ(frame.messages[0].rfind(brk + " could not be read when", 0), 0u);
-
-    // Opened under the side file's name, the flash file is neither read nor written.
-    const std::vector<uint8_t> image(0x40, 0x30);
-    const std::string flashBrk = dir.File("image.brk");
-    WriteFile(flashBrk, image);
-    RecordingFrame other;
-    auto flash = OpenImage(other, flashBrk);
-    ASSERT_TRUE(flash);
-    EXPECT_TRUE(TestDoc::Emulator(*flash).Breakpoints().empty());
-    EXPECT_FALSE(flash->Session().ToggleBreakpoint(0x10));
-    EXPECT_FALSE(flash->Session().SetWatchRange(0x10E000, 1, kRead, true));
-    EXPECT_EQ(ReadFileBytes(flashBrk), image);
-
-    // Opened without its side file (as the batch tool opens), a document keeps its
-    // changes in memory and never replaces or deletes the file.
-    const std::string marks = "00200010\n";
-    ::rmdir(brk.c_str());
-    WriteFile(brk, marks);
-    RecordingFrame quiet;
-    auto bare = std::make_unique<CTravikDoc>(quiet);
-    bare->SetLoadDebugMarks(false);
-    ASSERT_TRUE(bare->OnOpenDocument(fls));
-    EXPECT_TRUE(TestDoc::Emulator(*bare).Breakpoints().empty());
-    EXPECT_TRUE(bare->Session().ToggleBreakpoint(0x20));
-    EXPECT_EQ(ReadText(brk), marks);
-    EXPECT_TRUE(bare->Session().ClearAllBreakpoints());
-    EXPECT_EQ(ReadText(brk), marks);
-
-    // Marks the emulator cannot hold are refused with a message.
     frame.messages.clear();
     EXPECT_FALSE(doc->Session().ToggleBreakpoint(0x40));
     EXPECT_FALSE(doc->Session().SetWatchRange(0x10FFFF, 2, kRead, true));
     EXPECT_EQ(frame.messages.size(), 2u);
+
+    const std::vector<uint8_t> image(0x40, 0x30);
+    RecordingFrame other;
+    auto flash = OpenImageBytes(other, dir.File("image.brk"), image);
+    ASSERT_TRUE(flash);
+    EXPECT_TRUE(TestDoc::Emulator(*flash).Breakpoints().empty());
+    EXPECT_FALSE(flash->Session().ToggleBreakpoint(0x10));
+    EXPECT_FALSE(flash->Session().SetWatchRange(0x10E000, 1, kRead, true));
+    EXPECT_EQ(ReadFileBytes(dir.File("image.brk")), image);
 }
 
 }  // namespace

@@ -9,32 +9,6 @@ namespace {
 
 using RC = RunCommand;
 
-TEST(DebugSession, EnablingFollowsTheRunState) {
-    // Columns: stopped, suspended, running, during a long run.
-    const struct {
-        RC command;
-        bool enabled[4];
-    } table[] = {
-        {RC::kStart, {true, false, false, false}},
-        {RC::kAnimate, {false, true, false, false}},
-        {RC::kStepInto, {false, true, true, false}},
-        {RC::kStepOver, {false, true, false, false}},
-        {RC::kSkipToCursor, {false, true, false, false}},
-        {RC::kStepToCursor, {false, true, false, false}},
-        {RC::kBreak, {false, false, true, true}},
-        {RC::kStop, {false, true, true, true}},
-        {RC::kRun, {false, true, false, false}},
-        {RC::kToggleBreakpoint, {true, true, true, true}},
-        {RC::kClearBreakpoints, {true, true, true, true}},
-    };
-    for (const auto& row : table) {
-        for (uint32_t state = 0; state < 3; ++state)
-            EXPECT_EQ(IsRunCommandEnabled(row.command, state), row.enabled[state])
-                << static_cast<int>(row.command) << " in state " << state;
-        EXPECT_EQ(IsRunCommandEnabled(row.command, CEmulator::kSuspended, true), row.enabled[3]);
-    }
-}
-
 // Makes the posted slices one at a time.
 struct HandScheduler final : RunScheduler {
     void Post(std::function<void()> call) override { next = std::move(call); }
@@ -129,6 +103,7 @@ TEST(DebugSession, StartStepsRunsInSlicesAndStops) {
     EXPECT_FALSE(s.emu().LongRunActive());
 
     s.Do(RC::kRun);
+    EXPECT_FALSE(s.doc.Session().IsEnabled(RC::kStepOver));  // while it runs
     s.Do(RC::kStop);
     EXPECT_EQ(s.emu().runState, CEmulator::kStopped);
     EXPECT_EQ(frame.warnings.back().rfind("Run stopped at ", 0), 0u);

@@ -1,9 +1,12 @@
 #include "support/TestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -83,6 +86,18 @@ std::unique_ptr<CTravikDoc> OpenImage(RecordingFrame& frame, const std::string& 
     return doc;
 }
 
+std::unique_ptr<CTravikDoc> OpenImageBytes(RecordingFrame& frame, const std::string& path,
+                                           const std::vector<uint8_t>& bytes) {
+    WriteFile(path, bytes);
+    return OpenImage(frame, path);
+}
+
+std::vector<uint8_t> ImageOfHalfwords(std::initializer_list<uint16_t> values) {
+    std::vector<uint8_t> bytes;
+    for (uint16_t v : values) PutHalf(bytes, v);
+    return bytes;
+}
+
 namespace {
 std::string Slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -105,9 +120,9 @@ std::string Quote(const std::string& arg) {
 }
 }  // namespace
 
-CliResult RunCli(const std::vector<std::string>& args) {
+CliResult RunCli(const std::vector<std::string>& args, const std::string& cwd) {
     TempDir dir;
-    std::string command = Quote(TRAVIK_CLI);
+    std::string command = (cwd.empty() ? "" : "cd " + Quote(cwd) + " && ") + Quote(TRAVIK_CLI);
     for (const auto& a : args) command.append(" ").append(Quote(a));
     command.append(" >").append(Quote(dir.File("out"))).append(" 2>").append(Quote(dir.File("err")));
     CliResult result;
@@ -164,4 +179,80 @@ std::string ForbiddenTargets::Changed() const {
     }
     // v.fls, v.ifo, link.out, hard.out, p.fifo, folder.d, ro.out: nothing more.
     return entries == 7 ? std::string() : "a new file in the folder";
+}
+
+std::string DumpDrawList(const DrawList& draw) {
+    std::ostringstream s;
+    auto rgb = [](Rgb c) {
+        char text[8];
+        std::snprintf(text, sizeof text, "%06x", PackRgb(c));
+        return std::string(text);
+    };
+    for (const DrawItem& item : draw.order) {
+        switch (item.kind) {
+            case DrawItem::Kind::kText: {
+                const DrawText& t = draw.texts[item.index];
+                s << "text " << t.x << ' ' << t.y << " font " << int(t.font) << ' ' << rgb(t.color)
+                  << (t.opaque ? " on " + rgb(t.background) : std::string()) << " |" << t.text << "|\n";
+                break;
+            }
+            case DrawItem::Kind::kLine: {
+                const DrawLine& l = draw.lines[item.index];
+                s << "line " << l.x1 << ' ' << l.y1 << ' ' << l.x2 << ' ' << l.y2 << ' ' << rgb(l.color) << '\n';
+                break;
+            }
+            case DrawItem::Kind::kRect: {
+                const DrawRect& r = draw.rects[item.index];
+                s << "rect " << r.x << ' ' << r.y << ' ' << r.w << ' ' << r.h << ' ' << rgb(r.color) << '\n';
+                break;
+            }
+            case DrawItem::Kind::kPixel: {
+                const DrawPixel& p = draw.pixels[item.index];
+                s << "pixel " << p.x << ' ' << p.y << ' ' << rgb(p.color) << '\n';
+                break;
+            }
+            case DrawItem::Kind::kImage: {
+                const DrawImage& i = draw.images[item.index];
+                s << "image " << i.x << ' ' << i.y << ' ' << i.w << ' ' << i.h << ' ' << i.name << '\n';
+                break;
+            }
+            case DrawItem::Kind::kCells: {
+                const DrawCells& c = draw.cells[item.index];
+                s << "cells " << c.x << ' ' << c.y << ' ' << c.cellW << 'x' << c.cellH << ' ' << c.cols
+                  << 'x' << c.rows << '\n';
+                for (int row = 0; row < c.rows; ++row) {
+                    s << ' ';
+                    for (int col = 0; col < c.cols; ++col) {
+                        const uint32_t v = c.At(col, row);
+                        s << (v == DrawCells::kNoCell ? '-' : v == 0 ? '#' : v == 0xFFFFFF ? '.' : v == 0xFF0000 ? 'r' : '*');
+                    }
+                    s << '\n';
+                }
+                break;
+            }
+        }
+    }
+    return s.str();
+}
+
+void ExpectGolden(const std::string& path, const std::string& actual) {
+    if (std::getenv("TRAVIK_BLESS")) {
+        std::ofstream(path, std::ios::binary) << actual;
+        return;
+    }
+    // The first line that differs, not two walls of text.
+    auto lines = [](const std::string& text) {
+        std::vector<std::string> out;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);) out.push_back(line);
+        return out;
+    };
+    const std::vector<std::string> want = lines(Slurp(path)), got = lines(actual);
+    for (size_t i = 0; i < std::max(want.size(), got.size()); ++i) {
+        const std::string a = i < want.size() ? want[i] : "(end)", b = i < got.size() ? got[i] : "(end)";
+        if (a != b) {
+            ADD_FAILURE() << path << ":" << i + 1 << "\n  expected: " << a << "\n  actual:   " << b;
+            return;
+        }
+    }
 }

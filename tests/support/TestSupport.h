@@ -2,12 +2,14 @@
 
 #include <cstdint>
 #include <deque>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "document/CTravikDoc.h"
+#include "shell/DrawList.h"
 #include "shell/FrameServices.h"
 #include "shell/SettingsStore.h"
 #include "support/TestDoc.h"
@@ -86,8 +88,9 @@ struct CliResult {
     std::string out;
     std::string err;
 };
-// Runs travik-cli with the arguments and captures stdout, stderr and exit status.
-CliResult RunCli(const std::vector<std::string>& args);
+// Runs travik-cli with the arguments (in folder `cwd` when given) and captures stdout,
+// stderr and exit status.
+CliResult RunCli(const std::vector<std::string>& args, const std::string& cwd = {});
 
 // The places around flash file dir/v.fls (1 KiB, written here) that no output of the
 // program may write: the flash file itself, a link and a hard link to it, its info
@@ -113,3 +116,15 @@ class ForbiddenTargets {
     std::vector<uint8_t> image_;
     std::vector<uint8_t> info_;
 };
+
+// Every primitive of a paint as one text line each, in drawing order (cells as their
+// geometry and one row of colours per line), for comparing whole paints with a file.
+std::string DumpDrawList(const DrawList& draw);
+// Expects `actual` to be the content of the file at `path`; TRAVIK_BLESS=1 writes it
+// there instead (read the difference before committing it).
+void ExpectGolden(const std::string& path, const std::string& actual);
+// Writes `bytes` as `path` and opens it (nullptr when the open failed).
+std::unique_ptr<CTravikDoc> OpenImageBytes(RecordingFrame& frame, const std::string& path,
+                                           const std::vector<uint8_t>& bytes);
+// Big-endian THUMB halfwords as image bytes.
+std::vector<uint8_t> ImageOfHalfwords(std::initializer_list<uint16_t> values);

@@ -1,265 +1,238 @@
-// The five debugger bars in the main window: editing in place, keys, accessible text,
-// hidden bars, and the demo firmware stepped with every bar shown.
+// The debugger bars in the main window and the run commands: editing in place, keys,
+// accessible text, hidden bars, the run keys with a long run live in the event loop, and
+// the demo firmware stepped with every bar shown.
 #include <gtest/gtest.h>
 
 #include <QAccessible>
-#include <QMdiArea>
-#include <QMdiSubWindow>
+#include <QLabel>
 #include <QPlainTextEdit>
-#include <QTest>
+#include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QTreeWidget>
-#include <cstdlib>
+#include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "UiTestHelpers.h"
-#include "support/TestDoc.h"
+#include "app/CChildFrame.h"
 #include "debugger/qt/CCallStackDlg.h"
 #include "debugger/qt/CEmulatorView.h"
 #include "debugger/qt/CMemoryView.h"
 #include "debugger/qt/CPhoneDlg.h"
 #include "debugger/qt/CWarningsDlg.h"
-#include "app/CChildFrame.h"
+#include "support/TestDoc.h"
 #include "widgets/CInlineEdit.h"
-#include "app/CResizableBar.h"
 
 namespace {
 
-class DebuggerWindowsTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        const std::string demo = TRAVIK_DEMO_FLS;
-        if (demo.empty()) GTEST_SKIP() << "the demo firmware is not built";
-        app = std::make_unique<TestApp>(dir.File("settings.ini"));
-        ASSERT_TRUE(app->Start(demo));
-        for (int bar = 0; bar < CMainFrame::kBarCount; ++bar)
-            Frame().BarOf(CMainFrame::Bar(bar))->show();
-        QApplication::processEvents();
+// The demo open with every bar shown.
+struct DemoWindow : Window {
+    DemoWindow() : Window(0, {}, TRAVIK_DEMO_FLS) {
+        for (int bar = 0; bar < CMainFrame::kBarCount; ++bar) ShowBar(CMainFrame::Bar(bar));
     }
-    CMainFrame& Frame() { return app->Frame(); }
-    CTravikDoc& Doc() { return *Frame().GetFirstDocument(); }
     template <class T>
-    T* Hosted(CMainFrame::Bar bar) {
-        return qobject_cast<T*>(Frame().BarOf(bar)->Hosted());
-    }
+    T* Hosted(CMainFrame::Bar bar) { return qobject_cast<T*>(frame().BarOf(bar)->Hosted()); }
+    CEmulator& Emulator() { return TestDoc::Emulator(doc()); }
     void Run(RunCommand command, int times = 1) {
-        for (int i = 0; i < times; ++i) Frame().ActiveView()->OnRunCommand(command);
+        for (int i = 0; i < times; ++i) view().OnRunCommand(command);
     }
-    static QString AccessibleText(QWidget* widget) {
-        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(widget);
-        if (a == nullptr || a->textInterface() == nullptr) return {};
-        return a->textInterface()->text(0, a->textInterface()->characterCount());
-    }
-    static void Type(CInlineEdit* edit, const QString& text) {
-        QTest::keyClick(edit->Editor(), Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(edit->Editor(), text);
-        QTest::keyClick(edit->Editor(), Qt::Key_Return);
-    }
-
-    TempDir dir;
-    std::unique_ptr<TestApp> app;
 };
 
-TEST_F(DebuggerWindowsTest, DoubleClickEditsARegisterAndRefusesNonHexText) {
-    auto* view = Hosted<CEmulatorView>(CMainFrame::kEmulatorBar);
+QString AccessibleText(QWidget* widget) {
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(widget);
+    if (a == nullptr || a->textInterface() == nullptr) return {};
+    return a->textInterface()->text(0, a->textInterface()->characterCount());
+}
+
+void Type(CInlineEdit* edit, const QString& text) {
+    QTest::keyClick(edit->Editor(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(edit->Editor(), text);
+    QTest::keyClick(edit->Editor(), Qt::Key_Return);
+}
+
+// A double click edits a register (a refused text keeps the field open); a new PC is a
+// jump: the next step runs the instruction there.
+TEST(DebuggerWindows, DoubleClickEditsARegister) {
+    DemoWindow w;
+    auto* view = w.Hosted<CEmulatorView>(CMainFrame::kEmulatorBar);
     ASSERT_NE(view, nullptr);
-    TestDoc::Emulator(Doc()).r[9] = 0x1234;
+    w.Emulator().r[9] = 0x1234;
     QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(160, 20));
     CInlineEdit* edit = view->Editor();
     ASSERT_TRUE(edit->isVisible());
-    EXPECT_EQ(edit->geometry(), QRect(192, 15, 80, 15));
     EXPECT_EQ(edit->Text(), "00001234");
+    EXPECT_EQ(edit->Editor()->accessibleName(), "Register");
     Type(edit, "12X");
     EXPECT_TRUE(edit->isVisible());
-    EXPECT_EQ(TestDoc::Emulator(Doc()).r[9], 0x1234u);
     Type(edit, "ffff0000");
     EXPECT_FALSE(edit->isVisible());
-    EXPECT_EQ(TestDoc::Emulator(Doc()).r[9], 0xFFFF0000u);
-    QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(160, 130));  // below the registers
-    EXPECT_FALSE(edit->isVisible());
-
-    // A new PC is a jump: the next step runs the instruction there.
-    Frame().ActiveView()->GoToOffset(0, true);
-    Run(RunCommand::kStart);
+    EXPECT_EQ(w.Emulator().r[9], 0xFFFF0000u);
+    w.GoTo(0);
+    w.Run(RunCommand::kStart);
     QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(160, 110));
     Type(edit, "200016");  // LDR R0, =0020020C
-    Run(RunCommand::kStepInto);
-    EXPECT_EQ(TestDoc::Emulator(Doc()).r[0], 0x20020Cu);
-    EXPECT_EQ(TestDoc::Emulator(Doc()).r[15], 0x20001Cu);
+    w.Run(RunCommand::kStepInto);
+    EXPECT_EQ(std::pair(w.Emulator().r[0], w.Emulator().r[15]), std::pair(0x20020Cu, 0x20001Cu));
 }
 
-TEST_F(DebuggerWindowsTest, BarsShowTheActiveDocument) {
-    auto* registers = Hosted<CEmulatorView>(CMainFrame::kEmulatorBar);
+// Keys select and name RAM bytes; the dump follows the accesses the run reports and its
+// own paints change nothing; the bars read as lines of text of the active document.
+TEST(DebuggerWindows, MemoryDumpKeysFollowingAndAccessibleText) {
+    DemoWindow w;
+    auto* memory = w.Hosted<CMemoryView>(CMainFrame::kMemoryBar);
+    auto* registers = w.Hosted<CEmulatorView>(CMainFrame::kEmulatorBar);
+    EXPECT_EQ(registers->accessibleName() + memory->accessibleName() + w.frame().Phone()->accessibleName(),
+              "EmulatorMemory DumpPhone Emulator");
+    memory->repaint();
+    EXPECT_TRUE(AccessibleText(memory).split('\n').value(1).startsWith("00100000: 00 00 00 00:00"));
     auto r3 = [&] { return AccessibleText(registers).split('\n').value(3).left(13); };
-    TestDoc::Emulator(Doc()).r[3] = 0x33;
-    ASSERT_TRUE(app->Open(WriteThumbImage(dir, "b.fls", 64)));
-    TestDoc::Emulator(*Frame().Document(1)).r[3] = 0x77;
+    w.Emulator().r[3] = 0x33;
+    ASSERT_TRUE(w.app.Open(WriteThumbImage(w.dir, "b.fls", 64)));
+    TestDoc::Emulator(*w.frame().Document(1)).r[3] = 0x77;
     EXPECT_EQ(r3(), "R3 = 00000077");
-    Frame().MdiArea()->setActiveSubWindow(Frame().ChildFrames(&Doc()).first());
-    ASSERT_EQ(Frame().ActiveDocument(), &Doc());
+    w.frame().MdiArea()->setActiveSubWindow(w.frame().ChildFrames(w.frame().Document(0)).first());
     EXPECT_EQ(r3(), "R3 = 00000033");
-}
-
-// The dump follows the accesses the run reports; its own paints change nothing.
-TEST_F(DebuggerWindowsTest, MemoryDumpFollowsTheRunNotItsPaints) {
-    auto* memory = Hosted<CMemoryView>(CMainFrame::kMemoryBar);
-    QTest::keyClick(memory, Qt::Key_F2, Qt::ControlModifier);  // the page that follows writes
-    ASSERT_EQ(memory->State().page, 1);
-    Frame().ActiveView()->GoToOffset(0, true);
-    Run(RunCommand::kStart);
-    Run(RunCommand::kStepInto, 7);  // STMIA R0!, {R1, R2} writes 00107600-00107607
-    EXPECT_EQ(memory->State().Current().cursor, 0x7604);
-    TestDoc::Emulator(Doc()).followMarks.write = 0x100123;
-    memory->repaint();
-    EXPECT_EQ(TestDoc::Emulator(Doc()).followMarks.write, 0x100123u);
-    EXPECT_EQ(memory->State().Current().cursor, 0x7604);
-}
-
-TEST_F(DebuggerWindowsTest, RegistersAndMemoryReadAsLinesOfText) {
-    auto* registers = Hosted<CEmulatorView>(CMainFrame::kEmulatorBar);
-    auto* memory = Hosted<CMemoryView>(CMainFrame::kMemoryBar);
-    TestDoc::Emulator(Doc()).r[3] = 0x33;
-    memory->repaint();
-    EXPECT_EQ(registers->accessibleName(), "Emulator");
-    EXPECT_EQ(memory->accessibleName(), "Memory Dump");
-    EXPECT_EQ(Frame().Phone()->accessibleName(), "Phone Emulator");
-    const QStringList lines = AccessibleText(registers).split('\n');
-    ASSERT_GT(lines.size(), 4);
-    EXPECT_TRUE(lines[3].startsWith("R3 = 00000033")) << lines[3].toStdString();
-    const QStringList dump = AccessibleText(memory).split('\n');
-    ASSERT_GT(dump.size(), 1);
-    EXPECT_TRUE(dump[1].startsWith("00100000: 00 00 00 00:00")) << dump[1].toStdString();
-}
-
-TEST_F(DebuggerWindowsTest, MemoryKeysSelectNameAndModify) {
-    auto* memory = Hosted<CMemoryView>(CMainFrame::kMemoryBar);
     memory->setFocus();
     for (int i = 0; i < 16; ++i) QTest::keyClick(memory, Qt::Key_Right);
     for (int i = 0; i < 3; ++i) QTest::keyClick(memory, Qt::Key_Right, Qt::ShiftModifier);
-    EXPECT_EQ(memory->State().Current().selectionStart, 0x10);
-    EXPECT_EQ(memory->State().Current().selectionEnd, 0x13);
-
     QTest::keyClick(memory, Qt::Key_E);
-    CInlineEdit* edit = memory->Editor();
-    ASSERT_TRUE(edit->isVisible());
-    EXPECT_EQ(edit->geometry(), QRect(80, 0, 400, 14));
-    Type(edit, "flags");
-    EXPECT_FALSE(edit->isVisible());
-    ASSERT_NE(Doc().RamNames().Find(0x10), nullptr);
-    EXPECT_EQ(*Doc().RamNames().Find(0x10), "flags");
-    EXPECT_EQ(Doc().RamNames().At(0x13), RamNameTable::Entry::Continued);
-    EXPECT_TRUE(Doc().IsModified());
+    ASSERT_TRUE(memory->Editor()->isVisible());
+    EXPECT_EQ(memory->Editor()->Editor()->accessibleName(), "RAM name");
+    AnswerNextBox(QMessageBox::Ok);  // what the info file cannot hold is refused
+    TypeText(memory->Editor()->Editor(), QString::fromUtf8("→"));
+    QTest::keyClick(memory->Editor()->Editor(), Qt::Key_Return);
+    EXPECT_TRUE(memory->Editor()->isVisible());
+    Type(memory->Editor(), "flags");
+    EXPECT_EQ(w.doc().RamNames().Find(0x10) ? *w.doc().RamNames().Find(0x10) : "", "flags");
+    EXPECT_EQ(w.doc().RamNames().At(0x13), RamNameTable::Entry::Continued);
+    EXPECT_EQ(w.doc().RamNames().At(0x14), RamNameTable::Entry::None);
 
+    QTest::keyClick(memory, Qt::Key_F2, Qt::ControlModifier);  // the page that follows writes
+    ASSERT_EQ(memory->State().page, 1);
+    w.GoTo(0);
+    w.Run(RunCommand::kStart);
+    w.Run(RunCommand::kStepInto, 7);  // STMIA R0!, {R1, R2} writes 00107600-00107607
+    EXPECT_EQ(memory->State().Current().cursor, 0x7604);
+    w.Emulator().followMarks.write = 0x100123;
     memory->repaint();
-    QTest::keyClick(memory, Qt::Key_M);
-    ASSERT_TRUE(edit->isVisible());
-    EXPECT_EQ(edit->Text(), "");
-    EXPECT_EQ(edit->geometry().topLeft(), QPoint(80 + 21 * 16, 16));
-    Type(edit, "ABCDEF012");
-    EXPECT_EQ(Doc().RamBytes()[0x10], 0xBC);  // the leading A finds no byte
-    EXPECT_EQ(Doc().RamBytes()[0x13], 0x12);
-    memory->repaint();
-    EXPECT_TRUE(AccessibleText(memory).startsWith("00100013: flags+03"));
+    EXPECT_EQ(w.Emulator().followMarks.write, 0x100123u);
+    EXPECT_EQ(memory->State().Current().cursor, 0x7604);
+
 }
 
-TEST_F(DebuggerWindowsTest, WarningsArriveWhileHiddenAndEnterOrEscapeChangeNothing) {
-    CResizableBar* bar = Frame().BarOf(CMainFrame::kWarningsBar);
-    bar->hide();
-    Frame().AddWarning("");
-    Frame().AddWarning("while hidden");
-    bar->show();
-    QApplication::processEvents();
-    QPlainTextEdit* log = Frame().Warnings()->Edit();
-    EXPECT_EQ(log->toPlainText(), "\nwhile hidden\n");
-    log->setFocus();
-    QTest::keyClick(log, Qt::Key_Return);
-    QTest::keyClick(log, Qt::Key_Escape);
-    EXPECT_EQ(log->toPlainText(), "\nwhile hidden\n");
-    EXPECT_EQ(Frame().Warnings()->Log(), "\r\nwhile hidden\r\n");
-}
+// Warnings reach a hidden log; call stack refreshes are gathered into one rebuild, and a
+// hidden bar rebuilds when shown again.
+TEST(DebuggerWindows, HiddenBarsCatchUpWhenShown) {
+    DemoWindow w;
+    w.frame().BarOf(CMainFrame::kWarningsBar)->hide();
+    w.frame().AddWarning("");
+    w.frame().AddWarning("while hidden");
+    w.ShowBar(CMainFrame::kWarningsBar);
+    EXPECT_EQ(w.frame().Warnings()->Edit()->toPlainText(), "\nwhile hidden\n");
 
-TEST_F(DebuggerWindowsTest, CallStackGathersRefreshesAndShowsTheNewestCalls) {
-    CCallStackDlg* dlg = Frame().CallStack();
-    std::vector<CallRecord>& list = TestDoc::Emulator(Doc()).callTracks[1];
-    for (uint32_t i = 0; i < 300; ++i) list.push_back({0x200000 + 8 * i, 0x200004 + 8 * i});
-    TestDoc::Emulator(Doc()).runState = CEmulator::kSuspended;
-    for (int i = 0; i < 1000; ++i) Frame().RefreshCallStack();
+    CCallStackDlg* dlg = w.frame().CallStack();
+    std::vector<CallRecord>& list = w.Emulator().callTracks[1];
+    list = {{0x200000, 0x200004}, {0x200008, 0x20000C}};
+    w.Emulator().runState = CEmulator::kSuspended;
+    for (int i = 0; i < 1000; ++i) w.frame().RefreshCallStack();
     EXPECT_TRUE(dlg->RebuildPending());
     QApplication::processEvents();
     EXPECT_FALSE(dlg->RebuildPending());
-    QTreeWidgetItem* item = dlg->Tree()->topLevelItem(0);
-    EXPECT_EQ(item->text(0), "Emulator Root");
-    ASSERT_EQ(item->childCount(), 1);
-    item = item->child(0);
-    EXPECT_EQ(item->text(0), "(44 older calls)");
-    int depth = 0;
-    while (item->childCount() == 1) {
-        EXPECT_TRUE(item->isExpanded());
-        item = item->child(0);
-        ++depth;
-    }
-    EXPECT_EQ(depth, 256);
-    EXPECT_EQ(item->text(0), "00000958 -> 0000095C");
-
-    // A hidden bar rebuilds when it is shown again.
-    Frame().BarOf(CMainFrame::kCallStackBar)->hide();
+    EXPECT_EQ(dlg->Tree()->topLevelItem(0)->child(0)->child(0)->text(0), "00000008 -> 0000000C");
+    w.frame().BarOf(CMainFrame::kCallStackBar)->hide();
     list.resize(1);
-    Frame().RefreshCallStack();
+    w.frame().RefreshCallStack();
     QApplication::processEvents();
     EXPECT_TRUE(dlg->RebuildPending());
-    Frame().BarOf(CMainFrame::kCallStackBar)->show();
-    QApplication::processEvents();
-    EXPECT_FALSE(dlg->RebuildPending());
-    ASSERT_EQ(dlg->Tree()->topLevelItem(0)->childCount(), 1);
+    w.ShowBar(CMainFrame::kCallStackBar);
     EXPECT_EQ(dlg->Tree()->topLevelItem(0)->child(0)->childCount(), 0);
 }
 
-std::vector<std::string> GoldenLcd() {
-    const std::string here = __FILE__;
-    std::ifstream in(here.substr(0, here.rfind("/ui/")) +
-                     "/emulator/golden/demo_lcd_5000_steps.txt");
-    std::vector<std::string> rows;
-    for (std::string line; std::getline(in, line);) rows.push_back(line);
-    return rows;
+// The keys and the Debug menu reach the document's session; a long run goes on from the
+// event loop while the window paints, also when the window it began in closes, and Esc
+// ends it with the listing on the current instruction.
+TEST(DebuggerWindows, RunKeysReachTheSessionAndARunStaysLiveUntilEsc) {
+    // R0 counts to 200, then R1 = 7 and a loop for ever.
+    Window w(0x400, {0x2000, 0x3001, 0x28C8, 0xD1FC, 0x2107, 0xE7FE});
+    QWidget* registers = w.ShowBar(CMainFrame::kEmulatorBar);
+    struct PaintCounter : QObject {
+        bool eventFilter(QObject*, QEvent* event) override {
+            return paints += event->type() == QEvent::Paint, false;
+        }
+        int paints = 0;
+    } counter;
+    registers->installEventFilter(&counter);
+    auto log = [&] { return w.frame().Warnings()->Log(); };
+    w.GoTo(8);
+    w.Key(Qt::Key_F2);
+    EXPECT_TRUE(std::filesystem::exists(w.doc().DebugMarksPath()));
+    w.GoTo(0);
+    EXPECT_FALSE(w.Enabled(cmd::kDebugStepInto));
+    w.Key(Qt::Key_F5);
+    EXPECT_FALSE(w.Enabled(cmd::kDebugStart));
+    w.Key(Qt::Key_F7);
+    EXPECT_EQ(w.view().State().cursorOffset, 2u);
+    EXPECT_TRUE(w.frame().CallStack()->RebuildPending());  // the bar is hidden
+    w.Key(Qt::Key_F6);  // Animate: a step a tick until Break
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.doc().Emulator().r[0] > 1; }, 5000));
+    w.Run(cmd::kDebugBreak);
+    w.Key(Qt::Key_F9);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !w.doc().Session().LongRunActive(); }, 5000));
+    w.Paint();
+    EXPECT_EQ(w.view().State().cursorOffset, 8u);
+    EXPECT_EQ(w.doc().Emulator().r[1], 0u);  // stopped before the breakpoint's instruction
+    EXPECT_NE(log().find("Breakpoint at 00200008"), std::string::npos) << log();
+    w.Run(cmd::kDebugClearBreakpoints);
+    EXPECT_FALSE(std::filesystem::exists(w.doc().DebugMarksPath()));
+
+    w.Run(cmd::kWindowNew);
+    w.Key(Qt::Key_F9);
+    ASSERT_TRUE(w.doc().Session().LongRunActive());
+    EXPECT_TRUE(w.Enabled(cmd::kDebugBreak));
+    EXPECT_FALSE(w.Enabled(cmd::kDebugStepInto));
+    // The progress stays shown whatever the pointer rests on.
+    QStatusTipEvent tip(registers->statusTip());
+    QApplication::sendEvent(registers, &tip);
+    EXPECT_EQ(w.frame().statusBar()->currentMessage(), "");
+    w.frame().MdiArea()->activeSubWindow()->close();
+    QApplication::processEvents();
+    ASSERT_EQ(w.frame().ChildFrames().size(), 1);
+    counter.paints = 0;
+    const uint64_t before = w.doc().Emulator().LongRunExecuted();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return counter.paints >= 3; }, 5000));
+    EXPECT_GT(w.doc().Emulator().LongRunExecuted(), before);
+    EXPECT_TRUE(w.frame().StatusPane()->text().startsWith("Running: "));
+    w.Key(Qt::Key_Escape);
+    EXPECT_FALSE(w.doc().Session().LongRunActive());
+    EXPECT_EQ(std::pair(w.doc().Emulator().runState, w.view().State().cursorOffset),
+              std::pair(uint32_t{CEmulator::kSuspended}, 0xAu));
+    EXPECT_NE(log().find("Run stopped at 0020000A"), std::string::npos) << log();
+    EXPECT_EQ(w.frame().StatusPane()->text(), "Ready");
 }
 
-// The demo stepped from its first instruction with every bar shown, painting as it
-// goes; the phone's screen then shows what the emulator tests' golden picture holds.
-// With TRAVIK_SHOTS set to a folder, the main window is saved there along the way.
-TEST_F(DebuggerWindowsTest, SteppedDemoDrawsTheGoldenPictureOnThePhone) {
-    const char* shots = std::getenv("TRAVIK_SHOTS");
-    Frame().resize(1600, 1000);
-    if (shots) {  // arranged as a user would: the registers at full height on the right
-        Frame().MdiArea()->activeSubWindow()->showMaximized();
-        Frame().addDockWidget(Qt::RightDockWidgetArea, Frame().BarOf(CMainFrame::kEmulatorBar));
-        Frame().resizeDocks({Frame().BarOf(CMainFrame::kEmulatorBar)}, {330}, Qt::Horizontal);
-        Frame().resizeDocks({Frame().BarOf(CMainFrame::kCallStackBar)}, {200}, Qt::Horizontal);
-        Frame().resizeDocks({Frame().BarOf(CMainFrame::kMemoryBar)}, {230}, Qt::Vertical);
-        Frame().resizeDocks({Frame().BarOf(CMainFrame::kMemoryBar)}, {1000}, Qt::Horizontal);
-    }
-    Frame().ActiveView()->GoToOffset(0, true);
-    Run(RunCommand::kStart);
-    for (int step = 1; step <= 5000; ++step) {
-        Run(RunCommand::kStepInto);
-        if (step % 50 == 0) QApplication::processEvents();
-        if (shots && (step == 40 || step == 1200 || step == 5000)) {
-            QApplication::processEvents();
-            Frame().grab().save(QString("%1/debugger_step_%2.png").arg(shots).arg(step));
-        }
-    }
-    Frame().Phone()->repaint();
-    const std::vector<std::string> golden = GoldenLcd();
+// The demo stepped from its first instruction with every bar shown, painting as it goes;
+// the phone's screen then shows the first picture of the emu_demo_lcd transcript.
+TEST(DebuggerWindows, SteppedDemoDrawsTheGoldenPictureOnThePhone) {
+    std::ifstream in(TRAVIK_TESTS_DIR "/cli/transcripts/emu_demo_lcd.txt");
+    std::vector<std::string> golden;
+    for (std::string line; std::getline(in, line) && golden.size() < 48;)
+        if (line.size() == 86 && line.starts_with("> ")) golden.push_back(line.substr(2));
     ASSERT_EQ(golden.size(), 48u);
-    const QImage& picture = Frame().Phone()->Picture();
+    DemoWindow w;
+    w.GoTo(0);
+    w.Run(RunCommand::kStart);
+    for (int step = 1; step <= 5000; ++step) {
+        w.Run(RunCommand::kStepInto);
+        if (step % 50 == 0) QApplication::processEvents();
+    }
+    w.frame().Phone()->repaint();
+    const QImage& picture = w.frame().Phone()->Picture();
     int mismatches = 0;
     for (int r = 0; r < 48; ++r)
-        for (int u = 0; u < 84; ++u) {
-            const bool dark = picture.pixel(49 + u, 190 + r) == qRgb(0, 0, 0);
-            mismatches += dark != (golden[r][u] == '#');
-        }
+        for (int u = 0; u < 84; ++u)
+            mismatches += (picture.pixel(49 + u, 190 + r) == qRgb(0, 0, 0)) != (golden[r][u] == '#');
     EXPECT_EQ(mismatches, 0);
-    EXPECT_EQ(TestDoc::Emulator(Doc()).runState, CEmulator::kSuspended);
-    EXPECT_EQ(Frame().Warnings()->Log().substr(0, 31), "\r\nStart emulation from 00200000");
+    EXPECT_EQ(w.Emulator().runState, CEmulator::kSuspended);
+    EXPECT_EQ(w.frame().Warnings()->Log().substr(0, 31), "\r\nStart emulation from 00200000");
 }
 
 }  // namespace

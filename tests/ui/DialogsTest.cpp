@@ -1,4 +1,6 @@
-// The small dialogs and the debugger bars' contents in their no-document state.
+// The dialogs: the Find dialog's checks and its run from the Edit menu (scripted as the
+// user would fill it), the print-columns field, the print preview, and the text
+// fields' paste.
 #include <gtest/gtest.h>
 
 #include <QClipboard>
@@ -6,21 +8,20 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTest>
-#include <QTreeWidget>
 
-#include "support/TestDoc.h"
 #include "UiTestHelpers.h"
-#include "debugger/qt/CCallStackDlg.h"
-#include "debugger/qt/CPhoneDlg.h"
+#include "app/CToolBarCombo.h"
 #include "debugger/qt/CWarningsDlg.h"
-#include "app/CAboutDlg.h"
+#include "listing/PrintLayout.h"
+#include "listing/qt/ListingPrinter.h"
 #include "widgets/CFindDlg.h"
 #include "widgets/CInlineEdit.h"
 #include "widgets/CPrintColumnsDlg.h"
-#include "app/CToolBarCombo.h"
 
 namespace {
 
@@ -30,36 +31,17 @@ QPushButton* ButtonNamed(QWidget& dialog, const QString& text) {
     return nullptr;
 }
 
-TEST(DialogsTest, SizesComeFromDialogUnits) {
-    RecordingFrame frame;
-    CAboutDlg about;
-    CFindDlg find;
-    CPrintColumnsDlg columns(frame.settings);
-    EXPECT_EQ(about.size(), QSize(353, 89));     // 235 x 55 units
-    EXPECT_EQ(find.size(), QSize(246, 101));     // 164 x 62
-    EXPECT_EQ(columns.size(), QSize(281, 154));  // 187 x 95
-    EXPECT_EQ(CCallStackDlg().sizeHint(), QSize(138, 182));
-    EXPECT_EQ(CPhoneDlg(frame).sizeHint(), QSize(138, 437));
-    EXPECT_EQ(about.windowTitle(), "About Travik");
-}
-
-TEST(DialogsTest, FindChecksHexTextAndRemembersTheMode) {
+// Hex modes take hex digits only (a beep, the dialog stays open); Cancel keeps the last
+// confirmed text and mode, and the next opening shows them.
+TEST(Dialogs, FindChecksHexTextAndRemembersTheMode) {
     CFindDlg dialog;
     int beeps = 0;
     dialog.beep = [&] { ++beeps; };
     dialog.Prepare();
     EXPECT_TRUE(dialog.ModeButton(CFindDlg::kHexData)->isChecked());  // first opening
-    EXPECT_EQ(dialog.windowTitle(), "Find...");
-    EXPECT_EQ(dialog.TextField()->font().family(), "Courier New");
-
-    const struct {
-        int mode;
-        const char* text;
-        bool accepted;
-    } cases[] = {
-        {CFindDlg::kHexData, "12G4", false},     {CFindDlg::kHexUnaligned, "1 2", false},
-        {CFindDlg::kHexUnaligned, "a1F0", true}, {CFindDlg::kString, "12G4", true},
-        {CFindDlg::kStringCase, "Abc", true},
+    const struct { int mode; const char* text; bool accepted; } cases[] = {
+        {CFindDlg::kHexData, "12G4", false},    {CFindDlg::kHexUnaligned, "1 2", false},
+        {CFindDlg::kHexUnaligned, "a1F0", true}, {CFindDlg::kStringCase, "Abc", true},
     };
     for (const auto& c : cases) {
         dialog.Prepare();
@@ -68,17 +50,14 @@ TEST(DialogsTest, FindChecksHexTextAndRemembersTheMode) {
         dialog.TextField()->setText(c.text);
         const int beepsBefore = beeps;
         ButtonNamed(dialog, "Find")->click();
-        EXPECT_EQ(dialog.result() == QDialog::Accepted && !dialog.isVisible(), c.accepted)
-            << c.text;
+        EXPECT_EQ(dialog.result() == QDialog::Accepted && !dialog.isVisible(), c.accepted) << c.text;
         EXPECT_EQ(beeps - beepsBefore, c.accepted ? 0 : 1) << c.text;
         if (c.accepted) {
             EXPECT_EQ(dialog.mode, c.mode);
-            EXPECT_EQ(dialog.pattern, c.text);
         }
         dialog.hide();
         dialog.setResult(0);
     }
-    // Cancel keeps the last confirmed text and mode, and the next opening shows them.
     dialog.Prepare();
     dialog.show();
     dialog.TextField()->setText("zzz");
@@ -90,144 +69,103 @@ TEST(DialogsTest, FindChecksHexTextAndRemembersTheMode) {
     EXPECT_EQ(dialog.TextField()->selectedText(), "Abc");
 }
 
-TEST(DialogsTest, PrintColumnsAcceptsOneToTenAndStoresIt) {
+// Edit > Find opens the view's own dialog; Find Next goes on and wraps to the first.
+TEST(Dialogs, FindThenFindNextWrapsToTheFirst) {
+    TempDir dir;
+    std::vector<uint8_t> image;
+    for (int i = 0; i < 0x200; ++i) PutHalf(image, i == 0x80 || i == 0x180 ? 0x4770 : 0x2000);
+    WriteFile(dir.File("f.fls"), image);
+    Window w(0, {}, dir.File("f.fls"));
+    ExpectDialog([](QDialog& shown) {
+        auto* dialog = qobject_cast<CFindDlg*>(&shown);
+        ASSERT_NE(dialog, nullptr);
+        dialog->ModeButton(CFindDlg::kString)->click();
+        QTest::keyClicks(dialog->TextField(), "bx");
+        QTest::keyClick(dialog->TextField(), Qt::Key_Return);
+    });
+    w.Run(cmd::kEditFind);
+    EXPECT_EQ(w.view().State().cursorOffset, 0x100u);
+    w.Run(cmd::kEditFindNext);
+    EXPECT_EQ(w.view().State().cursorOffset, 0x300u);
+    w.Run(cmd::kEditFindNext);
+    EXPECT_EQ(w.view().State().cursorOffset, 0x100u);
+    EXPECT_EQ(w.view().FindDialog().pattern, "bx");
+}
+
+TEST(Dialogs, PrintColumnsAcceptsOneToTenAndStoresIt) {
     RecordingFrame frame;
     CPrintColumnsDlg dialog(frame.settings);
-    EXPECT_EQ(dialog.Columns(), 2);
-    const struct {
-        const char* text;
-        bool ok;
-        const char* message;
-    } cases[] = {
-        {"0", false, "Please enter an integer between 1 and 10."},
-        {"11", false, "Please enter an integer between 1 and 10."},
-        {"x", false, "Please enter an integer."},
-        {"10", true, ""},
-        {"3", true, ""},
+    const struct { const char* text; const char* message; } cases[] = {
+        {"0", "Please enter an integer between 1 and 10."},
+        {"11", "Please enter an integer between 1 and 10."},
+        {"x", "Please enter an integer."}, {"10", ""}, {"3", ""},
     };
     for (const auto& c : cases) {
         dialog.Field()->setText(c.text);
         QString message;
-        if (!c.ok) AnswerNextBox(QMessageBox::Ok, &message);
-        EXPECT_EQ(dialog.Confirm(), c.ok) << c.text;
+        if (*c.message) AnswerNextBox(QMessageBox::Ok, &message);
+        EXPECT_EQ(dialog.Confirm(), !*c.message) << c.text;
         EXPECT_EQ(message, c.message) << c.text;
     }
-    EXPECT_EQ(dialog.Columns(), 3);
     EXPECT_EQ(settings::Read(frame.settings, settings::kNumColumns), 3);
 }
 
+// File > Preview shows every page of the selection.
+TEST(Dialogs, PrintPreviewShowsEveryPageOfTheSelection) {
+    RecordingFrame frame;
+    auto doc = OpenImage(frame, TRAVIK_DEMO_FLS);
+    doc->SetSelection(0, 0xFFF);
+    ListingPrinter printer;
+    printer.Printer().setOutputFormat(QPrinter::PdfFormat);  // no print system needed
+    int shown = -1;
+    ExpectDialog([&](QDialog& opened) {
+        auto* preview = opened.findChild<QPrintPreviewWidget*>();
+        ASSERT_TRUE(qobject_cast<QPrintPreviewDialog*>(&opened) && preview);
+        shown = preview->pageCount();
+        opened.reject();
+    });
+    printer.Preview(*doc, 2, nullptr);
+    EXPECT_EQ(shown, CountPrintPages(*doc, 2, ListingPrinter::AreaOf(printer.Printer())));
+    EXPECT_GT(shown, 1);
+}
+
 // Ctrl+V and paste() in every text field: a clipboard without text (empty, or only an
-// image) pastes nothing, and text pastes as plain text.
-TEST(DialogsTest, PasteTakesOnlyTheClipboardsText) {
-    TempDir dir;
-    TestApp app(dir.File("settings.ini"));
-    app.Start();
+// image) pastes nothing, and text pastes as plain text; the log is read-only.
+TEST(Dialogs, PasteTakesOnlyTheClipboardsText) {
+    Window w(64);
     RecordingFrame frame;
     CInlineEdit line(9000, false), box(9001, true);
     CFindDlg find;
     CPrintColumnsDlg columns(frame.settings);
     CWarningsDlg log;
-    const struct {
-        QWidget* editor;
-        bool editable;
-    } editors[] = {{line.Editor(), true},
-                   {box.Editor(), true},
-                   {find.TextField(), true},
-                   {columns.Field(), true},
-                   {app.Frame().findChild<CToolBarCombo*>()->lineEdit(), true},
-                   {log.Edit(), false}};
-    enum Clipboard { kEmpty, kText, kImage };
+    QWidget* const editors[] = {line.Editor(), box.Editor(), find.TextField(), columns.Field(),
+                                w.frame().findChild<CToolBarCombo*>()->lineEdit(), log.Edit()};
     QClipboard* clipboard = QGuiApplication::clipboard();
-    for (const auto& e : editors) {
-        auto* lineEdit = qobject_cast<QLineEdit*>(e.editor);
-        auto* textEdit = qobject_cast<QPlainTextEdit*>(e.editor);
+    for (QWidget* editor : editors) {
+        auto* lineEdit = qobject_cast<QLineEdit*>(editor);
+        auto* textEdit = qobject_cast<QPlainTextEdit*>(editor);
         ASSERT_TRUE(lineEdit || textEdit);
-        for (Clipboard content : {kEmpty, kText, kImage}) {
+        for (int content = 0; content < 3; ++content) {  // empty, text, an image only
             for (bool key : {true, false}) {
-                SCOPED_TRACE(e.editor->metaObject()->className() + std::string(" ") +
-                             std::to_string(content) + (key ? " Ctrl+V" : " paste()"));
+                SCOPED_TRACE(editor->metaObject()->className() + std::to_string(content) +
+                             (key ? " Ctrl+V" : " paste()"));
                 clipboard->clear();
-                if (content == kText) {
-                    auto* data = new QMimeData;
-                    data->setHtml("<b>new</b>");
-                    data->setText("new");
-                    clipboard->setMimeData(data);
-                } else if (content == kImage) {
-                    clipboard->setImage(QImage(4, 4, QImage::Format_RGB32));
-                }
+                auto* data = new QMimeData;
+                if (content == 1) data->setHtml("<b>new</b>"), data->setText("new");
+                if (content == 2) data->setImageData(QImage(4, 4, QImage::Format_RGB32));
+                clipboard->setMimeData(data);
                 // Ctrl+V replaces the whole text selected; paste() adds at the end.
                 if (lineEdit) lineEdit->setText("old");
-                if (textEdit) textEdit->setPlainText("old");
-                if (textEdit) textEdit->moveCursor(QTextCursor::End);
-                if (key) {
-                    QMetaObject::invokeMethod(e.editor, "selectAll");
-                    QTest::keyClick(e.editor, Qt::Key_V, Qt::ControlModifier);
-                } else {
-                    QMetaObject::invokeMethod(e.editor, "paste");
-                }
+                if (textEdit) textEdit->setPlainText("old"), textEdit->moveCursor(QTextCursor::End);
+                QMetaObject::invokeMethod(editor, key ? "selectAll" : "paste");
+                if (key) QTest::keyClick(editor, Qt::Key_V, Qt::ControlModifier);
                 const QString text = lineEdit ? lineEdit->text() : textEdit->toPlainText();
-                const char* pasted = key ? "new" : "oldnew";
-                EXPECT_EQ(text.toStdString(), content == kText && e.editable ? pasted : "old");
+                const bool pastes = content == 1 && !(textEdit && textEdit->isReadOnly());
+                EXPECT_EQ(text.toStdString(), pastes ? (key ? "new" : "oldnew") : "old");
             }
         }
     }
     clipboard->clear();
-}
-
-TEST(DialogsTest, WarningsLogClearsOnEmptyTextAndStopsAtItsCapacity) {
-    CWarningsDlg log;
-    log.AddWarning("old");
-    log.AddWarning("");
-    log.AddWarning("Start emulation from 00201000");
-    log.AddWarning("A");
-    log.AddWarning("B");
-    EXPECT_EQ(log.Log(), "\r\nStart emulation from 00201000\r\nA\r\nB\r\n");
-    EXPECT_EQ(log.Edit()->toPlainText(), "\nStart emulation from 00201000\nA\nB\n");
-
-    log.AddWarning("");
-    log.AddWarning(std::string(8995, 'x'));  // 2 + 8997 = 8999 characters
-    log.AddWarning("still taken");
-    log.AddWarning("dropped");
-    EXPECT_EQ(log.Log().size(), 8999u + 13u);
-    EXPECT_EQ(log.Log().find("dropped"), std::string::npos);
-}
-
-TEST(DialogsTest, CallStackShowsEmptyUntilRebuiltThenOneNestedLine) {
-    RecordingFrame frame;
-    CTravikDoc doc(frame);
-    CCallStackDlg dialog;
-    EXPECT_EQ(dialog.Tree()->topLevelItem(0)->text(0), "Empty");
-    dialog.Rebuild(nullptr);  // no document: unchanged
-    EXPECT_EQ(dialog.Tree()->topLevelItem(0)->text(0), "Empty");
-
-    TestDoc::Emulator(doc).callTracks[0] = {{0x1234, 0x5678}, {0x5680, 0x9000}};
-    TestDoc::Options(doc).baseAddress = 0x200000;
-    dialog.Rebuild(&doc);
-    QTreeWidgetItem* root = dialog.Tree()->topLevelItem(0);
-    EXPECT_EQ(root->text(0), "Manual browsing");
-    ASSERT_EQ(root->childCount(), 1);
-    EXPECT_EQ(root->child(0)->text(0), "00201234 -> 00205678");
-    EXPECT_EQ(root->child(0)->child(0)->text(0), "00205680 -> 00209000");
-    EXPECT_TRUE(root->isExpanded() && root->child(0)->isExpanded());
-
-    TestDoc::Options(doc).baseAddress = 0;
-    TestDoc::Emulator(doc).runState = CEmulator::kRunning;
-    TestDoc::Emulator(doc).callTracks[1] = {{0x200100, 0x200400}};
-    dialog.Rebuild(&doc);
-    root = dialog.Tree()->topLevelItem(0);
-    EXPECT_EQ(root->text(0), "Emulator Root");
-    EXPECT_EQ(root->child(0)->text(0), "00000100 -> 00000400");
-}
-
-TEST(DialogsTest, PhoneScreenIsDarkWithNoDocument) {
-    RecordingFrame frame;
-    CPhoneDlg phone(frame);
-    phone.UpdateScreen();
-    const QImage& picture = phone.Picture();
-    EXPECT_EQ(picture.size(), QSize(181, 473));
-    for (QPoint p : {QPoint(45, 182), QPoint(136, 245), QPoint(49, 190), QPoint(90, 200)})
-        EXPECT_EQ(picture.pixelColor(p), QColor(0, 20, 0)) << p.x() << "," << p.y();
-    EXPECT_NE(picture.pixelColor(44, 182), QColor(0, 20, 0));
 }
 
 }  // namespace
