@@ -122,7 +122,10 @@ std::string Quote(const std::string& arg) {
 
 CliResult RunCli(const std::vector<std::string>& args, const std::string& cwd) {
     TempDir dir;
-    std::string command = (cwd.empty() ? "" : "cd " + Quote(cwd) + " && ") + Quote(TRAVIK_CLI);
+    // A command that runs away (a planted fault in a run's bound) fails its test instead
+    // of holding it until ctest's timeout.
+    std::string command =
+        (cwd.empty() ? "" : "cd " + Quote(cwd) + " && ") + "timeout -k 5 100 " + Quote(TRAVIK_CLI);
     for (const auto& a : args) command.append(" ").append(Quote(a));
     command.append(" >").append(Quote(dir.File("out"))).append(" 2>").append(Quote(dir.File("err")));
     CliResult result;
