@@ -137,12 +137,12 @@ TEST_F(UndoJournal, StepsSurviveAKillAndADamagedTail) {
     // The damaged tail was cut off (the undos went on after the whole records); answered No, the journal is kept as .old, an older
     // .old as .old1, and nothing is replayed.
     WriteFile(dir.File("u.jnl.old"), std::string("older"));
-    frame.questions.clear();
-    frame.yesNoAnswers = {false};
-    doc = Open();
-    ASSERT_EQ(frame.questions.size(), 1u);
-    EXPECT_EQ(doc->Notes().Size(), 0u);
+    const CliResult no = RunCli({"recover", flash, "--answer", "no"});
+    EXPECT_EQ(no.status, 0) << no.err;
+    EXPECT_NE(no.out.find(" changes made after the last save were found (from "), std::string::npos);
+    EXPECT_NE(no.out.find("answer: no\nrecovered: 0\n"), std::string::npos) << no.out;
     EXPECT_FALSE(FileExists(dir.File("u.jnl")));
+    EXPECT_FALSE(FileExists(dir.File("u.ifo")));
     EXPECT_EQ(ReadFileBytes(dir.File("u.jnl.old1")).size(), 5u);
     const std::vector<uint8_t> kept = ReadFileBytes(dir.File("u.jnl.old"));
     journal.resize(journal.size() - 7);
