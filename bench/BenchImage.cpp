@@ -1,5 +1,7 @@
 #include "BenchImage.h"
 
+#include "document/Flags.h"
+
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -174,4 +176,28 @@ std::string DemoFirmwarePath() {
     std::string path(self, static_cast<size_t>(n));
     path = path.substr(0, path.rfind('/'));
     return path.substr(0, path.rfind('/')) + "/samples/demo/demo.fls";
+}
+
+std::string InfoFileWithTexts(uint32_t imageSize, uint32_t perKind) {
+    auto putLe32 = [](std::string& out, uint32_t v) {
+        for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>(v >> (8 * i)));
+    };
+    const uint32_t count = imageSize / 2;
+    std::string other;
+    putLe32(other, imageSize);
+    other.append(count, static_cast<char>(itemtype::kThumb | flagbits::kUserMark));
+    putLe32(other, 0xFFFFFFFF);
+    for (int kind = 0; kind < 4; ++kind) {
+        for (uint32_t k = 0; k < perKind; ++k) {
+            const uint32_t index = (k * 1663 + kind * 7) % count;  // spread, increasing runs
+            const std::string text = "annotation " + std::to_string(k);
+            putLe32(other, index);
+            putLe32(other, static_cast<uint32_t>(text.size() + 1));
+            other += text;
+            other.push_back('\0');
+        }
+        putLe32(other, 0xFFFFFFFF);
+    }
+    putLe32(other, 0xFFFFFFFF);
+    return other;
 }

@@ -11,6 +11,10 @@
 // RAM. Deterministic for a seed.
 std::vector<uint8_t> MakeThumbImage(size_t bytes, uint32_t seed);
 
+// An info file for an image of `imageSize` bytes: every item THUMB with the user mark,
+// and `perKind` notes, headers, footers and explanations spread over the image.
+std::string InfoFileWithTexts(uint32_t imageSize, uint32_t perKind);
+
 // Writes the bytes to a file in a fresh temporary folder; returns its path.
 std::string WriteBenchImage(const std::vector<uint8_t>& bytes, const std::string& name);
 

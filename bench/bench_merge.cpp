@@ -17,32 +17,13 @@ namespace {
 constexpr size_t kImageBytes = size_t{16} << 20;
 constexpr uint32_t kPerKind = 5000;
 
-void PutLe32(std::string& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>(v >> (8 * i)));
-}
-
 void BM_Merge20000(benchmark::State& state) {
     NullFrame frame;
     const std::string path = WriteBenchImage(MakeThumbImage(kImageBytes, 1), "merge.fls");
     CTravikDoc doc(frame);
     if (!doc.OnOpenDocument(path)) std::abort();
     const uint32_t count = doc.HalfwordCount();
-    std::string other;
-    PutLe32(other, doc.ImageSize());
-    other.append(count, static_cast<char>(itemtype::kThumb | flagbits::kUserMark));
-    PutLe32(other, 0xFFFFFFFF);
-    for (int kind = 0; kind < 4; ++kind) {
-        for (uint32_t k = 0; k < kPerKind; ++k) {
-            const uint32_t index = (k * 1663 + kind * 7) % count;  // spread, increasing runs
-            const std::string text = "annotation " + std::to_string(k);
-            PutLe32(other, index);
-            PutLe32(other, static_cast<uint32_t>(text.size() + 1));
-            other += text;
-            other.push_back('\0');
-        }
-        PutLe32(other, 0xFFFFFFFF);
-    }
-    PutLe32(other, 0xFFFFFFFF);
+    const std::string other = InfoFileWithTexts(doc.ImageSize(), kPerKind);
     for (auto _ : state) {
         state.PauseTiming();
         // No texts and no user marks before each merge.

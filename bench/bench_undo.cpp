@@ -80,32 +80,13 @@ void BM_OpenWithoutJournal(benchmark::State& state) {
 }
 BENCHMARK(BM_OpenWithoutJournal)->Unit(benchmark::kMillisecond);
 
-void PutLe32(std::string& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>(v >> (8 * i)));
-}
-
 // A merge of 5,000 annotations of each kind into a 16 MiB document, undone and redone.
 void BM_UndoMerge20000(benchmark::State& state) {
     NullFrame frame;
     const std::string path = WriteBenchImage(MakeThumbImage(kImageBytes, 1), "merge.fls");
     CTravikDoc doc(frame);
     if (!doc.OnOpenDocument(path)) std::abort();
-    const uint32_t count = doc.HalfwordCount();
-    std::string other;
-    PutLe32(other, doc.ImageSize());
-    other.append(reinterpret_cast<const char*>(doc.Flags()), count);
-    PutLe32(other, 0xFFFFFFFF);
-    for (int kind = 0; kind < 4; ++kind) {
-        for (uint32_t k = 0; k < 5000; ++k) {
-            const std::string text = "annotation " + std::to_string(k);
-            PutLe32(other, (k * 1663 + kind * 7) % count);
-            PutLe32(other, static_cast<uint32_t>(text.size() + 1));
-            other += text;
-            other.push_back('\0');
-        }
-        PutLe32(other, 0xFFFFFFFF);
-    }
-    PutLe32(other, 0xFFFFFFFF);
+    const std::string other = InfoFileWithTexts(doc.ImageSize(), 5000);
     if (MergeInfoBytes(doc, other, "other.ifo") != MergeOutcome::kMerged) std::abort();
     for (auto _ : state) {
         if (!doc.Undo()) state.SkipWithError("nothing to undo");

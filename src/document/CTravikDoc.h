@@ -249,6 +249,7 @@ class CTravikDoc {
     void RecoverJournal();
     // Applies a step's edits and returns the step that takes them back.
     EditStep ApplyStep(const EditStep& step);
+    std::optional<uint32_t> TakeStep(bool redo);
     // Applies a journal's steps, each made a step of the history.
     void ReplaySteps(const std::vector<EditStep>& steps);
     void AppendToJournal(const EditStep& step);

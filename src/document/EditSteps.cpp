@@ -134,22 +134,18 @@ void CTravikDoc::CloseJournal() {
     history_.Clear();
 }
 
-std::optional<uint32_t> CTravikDoc::Undo() {
-    std::optional<EditStep> step = history_.TakeUndo();
-    if (!step) return std::nullopt;
-    const EditStep redo = ApplyStep(*step);
-    history_.Undone(redo);
-    AppendToJournal(*step);
-    SetModifiedFlag(!history_.AtSavedState());
-    frame_.StepsChanged(*this);
-    return step->focus;
-}
+std::optional<uint32_t> CTravikDoc::Undo() { return TakeStep(false); }
+std::optional<uint32_t> CTravikDoc::Redo() { return TakeStep(true); }
 
-std::optional<uint32_t> CTravikDoc::Redo() {
-    std::optional<EditStep> step = history_.TakeRedo();
+// The newest step of one list is applied, and what takes it back goes on the other.
+std::optional<uint32_t> CTravikDoc::TakeStep(bool redo) {
+    std::optional<EditStep> step = redo ? history_.TakeRedo() : history_.TakeUndo();
     if (!step) return std::nullopt;
-    const EditStep undo = ApplyStep(*step);
-    history_.Redone(undo);
+    const EditStep back = ApplyStep(*step);
+    if (redo)
+        history_.Redone(back);
+    else
+        history_.Undone(back);
     AppendToJournal(*step);
     SetModifiedFlag(!history_.AtSavedState());
     frame_.StepsChanged(*this);

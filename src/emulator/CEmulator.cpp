@@ -73,15 +73,6 @@ void CEmulator::ReportWarning(const std::string& text) {
     if (runState == kRunning) runState = kSuspended;
 }
 
-void CEmulator::Warn(const char* format, ...) {
-    char line[160];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(line, sizeof line, format, args);
-    va_end(args);
-    ReportWarning(line);
-}
-
 RunResult CEmulator::StepOver(uint64_t maxInstructions) {
     if (const auto target = StepOverTarget()) return RunUntil(*target, maxInstructions);
     if (maxInstructions == 0) return {};

@@ -165,8 +165,6 @@ class CEmulator : public Processor, public MemoryBus, private MemoryBus::Owner {
     bool TakeLastCallRecord(uint32_t& value, int list, bool remove);
 
   private:
-    // Formats a warning line (printf rules) and reports it.
-    void Warn(const char* format, ...) __attribute__((format(printf, 2, 3)));
     RunResult Run(uint32_t address, uint64_t maxInstructions, bool stopOnWarning,
                   bool breakOnFirst);
     // What the memory map reports from its slow paths.

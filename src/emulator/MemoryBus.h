@@ -135,6 +135,8 @@ class MemoryBus {
     LatestAccesses followMarks;
 
   protected:
+    // Formats a warning line (printf rules) and passes it to the owner.
+    void Warn(const char* format, ...) __attribute__((format(printf, 2, 3)));
     // Flash offsets below these limits can be read as a whole byte / halfword / word.
     uint32_t flashByteLimit_ = 0;
     uint32_t flashHalfLimit_ = 0;
@@ -168,8 +170,6 @@ class MemoryBus {
     void WriteWordSlow(uint32_t address, uint32_t value);
     // The instruction making the current access.
     uint32_t Current() const { return r15_ - 4; }
-    // Formats a warning line (printf rules) and passes it to the owner.
-    void Warn(const char* format, ...) __attribute__((format(printf, 2, 3)));
     // An access of the stack RAM, which the slow paths report: to the follow marks, and
     // to the observers of the pages it touches (the RAM repeats through 0x100000-0x1FFFFF
     // for writes, so the page is the offset's).
