@@ -2,7 +2,8 @@
 // kept in the journal as it is made.
 #include <algorithm>
 #include <ctime>
-#include <map>
+#include <iterator>
+#include <unordered_map>
 
 #include "document/CTravikDoc.h"
 #include "document/DocumentMessages.h"
@@ -69,7 +70,9 @@ EditStep CTravikDoc::ApplyStep(const EditStep& step) {
 // the end (one by one, each would shift a table's sorted lists: a long journal would
 // replay in time that grows with the square of its length).
 void CTravikDoc::ReplaySteps(const std::vector<EditStep>& steps) {
-    std::map<std::pair<int, uint32_t>, std::string> texts;  // as the steps so far leave them
+    // The texts as the steps so far leave them, by kind << 32 | halfword index.
+    std::unordered_map<uint64_t, std::string> texts;
+    texts.reserve(steps.size());
     uint8_t after = 0;
     for (const EditStep& step : steps) {
         EditStep undo{step.label, step.focus, step.time, {}};
@@ -87,7 +90,7 @@ void CTravikDoc::ReplaySteps(const std::vector<EditStep>& steps) {
                 DocEdit::Texts old{t->kind, {}};
                 for (const auto& [index, text] : t->entries) {
                     if (index >= table.HalfwordCount()) continue;
-                    auto [at, fresh] = texts.try_emplace({static_cast<int>(t->kind), index});
+                    auto [at, fresh] = texts.try_emplace(uint64_t{static_cast<uint8_t>(t->kind)} << 32 | index);
                     if (const std::string* was = fresh ? table.Find(index) : nullptr) at->second = *was;
                     old.entries.emplace_back(index, at->second);
                     at->second = text;
@@ -100,12 +103,16 @@ void CTravikDoc::ReplaySteps(const std::vector<EditStep>& steps) {
         std::reverse(undo.edits.begin(), undo.edits.end());
         history_.Made(undo);
     }
+    std::vector<std::pair<uint64_t, std::string>> sorted(std::make_move_iterator(texts.begin()),
+                                                          std::make_move_iterator(texts.end()));
+    texts = {};
+    std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     DocEdit final;
-    for (auto& [key, text] : texts) {
-        const auto kind = static_cast<DocEdit::TextKind>(key.first);
+    for (auto& [key, text] : sorted) {
+        const auto kind = static_cast<DocEdit::TextKind>(key >> 32);
         auto* last = final.parts.empty() ? nullptr : std::get_if<DocEdit::Texts>(&final.parts.back());
         if (last == nullptr || last->kind != kind) last = &std::get<DocEdit::Texts>(final.parts.emplace_back(DocEdit::Texts{kind, {}}));
-        last->entries.emplace_back(key.second, std::move(text));
+        last->entries.emplace_back(static_cast<uint32_t>(key), std::move(text));
     }
     final.after = after & DocEdit::kJumpList;
     Apply(final);
