@@ -251,7 +251,7 @@ class CTravikDoc {
     EditStep ApplyStep(const EditStep& step);
     std::optional<uint32_t> TakeStep(bool redo);
     // Applies a journal's steps, each made a step of the history.
-    void ReplaySteps(const std::vector<EditStep>& steps);
+    void ReplaySteps(std::vector<EditStep>& steps);
     void AppendToJournal(const EditStep& step);
     // The info file now holds every step: the journal keeps none.
     void JournalSaved();

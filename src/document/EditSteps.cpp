@@ -69,13 +69,13 @@ EditStep CTravikDoc::ApplyStep(const EditStep& step) {
 // As ApplyStep for each step, but the texts go into their tables in one sorted pass at
 // the end (one by one, each would shift a table's sorted lists: a long journal would
 // replay in time that grows with the square of its length).
-void CTravikDoc::ReplaySteps(const std::vector<EditStep>& steps) {
+void CTravikDoc::ReplaySteps(std::vector<EditStep>& steps) {
     // The texts as the steps so far leave them, by kind << 32 | halfword index.
     std::unordered_map<uint64_t, std::string> texts;
     texts.reserve(steps.size());
     uint8_t after = 0;
-    for (const EditStep& step : steps) {
-        EditStep undo{step.label, step.focus, step.time, {}};
+    for (EditStep& step : steps) {
+        EditStep undo{std::move(step.label), step.focus, step.time, {}};
         for (const DocEdit& edit : step.edits) {
             DocEdit inverse;
             inverse.after = edit.after;
