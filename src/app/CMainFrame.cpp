@@ -43,6 +43,8 @@
 #include "listing/qt/CTravikView.h"
 #include "listing/qt/ListingPrinter.h"
 #include "session/qt/WindowSession.h"
+#include "app/CGdbServerDlg.h"
+#include "gdb/qt/GdbServer.h"
 #include "shell/SettingsStore.h"
 
 namespace {
@@ -347,6 +349,53 @@ bool CMainFrame::CanRunCommand(RunCommand command) const {
     return activeView_ && activeView_->CanRun(command);
 }
 
+void CMainFrame::OnDebugGdbServer() {
+    if (!gdbDialog_) {
+        gdbDialog_ = new CGdbServerDlg(
+            settings_, {[this](quint16 port) { return StartGdbServer(port); }, [this] { StopGdbServer(); }},
+            this);
+    }
+    gdbDialog_->ShowStatus(gdb_ ? gdb_->Status() : QString());
+    gdbDialog_->show();
+    gdbDialog_->raise();
+}
+
+bool CMainFrame::StartGdbServer(quint16 port) {
+    CTravikDoc* doc = ActiveDocument();
+    if (!doc) return false;
+    StopGdbServer();
+    // A debugger that connects to a closed emulation starts it at the cursor, as F5 does.
+    auto cursor = [this, doc]() -> uint32_t {
+        if (activeView_ && &activeView_->GetDocument() == doc) return activeView_->State().cursorOffset;
+        const QList<CChildFrame*> frames = ChildFrames(doc);
+        return frames.isEmpty() ? 0 : frames.first()->FirstView()->State().cursorOffset;
+    };
+    gdb_ = std::make_unique<GdbServer>(*doc, cursor);
+    connect(gdb_.get(), &GdbServer::statusChanged, this, [this](const QString& status) {
+        SetStatusText(status.isEmpty() ? "Ready" : status.toStdString());
+        if (gdbDialog_) gdbDialog_->ShowStatus(status);
+        UpdateCommandUi();
+    });
+    QString error;
+    if (!gdb_->Listen(port, error)) {
+        gdb_.reset();
+        ShowMessage(QStringLiteral("The GDB server cannot listen on 127.0.0.1:%1: %2.")
+                        .arg(port)
+                        .arg(error)
+                        .toStdString());
+        return false;
+    }
+    return true;
+}
+
+void CMainFrame::StopGdbServer() {
+    if (!gdb_) return;
+    gdb_->Close();
+    gdb_.reset();
+    if (gdbDialog_) gdbDialog_->ShowStatus({});
+    UpdateCommandUi();
+}
+
 void CMainFrame::OnFileClose() {
     if (CTravikDoc* doc = ActiveDocument()) CloseDocument(*doc);
 }
@@ -636,6 +685,7 @@ bool CMainFrame::CloseDocument(CTravikDoc& doc) {
 }
 
 void CMainFrame::DestroyDocument(CTravikDoc& doc) {
+    if (gdb_ && &gdb_->Document() == &doc) StopGdbServer();
     // A run of the document ends with it; its windows no longer say how far it got.
     if (doc.Session().LongRunActive()) SetStatusText("Ready");
     for (QMdiSubWindow* window : mdi_->subWindowList()) {

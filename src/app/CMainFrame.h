@@ -15,6 +15,8 @@
 #include "app/CommandTable.h"
 
 class CCallStackDlg;
+class CGdbServerDlg;
+class GdbServer;
 class CChildFrame;
 class CEmulatorView;
 class WindowSession;
@@ -75,6 +77,9 @@ class CMainFrame : public QMainWindow, public FrameServices {
     CWarningsDlg* Warnings() const { return warnings_; }
     CCallStackDlg* CallStack() const { return callStack_; }
     CPhoneDlg* Phone() const { return phone_; }
+    // The GDB server (Debug > GDB Server...), while one is open.
+    GdbServer* GdbServerOf() const { return gdb_.get(); }
+    CGdbServerDlg* GdbServerDialog() const { return gdbDialog_; }
     QMdiArea* MdiArea() const { return mdi_; }
     // True while menu 129 (a document is open) is the menu bar.
     bool HasDocumentMenu() const { return documentMenu_; }
@@ -170,6 +175,11 @@ class CMainFrame : public QMainWindow, public FrameServices {
     void OnWindowNew();
     void OnWindowArrange();
     void OnOptionsSettings();
+    void OnDebugGdbServer();
+    // Opens the GDB server for the active document; false (after a message) when it
+    // cannot listen.
+    bool StartGdbServer(quint16 port);
+    void StopGdbServer();
     // The emulator's commands go to the active listing window.
     void OnRunCommand(RunCommand command);
     bool CanRunCommand(RunCommand command) const;
@@ -189,6 +199,8 @@ class CMainFrame : public QMainWindow, public FrameServices {
 
     QtSettingsStore& settings_;
     std::vector<OpenDoc> docs_;
+    std::unique_ptr<GdbServer> gdb_;  // goes before the documents
+    CGdbServerDlg* gdbDialog_ = nullptr;
     QMdiArea* mdi_ = nullptr;
     std::map<int, QAction*> actions_;
     QList<QMenu*> menus128_, menus129_;

@@ -396,6 +396,13 @@ std::span<const Command> CMainFrame::Commands() {
          .run = runCommand,
          .enabled = canRun,
          .debug = RunCommand::kClearBreakpoints},
+        {.id = cmd::kDebugGdbServer,
+         .text = "GDB Server...",
+         .prompt = "Let gdb drive the emulation over a TCP port\nGDB Server",
+         .menu = M::kDebug,
+         .group = 3,
+         .run = [](F& f, const C&) { f.OnDebugGdbServer(); },
+         .enabled = withDocument},
         // --- Options
         {.id = cmd::kOptionsSettings,
          .text = "Settings...",

@@ -36,11 +36,12 @@ inline constexpr Key kViewAscii{"View Ascii", 1};
 inline constexpr Key kViewBitmap{"View Bitmap", -7};
 inline constexpr Key kViewSystemStrings{"View SystemStrings", 1};
 inline constexpr Key kNumColumns{"Num Columns", 2};
+inline constexpr Key kGdbServerPort{"GDB Server Port", 1234};
 
 inline constexpr Key kAllKeys[] = {
     kStartMaximized, kViewCallStack, kViewRegisters,     kViewWarnings, kViewMemory,
     kViewPhone,      kBaseAddress,   kLowerCase,         kViewJumps,    kViewHex,
-    kViewAscii,      kViewBitmap,    kViewSystemStrings, kNumColumns,
+    kViewAscii,      kViewBitmap,    kViewSystemStrings, kNumColumns,   kGdbServerPort,
 };
 
 // Reads a key of the "Settings" section with its own default.

@@ -348,7 +348,10 @@ void CTravikView::OnRunCommand(RunCommand command) {
 
 void CTravikView::OnStateChanged(const SessionRefresh& refresh,
                                  const DebugSessionObserver* driver) {
-    if (refresh.goToCurrentInstruction && driver == this) {
+    // A debugger that drives the session over the GDB server moves every listing window of
+    // the document, as a step of this one does.
+    const bool followed = driver == this || (driver && driver == doc_.Session().RemoteDriver());
+    if (refresh.goToCurrentInstruction && followed) {
         ::GoToOffset(doc_, state_, CurrentInstructionOffset(doc_), false);
         PlacePage();
     }
