@@ -47,6 +47,66 @@ void CEmulator::SaveSnapshot() {
     SaveIoSnapshot();
 }
 
+void CEmulator::SaveState(MachineState& state) {
+    TrimCallTrack();
+    std::copy(std::begin(r), std::end(r), std::begin(state.r));
+    state.cpsr = ComposeCpsr();
+    state.thumbInstruction = thumbInstruction;
+    state.armInstruction = armInstruction;
+    if (stackMemory)
+        state.stack.assign(stackMemory, stackMemory + kStackSize);
+    else
+        state.stack.clear();
+    std::copy(std::begin(ioRegisters), std::end(ioRegisters), std::begin(state.ioRegisters));
+    state.ioRegisterCount = ioRegisterCount;
+    state.ioWritten = ioWritten;
+    std::copy(std::begin(lowWindow), std::end(lowWindow), std::begin(state.lowWindow));
+    state.followMarks = followMarks;
+    state.runState = runState;
+    std::copy(std::begin(previousR), std::end(previousR), std::begin(state.previousR));
+    state.previousCpsr = previousCpsr;
+    state.callTracks[0] = callTracks[0];
+    state.callTracks[1] = callTracks[1];
+    state.initialSp = initialSp;
+}
+
+void CEmulator::RestoreState(const MachineState& state) {
+    std::copy(std::begin(state.r), std::end(state.r), std::begin(r));
+    SetCpsr(state.cpsr);
+    nzValue = 0;
+    thumbInstruction = state.thumbInstruction;
+    armInstruction = state.armInstruction;
+    if (stackMemory && state.stack.size() == kStackSize)
+        std::copy(state.stack.begin(), state.stack.end(), stackMemory);
+    std::copy(std::begin(state.ioRegisters), std::end(state.ioRegisters), std::begin(ioRegisters));
+    ioRegisterCount = state.ioRegisterCount;
+    ioWritten = state.ioWritten;
+    std::copy(std::begin(state.lowWindow), std::end(state.lowWindow), std::begin(lowWindow));
+    followMarks = state.followMarks;
+    runState = state.runState;
+    std::copy(std::begin(state.previousR), std::end(state.previousR), std::begin(previousR));
+    previousCpsr = state.previousCpsr;
+    callTracks[0] = state.callTracks[0];
+    callTracks[1] = state.callTracks[1];
+    callTrackDropped_ = 0;
+    initialSp = state.initialSp;
+    pendingStop_ = RunStop::kNone;
+}
+
+uint64_t CEmulator::Replay(uint64_t count) {
+    const WatchHit hit = watchHit_;
+    uint64_t done = 0;
+    // A run stops at breakpoints and after watchpoint hits: each stop is passed by, and
+    // the run goes on (a breakpoint on the first instruction of a run does not stop it).
+    while (done < count) {
+        const RunResult result = Run(kNoAddress, count - done, false, false);
+        if (result.executed == 0) break;
+        done += result.executed;
+    }
+    watchHit_ = hit;
+    return done;
+}
+
 void CEmulator::StepArm() {
     if ((armInstruction & 0x0FFFFFFF) == kArmBxLr) {
         r[15] = r[14] & ~1u;

@@ -44,6 +44,27 @@ struct RunResult {
     RunStop stop = RunStop::kNone;
 };
 
+// Everything of the machine the emulated code can change, taken whole so that a run can
+// be gone back on: the processor, the stack RAM, the I/O registers and the low window, the
+// follow marks, the run state with its "previous" values and the call tracks. The emulator is deterministic: restored and run again, it does the same.
+struct MachineState {
+    uint32_t r[16] = {};
+    uint32_t cpsr = 0;
+    uint16_t thumbInstruction = 0;
+    uint32_t armInstruction = 0;
+    std::vector<uint8_t> stack;  // kStackSize bytes, or none when no stack RAM is mapped
+    IoRegister ioRegisters[100];
+    int32_t ioRegisterCount = 0;
+    uint32_t ioWritten = 0;
+    uint8_t lowWindow[1024] = {};
+    LatestAccesses followMarks;
+    uint32_t runState = 0;
+    uint32_t previousR[16] = {};
+    uint32_t previousCpsr = 0;
+    std::vector<CallRecord> callTracks[2];
+    uint32_t initialSp = 0;
+};
+
 // The emulated ARM7TDMI: THUMB interpreter with a tiny ARM state (BX LR only), the
 // phone's memory map and the call tracking of the run commands. Problems in the
 // emulated code never stop it: they become warning lines and execution goes on.
@@ -74,6 +95,15 @@ class CEmulator : public Processor, public MemoryBus, private MemoryBus::Owner {
     // the "previous" state the windows compare with.
     void SaveSnapshot();
 
+    // Takes or puts back the whole machine (MachineState). A run under way is not part of
+    // it: restore only between runs.
+    void SaveState(MachineState& state);
+    void RestoreState(const MachineState& state);
+    // Executes `count` instructions as a run does, stopping at no breakpoint, watchpoint
+    // or warning (the warnings still go to the sink); returns how many ran. The last
+    // watchpoint hit stays as it was.
+    uint64_t Replay(uint64_t count);
+
     // Stores a register: index 0-15, or kCpsrIndex (the flags are taken from it). A new
     // R15 is a jump: once the emulation has started, the instruction there is fetched in
     // the current state, so that the next step runs it (R15 then reads 4 or 8 ahead).
@@ -89,6 +119,8 @@ class CEmulator : public Processor, public MemoryBus, private MemoryBus::Owner {
     }
     void StepThumb();
     void StepArm();
+    // After a Step: the watchpoint stop it would have made in a run, or kNone.
+    RunStop StepStop() const { return pendingStop_; }
     // Passes the line to the sink; a warning suspends an animation.
     void ReportWarning(const std::string& text);
 

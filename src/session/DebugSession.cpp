@@ -127,6 +127,7 @@ void DebugSession::Subscribe(DebugSessionObserver& observer) {
 
 void DebugSession::Unsubscribe(DebugSessionObserver& observer) {
     std::erase(observers_, &observer);
+    if (remote_ == &observer) remote_ = nullptr;
     if (driver_ != &observer) return;
     driver_ = nullptr;
     for (const DebugSessionObserver* o : observers_) {
@@ -161,13 +162,17 @@ void DebugSession::StepRefresh() {
 
 bool DebugSession::Execute(RunCommand command, uint32_t cursorOffset,
                            const DebugSessionObserver* driver) {
-    if (!IsEnabled(command)) return false;
+    if (remote_ != nullptr && driver == remote_) {
+        if (!IsRunCommandEnabled(command, emulator_.runState, emulator_.LongRunActive()))
+            return false;
+    } else if (!IsEnabled(command)) {
+        return false;
+    }
     CEmulator& emu = emulator_;
     const bool wasLongRun = emu.LongRunActive();
     if (!wasLongRun) runStart_ = Clock::now();
     // A breakpoint changed meanwhile leaves a run to the window that drives it.
-    if (command != RunCommand::kToggleBreakpoint && command != RunCommand::kClearBreakpoints)
-        driver_ = driver;
+    if (!IsBreakpointCommand(command)) driver_ = driver;
     const uint32_t cursorAddress = cursorOffset + CEmulator::kFlashBase;
     switch (command) {
         case RunCommand::kStart:
@@ -249,6 +254,18 @@ bool DebugSession::Execute(RunCommand command, uint32_t cursorOffset,
 bool DebugSession::AnimationStep(const DebugSessionObserver* driver) {
     if (emulator_.runState != CEmulator::kRunning || emulator_.LongRunActive()) return false;
     return Execute(RunCommand::kStepInto, 0, driver);
+}
+
+void DebugSession::RewindTo(const MachineState& state, uint64_t instructions) {
+    CEmulator& emu = emulator_;
+    emu.RestoreState(state);
+    // As the run's command did before its first instruction: the windows compare with it.
+    emu.SaveSnapshot();
+    muteWarnings_ = true;
+    emu.Replay(instructions);
+    muteWarnings_ = false;
+    emu.runState = state.runState;
+    StepRefresh();
 }
 
 // A run that goes on refreshes only the windows it keeps live; the rest follows at its
@@ -415,9 +432,9 @@ bool DebugSession::ToggleBreakpoint(uint32_t offset) {
     return SaveMarks();
 }
 
-bool DebugSession::SetBreakpoint(uint32_t address, bool on) {
+bool DebugSession::SetBreakpoint(uint32_t address, bool on, bool save) {
     if (doc_.Image() == nullptr || !emulator_.SetBreakpoint(address, on)) return false;
-    return SaveMarks();
+    return !save || SaveMarks();
 }
 
 bool DebugSession::ClearAllBreakpoints() {
@@ -426,14 +443,15 @@ bool DebugSession::ClearAllBreakpoints() {
     return SaveMarks();
 }
 
-bool DebugSession::SetWatchRange(uint32_t address, uint32_t length, uint8_t kinds, bool on) {
+bool DebugSession::SetWatchRange(uint32_t address, uint32_t length, uint8_t kinds, bool on,
+                                 bool save) {
     if (!IsWatchableRange(address, length)) {
         doc_.Frame().ShowMessage(Format(kNoWatchHere, address, length, CEmulator::kStackBase,
                                         CEmulator::kStackBase + CEmulator::kStackSize - 1));
         return false;
     }
     emulator_.SetWatch(address, length, kinds, on);
-    return SaveMarks();
+    return !save || SaveMarks();
 }
 
 bool DebugSession::ClearAllWatchpoints() {

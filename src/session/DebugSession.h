@@ -29,6 +29,9 @@ enum class RunCommand {
 // 2 running). While a long run is under way only Break and Stop can, and the
 // breakpoint commands, which act in every state.
 bool IsRunCommandEnabled(RunCommand command, uint32_t runState, bool longRunActive = false);
+inline bool IsBreakpointCommand(RunCommand command) {
+    return command == RunCommand::kToggleBreakpoint || command == RunCommand::kClearBreakpoints;
+}
 
 // Run, Step Over and Step to Cursor may run for ever in code that never arrives, so
 // they run in slices (CEmulator's long run): the first inside the command, the rest
@@ -159,17 +162,38 @@ class DebugSession {
     LoopScheduler& Loop() { return loop_; }
 
     // --- the run commands ----------------------------------------------------------
+    // While a remote driver (a debugger attached from outside) holds the session, only
+    // the breakpoint commands are enabled for the rest.
     bool IsEnabled(RunCommand command) const {
+        if (remote_ != nullptr && !IsBreakpointCommand(command)) return false;
         return IsRunCommandEnabled(command, emulator_.runState, emulator_.LongRunActive());
     }
     // Carries out `command` with `cursorOffset` as the listing cursor's item; false
-    // (nothing done) when it cannot act now.
+    // (nothing done) when it cannot act now. While a remote driver is set, a run command
+    // of any other driver is refused; the breakpoint commands are anyone's.
     bool Execute(RunCommand command, uint32_t cursorOffset,
                  const DebugSessionObserver* driver = nullptr);
     // One tick of an animation: a Step Into while it goes on; false once it is over
     // (Break, Stop or a warning ended it, or a long run took over).
     bool AnimationStep(const DebugSessionObserver* driver);
     bool LongRunActive() const { return emulator_.LongRunActive(); }
+
+    // The remote driver: the one observer whose run commands the session carries out
+    // (nullptr ends that; unsubscribing it does too).
+    void SetRemoteDriver(const DebugSessionObserver* remote) { remote_ = remote; }
+    const DebugSessionObserver* RemoteDriver() const { return remote_; }
+    // Puts the machine back as `state` holds it and executes `instructions` again,
+    // stopping nowhere and showing no warning (they were shown the first time); the
+    // windows are refreshed as after a step. The last watchpoint hit stays the one the
+    // real run made. Between runs only.
+    void RewindTo(const MachineState& state, uint64_t instructions);
+    void SaveState(MachineState& state) { emulator_.SaveState(state); }
+    // A store into the emulated memory from outside (MemoryBus::Poke); the caller tells
+    // the windows (RefreshWindows) once it is done.
+    bool Poke(uint32_t address, uint32_t value, uint32_t size) {
+        return emulator_.Poke(address, value, size);
+    }
+    void RefreshWindows(const SessionRefresh& refresh) { Refresh(refresh); }
 
     // The batch tool's bounded runs: the same long run, on the session's own loop, of
     // at most `limit` instructions, with neither a stop line nor a change of run state.
@@ -186,9 +210,12 @@ class DebugSession {
     bool ToggleBreakpoint(uint32_t offset);  // image offset of the item
     // Sets or clears one at a phone address and writes the file; false with no message
     // where none can be.
-    bool SetBreakpoint(uint32_t address, bool on);
+    // `save` false: the change stays in memory, the side file is not written (a remote
+    // debugger's own breakpoints and watchpoints).
+    bool SetBreakpoint(uint32_t address, bool on, bool save = true);
     bool ClearAllBreakpoints();
-    bool SetWatchRange(uint32_t address, uint32_t length, uint8_t kinds, bool on);  // phone address
+    bool SetWatchRange(uint32_t address, uint32_t length, uint8_t kinds, bool on,
+                       bool save = true);  // phone address
     bool ClearAllWatchpoints();
     // A breakpoint on an offset outside the emulator's flash window, or a watchpoint
     // range outside the stack RAM, is refused with a message (false) as well.
@@ -222,6 +249,7 @@ class DebugSession {
     CEmulator emulator_;
     std::vector<DebugSessionObserver*> observers_;
     const DebugSessionObserver* driver_ = nullptr;
+    const DebugSessionObserver* remote_ = nullptr;
     LoopScheduler loop_;
     RunScheduler* scheduler_ = &loop_;
     Batch batch_;
