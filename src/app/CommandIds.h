@@ -55,4 +55,6 @@ inline constexpr int kViewPhone = 32807;
 inline constexpr int kDebugRun = 32808;
 inline constexpr int kDebugToggleBreakpoint = 32809;
 inline constexpr int kDebugClearBreakpoints = 32810;
+inline constexpr int kFileExportElf = 32830;
+inline constexpr int kFileImportSymbols = 32831;
 }  // namespace cmd
