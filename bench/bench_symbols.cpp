@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "BenchImage.h"
 #include "document/CTravikDoc.h"
@@ -40,6 +41,10 @@ struct Fixture {
     Fixture() {
         if (!doc.OnOpenDocument(WriteBenchImage(MakeThumbImage(kImageBytes, 1), "symbols.fls")))
             std::abort();
+        // Only the routines the benchmarks name.
+        std::vector<uint8_t> flags(doc.Flags(), doc.Flags() + doc.HalfwordCount());
+        for (uint8_t& f : flags) f &= static_cast<uint8_t>(~flagbits::kRoutineStart);
+        doc.Apply(DocEdit{}.SetFlags(0, std::move(flags)));
     }
 };
 

@@ -95,6 +95,8 @@ std::string ImportSymbols(CTravikDoc& doc, const std::vector<SymbolEntry>& symbo
 
     DocStep step(doc, "Import Symbols", named.empty() ? 0 : named.front().offset);
     DocEdit edit;
+    // Routines come in increasing order: their headers make one sorted part, added last.
+    DocEdit::Texts headers{DocEdit::TextKind::kHeader, {}};
     for (const Target& r : named) {
         // Code that begins inside an item: what is left of that item becomes data, and
         // the named halfword a THUMB item.
@@ -108,8 +110,7 @@ std::string ImportSymbols(CTravikDoc& doc, const std::vector<SymbolEntry>& symbo
         const auto now = static_cast<uint8_t>(was | flagbits::kRoutineStart | flagbits::kUserMark);
         if (now != was) edit.SetFlags(i, {now});
         const std::string* old = doc.Headers().Find(i);
-        if (old == nullptr || *old != *r.name)
-            edit.SetText(DocEdit::TextKind::kHeader, r.offset, *r.name);
+        if (old == nullptr || *old != *r.name) headers.entries.emplace_back(i, *r.name);
         ++report.routines;
     }
     for (const Target& v : ram) {
@@ -127,6 +128,7 @@ std::string ImportSymbols(CTravikDoc& doc, const std::vector<SymbolEntry>& symbo
         }
         ++report.ramNames;
     }
+    if (!headers.entries.empty()) edit.parts.emplace_back(std::move(headers));
     if (!edit.parts.empty()) {
         edit.after = DocEdit::kModified | DocEdit::kJumpList | DocEdit::kRepaintMemory |
                      DocEdit::kUpdateViews;

@@ -19,9 +19,8 @@ struct AlternatingFrame : NullFrame {
 
 std::string State(const CTravikDoc& doc) {
     std::string state(reinterpret_cast<const char*>(doc.Flags()), doc.HalfwordCount());
-    doc.Headers().ForEach([&](uint32_t i, const std::string& t) {
-        state += std::to_string(i) + t + '\0';
-    });
+    doc.Headers().ForEach(
+        [&](uint32_t i, const std::string& t) { state += std::to_string(i) + t + '\0'; });
     doc.RamNames().ForEachName([&](uint32_t i, const std::string& name, uint32_t count) {
         state += std::to_string(i) + ':' + std::to_string(count) + name + '\0';
     });

@@ -28,7 +28,8 @@ TEST(SymbolsMenu, ExportElfAndImportSymbolsReachTheDocument) {
     QApplication::processEvents();
     const std::vector<uint8_t> elf = ReadFileBytes(dir.File("out.elf"));
     ASSERT_GE(elf.size(), 4u);
-    EXPECT_EQ(std::string(elf.begin(), elf.begin() + 4), std::string("\x7F" "ELF"));
+    EXPECT_EQ(std::string(elf.begin(), elf.begin() + 4), std::string("\x7F"
+                                                                     "ELF"));
 
     ASSERT_TRUE(t.Open(WriteThumbImage(dir, "b.fls", 64, {0xB500, 0xF000, 0xF802, 0xBD00})));
     CTravikDoc& doc = *f.ActiveDocument();
