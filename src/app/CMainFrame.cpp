@@ -40,6 +40,8 @@
 #include "document/RamFile.h"
 #include "listing/Export.h"
 #include "listing/ExportCommand.h"
+#include "symbols/ElfExport.h"
+#include "symbols/SymbolImport.h"
 #include "listing/qt/CTravikView.h"
 #include "listing/qt/ListingPrinter.h"
 #include "session/qt/WindowSession.h"
@@ -429,6 +431,15 @@ void CMainFrame::OnFileSaveRam() {
 
 void CMainFrame::OnFileExport() {
     if (CTravikDoc* doc = ActiveDocument()) ExportAssembly(*doc);
+}
+
+void CMainFrame::OnFileExportElf() {
+    if (CTravikDoc* doc = ActiveDocument()) ExportElfCommand(*doc);
+}
+
+void CMainFrame::OnFileImportSymbols() {
+    if (CTravikDoc* doc = ActiveDocument()) ImportSymbolsCommand(*doc);
+    UpdateCommandUi();
 }
 
 void CMainFrame::OnFilePrintPreview() {

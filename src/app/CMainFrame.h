@@ -165,6 +165,8 @@ class CMainFrame : public QMainWindow, public FrameServices {
     void OnFilePrintPreview();
     void OnFilePrint();
     void OnFileExport();
+    void OnFileExportElf();
+    void OnFileImportSymbols();
     void OnEditFind();
     // Undo, or Redo when `redo`: the listing goes to the step's item.
     void OnEditUndo(bool redo);

@@ -30,6 +30,20 @@ bool CliFrame::AskYesNo(const std::string& text) {
     return false;
 }
 
+bool AnsweringFrame::AskYesNo(const std::string& text) {
+    std::string shown;
+    shown.reserve(text.size() + 1);
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        // Line breaks as the box breaks them; other control characters escaped.
+        shown.push_back(text[i] == '\n' ? '\0' : text[i]);
+    }
+    shown.push_back('\0');
+    WriteEscaped(shown);
+    std::printf("answer: %s\n", answer ? "yes" : "no");
+    return answer;
+}
+
 std::unique_ptr<CTravikDoc> OpenForCli(CliFrame& frame, const std::string& path, bool recover) {
     auto doc = std::make_unique<CTravikDoc>(frame);
     doc->SetKeepJournal(recover);

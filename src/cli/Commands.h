@@ -35,6 +35,16 @@ class CliFrame : public NullFrame {
     int messagesShown = 0;
 };
 
+// Prints each question on stdout as the box shows it, then the scripted answer.
+class AnsweringFrame : public CliFrame {
+  public:
+    bool AskYesNo(const std::string& text) override;
+    bool answer = false;
+};
+// FLASH... [--answer yes|no]: the paths and the answer, or none on a usage error.
+std::optional<std::vector<std::string>> PathsAndAnswer(const std::vector<std::string>& args,
+                                                       bool& answer);
+
 // Opens `path` as the program does; nullptr when the open failed (its messages have
 // gone to stderr). An info file that exists but could not be read also fails the open
 // here: the batch tool must never go on as if the user's annotations were not there.
@@ -83,3 +93,5 @@ int RunMergeCommand(const std::vector<std::string>& args);
 int RunFixCommand(const std::vector<std::string>& args);
 int RunRecoverCommand(const std::vector<std::string>& args);
 int RunSearchCommand(const std::vector<std::string>& args);
+int RunElfCommand(const std::vector<std::string>& args);
+int RunSymbolsCommand(const std::vector<std::string>& args);

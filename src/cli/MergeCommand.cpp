@@ -11,34 +11,14 @@
 
 namespace {
 
-// Prints each question on stdout as the box shows it, then the scripted answer.
-class MergeFrame : public CliFrame {
-  public:
-    bool AskYesNo(const std::string& text) override {
-        std::string shown;
-        shown.reserve(text.size() + 1);
-        for (size_t i = 0; i < text.size(); ++i) {
-            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-            // Line breaks as the box breaks them; other control characters escaped.
-            shown.push_back(text[i] == '\n' ? '\0' : text[i]);
-        }
-        shown.push_back('\0');
-        WriteEscaped(shown);
-        std::printf("answer: %s\n", answer ? "yes" : "no");
-        return answer;
-    }
-    bool answer = false;
-};
-
 int SaveOrFail(CTravikDoc& doc) {
     return doc.OnSaveDocument(doc.GetPathName()) ? kExitOk : kExitOpenFailed;
 }
 
 }  // namespace
 
-// FLASH... [--answer yes|no]: the paths and the answer, or none on a usage error.
 std::optional<std::vector<std::string>> PathsAndAnswer(const std::vector<std::string>& args,
-                                                        bool& answer) {
+                                                       bool& answer) {
     std::vector<std::string> paths;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--answer" && i + 1 < args.size()) {
@@ -59,7 +39,7 @@ int RunMergeCommand(const std::vector<std::string>& args) {
     const auto paths = PathsAndAnswer(args, answer);
     if (!paths || paths->size() != 2) return UsageError("merge");
 
-    MergeFrame frame;
+    AnsweringFrame frame;
     frame.answer = answer;
     auto doc = OpenForCli(frame, (*paths)[0]);
     if (!doc) return kExitOpenFailed;
@@ -73,7 +53,7 @@ int RunRecoverCommand(const std::vector<std::string>& args) {
     bool answer = false;
     const auto paths = PathsAndAnswer(args, answer);
     if (!paths || paths->size() != 1) return UsageError("recover");
-    MergeFrame frame;
+    AnsweringFrame frame;
     frame.answer = answer;
     auto doc = OpenForCli(frame, (*paths)[0], true);
     if (!doc) return kExitOpenFailed;

@@ -72,6 +72,23 @@ const CommandInfo kCommands[] = {
      "The listing options change the lines that modes 3 and 4 search. An odd number of\n"
      "digits in mode 1 is a usage error (exit status 2).",
      RunSearchCommand},
+    {"elf", "FLASH -o FILE",
+     "Writes the image as an ELF32 big-endian ARM executable for objdump and gdb: the image\n"
+     "as .text at 200000, a FUNC symbol per routine (its header as the name; letters,\n"
+     "digits and _ kept, any other character made _, repeats numbered _2, _3, ...), an\n"
+     "OBJECT symbol per RAM name at 100000 + offset, the mapping symbols $t, $a and $d,\n"
+     "and every note, header, footer, explanation and RAM name in .travik.notes (a line\n"
+     "each: ADDRESS KIND TEXT). Written whole or not at all; never the flash file.",
+     RunElfCommand},
+    {"symbols", "FLASH FILE [--answer yes|no]",
+     "Names routines and RAM variables from FILE: an ELF file's FUNC and OBJECT symbols, nm\n"
+     "output or ADDRESS NAME lines (hex). An even address in the image gets a routine\n"
+     "header (bit 0 of a code address is the THUMB bit), one in the stack RAM a RAM name\n"
+     "(as long as the symbol's size). Replacing a header the user typed is asked first:\n"
+     "the question is printed with \"answer: yes\" or \"answer: no\" (--answer, default no).\n"
+     "Prints \"N routines named, M RAM names, K skipped (outside the image)\" and saves the\n"
+     "info file when it changed. A damaged file is reported, exit status 1, nothing changed.",
+     RunSymbolsCommand},
 };
 const size_t kCommandCount = sizeof kCommands / sizeof kCommands[0];
 

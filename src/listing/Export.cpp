@@ -61,14 +61,14 @@ std::string ListingText(const CTravikDoc& doc, uint32_t start, uint32_t end,
     return text;
 }
 
-std::string ExportPathFor(const std::string& chosen) {
+std::string ExportPathFor(const std::string& chosen, const char* extension) {
     // Something that is there and is no regular file keeps its name, so that the refusal
     // names it rather than a new file beside it.
     const TargetKind kind = KindOfTarget(chosen);
     if (kind != TargetKind::kMissing && kind != TargetKind::kRegular && kind != TargetKind::kReadOnly)
         return chosen;
     const size_t name = SplitPath(chosen).folder.size();
-    return chosen.find('.', name) == std::string::npos ? chosen + ".asm" : chosen;
+    return chosen.find('.', name) == std::string::npos ? chosen + extension : chosen;
 }
 
 ExportResult ExportRange(const CTravikDoc& doc, uint32_t start, uint32_t end,

@@ -28,9 +28,9 @@ std::string ListingText(const CTravikDoc& doc, uint32_t start, uint32_t end,
 // line ends.
 std::string CopyText(const CTravikDoc& doc, uint32_t cursorOffset);
 
-// The path an export writes to: ".asm" is added when the chosen file name has no dot
+// The path an export writes to: `extension` is added when the chosen file name has no dot
 // (unless a folder, FIFO or device stands at the chosen path: the export refuses it).
-std::string ExportPathFor(const std::string& chosen);
+std::string ExportPathFor(const std::string& chosen, const char* extension = ".asm");
 
 enum class ExportResult {
     kOk,
