@@ -83,3 +83,4 @@ int RunMergeCommand(const std::vector<std::string>& args);
 int RunFixCommand(const std::vector<std::string>& args);
 int RunRecoverCommand(const std::vector<std::string>& args);
 int RunSearchCommand(const std::vector<std::string>& args);
+int RunGdbServerCommand(const std::vector<std::string>& args);
