@@ -95,3 +95,4 @@ int RunRecoverCommand(const std::vector<std::string>& args);
 int RunSearchCommand(const std::vector<std::string>& args);
 int RunElfCommand(const std::vector<std::string>& args);
 int RunSymbolsCommand(const std::vector<std::string>& args);
+int RunGdbServerCommand(const std::vector<std::string>& args);

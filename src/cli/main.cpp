@@ -89,6 +89,17 @@ const CommandInfo kCommands[] = {
      "Prints \"N routines named, M RAM names, K skipped (outside the image)\" and saves the\n"
      "info file when it changed. A damaged file is reported, exit status 1, nothing changed.",
      RunSymbolsCommand},
+    {"gdbserver", "FLASH [--port N] [--start OFF] [--listen ADDR] [--once]",
+     "Serves the GDB remote protocol on TCP port N (default 1234; 0 takes a free one) of\n"
+     "127.0.0.1 only; --listen ADDR (an IPv4 address, 0.0.0.0 for all) opens it to other\n"
+     "machines: anyone who reaches the port can read and change the emulation. Prints\n"
+     "\"GDB: listening on ADDR:PORT\" at once, then a line when a client connects, detaches,\n"
+     "kills the emulation or is lost. A client finds the emulation started at image offset\n"
+     "OFF (hex, default 0), with gdb's breakpoints and watchpoints only (never those kept\n"
+     "beside the flash file). One client at a time: another is refused. Runs until SIGINT\n"
+     "or SIGTERM; with --once, until the first client has gone.\n"
+     "In gdb: set architecture arm, set endian big, target remote :PORT.",
+     RunGdbServerCommand},
 };
 const size_t kCommandCount = sizeof kCommands / sizeof kCommands[0];
 

@@ -2,8 +2,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "emulator/CEmulator.h"
 #include "gdb/GdbPacket.h"
@@ -43,34 +45,48 @@ class GdbStub final : public DebugSessionObserver {
     void OnRunEnded(const RunEnded& ended) override;
 
   private:
+    // A watchpoint gdb set, with the kinds the user had on its bytes before.
+    struct Watch {
+        uint32_t address = 0;
+        uint32_t length = 0;
+        uint8_t kinds = 0;
+        std::vector<uint8_t> userKinds;
+    };
+
     void Handle(const std::string& packet);
+    void Query(std::string_view packet);
+    void VPacket(std::string_view packet);
     void Reply(std::string_view payload);
     void Status(const std::string& line);
-    std::string StopReply() const;
+    std::string StopReply(int signal, const std::string& reason) const;
+    std::string WatchStop();
+    std::optional<uint32_t> RegisterValue(int index) const;
+    uint32_t Pc() const;
+    void SetPc(uint32_t address);
     std::string ReadRegisters() const;
     bool WriteRegisters(std::string_view hex);
-    std::string ReadRegister(int index) const;
-    bool WriteRegister(int index, std::string_view hex);
+    bool WriteRegister(int index, std::string_view bytes);
     std::string ReadMemory(std::string_view args) const;
-    bool WriteMemory(uint32_t address, std::string_view bytes);
-    std::string Breakpoint(std::string_view packet);
+    bool WriteMemory(std::string_view args, bool binary);
+    std::string ChangeMark(bool insert, std::string_view args);
+    void RemoveWatch(const Watch& watch);
     std::string Features(std::string_view args) const;
     void Resume(bool step);
-    void VCont(std::string_view actions);
-    void Interrupt();
-    void EndRun();
+    void Interrupt(int signal);
     void Release();
 
     CTravikDoc& doc_;
     DebugSession& session_;
     Sender send_;
     GdbPacketReader reader_;
+    std::string lastReply_;  // framed, for a '-'
     bool noAck_ = false;
     bool finished_ = false;
     bool released_ = false;
-    bool running_ = false;      // a `c` or `s` waits for its stop reply
-    bool interrupted_ = false;  // the client asked for a break (0x03)
-    int lastSignal_ = 5;        // of the last stop: SIGTRAP, or SIGINT after a break
-    std::string lastStop_;      // the last stop reply, for `?`
-    MachineState before_;       // the machine as the running `c` or `s` found it
+    bool running_ = false;     // a `c` waits for the end of its run
+    int interruptSignal_ = 5;  // the signal a run broken off reports
+    int lastSignal_ = 5;       // of the last stop, for `?`
+    std::vector<uint32_t> breakpoints_;  // gdb's, not the user's
+    std::vector<Watch> watches_;
+    MachineState before_;  // the machine as the running `c` or `s` found it
 };

@@ -194,4 +194,49 @@ TEST(DebugSession, WatchpointsAndBreakpointsSayWhy) {
     session.Subscribe(s.listing);
 }
 
+// A remote debugger holds the run commands; what it ran can be gone back on exactly:
+// restored and replayed, the machine is the same, with no warning shown twice.
+TEST(DebugSession, RemoteDriverRunsAloneAndRewinds) {
+    RecordingFrame frame;
+    auto doc = OpenImage(frame, TRAVIK_DEMO_FLS);
+    ASSERT_NE(doc, nullptr);
+    Session s(*doc);
+    DebugSession& session = doc->Session();
+    Listing remote;
+    session.Subscribe(remote);
+    s.Do(RC::kStart, 0);
+    session.SetRemoteDriver(&remote);
+    EXPECT_FALSE(session.IsEnabled(RC::kStepInto));
+    EXPECT_TRUE(session.IsEnabled(RC::kToggleBreakpoint));
+    EXPECT_FALSE(s.Do(RC::kStepInto));
+    EXPECT_TRUE(session.Execute(RC::kStepInto, 0, &remote));
+
+    MachineState before;
+    session.SaveState(before);
+    const auto machine = [&] {
+        std::vector<uint8_t> ram(doc->EmulatorRam(), doc->EmulatorRam() + CEmulator::kStackSize);
+        return std::tuple(s.emu().Registers().r[15], s.emu().Registers().cpsr,
+                          std::vector<uint32_t>(s.emu().r, s.emu().r + 15), ram,
+                          s.emu().callTracks[1].size(), s.emu().followMarks.write);
+    };
+    const auto start = machine();
+    ASSERT_TRUE(session.Execute(RC::kRun, 0, &remote));
+    for (int i = 0; i < 3; ++i) s.scheduler.Turn();
+    EXPECT_FALSE(s.Do(RC::kBreak));  // the windows cannot end the remote's run
+    ASSERT_TRUE(session.Execute(RC::kBreak, 0, &remote));
+    const uint64_t executed = s.emu().LongRunExecuted();
+    ASSERT_GT(executed, 10000u);
+    const auto after = machine();
+    const size_t warnings = frame.warnings.size();
+
+    session.RewindTo(before, executed);
+    EXPECT_EQ(machine(), after);
+    EXPECT_EQ(frame.warnings.size(), warnings);
+    session.RewindTo(before, 0);
+    EXPECT_EQ(machine(), start);
+    session.Unsubscribe(remote);
+    EXPECT_EQ(session.RemoteDriver(), nullptr);
+    EXPECT_TRUE(s.Do(RC::kStepInto));
+}
+
 }  // namespace
