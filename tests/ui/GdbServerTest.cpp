@@ -59,7 +59,7 @@ TEST(GdbServerWindow, ADebuggerDrivesTheListingAndHoldsTheRunCommands) {
     client.connectToHost(QHostAddress::LocalHost, port);
     ASSERT_TRUE(client.waitForConnected(2000));
     // The emulation opens at the cursor, and only the debugger runs it now.
-    EXPECT_EQ(Exchange(client, "?"), "S05");
+    EXPECT_EQ(Exchange(client, "?"), "T050f:00200002;thread:1;");
     EXPECT_TRUE(w.frame().StatusPane()->text().startsWith("GDB: connected from 127.0.0.1:"));
     EXPECT_EQ(w.doc().Session().Emulator().CurrentInstruction(), 0x200002u);
     w.frame().UpdateCommandUi();
@@ -76,7 +76,7 @@ TEST(GdbServerWindow, ADebuggerDrivesTheListingAndHoldsTheRunCommands) {
     second.connectToHost(QHostAddress::LocalHost, port);
     ASSERT_TRUE(second.waitForConnected(2000));
     EXPECT_EQ(Exchange(second, "?"), "E.another debugger is attached to this flash file");
-    EXPECT_EQ(Exchange(client, "p0"), "00000005");
+    EXPECT_EQ(Exchange(client, "p1"), "00000006");
 
     EXPECT_EQ(Exchange(client, "D"), "OK");
     for (int i = 0; i < 50 && w.frame().GdbServerOf()->IsAttached(); ++i) {
