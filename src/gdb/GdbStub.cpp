@@ -117,6 +117,16 @@ void GdbStub::Release() {
     session_.RefreshWindows({.repaintListing = true});
 }
 
+// The emulation is stopped (a run under way ends first) and the client is done.
+void GdbStub::Kill() {
+    finished_ = true;
+    running_ = false;
+    if (session_.LongRunActive()) session_.Execute(RunCommand::kBreak, 0, this);
+    session_.Execute(RunCommand::kStop, 0, this);
+    Release();
+    Status("GDB: killed; the emulation is stopped");
+}
+
 void GdbStub::Status(const std::string& line) {
     if (onStatus) onStatus(line);
 }
@@ -207,13 +217,7 @@ void GdbStub::Handle(const std::string& packet) {
             Release();
             return Status("GDB: detached; the emulation stays open");
         case 'k':
-            // No reply: the client closes the connection.
-            finished_ = true;
-            if (session_.LongRunActive()) session_.Execute(RunCommand::kBreak, 0, this);
-            running_ = false;
-            session_.Execute(RunCommand::kStop, 0, this);
-            Release();
-            return Status("GDB: killed; the emulation is stopped");
+            return Kill();  // no reply: the client closes the connection
         case 'H':
         case 'T':
             return Reply("OK");
@@ -271,14 +275,9 @@ void GdbStub::VPacket(std::string_view p) {
                 return Reply("E01");
         }
     }
-    if (p == "vKill;1" || StartsWith(p, "vKill")) {
-        if (session_.LongRunActive()) session_.Execute(RunCommand::kBreak, 0, this);
-        running_ = false;
-        session_.Execute(RunCommand::kStop, 0, this);
+    if (StartsWith(p, "vKill")) {
         Reply("OK");
-        finished_ = true;
-        Release();
-        return Status("GDB: killed; the emulation is stopped");
+        return Kill();
     }
     return Reply("");
 }

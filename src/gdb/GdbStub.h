@@ -71,6 +71,7 @@ class GdbStub final : public DebugSessionObserver {
     std::string Features(std::string_view args) const;
     void Resume(bool step);
     void Interrupt(int signal);
+    void Kill();
     void Release();
 
     CTravikDoc& doc_;
