@@ -65,7 +65,8 @@ void Report(benchmark::State& state, int which, uint64_t executed, Clock::time_p
 void BM_SessionRun(benchmark::State& state) {
     Demo demo;
     DebugSession& session = demo.doc->Session();
-    struct Window final : DebugSessionObserver {} window;
+    struct Window final : DebugSessionObserver {
+    } window;
     session.Subscribe(window);
     session.Execute(RunCommand::kStart, 0, &window);
     uint64_t executed = 0;
@@ -105,7 +106,7 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     if (gRates[0] > 0)
-        std::printf("\nRun %.1f M instr/s, stub continue %.1f M instr/s: %.1f%%\n",
-                    gRates[0] / 1e6, gRates[1] / 1e6, 100 * gRates[1] / gRates[0]);
+        std::printf("\nRun %.1f M instr/s, stub continue %.1f M instr/s: %.1f%%\n", gRates[0] / 1e6,
+                    gRates[1] / 1e6, 100 * gRates[1] / gRates[0]);
     return 0;
 }

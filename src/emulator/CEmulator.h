@@ -46,7 +46,8 @@ struct RunResult {
 
 // Everything of the machine the emulated code can change, taken whole so that a run can
 // be gone back on: the processor, the stack RAM, the I/O registers and the low window, the
-// follow marks, the run state with its "previous" values and the call tracks. The emulator is deterministic: restored and run again, it does the same.
+// follow marks, the run state with its "previous" values and the call tracks. The emulator
+// is deterministic: restored and run again, it does the same.
 struct MachineState {
     uint32_t r[16] = {};
     uint32_t cpsr = 0;

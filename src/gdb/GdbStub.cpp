@@ -110,7 +110,8 @@ void GdbStub::Release() {
     // connection breaks) goes with it.
     for (const uint32_t address : breakpoints_) session_.SetBreakpoint(address, false, false);
     breakpoints_.clear();
-    for (const Watch& w : watches_) session_.SetWatchRange(w.address, w.length, w.kinds, false, false);
+    for (const Watch& w : watches_)
+        session_.SetWatchRange(w.address, w.length, w.kinds, false, false);
     watches_.clear();
     session_.SetRemoteDriver(nullptr);
     session_.Unsubscribe(*this);
@@ -189,8 +190,8 @@ void GdbStub::Handle(const std::string& packet) {
         case 'P': {
             const size_t equals = args.find('=');
             const auto index = ParseHexNumber(args.substr(0, equals));
-            const auto bytes = equals == std::string_view::npos ? std::nullopt
-                                                                : FromHex(args.substr(equals + 1));
+            const auto bytes =
+                equals == std::string_view::npos ? std::nullopt : FromHex(args.substr(equals + 1));
             const bool ok = index && bytes && bytes->size() == 4 &&
                             WriteRegister(static_cast<int>(*index), *bytes);
             return Reply(ok ? "OK" : "E01");
@@ -379,8 +380,7 @@ bool GdbStub::WriteMemory(std::string_view args, bool binary) {
         }
         before.push_back(static_cast<char>(*old));
     }
-    if (range->length != 0)
-        session_.RefreshWindows({.repaintMemory = true, .repaintPhone = true});
+    if (range->length != 0) session_.RefreshWindows({.repaintMemory = true, .repaintPhone = true});
     return true;
 }
 
@@ -481,8 +481,7 @@ std::string GdbStub::WatchStop() {
     const uint32_t end = hit.address + std::max<uint32_t>(hit.size, 1);
     for (const Watch& w : watches_) {
         const uint8_t kind = hit.write ? MemoryBus::kWatchWrite : MemoryBus::kWatchRead;
-        if (!(w.kinds & kind) || hit.address >= w.address + w.length || end <= w.address)
-            continue;
+        if (!(w.kinds & kind) || hit.address >= w.address + w.length || end <= w.address) continue;
         const char* name = w.kinds != kind ? "awatch" : hit.write ? "watch" : "rwatch";
         return WatchReason(name, std::max(hit.address, w.address));
     }

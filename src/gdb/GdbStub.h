@@ -29,7 +29,8 @@ class GdbStub final : public DebugSessionObserver {
     GdbStub(CTravikDoc& doc, uint32_t startOffset, Sender send);
     GdbStub(const GdbStub&) = delete;
     GdbStub& operator=(const GdbStub&) = delete;
-    ~GdbStub() override;  // a run gdb started is broken off (Break); the session is the windows' again
+    ~GdbStub()
+        override;  // a run gdb started is broken off (Break); the session is the windows' again
     void Receive(std::string_view bytes);
     // The connection is gone: as a detach (a run under way is broken off).
     void ConnectionLost();
@@ -82,9 +83,9 @@ class GdbStub final : public DebugSessionObserver {
     bool noAck_ = false;
     bool finished_ = false;
     bool released_ = false;
-    bool running_ = false;     // a `c` waits for the end of its run
-    int interruptSignal_ = 5;  // the signal a run broken off reports
-    int lastSignal_ = 5;       // of the last stop, for `?`
+    bool running_ = false;               // a `c` waits for the end of its run
+    int interruptSignal_ = 5;            // the signal a run broken off reports
+    int lastSignal_ = 5;                 // of the last stop, for `?`
     std::vector<uint32_t> breakpoints_;  // gdb's
     std::vector<Watch> watches_;
     MachineState before_;  // the machine as the running `c` or `s` found it
