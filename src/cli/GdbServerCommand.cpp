@@ -27,6 +27,7 @@ constexpr auto kRefuseWait = std::chrono::seconds(2);
 // A client that takes no bytes for this long counts as gone.
 constexpr int kSendTimeoutSeconds = 10;
 constexpr int kIdlePollMs = 250;
+constexpr size_t kMaxWaitingRefusals = 8;
 
 volatile std::sig_atomic_t gStopRequested = 0;
 
@@ -255,6 +256,11 @@ int RunGdbServerCommand(const std::vector<std::string>& args) {
                 accept4(listener, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
             if (fd >= 0 && client) {
                 refused.push_back({fd, PeerText(peer), {}, Clock::now()});
+                // A flood of them is told at once rather than kept open.
+                if (refused.size() > kMaxWaitingRefusals) {
+                    Refuse(refused.back());
+                    refused.pop_back();
+                }
             } else if (fd >= 0) {
                 std::printf("GDB: connected from %s\n", PeerText(peer).c_str());
                 std::fflush(stdout);
