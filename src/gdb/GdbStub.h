@@ -29,8 +29,8 @@ class GdbStub final : public DebugSessionObserver {
     GdbStub(CTravikDoc& doc, uint32_t startOffset, Sender send);
     GdbStub(const GdbStub&) = delete;
     GdbStub& operator=(const GdbStub&) = delete;
-    ~GdbStub()
-        override;  // a run gdb started is broken off (Break); the session is the windows' again
+    // A run gdb started is broken off (Break); the session is the windows' again.
+    ~GdbStub() override;
     void Receive(std::string_view bytes);
     // The connection is gone: as a detach (a run under way is broken off).
     void ConnectionLost();
