@@ -27,6 +27,7 @@ constexpr auto kRefuseWait = std::chrono::seconds(2);
 // A client that takes no bytes for this long counts as gone.
 constexpr int kSendTimeoutSeconds = 10;
 constexpr int kIdlePollMs = 250;
+constexpr size_t kMaxWaitingRefusals = 8;
 
 volatile std::sig_atomic_t gStopRequested = 0;
 
@@ -136,8 +137,8 @@ int OpenListener(const Options& options) {
     if (fd < 0 || setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
         bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         listen(fd, 4) != 0) {
-        std::fprintf(stderr, "Cannot listen on %s:%u: %s\n", options.listen.c_str(),
-                     options.port, std::strerror(errno));
+        std::fprintf(stderr, "Cannot listen on %s:%u: %s\n", options.listen.c_str(), options.port,
+                     std::strerror(errno));
         if (fd >= 0) close(fd);
         return -1;
     }
@@ -171,8 +172,10 @@ class Connection {
         char buffer[65536];
         const ssize_t got = recv(fd_, buffer, sizeof buffer, 0);
         if (got < 0 && errno == EINTR) return true;
-        if (got <= 0) broken_ = true;
-        else stub_->Receive(std::string_view(buffer, static_cast<size_t>(got)));
+        if (got <= 0)
+            broken_ = true;
+        else
+            stub_->Receive(std::string_view(buffer, static_cast<size_t>(got)));
         return Open();
     }
     // After a read or a slice: whether the client is still with us.
@@ -205,7 +208,7 @@ int RunGdbServerCommand(const std::vector<std::string>& args) {
     if (listener == -2) return UsageError("gdbserver");
     if (listener < 0) return kExitOpenFailed;
 
-    struct sigaction action{};
+    struct sigaction action {};
     action.sa_handler = OnStopSignal;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
@@ -232,7 +235,8 @@ int RunGdbServerCommand(const std::vector<std::string>& args) {
             if (fds[next].revents & (POLLIN | POLLHUP | POLLERR)) {
                 char buffer[4096];
                 const ssize_t got = recv(r.fd, buffer, sizeof buffer, 0);
-                if (got <= 0) answer = true;
+                if (got <= 0)
+                    answer = true;
                 else
                     for (const auto& event : r.reader.Feed({buffer, static_cast<size_t>(got)}))
                         answer |= event.kind != GdbPacketReader::Kind::kAck &&
@@ -248,10 +252,15 @@ int RunGdbServerCommand(const std::vector<std::string>& args) {
         if (fds[0].revents & POLLIN) {
             sockaddr_in peer{};
             socklen_t length = sizeof peer;
-            const int fd = accept4(listener, reinterpret_cast<sockaddr*>(&peer), &length,
-                                   SOCK_CLOEXEC);
+            const int fd =
+                accept4(listener, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
             if (fd >= 0 && client) {
                 refused.push_back({fd, PeerText(peer), {}, Clock::now()});
+                // A flood of them is told at once rather than kept open.
+                if (refused.size() > kMaxWaitingRefusals) {
+                    Refuse(refused.back());
+                    refused.pop_back();
+                }
             } else if (fd >= 0) {
                 std::printf("GDB: connected from %s\n", PeerText(peer).c_str());
                 std::fflush(stdout);

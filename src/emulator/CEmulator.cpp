@@ -65,8 +65,7 @@ void CEmulator::SaveState(MachineState& state) {
     state.runState = runState;
     std::copy(std::begin(previousR), std::end(previousR), std::begin(state.previousR));
     state.previousCpsr = previousCpsr;
-    state.callTracks[0] = callTracks[0];
-    state.callTracks[1] = callTracks[1];
+    state.calls = callTracks[1];
     state.initialSp = initialSp;
 }
 
@@ -86,8 +85,7 @@ void CEmulator::RestoreState(const MachineState& state) {
     runState = state.runState;
     std::copy(std::begin(state.previousR), std::end(state.previousR), std::begin(previousR));
     previousCpsr = state.previousCpsr;
-    callTracks[0] = state.callTracks[0];
-    callTracks[1] = state.callTracks[1];
+    callTracks[1] = state.calls;
     callTrackDropped_ = 0;
     initialSp = state.initialSp;
     pendingStop_ = RunStop::kNone;

@@ -46,14 +46,16 @@ struct RunResult {
 
 // Everything of the machine the emulated code can change, taken whole so that a run can
 // be gone back on: the processor, the stack RAM, the I/O registers and the low window, the
-// follow marks, the run state with its "previous" values and the call tracks. The emulator is deterministic: restored and run again, it does the same.
+// follow marks, the run state with its "previous" values and the emulated calls (not the
+// listing's browsing trail). The emulator is deterministic: restored and run again, it
+// does the same.
 struct MachineState {
     uint32_t r[16] = {};
     uint32_t cpsr = 0;
     uint16_t thumbInstruction = 0;
     uint32_t armInstruction = 0;
     std::vector<uint8_t> stack;  // kStackSize bytes, or none when no stack RAM is mapped
-    IoRegister ioRegisters[100];
+    IoRegister ioRegisters[MemoryBus::kMaxIoRegisters];
     int32_t ioRegisterCount = 0;
     uint32_t ioWritten = 0;
     uint8_t lowWindow[1024] = {};
@@ -61,7 +63,7 @@ struct MachineState {
     uint32_t runState = 0;
     uint32_t previousR[16] = {};
     uint32_t previousCpsr = 0;
-    std::vector<CallRecord> callTracks[2];
+    std::vector<CallRecord> calls;  // call track 1
     uint32_t initialSp = 0;
 };
 

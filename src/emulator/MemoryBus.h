@@ -31,6 +31,7 @@ class MemoryBus {
     static constexpr uint32_t kFlashWindow = 0x100000;
     static constexpr uint8_t kWatchRead = 1;
     static constexpr uint8_t kWatchWrite = 2;
+    static constexpr int kMaxIoRegisters = 100;
 
     // What the slow paths report: warning lines, and an observer's request to stop
     // after the access it saw.
@@ -158,7 +159,7 @@ class MemoryBus {
     uint32_t flashSize = 0;
     uint32_t ioWritten = 0;
     int32_t ioRegisterCount = 0;
-    IoRegister ioRegisters[100];
+    IoRegister ioRegisters[kMaxIoRegisters];
     uint8_t lowWindow[1024] = {};
 
   private:

@@ -110,11 +110,22 @@ void GdbStub::Release() {
     // connection breaks) goes with it.
     for (const uint32_t address : breakpoints_) session_.SetBreakpoint(address, false, false);
     breakpoints_.clear();
-    for (const Watch& watch : watches_) RemoveWatch(watch);
+    for (const Watch& w : watches_)
+        session_.SetWatchRange(w.address, w.length, w.kinds, false, false);
     watches_.clear();
     session_.SetRemoteDriver(nullptr);
     session_.Unsubscribe(*this);
     session_.RefreshWindows({.repaintListing = true});
+}
+
+// The emulation is stopped (a run under way ends first) and the client is done.
+void GdbStub::Kill() {
+    finished_ = true;
+    running_ = false;
+    if (session_.LongRunActive()) session_.Execute(RunCommand::kBreak, 0, this);
+    session_.Execute(RunCommand::kStop, 0, this);
+    Release();
+    Status("GDB: killed; the emulation is stopped");
 }
 
 void GdbStub::Status(const std::string& line) {
@@ -179,8 +190,8 @@ void GdbStub::Handle(const std::string& packet) {
         case 'P': {
             const size_t equals = args.find('=');
             const auto index = ParseHexNumber(args.substr(0, equals));
-            const auto bytes = equals == std::string_view::npos ? std::nullopt
-                                                                : FromHex(args.substr(equals + 1));
+            const auto bytes =
+                equals == std::string_view::npos ? std::nullopt : FromHex(args.substr(equals + 1));
             const bool ok = index && bytes && bytes->size() == 4 &&
                             WriteRegister(static_cast<int>(*index), *bytes);
             return Reply(ok ? "OK" : "E01");
@@ -207,13 +218,7 @@ void GdbStub::Handle(const std::string& packet) {
             Release();
             return Status("GDB: detached; the emulation stays open");
         case 'k':
-            // No reply: the client closes the connection.
-            finished_ = true;
-            if (session_.LongRunActive()) session_.Execute(RunCommand::kBreak, 0, this);
-            running_ = false;
-            session_.Execute(RunCommand::kStop, 0, this);
-            Release();
-            return Status("GDB: killed; the emulation is stopped");
+            return Kill();  // no reply: the client closes the connection
         case 'H':
         case 'T':
             return Reply("OK");
@@ -271,14 +276,9 @@ void GdbStub::VPacket(std::string_view p) {
                 return Reply("E01");
         }
     }
-    if (p == "vKill;1" || StartsWith(p, "vKill")) {
-        if (session_.LongRunActive()) session_.Execute(RunCommand::kBreak, 0, this);
-        running_ = false;
-        session_.Execute(RunCommand::kStop, 0, this);
+    if (StartsWith(p, "vKill")) {
         Reply("OK");
-        finished_ = true;
-        Release();
-        return Status("GDB: killed; the emulation is stopped");
+        return Kill();
     }
     return Reply("");
 }
@@ -380,16 +380,15 @@ bool GdbStub::WriteMemory(std::string_view args, bool binary) {
         }
         before.push_back(static_cast<char>(*old));
     }
-    if (range->length != 0)
-        session_.RefreshWindows({.repaintMemory = true, .repaintPhone = true});
+    if (range->length != 0) session_.RefreshWindows({.repaintMemory = true, .repaintPhone = true});
     return true;
 }
 
 // --- breakpoints and watchpoints ---------------------------------------------------------
 
 // Z0/Z1 are breakpoints of the session (no byte of the image changes), Z2/Z3/Z4 its
-// watchpoints for writes, reads and both. A breakpoint or watched kind the user had set
-// already stays when gdb takes its own away.
+// watchpoints for writes, reads and both, none of them saved in the side file. A
+// breakpoint or watched kind the user had set already stays when gdb takes its own away.
 std::string GdbStub::ChangeMark(bool insert, std::string_view args) {
     if (args.size() < 2 || args[1] != ',') return "E01";
     const char type = args[0];
@@ -397,18 +396,10 @@ std::string GdbStub::ChangeMark(bool insert, std::string_view args) {
     if (!range) return "E01";
     const uint32_t address = range->address;
     if (type == '0' || type == '1') {
-        const CEmulator& emu = session_.Emulator();
-        if (!emu.CanBreakAt(address)) return "E01";
+        if (!session_.SetBreakpoint(address, insert, false)) return "E01";
         const auto ours = std::find(breakpoints_.begin(), breakpoints_.end(), address);
-        if (insert) {
-            if (ours == breakpoints_.end() && !emu.IsBreakpoint(address)) {
-                session_.SetBreakpoint(address, true, false);
-                breakpoints_.push_back(address);
-            }
-        } else if (ours != breakpoints_.end()) {
-            session_.SetBreakpoint(address, false, false);
-            breakpoints_.erase(ours);
-        }
+        if (insert && ours == breakpoints_.end()) breakpoints_.push_back(address);
+        if (!insert && ours != breakpoints_.end()) breakpoints_.erase(ours);
         session_.RefreshWindows({.repaintListing = true});
         return "OK";
     }
@@ -417,30 +408,16 @@ std::string GdbStub::ChangeMark(bool insert, std::string_view args) {
     const uint8_t kinds = type == '2'   ? MemoryBus::kWatchWrite
                           : type == '3' ? MemoryBus::kWatchRead
                                         : MemoryBus::kWatchRead | MemoryBus::kWatchWrite;
-    const auto same = [&](const Watch& w) {
-        return w.address == address && w.length == range->length && w.kinds == kinds;
-    };
-    if (insert) {
-        Watch watch{address, range->length, kinds, {}};
-        for (uint32_t i = 0; i < watch.length; ++i)
-            watch.userKinds.push_back(session_.Emulator().WatchAt(address + i));
-        session_.SetWatchRange(address, watch.length, kinds, true, false);
-        watches_.push_back(std::move(watch));
-        return "OK";
-    }
-    const auto found = std::find_if(watches_.begin(), watches_.end(), same);
-    if (found != watches_.end()) {
-        RemoveWatch(*found);
-        watches_.erase(found);
-    }
+    const Watch watch{address, range->length, kinds};
+    session_.SetWatchRange(address, watch.length, kinds, insert, false);
+    const auto same = std::find_if(watches_.begin(), watches_.end(), [&](const Watch& w) {
+        return w.address == address && w.length == watch.length && w.kinds == kinds;
+    });
+    if (insert)
+        watches_.push_back(watch);
+    else if (same != watches_.end())
+        watches_.erase(same);
     return "OK";
-}
-
-void GdbStub::RemoveWatch(const Watch& watch) {
-    for (uint32_t i = 0; i < watch.length; ++i) {
-        const uint8_t gdbOnly = watch.kinds & ~watch.userKinds[i];
-        if (gdbOnly != 0) session_.SetWatchRange(watch.address + i, 1, gdbOnly, false, false);
-    }
 }
 
 // --- running -----------------------------------------------------------------------------
@@ -504,8 +481,7 @@ std::string GdbStub::WatchStop() {
     const uint32_t end = hit.address + std::max<uint32_t>(hit.size, 1);
     for (const Watch& w : watches_) {
         const uint8_t kind = hit.write ? MemoryBus::kWatchWrite : MemoryBus::kWatchRead;
-        if (!(w.kinds & kind) || hit.address >= w.address + w.length || end <= w.address)
-            continue;
+        if (!(w.kinds & kind) || hit.address >= w.address + w.length || end <= w.address) continue;
         const char* name = w.kinds != kind ? "awatch" : hit.write ? "watch" : "rwatch";
         return WatchReason(name, std::max(hit.address, w.address));
     }

@@ -29,7 +29,8 @@ class GdbStub final : public DebugSessionObserver {
     GdbStub(CTravikDoc& doc, uint32_t startOffset, Sender send);
     GdbStub(const GdbStub&) = delete;
     GdbStub& operator=(const GdbStub&) = delete;
-    ~GdbStub() override;  // a run gdb started is broken off (Break); the session is the windows' again
+    // A run gdb started is broken off (Break); the session is the windows' again.
+    ~GdbStub() override;
     void Receive(std::string_view bytes);
     // The connection is gone: as a detach (a run under way is broken off).
     void ConnectionLost();
@@ -45,12 +46,11 @@ class GdbStub final : public DebugSessionObserver {
     void OnRunEnded(const RunEnded& ended) override;
 
   private:
-    // A watchpoint gdb set, with the kinds the user had on its bytes before.
+    // A watchpoint gdb set.
     struct Watch {
         uint32_t address = 0;
         uint32_t length = 0;
         uint8_t kinds = 0;
-        std::vector<uint8_t> userKinds;
     };
 
     void Handle(const std::string& packet);
@@ -69,10 +69,10 @@ class GdbStub final : public DebugSessionObserver {
     std::string ReadMemory(std::string_view args) const;
     bool WriteMemory(std::string_view args, bool binary);
     std::string ChangeMark(bool insert, std::string_view args);
-    void RemoveWatch(const Watch& watch);
     std::string Features(std::string_view args) const;
     void Resume(bool step);
     void Interrupt(int signal);
+    void Kill();
     void Release();
 
     CTravikDoc& doc_;
@@ -83,10 +83,10 @@ class GdbStub final : public DebugSessionObserver {
     bool noAck_ = false;
     bool finished_ = false;
     bool released_ = false;
-    bool running_ = false;     // a `c` waits for the end of its run
-    int interruptSignal_ = 5;  // the signal a run broken off reports
-    int lastSignal_ = 5;       // of the last stop, for `?`
-    std::vector<uint32_t> breakpoints_;  // gdb's, not the user's
+    bool running_ = false;               // a `c` waits for the end of its run
+    int interruptSignal_ = 5;            // the signal a run broken off reports
+    int lastSignal_ = 5;                 // of the last stop, for `?`
+    std::vector<uint32_t> breakpoints_;  // gdb's
     std::vector<Watch> watches_;
     MachineState before_;  // the machine as the running `c` or `s` found it
 };

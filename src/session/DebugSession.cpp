@@ -375,6 +375,8 @@ void DebugSession::OpenMarks(bool load) {
     emulator_.AttachFlash(doc_.Image(), doc_.ImageSize());
     emulator_.ClearBreakpoints();
     emulator_.ClearWatches();
+    unsavedBreakpoints_.clear();
+    unsavedWatches_.clear();
     marksUnreadable_ = false;
     marksSkipped_ = !load;
     if (marksSkipped_) return;
@@ -415,11 +417,18 @@ bool DebugSession::SaveMarks() {
         return false;
     }
     FileIo& io = doc_.Files();
+    ApplyUnsavedMarks(false);
     const std::string bytes = WriteDebugMarks(emulator_);
+    ApplyUnsavedMarks(true);
     const bool ok = bytes.empty() ? io.Unlink(path.c_str()) == 0 || errno == ENOENT
                                   : WriteFileAtomically(io, path, bytes);
     if (!ok) frame.ShowMessage(Format(kMarksNotWritten, path.c_str()));
     return ok;
+}
+
+void DebugSession::ApplyUnsavedMarks(bool on) {
+    for (const uint32_t address : unsavedBreakpoints_) emulator_.SetBreakpoint(address, on);
+    for (const auto& [address, kinds] : unsavedWatches_) emulator_.SetWatch(address, 1, kinds, on);
 }
 
 bool DebugSession::ToggleBreakpoint(uint32_t offset) {
@@ -433,13 +442,23 @@ bool DebugSession::ToggleBreakpoint(uint32_t offset) {
 }
 
 bool DebugSession::SetBreakpoint(uint32_t address, bool on, bool save) {
-    if (doc_.Image() == nullptr || !emulator_.SetBreakpoint(address, on)) return false;
-    return !save || SaveMarks();
+    if (doc_.Image() == nullptr || !emulator_.CanBreakAt(address)) return false;
+    const bool was = emulator_.IsBreakpoint(address);
+    const bool unsaved = std::erase(unsavedBreakpoints_, address) != 0;
+    if (!save) {
+        // The remote's own: set where none was, taken away only where it set one.
+        if (on && (!was || unsaved)) unsavedBreakpoints_.push_back(address);
+        if (on || unsaved) emulator_.SetBreakpoint(address, on);
+        return true;
+    }
+    emulator_.SetBreakpoint(address, on);
+    return SaveMarks();
 }
 
 bool DebugSession::ClearAllBreakpoints() {
     if (emulator_.Breakpoints().empty()) return true;
     emulator_.ClearBreakpoints();
+    unsavedBreakpoints_.clear();
     return SaveMarks();
 }
 
@@ -450,6 +469,27 @@ bool DebugSession::SetWatchRange(uint32_t address, uint32_t length, uint8_t kind
                                         CEmulator::kStackBase + CEmulator::kStackSize - 1));
         return false;
     }
+    if (!save && !on) {
+        // Only what the remote added goes: a kind the user has on a byte stays.
+        for (uint32_t a = address; a < address + length; ++a) {
+            const auto mark = unsavedWatches_.find(a);
+            if (mark == unsavedWatches_.end()) continue;
+            emulator_.SetWatch(a, 1, mark->second & kinds, false);
+            mark->second &= static_cast<uint8_t>(~kinds);
+            if (mark->second == 0) unsavedWatches_.erase(mark);
+        }
+        return true;
+    }
+    // The remote's new kinds are noted; a kind the user sets is the user's from then on.
+    for (uint32_t a = address; (!save || !unsavedWatches_.empty()) && a < address + length; ++a) {
+        const auto mark = unsavedWatches_.find(a);
+        const uint8_t had = mark == unsavedWatches_.end() ? 0 : mark->second;
+        const uint8_t left = save ? had & ~kinds : had | (kinds & ~emulator_.WatchAt(a));
+        if (left != 0)
+            unsavedWatches_[a] = left;
+        else if (mark != unsavedWatches_.end())
+            unsavedWatches_.erase(mark);
+    }
     emulator_.SetWatch(address, length, kinds, on);
     return !save || SaveMarks();
 }
@@ -457,5 +497,6 @@ bool DebugSession::SetWatchRange(uint32_t address, uint32_t length, uint8_t kind
 bool DebugSession::ClearAllWatchpoints() {
     if (!emulator_.HasWatches()) return true;
     emulator_.ClearWatches();
+    unsavedWatches_.clear();
     return SaveMarks();
 }

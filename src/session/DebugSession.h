@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -210,8 +211,8 @@ class DebugSession {
     bool ToggleBreakpoint(uint32_t offset);  // image offset of the item
     // Sets or clears one at a phone address and writes the file; false with no message
     // where none can be.
-    // `save` false: the change stays in memory, the side file is not written (a remote
-    // debugger's own breakpoints and watchpoints).
+    // `save` false: a remote debugger's own mark, in memory only: the side file is not
+    // written for it, and leaves it out whenever it is written for another change.
     bool SetBreakpoint(uint32_t address, bool on, bool save = true);
     bool ClearAllBreakpoints();
     bool SetWatchRange(uint32_t address, uint32_t length, uint8_t kinds, bool on,
@@ -244,6 +245,8 @@ class DebugSession {
     void Progress(bool now);
     int64_t RunNs() const;
     bool SaveMarks();
+    // Takes the unsaved marks off the emulator (false) or puts them back (true).
+    void ApplyUnsavedMarks(bool on);
 
     CTravikDoc& doc_;
     CEmulator emulator_;
@@ -261,4 +264,8 @@ class DebugSession {
     // The side file was there at open but could not be read: it is never replaced.
     bool marksUnreadable_ = false;
     bool marksSkipped_ = false;  // opened without reading the side file
+    // The marks set with `save` false that were not there before: breakpoints, and the
+    // watch kinds they added per byte.
+    std::vector<uint32_t> unsavedBreakpoints_;
+    std::map<uint32_t, uint8_t> unsavedWatches_;
 };

@@ -63,6 +63,29 @@ TEST_F(DebugMarksTest, EveryChangeIsWrittenAndTheNextOpenReadsItBack) {
     EXPECT_FALSE(FileExists(brk));
 }
 
+// A remote debugger's marks act in the emulator but never reach the file, not even when
+// the user's next change writes it; the user's kinds on the same bytes are the user's.
+TEST_F(DebugMarksTest, UnsavedMarksStayOutOfTheFile) {
+    auto doc = Open();
+    ASSERT_TRUE(doc);
+    DebugSession& session = doc->Session();
+    EXPECT_TRUE(session.SetBreakpoint(0x200010, true, false));
+    EXPECT_TRUE(session.SetWatchRange(0x10EA00, 4, kRead | kWrite, true, false));
+    EXPECT_FALSE(FileExists(brk));
+    EXPECT_TRUE(session.SetWatchRange(0x10EA02, 1, kWrite, true));
+    EXPECT_TRUE(session.ToggleBreakpoint(0x20));
+    const std::string text = "# Travik breakpoints and watchpoints\n00200020\nW 0010EA02 1\n";
+    EXPECT_EQ(ReadText(brk), text);
+    EXPECT_TRUE(session.Emulator().IsBreakpoint(0x200010));
+    EXPECT_EQ(session.Emulator().WatchAt(0x10EA00), kRead | kWrite);
+    EXPECT_TRUE(session.SetWatchRange(0x10EA00, 4, kRead | kWrite, false, false));
+    EXPECT_TRUE(session.SetBreakpoint(0x200010, false, false));
+    EXPECT_TRUE(session.SetBreakpoint(0x200020, false, false));  // the user's stays
+    EXPECT_TRUE(session.ToggleBreakpoint(0x22));
+    EXPECT_EQ(ReadText(brk), "# Travik breakpoints and watchpoints\n00200020\n00200022\n"
+                             "W 0010EA02 1\n");
+}
+
 TEST_F(DebugMarksTest, ADamagedFileKeepsWhatCouldBeReadAndNamesItsFirstBadLine) {
     WriteFile(brk,
               "# a comment\r\n00200004\r\n\n"
