@@ -926,7 +926,11 @@ SettingsStore& CMainFrame::Settings() {
 }
 
 void CMainFrame::SetStatusText(const std::string& text) {
-    statusPane_->setText(QString::fromLocal8Bit(text.c_str()));
+    // While the GDB server is open, what it is doing stands where "Ready" would.
+    if (text == "Ready" && gdb_ && !gdb_->Status().isEmpty())
+        statusPane_->setText(gdb_->Status());
+    else
+        statusPane_->setText(QString::fromLocal8Bit(text.c_str()));
     // A hover hint shown hides the pane: the text set now is the one to see.
     if (!statusBar()->currentMessage().isEmpty()) statusBar()->clearMessage();
     // A long operation reports thousands of times: repaint now if the last repaint is

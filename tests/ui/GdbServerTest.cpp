@@ -69,6 +69,10 @@ TEST(GdbServerWindow, ADebuggerDrivesTheListingAndHoldsTheRunCommands) {
 
     EXPECT_EQ(Exchange(client, "s").substr(0, 3), "T05");
     EXPECT_EQ(w.view().State().cursorOffset, 4u);
+    // A run of the debugger's shows its progress, then the server's status again.
+    EXPECT_EQ(Exchange(client, "Z0,200004,2"), "OK");
+    EXPECT_EQ(Exchange(client, "c"), "T050f:00200004;swbreak:;thread:1;");
+    EXPECT_TRUE(w.frame().StatusPane()->text().startsWith("GDB: connected from 127.0.0.1:"));
     EXPECT_EQ(Exchange(client, "p1"), "00000006");
 
     // A second debugger hears that the session is taken; the first goes on.
