@@ -45,6 +45,8 @@
 #include "listing/qt/CTravikView.h"
 #include "listing/qt/ListingPrinter.h"
 #include "session/qt/WindowSession.h"
+#include "listing/GoToAddress.h"
+#include "widgets/CAddressDlg.h"
 #include "app/CGdbServerDlg.h"
 #include "gdb/qt/GdbServer.h"
 #include "shell/SettingsStore.h"
@@ -271,6 +273,12 @@ void CMainFrame::CreateStatusBar() {
     statusPane_ = new QLabel("Ready", bar);
     statusPane_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     bar->addWidget(statusPane_, 1);
+    addressPane_ = new QLabel(bar);
+    addressPane_->setAccessibleName("Address");
+    addressPane_->setFrameShape(QFrame::Panel);
+    addressPane_->setFrameShadow(QFrame::Sunken);
+    addressPane_->setMinimumWidth(addressPane_->fontMetrics().horizontalAdvance("000000000") + 8);
+    bar->addPermanentWidget(addressPane_);
     for (const char* indicator : {"CAP", "NUM", "SCRL"}) {
         auto* pane = new QLabel(indicator, bar);
         pane->setAccessibleName(indicator);
@@ -296,6 +304,7 @@ void CMainFrame::CreateBars() {
     warnings_ = new CWarningsDlg;
     memoryView_ = showing(new CMemoryView(*this));
     phone_ = showing(new CPhoneDlg(*this));
+    connect(emulatorView_, &CEmulatorView::followInMemory, this, &CMainFrame::FollowInMemory);
     QWidget* hosted[kBarCount] = {callStack_, emulatorView_, warnings_, memoryView_, phone_};
     for (int i = 0; i < kBarCount; ++i) {
         const BarInfo& info = kBars[i];
@@ -340,6 +349,10 @@ void CMainFrame::UpdateCommandUi() {
         if (command.label) actions_[command.id]->setText(command.label(*this, command));
     }
     UpdateTitles();
+    const CTravikDoc* doc = activeView_ ? &activeView_->GetDocument() : nullptr;
+    addressPane_->setText(doc ? QString::fromStdString(DisplayedAddress(
+                                    activeView_->State().cursorOffset, doc->Options().baseAddress))
+                              : QString());
 }
 
 void CMainFrame::OnRunCommand(RunCommand command) {
@@ -480,6 +493,34 @@ void CMainFrame::OnEditCopy() {
     else if (activeView_)
         text = CopyText(*doc, activeView_->State().cursorOffset);
     QGuiApplication::clipboard()->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+void CMainFrame::OnEditGoToAddress() {
+    CTravikDoc* doc = ActiveDocument();
+    if (!doc) return;
+    const bool memory = memoryView_ && memoryView_->hasFocus() && memoryView_->Document() == doc;
+    const std::optional<std::string> text =
+        CAddressDlg::Ask(this, "Go to Address", memory ? "RAM address (hex):" : "Address (hex):");
+    if (!text) return;
+    const TypedAddress typed =
+        memory ? ParseRamAddress(*text, doc->RamBase(), doc->RamSize())
+               : ParseDisplayedAddress(*text, doc->Options().baseAddress, doc->ImageSize());
+    if (!typed.offset) return ShowMessage(typed.error);
+    if (memory) {
+        memoryView_->ShowRamOffset(static_cast<int32_t>(*typed.offset));
+    } else if (activeView_) {
+        activeView_->GoToOffset(*typed.offset, true);
+        activeView_->setFocus();
+    }
+    UpdateCommandUi();
+}
+
+void CMainFrame::FollowInMemory(uint32_t address) {
+    CTravikDoc* doc = BarsDocument();
+    if (!doc || address - doc->RamBase() >= doc->RamSize()) return Beep();
+    if (bars_[kMemoryBar]->isHidden()) ToggleBar(kMemoryBar);
+    memoryView_->ShowRamOffset(static_cast<int32_t>(address - doc->RamBase()));
+    memoryView_->setFocus();
 }
 
 void CMainFrame::OnEditFindNext() {

@@ -74,6 +74,7 @@ class CMainFrame : public QMainWindow, public FrameServices {
     CToolBarCombo* JumpList() const { return jumpList_; }
     CToolBarCombo* TaskList() const { return taskList_; }
     QLabel* StatusPane() const { return statusPane_; }
+    QLabel* AddressPane() const { return addressPane_; }
     CWarningsDlg* Warnings() const { return warnings_; }
     CCallStackDlg* CallStack() const { return callStack_; }
     CPhoneDlg* Phone() const { return phone_; }
@@ -173,6 +174,11 @@ class CMainFrame : public QMainWindow, public FrameServices {
     // "&Undo Note at 0020004C" (or "&Redo ..."); "&Undo" with nothing to undo.
     QString StepLabel(bool redo) const;
     void OnEditCopy();
+    // Ctrl+G: a displayed address in the listing, or a RAM address when the Memory Dump
+    // has the focus.
+    void OnEditGoToAddress();
+    // Shows the Memory Dump with the stack RAM byte at `address` under its cursor.
+    void FollowInMemory(uint32_t address);
     void OnEditFindNext();
     void OnWindowNew();
     void OnWindowArrange();
@@ -214,6 +220,7 @@ class CMainFrame : public QMainWindow, public FrameServices {
     CToolBarCombo* taskList_ = nullptr;
     CToolBarCombo* jumpList_ = nullptr;
     QLabel* statusPane_ = nullptr;
+    QLabel* addressPane_ = nullptr;  // the cursor's displayed address
     QElapsedTimer statusClock_;
     QTimer statusFlush_;
     CCallStackDlg* callStack_ = nullptr;

@@ -55,6 +55,11 @@ void FollowEmulator(MemoryViewState& state, LatestAccesses& marks) {
     if (state.page == 1 || state.page == 2) Follow(page, marks.TakeWrite());
 }
 
+void ShowRamOffset(MemoryPage& page, int32_t offset) {
+    Follow(page, CEmulator::kStackBase + static_cast<uint32_t>(offset));
+    page.selectionStart = page.selectionEnd = page.cursor;
+}
+
 void PaintMemory(const CTravikDoc* doc, MemoryViewState& state, int clientWidth, int clientHeight,
                  DrawList& out) {
     out.Clear();

@@ -66,6 +66,10 @@ std::string MemoryCopyText(const CTravikDoc& doc, const MemoryPage& page);
 class LatestAccesses;
 void FollowEmulator(MemoryViewState& state, LatestAccesses& marks);
 
+// Puts the page's cursor, with an empty selection, on the RAM byte `offset`, its line
+// second from the top, as following an access does.
+void ShowRamOffset(MemoryPage& page, int32_t offset);
+
 // Paints the current page into `out` (cleared first) and records lastShown and the
 // modify box's rectangle in the state. Reads the document only.
 void PaintMemory(const CTravikDoc* doc, MemoryViewState& state, int clientWidth, int clientHeight,

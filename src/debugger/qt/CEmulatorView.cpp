@@ -1,5 +1,7 @@
 #include "CEmulatorView.h"
 
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -66,4 +68,35 @@ void CEmulatorView::mouseDoubleClickEvent(QMouseEvent* event) {
         edit_->setFocus();
     }
     QWidget::mouseDoubleClickEvent(event);
+}
+
+void CEmulatorView::ShowFollowMenu(const QPoint& where, std::optional<int> index) {
+    CTravikDoc* doc = Document();
+    if (doc == nullptr || doc->Emulator().runState == CEmulator::kStopped) return frame_.Beep();
+    static constexpr const char* kNames[16] = {"R0", "R1", "R2", "R3",  "R4",  "R5", "R6", "R7",
+                                               "R8", "R9", "R10", "R11", "R12", "SP", "LR", "PC"};
+    QMenu menu(this);
+    menu.setAccessibleName("Follow in Memory");
+    const int first = index.value_or(0), last = index.value_or(15);
+    for (int i = first; i <= last && i < 16; ++i) {
+        const uint32_t value = doc->Emulator().r[i];
+        const uint32_t offset = value - doc->RamBase();
+        QAction* action = menu.addAction(
+            index ? QStringLiteral("Follow %1 in Memory").arg(kNames[i])
+                  : QStringLiteral("%1 = %2").arg(kNames[i]).arg(value, 8, 16, QChar('0')).toUpper());
+        action->setEnabled(offset < doc->RamSize());
+        connect(action, &QAction::triggered, this, [this, value] { emit followInMemory(value); });
+    }
+    menu.exec(mapToGlobal(where));
+}
+
+void CEmulatorView::contextMenuEvent(QContextMenuEvent* event) {
+    const std::optional<RegisterEditPlace> place = RegisterAt(event->pos().x(), event->pos().y());
+    if (place && place->index < 16) ShowFollowMenu(event->pos(), place->index);
+}
+
+void CEmulatorView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F && event->modifiers() == Qt::NoModifier)
+        return ShowFollowMenu({0, 0});
+    QWidget::keyPressEvent(event);
 }

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 #include "shell/DrawList.h"
 #include "widgets/AccessibleLines.h"
@@ -26,9 +27,20 @@ class CEmulatorView : public QWidget, public AccessibleLines {
     // The painted texts, line by line from the top (what assistive technology reads).
     std::vector<std::string> AccessibleLineTexts() const override;
 
+    // Follow in Memory: a menu of the registers whose values lie in the stack RAM (only
+    // `index` when given), at `where`; the one chosen is followed.
+    void ShowFollowMenu(const QPoint& where, std::optional<int> index = std::nullopt);
+
+  signals:
+    // Follow in Memory chose a register holding this stack RAM address.
+    void followInMemory(uint32_t address);
+
   protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    // F: Follow in Memory, with the registers to choose from.
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     FrameServices& frame_;

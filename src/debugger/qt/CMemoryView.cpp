@@ -51,6 +51,11 @@ void CMemoryView::paintEvent(QPaintEvent*) {
     canvas_.Render(painter, draw_);
 }
 
+void CMemoryView::ShowRamOffset(int32_t offset) {
+    ::ShowRamOffset(state_.Current(), offset);
+    update();
+}
+
 void CMemoryView::keyPressEvent(QKeyEvent* event) {
     CTravikDoc* doc = Document();
     if (doc == nullptr) return QWidget::keyPressEvent(event);

@@ -29,6 +29,8 @@ class CMemoryView : public QWidget, public AccessibleLines {
     // Moves the current page to the emulator's latest stack access (pages 0 to 2) and
     // repaints: called where a run reports its changes. A paint only reads.
     void FollowAccesses();
+    // The current page shows the RAM byte `offset` with the cursor on it.
+    void ShowRamOffset(int32_t offset);
     // The texts of the last paint, line by line from the top.
     std::vector<std::string> AccessibleLineTexts() const override;
 
