@@ -69,7 +69,7 @@ def main():
             return
         marks = lambda name: ["echo @@ %s\\n" % name]
         commands = (["set architecture arm", "set endian big", "set pagination off",
-                     "set confirm off", "target remote :" + port.group(1)]
+                     "set confirm off", "target remote 127.0.0.1:" + port.group(1)]
                     + marks("start") + ["info registers", "x/8xw 0x100000"]
                     # InitVars stores 0 in the frame counter; gdb reports a write watchpoint
                     # only when the value changes, so the word is made non-zero first.
