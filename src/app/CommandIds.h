@@ -58,4 +58,6 @@ inline constexpr int kDebugClearBreakpoints = 32810;
 inline constexpr int kFileExportElf = 32830;
 inline constexpr int kFileImportSymbols = 32831;
 inline constexpr int kDebugGdbServer = 32832;
+inline constexpr int kViewSearchResults = 32840;
+inline constexpr int kViewReferences = 32841;
 }  // namespace cmd
