@@ -3,12 +3,19 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string.h>
+#include <utility>
 
 #include "document/CTravikDoc.h"
 #include "document/Flags.h"
 #include "listing/LineText.h"
 
 namespace {
+
+// How far from its target a referring halfword can lie: a BL reaches 4 MiB either way
+// from its PC (the halfword + 4); a branch or a PC-relative LDR less than 4 KiB.
+constexpr int64_t kBlReach = (int64_t{1} << 22) + 8;
+constexpr int64_t kNear = 4096 + 8;
 
 ReferenceKind KindOfCode(uint8_t code) {
     switch (code) {
@@ -31,23 +38,69 @@ const char* ReferenceKindName(ReferenceKind kind) {
 }
 
 std::vector<Reference> ReferencesTo(const CTravikDoc& doc, uint32_t target) {
+    // Each kind of reference reaches only so far: a BL 4 MiB either way, a branch or an
+    // LDR a few KiB, a literal pointer anywhere. The halfwords that can refer to the
+    // target are found kind by kind instead of decoding every halfword of the image.
     std::vector<Reference> found;
     const uint8_t* codes = doc.JumpCodes();
     const uint32_t count = doc.HalfwordCount();
-    // Most halfwords refer to nothing: whole words of eight zero codes are skipped.
-    for (uint32_t index = 0; index < count; ++index) {
-        if ((index & 7) == 0 && index + 8 <= count) {
-            uint64_t eight;
-            std::memcpy(&eight, codes + index, 8);
-            if (eight == 0) {
-                index += 7;
-                continue;
-            }
-        }
+    auto check = [&](uint32_t index) {
         const uint8_t code = codes[index];
-        if (code == CTravikDoc::kJumpNone || code > CTravikDoc::kJumpExplicit) continue;
-        if (doc.JumpTarget(index) == target) found.push_back({2 * index, KindOfCode(code)});
+        const ReferenceKind kind = KindOfCode(code);
+        const uint32_t to = doc.JumpTarget(index);
+        // A pointer to THUMB code has bit 0 set: it refers to the item all the same.
+        if (code != CTravikDoc::kJumpNone &&
+            (to == target || (kind == ReferenceKind::kPointer && to == target + 1)))
+            found.push_back({2 * index, kind});
+    };
+    auto window = [&](int64_t before, int64_t after) {
+        const int64_t first = std::max<int64_t>(0, (int64_t{target} - before) / 2);
+        const int64_t last = std::min<int64_t>(count, (int64_t{target} + after) / 2 + 1);
+        return std::pair<uint32_t, uint32_t>(static_cast<uint32_t>(first), static_cast<uint32_t>(std::max(first, last)));
+    };
+    // Branches and literal loads near the target; BLs are taken below.
+    const auto [nearFirst, nearEnd] = window(kNear, kNear);
+    for (uint32_t index = nearFirst; index < nearEnd; ++index)
+        if (codes[index] != CTravikDoc::kJumpCall && codes[index] != CTravikDoc::kJumpPointer &&
+            codes[index] != CTravikDoc::kJumpExplicit)
+            check(index);
+    // BLs: eight codes at a time, looking closer only where one of them is a call.
+    const auto [callFirst, callEnd] = window(kBlReach, kBlReach);
+    constexpr uint64_t kOnes = 0x0101010101010101, kHighs = 0x8080808080808080;
+    uint32_t index = callFirst;
+    for (; index + 8 <= callEnd; index += 8) {
+        uint64_t eight;
+        std::memcpy(&eight, codes + index, 8);
+        const uint64_t calls = eight ^ (kOnes * CTravikDoc::kJumpCall);
+        if (((calls - kOnes) & ~calls & kHighs) == 0) continue;
+        for (uint32_t k = index; k < index + 8; ++k)
+            if (codes[k] == CTravikDoc::kJumpCall) check(k);
     }
+    for (; index < callEnd; ++index)
+        if (codes[index] == CTravikDoc::kJumpCall) check(index);
+    // Literal pointers: the word the target's flash address makes (with the THUMB bit
+    // or without), wherever it is.
+    const uint8_t* image = doc.Image();
+    const size_t size = size_t{count} * 2;
+    for (const uint32_t word : {target + kFlashBase, target + kFlashBase + 1}) {
+        const uint8_t bytes[4] = {static_cast<uint8_t>(word >> 24), static_cast<uint8_t>(word >> 16),
+                                  static_cast<uint8_t>(word >> 8), static_cast<uint8_t>(word)};
+        for (const uint8_t* at = image; size >= 4 && at + 4 <= image + size; ++at) {
+            at = static_cast<const uint8_t*>(memmem(at, image + size - at, bytes, 4));
+            if (at == nullptr) break;
+            const size_t o = static_cast<size_t>(at - image);
+            if (o % 2 == 0 && codes[o / 2] == CTravikDoc::kJumpPointer)
+                check(static_cast<uint32_t>(o / 2));
+        }
+    }
+    // Words read at an odd offset keep their targets apart; they are few.
+    for (const uint8_t* at = codes; at < codes + count; ++at) {
+        at = static_cast<const uint8_t*>(std::memchr(at, CTravikDoc::kJumpExplicit, codes + count - at));
+        if (at == nullptr) break;
+        check(static_cast<uint32_t>(at - codes));
+    }
+    std::sort(found.begin(), found.end(),
+              [](const Reference& a, const Reference& b) { return a.offset < b.offset; });
     return found;
 }
 
