@@ -98,7 +98,10 @@ void BM_FindAllWildcards(benchmark::State& state) {
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kImageBytes);
 }
-BENCHMARK(BM_FindAllWildcards)->Arg(kSearchHex)->Arg(kSearchHexUnaligned)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FindAllWildcards)
+    ->Arg(kSearchHex)
+    ->Arg(kSearchHexUnaligned)
+    ->Unit(benchmark::kMillisecond);
 
 // A routine in the middle called by 10,000 BLs spread over 6 MiB of a 16 MiB image of
 // code (BLs the analysis found, aimed at it): the referrers found and each one's line with its
@@ -112,16 +115,18 @@ void BM_ReferencesList(benchmark::State& state) {
         {
             const Setup first(WriteBenchImage(image, "calls.fls"));
             for (uint32_t i = 0; i < first.doc->HalfwordCount(); ++i)
-                if (first.doc->JumpCodes()[i] == CTravikDoc::kJumpCall && 2 * i + (3u << 20) > kTarget &&
-                    2 * i < kTarget + (3u << 20))
+                if (first.doc->JumpCodes()[i] == CTravikDoc::kJumpCall &&
+                    2 * i + (3u << 20) > kTarget && 2 * i < kTarget + (3u << 20))
                     calls.push_back(2 * i);
         }
         if (calls.size() < 10000) std::abort();
         // A routine in the middle: PUSH {LR}; POP {PC}.
-        image[kTarget] = 0xB5, image[kTarget + 1] = 0x00, image[kTarget + 2] = 0xBD, image[kTarget + 3] = 0x00;
+        image[kTarget] = 0xB5, image[kTarget + 1] = 0x00, image[kTarget + 2] = 0xBD,
+        image[kTarget + 3] = 0x00;
         for (uint32_t k = 0; k < 10000; ++k) {
             const uint32_t o = calls[k * (calls.size() / 10000)];
-            const int32_t offset = (static_cast<int32_t>(kTarget) - static_cast<int32_t>(o + 4)) >> 1;
+            const int32_t offset =
+                (static_cast<int32_t>(kTarget) - static_cast<int32_t>(o + 4)) >> 1;
             image[o] = static_cast<uint8_t>(0xF0 | (offset >> 19 & 7));
             image[o + 1] = static_cast<uint8_t>(offset >> 11);
             image[o + 2] = static_cast<uint8_t>(0xF8 | (offset >> 8 & 7));

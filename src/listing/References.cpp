@@ -1,9 +1,10 @@
 #include "listing/References.h"
 
+#include <string.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <string.h>
 #include <utility>
 
 #include "document/CTravikDoc.h"
@@ -56,7 +57,8 @@ std::vector<Reference> ReferencesTo(const CTravikDoc& doc, uint32_t target) {
     auto window = [&](int64_t before, int64_t after) {
         const int64_t first = std::max<int64_t>(0, (int64_t{target} - before) / 2);
         const int64_t last = std::min<int64_t>(count, (int64_t{target} + after) / 2 + 1);
-        return std::pair<uint32_t, uint32_t>(static_cast<uint32_t>(first), static_cast<uint32_t>(std::max(first, last)));
+        return std::pair<uint32_t, uint32_t>(static_cast<uint32_t>(first),
+                                             static_cast<uint32_t>(std::max(first, last)));
     };
     // Branches and literal loads near the target; BLs are taken below.
     const auto [nearFirst, nearEnd] = window(kNear, kNear);
@@ -83,8 +85,9 @@ std::vector<Reference> ReferencesTo(const CTravikDoc& doc, uint32_t target) {
     const uint8_t* image = doc.Image();
     const size_t size = size_t{count} * 2;
     for (const uint32_t word : {target + kFlashBase, target + kFlashBase + 1}) {
-        const uint8_t bytes[4] = {static_cast<uint8_t>(word >> 24), static_cast<uint8_t>(word >> 16),
-                                  static_cast<uint8_t>(word >> 8), static_cast<uint8_t>(word)};
+        const uint8_t bytes[4] = {static_cast<uint8_t>(word >> 24),
+                                  static_cast<uint8_t>(word >> 16), static_cast<uint8_t>(word >> 8),
+                                  static_cast<uint8_t>(word)};
         for (const uint8_t* at = image; size >= 4 && at + 4 <= image + size; ++at) {
             at = static_cast<const uint8_t*>(memmem(at, image + size - at, bytes, 4));
             if (at == nullptr) break;
@@ -95,7 +98,8 @@ std::vector<Reference> ReferencesTo(const CTravikDoc& doc, uint32_t target) {
     }
     // Words read at an odd offset keep their targets apart; they are few.
     for (const uint8_t* at = codes; at < codes + count; ++at) {
-        at = static_cast<const uint8_t*>(std::memchr(at, CTravikDoc::kJumpExplicit, codes + count - at));
+        at = static_cast<const uint8_t*>(
+            std::memchr(at, CTravikDoc::kJumpExplicit, codes + count - at));
         if (at == nullptr) break;
         check(static_cast<uint32_t>(at - codes));
     }
@@ -126,7 +130,8 @@ std::vector<uint32_t> CalleesOf(const CTravikDoc& doc, uint32_t offset) {
     const RoutineSpan span = RoutineAt(doc, offset);
     if (!span.found) return callees;
     for (uint32_t index = span.begin / 2; index < span.end / 2; ++index)
-        if (doc.JumpCodes()[index] == CTravikDoc::kJumpCall) callees.push_back(doc.JumpTarget(index));
+        if (doc.JumpCodes()[index] == CTravikDoc::kJumpCall)
+            callees.push_back(doc.JumpTarget(index));
     std::sort(callees.begin(), callees.end());
     callees.erase(std::unique(callees.begin(), callees.end()), callees.end());
     return callees;

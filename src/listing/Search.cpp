@@ -70,7 +70,8 @@ HexLayout LayoutFrom(const std::vector<int>& digits, size_t firstNibble) {
     layout.anchor = layout.value.substr(bestAt, bestLength);
     for (size_t k = 0; k < layout.mask.size(); ++k)
         if (layout.mask[k] != 0 && (k < bestAt || k >= bestAt + bestLength))
-            layout.checks.push_back({static_cast<uint32_t>(k), static_cast<uint8_t>(layout.value[k]),
+            layout.checks.push_back({static_cast<uint32_t>(k),
+                                     static_cast<uint8_t>(layout.value[k]),
                                      static_cast<uint8_t>(layout.mask[k])});
     const std::string& b = layout.anchor;
     layout.border.assign(b.size(), 0);
@@ -414,11 +415,21 @@ FindAll::FindAll(const CTravikDoc& doc, std::string pattern, int mode)
 
 FindAll::~FindAll() = default;
 
-bool FindAll::Refused() const { return state_->prepared.refused; }
-bool FindAll::Done() const { return state_->position == UINT64_MAX; }
-uint64_t FindAll::Position() const { return std::min<uint64_t>(state_->position, state_->doc.ImageSize()); }
-const std::vector<uint32_t>& FindAll::Results() const { return state_->results; }
-const std::string& FindAll::ProgressPrefix() const { return state_->prefix; }
+bool FindAll::Refused() const {
+    return state_->prepared.refused;
+}
+bool FindAll::Done() const {
+    return state_->position == UINT64_MAX;
+}
+uint64_t FindAll::Position() const {
+    return std::min<uint64_t>(state_->position, state_->doc.ImageSize());
+}
+const std::vector<uint32_t>& FindAll::Results() const {
+    return state_->results;
+}
+const std::string& FindAll::ProgressPrefix() const {
+    return state_->prefix;
+}
 
 bool FindAll::Step(uint64_t bytes) {
     State& s = *state_;
@@ -427,15 +438,17 @@ bool FindAll::Step(uint64_t bytes) {
     const uint64_t to = bytes >= size - s.position ? UINT64_MAX : s.position + bytes;
     const Prepared& p = s.prepared;
     if (p.hex) {
-        HexSearch(s.doc, p.layouts).AllItems(s.position, std::min(to, size),
-                                             [&](uint32_t item) { s.Add(item); });
+        HexSearch(s.doc, p.layouts).AllItems(s.position, std::min(to, size), [&](uint32_t item) {
+            s.Add(item);
+        });
         s.position = to >= size ? UINT64_MAX : to;
     } else {
         const Reporter quiet{s.doc, false, {}};
-        s.position = TextSearch(s.doc, p.text, p.ignoreCase).Walk(s.position, to, quiet, [&](uint32_t o) {
-            s.Add(ItemOfMatch(s.doc, o));
-            return true;
-        });
+        s.position =
+            TextSearch(s.doc, p.text, p.ignoreCase).Walk(s.position, to, quiet, [&](uint32_t o) {
+                s.Add(ItemOfMatch(s.doc, o));
+                return true;
+            });
     }
     return !Done();
 }

@@ -17,7 +17,8 @@ enum SearchMode : int {
 
 inline constexpr const char* kOddHexDigits = "For aligned searches there must be even hex digits";
 inline constexpr const char* kNotFound = "Not Found.";
-inline constexpr const char* kOnlyWildcards = "The pattern needs at least one hex digit besides the wildcards";
+inline constexpr const char* kOnlyWildcards =
+    "The pattern needs at least one hex digit besides the wildcards";
 // In the hex modes `?` stands for any hex digit, so `??` for any byte.
 inline constexpr char kWildcard = '?';
 

@@ -12,8 +12,8 @@ namespace {
 bool IsHexText(const QString& text) {
     for (QChar c : text) {
         const char16_t u = c.unicode();
-        const bool hex = (u >= '0' && u <= '9') || (u >= 'A' && u <= 'F') || (u >= 'a' && u <= 'f') ||
-                         u == '?';
+        const bool hex =
+            (u >= '0' && u <= '9') || (u >= 'A' && u <= 'F') || (u >= 'a' && u <= 'f') || u == '?';
         if (!hex) return false;
     }
     return true;

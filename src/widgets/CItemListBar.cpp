@@ -11,7 +11,8 @@
 
 class ItemListModel : public QAbstractTableModel {
   public:
-    ItemListModel(bool withKind, QObject* parent) : QAbstractTableModel(parent), withKind_(withKind) {}
+    ItemListModel(bool withKind, QObject* parent)
+        : QAbstractTableModel(parent), withKind_(withKind) {}
 
     void Reset(CTravikView* view, std::vector<CItemListBar::Row> rows) {
         beginResetModel();
@@ -72,9 +73,13 @@ CItemListBar::CItemListBar(QString caption, bool withKind, QWidget* parent)
 
 CItemListBar::~CItemListBar() = default;
 
-QSize CItemListBar::sizeHint() const { return {420, 160}; }
+QSize CItemListBar::sizeHint() const {
+    return {420, 160};
+}
 
-const std::vector<CItemListBar::Row>& CItemListBar::Rows() const { return model_->Rows(); }
+const std::vector<CItemListBar::Row>& CItemListBar::Rows() const {
+    return model_->Rows();
+}
 
 void CItemListBar::SetRows(CTravikView* view, std::vector<Row> rows, size_t count) {
     view_ = view;

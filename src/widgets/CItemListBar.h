@@ -20,8 +20,8 @@ class CItemListBar : public QTreeView {
   public:
     struct Row {
         uint32_t offset = 0;
-        const char* kind = "";     // "" when the list has no kind column
-        QString heading;           // a heading row when not empty
+        const char* kind = "";  // "" when the list has no kind column
+        QString heading;        // a heading row when not empty
     };
 
     CItemListBar(QString caption, bool withKind, QWidget* parent = nullptr);

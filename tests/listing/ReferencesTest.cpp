@@ -17,7 +17,9 @@ TEST(References, AgreeWithEveryHalfwordsTarget) {
     std::mt19937 random(7);
     uint8_t* codes = TestDoc::JumpCodes(*f.doc);
     const uint32_t targets[] = {0, 0x400000, kSize - 2, 0x123456};
-    auto clamp = [](int64_t o) { return static_cast<uint32_t>(std::clamp<int64_t>(o, 0, kSize - 4)) & ~1u; };
+    auto clamp = [](int64_t o) {
+        return static_cast<uint32_t>(std::clamp<int64_t>(o, 0, kSize - 4)) & ~1u;
+    };
     for (int k = 0; k < 40000; ++k) {
         const uint32_t t = targets[k % 4];
         const int r = static_cast<int>(random() % 8192) - 4096;
@@ -49,8 +51,11 @@ TEST(References, AgreeWithEveryHalfwordsTarget) {
                 break;
             }
             default:  // a word read at an odd offset, or a code on random bytes
-                if (k % 2) TestDoc::SetLiteralPointer(*f.doc, clamp(random() % kSize) + 1, t + random() % 2);
-                else codes[random() % (kSize / 2)] = static_cast<uint8_t>(1 + random() % 4);
+                if (k % 2)
+                    TestDoc::SetLiteralPointer(*f.doc, clamp(random() % kSize) + 1,
+                                               t + random() % 2);
+                else
+                    codes[random() % (kSize / 2)] = static_cast<uint8_t>(1 + random() % 4);
         }
     }
     for (const uint32_t t : targets) {
@@ -59,10 +64,11 @@ TEST(References, AgreeWithEveryHalfwordsTarget) {
             const uint32_t to = f.doc->JumpTarget(i);
             const bool pointer = codes[i] >= CTravikDoc::kJumpPointer;
             if (codes[i] != 0 && (to == t || (pointer && to == t + 1)))
-                expected.push_back({2 * i, pointer ? ReferenceKind::kPointer
-                                           : codes[i] == CTravikDoc::kJumpCall ? ReferenceKind::kCall
-                                           : codes[i] == CTravikDoc::kJumpBranch ? ReferenceKind::kBranch
-                                                                                  : ReferenceKind::kLoad});
+                expected.push_back(
+                    {2 * i, pointer                               ? ReferenceKind::kPointer
+                            : codes[i] == CTravikDoc::kJumpCall   ? ReferenceKind::kCall
+                            : codes[i] == CTravikDoc::kJumpBranch ? ReferenceKind::kBranch
+                                                                  : ReferenceKind::kLoad});
         }
         EXPECT_GT(expected.size(), 1000u);
         EXPECT_EQ(ReferencesTo(*f.doc, t), expected) << t;

@@ -47,7 +47,8 @@ TEST(SearchDefinitionTest, HexModesAgreeWithHexTextOfEveryCandidate) {
     std::mt19937 random(12345);
     auto hex = [](const uint8_t* bytes, size_t count) {
         std::string digits;
-        for (size_t k = 0; k < count; ++k) digits += {"0123456789ABCDEF"[bytes[k] >> 4], "0123456789ABCDEF"[bytes[k] & 15]};
+        for (size_t k = 0; k < count; ++k)
+            digits += {"0123456789ABCDEF"[bytes[k] >> 4], "0123456789ABCDEF"[bytes[k] & 15]};
         return digits;
     };
     for (const uint32_t size : {0x40u, 0x41u}) {
