@@ -5,7 +5,8 @@
 // pair: whole bytes found at every offset while a nibble or the last byte does not
 // match, and SearchAll with a match at every offset. Find in the window waits for one
 // Search, so the slowest of these is how long it can freeze. The status texts go to a
-// frame that counts them, as the window's would be set.
+// frame that counts them, as the window's would be set. Find All with wildcards in both
+// hex modes, and the References bar's list of a routine called from 10,000 places.
 #include <benchmark/benchmark.h>
 #include <string.h>
 
@@ -18,6 +19,7 @@
 
 #include "BenchImage.h"
 #include "document/CTravikDoc.h"
+#include "listing/References.h"
 #include "listing/Search.h"
 #include "shell/NullFrame.h"
 
@@ -83,6 +85,71 @@ void BM_SearchHexUnaligned(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kImageBytes);
 }
 BENCHMARK(BM_SearchHexUnaligned)->Unit(benchmark::kMillisecond);
+
+// Find All with wildcards over the whole image: any byte (mode 1) and any digit (mode 2).
+void BM_FindAllWildcards(benchmark::State& state) {
+    const CTravikDoc& doc = *Doc().doc;
+    const bool unaligned = state.range(0) == kSearchHexUnaligned;
+    const char* pattern = unaligned ? "EA?BEEF0?23456" : "DE??BEEF01??4567";
+    state.SetLabel(pattern);
+    for (auto _ : state) {
+        const std::vector<uint32_t> all = SearchAll(doc, pattern, static_cast<int>(state.range(0)));
+        if (all.size() != 1 || all[0] != kImageBytes - 64) state.SkipWithError("wrong result");
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kImageBytes);
+}
+BENCHMARK(BM_FindAllWildcards)
+    ->Arg(kSearchHex)
+    ->Arg(kSearchHexUnaligned)
+    ->Unit(benchmark::kMillisecond);
+
+// A routine in the middle called by 10,000 BLs spread over 6 MiB of a 16 MiB image of
+// code (BLs the analysis found, aimed at it): the referrers found and each one's line with its
+// kind, as `refs` prints them.
+void BM_ReferencesList(benchmark::State& state) {
+    static Setup setup([] {
+        std::vector<uint8_t> image = MakeThumbImage(kImageBytes, 2);
+        // The BLs the analysis found that reach the middle of the image.
+        constexpr uint32_t kTarget = kImageBytes / 2;
+        std::vector<uint32_t> calls;
+        {
+            const Setup first(WriteBenchImage(image, "calls.fls"));
+            for (uint32_t i = 0; i < first.doc->HalfwordCount(); ++i)
+                if (first.doc->JumpCodes()[i] == CTravikDoc::kJumpCall &&
+                    2 * i + (3u << 20) > kTarget && 2 * i < kTarget + (3u << 20))
+                    calls.push_back(2 * i);
+        }
+        if (calls.size() < 10000) std::abort();
+        // A routine in the middle: PUSH {LR}; POP {PC}.
+        image[kTarget] = 0xB5, image[kTarget + 1] = 0x00, image[kTarget + 2] = 0xBD,
+        image[kTarget + 3] = 0x00;
+        for (uint32_t k = 0; k < 10000; ++k) {
+            const uint32_t o = calls[k * (calls.size() / 10000)];
+            const int32_t offset =
+                (static_cast<int32_t>(kTarget) - static_cast<int32_t>(o + 4)) >> 1;
+            image[o] = static_cast<uint8_t>(0xF0 | (offset >> 19 & 7));
+            image[o + 1] = static_cast<uint8_t>(offset >> 11);
+            image[o + 2] = static_cast<uint8_t>(0xF8 | (offset >> 8 & 7));
+            image[o + 3] = static_cast<uint8_t>(offset);
+        }
+        return WriteBenchImage(image, "refs.fls");
+    }());
+    const CTravikDoc& doc = *setup.doc;
+    size_t calls = 0;
+    for (auto _ : state) {
+        const std::vector<Reference> refs = ReferencesTo(doc, kImageBytes / 2);
+        size_t length = 0;
+        calls = 0;
+        for (const Reference& r : refs) {
+            length += ReferenceLine(doc, r).size();
+            calls += r.kind == ReferenceKind::kCall;
+        }
+        benchmark::DoNotOptimize(length);
+    }
+    if (calls < 10000) state.SkipWithError("the calls were not all found");
+    state.counters["calls"] = static_cast<double>(calls);
+}
+BENCHMARK(BM_ReferencesList)->Unit(benchmark::kMillisecond);
 
 // A text that no line holds: every item line of the image is composed and searched.
 void BM_SearchText(benchmark::State& state) {

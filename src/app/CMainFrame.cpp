@@ -35,6 +35,8 @@
 #include "debugger/qt/CPhoneDlg.h"
 #include "debugger/MemoryDump.h"
 #include "debugger/qt/CWarningsDlg.h"
+#include "listing/qt/CReferencesBar.h"
+#include "widgets/CItemListBar.h"
 #include "document/CTravikDoc.h"
 #include "document/Merge.h"
 #include "document/RamFile.h"
@@ -68,6 +70,8 @@ constexpr BarInfo kBars[CMainFrame::kBarCount] = {
     {"Warning Messages", "WarningsBar", settings::kViewWarnings, Qt::BottomDockWidgetArea},
     {"Memory Dump", "MemoryBar", settings::kViewMemory, Qt::BottomDockWidgetArea},
     {"Phone Emulator", "PhoneBar", settings::kViewPhone, Qt::LeftDockWidgetArea},
+    {"Search Results", "SearchResultsBar", settings::kViewSearchResults, Qt::BottomDockWidgetArea},
+    {"References", "ReferencesBar", settings::kViewReferences, Qt::BottomDockWidgetArea},
 };
 
 // A message of the program as a box shows it.
@@ -305,7 +309,10 @@ void CMainFrame::CreateBars() {
     memoryView_ = showing(new CMemoryView(*this));
     phone_ = showing(new CPhoneDlg(*this));
     connect(emulatorView_, &CEmulatorView::followInMemory, this, &CMainFrame::FollowInMemory);
-    QWidget* hosted[kBarCount] = {callStack_, emulatorView_, warnings_, memoryView_, phone_};
+    searchResults_ = new CItemListBar(kBars[kSearchResultsBar].caption, false);
+    references_ = new CReferencesBar(kBars[kReferencesBar].caption);
+    QWidget* hosted[kBarCount] = {callStack_,     emulatorView_, warnings_,  memoryView_,
+                                  phone_,         searchResults_, references_};
     for (int i = 0; i < kBarCount; ++i) {
         const BarInfo& info = kBars[i];
         auto* bar = new CResizableBar(info.caption, info.objectName, hosted[i], this);
@@ -318,6 +325,10 @@ void CMainFrame::CreateBars() {
         });
         connect(bar, &QDockWidget::visibilityChanged, this, [this] { UpdateCommandUi(); });
     }
+    connect(searchResults_, &CItemListBar::itemChosen, this, [](CTravikView* view, uint32_t offset) {
+        view->GoToOffset(offset, true);
+        view->setFocus();
+    });
     // Bars on one side share a column (or row), as thick as the thickest of them needs.
     for (const Qt::DockWidgetArea side : {Qt::LeftDockWidgetArea, Qt::BottomDockWidgetArea}) {
         const bool column = side == Qt::LeftDockWidgetArea;
@@ -692,8 +703,20 @@ CChildFrame* CMainFrame::CreateChildFrame(CTravikDoc& doc) {
     mdi_->addSubWindow(frame);
     frame->canClose = [this](CChildFrame* f) { return CanCloseChild(f); };
     connect(frame, &CChildFrame::viewActivated, this, &CMainFrame::SetActiveView);
-    frame->FirstView()->SetSharedInput(&listingInput_);
-    frame->SecondView()->SetSharedInput(&listingInput_);
+    for (CTravikView* view : {frame->FirstView(), frame->SecondView()}) {
+        view->SetSharedInput(&listingInput_);
+        connect(view, &CTravikView::foundAll, this,
+                [this](CTravikView* from, const std::vector<uint32_t>& items) {
+                    std::vector<CItemListBar::Row> rows;
+                    rows.reserve(items.size());
+                    for (uint32_t item : items) rows.push_back({item, "", {}});
+                    searchResults_->SetRows(from, std::move(rows), items.size());
+                    if (bars_[kSearchResultsBar]->isHidden()) ToggleBar(kSearchResultsBar);
+                });
+        connect(view, &CTravikView::cursorMoved, this, [this](CTravikView* moved) {
+            if (moved == activeView_) references_->Follow(moved);
+        });
+    }
     connect(frame, &CChildFrame::closed, this, [this](CChildFrame* closed) {
         closed->setProperty("closing", true);
         // Deleted from the event loop, never inside its own close handling.
@@ -765,6 +788,7 @@ void CMainFrame::SetActiveView(CTravikView* view) {
     if (activeView_) activeView_->SetActive(false);
     activeView_ = view;
     if (view) view->SetActive(true);
+    if (references_) references_->Follow(view);
     UpdateBarsDocument();
     UpdateCommandUi();
 }

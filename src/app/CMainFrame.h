@@ -22,6 +22,8 @@ class CEmulatorView;
 class WindowSession;
 class CMemoryView;
 class CPhoneDlg;
+class CItemListBar;
+class CReferencesBar;
 class CPrintColumnsDlg;
 class CResizableBar;
 class CToolBarCombo;
@@ -43,7 +45,16 @@ class CMainFrame : public QMainWindow, public FrameServices {
     Q_OBJECT
   public:
     // The bars' keys; the order in which they are created.
-    enum Bar { kCallStackBar, kEmulatorBar, kWarningsBar, kMemoryBar, kPhoneBar, kBarCount };
+    enum Bar {
+        kCallStackBar,
+        kEmulatorBar,
+        kWarningsBar,
+        kMemoryBar,
+        kPhoneBar,
+        kSearchResultsBar,
+        kReferencesBar,
+        kBarCount
+    };
 
     explicit CMainFrame(QtSettingsStore& settings, QWidget* parent = nullptr);
     ~CMainFrame() override;
@@ -78,6 +89,8 @@ class CMainFrame : public QMainWindow, public FrameServices {
     CWarningsDlg* Warnings() const { return warnings_; }
     CCallStackDlg* CallStack() const { return callStack_; }
     CPhoneDlg* Phone() const { return phone_; }
+    CItemListBar* SearchResults() const { return searchResults_; }
+    CReferencesBar* References() const { return references_; }
     // The GDB server (Debug > GDB Server...), while one is open.
     GdbServer* GdbServerOf() const { return gdb_.get(); }
     CGdbServerDlg* GdbServerDialog() const { return gdbDialog_; }
@@ -228,6 +241,8 @@ class CMainFrame : public QMainWindow, public FrameServices {
     CWarningsDlg* warnings_ = nullptr;
     CMemoryView* memoryView_ = nullptr;
     CPhoneDlg* phone_ = nullptr;
+    CItemListBar* searchResults_ = nullptr;
+    CReferencesBar* references_ = nullptr;
     CResizableBar* bars_[kBarCount] = {};
     QPointer<CTravikView> activeView_;
     const CTravikDoc* barsDocument_ = nullptr;  // only compared, never followed

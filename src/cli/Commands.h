@@ -93,6 +93,7 @@ int RunMergeCommand(const std::vector<std::string>& args);
 int RunFixCommand(const std::vector<std::string>& args);
 int RunRecoverCommand(const std::vector<std::string>& args);
 int RunSearchCommand(const std::vector<std::string>& args);
+int RunRefsCommand(const std::vector<std::string>& args);
 int RunElfCommand(const std::vector<std::string>& args);
 int RunSymbolsCommand(const std::vector<std::string>& args);
 int RunGdbServerCommand(const std::vector<std::string>& args);

@@ -60,14 +60,19 @@ int RunSearchCommand(const std::vector<std::string>& args) {
     // What the Find dialog would not let through.
     if ((mode == kSearchHex || mode == kSearchHexUnaligned) && !IsHexPattern(*pattern)) {
         std::fprintf(stderr,
-                     "search: modes 1 and 2 take hex digits only (0-9, a-f, A-F); use --mode 3 "
-                     "or 4 for text\n");
+                     "search: modes 1 and 2 take hex digits and ? wildcards only (0-9, a-f, A-F, "
+                     "?); use --mode 3 or 4 for text\n");
         return UsageError("search");
     }
     // The dialog's box for an odd aligned pattern; here a usage error, found before the
     // file is opened.
     if (mode == kSearchHex && pattern->size() % 2 != 0) {
         std::fprintf(stderr, "search: %s\n", kOddHexDigits);
+        return UsageError("search");
+    }
+    if ((mode == kSearchHex || mode == kSearchHexUnaligned) &&
+        pattern->find_first_not_of(kWildcard) == std::string::npos) {
+        std::fprintf(stderr, "search: %s\n", kOnlyWildcards);
         return UsageError("search");
     }
 

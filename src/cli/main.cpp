@@ -69,9 +69,15 @@ const CommandInfo kCommands[] = {
      "from the beginning. Modes: 1 hex bytes (default), 2 hex digits at any digit, 3 text\n"
      "of the item lines ignoring case, 4 text with case. Prints the item's offset in hex,\n"
      "or -1 (exit status 1). --all prints every item with a match, in ascending order.\n"
-     "The listing options change the lines that modes 3 and 4 search. An odd number of\n"
-     "digits in mode 1 is a usage error (exit status 2).",
+     "In modes 1 and 2 ? stands for any hex digit (?? any byte); a pattern of wildcards\n"
+     "only is refused. The listing options change the lines that modes 3 and 4 search. An\n"
+     "odd number of digits in mode 1 is a usage error (exit status 2).",
      RunSearchCommand},
+    {"refs", "FLASH ADDRESS [--base]",
+     "Lists what refers to the item at ADDRESS (a flash address: image offset + 200000,\n"
+     "hex), as the References bar does: one referrer a line, its listing line with the\n"
+     "kind (call, branch, load, pointer) after its displayed address, in address order.",
+     RunRefsCommand},
     {"elf", "FLASH -o FILE",
      "Writes the image as an ELF32 big-endian ARM executable for objdump and gdb: the image\n"
      "as .text at 200000, a FUNC symbol per routine (its header as the name; letters,\n"

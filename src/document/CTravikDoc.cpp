@@ -338,26 +338,9 @@ uint8_t CTravikDoc::JumpKind(uint32_t index) const {
     return code < sizeof kKinds ? kKinds[code] : jumpkind::kNone;
 }
 
-uint32_t CTravikDoc::JumpTarget(uint32_t index) const {
-    if (index >= HalfwordCount()) return 0;
-    const uint32_t o = 2 * index;
-    switch (jumpCodes_[index]) {
-        case kJumpLoad:
-            return LiteralAddress(o + 4, HalfwordAt(o));
-        case kJumpCall:
-            return BlTarget(o + 4, HalfwordAt(o), HalfwordAt(o + 2));
-        case kJumpBranch:
-            if ((image_[o] & 0xF0) == 0xD0) return CondBranchTarget(o + 4, HalfwordAt(o));
-            return BranchTarget(o + 4, HalfwordAt(o));
-        case kJumpPointer:
-            return WordAt(o) - kFlashBase;
-        case kJumpExplicit: {
-            auto it = explicitTargets_.find(index);
-            return it == explicitTargets_.end() ? 0 : it->second;
-        }
-        default:
-            return 0;
-    }
+uint32_t CTravikDoc::ExplicitTarget(uint32_t index) const {
+    auto it = explicitTargets_.find(index);
+    return it == explicitTargets_.end() ? 0 : it->second;
 }
 
 void CTravikDoc::SetLiteralPointer(uint32_t offset, uint32_t target) {

@@ -96,8 +96,27 @@ class CTravikDoc {
     // --- jump targets ----------------------------------------------------------------
     // 0 none, 1 literal, 2 call, 3 branch (of the halfword with this index).
     uint8_t JumpKind(uint32_t index) const;
-    // The image offset the halfword's instruction or literal refers to, or 0.
-    uint32_t JumpTarget(uint32_t index) const;
+    // The image offset the halfword's instruction or literal refers to, or 0. Inline:
+    // the references of an item decode every halfword's target.
+    uint32_t JumpTarget(uint32_t index) const {
+        if (index >= HalfwordCount()) return 0;
+        const uint32_t o = 2 * index;
+        switch (jumpCodes_[index]) {
+            case kJumpLoad:
+                return LiteralAddress(o + 4, HalfwordAt(o));
+            case kJumpCall:
+                return BlTarget(o + 4, HalfwordAt(o), HalfwordAt(o + 2));
+            case kJumpBranch:
+                if ((image_[o] & 0xF0) == 0xD0) return CondBranchTarget(o + 4, HalfwordAt(o));
+                return BranchTarget(o + 4, HalfwordAt(o));
+            case kJumpPointer:
+                return WordAt(o) - kFlashBase;
+            case kJumpExplicit:
+                return ExplicitTarget(index);
+            default:
+                return 0;
+        }
+    }
 
     // --- the listing-line sequence -------------------------------------------------
     // Sub-lines: -1 header separator, 0 item line, 1 footer separator, 2 "End of File".
@@ -224,6 +243,7 @@ class CTravikDoc {
     };
 
   private:
+    uint32_t ExplicitTarget(uint32_t index) const;
     friend class CodeAnalysis;
     friend struct TestDoc;  // tests/support: builds test documents in place
     DebugSession session_;

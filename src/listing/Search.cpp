@@ -24,29 +24,56 @@ void Upper(std::string& s) {
     for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
 }
 
-// One way a hex pattern can lie over the image bytes from a candidate offset o: an
-// optional low nibble of byte o (`lead`), whole bytes from o + shift, and an optional
-// high nibble of the byte after them (`tail`). `border[k]` is the length of the
-// longest proper prefix of bytes[0..k] that is also its suffix (the partial match
-// the byte scan keeps after an occurrence or a mismatch).
+// One way a hex pattern can lie over the image bytes from a candidate offset o: byte
+// o + k must equal value[k] in the bits of mask[k] (a nibble that is a wildcard, or
+// lies before or after the digits, has no bits in the mask). The longest run of whole
+// bytes, the anchor, is what the scan looks for; the other bytes are checked at each
+// occurrence. `border[k]` is the length of the longest proper prefix of anchor[0..k]
+// that is also its suffix (the partial match the byte scan keeps after an occurrence
+// or a mismatch).
 struct HexLayout {
-    int lead = -1;
-    uint32_t shift = 0;
-    std::string bytes;
-    int tail = -1;
+    std::string value;
+    std::string mask;
+    uint32_t anchorAt = 0;
+    std::string anchor;
     std::vector<uint32_t> border;
-    uint64_t Span() const { return shift + bytes.size() + (tail >= 0 ? 1 : 0); }
+    struct Check {
+        uint32_t at;
+        uint8_t value, mask;
+    };
+    std::vector<Check> checks;  // the masked bytes outside the anchor
+    uint64_t Span() const { return value.size(); }
 };
 
-// Digits d0 d1 ... as whole bytes from digit `first`; a digit left over becomes the
-// tail nibble.
-HexLayout LayoutFrom(const std::vector<int>& digits, size_t first) {
+// The digits (-1 a wildcard) laid from nibble `firstNibble` of the candidate's byte.
+HexLayout LayoutFrom(const std::vector<int>& digits, size_t firstNibble) {
     HexLayout layout;
-    size_t k = first;
-    for (; k + 1 < digits.size(); k += 2)
-        layout.bytes.push_back(static_cast<char>(digits[k] << 4 | digits[k + 1]));
-    if (k < digits.size()) layout.tail = digits[k];
-    const std::string& b = layout.bytes;
+    const size_t nibbles = firstNibble + digits.size();
+    layout.value.assign((nibbles + 1) / 2, '\0');
+    layout.mask.assign((nibbles + 1) / 2, '\0');
+    for (size_t k = 0; k < digits.size(); ++k) {
+        if (digits[k] < 0) continue;
+        const size_t p = firstNibble + k;
+        const int shift = p % 2 == 0 ? 4 : 0;
+        layout.value[p / 2] = static_cast<char>(layout.value[p / 2] | digits[k] << shift);
+        layout.mask[p / 2] = static_cast<char>(layout.mask[p / 2] | 15 << shift);
+    }
+    // The anchor: the first longest run of whole bytes.
+    size_t bestAt = 0, bestLength = 0;
+    for (size_t k = 0; k < layout.mask.size();) {
+        size_t end = k;
+        while (end < layout.mask.size() && static_cast<uint8_t>(layout.mask[end]) == 0xFF) ++end;
+        if (end - k > bestLength) bestAt = k, bestLength = end - k;
+        k = end + 1;
+    }
+    layout.anchorAt = static_cast<uint32_t>(bestAt);
+    layout.anchor = layout.value.substr(bestAt, bestLength);
+    for (size_t k = 0; k < layout.mask.size(); ++k)
+        if (layout.mask[k] != 0 && (k < bestAt || k >= bestAt + bestLength))
+            layout.checks.push_back({static_cast<uint32_t>(k),
+                                     static_cast<uint8_t>(layout.value[k]),
+                                     static_cast<uint8_t>(layout.mask[k])});
+    const std::string& b = layout.anchor;
     layout.border.assign(b.size(), 0);
     for (size_t i = 1, j = 0; i < b.size(); ++i) {
         while (j > 0 && b[i] != b[j]) j = layout.border[j - 1];
@@ -57,25 +84,25 @@ HexLayout LayoutFrom(const std::vector<int>& digits, size_t first) {
 }
 
 // The candidates of one layout from `from` on, in ascending order, each found once:
-// the whole-byte part is scanned byte by byte keeping its partial match (so no byte
-// is read twice however often the bytes occur while a nibble does not match), with
-// memchr skipping to the first byte whenever no partial match is pending. Each
-// occurrence is then checked for its nibbles.
+// the anchor is scanned byte by byte keeping its partial match (so no byte is read
+// twice however often the anchor occurs while another byte does not match), with
+// memchr skipping to its first byte whenever no partial match is pending. Each
+// occurrence is then checked for the other bytes.
 class LayoutScan {
   public:
     LayoutScan(const uint8_t* image, uint32_t size, const HexLayout& m, uint64_t from)
-        : image_(image), m_(m), length_(m.bytes.size()) {
+        : image_(image), m_(m), length_(m.anchor.size()) {
         const uint64_t span = m.Span();
         end_ = span == 0 || span > size ? 0 : uint64_t{size} - span + 1;
         next_ = from;
-        at_ = from + m.shift;
+        at_ = from + m.anchorAt;
     }
 
     // The first candidate not yet skipped that lies below `to`, or none. The scan reads
     // only what candidates below `to` need and goes on from there on a later call.
     std::optional<uint32_t> Peek(uint64_t to) {
         const uint64_t last = std::min(to, end_);
-        if (!pending_) pending_ = length_ == 0 ? ScanNibbles(last) : ScanBytes(last);
+        if (!pending_) pending_ = length_ == 0 ? ScanChecks(last) : ScanBytes(last);
         if (pending_ && *pending_ < to) return pending_;
         return std::nullopt;
     }
@@ -87,22 +114,23 @@ class LayoutScan {
     }
 
   private:
-    bool NibblesMatch(uint64_t o) const {
-        return (m_.lead < 0 || (image_[o] & 15) == m_.lead) &&
-               (m_.tail < 0 || (image_[o + m_.shift + length_] >> 4) == m_.tail);
+    bool ChecksMatch(uint64_t o) const {
+        for (const HexLayout::Check& c : m_.checks)
+            if ((image_[o + c.at] & c.mask) != c.value) return false;
+        return true;
     }
 
-    std::optional<uint32_t> ScanNibbles(uint64_t last) {
+    std::optional<uint32_t> ScanChecks(uint64_t last) {
         for (; next_ < last; ++next_)
-            if (NibblesMatch(next_)) return static_cast<uint32_t>(next_++);
+            if (ChecksMatch(next_)) return static_cast<uint32_t>(next_++);
         return std::nullopt;
     }
 
-    // Candidates below `last` have their bytes before `last + shift + length - 1`.
+    // Candidates below `last` have their anchor before `last + anchorAt + length - 1`.
     std::optional<uint32_t> ScanBytes(uint64_t last) {
         if (last == 0) return std::nullopt;
-        const uint64_t stop = last + m_.shift + length_ - 1;
-        const auto* pattern = reinterpret_cast<const uint8_t*>(m_.bytes.data());
+        const uint64_t stop = last + m_.anchorAt + length_ - 1;
+        const auto* pattern = reinterpret_cast<const uint8_t*>(m_.anchor.data());
         const uint32_t* border = m_.border.data();
         uint64_t i = at_;
         size_t j = matched_;
@@ -121,8 +149,8 @@ class LayoutScan {
             if (pattern[j] == c) ++j;
             if (j == length_) {
                 j = border[length_ - 1];
-                const uint64_t o = i - length_ - m_.shift;
-                if (o >= floor_ && NibblesMatch(o)) {
+                const uint64_t o = i - length_ - m_.anchorAt;
+                if (o >= floor_ && ChecksMatch(o)) {
                     hit = static_cast<uint32_t>(o);
                     break;
                 }
@@ -138,9 +166,9 @@ class LayoutScan {
     size_t length_;
     uint64_t end_;        // candidates lie below it (a match ends within the image)
     uint64_t floor_ = 0;  // candidates below it are skipped
-    uint64_t next_;       // the next candidate the nibble-only scan checks
-    uint64_t at_;         // the next image byte the byte scan reads
-    size_t matched_ = 0;  // bytes of the layout matched just before at_
+    uint64_t next_;       // the next candidate the check-only scan tries
+    uint64_t at_;         // the next image byte the anchor scan reads
+    size_t matched_ = 0;  // bytes of the anchor matched just before at_
     std::optional<uint32_t> pending_;
 };
 
@@ -189,16 +217,15 @@ class HexSearch {
         return std::nullopt;
     }
 
-    // The items of the image's candidates in ascending order, each once except the
-    // last item of an odd image (its halfword and the last byte).
+    // The items of the candidates in [from, to) in ascending order, each once except
+    // the last item of an odd image (its halfword and the last byte).
     template <typename OnItem>
-    void AllItems(OnItem&& onItem) const {
-        std::vector<LayoutScan> scans = Scans(0);
+    void AllItems(uint64_t from, uint64_t to, OnItem&& onItem) const {
+        std::vector<LayoutScan> scans = Scans(from);
         for (;;) {
             std::optional<uint32_t> best;
             for (LayoutScan& scan : scans)
-                if (const std::optional<uint32_t> hit = scan.Peek(best ? *best : UINT64_MAX))
-                    best = hit;
+                if (const std::optional<uint32_t> hit = scan.Peek(best ? *best : to)) best = hit;
             if (!best) return;
             const uint32_t item = ItemOfMatch(doc_, *best);
             onItem(item);
@@ -237,10 +264,12 @@ class TextSearch {
     TextSearch(const CTravikDoc& doc, std::string pattern, bool ignoreCase)
         : doc_(doc), pattern_(std::move(pattern)), ignoreCase_(ignoreCase) {}
 
+    // Returns the item it stopped before (UINT64_MAX at the image's end or a match
+    // refused by `onMatch`).
     template <typename OnMatch>
-    void Walk(uint64_t from, uint64_t to, const Reporter& report, OnMatch&& onMatch) const {
+    uint64_t Walk(uint64_t from, uint64_t to, const Reporter& report, OnMatch&& onMatch) const {
         const uint32_t count = doc_.HalfwordCount();
-        if (count == 0) return;
+        if (count == 0) return UINT64_MAX;
         int64_t o = static_cast<int64_t>(from & ~uint64_t{1});
         uint64_t nextReport = o;
         LineBuffer line;
@@ -259,11 +288,12 @@ class TextSearch {
                 text = lowered;
             }
             if (text.find(pattern_) != std::string_view::npos && !onMatch(static_cast<uint32_t>(o)))
-                return;
+                return UINT64_MAX;
             int s = 1;
             o = doc_.NextLine(o, s);
-            if (s == 2) return;
+            if (s == 2) return UINT64_MAX;
         }
+        return o / 2 < count ? static_cast<uint64_t>(o) : UINT64_MAX;
     }
 
   private:
@@ -297,10 +327,16 @@ Prepared Prepare(const CTravikDoc& doc, std::string pattern, int mode) {
         digits.reserve(pattern.size());
         bool allHex = true;
         for (char c : pattern) {
-            const int v = HexDigitValue(c);
-            allHex = allHex && v >= 0;
-            // Aligned: a character that is no hex digit counts as 0.
-            digits.push_back(v < 0 ? 0 : v);
+            const int v = c == kWildcard ? -1 : HexDigitValue(c);
+            allHex = allHex && (v >= 0 || c == kWildcard);
+            // Aligned: a character that is neither a hex digit nor a wildcard counts as 0.
+            digits.push_back(v < 0 && c != kWildcard ? 0 : v);
+        }
+        if (!pattern.empty() && std::count(pattern.begin(), pattern.end(), kWildcard) ==
+                                    static_cast<std::ptrdiff_t>(pattern.size())) {
+            doc.Frame().ShowMessage(kOnlyWildcards);
+            p.refused = true;
+            return p;
         }
         if (mode == kSearchHex) {
             p.layouts.push_back(LayoutFrom(digits, 0));
@@ -308,10 +344,7 @@ Prepared Prepare(const CTravikDoc& doc, std::string pattern, int mode) {
             // Unaligned: the digits start at a byte's high nibble or at its low one. A
             // character that is no hex digit matches no digit of the image.
             p.layouts.push_back(LayoutFrom(digits, 0));
-            HexLayout odd = LayoutFrom(digits, 1);
-            odd.lead = digits[0];
-            odd.shift = 1;
-            p.layouts.push_back(std::move(odd));
+            p.layouts.push_back(LayoutFrom(digits, 1));
         }
     } else {
         p.ignoreCase = mode == kSearchText;
@@ -327,7 +360,8 @@ Prepared Prepare(const CTravikDoc& doc, std::string pattern, int mode) {
 }  // namespace
 
 bool IsHexPattern(const std::string& pattern) {
-    return std::all_of(pattern.begin(), pattern.end(), [](char c) { return HexDigitValue(c) >= 0; });
+    return std::all_of(pattern.begin(), pattern.end(),
+                       [](char c) { return c == kWildcard || HexDigitValue(c) >= 0; });
 }
 
 int32_t Search(const CTravikDoc& doc, std::string pattern, uint32_t start, int mode) {
@@ -358,23 +392,69 @@ int32_t Search(const CTravikDoc& doc, std::string pattern, uint32_t start, int m
     return -1;
 }
 
-std::vector<uint32_t> SearchAll(const CTravikDoc& doc, std::string pattern, int mode) {
-    const Prepared p = Prepare(doc, std::move(pattern), mode);
+struct FindAll::State {
+    const CTravikDoc& doc;
+    Prepared prepared;
+    std::string prefix;
+    uint64_t position = 0;  // UINT64_MAX when done
     std::vector<uint32_t> results;
-    if (p.refused) return results;
-    const Reporter quiet{doc, false, {}};
-    auto add = [&](uint32_t match) {
-        const uint32_t item = ItemOfMatch(doc, match);
+
+    void Add(uint32_t item) {
+        // The last byte of an odd image, or a match across two steps, reports the item
+        // before it a second time.
         if (results.empty() || results.back() != item) results.push_back(item);
-        return true;
-    };
-    if (p.hex) {
-        HexSearch(doc, p.layouts).AllItems([&](uint32_t item) {
-            // The last byte of an odd image reports the item before it a second time.
-            if (results.empty() || results.back() != item) results.push_back(item);
-        });
-    } else if (!p.text.empty()) {
-        TextSearch(doc, p.text, p.ignoreCase).Walk(0, UINT64_MAX, quiet, add);
     }
-    return results;
+};
+
+FindAll::FindAll(const CTravikDoc& doc, std::string pattern, int mode)
+    : state_(new State{doc, Prepare(doc, std::move(pattern), mode), {}, 0, {}}) {
+    const Prepared& p = state_->prepared;
+    state_->prefix = (p.hex ? "Searching " : "Searching string ") + p.shownPattern + " in addr: ";
+    if (p.refused || (p.hex ? p.layouts.empty() : p.text.empty())) state_->position = UINT64_MAX;
+}
+
+FindAll::~FindAll() = default;
+
+bool FindAll::Refused() const {
+    return state_->prepared.refused;
+}
+bool FindAll::Done() const {
+    return state_->position == UINT64_MAX;
+}
+uint64_t FindAll::Position() const {
+    return std::min<uint64_t>(state_->position, state_->doc.ImageSize());
+}
+const std::vector<uint32_t>& FindAll::Results() const {
+    return state_->results;
+}
+const std::string& FindAll::ProgressPrefix() const {
+    return state_->prefix;
+}
+
+bool FindAll::Step(uint64_t bytes) {
+    State& s = *state_;
+    if (Done()) return false;
+    const uint64_t size = s.doc.ImageSize();
+    const uint64_t to = bytes >= size - s.position ? UINT64_MAX : s.position + bytes;
+    const Prepared& p = s.prepared;
+    if (p.hex) {
+        HexSearch(s.doc, p.layouts).AllItems(s.position, std::min(to, size), [&](uint32_t item) {
+            s.Add(item);
+        });
+        s.position = to >= size ? UINT64_MAX : to;
+    } else {
+        const Reporter quiet{s.doc, false, {}};
+        s.position =
+            TextSearch(s.doc, p.text, p.ignoreCase).Walk(s.position, to, quiet, [&](uint32_t o) {
+                s.Add(ItemOfMatch(s.doc, o));
+                return true;
+            });
+    }
+    return !Done();
+}
+
+std::vector<uint32_t> SearchAll(const CTravikDoc& doc, std::string pattern, int mode) {
+    FindAll all(doc, std::move(pattern), mode);
+    all.Step(UINT64_MAX);
+    return all.Results();
 }

@@ -28,6 +28,8 @@ inline constexpr Key kViewRegisters{"View Registers", 0};
 inline constexpr Key kViewWarnings{"View Warnings", 0};
 inline constexpr Key kViewMemory{"View Memory", 0};
 inline constexpr Key kViewPhone{"View Phone", 0};
+inline constexpr Key kViewSearchResults{"View Search Results", 0};
+inline constexpr Key kViewReferences{"View References", 0};
 inline constexpr Key kBaseAddress{"Base Address", 0};
 inline constexpr Key kLowerCase{"Lower Case", 0};
 inline constexpr Key kViewJumps{"View Jumps", 1};
@@ -42,6 +44,7 @@ inline constexpr Key kAllKeys[] = {
     kStartMaximized, kViewCallStack, kViewRegisters,     kViewWarnings, kViewMemory,
     kViewPhone,      kBaseAddress,   kLowerCase,         kViewJumps,    kViewHex,
     kViewAscii,      kViewBitmap,    kViewSystemStrings, kNumColumns,   kGdbServerPort,
+    kViewSearchResults, kViewReferences,
 };
 
 // Reads a key of the "Settings" section with its own default.

@@ -8,10 +8,12 @@
 #include "widgets/TextFields.h"
 
 namespace {
+// Hex digits and the wildcard `?` (any digit).
 bool IsHexText(const QString& text) {
     for (QChar c : text) {
         const char16_t u = c.unicode();
-        const bool hex = (u >= '0' && u <= '9') || (u >= 'A' && u <= 'F') || (u >= 'a' && u <= 'f');
+        const bool hex =
+            (u >= '0' && u <= '9') || (u >= 'A' && u <= 'F') || (u >= 'a' && u <= 'f') || u == '?';
         if (!hex) return false;
     }
     return true;
@@ -41,7 +43,10 @@ CFindDlg::CFindDlg(QWidget* parent) : QDialog(parent), beep([] { QApplication::b
     auto* find = new QPushButton("Find", this);
     find->setGeometry(DluX(56), DluY(47), DluX(48), DluY(13));
     find->setDefault(true);
-    connect(find, &QPushButton::clicked, this, &CFindDlg::OnFind);
+    connect(find, &QPushButton::clicked, this, [this] { OnFind(false); });
+    auto* all = new QPushButton("Find All", this);
+    all->setGeometry(DluX(7), DluY(47), DluX(44), DluY(13));
+    connect(all, &QPushButton::clicked, this, [this] { OnFind(true); });
     auto* cancel = new QPushButton("Cancel", this);
     cancel->setGeometry(DluX(109), DluY(47), DluX(48), DluY(13));
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -60,7 +65,7 @@ bool CFindDlg::Run() {
     return exec() == QDialog::Accepted;
 }
 
-void CFindDlg::OnFind() {
+void CFindDlg::OnFind(bool all) {
     int chosen = kHexData;
     for (int m = kHexUnaligned; m <= kStringCase; ++m)
         if (radios_[m - 1]->isChecked()) chosen = m;
@@ -72,5 +77,6 @@ void CFindDlg::OnFind() {
     }
     pattern = text;
     mode = chosen;
+    findAll = all;
     accept();
 }

@@ -18,11 +18,13 @@ class CFindDlg : public QDialog {
 
     // Prepares the controls from the remembered text and kind; call before showing.
     void Prepare();
-    // Prepare() and then a modal run; true when confirmed with "Find".
+    // Prepare() and then a modal run; true when confirmed with "Find" or "Find All".
     bool Run();
 
     int mode = kNone;
     QString pattern;
+    // Whether the last confirmation was "Find All".
+    bool findAll = false;
     // The error sound; the platform's beep unless a test replaces it.
     std::function<void()> beep;
 
@@ -30,7 +32,7 @@ class CFindDlg : public QDialog {
     QRadioButton* ModeButton(int mode) const { return radios_[mode - 1]; }
 
   private:
-    void OnFind();
+    void OnFind(bool all);
 
     QLineEdit* text_;
     QRadioButton* radios_[4];

@@ -47,7 +47,8 @@ TEST(SearchDefinitionTest, HexModesAgreeWithHexTextOfEveryCandidate) {
     std::mt19937 random(12345);
     auto hex = [](const uint8_t* bytes, size_t count) {
         std::string digits;
-        for (size_t k = 0; k < count; ++k) digits += {"0123456789ABCDEF"[bytes[k] >> 4], "0123456789ABCDEF"[bytes[k] & 15]};
+        for (size_t k = 0; k < count; ++k)
+            digits += {"0123456789ABCDEF"[bytes[k] >> 4], "0123456789ABCDEF"[bytes[k] & 15]};
         return digits;
     };
     for (const uint32_t size : {0x40u, 0x41u}) {
@@ -81,10 +82,19 @@ TEST(SearchDefinitionTest, HexModesAgreeWithHexTextOfEveryCandidate) {
                 if (random() % 2) (random() % 2 ? pattern.front() : pattern.back()) = '2';
             }
             if (mode == kSearchHex && pattern.size() % 2 != 0) pattern += '0';
+            // Half the patterns get wildcards (any digit) in place of some digits.
+            if (trial % 2)
+                for (char& c : pattern)
+                    if (random() % 3 == 0) c = '?';
+            if (pattern.find_first_not_of('?') == std::string::npos) pattern[0] = '0';
+            auto digitsAt = [&](size_t from) {
+                if (from + pattern.size() > digits.size()) return false;
+                for (size_t k = 0; k < pattern.size(); ++k)
+                    if (pattern[k] != '?' && pattern[k] != digits[from + k]) return false;
+                return true;
+            };
             auto matchesAt = [&](uint32_t o) {
-                return digits.compare(2 * o, pattern.size(), pattern) == 0 ||
-                       (mode == kSearchHexUnaligned &&
-                        digits.compare(2 * o + 1, pattern.size(), pattern) == 0);
+                return digitsAt(2 * o) || (mode == kSearchHexUnaligned && digitsAt(2 * o + 1));
             };
             // The last byte of an odd image belongs to the last halfword.
             auto item = [&](uint32_t o) { return std::min(o / 2, size / 2 - 1) * 2; };
@@ -100,7 +110,44 @@ TEST(SearchDefinitionTest, HexModesAgreeWithHexTextOfEveryCandidate) {
                                       std::to_string(mode) + " start " + std::to_string(start);
             EXPECT_EQ(Search(*f.doc, pattern, start, mode), first) << where;
             EXPECT_EQ(SearchAll(*f.doc, pattern, mode), all) << where;
+            // Find All in slices of a few bytes finds the same.
+            FindAll sliced(*f.doc, pattern, mode);
+            while (sliced.Step(1 + random() % 9)) {
+            }
+            EXPECT_EQ(sliced.Results(), all) << where;
         }
+    }
+}
+
+// Wildcards at the image's ends, patterns longer than the image, and patterns of
+// wildcards only, which are refused with a message.
+TEST(SearchWildcards, EndsLengthAndOnlyWildcards) {
+    ListingFixture f(0x10);
+    f.Bytes(0, "\x12\x34\x56");
+    f.Bytes(0xD, "\xAB\xCD\xEF");
+    const struct {
+        std::string pattern;
+        int mode;
+        std::vector<uint32_t> all;
+    } cases[] = {
+        {"??34", kSearchHex, {0}},
+        {"1?3?", kSearchHex, {0}},
+        {"?234", kSearchHexUnaligned, {0}},
+        {"??EF", kSearchHex, {0xE}},
+        {"CD??", kSearchHex, {0xE}},
+        {"B?DE?", kSearchHexUnaligned, {0xC}},
+        {"AB??EF", kSearchHex, {0xC}},
+        {std::string(32, '0') + "??", kSearchHex, {}},
+        {"1" + std::string(32, '?'), kSearchHexUnaligned, {}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(SearchAll(*f.doc, c.pattern, c.mode), c.all) << c.pattern;
+    for (const int mode : {kSearchHex, kSearchHexUnaligned}) {
+        f.frame.messages.clear();
+        EXPECT_EQ(Search(*f.doc, "????", 0, mode), -1);
+        EXPECT_TRUE(SearchAll(*f.doc, "??", mode).empty());
+        EXPECT_TRUE(FindAll(*f.doc, "??", mode).Refused());
+        ASSERT_EQ(f.frame.messages.size(), 3u);
+        EXPECT_EQ(f.frame.messages[0], kOnlyWildcards);
     }
 }
 

@@ -12,6 +12,9 @@ struct TestDoc {
     static uint8_t* Image(CTravikDoc& doc) { return doc.image_; }
     static uint8_t* Flags(CTravikDoc& doc) { return doc.flags_; }
     static uint8_t* JumpCodes(CTravikDoc& doc) { return doc.jumpCodes_; }
+    static void SetLiteralPointer(CTravikDoc& doc, uint32_t offset, uint32_t target) {
+        doc.SetLiteralPointer(offset, target);
+    }
     static uint8_t* Ram(CTravikDoc& doc) { return doc.ramBytes_; }
     static uint32_t& RamSize(CTravikDoc& doc) { return doc.ramSize_; }
     static AnnotationTable& Texts(CTravikDoc& doc, DocEdit::TextKind k) { return doc.TextTable(k); }

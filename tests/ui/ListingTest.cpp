@@ -12,6 +12,8 @@
 
 #include "UiTestHelpers.h"
 #include "listing/LineText.h"
+#include "listing/Search.h"
+#include "listing/qt/CReferencesBar.h"
 #include "support/TestDoc.h"
 #include "widgets/CInlineEdit.h"
 #include "widgets/QtCanvas.h"
@@ -208,3 +210,29 @@ TEST(ListingInput, EditorsStoreTheirTextOnTheirItemAndRefuseWhatTheInfoFileCanno
 }
 
 }  // namespace
+
+// Find All fills the Search Results bar in slices and Enter goes to a row; the
+// References bar follows the cursor, and a row chosen from it is walked back with Left.
+TEST(ListingBars, SearchResultsAndReferencesGoToTheirItems) {
+    Window w(0, {}, TRAVIK_DEMO_FLS);
+    w.view().FindAllItems("f000f8??", kSearchHex);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.view().FindingAll(); }, 5000));
+    CItemListBar* results = w.frame().SearchResults();
+    EXPECT_FALSE(w.frame().BarOf(CMainFrame::kSearchResultsBar)->isHidden());
+    EXPECT_EQ(w.frame().BarOf(CMainFrame::kSearchResultsBar)->windowTitle(), "Search Results (13)");
+    EXPECT_EQ(results->RowTexts(2), QStringList({"00001a", ":f000f839: BL 90 (Routine (3 calls))"}));
+    results->setCurrentIndex(results->model()->index(2, 0));
+    QTest::keyClick(results, Qt::Key_Return);
+    EXPECT_EQ(w.view().State().cursorOffset, 0x1au);
+
+    auto* references = static_cast<CReferencesBar*>(w.ShowBar(CMainFrame::kReferencesBar));
+    w.GoTo(0x90);
+    EXPECT_EQ(w.frame().BarOf(CMainFrame::kReferencesBar)->windowTitle(), "References (3)");
+    EXPECT_EQ(references->RowTexts(2).mid(0, 2), QStringList({"0001d4", "call"}));
+    EXPECT_TRUE(references->Rows().at(3).heading.startsWith("Calls from this routine"));
+    emit references->doubleClicked(references->model()->index(2, 0));
+    w.Paint();
+    EXPECT_EQ(w.view().State().cursorOffset, 0x1d4u);
+    w.Key(Qt::Key_Left);
+    EXPECT_EQ(w.view().State().cursorOffset, 0x90u);
+}

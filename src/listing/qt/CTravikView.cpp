@@ -9,6 +9,7 @@
 #include <QWheelEvent>
 
 #include "document/CTravikDoc.h"
+#include "listing/Search.h"
 #include "shell/FrameServices.h"
 #include "widgets/CInlineEdit.h"
 
@@ -173,6 +174,10 @@ void CTravikView::paintEvent(QPaintEvent*) {
     painter.end();
     ApplyPaintResult();
     NotifyAccessibleCursor(this);
+    if (toldCursor_ != state_.cursorOffset) {
+        toldCursor_ = state_.cursorOffset;
+        emit cursorMoved(this);
+    }
 }
 
 void CTravikView::ApplyPaintResult() {

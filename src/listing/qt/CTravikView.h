@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 
 class CTravikDoc;
 class CFindDlg;
+class FindAll;
 class CInlineEdit;
 class QScrollBar;
 class QTimer;
@@ -55,6 +57,10 @@ class CTravikView : public QWidget, public AccessibleLines, public DebugSessionO
     // searches again from the item after the cursor's. A hit moves the cursor there.
     void OnFind();
     void OnFindNext();
+    // Every item with a match, searched in slices while the window stays live (progress
+    // in the status bar, Esc cancels); foundAll reports them when the search completes.
+    void FindAllItems(const std::string& pattern, int mode);
+    bool FindingAll() const { return findAll_ != nullptr; }
     // The view's own Find dialog: the last pattern and mode are remembered per view.
     CFindDlg& FindDialog();
 
@@ -75,8 +81,13 @@ class CTravikView : public QWidget, public AccessibleLines, public DebugSessionO
   signals:
     // The user clicked or focused this view: the frame makes it the active view.
     void activated(CTravikView* view);
+    // Find All completed: its items in address order.
+    void foundAll(CTravikView* view, const std::vector<uint32_t>& items);
+    // The cursor stands on another item (told when the view paints).
+    void cursorMoved(CTravikView* view);
 
   protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -100,6 +111,8 @@ class CTravikView : public QWidget, public AccessibleLines, public DebugSessionO
     bool EndEdits();
     void OnScrollAction(int action);
     void OnAnimationTick();
+    void FindAllSlice();
+    void EndFindAll(bool completed);
 
     CTravikDoc& doc_;
     ListingViewState state_;
@@ -113,4 +126,6 @@ class CTravikView : public QWidget, public AccessibleLines, public DebugSessionO
     ListingInputState ownInput_;
     ListingInputState* input_ = &ownInput_;
     CFindDlg* findDlg_ = nullptr;  // made on first use, owned as a child
+    std::unique_ptr<FindAll> findAll_;  // the Find All going on
+    int64_t toldCursor_ = -1;           // the cursor cursorMoved told last
 };
