@@ -1,0 +1,87 @@
+#include "session/IoAccessMap.h"
+
+#include <algorithm>
+
+#include "shell/Format.h"
+
+void IoAccessMap::SetRamRanges(std::vector<std::pair<uint32_t, uint32_t>> ranges) {
+    ranges_ = std::move(ranges);
+    std::fill(named_.begin(), named_.end(), false);
+    for (const auto& [begin, end] : ranges_) {
+        for (uint32_t a = std::max(begin, kRamBase); a < std::min(end, kRamBase + kRamSize); ++a)
+            named_[a - kRamBase] = true;
+    }
+}
+
+bool IoAccessMap::OnAccess(const MemoryAccess& access) {
+    if (access.kind == AccessKind::kFetch) return false;
+    uint32_t address = access.address;
+    if (address >> 20 == kRamBase >> 20) {
+        // Only the named bytes of the observed pages count.
+        const uint32_t offset = address & (kRamSize - 1);
+        bool named = false;
+        for (uint32_t i = 0; i < access.size && !named; ++i)
+            named = named_[(offset + i) & (kRamSize - 1)];
+        if (!named) return false;
+        address = kRamBase + offset;
+    }
+    IoAddressCounts& counts = counts_[address];
+    counts.address = address;
+    const bool write = access.kind == AccessKind::kWrite;
+    if (write) {
+        ++counts.writes;
+        counts.lastWrite = access.value;
+        counts.lastWriteSize = access.size;
+    } else {
+        ++counts.reads;
+        counts.lastRead = access.value;
+        counts.lastReadSize = access.size;
+    }
+    // The same few instructions come again and again: the newest is looked at first.
+    auto& list = counts.instructions;
+    auto at = std::find_if(list.rbegin(), list.rend(), [&](const IoInstructionCounts& c) {
+        return c.instruction == access.instruction;
+    });
+    IoInstructionCounts& entry =
+        at != list.rend() ? *at : list.emplace_back(IoInstructionCounts{access.instruction, 0, 0});
+    ++(write ? entry.writes : entry.reads);
+    return false;
+}
+
+std::vector<IoAddressCounts> IoAccessMap::Sorted() const {
+    std::vector<IoAddressCounts> out;
+    out.reserve(counts_.size());
+    for (const auto& [address, counts] : counts_) out.push_back(counts);
+    std::sort(out.begin(), out.end(),
+              [](const IoAddressCounts& a, const IoAddressCounts& b) { return a.address < b.address; });
+    for (IoAddressCounts& counts : out)
+        std::sort(counts.instructions.begin(), counts.instructions.end(),
+                  [](const IoInstructionCounts& a, const IoInstructionCounts& b) {
+                      return a.instruction < b.instruction;
+                  });
+    return out;
+}
+
+namespace {
+
+std::string Joined(const std::string& reads, const std::string& writes) {
+    return reads.empty() || writes.empty() ? reads + writes : reads + ", " + writes;
+}
+
+std::string CountText(const char* kind, uint64_t count, const uint32_t* last, uint8_t size) {
+    if (count == 0) return {};
+    std::string text = Format("%s %llu", kind, static_cast<unsigned long long>(count));
+    if (last) text += Format(" (last %.*X)", size * 2, *last);
+    return text;
+}
+
+}  // namespace
+
+std::string IoAddressSummary(const IoAddressCounts& c) {
+    return Joined(CountText("reads", c.reads, &c.lastRead, c.lastReadSize),
+                  CountText("writes", c.writes, &c.lastWrite, c.lastWriteSize));
+}
+
+std::string IoInstructionSummary(const IoInstructionCounts& c) {
+    return Joined(CountText("reads", c.reads, nullptr, 0), CountText("writes", c.writes, nullptr, 0));
+}
