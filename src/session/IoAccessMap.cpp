@@ -6,10 +6,10 @@
 
 void IoAccessMap::SetRamRanges(std::vector<std::pair<uint32_t, uint32_t>> ranges) {
     ranges_ = std::move(ranges);
-    std::fill(named_.begin(), named_.end(), false);
+    std::fill(named_.begin(), named_.end(), uint8_t{0});
     for (const auto& [begin, end] : ranges_) {
         for (uint32_t a = std::max(begin, kRamBase); a < std::min(end, kRamBase + kRamSize); ++a)
-            named_[a - kRamBase] = true;
+            named_[a - kRamBase] = 1;
     }
 }
 
@@ -21,12 +21,17 @@ bool IoAccessMap::OnAccess(const MemoryAccess& access) {
         const uint32_t offset = address & (kRamSize - 1);
         bool named = false;
         for (uint32_t i = 0; i < access.size && !named; ++i)
-            named = named_[(offset + i) & (kRamSize - 1)];
+            named = named_[(offset + i) & (kRamSize - 1)] != 0;
         if (!named) return false;
         address = kRamBase + offset;
     }
-    IoAddressCounts& counts = counts_[address];
-    counts.address = address;
+    // Loops touch one address again and again: the last one is kept at hand (the
+    // map's nodes stay where they are).
+    if (last_ == nullptr || last_->address != address) {
+        last_ = &counts_[address];
+        last_->address = address;
+    }
+    IoAddressCounts& counts = *last_;
     const bool write = access.kind == AccessKind::kWrite;
     if (write) {
         ++counts.writes;
@@ -37,13 +42,17 @@ bool IoAccessMap::OnAccess(const MemoryAccess& access) {
         counts.lastRead = access.value;
         counts.lastReadSize = access.size;
     }
-    // The same few instructions come again and again: the newest is looked at first.
+    // The same few instructions come again and again: the latest is looked at first.
     auto& list = counts.instructions;
-    auto at = std::find_if(list.rbegin(), list.rend(), [&](const IoInstructionCounts& c) {
-        return c.instruction == access.instruction;
-    });
-    IoInstructionCounts& entry =
-        at != list.rend() ? *at : list.emplace_back(IoInstructionCounts{access.instruction, 0, 0});
+    if (counts.lastInstruction >= list.size() ||
+        list[counts.lastInstruction].instruction != access.instruction) {
+        auto at = std::find_if(list.begin(), list.end(), [&](const IoInstructionCounts& c) {
+            return c.instruction == access.instruction;
+        });
+        if (at == list.end()) at = list.insert(at, IoInstructionCounts{access.instruction, 0, 0});
+        counts.lastInstruction = static_cast<uint32_t>(at - list.begin());
+    }
+    IoInstructionCounts& entry = list[counts.lastInstruction];
     ++(write ? entry.writes : entry.reads);
     return false;
 }

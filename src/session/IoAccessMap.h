@@ -26,6 +26,7 @@ struct IoAddressCounts {
     uint8_t lastReadSize = 0;
     uint8_t lastWriteSize = 0;
     std::vector<IoInstructionCounts> instructions;  // in the order they first came
+    uint32_t lastInstruction = 0;                   // the index of the latest
 };
 
 // The I/O access map: observes the peripherals and the named stack RAM ranges
@@ -43,15 +44,28 @@ class IoAccessMap final : public AccessObserver {
     const std::vector<std::pair<uint32_t, uint32_t>>& RamRanges() const { return ranges_; }
 
     bool OnAccess(const MemoryAccess& access) override;
-    void Clear() { counts_.clear(); }
+    void Clear() {
+        counts_.clear();
+        last_ = nullptr;
+    }
+    IoAccessMap() = default;
+    IoAccessMap(const IoAccessMap& other) { *this = other; }
+    IoAccessMap& operator=(const IoAccessMap& other) {
+        ranges_ = other.ranges_;
+        named_ = other.named_;
+        counts_ = other.counts_;
+        last_ = nullptr;
+        return *this;
+    }
     bool Empty() const { return counts_.empty(); }
     // Every address counted, in address order, its instructions in address order.
     std::vector<IoAddressCounts> Sorted() const;
 
   private:
     std::vector<std::pair<uint32_t, uint32_t>> ranges_;
-    std::vector<bool> named_ = std::vector<bool>(kRamSize);  // per stack RAM byte
+    std::vector<uint8_t> named_ = std::vector<uint8_t>(kRamSize);  // per stack RAM byte
     std::unordered_map<uint32_t, IoAddressCounts> counts_;
+    IoAddressCounts* last_ = nullptr;  // in counts_
 };
 
 // "reads 3 (last 24), writes 1 (last 0008)": the values as wide as their accesses;
