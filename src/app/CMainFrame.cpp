@@ -32,6 +32,7 @@
 #include "debugger/qt/CCallStackDlg.h"
 #include "debugger/qt/CEmulatorView.h"
 #include "debugger/qt/CMemoryView.h"
+#include "debugger/qt/CIoMapDlg.h"
 #include "debugger/qt/CPhoneDlg.h"
 #include "debugger/MemoryDump.h"
 #include "debugger/qt/CWarningsDlg.h"
@@ -66,6 +67,7 @@ constexpr BarInfo kBars[CMainFrame::kBarCount] = {
     {"Warning Messages", "WarningsBar", settings::kViewWarnings, Qt::BottomDockWidgetArea},
     {"Memory Dump", "MemoryBar", settings::kViewMemory, Qt::BottomDockWidgetArea},
     {"Phone Emulator", "PhoneBar", settings::kViewPhone, Qt::LeftDockWidgetArea},
+    {"I/O Map", "IoMapBar", settings::kViewIoMap, Qt::BottomDockWidgetArea},
 };
 
 // A message of the program as a box shows it.
@@ -296,7 +298,10 @@ void CMainFrame::CreateBars() {
     warnings_ = new CWarningsDlg;
     memoryView_ = showing(new CMemoryView(*this));
     phone_ = showing(new CPhoneDlg(*this));
-    QWidget* hosted[kBarCount] = {callStack_, emulatorView_, warnings_, memoryView_, phone_};
+    ioMap_ = showing(new CIoMapDlg);
+    phone_->SetGoTo([this](uint32_t offset) { GoToInstruction(offset); });
+    ioMap_->SetGoTo([this](uint32_t offset) { GoToInstruction(offset); });
+    QWidget* hosted[kBarCount] = {callStack_, emulatorView_, warnings_, memoryView_, phone_, ioMap_};
     for (int i = 0; i < kBarCount; ++i) {
         const BarInfo& info = kBars[i];
         auto* bar = new CResizableBar(info.caption, info.objectName, hosted[i], this);
@@ -307,7 +312,10 @@ void CMainFrame::CreateBars() {
             settings::Write(settings_, kBars[i].key, 0);
             UpdateCommandUi();
         });
-        connect(bar, &QDockWidget::visibilityChanged, this, [this] { UpdateCommandUi(); });
+        connect(bar, &QDockWidget::visibilityChanged, this, [this] {
+            UpdateRecorders();
+            UpdateCommandUi();
+        });
     }
     // Bars on one side share a column (or row), as thick as the thickest of them needs.
     for (const Qt::DockWidgetArea side : {Qt::LeftDockWidgetArea, Qt::BottomDockWidgetArea}) {
@@ -494,6 +502,21 @@ void CMainFrame::OnWindowArrange() {
             window->move(x, mdi_->viewport()->height() - window->height());
             x += window->width();
         }
+}
+
+void CMainFrame::UpdateRecorders() {
+    const bool io = !bars_[kIoMapBar]->isHidden();
+    const bool pixels = !bars_[kPhoneBar]->isHidden();
+    for (int i = 0; i < DocumentCount(); ++i) {
+        Document(i)->Session().RecordIoAccesses(io);
+        Document(i)->Session().RecordPixelWriters(pixels);
+    }
+}
+
+void CMainFrame::GoToInstruction(uint32_t offset) {
+    if (activeView_ == nullptr) return;
+    activeView_->GoToOffset(offset, true);
+    activeView_->setFocus();
 }
 
 void CMainFrame::ToggleBar(Bar bar) {
@@ -969,6 +992,9 @@ void CMainFrame::RefreshCallStack() {
 // for hidden bars, cost nothing.
 void CMainFrame::RepaintRegisters() {
     emulatorView_->update();
+    // A document opened while the bars are shown records from its Start on.
+    UpdateRecorders();
+    ioMap_->RequestRebuild();
 }
 
 // The run reports its memory accesses here (after a step, at the end of a run): the

@@ -22,6 +22,7 @@ class CEmulatorView;
 class WindowSession;
 class CMemoryView;
 class CPhoneDlg;
+class CIoMapDlg;
 class CPrintColumnsDlg;
 class CResizableBar;
 class CToolBarCombo;
@@ -43,7 +44,7 @@ class CMainFrame : public QMainWindow, public FrameServices {
     Q_OBJECT
   public:
     // The bars' keys; the order in which they are created.
-    enum Bar { kCallStackBar, kEmulatorBar, kWarningsBar, kMemoryBar, kPhoneBar, kBarCount };
+    enum Bar { kCallStackBar, kEmulatorBar, kWarningsBar, kMemoryBar, kPhoneBar, kIoMapBar, kBarCount };
 
     explicit CMainFrame(QtSettingsStore& settings, QWidget* parent = nullptr);
     ~CMainFrame() override;
@@ -153,6 +154,11 @@ class CMainFrame : public QMainWindow, public FrameServices {
     bool CanCloseChild(CChildFrame* frame);
     void DestroyDocument(CTravikDoc& doc);
     void ToggleBar(Bar bar);
+    // Every document records what the shown bars need: the I/O map for the I/O Map
+    // bar, the display writers for the Phone bar; nothing while they are hidden.
+    void UpdateRecorders();
+    // Shows the image offset in the active listing, forced.
+    void GoToInstruction(uint32_t offset);
     void WriteBarKeys();
     QToolBar* ToolBar() const { return toolBar_; }
     void OnFileOpen();
@@ -221,6 +227,7 @@ class CMainFrame : public QMainWindow, public FrameServices {
     CWarningsDlg* warnings_ = nullptr;
     CMemoryView* memoryView_ = nullptr;
     CPhoneDlg* phone_ = nullptr;
+    CIoMapDlg* ioMap_ = nullptr;
     CResizableBar* bars_[kBarCount] = {};
     QPointer<CTravikView> activeView_;
     const CTravikDoc* barsDocument_ = nullptr;  // only compared, never followed

@@ -58,4 +58,5 @@ inline constexpr int kDebugClearBreakpoints = 32810;
 inline constexpr int kFileExportElf = 32830;
 inline constexpr int kFileImportSymbols = 32831;
 inline constexpr int kDebugGdbServer = 32832;
+inline constexpr int kViewIoMap = 32840;
 }  // namespace cmd

@@ -16,7 +16,6 @@
 #include "document/FileIo.h"
 #include "document/RamFile.h"
 #include "session/DebugSession.h"
-#include "shell/Format.h"
 
 namespace {
 
@@ -108,13 +107,8 @@ void PrintRunStop(const CEmulator& emu, const RunResult& run) {
 void PrintIoMap(const CTravikDoc& doc, const IoAccessMap& map) {
     std::printf("io map:\n");
     for (const IoAddressCounts& counts : map.Sorted()) {
-        uint32_t start = 0;
-        const std::string* name = counts.address >= doc.RamBase()
-                                      ? doc.RamNames().Owner(counts.address - doc.RamBase(), start)
-                                      : nullptr;
-        std::string label = name ? " " + *name : std::string();
-        if (name && start != counts.address - doc.RamBase())
-            label += Format("+%X", counts.address - doc.RamBase() - start);
+        std::string label = IoAddressName(doc, counts.address);
+        if (!label.empty()) label.insert(label.begin(), ' ');
         std::printf("%.8X%s: %s\n", counts.address, label.c_str(), IoAddressSummary(counts).c_str());
         for (const IoInstructionCounts& by : counts.instructions)
             std::printf("  %.8X %s\n", by.instruction, IoInstructionSummary(by).c_str());

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "document/CTravikDoc.h"
 #include "shell/Format.h"
 
 void IoAccessMap::SetRamRanges(std::vector<std::pair<uint32_t, uint32_t>> ranges) {
@@ -93,4 +94,13 @@ std::string IoAddressSummary(const IoAddressCounts& c) {
 
 std::string IoInstructionSummary(const IoInstructionCounts& c) {
     return Joined(CountText("reads", c.reads, nullptr, 0), CountText("writes", c.writes, nullptr, 0));
+}
+
+std::string IoAddressName(const CTravikDoc& doc, uint32_t address) {
+    if (address < doc.RamBase()) return {};
+    uint32_t start = 0;
+    const std::string* name = doc.RamNames().Owner(address - doc.RamBase(), start);
+    if (name == nullptr) return {};
+    const uint32_t into = address - doc.RamBase() - start;
+    return into == 0 ? *name : *name + Format("+%X", into);
 }

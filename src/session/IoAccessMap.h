@@ -8,6 +8,8 @@
 
 #include "emulator/AccessObserver.h"
 
+class CTravikDoc;
+
 // How often one instruction read and wrote an address.
 struct IoInstructionCounts {
     uint32_t instruction = 0;
@@ -73,3 +75,5 @@ class IoAccessMap final : public AccessObserver {
 std::string IoAddressSummary(const IoAddressCounts& counts);
 // "reads 2, writes 1", the same way.
 std::string IoInstructionSummary(const IoInstructionCounts& counts);
+// The RAM name of an address ("frames", "digits+2"), or empty where it has none.
+std::string IoAddressName(const CTravikDoc& doc, uint32_t address);

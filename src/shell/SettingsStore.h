@@ -28,6 +28,7 @@ inline constexpr Key kViewRegisters{"View Registers", 0};
 inline constexpr Key kViewWarnings{"View Warnings", 0};
 inline constexpr Key kViewMemory{"View Memory", 0};
 inline constexpr Key kViewPhone{"View Phone", 0};
+inline constexpr Key kViewIoMap{"View IO Map", 0};
 inline constexpr Key kBaseAddress{"Base Address", 0};
 inline constexpr Key kLowerCase{"Lower Case", 0};
 inline constexpr Key kViewJumps{"View Jumps", 1};
@@ -42,6 +43,7 @@ inline constexpr Key kAllKeys[] = {
     kStartMaximized, kViewCallStack, kViewRegisters,     kViewWarnings, kViewMemory,
     kViewPhone,      kBaseAddress,   kLowerCase,         kViewJumps,    kViewHex,
     kViewAscii,      kViewBitmap,    kViewSystemStrings, kNumColumns,   kGdbServerPort,
+    kViewIoMap,
 };
 
 // Reads a key of the "Settings" section with its own default.
