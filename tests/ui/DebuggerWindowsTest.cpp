@@ -254,7 +254,7 @@ TEST(DebuggerWindows, SteppedDemoDrawsTheGoldenPictureOnThePhone) {
     ASSERT_EQ(ioMap->Tree()->topLevelItemCount(), 1);
     QTreeWidgetItem* frames = ioMap->Tree()->topLevelItem(0);
     EXPECT_EQ(frames->text(0) + " " + frames->text(1), "0010010C frames");
-    ASSERT_EQ(frames->childCount(), 1);
+    ASSERT_GE(frames->childCount(), 1);
     emit ioMap->Tree()->itemActivated(frames->child(0), 0);
     EXPECT_EQ(w.view().State().cursorOffset + CEmulator::kFlashBase,
               frames->child(0)->text(0).toUInt(nullptr, 16));

@@ -1,5 +1,7 @@
 #include "CPhoneDlg.h"
 
+#include <cmath>
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -47,8 +49,12 @@ void CPhoneDlg::keyPressEvent(QKeyEvent* event) {
 // The picture is stretched over the whole window.
 std::optional<QPoint> CPhoneDlg::LcdPixelAt(QPoint point) const {
     if (width() <= 0 || height() <= 0) return {};
-    const int x = point.x() * PhoneScreen::kPictureWidth / width() - PhoneScreen::kLeft - PhoneScreen::kBorderX;
-    const int y = point.y() * PhoneScreen::kPictureHeight / height() - PhoneScreen::kTop - PhoneScreen::kBorderY;
+    // The picture's pixel under the centre of the window's.
+    auto at = [](int p, int size, int pictureSize) {
+        return static_cast<int>(std::floor((p + 0.5) * pictureSize / size));
+    };
+    const int x = at(point.x(), width(), PhoneScreen::kPictureWidth) - PhoneScreen::kLeft - PhoneScreen::kBorderX;
+    const int y = at(point.y(), height(), PhoneScreen::kPictureHeight) - PhoneScreen::kTop - PhoneScreen::kBorderY;
     if (x < 0 || x >= PhoneScreen::kLcdWidth || y < 0 || y >= PhoneScreen::kLcdHeight) return {};
     return QPoint(x, y);
 }
