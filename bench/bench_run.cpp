@@ -1,6 +1,9 @@
 // Run (F9) against `travik-cli run --until`: the rate of a free run in the window's
 // slices, with no breakpoints, and with 100 breakpoints and 10 watchpoints set where
 // the code never stops at them, beside the rate of one RunUntil over the same code.
+// Two more run freely with a recorder on: the I/O access map as while its bar is shown
+// (the peripherals, and 16 named RAM bytes where the demo keeps its variables), and
+// the display byte writers as while the Phone bar is shown.
 // Code: the demo firmware's main loop and compiled C workloads. The ratios are
 // printed after the table.
 //
@@ -16,6 +19,8 @@
 
 #include "BenchImage.h"
 #include "emulator/CEmulator.h"
+#include "session/IoAccessMap.h"
+#include "session/PixelWriters.h"
 
 namespace {
 
@@ -23,8 +28,10 @@ constexpr uint32_t kFlash = CEmulator::kFlashBase;
 constexpr uint64_t kSlice = 2'000'000;  // the window's slice of a long run
 constexpr uint32_t kNever = 1;          // an address no run reaches
 
-enum Mode { kUntil, kFree, kFreeWithMarks };
-constexpr const char* kModeNames[] = {"run --until", "Run", "Run, 100 breakpoints + 10 watchpoints"};
+enum Mode { kUntil, kFree, kFreeWithMarks, kFreeIoMap, kFreePixels };
+constexpr const char* kModeNames[] = {"run --until", "Run", "Run, 100 breakpoints + 10 watchpoints",
+                                      "Run, I/O map", "Run, pixel writers"};
+constexpr uint32_t kNamedRam = 0x100100;  // the demo's variables
 
 std::map<std::string, double>& Rates() {
     static std::map<std::string, double> rates;
@@ -96,7 +103,16 @@ Marks FindMarks(const Code& code) {
 uint64_t RunOnce(const Code& code, Mode mode, const Marks& marks, std::vector<uint8_t>& ram,
                  uint64_t& executed) {
     CEmulator emulator;
+    IoAccessMap ioMap;
+    PixelWriters pixels(emulator);
     StartCode(emulator, code, ram);
+    if (mode == kFreeIoMap) {
+        ioMap.SetRamRanges({{kNamedRam, kNamedRam + 16}});
+        emulator.ObservePeripherals(ioMap, true);
+        emulator.ObservePages(ioMap, kNamedRam, 16, true);
+    }
+    if (mode == kFreePixels)
+        emulator.ObservePages(pixels, PixelWriters::kFirst, PixelWriters::kBytes, true);
     if (mode == kFreeWithMarks) {
         for (uint32_t address : marks.breakpoints) emulator.SetBreakpoint(address, true);
         for (uint32_t address : marks.watchedWords) emulator.SetWatch(address, 4, 3, true);
@@ -145,7 +161,7 @@ void Register() {
     }
     for (const auto& [name, code] : codes) {
         CodeNames().push_back(name);
-        for (Mode mode : {kUntil, kFree, kFreeWithMarks})
+        for (Mode mode : {kUntil, kFree, kFreeWithMarks, kFreeIoMap, kFreePixels})
             benchmark::RegisterBenchmark(("BM_Run/" + name + "/" + kModeNames[mode]).c_str(), BM_Run,
                                          code, name, mode)
                 ->Unit(benchmark::kMillisecond);
@@ -153,15 +169,18 @@ void Register() {
 }
 
 void PrintTable() {
-    std::printf("\n%-16s %14s %10s %8s %16s %8s\n", "code", "until M/s", "Run M/s", "ratio",
-                "Run+marks M/s", "ratio");
+    std::printf("\n%-16s %10s %8s %6s %10s %6s %10s %7s %10s %7s\n", "code", "until M/s",
+                "Run M/s", "ratio", "+marks M/s", "ratio", "+I/O map", "vs Run", "+pixels", "vs Run");
     for (const std::string& name : CodeNames()) {
         const double until = Rates()[name + "|" + kModeNames[kUntil]];
         const double free = Rates()[name + "|" + kModeNames[kFree]];
         const double marks = Rates()[name + "|" + kModeNames[kFreeWithMarks]];
-        if (until <= 0) continue;
-        std::printf("%-16s %14.1f %10.1f %7.2fx %16.1f %7.2fx\n", name.c_str(), until / 1e6,
-                    free / 1e6, free / until, marks / 1e6, marks / until);
+        const double ioMap = Rates()[name + "|" + kModeNames[kFreeIoMap]];
+        const double pixels = Rates()[name + "|" + kModeNames[kFreePixels]];
+        if (until <= 0 || free <= 0) continue;
+        std::printf("%-16s %10.1f %8.1f %5.2fx %10.1f %5.2fx %10.1f %6.2fx %10.1f %6.2fx\n",
+                    name.c_str(), until / 1e6, free / 1e6, free / until, marks / 1e6, marks / until,
+                    ioMap / 1e6, ioMap / free, pixels / 1e6, pixels / free);
     }
 }
 

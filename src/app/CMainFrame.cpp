@@ -32,6 +32,7 @@
 #include "debugger/qt/CCallStackDlg.h"
 #include "debugger/qt/CEmulatorView.h"
 #include "debugger/qt/CMemoryView.h"
+#include "debugger/qt/CIoMapDlg.h"
 #include "debugger/qt/CPhoneDlg.h"
 #include "debugger/MemoryDump.h"
 #include "debugger/qt/CWarningsDlg.h"
@@ -72,6 +73,7 @@ constexpr BarInfo kBars[CMainFrame::kBarCount] = {
     {"Phone Emulator", "PhoneBar", settings::kViewPhone, Qt::LeftDockWidgetArea},
     {"Search Results", "SearchResultsBar", settings::kViewSearchResults, Qt::BottomDockWidgetArea},
     {"References", "ReferencesBar", settings::kViewReferences, Qt::BottomDockWidgetArea},
+    {"I/O Map", "IoMapBar", settings::kViewIoMap, Qt::BottomDockWidgetArea},
 };
 
 // A message of the program as a box shows it.
@@ -311,8 +313,11 @@ void CMainFrame::CreateBars() {
     connect(emulatorView_, &CEmulatorView::followInMemory, this, &CMainFrame::FollowInMemory);
     searchResults_ = new CItemListBar(kBars[kSearchResultsBar].caption, false);
     references_ = new CReferencesBar(kBars[kReferencesBar].caption);
-    QWidget* hosted[kBarCount] = {callStack_,     emulatorView_, warnings_,  memoryView_,
-                                  phone_,         searchResults_, references_};
+    ioMap_ = showing(new CIoMapDlg);
+    phone_->SetGoTo([this](uint32_t offset) { GoToInstruction(offset); });
+    ioMap_->SetGoTo([this](uint32_t offset) { GoToInstruction(offset); });
+    QWidget* hosted[kBarCount] = {callStack_, emulatorView_,  warnings_,   memoryView_,
+                                  phone_,     searchResults_, references_, ioMap_};
     for (int i = 0; i < kBarCount; ++i) {
         const BarInfo& info = kBars[i];
         auto* bar = new CResizableBar(info.caption, info.objectName, hosted[i], this);
@@ -323,7 +328,10 @@ void CMainFrame::CreateBars() {
             settings::Write(settings_, kBars[i].key, 0);
             UpdateCommandUi();
         });
-        connect(bar, &QDockWidget::visibilityChanged, this, [this] { UpdateCommandUi(); });
+        connect(bar, &QDockWidget::visibilityChanged, this, [this] {
+            UpdateRecorders();
+            UpdateCommandUi();
+        });
     }
     connect(searchResults_, &CItemListBar::itemChosen, this, [](CTravikView* view, uint32_t offset) {
         view->GoToOffset(offset, true);
@@ -546,6 +554,21 @@ void CMainFrame::OnWindowArrange() {
             window->move(x, mdi_->viewport()->height() - window->height());
             x += window->width();
         }
+}
+
+void CMainFrame::UpdateRecorders() {
+    const bool io = !bars_[kIoMapBar]->isHidden();
+    const bool pixels = !bars_[kPhoneBar]->isHidden();
+    for (int i = 0; i < DocumentCount(); ++i) {
+        Document(i)->Session().RecordIoAccesses(io);
+        Document(i)->Session().RecordPixelWriters(pixels);
+    }
+}
+
+void CMainFrame::GoToInstruction(uint32_t offset) {
+    if (activeView_ == nullptr) return;
+    activeView_->GoToOffset(offset, true);
+    activeView_->setFocus();
 }
 
 void CMainFrame::ToggleBar(Bar bar) {
@@ -1034,6 +1057,9 @@ void CMainFrame::RefreshCallStack() {
 // for hidden bars, cost nothing.
 void CMainFrame::RepaintRegisters() {
     emulatorView_->update();
+    // A document opened while the bars are shown records from its Start on.
+    UpdateRecorders();
+    ioMap_->RequestRebuild();
 }
 
 // The run reports its memory accesses here (after a step, at the end of a run): the

@@ -24,6 +24,7 @@ class CMemoryView;
 class CPhoneDlg;
 class CItemListBar;
 class CReferencesBar;
+class CIoMapDlg;
 class CPrintColumnsDlg;
 class CResizableBar;
 class CToolBarCombo;
@@ -53,6 +54,7 @@ class CMainFrame : public QMainWindow, public FrameServices {
         kPhoneBar,
         kSearchResultsBar,
         kReferencesBar,
+        kIoMapBar,
         kBarCount
     };
 
@@ -167,6 +169,11 @@ class CMainFrame : public QMainWindow, public FrameServices {
     bool CanCloseChild(CChildFrame* frame);
     void DestroyDocument(CTravikDoc& doc);
     void ToggleBar(Bar bar);
+    // Every document records what the shown bars need: the I/O map for the I/O Map
+    // bar, the display writers for the Phone bar; nothing while they are hidden.
+    void UpdateRecorders();
+    // Shows the image offset in the active listing, forced.
+    void GoToInstruction(uint32_t offset);
     void WriteBarKeys();
     QToolBar* ToolBar() const { return toolBar_; }
     void OnFileOpen();
@@ -243,6 +250,7 @@ class CMainFrame : public QMainWindow, public FrameServices {
     CPhoneDlg* phone_ = nullptr;
     CItemListBar* searchResults_ = nullptr;
     CReferencesBar* references_ = nullptr;
+    CIoMapDlg* ioMap_ = nullptr;
     CResizableBar* bars_[kBarCount] = {};
     QPointer<CTravikView> activeView_;
     const CTravikDoc* barsDocument_ = nullptr;  // only compared, never followed

@@ -61,4 +61,5 @@ inline constexpr int kFileImportSymbols = 32831;
 inline constexpr int kDebugGdbServer = 32832;
 inline constexpr int kViewSearchResults = 32840;
 inline constexpr int kViewReferences = 32841;
+inline constexpr int kViewIoMap = 32845;
 }  // namespace cmd

@@ -103,6 +103,30 @@ void PrintRunStop(const CEmulator& emu, const RunResult& run) {
     std::printf("instructions: %llu\n", static_cast<unsigned long long>(run.executed));
 }
 
+// The I/O access map: an address a line, with its RAM name, then its instructions.
+void PrintIoMap(const CTravikDoc& doc, const IoAccessMap& map) {
+    std::printf("io map:\n");
+    for (const IoAddressCounts& counts : map.Sorted()) {
+        std::string label = IoAddressName(doc, counts.address);
+        if (!label.empty()) label.insert(label.begin(), ' ');
+        std::printf("%.8X%s: %s\n", counts.address, label.c_str(), IoAddressSummary(counts).c_str());
+        for (const IoInstructionCounts& by : counts.instructions)
+            std::printf("  %.8X %s\n", by.instruction, IoInstructionSummary(by).c_str());
+    }
+}
+
+// Which instruction last wrote the display byte of pixel X,Y ("X,Y" as --lcd-who
+// takes it; false when it is not a pixel of the display).
+std::optional<std::pair<int, int>> ParsePixel(const std::string& text) {
+    const size_t comma = text.find(',');
+    if (comma == std::string::npos) return {};
+    const auto x = ParseDecimal(text.substr(0, comma));
+    const auto y = ParseDecimal(text.substr(comma + 1));
+    if (!x || !y || *x >= uint64_t(PhoneScreen::kLcdWidth) || *y >= uint64_t(PhoneScreen::kLcdHeight))
+        return {};
+    return std::pair<int, int>(static_cast<int>(*x), static_cast<int>(*y));
+}
+
 void PrintLcd(const CTravikDoc& doc) {
     std::printf("lcd:\n");
     for (int row = 0; row < PhoneScreen::kLcdHeight; ++row) {
@@ -124,7 +148,8 @@ int RunRunCommand(const std::vector<std::string>& args) {
     std::string path, ramPath, saveRamPath;
     std::optional<uint32_t> start, until;
     uint64_t steps = 0, maxSteps = 100'000'000;
-    bool over = false, lcd = false, freeRun = false;
+    bool over = false, lcd = false, freeRun = false, ioMap = false;
+    std::vector<std::pair<int, int>> pixels;
     std::vector<uint32_t> breakpoints;
     std::vector<WatchOption> watches;
     int modes = 0;
@@ -167,6 +192,16 @@ int RunRunCommand(const std::vector<std::string>& args) {
             saveRamPath = args[++i];
         } else if (a == "--lcd") {
             lcd = true;
+        } else if (a == "--io-map") {
+            ioMap = true;
+        } else if (a == "--lcd-who" && hasValue) {
+            const auto pixel = ParsePixel(args[++i]);
+            if (!pixel) {
+                std::fprintf(stderr, "--lcd-who %s: give X,Y, a column 0-%d and a row 0-%d\n",
+                             args[i].c_str(), PhoneScreen::kLcdWidth - 1, PhoneScreen::kLcdHeight - 1);
+                return UsageError("run");
+            }
+            pixels.push_back(*pixel);
         } else if (path.empty() && !a.empty() && a[0] != '-') {
             path = a;
         } else {
@@ -229,6 +264,8 @@ int RunRunCommand(const std::vector<std::string>& args) {
     if (!ramPath.empty() && !LoadRamImage(frame, *doc, ramPath)) return kExitOpenFailed;
 
     // (The empty line that every Start writes comes first, before anything else.)
+    session.RecordIoAccesses(ioMap);
+    session.RecordPixelWriters(!pixels.empty());
     WarningPrinter printer;
     session.Subscribe(printer);
     session.Execute(RunCommand::kStart, *start);
@@ -272,6 +309,9 @@ int RunRunCommand(const std::vector<std::string>& args) {
     for (size_t i = calls.size() - shown; i < calls.size(); ++i)
         std::printf("%.8X -> %.8X\n", calls[i].callSite, calls[i].target);
     if (lcd) PrintLcd(*doc);
+    if (ioMap) PrintIoMap(*doc, session.IoMap());
+    for (const auto& [x, y] : pixels)
+        std::printf("%s\n", PixelWriterText(*doc, session.LcdWriters(), x, y).c_str());
     if (!saveRamPath.empty()) {
         int error = 0;
         switch (SaveRamFile(*doc, saveRamPath, &error)) {

@@ -29,7 +29,7 @@ const CommandInfo kCommands[] = {
     {"run",
      "FLASH --start OFF [--steps N | --until ADDR | --over | --run] [--max-steps N]\n"
      "      [--break ADDR]... [--watch-read ADDR[:LEN]]... [--watch-write ADDR[:LEN]]...\n"
-     "      [--ram FILE] [--save-ram FILE] [--lcd]",
+     "      [--ram FILE] [--save-ram FILE] [--lcd] [--io-map] [--lcd-who X,Y]...",
      "Starts the emulator at image offset OFF (even, inside the image) and runs N steps\n"
      "(default 0), until the phone address ADDR (flash at 200000, stack RAM at 100000), or\n"
      "over the call at OFF. --max-steps bounds every run (default 100000000). Prints the\n"
@@ -43,7 +43,12 @@ const CommandInfo kCommands[] = {
      "registers: \"stopped: breakpoint ADDR\", \"stopped: read|write watchpoint ADDR by\n"
      "INSTRUCTION value VALUE\", \"stopped: warning\" or \"stopped: limit\", then\n"
      "\"instructions: N\". Only the breakpoints and watchpoints given here count, never\n"
-     "those kept beside the flash file.",
+     "those kept beside the flash file.\n"
+     "--io-map records the run's accesses of the I/O registers, the low window and the\n"
+     "RAM named in the info file, and prints them last: per address the reads and writes\n"
+     "with the last value, then each instruction that made them. --lcd-who X,Y (column\n"
+     "0-83 from the left, row 0-47 from the top, as --lcd prints them) prints which\n"
+     "instruction last wrote the display byte of that pixel during the run.",
      RunRunCommand},
     {"merge", "FLASH OTHER.ifo [--answer yes|no]",
      "Merges the annotations of OTHER.ifo (an info file of the same image) into what opening\n"

@@ -341,7 +341,14 @@ RunResult CEmulator::Run(uint32_t address, uint64_t maxInstructions, bool stopOn
 #define ADDRESS() (blockStart + 2 * uint32_t{op->index})
 #define SET_R15() (r[15] = ADDRESS() + 4)
     // Memory operations set R15 only on their way into the slow paths.
-    const auto setR15 = [&]() __attribute__((always_inline)) { SET_R15(); };
+    // They also number the instruction for the observers the slow paths may call.
+    const uint64_t counted = instructionCount_ + maxInstructions;  // minus `left`: run so far
+#define NUMBER_IN_BLOCK() (accessNumber_ = counted - left - blockCount + op->index + 1)
+#define NUMBER_STEP() (accessNumber_ = counted - left + 1)
+    const auto setR15 = [&]() __attribute__((always_inline)) {
+        SET_R15();
+        NUMBER_IN_BLOCK();
+    };
 #define NEXT()               \
     do {                     \
         ++op;                \
@@ -383,6 +390,7 @@ between:
     }
     if (left == 0) goto done;
 first:
+    if (stopChecks) NUMBER_STEP();
     if (!(cpsr & kThumbBit)) {
         StepArm();
         --left;
@@ -457,6 +465,7 @@ step:
     // The step executor fetches the next instruction itself, so leaving here needs
     // only the count.
     SET_R15();
+    if (stopChecks) NUMBER_IN_BLOCK();
     thumbInstruction = static_cast<uint16_t>(op->imm);
     NzToFields();
     thumb::Execute(*this);
@@ -468,6 +477,7 @@ step:
     NEXT();
 step_end:
     SET_R15();
+    if (stopChecks) NUMBER_IN_BLOCK();
     thumbInstruction = static_cast<uint16_t>(op->imm);
     NzToFields();
     thumb::Execute(*this);
@@ -566,6 +576,7 @@ fetch:
     goto between;
 
 done:
+    instructionCount_ += maxInstructions - left;
     inRun_ = false;
     stopOnWarning_ = false;
     pendingStop_ = RunStop::kNone;
@@ -577,5 +588,7 @@ done:
 #undef NEXT_CHECKED
 #undef NEXT
 #undef SET_R15
+#undef NUMBER_IN_BLOCK
+#undef NUMBER_STEP
 #undef ADDRESS
 }

@@ -37,6 +37,7 @@ void CEmulator::Start(uint32_t startAddress, const uint8_t* flashBytes, uint32_t
     runState = kSuspended;
     thumbInstruction = FetchThumb(startAddress);
     r[15] = startAddress + 4;
+    instructionCount_ = 0;
     ReportWarning("");
     Warn("Start emulation from %.8X", startAddress);
 }
@@ -67,6 +68,7 @@ void CEmulator::SaveState(MachineState& state) {
     state.previousCpsr = previousCpsr;
     state.calls = callTracks[1];
     state.initialSp = initialSp;
+    state.instructionCount = instructionCount_;
 }
 
 void CEmulator::RestoreState(const MachineState& state) {
@@ -88,6 +90,7 @@ void CEmulator::RestoreState(const MachineState& state) {
     callTracks[1] = state.calls;
     callTrackDropped_ = 0;
     initialSp = state.initialSp;
+    instructionCount_ = state.instructionCount;
     pendingStop_ = RunStop::kNone;
 }
 

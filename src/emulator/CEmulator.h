@@ -65,6 +65,7 @@ struct MachineState {
     uint32_t previousCpsr = 0;
     std::vector<CallRecord> calls;  // call track 1
     uint32_t initialSp = 0;
+    uint64_t instructionCount = 0;
 };
 
 // The emulated ARM7TDMI: THUMB interpreter with a tiny ARM state (BX LR only), the
@@ -114,11 +115,19 @@ class CEmulator : public Processor, public MemoryBus, private MemoryBus::Owner {
     // One instruction in the current state.
     void Step() {
         pendingStop_ = RunStop::kNone;  // a step records every watchpoint hit
+        accessNumber_ = instructionCount_ + 1;
         if (cpsr & kThumbBit)
             StepThumb();
         else
             StepArm();
+        ++instructionCount_;
     }
+    // Instructions executed since Start, by steps and runs alike.
+    uint64_t InstructionCount() const { return instructionCount_; }
+    // For an observer, inside OnAccess: the number of the instruction making the access
+    // (1 for the first after Start), which is InstructionCount() once it has run. Runs keep
+    // it only while the bus has observers, and only on the slow paths they see.
+    uint64_t AccessInstructionNumber() const { return accessNumber_; }
     void StepThumb();
     void StepArm();
     // After a Step: the watchpoint stop it would have made in a run, or kNone.
@@ -241,6 +250,8 @@ class CEmulator : public Processor, public MemoryBus, private MemoryBus::Owner {
     uint32_t BuildBlock(uint32_t address, const void* const* labels);
 
     WatchHit watchHit_;
+    uint64_t instructionCount_ = 0;
+    uint64_t accessNumber_ = 0;
 
   public:
     // --- fields ----------------------------------------------------------------------

@@ -176,6 +176,9 @@ bool DebugSession::Execute(RunCommand command, uint32_t cursorOffset,
     const uint32_t cursorAddress = cursorOffset + CEmulator::kFlashBase;
     switch (command) {
         case RunCommand::kStart:
+            ioMap_.Clear();
+            pixels_.Clear();
+            if (recordIo_) ObserveNamedRam(true);
             emu.Start(cursorAddress, doc_.Image(), doc_.ImageSize(), doc_.EmulatorRam(),
                       CEmulator::kInitialStackPointer);
             Refresh({.repaintListing = true, .repaintRegisters = true, .repaintPhone = true});
@@ -256,9 +259,17 @@ bool DebugSession::AnimationStep(const DebugSessionObserver* driver) {
     return Execute(RunCommand::kStepInto, 0, driver);
 }
 
+void DebugSession::SaveState(MachineState& state) {
+    emulator_.SaveState(state);
+    if (recordIo_) savedIoMap_ = ioMap_;
+    if (recordPixels_) savedPixels_ = pixels_;
+}
+
 void DebugSession::RewindTo(const MachineState& state, uint64_t instructions) {
     CEmulator& emu = emulator_;
     emu.RestoreState(state);
+    if (recordIo_) ioMap_ = savedIoMap_;
+    if (recordPixels_) pixels_ = savedPixels_;
     // As the run's command did before its first instruction: the windows compare with it.
     emu.SaveSnapshot();
     muteWarnings_ = true;
@@ -367,6 +378,34 @@ RunResult DebugSession::RunBatch(BatchRun kind, uint32_t address, uint64_t limit
     batch_ = {};
     const RunStop stop = emu.LongRunStop();
     return {.reached = stop == RunStop::kArrived, .executed = emu.LongRunExecuted(), .stop = stop};
+}
+
+// --- recorders ----------------------------------------------------------------------------
+
+void DebugSession::RecordIoAccesses(bool on) {
+    if (on == recordIo_) return;
+    recordIo_ = on;
+    emulator_.ObservePeripherals(ioMap_, on);
+    ObserveNamedRam(on);
+}
+
+// The pages of the named RAM ranges, as the document names them now.
+void DebugSession::ObserveNamedRam(bool on) {
+    emulator_.ObservePages(ioMap_, CEmulator::kStackBase, CEmulator::kStackSize, false);
+    if (!on) return;
+    std::vector<std::pair<uint32_t, uint32_t>> ranges;
+    doc_.RamNames().ForEachName([&](uint32_t index, const std::string&, uint32_t count) {
+        const uint32_t begin = doc_.RamBase() + index;
+        ranges.emplace_back(begin, begin + count);
+        emulator_.ObservePages(ioMap_, begin, count, true);
+    });
+    ioMap_.SetRamRanges(std::move(ranges));
+}
+
+void DebugSession::RecordPixelWriters(bool on) {
+    if (on == recordPixels_) return;
+    recordPixels_ = on;
+    emulator_.ObservePages(pixels_, PixelWriters::kFirst, PixelWriters::kBytes, on);
 }
 
 // --- breakpoints and watchpoints ------------------------------------------------------

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "emulator/CEmulator.h"
+#include "session/IoAccessMap.h"
+#include "session/PixelWriters.h"
 
 class CTravikDoc;
 
@@ -188,7 +190,8 @@ class DebugSession {
     // windows are refreshed as after a step. The last watchpoint hit stays the one the
     // real run made. Between runs only.
     void RewindTo(const MachineState& state, uint64_t instructions);
-    void SaveState(MachineState& state) { emulator_.SaveState(state); }
+    // Takes the machine, and what the recorders hold, for a RewindTo.
+    void SaveState(MachineState& state);
     // A store into the emulated memory from outside (MemoryBus::Poke); the caller tells
     // the windows (RefreshWindows) once it is done.
     bool Poke(uint32_t address, uint32_t value, uint32_t size) {
@@ -200,6 +203,18 @@ class DebugSession {
     // at most `limit` instructions, with neither a stop line nor a change of run state.
     enum class BatchRun { kUntil, kOver, kFree };
     RunResult RunBatch(BatchRun kind, uint32_t address, uint64_t limit);
+
+    // --- recorders: on only while a window shows them or the batch tool asks ----------
+    // The I/O access map of the peripherals and the named RAM ranges (those named when
+    // it is turned on, and at every Start). Start empties it.
+    void RecordIoAccesses(bool on);
+    bool RecordsIoAccesses() const { return recordIo_; }
+    const IoAccessMap& IoMap() const { return ioMap_; }
+    void ClearIoMap() { ioMap_.Clear(); }
+    // The last writer of each display byte. Start empties it.
+    void RecordPixelWriters(bool on);
+    bool RecordsPixelWriters() const { return recordPixels_; }
+    const PixelWriters& LcdWriters() const { return pixels_; }
 
     // --- breakpoints and watchpoints, kept in NAME.brk beside the info file ---------
     // Reads the side file into the emulator, as the document opens; `load` false: the
@@ -248,8 +263,17 @@ class DebugSession {
     // Takes the unsaved marks off the emulator (false) or puts them back (true).
     void ApplyUnsavedMarks(bool on);
 
+    void ObserveNamedRam(bool on);
+
     CTravikDoc& doc_;
     CEmulator emulator_;
+    bool recordIo_ = false;
+    bool recordPixels_ = false;
+    IoAccessMap ioMap_;
+    PixelWriters pixels_{emulator_};
+    // As they were at SaveState: a rewind puts them back before it executes again.
+    IoAccessMap savedIoMap_;
+    PixelWriters savedPixels_{emulator_};
     std::vector<DebugSessionObserver*> observers_;
     const DebugSessionObserver* driver_ = nullptr;
     const DebugSessionObserver* remote_ = nullptr;

@@ -30,6 +30,7 @@ inline constexpr Key kViewMemory{"View Memory", 0};
 inline constexpr Key kViewPhone{"View Phone", 0};
 inline constexpr Key kViewSearchResults{"View Search Results", 0};
 inline constexpr Key kViewReferences{"View References", 0};
+inline constexpr Key kViewIoMap{"View IO Map", 0};
 inline constexpr Key kBaseAddress{"Base Address", 0};
 inline constexpr Key kLowerCase{"Lower Case", 0};
 inline constexpr Key kViewJumps{"View Jumps", 1};
@@ -45,6 +46,7 @@ inline constexpr Key kAllKeys[] = {
     kViewPhone,      kBaseAddress,   kLowerCase,         kViewJumps,    kViewHex,
     kViewAscii,      kViewBitmap,    kViewSystemStrings, kNumColumns,   kGdbServerPort,
     kViewSearchResults, kViewReferences,
+    kViewIoMap,
 };
 
 // Reads a key of the "Settings" section with its own default.

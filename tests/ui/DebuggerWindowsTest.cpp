@@ -6,6 +6,7 @@
 #include <QAccessible>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTreeWidget>
@@ -16,6 +17,7 @@
 #include "app/CChildFrame.h"
 #include "debugger/qt/CCallStackDlg.h"
 #include "debugger/qt/CEmulatorView.h"
+#include "debugger/qt/CIoMapDlg.h"
 #include "debugger/qt/CMemoryView.h"
 #include "debugger/qt/CPhoneDlg.h"
 #include "debugger/qt/CWarningsDlg.h"
@@ -210,7 +212,9 @@ TEST(DebuggerWindows, RunKeysReachTheSessionAndARunStaysLiveUntilEsc) {
 }
 
 // The demo stepped from its first instruction with every bar shown, painting as it goes;
-// the phone's screen then shows the first picture of the emu_demo_lcd transcript.
+// the phone's screen then shows the first picture of the emu_demo_lcd transcript. A
+// click on a pixel names its writer, Ctrl+click goes there; the I/O Map bar lists the
+// named frame counter with the instruction that writes it, and Clear empties it.
 TEST(DebuggerWindows, SteppedDemoDrawsTheGoldenPictureOnThePhone) {
     std::ifstream in(TRAVIK_TESTS_DIR "/cli/transcripts/emu_demo_lcd.txt");
     std::vector<std::string> golden;
@@ -218,6 +222,7 @@ TEST(DebuggerWindows, SteppedDemoDrawsTheGoldenPictureOnThePhone) {
         if (line.size() == 86 && line.starts_with("> ")) golden.push_back(line.substr(2));
     ASSERT_EQ(golden.size(), 48u);
     DemoWindow w;
+    TestDoc::RamNames(w.doc()).SetName(0x10C, "frames");
     w.GoTo(0);
     w.Run(RunCommand::kStart);
     for (int step = 1; step <= 5000; ++step) {
@@ -233,6 +238,28 @@ TEST(DebuggerWindows, SteppedDemoDrawsTheGoldenPictureOnThePhone) {
     EXPECT_EQ(mismatches, 0);
     EXPECT_EQ(w.Emulator().runState, CEmulator::kSuspended);
     EXPECT_EQ(w.frame().Warnings()->Log().substr(0, 31), "\r\nStart emulation from 00200000");
+
+    CPhoneDlg* phone = w.frame().Phone();
+    const QPoint pixel(int((45 + 4 + 12.5) * phone->width() / 181),
+                       int((182 + 8 + 3.5) * phone->height() / 473));
+    ASSERT_EQ(phone->LcdPixelAt(pixel), QPoint(12, 3));
+    QTest::mouseClick(phone, Qt::LeftButton, {}, pixel);
+    EXPECT_EQ(w.frame().StatusPane()->text(),
+              "Pixel 12,3: written by 002000AE (STRB R3, [R1, #0]) value 01 at instruction 285");
+    QTest::mouseClick(phone, Qt::LeftButton, Qt::ControlModifier, pixel);
+    EXPECT_EQ(w.view().State().cursorOffset, 0xAEu);
+
+    auto* ioMap = w.Hosted<CIoMapDlg>(CMainFrame::kIoMapBar);
+    ioMap->RebuildNow();
+    ASSERT_EQ(ioMap->Tree()->topLevelItemCount(), 1);
+    QTreeWidgetItem* frames = ioMap->Tree()->topLevelItem(0);
+    EXPECT_EQ(frames->text(0) + " " + frames->text(1), "0010010C frames");
+    ASSERT_GE(frames->childCount(), 1);
+    emit ioMap->Tree()->itemActivated(frames->child(0), 0);
+    EXPECT_EQ(w.view().State().cursorOffset + CEmulator::kFlashBase,
+              frames->child(0)->text(0).toUInt(nullptr, 16));
+    QTest::mouseClick(ioMap->findChild<QPushButton*>("ioMapClear"), Qt::LeftButton);
+    EXPECT_EQ(ioMap->Tree()->topLevelItemCount(), 0);
 }
 
 }  // namespace

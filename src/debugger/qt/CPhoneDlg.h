@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 #include "debugger/PhoneScreen.h"
 
@@ -24,15 +25,23 @@ class CPhoneDlg : public QWidget {
     // paints, as the phone's display keeps its last contents).
     void UpdateScreen();
     const QImage& Picture() const { return picture_; }
+    // Where Ctrl+click on a pixel shows the instruction that drew it: its image offset.
+    void SetGoTo(std::function<void(uint32_t)> goTo) { goTo_ = std::move(goTo); }
+    // The display pixel (column, row) under a point of the window, if any.
+    std::optional<QPoint> LcdPixelAt(QPoint point) const;
 
   protected:
     void paintEvent(QPaintEvent* event) override;
     // Enter and Escape do nothing here.
     void keyPressEvent(QKeyEvent* event) override;
+    // A click on a display pixel tells in the status bar which instruction last wrote
+    // its byte; Ctrl+click goes there too.
+    void mousePressEvent(QMouseEvent* event) override;
 
   private:
     FrameServices& frame_;
     std::function<CTravikDoc*()> source_;
+    std::function<void(uint32_t)> goTo_;
     PhoneScreen screen_;
     QImage picture_;
 };
