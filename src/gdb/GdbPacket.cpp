@@ -117,17 +117,6 @@ std::string ToHex(std::string_view bytes) {
     return hex;
 }
 
-std::optional<uint32_t> ParseHexNumber(std::string_view text) {
-    if (text.empty() || text.size() > 8) return std::nullopt;
-    uint32_t value = 0;
-    for (const char c : text) {
-        const int digit = HexDigitValue(c);
-        if (digit < 0) return std::nullopt;
-        value = value << 4 | static_cast<uint32_t>(digit);
-    }
-    return value;
-}
-
 std::optional<std::string> FromHex(std::string_view text) {
     if (text.size() % 2 != 0) return std::nullopt;
     std::string bytes;

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "shell/HexDigit.h"
+
 // The framing of the GDB remote serial protocol: "$payload#cs" packets with a two-digit
 // checksum, '+' and '-' acknowledgements, and the raw 0x03 that interrupts a run. The
 // reader takes bytes as they come, in pieces of any size, and hands out what they make.
@@ -46,7 +48,5 @@ class GdbPacketReader {
 std::string FramePacket(std::string_view payload);
 // The hex digits of `bytes`, lower case.
 std::string ToHex(std::string_view bytes);
-// A hex number of at most 8 digits, the whole text; none otherwise.
-std::optional<uint32_t> ParseHexNumber(std::string_view text);
 // Pairs of hex digits as bytes; none when the text is not that.
 std::optional<std::string> FromHex(std::string_view text);
