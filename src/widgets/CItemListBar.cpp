@@ -84,6 +84,10 @@ const std::vector<CItemListBar::Row>& CItemListBar::Rows() const {
 void CItemListBar::SetRows(CTravikView* view, std::vector<Row> rows, size_t count) {
     view_ = view;
     model_->Reset(view, std::move(rows));
+    // A heading reads across the columns, not cut off in the address column.
+    const std::vector<Row>& shown = Rows();
+    for (size_t i = 0; i < shown.size(); ++i)
+        if (!shown[i].heading.isEmpty()) setFirstColumnSpanned(static_cast<int>(i), {}, true);
     SetCaption(QString("%1 (%2)").arg(caption_).arg(count));
 }
 
