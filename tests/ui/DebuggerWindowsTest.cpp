@@ -21,6 +21,7 @@
 #include "debugger/qt/CMemoryView.h"
 #include "debugger/qt/CPhoneDlg.h"
 #include "debugger/qt/CWarningsDlg.h"
+#include "debugger/PhoneScreen.h"
 #include "support/TestDoc.h"
 #include "widgets/CInlineEdit.h"
 
@@ -239,9 +240,12 @@ TEST(DebuggerWindows, SteppedDemoDrawsTheGoldenPictureOnThePhone) {
     EXPECT_EQ(w.Emulator().runState, CEmulator::kSuspended);
     EXPECT_EQ(w.frame().Warnings()->Log().substr(0, 31), "\r\nStart emulation from 00200000");
 
+    // At the picture's own size a window pixel is a picture pixel, whatever size the bar
+    // was given on this screen.
     CPhoneDlg* phone = w.frame().Phone();
-    const QPoint pixel(int((45 + 4 + 12.5) * phone->width() / 181),
-                       int((182 + 8 + 3.5) * phone->height() / 473));
+    using S = PhoneScreen;
+    phone->resize(S::kPictureWidth, S::kPictureHeight);
+    const QPoint pixel(S::kLeft + S::kBorderX + 12, S::kTop + S::kBorderY + 3);
     ASSERT_EQ(phone->LcdPixelAt(pixel), QPoint(12, 3));
     QTest::mouseClick(phone, Qt::LeftButton, {}, pixel);
     EXPECT_EQ(w.frame().StatusPane()->text(),
