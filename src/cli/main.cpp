@@ -68,15 +68,17 @@ const CommandInfo kCommands[] = {
      "saves the info file; No keeps the journal as NAME.jnl.old. Prints \"recovered: N\".",
      RunRecoverCommand},
     {"search",
-     "FLASH [--mode 1|2|3|4] [--start OFF] [--all] [--base] [--lower] [--no-hex] [--no-ascii]\n"
-     "      [--no-strings] [--] PATTERN",
+     "FLASH [--mode 1|2|3|4] [--start OFF] [--all] [--notes] [--base] [--lower] [--no-hex]\n"
+     "      [--no-ascii] [--no-strings] [--] PATTERN",
      "Searches as Find and Find Next do, from image offset OFF (hex, default 0) and then\n"
      "from the beginning. Modes: 1 hex bytes (default), 2 hex digits at any digit, 3 text\n"
      "of the item lines ignoring case, 4 text with case. Prints the item's offset in hex,\n"
      "or -1 (exit status 1). --all prints every item with a match, in ascending order.\n"
      "In modes 1 and 2 ? stands for any hex digit (?? any byte); a pattern of wildcards\n"
-     "only is refused. The listing options change the lines that modes 3 and 4 search. An\n"
-     "odd number of digits in mode 1 is a usage error (exit status 2).",
+     "only is refused. The listing options change the lines that modes 3 and 4 search;\n"
+     "--notes (\"Notes and names too\") makes them also search each item's notes, header,\n"
+     "footer, explanations and the RAM names it points into. An odd number of digits in\n"
+     "mode 1 is a usage error (exit status 2).",
      RunSearchCommand},
     {"refs", "FLASH ADDRESS [--base]",
      "Lists what refers to the item at ADDRESS (a flash address: image offset + 200000,\n"
