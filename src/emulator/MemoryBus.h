@@ -27,9 +27,9 @@ class MemoryBus {
   public:
     static constexpr uint32_t kStackBase = 0x100000;
     static constexpr uint32_t kStackSize = 0x10000;
-    // The stack RAM is observed in pages of 64 bytes, so that a few observed variables
+    // The stack RAM is observed in pages of 16 bytes, so that a few observed variables
     // leave the fast paths for little more than themselves.
-    static constexpr uint32_t kStackPageShift = 6;
+    static constexpr uint32_t kStackPageShift = 4;
     static constexpr uint32_t kStackPageSize = 1u << kStackPageShift;
     static constexpr uint32_t kStackPages = kStackSize >> kStackPageShift;
     static constexpr uint32_t StackPage(uint32_t address) {
@@ -118,7 +118,7 @@ class MemoryBus {
 
     // --- observers -----------------------------------------------------------------------
     // Calls `observer` for every access of the emulated code that touches the stack RAM
-    // pages (64 bytes each) or the flash image pages (256 bytes each) of [address, address
+    // pages (16 bytes each) or the flash image pages (256 bytes each) of [address, address
     // + length) (elsewhere: none), or stops that (on = false); an observer with no page left is
     // dropped. Of the flash, the data reads are reported (instruction fetches are not):
     // while any flash page is observed, flash data reads leave the fast paths and
