@@ -124,7 +124,7 @@ class Writer {
     }
 
     void WriteHead() {
-        Line("@ " + std::string(SplitPath(doc_.GetPathName()).name) + ": image offsets 0x" +
+        Line("@ " + CommentText(std::string(SplitPath(doc_.GetPathName()).name)) + ": image offsets 0x" +
              Hex(start_, 1) + " to 0x" + Hex(bytesEnd_ - 1, 1) + ", the first byte at address 0x" +
              Hex(doc_.DisplayedAddress(start_), 1));
         Line("@ arm-none-eabi-as -mthumb -mbig-endian -march=armv4t, then objcopy -O binary,");
@@ -162,7 +162,7 @@ class Writer {
                     ((f & flagbits::kTypeMask) >= itemtype::kData2 &&
                      (f & flagbits::kTypeMask) <= itemtype::kData16))) {
             GetLineText(doc_, o, 0, line_);
-            WriteBytes(o, limit, line_.Str() + noteText);
+            WriteBytes(o, limit, CommentText(line_.Str()) + noteText);
         } else {
             WriteBytes(o, limit, Address(o) + noteText);
         }
