@@ -1,6 +1,7 @@
 #include "listing/GnuExport.h"
 
 #include <algorithm>
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -118,7 +119,7 @@ class Writer {
                (insn.form == ThumbForm::kConditionalBranch && insn.op != 14);
     }
     bool IsItemStart(int64_t t) const {
-        return t >= start_ && std::binary_search(itemStarts_.begin(), itemStarts_.end(),
+        return t >= start_ && t <= int64_t{end_} && std::binary_search(itemStarts_.begin(), itemStarts_.end(),
                                                  static_cast<uint32_t>(t));
     }
     const std::string* LabelAt(int64_t t) const {
@@ -131,6 +132,8 @@ class Writer {
                     ", the first byte at address 0x" + Hex(doc_.DisplayedAddress(start_), 1));
         Line("@ arm-none-eabi-as -mthumb -mbig-endian -march=armv4t, then objcopy -O binary,");
         Line("@ gives back the bytes of the range.");
+        // The assembler rounds a section with THUMB code up to whole halfwords.
+        if ((bytesEnd_ - start_) % 2 != 0) Line("@ (objcopy adds a zero byte after the last, odd one.)");
         Line("\t.syntax unified");
         Line("\t.arch armv4t");
         Line("\t.thumb");
