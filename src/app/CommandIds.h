@@ -62,4 +62,5 @@ inline constexpr int kDebugGdbServer = 32832;
 inline constexpr int kViewSearchResults = 32840;
 inline constexpr int kViewReferences = 32841;
 inline constexpr int kViewIoMap = 32845;
+inline constexpr int kViewGnuSyntax = 32860;
 }  // namespace cmd

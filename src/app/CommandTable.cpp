@@ -343,6 +343,17 @@ std::span<const Command> CMainFrame::Commands() {
                  const CTravikDoc* d = f.ActiveDocument();
                  return d && d->Options().viewSystemStrings == 1;
              }},
+        {.id = cmd::kViewGnuSyntax,
+         .text = "View GNU Syntax",
+         .menu = M::kView,
+         .group = 2,
+         .run = [](F& f, const C&) { f.ToggleOption(&CTravikDoc::ToggleGnuSyntax); },
+         .enabled = withDocument,
+         .checked =
+             [](const F& f, const C&) {
+                 const CTravikDoc* d = f.ActiveDocument();
+                 return d && d->Options().gnuSyntax == 1;
+             }},
         // --- Debug: the emulator's commands, carried out by the active listing window
         {.id = cmd::kDebugStart,
          .text = "&Start",

@@ -17,14 +17,19 @@ const CommandInfo kCommands[] = {
      "Prints the jump-list entries; --base shows addresses with the base 0x200000.",
      RunJumplistCommand},
     {"lines",
-     "FLASH [--from OFF] [--to OFF] [--base] [--lower] [--no-hex] [--no-ascii] [--no-strings]",
+     "FLASH [--from OFF] [--to OFF] [--base] [--lower] [--no-hex] [--no-ascii] [--no-strings]\n"
+     "      [--gnu]",
      "Prints the listing lines of a range (hex image offsets) with their annotations.\n"
-     "Control characters of texts are shown as \\xNN.",
+     "Control characters of texts are shown as \\xNN. --gnu writes the instructions as\n"
+     "arm-none-eabi-objdump -d does (View GNU Syntax).",
      RunLinesCommand},
     {"export",
-     "FLASH --from OFF --to OFF -o FILE [--base] [--lower] [--no-hex] [--no-ascii] [--no-strings]",
+     "FLASH --from OFF --to OFF -o FILE [--base] [--lower] [--no-hex] [--no-ascii] [--no-strings]\n"
+     "      [--gnu]",
      "Writes the range as an assembly file with CR LF line ends (\".asm\" is added to a\n"
-     "name without a dot). The flash file itself is never written.",
+     "name without a dot). The flash file itself is never written. --gnu writes a source\n"
+     "that arm-none-eabi-as -mthumb -mbig-endian -march=armv4t assembles and objcopy -O\n"
+     "binary turns back into the bytes of the range (View GNU Syntax).",
      RunExportCommand},
     {"run",
      "FLASH --start OFF [--steps N | --until ADDR | --over | --run] [--max-steps N]\n"

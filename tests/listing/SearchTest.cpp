@@ -188,3 +188,15 @@ TEST(SearchAnnotations, NotesHeadersFootersExplanationsAndRamNames) {
 }
 
 }  // namespace
+
+// The text modes search the lines as shown, so in GNU syntax they find objdump's words.
+TEST(SearchText, FindsTheInstructionTextsOfTheSyntaxShown) {
+    ListingFixture f(0x40);
+    f.Half(0x20, 0xB510);
+    EXPECT_EQ(Search(*f.doc, "push {r4, lr}", 0, kSearchText), -1);
+    EXPECT_EQ(Search(*f.doc, "PUSH { R4, LR }", 0, kSearchTextCase), 0x20);
+    TestDoc::Options(*f.doc).gnuSyntax = 1;
+    EXPECT_EQ(Search(*f.doc, "push {r4, lr}", 0, kSearchTextCase), 0x20);
+    EXPECT_EQ(Search(*f.doc, "PUSH {R4, LR}", 0, kSearchText), 0x20);
+    EXPECT_EQ(Search(*f.doc, "PUSH {R4, LR}", 0, kSearchTextCase), -1);
+}
