@@ -118,3 +118,44 @@ TEST(MoreAnalysis, FindsTheWorkloadsRoutinesAndData) {
 }
 
 }  // namespace
+
+namespace {
+
+// A routine that loads a code pointer from a pool at offset 2, the routine it points
+// to, a prologue after that routine's end, a string, and items the user typed.
+TEST(MoreAnalysis, LeavesTheUsersItemsAndUndoesAsOneStep) {
+    TempDir dir;
+    RecordingFrame frame;
+    auto doc = OpenImageBytes(frame, dir.File("u.fls"),
+                              ImageOfHalfwords({0xB500, 0x4801, 0xBD00, 0x0000,  // 00: LDR at 2
+                                                0x0020, 0x0011, 0x0000, 0x0000,  // 08: pointer to 10
+                                                0xB510, 0xBD10, 0xB500, 0xBD00,  // 10, 14
+                                                0x4865, 0x6C6C, 0x6F00, 0x0000,  // 18: "Hello"
+                                                0xB500, 0xBD00, 0xB500, 0xBD00}));  // 20, 24 (user's)
+    ASSERT_TRUE(doc);
+    doc->Apply(ItemTypeEdit(*doc, 0x14, itemtype::kData2, true));
+    doc->Apply(TextEdit(*doc, DocEdit::TextKind::kHeader, 0x24, "mine", true));
+    const std::vector<uint8_t> flags(doc->Flags(), doc->Flags() + doc->HalfwordCount());
+    const size_t headers = doc->Headers().Size();
+
+    const MoreReport report = FindMoreRoutines(*doc);
+    EXPECT_EQ(report.pointerRoutines, 1u);
+    EXPECT_EQ(report.prologueRoutines, 1u);  // 0x20; 0x14 and 0x24 are the user's
+    auto header = [&](uint32_t o) {
+        const std::string* h = doc->Headers().Find(o / 2);
+        return (doc->Flags()[o / 2] & flagbits::kRoutineStart) && h ? *h : std::string("-");
+    };
+    EXPECT_EQ(header(0x10), "Routine (pointer)");
+    EXPECT_EQ(header(0x20), "Routine (prologue)");
+    EXPECT_EQ(doc->Flags()[0x08 / 2], itemtype::kData4);
+    EXPECT_EQ(doc->Flags()[0x18 / 2], itemtype::kData8);  // the string and its zeros
+    for (uint32_t o : {0x14u, 0x24u}) EXPECT_EQ(doc->Flags()[o / 2], flags[o / 2]) << o;
+    EXPECT_EQ(*doc->Headers().Find(0x24 / 2), "mine");
+    EXPECT_EQ(doc->History().UndoLabel(), kFindMoreRoutinesLabel);
+
+    doc->Undo();
+    EXPECT_EQ(std::vector<uint8_t>(doc->Flags(), doc->Flags() + doc->HalfwordCount()), flags);
+    EXPECT_EQ(doc->Headers().Size(), headers);
+}
+
+}  // namespace
