@@ -34,3 +34,5 @@ inline constexpr const char* kFindMoreRoutinesLabel = "Find More Routines";
 DocEdit MoreRoutinesEdit(const CTravikDoc& doc, MoreReport& report);
 // Applies it as one step that Undo takes back whole.
 MoreReport FindMoreRoutines(CTravikDoc& doc);
+// The menu command: applies it and tells on the status bar what it found.
+void FindMoreRoutinesCommand(CTravikDoc& doc);
