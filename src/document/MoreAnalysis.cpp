@@ -1,6 +1,7 @@
 #include "document/MoreAnalysis.h"
 
 #include <algorithm>
+#include <array>
 #include <string>
 
 #include "document/ItemType.h"
@@ -24,6 +25,19 @@ const char* HeaderFor(Why why) {
             return "Routine (after end)";
     }
 }
+
+// High bytes of instructions the walk only steps over: no branch, call, literal load,
+// return or undefined encoding can have them (shifts, which may start a merged pair,
+// are told apart by the next halfword).
+constexpr std::array<bool, 256> MakePlain() {
+    std::array<bool, 256> plain{};
+    for (int b = 0x10; b <= 0x43; ++b) plain[b] = true;  // shifts, ADD/SUB, immediates, ALU
+    for (int b = 0x50; b <= 0xB0; ++b) plain[b] = true;  // loads and stores, addresses, ADD SP
+    for (int b : {0xB4, 0xB5, 0xBC, 0xDF}) plain[b] = true;  // PUSH, POP without PC, SWI
+    for (int b = 0xC0; b <= 0xCF; ++b) plain[b] = true;  // LDMIA, STMIA
+    return plain;
+}
+constexpr std::array<bool, 256> kPlain = MakePlain();
 
 bool IsInvalid(const ThumbInstruction& insn) {
     return insn.form == ThumbForm::kError13 || insn.form == ThumbForm::kError18 ||
@@ -82,6 +96,11 @@ void Pass::WalkFrom(uint32_t o) {
         const uint32_t i = o / 2;
         if ((seen_[i] & (kCode | kData)) || !IsItemStart(i)) return;
         if (Type(i) != itemtype::kThumb && !TakeBackData(i)) return;
+        const uint8_t b0 = doc_.Image()[o];
+        if (kPlain[b0] || (b0 < 0x10 && (i + 1 == count_ || IsItemStart(i + 1)))) {
+            seen_[i] |= kCode | kInsn;
+            continue;
+        }
         const ThumbInstruction insn = DecodeThumb(doc_, o);
         if (IsInvalid(insn)) return;
         seen_[i] |= kCode | kInsn;
@@ -280,7 +299,7 @@ DocEdit Pass::Run(MoreReport& report) {
 DocEdit Pass::MakeEdit() const {
     DocEdit edit;
     // The changed flag bytes in runs; short stretches of unchanged ones are taken along.
-    constexpr uint32_t kGap = 16;
+    constexpr uint32_t kGap = 64;
     for (uint32_t i = 0; i < count_;) {
         if (flags_[i] == old_[i]) {
             ++i;
@@ -295,10 +314,11 @@ DocEdit Pass::MakeEdit() const {
         i = last;
     }
     // One part with every header, in index order (made whole: there may be many).
+    auto headers = headers_;
+    std::sort(headers.begin(), headers.end());
     DocEdit::Texts texts{DocEdit::TextKind::kHeader, {}};
-    texts.entries.reserve(headers_.size());
-    for (const auto& [i, text] : headers_) texts.entries.emplace_back(i, text);
-    std::sort(texts.entries.begin(), texts.entries.end());
+    texts.entries.reserve(headers.size());
+    for (const auto& [i, text] : headers) texts.entries.emplace_back(i, text);
     if (!texts.entries.empty()) edit.parts.emplace_back(std::move(texts));
     if (!edit.parts.empty())
         edit.after = DocEdit::kModified | DocEdit::kJumpList | DocEdit::kUpdateViews;

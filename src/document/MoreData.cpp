@@ -2,6 +2,7 @@
 // walk meets them; pointers in data lead to routines; tables of code addresses, strings
 // and the padding before pools are found once the code is known.
 #include <algorithm>
+#include <array>
 
 #include "document/ItemType.h"
 #include "document/MorePass.h"
@@ -10,9 +11,13 @@ namespace more {
 namespace {
 constexpr uint32_t kMinString = 4;
 
-constexpr bool IsLatin1Text(uint8_t b) {
-    return b == '\t' || b == '\n' || b == '\r' || (b >= 0x20 && b < 0x7F) || b >= 0xA0;
+constexpr std::array<bool, 256> MakeLatin1Text() {
+    std::array<bool, 256> text{};
+    for (int b = 0; b < 256; ++b)
+        text[b] = b == '\t' || b == '\n' || b == '\r' || (b >= 0x20 && b < 0x7F) || b >= 0xA0;
+    return text;
 }
+constexpr std::array<bool, 256> kLatin1Text = MakeLatin1Text();
 
 uint8_t DataType(uint32_t bytes) {
     switch (bytes) {
@@ -159,8 +164,8 @@ bool Pass::FindStrings() {
             o = (o | 1) + 1;
             continue;
         }
-        uint32_t e = o;
-        while (e < size_ && IsLatin1Text(image[e]) && free(e)) ++e;
+        uint32_t e = o;  // free(o) holds; the next halfwords are looked at as they come
+        while (e < size_ && kLatin1Text[image[e]] && (e % 2 != 0 || e == o || free(e))) ++e;
         if (e < size_ && image[e] == 0 && e - o >= kMinString && free(e)) {
             uint32_t first = o & ~1u;
             if (!free(first)) first += 2;
