@@ -205,12 +205,13 @@ bool Pass::FollowsEnd(uint32_t i) const {
 }
 
 // Straight-line code from i reaches a routine's end before anything that cannot be code.
+// A lone branch is not taken for a routine: ARM words and data read as THUMB often are one.
 bool Pass::LooksLikeRoutine(uint32_t i) const {
     for (uint32_t k = i; k < count_ && k - i < kMaxLeafLength; ++k) {
         if (!IsFreeCode(k) && !(k > i && (flags_[k] & flagbits::kContinuation))) return false;
         if (flags_[k] & flagbits::kContinuation) continue;
         const ThumbInstruction insn = DecodeThumb(doc_, 2 * k);
-        if (IsInvalid(insn)) return false;
+        if (IsInvalid(insn) || (k == i && insn.form == ThumbForm::kBranch)) return false;
         if (IsTerminal(insn)) return true;
         if (insn.form == ThumbForm::kCall) ++k;
     }
