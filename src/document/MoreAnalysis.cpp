@@ -101,6 +101,23 @@ void Pass::WalkFrom(uint32_t o) {
             seen_[i] |= kCode | kInsn;
             continue;
         }
+        if ((b0 & 0xF8) == 0x48) {  // LDR Rd, [PC, #n]: its literal is data
+            const int64_t t = LiteralAddress(int64_t{o} + 4, doc_.HalfwordAt(o));
+            if (t + 4 > int64_t{size_}) return;  // no literal: not code
+            seen_[i] |= kCode | kInsn;
+            MakeData(static_cast<uint32_t>(t), 4, 4);
+            loads_.emplace_back(o, doc_.WordAt(static_cast<uint32_t>(t)));
+            continue;
+        }
+        if (b0 >= 0xD0 && b0 <= 0xDD) {  // a conditional branch, the commonest of the rest
+            seen_[i] |= kCode | kInsn;
+            const int64_t t = CondBranchTarget(int64_t{o} + 4, doc_.HalfwordAt(o));
+            if (t >= 0 && t + 2 <= int64_t{size_}) {
+                seen_[t / 2] |= kTarget;
+                work_.push_back(static_cast<uint32_t>(t));
+            }
+            continue;
+        }
         const ThumbInstruction insn = DecodeThumb(doc_, o);
         if (IsInvalid(insn)) return;
         seen_[i] |= kCode | kInsn;
@@ -140,10 +157,6 @@ void Pass::WalkFrom(uint32_t o) {
                     seen_[t / 2] |= kTarget;
                     work_.push_back(static_cast<uint32_t>(t));
                 }
-                break;
-            case ThumbForm::kLoadLiteral:
-                if (t % 4 == 0) MakeData(static_cast<uint32_t>(t), 4, 4);
-                loads_.emplace_back(o, insn.literal);
                 break;
             default:
                 if (!IsTerminal(insn)) break;

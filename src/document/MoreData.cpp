@@ -52,9 +52,12 @@ bool Pass::MakeData(uint32_t first, uint32_t bytes, uint32_t itemBytes) {
     const uint32_t end =
         static_cast<uint32_t>(std::min<uint64_t>((uint64_t{first} + bytes) / 2, count_));
     if (first % 2 != 0 || begin >= end) return false;
+    bool known = true;  // made data before (a literal loaded again)
     for (uint32_t i = begin; i < end; ++i) {
         if ((seen_[i] & kCode) || IsUsers(i)) return false;
+        known = known && (seen_[i] & kData);
     }
+    if (known) return false;
     auto at = [&](uint32_t k) -> uint8_t& { return flags_[k]; };
     bool changed = false;
     for (uint32_t i = begin; i < end;) {
