@@ -109,7 +109,7 @@ void Pass::WalkFrom(uint32_t o) {
             loads_.emplace_back(o, doc_.WordAt(static_cast<uint32_t>(t)));
             continue;
         }
-        if (b0 >= 0xD0 && b0 <= 0xDD) {  // a conditional branch, the commonest of the rest
+        if (b0 >= 0xD0 && b0 <= 0xDD) {  // a conditional branch (DE is undefined, DF a SWI)
             seen_[i] |= kCode | kInsn;
             const int64_t t = CondBranchTarget(int64_t{o} + 4, doc_.HalfwordAt(o));
             if (t >= 0 && t + 2 <= int64_t{size_}) {
@@ -152,12 +152,6 @@ void Pass::WalkFrom(uint32_t o) {
                 o += 2;
                 break;
             }
-            case ThumbForm::kConditionalBranch:
-                if (inImage) {
-                    seen_[t / 2] |= kTarget;
-                    work_.push_back(static_cast<uint32_t>(t));
-                }
-                break;
             default:
                 if (!IsTerminal(insn)) break;
                 AfterEnd(i);
