@@ -56,6 +56,7 @@ inline constexpr int kDebugRun = 32808;
 inline constexpr int kDebugToggleBreakpoint = 32809;
 inline constexpr int kDebugClearBreakpoints = 32810;
 inline constexpr int kEditGoToAddress = 32850;
+inline constexpr int kEditFindMoreRoutines = 32861;
 inline constexpr int kFileExportElf = 32830;
 inline constexpr int kFileImportSymbols = 32831;
 inline constexpr int kDebugGdbServer = 32832;

@@ -9,9 +9,11 @@
 #include "cli/Commands.h"
 
 const CommandInfo kCommands[] = {
-    {"analyze", "FLASH [--save]",
+    {"analyze", "FLASH [--more] [--save]",
      "Opens FLASH with its info file (or makes the defaults) and prints what the analysis\n"
-     "found. --save writes the info file beside FLASH.",
+     "found. --more runs Find More Routines first (routines reached through pointers and\n"
+     "prologues, literal pools, strings and tables as data). --save writes the info file\n"
+     "beside FLASH.",
      RunAnalyzeCommand},
     {"jumplist", "FLASH [--base]",
      "Prints the jump-list entries; --base shows addresses with the base 0x200000.",
