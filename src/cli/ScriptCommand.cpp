@@ -50,8 +50,9 @@ int RunScriptCommand(const std::vector<std::string>& args) {
     std::fputs("script: this travik-cli was built without the Python module (pybind11)\n", stderr);
     return kExitOpenFailed;
 #else
-    if (!IsFile(args[0])) {
-        PrintFileError("Cannot open file", args[0], errno == 0 ? ENOENT : errno);
+    struct stat st {};
+    if (::stat(args[0].c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        PrintFileError("Cannot open file", args[0], S_ISREG(st.st_mode) || st.st_mode == 0 ? errno : 0);
         return kExitOpenFailed;
     }
     const std::string folder = ModuleFolder();

@@ -125,6 +125,7 @@ py::object SearchImage(ScriptDocument& d, const std::string& pattern, int mode, 
     std::vector<uint32_t> found;
     int32_t one = -1;
     {
+        ScriptDocument::Busy busy(d);
         py::gil_scoped_release release;
         if (all)
             found = SearchAll(doc, pattern, mode);

@@ -63,12 +63,19 @@ class Lines {
     }
     size_t Size() const { return offsets_.size(); }
 
-    // (offset, kind, text, annotation or None) of line i; a new reference.
+    // (offset, kind, text, annotation or None) of line i; a new reference, or null with
+    // the Python error set.
     PyObject* Line(size_t i) {
         static const LineKinds kinds;
         const CTravikDoc& doc = d_->Doc();
         const uint32_t offset = offsets_[i];
         const int s = subLines_[i];
+        // An edit of the item types since may have made this halfword part of a longer
+        // item, which the formatter would read past.
+        if (s != 2 && doc.ItemStart(offset) != offset) {
+            PyErr_SetString(PyExc_RuntimeError, "the items changed since lines(): call it again");
+            return nullptr;
+        }
         GetLineText(doc, offset, s, buffer_);
         const AnnotationTable* table = s == -1  ? &doc.Headers()
                                        : s == 0 ? &doc.Notes()
@@ -90,7 +97,9 @@ class Lines {
     py::object Item(int64_t i) {
         if (i < 0) i += static_cast<int64_t>(Size());
         if (i < 0 || uint64_t(i) >= Size()) throw py::index_error("line index out of range");
-        return py::reinterpret_steal<py::object>(Line(static_cast<size_t>(i)));
+        PyObject* line = Line(static_cast<size_t>(i));
+        if (line == nullptr) throw py::error_already_set();
+        return py::reinterpret_steal<py::object>(line);
     }
 
   private:

@@ -36,4 +36,16 @@ struct ScriptDocument {
 
     // The open document; raises RuntimeError when it is closed or a run is under way.
     CTravikDoc& Doc();
+
+    // Marks the document busy while the interpreter lock is let go.
+    class Busy {
+      public:
+        explicit Busy(ScriptDocument& d) : d_(d) { d_.running = true; }
+        ~Busy() { d_.running = false; }
+        Busy(const Busy&) = delete;
+        Busy& operator=(const Busy&) = delete;
+
+      private:
+        ScriptDocument& d_;
+    };
 };

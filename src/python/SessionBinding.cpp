@@ -136,12 +136,11 @@ class ScriptSession final : public DebugSessionObserver {
             const uint64_t n = std::min(slice, limit - done);
             const auto begin = std::chrono::steady_clock::now();
             RunResult r;
-            d_->running = true;
             {
+                ScriptDocument::Busy busy(*d_);
                 py::gil_scoped_release release;
                 r = session.RunBatch(kind, until.value_or(0), n);
             }
-            d_->running = false;
             done += r.executed;
             if (callbackError_) {
                 py::error_already_set e = std::move(*callbackError_);
@@ -272,7 +271,8 @@ class ScriptSession final : public DebugSessionObserver {
 };
 
 bool ScriptObserver::OnAccess(const MemoryAccess& access) {
-    if (access.address + access.size <= first_ || access.address - first_ >= length_) return false;
+    const uint64_t begin = access.address, end = begin + std::max<uint8_t>(access.size, 1);
+    if (end <= first_ || begin >= uint64_t{first_} + length_) return false;  // another byte of the page
     py::gil_scoped_acquire gil;
     try {
         py::object stop = callback_(AccessName(access.kind), access.address, access.value,

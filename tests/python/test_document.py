@@ -95,6 +95,10 @@ def test_edits_are_undoable_and_seen_after_save(demo):
     assert lines[0][1] == "header" and lines[0][3] == "first_routine"
     shown = [text.ljust(70) + note if note else text for _, _, text, note in lines]
     assert shown == cli("lines", demo, "--from", "58", "--to", "5a").stdout.splitlines()
+    stale = again.lines(0x20c, 0x210)
+    again.set_item_type(0x20c, "data8")
+    with pytest.raises(RuntimeError):
+        list(stale)
     again.set_header(0x58, "")
     assert again.undo() and again.header(0x58) == "first_routine"
 

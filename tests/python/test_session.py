@@ -1,6 +1,7 @@
 import os
 import signal
 import subprocess
+import time
 
 import travik
 from conftest import CLI, EXAMPLES, cli, python
@@ -85,7 +86,6 @@ def test_ctrl_c_interrupts_an_endless_run(demo):
     )
     child = python(code, demo, stdout=subprocess.PIPE)
     assert child.stdout.readline() == "running\n"
-    import time
     time.sleep(0.5)
     child.send_signal(signal.SIGINT)
     out, _ = child.communicate(timeout=30)
