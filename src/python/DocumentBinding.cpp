@@ -83,8 +83,9 @@ void SetTextAt(ScriptDocument& d, DocEdit::TextKind kind, int64_t offset, const 
     ApplyStep(doc, TextEdit(doc, kind, o, bytes, true), StepLabel(doc, KindLabel(kind), o), o);
 }
 
-DocumentPtr Open(const std::string& path) {
+DocumentPtr Open(const std::string& path, bool recover) {
     auto d = std::make_shared<ScriptDocument>();
+    d->frame.answer = recover;
     d->doc = std::make_unique<CTravikDoc>(d->frame);
     d->frame.document = d->doc.get();
     bool opened;
@@ -92,6 +93,7 @@ DocumentPtr Open(const std::string& path) {
         py::gil_scoped_release release;
         opened = d->doc->OnOpenDocument(path);
     }
+    d->frame.answer = false;
     std::string messages = JoinedMessages(*d);
     if (!opened) {
         if (!messages.empty()) RaiseOsError(0, messages, path);
@@ -151,8 +153,11 @@ back and the journal beside the info file keeps it until save().
 Offsets are image offsets (0 .. size - 1); an annotation belongs to the item holding
 the offset. Texts are str of characters U+0000..U+00FF (the info file keeps bytes).
 )doc");
-    c.def_static("open", &Open, py::arg("path"), R"doc(
+    c.def_static("open", &Open, py::arg("path"), py::arg("recover") = false, R"doc(
 Opens the flash file at `path` with its info file (or the defaults when there is none).
+Changes the journal beside it kept after the last save (the window was not closed
+properly) are replayed with recover=True; otherwise the journal is kept as NAME.jnl.old,
+as answering No in the window does, with a warning.
 
 Raises OSError when the file cannot be read or its info file is there but unreadable;
 warns (warnings.warn) when the info file was damaged but opened, and for any other

@@ -23,7 +23,7 @@ void ScriptFrame::ShowNotice(const std::string& text) {
 
 bool ScriptFrame::AskYesNo(const std::string& text) {
     ShowMessage(text);
-    return false;
+    return answer;
 }
 
 std::vector<std::string> ScriptFrame::TakeMessages() {

@@ -8,8 +8,8 @@
 #include "shell/NullFrame.h"
 
 // The frame of a document opened from Python: what the program would show in a message
-// box or a notice is kept for the binding to raise or warn with, questions are answered No (and
-// kept too), the settings are the defaults.
+// box or a notice is kept for the binding to raise or warn with; questions are kept too
+// and get `answer`. The settings are the defaults.
 class ScriptFrame final : public NullFrame {
   public:
     CTravikDoc* GetFirstDocument() override { return document; }
@@ -22,6 +22,7 @@ class ScriptFrame final : public NullFrame {
     std::vector<std::string> TakeMessages();
 
     CTravikDoc* document = nullptr;
+    bool answer = false;  // the answer to every question (Yes only while opening)
 
   private:
     std::vector<std::string> messages_;

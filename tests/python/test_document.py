@@ -101,6 +101,12 @@ def test_edits_are_undoable_and_seen_after_save(demo):
         list(stale)
     again.set_header(0x58, "")
     assert again.undo() and again.header(0x58) == "first_routine"
+    # Steps not saved stay in the journal; opening offers them.
+    again.set_footer(0x58, "kept")
+    again.close()
+    assert travik.Document.open(demo, recover=True).footer(0x58) == "kept"
+    with pytest.warns(UserWarning, match="Recover"):
+        assert travik.Document.open(demo).footer(0x58) is None
 
 
 def escaped(text):
