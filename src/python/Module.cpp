@@ -23,7 +23,7 @@ std::string FromLatin1(const py::str& text) {
 void RaiseOsError(int error, const std::string& message, const std::string& path) {
     PyObject* e = error != 0 ? PyObject_CallFunction(PyExc_OSError, "iss", error, message.c_str(),
                                                      path.c_str())
-                             : PyObject_CallFunction(PyExc_OSError, "s", (message + ": " + path).c_str());
+                             : PyObject_CallFunction(PyExc_OSError, "s", (path + ": " + message).c_str());
     if (e == nullptr) throw py::error_already_set();
     PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(e)), e);
     Py_DECREF(e);
