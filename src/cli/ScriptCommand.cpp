@@ -14,6 +14,7 @@
 
 #include "cli/Commands.h"
 
+#ifdef TRAVIK_PYTHON
 namespace {
 
 bool IsFile(const std::string& path) {
@@ -30,7 +31,6 @@ std::string ExecutableFolder() {
     return path.substr(0, path.rfind('/'));
 }
 
-#ifdef TRAVIK_PYTHON
 // The folder that holds the module: build/<preset>/python beside the build's src/, or
 // the site folder of the install (bin/../lib/python3/dist-packages).
 std::string ModuleFolder() {
@@ -40,21 +40,21 @@ std::string ModuleFolder() {
     }
     return {};
 }
-#endif
 
 }  // namespace
+#endif
 
 int RunScriptCommand(const std::vector<std::string>& args) {
     if (args.empty() || args[0].empty() || args[0][0] == '-') return UsageError("script");
-#ifndef TRAVIK_PYTHON
-    std::fputs("script: this travik-cli was built without the Python module (pybind11)\n", stderr);
-    return kExitOpenFailed;
-#else
     struct stat st {};
     if (::stat(args[0].c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
         PrintFileError("Cannot open file", args[0], S_ISREG(st.st_mode) || st.st_mode == 0 ? errno : 0);
         return kExitOpenFailed;
     }
+#ifndef TRAVIK_PYTHON
+    std::fputs("script: this travik-cli was built without the Python module (pybind11)\n", stderr);
+    return kExitOpenFailed;
+#else
     const std::string folder = ModuleFolder();
     if (!folder.empty()) {
         const char* old = std::getenv("PYTHONPATH");
