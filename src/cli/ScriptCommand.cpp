@@ -1,6 +1,7 @@
 // `script`: runs a Python script with the module `travik` of this build (or of the
 // install) importable. The interpreter replaces this process, so the script's exit
 // status, signals and terminal are its own.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,7 +10,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 #include "cli/Commands.h"
@@ -35,7 +35,8 @@ std::string ExecutableFolder() {
 // the site folder of the install (bin/../lib/python3/dist-packages).
 std::string ModuleFolder() {
     const std::string here = ExecutableFolder();
-    for (const std::string& folder : {here + "/../python", here + "/../" TRAVIK_PYTHON_INSTALL_DIR}) {
+    for (const std::string& folder :
+         {here + "/../python", here + "/../" TRAVIK_PYTHON_INSTALL_DIR}) {
         if (IsFile(folder + "/travik.pyi")) return folder;
     }
     return {};
@@ -48,7 +49,8 @@ int RunScriptCommand(const std::vector<std::string>& args) {
     if (args.empty() || args[0].empty() || args[0][0] == '-') return UsageError("script");
     struct stat st {};
     if (::stat(args[0].c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        PrintFileError("Cannot open file", args[0], S_ISREG(st.st_mode) || st.st_mode == 0 ? errno : 0);
+        PrintFileError("Cannot open file", args[0],
+                       S_ISREG(st.st_mode) || st.st_mode == 0 ? errno : 0);
         return kExitOpenFailed;
     }
 #ifndef TRAVIK_PYTHON

@@ -2,9 +2,8 @@
 // changed through the document's edits (undoable and journaled), search, references
 // and export.
 #include <fcntl.h>
-#include <unistd.h>
-
 #include <pybind11/stl.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -24,8 +23,8 @@ struct TypeName {
     const char* name;
 };
 constexpr TypeName kTypeNames[] = {
-    {itemtype::kArm, "arm"},       {itemtype::kThumb, "thumb"},   {itemtype::kData2, "data2"},
-    {itemtype::kData4, "data4"},   {itemtype::kData8, "data8"},   {itemtype::kData12, "data12"},
+    {itemtype::kArm, "arm"},       {itemtype::kThumb, "thumb"}, {itemtype::kData2, "data2"},
+    {itemtype::kData4, "data4"},   {itemtype::kData8, "data8"}, {itemtype::kData12, "data12"},
     {itemtype::kData16, "data16"},
 };
 
@@ -55,10 +54,14 @@ uint32_t RamIndex(const CTravikDoc& doc, int64_t address, uint64_t length = 1) {
 
 const char* KindLabel(DocEdit::TextKind kind) {
     switch (kind) {
-        case DocEdit::TextKind::kHeader: return "Header";
-        case DocEdit::TextKind::kFooter: return "Footer";
-        case DocEdit::TextKind::kExplanation: return "Explanation";
-        default: return "Note";
+        case DocEdit::TextKind::kHeader:
+            return "Header";
+        case DocEdit::TextKind::kFooter:
+            return "Footer";
+        case DocEdit::TextKind::kExplanation:
+            return "Explanation";
+        default:
+            return "Note";
     }
 }
 
@@ -116,11 +119,13 @@ DocumentPtr Open(const std::string& path, bool recover) {
     return d;
 }
 
-py::object SearchImage(ScriptDocument& d, const std::string& pattern, int mode, int64_t start, bool all) {
+py::object SearchImage(ScriptDocument& d, const std::string& pattern, int mode, int64_t start,
+                       bool all) {
     CTravikDoc& doc = d.Doc();
     if (pattern.empty()) throw py::value_error("the pattern is empty");
     if (mode < kSearchHex || mode > kSearchTextCase)
-        throw py::value_error("mode is 1 (hex bytes), 2 (hex digits), 3 (text) or 4 (text with case)");
+        throw py::value_error(
+            "mode is 1 (hex bytes), 2 (hex digits), 3 (text) or 4 (text with case)");
     if ((mode == kSearchHex || mode == kSearchHexUnaligned) && !IsHexPattern(pattern))
         throw py::value_error("modes 1 and 2 take hex digits and ? wildcards only");
     const uint32_t from = CheckedOffset(doc, start, "start");
@@ -163,14 +168,17 @@ Raises OSError when the file cannot be read or its info file is there but unread
 warns (warnings.warn) when the info file was damaged but opened, and for any other
 message the open showed.
 )doc");
-    c.def("close", [](ScriptDocument& d) { d.doc.reset(); },
-          "Closes the document without saving; later calls raise RuntimeError.");
+    c.def(
+        "close", [](ScriptDocument& d) { d.doc.reset(); },
+        "Closes the document without saving; later calls raise RuntimeError.");
     c.def("__enter__", [](DocumentPtr d) { return d; });
     c.def("__exit__", [](ScriptDocument& d, py::args) { d.doc.reset(); });
-    c.def_property_readonly("path", [](ScriptDocument& d) { return d.Doc().GetPathName(); },
-                            "The flash file's path as opened.");
-    c.def_property_readonly("size", [](ScriptDocument& d) { return d.Doc().ImageSize(); },
-                            "The image's size in bytes.");
+    c.def_property_readonly(
+        "path", [](ScriptDocument& d) { return d.Doc().GetPathName(); },
+        "The flash file's path as opened.");
+    c.def_property_readonly(
+        "size", [](ScriptDocument& d) { return d.Doc().ImageSize(); },
+        "The image's size in bytes.");
     c.def_property_readonly(
         "image",
         [](ScriptDocument& d) {
@@ -178,18 +186,21 @@ message the open showed.
             return py::bytes(reinterpret_cast<const char*>(doc.Image()), doc.ImageSize());
         },
         "The image's bytes (a copy: the flash file is never changed).");
-    c.def_property_readonly("modified", [](ScriptDocument& d) { return d.Doc().IsModified(); },
-                            "True when there are changes that save() has not written.");
+    c.def_property_readonly(
+        "modified", [](ScriptDocument& d) { return d.Doc().IsModified(); },
+        "True when there are changes that save() has not written.");
 
     // --- items ------------------------------------------------------------------------
     c.def(
-        "item_start", [](ScriptDocument& d, int64_t offset) {
+        "item_start",
+        [](ScriptDocument& d, int64_t offset) {
             CTravikDoc& doc = d.Doc();
             return doc.ItemStart(CheckedOffset(doc, offset));
         },
         py::arg("offset"), "The offset of the item that holds `offset`.");
     c.def(
-        "item_type", [](ScriptDocument& d, int64_t offset) {
+        "item_type",
+        [](ScriptDocument& d, int64_t offset) {
             CTravikDoc& doc = d.Doc();
             return TypeNameOf(doc.Flags()[doc.ItemStart(CheckedOffset(doc, offset)) / 2]);
         },
@@ -229,10 +240,11 @@ message the open showed.
         const char* set;
         Kind kind;
     };
-    for (const TextAccessor& t : {TextAccessor{"header", "set_header", Kind::kHeader},
-                                  TextAccessor{"note", "set_note", Kind::kNote},
-                                  TextAccessor{"footer", "set_footer", Kind::kFooter},
-                                  TextAccessor{"explanation", "set_explanation", Kind::kExplanation}}) {
+    for (const TextAccessor& t :
+         {TextAccessor{"header", "set_header", Kind::kHeader},
+          TextAccessor{"note", "set_note", Kind::kNote},
+          TextAccessor{"footer", "set_footer", Kind::kFooter},
+          TextAccessor{"explanation", "set_explanation", Kind::kExplanation}}) {
         const Kind kind = t.kind;
         c.def(
             t.get, [kind](ScriptDocument& d, int64_t offset) { return TextAt(d, kind, offset); },
@@ -250,10 +262,12 @@ message the open showed.
     }
 
     // --- stack RAM: names and bytes ---------------------------------------------------------
-    c.def_property_readonly("ram_base", [](ScriptDocument& d) { return d.Doc().RamBase(); },
-                            "The phone address of the stack RAM's first byte.");
-    c.def_property_readonly("ram_size", [](ScriptDocument& d) { return d.Doc().RamSize(); },
-                            "The stack RAM's size in bytes.");
+    c.def_property_readonly(
+        "ram_base", [](ScriptDocument& d) { return d.Doc().RamBase(); },
+        "The phone address of the stack RAM's first byte.");
+    c.def_property_readonly(
+        "ram_size", [](ScriptDocument& d) { return d.Doc().RamSize(); },
+        "The stack RAM's size in bytes.");
     c.def(
         "ram_name",
         [](ScriptDocument& d, int64_t address) -> std::optional<py::str> {
@@ -294,15 +308,18 @@ message the open showed.
             ApplyStep(doc, edit, Format("RAM bytes at %08X", doc.RamBase() + first),
                       EditStep::kNoFocus);
         },
-        py::arg("address"), py::arg("data"), "Stores `data` in the stack RAM from phone `address` on, as typing in the memory\n"
+        py::arg("address"), py::arg("data"),
+        "Stores `data` in the stack RAM from phone `address` on, as typing in the memory\n"
         "window does (one undoable step).");
 
     // --- steps and saving -----------------------------------------------------------------------
-    c.def("undo", [](ScriptDocument& d) { return d.Doc().Undo().has_value(); },
-          "Takes back the newest step (an edit of this document's, or the window's from its\n"
-          "journal); False when there was none.");
-    c.def("redo", [](ScriptDocument& d) { return d.Doc().Redo().has_value(); },
-          "Makes the newest step taken back again; False when there was none.");
+    c.def(
+        "undo", [](ScriptDocument& d) { return d.Doc().Undo().has_value(); },
+        "Takes back the newest step (an edit of this document's, or the window's from its\n"
+        "journal); False when there was none.");
+    c.def(
+        "redo", [](ScriptDocument& d) { return d.Doc().Redo().has_value(); },
+        "Makes the newest step taken back again; False when there was none.");
     c.def(
         "save",
         [](ScriptDocument& d) {

@@ -31,7 +31,7 @@ class LineKinds {
     }
     // A new reference.
     PyObject* Of(const CTravikDoc& doc, uint32_t offset, int subLine) const {
-        PyObject* k = subLine == -1 ? header_
+        PyObject* k = subLine == -1  ? header_
                       : subLine == 1 ? footer_
                       : subLine == 2 ? end_
                                      : types_[doc.Flags()[offset / 2] & flagbits::kTypeMask];
@@ -111,8 +111,7 @@ class Lines {
 
 // Iterates a Lines without pybind11's call machinery per line.
 struct LinesIterator {
-    PyObject_HEAD
-    PyObject* owner;  // the Python Lines object
+    PyObject_HEAD PyObject* owner;  // the Python Lines object
     Lines* lines;
     size_t next;
 };

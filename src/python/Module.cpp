@@ -4,7 +4,8 @@
 #include "python/Bindings.h"
 
 py::str Latin1(std::string_view text) {
-    PyObject* s = PyUnicode_DecodeLatin1(text.data(), static_cast<Py_ssize_t>(text.size()), nullptr);
+    PyObject* s =
+        PyUnicode_DecodeLatin1(text.data(), static_cast<Py_ssize_t>(text.size()), nullptr);
     if (s == nullptr) throw py::error_already_set();
     return py::reinterpret_steal<py::str>(s);
 }
@@ -21,9 +22,10 @@ std::string FromLatin1(const py::str& text) {
 }
 
 void RaiseOsError(int error, const std::string& message, const std::string& path) {
-    PyObject* e = error != 0 ? PyObject_CallFunction(PyExc_OSError, "iss", error, message.c_str(),
-                                                     path.c_str())
-                             : PyObject_CallFunction(PyExc_OSError, "s", (path + ": " + message).c_str());
+    PyObject* e =
+        error != 0
+            ? PyObject_CallFunction(PyExc_OSError, "iss", error, message.c_str(), path.c_str())
+            : PyObject_CallFunction(PyExc_OSError, "s", (path + ": " + message).c_str());
     if (e == nullptr) throw py::error_already_set();
     PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(e)), e);
     Py_DECREF(e);
@@ -49,7 +51,8 @@ std::string JoinedMessages(ScriptDocument& d) {
 uint32_t CheckedOffset(const CTravikDoc& doc, int64_t offset, const char* what) {
     if (offset < 0 || offset >= int64_t{doc.ImageSize()})
         throw py::index_error(std::string(what) + " " + std::to_string(offset) +
-                              " lies outside the image (0.." + std::to_string(doc.ImageSize()) + ")");
+                              " lies outside the image (0.." + std::to_string(doc.ImageSize()) +
+                              ")");
     return static_cast<uint32_t>(offset);
 }
 

@@ -1,9 +1,9 @@
 // travik.Session: the document's debug session, driven from Python. Runs let go of the
 // interpreter lock and go in slices, between which Ctrl-C is looked for.
-#include <pybind11/functional.h>
 #include <pybind11/stl.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <optional>
 #include <vector>
@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr const char* kRegisterNames[] = {"R0", "R1", "R2", "R3", "R4",  "R5", "R6", "R7", "H0",
+constexpr const char* kRegisterNames[] = {"R0", "R1", "R2", "R3", "R4", "R5", "R6", "R7",  "H0",
                                           "H1", "H2", "H3", "H4", "SP", "LR", "PC", "CPSR"};
 constexpr int kRegisterCount = 17;
 
@@ -25,20 +25,29 @@ constexpr uint64_t kFirstSlice = 1'000'000;
 
 const char* StopName(RunStop stop) {
     switch (stop) {
-        case RunStop::kArrived: return "arrived";
-        case RunStop::kBreakpoint: return "breakpoint";
-        case RunStop::kReadWatch: return "read watchpoint";
-        case RunStop::kWriteWatch: return "write watchpoint";
-        case RunStop::kWarning: return "warning";
-        default: return "limit";
+        case RunStop::kArrived:
+            return "arrived";
+        case RunStop::kBreakpoint:
+            return "breakpoint";
+        case RunStop::kReadWatch:
+            return "read watchpoint";
+        case RunStop::kWriteWatch:
+            return "write watchpoint";
+        case RunStop::kWarning:
+            return "warning";
+        default:
+            return "limit";
     }
 }
 
 const char* AccessName(AccessKind kind) {
     switch (kind) {
-        case AccessKind::kWrite: return "write";
-        case AccessKind::kFetch: return "fetch";
-        default: return "read";
+        case AccessKind::kWrite:
+            return "write";
+        case AccessKind::kFetch:
+            return "fetch";
+        default:
+            return "read";
     }
 }
 
@@ -159,7 +168,8 @@ class ScriptSession final : public DebugSessionObserver {
             const int64_t ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
                                    std::chrono::steady_clock::now() - begin)
                                    .count();
-            const double wanted = ns > 0 ? double(r.executed) * kSliceTargetNs / double(ns) : 8.0 * n;
+            const double wanted =
+                ns > 0 ? double(r.executed) * kSliceTargetNs / double(ns) : 8.0 * n;
             slice = std::clamp<uint64_t>(static_cast<uint64_t>(std::min(wanted, 8.0 * n)), 10'000,
                                          1'000'000'000);
         }
@@ -211,7 +221,8 @@ class ScriptSession final : public DebugSessionObserver {
     }
     void SetWatch(uint32_t address, uint32_t length, const std::string& kind, bool on) {
         const uint8_t kinds = WatchKinds(kind);
-        if (!IsWatchableRange(address, length) || !Session().SetWatchRange(address, length, kinds, on, false)) {
+        if (!IsWatchableRange(address, length) ||
+            !Session().SetWatchRange(address, length, kinds, on, false)) {
             TakeMessages();
             throw py::value_error("not a stack RAM range (0x100000-0x10FFFF)");
         }
@@ -219,10 +230,12 @@ class ScriptSession final : public DebugSessionObserver {
     py::list Watchpoints() {
         py::list out;
         const CEmulator& emu = Emu();
-        for (uint32_t a = CEmulator::kStackBase; a < CEmulator::kStackBase + CEmulator::kStackSize;) {
+        for (uint32_t a = CEmulator::kStackBase;
+             a < CEmulator::kStackBase + CEmulator::kStackSize;) {
             const uint8_t kinds = emu.WatchAt(a);
             uint32_t b = a + 1;
-            while (b < CEmulator::kStackBase + CEmulator::kStackSize && emu.WatchAt(b) == kinds) ++b;
+            while (b < CEmulator::kStackBase + CEmulator::kStackSize && emu.WatchAt(b) == kinds)
+                ++b;
             if (kinds != 0) {
                 const char* name = kinds == CEmulator::kWatchRead    ? "read"
                                    : kinds == CEmulator::kWatchWrite ? "write"
@@ -236,7 +249,8 @@ class ScriptSession final : public DebugSessionObserver {
 
     void Observe(uint32_t address, uint32_t length, py::function callback) {
         if (length == 0) throw py::value_error("the length must be 1 or more");
-        observers_.push_back(std::make_unique<ScriptObserver>(*this, std::move(callback), address, length));
+        observers_.push_back(
+            std::make_unique<ScriptObserver>(*this, std::move(callback), address, length));
         Session().ObserveAccesses(*observers_.back(), address, length, true);
     }
     void StopObserving() {
@@ -254,7 +268,8 @@ class ScriptSession final : public DebugSessionObserver {
             py::list row;
             for (int x = 0; x < PhoneScreen::kLcdWidth; ++x) {
                 const auto at = PhoneScreen::LcdBitOf(x, y);
-                row.append(at.ramIndex < doc.RamSize() ? (doc.RamBytes()[at.ramIndex] >> at.bit) & 1 : 0);
+                row.append(at.ramIndex < doc.RamSize() ? (doc.RamBytes()[at.ramIndex] >> at.bit) & 1
+                                                       : 0);
             }
             rows.append(row);
         }
@@ -272,7 +287,8 @@ class ScriptSession final : public DebugSessionObserver {
 
 bool ScriptObserver::OnAccess(const MemoryAccess& access) {
     const uint64_t begin = access.address, end = begin + std::max<uint8_t>(access.size, 1);
-    if (end <= first_ || begin >= uint64_t{first_} + length_) return false;  // another byte of the page
+    if (end <= first_ || begin >= uint64_t{first_} + length_)
+        return false;  // another byte of the page
     py::gil_scoped_acquire gil;
     try {
         py::object stop = callback_(AccessName(access.kind), access.address, access.value,
@@ -296,7 +312,8 @@ struct Registers {
     }
     void Set(const std::string& name, int64_t value) {
         const int i = RegisterIndex(name);
-        if (value < 0 || value > int64_t{UINT32_MAX}) throw py::value_error("a register holds 0..0xFFFFFFFF");
+        if (value < 0 || value > int64_t{UINT32_MAX})
+            throw py::value_error("a register holds 0..0xFFFFFFFF");
         session->Session().SetRegister(i, static_cast<uint32_t>(value));
     }
 };
@@ -312,20 +329,24 @@ instruction as the processor's R15 does; assigning it jumps there.
         .def("__getitem__", &Registers::Get)
         .def("__setitem__", &Registers::Set)
         .def("__len__", [](const Registers&) { return kRegisterCount; })
-        .def("__iter__", [](const Registers&) {
-            return py::iter(py::cast(std::vector<std::string>(kRegisterNames, kRegisterNames + kRegisterCount)));
-        })
-        .def("keys", [](const Registers&) {
-            return std::vector<std::string>(kRegisterNames, kRegisterNames + kRegisterCount);
-        })
-        .def("items", [](const Registers& r) {
-            py::list out;
-            for (const char* name : kRegisterNames) out.append(py::make_tuple(name, r.Get(name)));
-            return out;
-        })
-        .def("__repr__", [](const Registers& r) {
-            return py::str(py::dict(py::cast(r).attr("items")()));
-        });
+        .def("__iter__",
+             [](const Registers&) {
+                 return py::iter(py::cast(
+                     std::vector<std::string>(kRegisterNames, kRegisterNames + kRegisterCount)));
+             })
+        .def("keys",
+             [](const Registers&) {
+                 return std::vector<std::string>(kRegisterNames, kRegisterNames + kRegisterCount);
+             })
+        .def("items",
+             [](const Registers& r) {
+                 py::list out;
+                 for (const char* name : kRegisterNames)
+                     out.append(py::make_tuple(name, r.Get(name)));
+                 return out;
+             })
+        .def("__repr__",
+             [](const Registers& r) { return py::str(py::dict(py::cast(r).attr("items")())); });
 
     py::class_<ScriptSession, SessionPtr>(m, "Session", R"doc(
 The debug session of a document (there is one per document; two Session objects of the
@@ -341,7 +362,8 @@ live in memory only: the marks file beside the flash file is left as it is.
         .def("step_over", &ScriptSession::StepOver, py::arg("max_steps") = py::none(),
              "Steps over the call at the current instruction (Step Over); returns why it\n"
              "stopped as run() does.")
-        .def("run", &ScriptSession::Run, py::arg("max_steps") = py::none(), py::arg("until") = py::none(),
+        .def("run", &ScriptSession::Run, py::arg("max_steps") = py::none(),
+             py::arg("until") = py::none(),
              R"doc(
 Runs as Run does (or to phone address `until`) until a breakpoint, a watchpoint, an
 instruction that writes a warning, or `max_steps` instructions. Returns why it stopped:
@@ -349,60 +371,87 @@ instruction that writes a warning, or `max_steps` instructions. Returns why it s
 Other threads run meanwhile; Ctrl-C raises KeyboardInterrupt and leaves the session
 suspended where it was.
 )doc")
-        .def_property_readonly("state", [](ScriptSession& s) {
-            switch (s.Emu().runState) {
-                case CEmulator::kSuspended: return "suspended";
-                case CEmulator::kRunning: return "running";
-                default: return "stopped";
-            }
-        }, "'stopped', 'suspended' or 'running'.")
-        .def_property_readonly("instructions", [](ScriptSession& s) { return s.Emu().InstructionCount(); },
-                               "Instructions executed since start().")
-        .def_property_readonly("pc", [](ScriptSession& s) { return s.Emu().CurrentInstruction(); },
-                               "The phone address of the current instruction.")
-        .def_property_readonly("registers", [](SessionPtr s) { return Registers{s}; },
-                               "The registers (a writable mapping; see Registers).")
+        .def_property_readonly(
+            "state",
+            [](ScriptSession& s) {
+                switch (s.Emu().runState) {
+                    case CEmulator::kSuspended:
+                        return "suspended";
+                    case CEmulator::kRunning:
+                        return "running";
+                    default:
+                        return "stopped";
+                }
+            },
+            "'stopped', 'suspended' or 'running'.")
+        .def_property_readonly(
+            "instructions", [](ScriptSession& s) { return s.Emu().InstructionCount(); },
+            "Instructions executed since start().")
+        .def_property_readonly(
+            "pc", [](ScriptSession& s) { return s.Emu().CurrentInstruction(); },
+            "The phone address of the current instruction.")
+        .def_property_readonly(
+            "registers", [](SessionPtr s) { return Registers{s}; },
+            "The registers (a writable mapping; see Registers).")
         .def("read", &ScriptSession::Read, py::arg("address"), py::arg("length"),
              "Reads `length` bytes from phone `address` without side effects (Peek).")
         .def("write", &ScriptSession::Write, py::arg("address"), py::arg("data"),
              "Writes bytes at phone `address` (Poke): the stack RAM, the I/O registers, the\n"
              "low window; never the flash. IndexError and nothing written otherwise.")
-        .def("add_breakpoint", [](ScriptSession& s, uint32_t a) { s.SetBreakpoint(a, true); },
-             py::arg("address"), "Sets a breakpoint at the flash halfword at phone `address`.")
-        .def("remove_breakpoint", [](ScriptSession& s, uint32_t a) { s.SetBreakpoint(a, false); },
-             py::arg("address"))
+        .def(
+            "add_breakpoint", [](ScriptSession& s, uint32_t a) { s.SetBreakpoint(a, true); },
+            py::arg("address"), "Sets a breakpoint at the flash halfword at phone `address`.")
+        .def(
+            "remove_breakpoint", [](ScriptSession& s, uint32_t a) { s.SetBreakpoint(a, false); },
+            py::arg("address"))
         .def("clear_breakpoints", &ScriptSession::ClearBreakpoints)
-        .def_property_readonly("breakpoints", [](ScriptSession& s) { return s.Emu().Breakpoints(); },
-                               "The breakpoints' phone addresses, ascending.")
-        .def("add_watchpoint", [](ScriptSession& s, uint32_t a, uint32_t n, const std::string& k) {
-                 s.SetWatch(a, n, k, true);
-             },
-             py::arg("address"), py::arg("length") = 1, py::arg("kind") = "write",
-             "Watches `length` stack RAM bytes from `address` for 'read', 'write' or 'access'.")
-        .def("remove_watchpoint", [](ScriptSession& s, uint32_t a, uint32_t n, const std::string& k) {
-                 s.SetWatch(a, n, k, false);
-             },
-             py::arg("address"), py::arg("length") = 1, py::arg("kind") = "access")
-        .def("clear_watchpoints", [](ScriptSession& s) {
-            s.Session().SetWatchRange(CEmulator::kStackBase, CEmulator::kStackSize,
-                                      CEmulator::kWatchRead | CEmulator::kWatchWrite, false, false);
-        })
+        .def_property_readonly(
+            "breakpoints", [](ScriptSession& s) { return s.Emu().Breakpoints(); },
+            "The breakpoints' phone addresses, ascending.")
+        .def(
+            "add_watchpoint",
+            [](ScriptSession& s, uint32_t a, uint32_t n, const std::string& k) {
+                s.SetWatch(a, n, k, true);
+            },
+            py::arg("address"), py::arg("length") = 1, py::arg("kind") = "write",
+            "Watches `length` stack RAM bytes from `address` for 'read', 'write' or 'access'.")
+        .def(
+            "remove_watchpoint",
+            [](ScriptSession& s, uint32_t a, uint32_t n, const std::string& k) {
+                s.SetWatch(a, n, k, false);
+            },
+            py::arg("address"), py::arg("length") = 1, py::arg("kind") = "access")
+        .def("clear_watchpoints",
+             [](ScriptSession& s) {
+                 s.Session().SetWatchRange(CEmulator::kStackBase, CEmulator::kStackSize,
+                                           CEmulator::kWatchRead | CEmulator::kWatchWrite, false,
+                                           false);
+             })
         .def_property_readonly("watchpoints", &ScriptSession::Watchpoints,
                                "The watched ranges as (address, length, kind) tuples.")
-        .def_property_readonly("watch_hit", [](ScriptSession& s) {
-            const WatchHit& h = s.Emu().LastWatchHit();
-            return py::make_tuple(h.write ? "write" : "read", h.address, h.value, h.size, h.instruction);
-        }, "The access of the last watchpoint stop: (kind, address, value, size, instruction).")
-        .def_property_readonly("call_stack", [](ScriptSession& s) {
-            py::list out;
-            for (const CallRecord& c : s.Emu().callTracks[1]) out.append(py::make_tuple(c.callSite, c.target));
-            return out;
-        }, "The emulated calls, oldest first, as (call site, target) phone addresses.")
+        .def_property_readonly(
+            "watch_hit",
+            [](ScriptSession& s) {
+                const WatchHit& h = s.Emu().LastWatchHit();
+                return py::make_tuple(h.write ? "write" : "read", h.address, h.value, h.size,
+                                      h.instruction);
+            },
+            "The access of the last watchpoint stop: (kind, address, value, size, instruction).")
+        .def_property_readonly(
+            "call_stack",
+            [](ScriptSession& s) {
+                py::list out;
+                for (const CallRecord& c : s.Emu().callTracks[1])
+                    out.append(py::make_tuple(c.callSite, c.target));
+                return out;
+            },
+            "The emulated calls, oldest first, as (call site, target) phone addresses.")
         .def_property_readonly("warnings", &ScriptSession::Warnings,
                                "The warning lines since this Session was made.")
         .def_property_readonly("lcd", &ScriptSession::Lcd,
                                "The phone's display: 48 rows of 84 pixels, 1 for a dark one.")
-        .def("observe", &ScriptSession::Observe, py::arg("address"), py::arg("length"), py::arg("callback"),
+        .def("observe", &ScriptSession::Observe, py::arg("address"), py::arg("length"),
+             py::arg("callback"),
              R"doc(
 Calls callback(kind, address, value, size, instruction) for every access the emulated
 code makes to [address, address + length) of the stack RAM or the flash ('read',
