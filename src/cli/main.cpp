@@ -120,6 +120,11 @@ const CommandInfo kCommands[] = {
      "or SIGTERM; with --once, until the first client has gone.\n"
      "In gdb: set architecture arm, set endian big, target remote :PORT.",
      RunGdbServerCommand},
+    {"script", "FILE.py [ARGS]...",
+     "Runs the Python script FILE.py with ARGS under Debian's python3, with the module\n"
+     "travik (the program's core: documents, listing, edits, emulator) importable; the\n"
+     "script's exit status is the command's. 'import travik; help(travik)' tells more.",
+     RunScriptCommand},
 };
 const size_t kCommandCount = sizeof kCommands / sizeof kCommands[0];
 
@@ -157,7 +162,11 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 2, argv + argc);
     for (const CommandInfo& c : kCommands) {
         if (name != c.name) continue;
-        if (WantsHelp(args)) {
+        // The words after a script's name are the script's own.
+        const bool help = c.run == RunScriptCommand
+                              ? !args.empty() && (args[0] == "--help" || args[0] == "-h")
+                              : WantsHelp(args);
+        if (help) {
             PrintHelp(c);
             return FinishOutput(kExitOk);
         }
