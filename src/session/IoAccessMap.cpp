@@ -14,6 +14,24 @@ void IoAccessMap::SetRamRanges(std::vector<std::pair<uint32_t, uint32_t>> ranges
     }
 }
 
+IoAddressCounts& IoAccessMap::CountsOf(uint32_t address) {
+    // The map's nodes stay where they are, so places into it can be kept.
+    if (address >> 16 == kRamBase >> 16) {
+        IoAddressCounts*& place = ramPlaces_[address - kRamBase];
+        if (place == nullptr) {
+            place = &counts_[address];
+            place->address = address;
+        }
+        return *place;
+    }
+    // Loops touch one I/O register again and again: the last one is kept at hand.
+    if (last_ == nullptr || last_->address != address) {
+        last_ = &counts_[address];
+        last_->address = address;
+    }
+    return *last_;
+}
+
 bool IoAccessMap::OnAccess(const MemoryAccess& access) {
     if (access.kind == AccessKind::kFetch) return false;
     uint32_t address = access.address;
@@ -26,13 +44,7 @@ bool IoAccessMap::OnAccess(const MemoryAccess& access) {
         if (!named) return false;
         address = kRamBase + offset;
     }
-    // Loops touch one address again and again: the last one is kept at hand (the
-    // map's nodes stay where they are).
-    if (last_ == nullptr || last_->address != address) {
-        last_ = &counts_[address];
-        last_->address = address;
-    }
-    IoAddressCounts& counts = *last_;
+    IoAddressCounts& counts = CountsOf(address);
     const bool write = access.kind == AccessKind::kWrite;
     if (write) {
         ++counts.writes;

@@ -48,7 +48,7 @@ class IoAccessMap final : public AccessObserver {
     bool OnAccess(const MemoryAccess& access) override;
     void Clear() {
         counts_.clear();
-        last_ = nullptr;
+        ForgetPlaces();
     }
     IoAccessMap() = default;
     IoAccessMap(const IoAccessMap& other) { *this = other; }
@@ -56,7 +56,7 @@ class IoAccessMap final : public AccessObserver {
         ranges_ = other.ranges_;
         named_ = other.named_;
         counts_ = other.counts_;
-        last_ = nullptr;
+        ForgetPlaces();
         return *this;
     }
     bool Empty() const { return counts_.empty(); }
@@ -64,10 +64,19 @@ class IoAccessMap final : public AccessObserver {
     std::vector<IoAddressCounts> Sorted() const;
 
   private:
+    IoAddressCounts& CountsOf(uint32_t address);
+    void ForgetPlaces() {
+        last_ = nullptr;
+        std::fill(ramPlaces_.begin(), ramPlaces_.end(), nullptr);
+    }
+
     std::vector<std::pair<uint32_t, uint32_t>> ranges_;
     std::vector<uint8_t> named_ = std::vector<uint8_t>(kRamSize);  // per stack RAM byte
     std::unordered_map<uint32_t, IoAddressCounts> counts_;
     IoAddressCounts* last_ = nullptr;  // in counts_
+    // Per stack RAM byte, where its counts stand in counts_ once it has some: the named
+    // variables are the busiest addresses, and a loop goes from one to the next.
+    std::vector<IoAddressCounts*> ramPlaces_ = std::vector<IoAddressCounts*>(kRamSize);
 };
 
 // "reads 3 (last 24), writes 1 (last 0008)": the values as wide as their accesses;
