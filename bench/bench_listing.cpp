@@ -1,6 +1,7 @@
 // Composing listing lines over a 16 MiB image of THUMB code: every line with
 // GetLineText at the default options, next to capstone decoding and formatting the
-// same image in the same run, and the whole export written to a file.
+// same image in the same run, and the whole export written to a file (also in GNU
+// syntax, of a random image).
 //
 // `bench_listing --write-image PATH` only writes the image (for timing travik-cli
 // export against objdump on the same bytes) and exits.
@@ -183,6 +184,42 @@ void BM_ExportWholeImage(benchmark::State& state) {
                            benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_ExportWholeImage)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// A 16 MiB image of random bytes exported in GNU syntax: the source the GNU assembler
+// turns back into the image.
+void BM_ExportRandomImageGnu(benchmark::State& state) {
+    static Opened* opened = [] {
+        auto* o = new Opened;
+        std::vector<uint8_t> bytes(kImageBytes);
+        uint32_t x = 2463534242u;  // xorshift: the same image every run
+        for (uint8_t& b : bytes) {
+            x ^= x << 13;
+            x ^= x >> 17;
+            x ^= x << 5;
+            b = static_cast<uint8_t>(x);
+        }
+        o->path = WriteBenchImage(bytes, "random.fls");
+        o->doc = std::make_unique<CTravikDoc>(o->frame);
+        if (!o->doc->OnOpenDocument(o->path)) std::abort();
+        DisplayOptions options = o->doc->Options();
+        options.gnuSyntax = 1;
+        o->doc->SetOptions(options);
+        return o;
+    }();
+    const CTravikDoc& doc = *opened->doc;
+    const std::string out = opened->path + ".s";
+    for (auto _ : state) {
+        if (ExportRange(doc, 0, doc.ImageSize() - 1, out) != ExportResult::kOk) {
+            state.SkipWithError("export");
+            return;
+        }
+    }
+    std::remove(out.c_str());
+    state.counters["MiB/s"] = benchmark::Counter(
+        static_cast<double>(kImageBytes) / (1 << 20) * static_cast<double>(state.iterations()),
+        benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_ExportRandomImageGnu)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 }  // namespace
 

@@ -62,7 +62,7 @@ foreach(name ${wl_names})
   list(APPEND wl_host_sources ${wl_src}/${name}.c)
 endforeach()
 
-foreach(target tests_emulator tests_listing bench_emulator bench_run)
+foreach(target tests_emulator tests_listing tests_document bench_emulator bench_run)
   if(TARGET ${target})
     add_dependencies(${target} workload_images)
     target_compile_definitions(${target} PRIVATE

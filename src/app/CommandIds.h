@@ -56,10 +56,12 @@ inline constexpr int kDebugRun = 32808;
 inline constexpr int kDebugToggleBreakpoint = 32809;
 inline constexpr int kDebugClearBreakpoints = 32810;
 inline constexpr int kEditGoToAddress = 32850;
+inline constexpr int kEditFindMoreRoutines = 32861;
 inline constexpr int kFileExportElf = 32830;
 inline constexpr int kFileImportSymbols = 32831;
 inline constexpr int kDebugGdbServer = 32832;
 inline constexpr int kViewSearchResults = 32840;
 inline constexpr int kViewReferences = 32841;
 inline constexpr int kViewIoMap = 32845;
+inline constexpr int kViewGnuSyntax = 32860;
 }  // namespace cmd

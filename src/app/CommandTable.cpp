@@ -9,6 +9,7 @@
 #include "app/CResizableBar.h"
 #include "app/CommandIds.h"
 #include "document/CTravikDoc.h"
+#include "document/MoreAnalysis.h"
 #include "listing/qt/ListingPrinter.h"
 
 std::span<const Command> CMainFrame::Commands() {
@@ -172,6 +173,15 @@ std::span<const Command> CMainFrame::Commands() {
          .menu = M::kEdit,
          .group = 3,
          .run = [](F& f, const C&) { f.OnEditGoToAddress(); },
+         .enabled = withDocument},
+        {.id = cmd::kEditFindMoreRoutines,
+         .text = "Find More Routines",
+         .prompt = "Find routines reached through pointers and prologues, and show tables and strings as data\nFind More Routines",
+         .menu = M::kEdit,
+         .group = 3,
+         .run = [](F& f, const C&) {
+             if (CTravikDoc* doc = f.ActiveDocument()) FindMoreRoutinesCommand(*doc);
+         },
          .enabled = withDocument},
         {.id = cmd::kEditPaste,
          .text = "&Paste",
@@ -342,6 +352,17 @@ std::span<const Command> CMainFrame::Commands() {
              [](const F& f, const C&) {
                  const CTravikDoc* d = f.ActiveDocument();
                  return d && d->Options().viewSystemStrings == 1;
+             }},
+        {.id = cmd::kViewGnuSyntax,
+         .text = "View GNU Syntax",
+         .menu = M::kView,
+         .group = 2,
+         .run = [](F& f, const C&) { f.ToggleOption(&CTravikDoc::ToggleGnuSyntax); },
+         .enabled = withDocument,
+         .checked =
+             [](const F& f, const C&) {
+                 const CTravikDoc* d = f.ActiveDocument();
+                 return d && d->Options().gnuSyntax == 1;
              }},
         // --- Debug: the emulator's commands, carried out by the active listing window
         {.id = cmd::kDebugStart,

@@ -3,6 +3,7 @@
 
 #include "cli/Commands.h"
 #include "document/InfoFile.h"
+#include "document/MoreAnalysis.h"
 
 namespace {
 
@@ -47,10 +48,12 @@ uint64_t CountRamNames(const CTravikDoc& doc) {
 
 int RunAnalyzeCommand(const std::vector<std::string>& args) {
     std::string path;
-    bool save = false;
+    bool save = false, more = false;
     for (const std::string& a : args) {
         if (a == "--save")
             save = true;
+        else if (a == "--more")
+            more = true;
         else if (path.empty() && !a.empty() && a[0] != '-')
             path = a;
         else
@@ -61,6 +64,13 @@ int RunAnalyzeCommand(const std::vector<std::string>& args) {
     CliFrame frame;
     auto doc = OpenForCli(frame, path);
     if (!doc) return kExitOpenFailed;
+    if (more) {
+        const MoreReport r = FindMoreRoutines(*doc);
+        std::printf("more routines: %zu (pointer %zu, prologue %zu, branch %zu, after end %zu)\n",
+                    r.Routines(), r.pointerRoutines, r.prologueRoutines, r.branchRoutines,
+                    r.afterEndRoutines);
+        std::printf("more data items: %zu\n", r.dataItems);
+    }
     const Counts c = CountFlags(*doc);
     std::printf("image: %u\n", doc->ImageSize());
     std::printf("items: %llu\n", static_cast<unsigned long long>(c.items));

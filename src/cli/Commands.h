@@ -97,3 +97,4 @@ int RunRefsCommand(const std::vector<std::string>& args);
 int RunElfCommand(const std::vector<std::string>& args);
 int RunSymbolsCommand(const std::vector<std::string>& args);
 int RunGdbServerCommand(const std::vector<std::string>& args);
+int RunScriptCommand(const std::vector<std::string>& args);

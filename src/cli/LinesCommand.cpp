@@ -23,6 +23,7 @@ struct ListingArgs {
     bool noHex = false;
     bool noAscii = false;
     bool noStrings = false;
+    bool gnu = false;
 };
 
 // False on any word it does not know; `withOutput` allows -o FILE.
@@ -48,6 +49,8 @@ bool ParseListingArgs(const std::vector<std::string>& args, bool withOutput, Lis
             out.noAscii = true;
         } else if (a == "--no-strings") {
             out.noStrings = true;
+        } else if (a == "--gnu") {
+            out.gnu = true;
         } else if (out.path.empty() && !a.empty() && a[0] != '-') {
             out.path = a;
         } else {
@@ -66,6 +69,7 @@ void ApplyOptions(const ListingArgs& a, CliFrame& frame) {
     if (a.noHex) settings::Write(store, settings::kViewHex, 0);
     if (a.noAscii) settings::Write(store, settings::kViewAscii, 0);
     if (a.noStrings) settings::Write(store, settings::kViewSystemStrings, 0);
+    if (a.gnu) settings::Write(store, settings::kGnuSyntax, 1);
 }
 
 // Item starts are even; a range given from an odd offset starts at its halfword.

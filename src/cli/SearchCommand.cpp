@@ -13,6 +13,7 @@ int RunSearchCommand(const std::vector<std::string>& args) {
     int mode = kSearchHex;
     uint32_t start = 0;
     bool all = false;
+    bool annotationsToo = false;
     CliFrame frame;
     SettingsStore& store = frame.settings;
     bool optionsEnded = false;
@@ -38,6 +39,8 @@ int RunSearchCommand(const std::vector<std::string>& args) {
             start = *value;
         } else if (a == "--all") {
             all = true;
+        } else if (a == "--notes") {
+            annotationsToo = true;
         } else if (a == "--base") {
             settings::Write(store, settings::kBaseAddress, static_cast<int>(kFlashBase));
         } else if (a == "--lower") {
@@ -79,12 +82,12 @@ int RunSearchCommand(const std::vector<std::string>& args) {
     auto doc = OpenForCli(frame, path);
     if (!doc) return kExitOpenFailed;
     if (all) {
-        const std::vector<uint32_t> results = SearchAll(*doc, *pattern, mode);
+        const std::vector<uint32_t> results = SearchAll(*doc, *pattern, mode, annotationsToo);
         for (uint32_t offset : results) std::printf("%x\n", offset);
         if (results.empty()) std::printf("-1\n");
         return results.empty() ? kExitOpenFailed : kExitOk;
     }
-    const int32_t result = Search(*doc, *pattern, start, mode);
+    const int32_t result = Search(*doc, *pattern, start, mode, annotationsToo);
     if (result < 0) {
         std::printf("-1\n");
         return kExitOpenFailed;

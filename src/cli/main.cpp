@@ -9,22 +9,29 @@
 #include "cli/Commands.h"
 
 const CommandInfo kCommands[] = {
-    {"analyze", "FLASH [--save]",
+    {"analyze", "FLASH [--more] [--save]",
      "Opens FLASH with its info file (or makes the defaults) and prints what the analysis\n"
-     "found. --save writes the info file beside FLASH.",
+     "found. --more runs Find More Routines first (routines reached through pointers and\n"
+     "prologues, literal pools, strings and tables as data). --save writes the info file\n"
+     "beside FLASH.",
      RunAnalyzeCommand},
     {"jumplist", "FLASH [--base]",
      "Prints the jump-list entries; --base shows addresses with the base 0x200000.",
      RunJumplistCommand},
     {"lines",
-     "FLASH [--from OFF] [--to OFF] [--base] [--lower] [--no-hex] [--no-ascii] [--no-strings]",
+     "FLASH [--from OFF] [--to OFF] [--base] [--lower] [--no-hex] [--no-ascii] [--no-strings]\n"
+     "      [--gnu]",
      "Prints the listing lines of a range (hex image offsets) with their annotations.\n"
-     "Control characters of texts are shown as \\xNN.",
+     "Control characters of texts are shown as \\xNN. --gnu writes the instructions as\n"
+     "arm-none-eabi-objdump -d does (View GNU Syntax).",
      RunLinesCommand},
     {"export",
-     "FLASH --from OFF --to OFF -o FILE [--base] [--lower] [--no-hex] [--no-ascii] [--no-strings]",
+     "FLASH --from OFF --to OFF -o FILE [--base] [--lower] [--no-hex] [--no-ascii] [--no-strings]\n"
+     "      [--gnu]",
      "Writes the range as an assembly file with CR LF line ends (\".asm\" is added to a\n"
-     "name without a dot). The flash file itself is never written.",
+     "name without a dot). The flash file itself is never written. --gnu writes a source\n"
+     "that arm-none-eabi-as -mthumb -mbig-endian -march=armv4t assembles and objcopy -O\n"
+     "binary turns back into the bytes of the range (View GNU Syntax).",
      RunExportCommand},
     {"run",
      "FLASH --start OFF [--steps N | --until ADDR | --over | --run] [--max-steps N]\n"
@@ -68,15 +75,17 @@ const CommandInfo kCommands[] = {
      "saves the info file; No keeps the journal as NAME.jnl.old. Prints \"recovered: N\".",
      RunRecoverCommand},
     {"search",
-     "FLASH [--mode 1|2|3|4] [--start OFF] [--all] [--base] [--lower] [--no-hex] [--no-ascii]\n"
-     "      [--no-strings] [--] PATTERN",
+     "FLASH [--mode 1|2|3|4] [--start OFF] [--all] [--notes] [--base] [--lower] [--no-hex]\n"
+     "      [--no-ascii] [--no-strings] [--] PATTERN",
      "Searches as Find and Find Next do, from image offset OFF (hex, default 0) and then\n"
      "from the beginning. Modes: 1 hex bytes (default), 2 hex digits at any digit, 3 text\n"
      "of the item lines ignoring case, 4 text with case. Prints the item's offset in hex,\n"
      "or -1 (exit status 1). --all prints every item with a match, in ascending order.\n"
      "In modes 1 and 2 ? stands for any hex digit (?? any byte); a pattern of wildcards\n"
-     "only is refused. The listing options change the lines that modes 3 and 4 search. An\n"
-     "odd number of digits in mode 1 is a usage error (exit status 2).",
+     "only is refused. The listing options change the lines that modes 3 and 4 search;\n"
+     "--notes (\"Notes and names too\") makes them also search each item's notes, header,\n"
+     "footer, explanations and the RAM names it points into. An odd number of digits in\n"
+     "mode 1 is a usage error (exit status 2).",
      RunSearchCommand},
     {"refs", "FLASH ADDRESS [--base]",
      "Lists what refers to the item at ADDRESS (a flash address: image offset + 200000,\n"
@@ -111,6 +120,11 @@ const CommandInfo kCommands[] = {
      "or SIGTERM; with --once, until the first client has gone.\n"
      "In gdb: set architecture arm, set endian big, target remote :PORT.",
      RunGdbServerCommand},
+    {"script", "FILE.py [ARGS]...",
+     "Runs the Python script FILE.py with ARGS under Debian's python3, with the module\n"
+     "travik (the program's core: documents, listing, edits, emulator) importable; the\n"
+     "script's exit status is the command's. 'import travik; help(travik)' tells more.",
+     RunScriptCommand},
 };
 const size_t kCommandCount = sizeof kCommands / sizeof kCommands[0];
 
@@ -148,7 +162,11 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 2, argv + argc);
     for (const CommandInfo& c : kCommands) {
         if (name != c.name) continue;
-        if (WantsHelp(args)) {
+        // The words after a script's name are the script's own.
+        const bool help = c.run == RunScriptCommand
+                              ? !args.empty() && (args[0] == "--help" || args[0] == "-h")
+                              : WantsHelp(args);
+        if (help) {
             PrintHelp(c);
             return FinishOutput(kExitOk);
         }

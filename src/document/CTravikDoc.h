@@ -173,6 +173,7 @@ class CTravikDoc {
     void ToggleViewAscii();
     void ToggleViewBitmap();
     void ToggleViewSystemStrings();
+    void ToggleGnuSyntax();
     // A width dragged in the listing: clamped to 5..84 and stored at once.
     void SetBitmapWidth(int width);
     const DisplayOptions& Options() const { return options_; }

@@ -19,6 +19,7 @@ DisplayOptions DisplayOptions::Read(SettingsStore& store) {
     o.viewAscii = flag(settings::kViewAscii);
     o.bitmapWidth = settings::Read(store, settings::kViewBitmap);
     o.viewSystemStrings = flag(settings::kViewSystemStrings);
+    o.gnuSyntax = flag(settings::kGnuSyntax);
     return o;
 }
 
@@ -64,6 +65,10 @@ void CTravikDoc::ToggleViewBitmap() {
 
 void CTravikDoc::ToggleViewSystemStrings() {
     WriteOption(settings::kViewSystemStrings.name, Flip(options_.viewSystemStrings));
+}
+
+void CTravikDoc::ToggleGnuSyntax() {
+    WriteOption(settings::kGnuSyntax.name, Flip(options_.gnuSyntax));
 }
 
 void CTravikDoc::SetBitmapWidth(int width) {

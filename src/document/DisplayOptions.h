@@ -14,6 +14,7 @@ struct DisplayOptions {
     uint32_t viewSystemStrings = 1;
     uint32_t baseAddress = 0;  // added to image offsets in what the listing shows
     uint32_t lowerCase = 0;
+    uint32_t gnuSyntax = 0;  // instruction texts as the GNU tools write them
 
     static DisplayOptions Read(SettingsStore& store);
 };

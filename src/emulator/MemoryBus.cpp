@@ -246,13 +246,15 @@ void MemoryBus::SetWatch(uint32_t address, uint32_t length, uint8_t kinds, bool 
     const uint32_t begin = address - kStackBase;
     const uint32_t end = std::min<uint64_t>(uint64_t{begin} + length, kStackSize);
     if (begin >= end) return;
-    bool before[kStackSize / 256];
-    for (uint32_t page = begin >> 8; page <= (end - 1) >> 8; ++page)
-        before[page] = watches_.PageWatched(page);
+    bool before[kStackPages];
+    const uint32_t first = begin >> kStackPageShift, last = (end - 1) >> kStackPageShift;
+    for (uint32_t page = first; page <= last; ++page)
+        before[page] = watches_.Watched(page * kStackPageSize, kStackPageSize);
     watches_.Change(begin, end, kinds, on);
-    for (uint32_t page = begin >> 8; page <= (end - 1) >> 8; ++page) {
-        const bool after = watches_.PageWatched(page);
-        if (after != before[page]) ObservePages(watches_, kStackBase + page * 256, 256, after);
+    for (uint32_t page = first; page <= last; ++page) {
+        const bool after = watches_.Watched(page * kStackPageSize, kStackPageSize);
+        if (after != before[page])
+            ObservePages(watches_, kStackBase + page * kStackPageSize, kStackPageSize, after);
     }
 }
 
@@ -276,7 +278,7 @@ void MemoryBus::ObservePages(AccessObserver& observer, uint32_t address, uint32_
         if (!on) return;
         entry = observers_.insert(observers_.end(), ObserverPages{&observer, {}});
     }
-    for (uint32_t page = begin >> 8; page <= (end - 1) >> 8; ++page) {
+    for (uint32_t page = begin >> kStackPageShift; page <= (end - 1) >> kStackPageShift; ++page) {
         if (entry->Has(page) == on) continue;
         entry->pages[page >> 6] ^= uint64_t{1} << (page & 63);
         const uint8_t count = observedPages_[page];

@@ -27,6 +27,14 @@ class MemoryBus {
   public:
     static constexpr uint32_t kStackBase = 0x100000;
     static constexpr uint32_t kStackSize = 0x10000;
+    // The stack RAM is observed in pages of 16 bytes, so that a few observed variables
+    // leave the fast paths for little more than themselves.
+    static constexpr uint32_t kStackPageShift = 4;
+    static constexpr uint32_t kStackPageSize = 1u << kStackPageShift;
+    static constexpr uint32_t kStackPages = kStackSize >> kStackPageShift;
+    static constexpr uint32_t StackPage(uint32_t address) {
+        return (address >> kStackPageShift) & (kStackPages - 1);
+    }
     static constexpr uint32_t kFlashBase = 0x200000;
     static constexpr uint32_t kFlashWindow = 0x100000;
     static constexpr uint8_t kWatchRead = 1;
@@ -110,8 +118,8 @@ class MemoryBus {
 
     // --- observers -----------------------------------------------------------------------
     // Calls `observer` for every access of the emulated code that touches the stack RAM
-    // pages or the flash image pages of [address, address + length) (256 bytes each;
-    // elsewhere: none), or stops that (on = false); an observer with no page left is
+    // pages (16 bytes each) or the flash image pages (256 bytes each) of [address, address
+    // + length) (elsewhere: none), or stops that (on = false); an observer with no page left is
     // dropped. Of the flash, the data reads are reported (instruction fetches are not):
     // while any flash page is observed, flash data reads leave the fast paths and
     // literal loads are no longer folded into the decoded code. Observers are called in
@@ -151,9 +159,9 @@ class MemoryBus {
     uint32_t stackFastSize_ = 0;
     uint32_t stackFastRegion_ = ~0u;
     uint32_t observedPageCount_ = 0;
-    // Per 256-byte page of the stack RAM, how many observers observe it: the fast paths
-    // pass every observed page by.
-    uint8_t observedPages_[kStackSize / 256] = {};
+    // Per page of the stack RAM, how many observers observe it: the fast paths pass
+    // every observed page by.
+    uint8_t observedPages_[kStackPages] = {};
 
   public:
     uint32_t flashSize = 0;
@@ -178,8 +186,8 @@ class MemoryBus {
         const MemoryAccess access{Current(), address, value, static_cast<uint8_t>(size), kind};
         followMarks.OnAccess(access);
         if (observedPageCount_ == 0) return;
-        const uint32_t first = (address & 0xFFFF) >> 8;
-        const uint32_t last = ((address + size - 1) & 0xFFFF) >> 8;
+        const uint32_t first = StackPage(address);
+        const uint32_t last = StackPage(address + size - 1);
         if (observedPages_[first] | observedPages_[last]) NotifyObservers(access, first, last);
     }
     void NotifyObservers(const MemoryAccess& access, uint32_t first, uint32_t last);
@@ -204,10 +212,10 @@ class MemoryBus {
     Owner& owner_;
     // The watch kinds per stack RAM byte: an observer of the pages that hold any.
     Watchpoints watches_;
-    // The observers with their pages (a bit per 256-byte page of the stack RAM).
+    // The observers with their pages (a bit per page of the stack RAM).
     struct ObserverPages {
         AccessObserver* observer;
-        uint64_t pages[kStackSize / 256 / 64];
+        uint64_t pages[kStackPages / 64];
         bool Has(uint32_t page) const { return (pages[page >> 6] >> (page & 63)) & 1; }
     };
     std::vector<ObserverPages> observers_;

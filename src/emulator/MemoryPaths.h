@@ -13,7 +13,7 @@ uint16_t MemoryBus::FetchThumb(uint32_t address) {
 }
 template <class Hook>
 uint8_t MemoryBus::ReadByte(uint32_t address, Hook beforeSlow) {
-    if (address - kStackBase < stackFastSize_ && !observedPages_[(address >> 8) & 0xFF]) {
+    if (address - kStackBase < stackFastSize_ && !observedPages_[StackPage(address)]) {
         followMarks.read = address;
         return stackMemory[address & 0xFFFF];
     }
@@ -25,7 +25,7 @@ uint8_t MemoryBus::ReadByte(uint32_t address, Hook beforeSlow) {
 template <class Hook>
 uint16_t MemoryBus::ReadHalf(uint32_t address, bool execute, Hook beforeSlow) {
     if (!execute && address - kStackBase < stackFastSize_ && !(address & 1) &&
-        !observedPages_[(address >> 8) & 0xFF]) {
+        !observedPages_[StackPage(address)]) {
         followMarks.read = address;
         return BigEndianHalf(stackMemory + (address & 0xFFFF));
     }
@@ -38,7 +38,7 @@ uint16_t MemoryBus::ReadHalf(uint32_t address, bool execute, Hook beforeSlow) {
 template <class Hook>
 uint32_t MemoryBus::ReadWord(uint32_t address, Hook beforeSlow) {
     if (address - kStackBase < stackFastSize_ && !(address & 3) &&
-        !observedPages_[(address >> 8) & 0xFF]) {
+        !observedPages_[StackPage(address)]) {
         followMarks.read = address;
         return BigEndianWord(stackMemory + (address & 0xFFFF));
     }
@@ -49,7 +49,7 @@ uint32_t MemoryBus::ReadWord(uint32_t address, Hook beforeSlow) {
 }
 template <class Hook>
 void MemoryBus::WriteByte(uint32_t address, uint8_t value, Hook beforeSlow) {
-    if ((address >> 20) == stackFastRegion_ && !observedPages_[(address >> 8) & 0xFF]) {
+    if ((address >> 20) == stackFastRegion_ && !observedPages_[StackPage(address)]) {
         followMarks.write = address;
         stackMemory[address & 0xFFFF] = value;
         return;
@@ -60,7 +60,7 @@ void MemoryBus::WriteByte(uint32_t address, uint8_t value, Hook beforeSlow) {
 template <class Hook>
 void MemoryBus::WriteHalf(uint32_t address, uint16_t value, Hook beforeSlow) {
     if ((address >> 20) == stackFastRegion_ && !(address & 1) &&
-        !observedPages_[(address >> 8) & 0xFF]) {
+        !observedPages_[StackPage(address)]) {
         followMarks.write = address;
         uint8_t* p = stackMemory + (address & 0xFFFF);
         p[0] = static_cast<uint8_t>(value >> 8);
@@ -73,7 +73,7 @@ void MemoryBus::WriteHalf(uint32_t address, uint16_t value, Hook beforeSlow) {
 template <class Hook>
 void MemoryBus::WriteWord(uint32_t address, uint32_t value, Hook beforeSlow) {
     if ((address >> 20) == stackFastRegion_ && !(address & 3) &&
-        !observedPages_[(address >> 8) & 0xFF]) {
+        !observedPages_[StackPage(address)]) {
         followMarks.write = address;
         uint8_t* p = stackMemory + (address & 0xFFFF);
         p[0] = static_cast<uint8_t>(value >> 24);

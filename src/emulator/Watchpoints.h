@@ -17,11 +17,11 @@ class Watchpoints final : public AccessObserver {
 
     uint8_t At(uint32_t offset) const { return offset < bytes_.size() ? bytes_[offset] : 0; }
     bool Any() const { return count_ != 0; }
-    // Whether any byte of the 256-byte page is watched.
-    bool PageWatched(uint32_t page) const {
+    // Whether any byte of [offset, offset + length) is watched.
+    bool Watched(uint32_t offset, uint32_t length) const {
         if (bytes_.empty()) return false;
-        const auto begin = bytes_.begin() + page * 256;
-        return std::any_of(begin, begin + 256, [](uint8_t kinds) { return kinds != 0; });
+        const auto begin = bytes_.begin() + offset;
+        return std::any_of(begin, begin + length, [](uint8_t kinds) { return kinds != 0; });
     }
     // Adds or removes `kinds` on the bytes [begin, end), end <= kRamSize.
     void Change(uint32_t begin, uint32_t end, uint8_t kinds, bool on) {

@@ -108,7 +108,8 @@ bool DecodeMergedPair(const CTravikDoc& doc, uint32_t offset, uint32_t first,
 }
 
 // Decoding and formatting are inlined into DisassembleThumb, the listing's hot path.
-[[gnu::always_inline]] inline ThumbInstruction Decode(const CTravikDoc& doc, uint32_t offset) {
+[[gnu::always_inline]] inline ThumbInstruction Decode(const CTravikDoc& doc, uint32_t offset,
+                                                      bool joinShiftPair = true) {
     const uint32_t h = doc.HalfwordAt(offset);
     ThumbInstruction insn;
     const uint8_t low3 = h & 7;
@@ -134,7 +135,8 @@ bool DecodeMergedPair(const CTravikDoc& doc, uint32_t offset, uint32_t first,
                 }
                 return insn;
             }
-            if (NextIsContinuation(doc, offset) && DecodeMergedPair(doc, offset, h, insn)) {
+            if (joinShiftPair && NextIsContinuation(doc, offset) &&
+                DecodeMergedPair(doc, offset, h, insn)) {
                 return insn;
             }
             insn.form = ThumbForm::kShift;
@@ -561,6 +563,10 @@ void AppendLiteralSuffix(const CTravikDoc& doc, const ThumbInstruction& insn, Li
 
 ThumbInstruction DecodeThumb(const CTravikDoc& doc, uint32_t offset) {
     return Decode(doc, offset);
+}
+
+ThumbInstruction DecodeThumbHalfword(const CTravikDoc& doc, uint32_t offset) {
+    return Decode(doc, offset, false);
 }
 
 void FormatThumbInstruction(const CTravikDoc& doc, const ThumbInstruction& insn, LineBuffer& out) {

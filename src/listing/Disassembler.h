@@ -60,6 +60,8 @@ struct ThumbInstruction {
 // Nothing past the image end is read: a BL pair cut by the end is a bad call, a
 // literal whose word is not wholly inside the image is absent.
 ThumbInstruction DecodeThumb(const CTravikDoc& doc, uint32_t offset);
+// The same, but a shift stays a shift when the halfword after it is joined to it.
+ThumbInstruction DecodeThumbHalfword(const CTravikDoc& doc, uint32_t offset);
 
 // Appends the instruction text of a decoded instruction: targets as displayed
 // addresses, the names of targets and the strings found behind pointers.

@@ -5,6 +5,7 @@
 #include "document/CTravikDoc.h"
 #include "document/FileIo.h"
 #include "document/FileReplacer.h"
+#include "listing/GnuExport.h"
 #include "listing/LineText.h"
 #include "listing/TextFormat.h"
 
@@ -85,8 +86,10 @@ ExportResult ExportRange(const CTravikDoc& doc, uint32_t start, uint32_t end,
         err = errno;
         return ExportResult::kCannotOpen;
     }
-    const bool written = WriteListing(
-        doc, start, end, "\r\n", [&file](std::string_view piece) { return file.Write(piece); });
+    const auto sink = [&file](std::string_view piece) { return file.Write(piece); };
+    // In GNU syntax the export is a source the GNU assembler turns back into the range.
+    const bool written = doc.Options().gnuSyntax ? WriteGnuAssembly(doc, start, end, "\r\n", sink)
+                                                 : WriteListing(doc, start, end, "\r\n", sink);
     if (written && file.Commit()) return ExportResult::kOk;
     err = errno;
     return ExportResult::kWriteFailed;

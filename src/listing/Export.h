@@ -40,7 +40,8 @@ enum class ExportResult {
     kEmptyRange,  // the range holds no item (it starts past its end or the image's)
 };
 
-// Writes the document's export selection to `path` (as given) with CR LF line ends. An
+// Writes the document's export selection to `path` (as given) with CR LF line ends: the
+// listing lines, or with "View GNU Syntax" a source for the GNU assembler. An
 // older file at `path` is replaced only by a complete export; an empty range or a
 // refused path never opens it. On failure `error`, when
 // given, receives the system's error number. `io`: the file operations (tests).

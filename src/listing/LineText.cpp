@@ -2,6 +2,7 @@
 
 #include "document/CTravikDoc.h"
 #include "listing/Disassembler.h"
+#include "listing/GnuSyntax.h"
 
 using namespace textformat;
 
@@ -87,7 +88,11 @@ void FormatThumbLine(const CTravikDoc& doc, uint32_t offset, LineBuffer& out) {
         p = PutLiteral(p, " : ");
     }
     out.Commit(p);
-    DisassembleThumb(doc, offset, out);
+    if (doc.Options().gnuSyntax) {
+        FormatGnuInstruction(doc, offset, out);
+    } else {
+        DisassembleThumb(doc, offset, out);
+    }
     if (doc.Options().lowerCase) {
         char* data = out.MutableData();
         LowerCase(data + lineStart, data + out.Size());

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "document/CTravikDoc.h"
+#include "listing/AnnotationSearch.h"
 #include "listing/LineText.h"
 #include "listing/TextFormat.h"
 #include "shell/HexDigit.h"
@@ -261,8 +262,10 @@ constexpr LowerTable kLower;
 // Item lines searched item by item from `from` while the item lies before `to`.
 class TextSearch {
   public:
-    TextSearch(const CTravikDoc& doc, std::string pattern, bool ignoreCase)
-        : doc_(doc), pattern_(std::move(pattern)), ignoreCase_(ignoreCase) {}
+    TextSearch(const CTravikDoc& doc, std::string pattern, bool ignoreCase, bool annotationsToo)
+        : doc_(doc), pattern_(std::move(pattern)), ignoreCase_(ignoreCase) {
+        if (annotationsToo) annotations_.emplace(doc, pattern_, ignoreCase);
+    }
 
     // Returns the item it stopped before (UINT64_MAX at the image's end or a match
     // refused by `onMatch`).
@@ -287,11 +290,15 @@ class TextSearch {
                     lowered[k] = kLower[static_cast<uint8_t>(text[k])];
                 text = lowered;
             }
-            if (text.find(pattern_) != std::string_view::npos && !onMatch(static_cast<uint32_t>(o)))
-                return UINT64_MAX;
             int s = 1;
-            o = doc_.NextLine(o, s);
+            const int64_t next = doc_.NextLine(o, s);
+            const bool found =
+                text.find(pattern_) != std::string_view::npos ||
+                (annotations_ && annotations_->Matches(static_cast<uint32_t>(o),
+                                                       static_cast<uint32_t>(s == 2 ? o + 2 : next)));
+            if (found && !onMatch(static_cast<uint32_t>(o))) return UINT64_MAX;
             if (s == 2) return UINT64_MAX;
+            o = next;
         }
         return o / 2 < count ? static_cast<uint64_t>(o) : UINT64_MAX;
     }
@@ -300,6 +307,7 @@ class TextSearch {
     const CTravikDoc& doc_;
     std::string pattern_;
     bool ignoreCase_;
+    std::optional<AnnotationSearch> annotations_;
 };
 
 // The prepared search of one call: its layouts or text, and its progress texts.
@@ -309,11 +317,13 @@ struct Prepared {
     std::vector<HexLayout> layouts;
     std::string text;
     bool ignoreCase = false;
+    bool annotationsToo = false;
     std::string shownPattern;
 };
 
-Prepared Prepare(const CTravikDoc& doc, std::string pattern, int mode) {
+Prepared Prepare(const CTravikDoc& doc, std::string pattern, int mode, bool annotationsToo) {
     Prepared p;
+    p.annotationsToo = annotationsToo;
     if (mode == kSearchHex || mode == kSearchHexUnaligned) {
         p.hex = true;
         if (mode == kSearchHex && pattern.size() % 2 != 0) {
@@ -364,8 +374,9 @@ bool IsHexPattern(const std::string& pattern) {
                        [](char c) { return c == kWildcard || HexDigitValue(c) >= 0; });
 }
 
-int32_t Search(const CTravikDoc& doc, std::string pattern, uint32_t start, int mode) {
-    const Prepared p = Prepare(doc, std::move(pattern), mode);
+int32_t Search(const CTravikDoc& doc, std::string pattern, uint32_t start, int mode,
+               bool annotationsToo) {
+    const Prepared p = Prepare(doc, std::move(pattern), mode, annotationsToo);
     if (p.refused) return -1;
     FrameServices& frame = doc.Frame();
     const Reporter report{
@@ -376,7 +387,7 @@ int32_t Search(const CTravikDoc& doc, std::string pattern, uint32_t start, int m
         hit = search.Pass(start, doc.ImageSize(), report);
         if (!hit && start != 0) hit = search.Pass(0, start, report);
     } else if (!p.text.empty()) {
-        const TextSearch search(doc, p.text, p.ignoreCase);
+        const TextSearch search(doc, p.text, p.ignoreCase, p.annotationsToo);
         auto first = [&](uint32_t o) {
             hit = o;
             return false;
@@ -406,8 +417,8 @@ struct FindAll::State {
     }
 };
 
-FindAll::FindAll(const CTravikDoc& doc, std::string pattern, int mode)
-    : state_(new State{doc, Prepare(doc, std::move(pattern), mode), {}, 0, {}}) {
+FindAll::FindAll(const CTravikDoc& doc, std::string pattern, int mode, bool annotationsToo)
+    : state_(new State{doc, Prepare(doc, std::move(pattern), mode, annotationsToo), {}, 0, {}}) {
     const Prepared& p = state_->prepared;
     state_->prefix = (p.hex ? "Searching " : "Searching string ") + p.shownPattern + " in addr: ";
     if (p.refused || (p.hex ? p.layouts.empty() : p.text.empty())) state_->position = UINT64_MAX;
@@ -445,7 +456,7 @@ bool FindAll::Step(uint64_t bytes) {
     } else {
         const Reporter quiet{s.doc, false, {}};
         s.position =
-            TextSearch(s.doc, p.text, p.ignoreCase).Walk(s.position, to, quiet, [&](uint32_t o) {
+            TextSearch(s.doc, p.text, p.ignoreCase, p.annotationsToo).Walk(s.position, to, quiet, [&](uint32_t o) {
                 s.Add(ItemOfMatch(s.doc, o));
                 return true;
             });
@@ -453,8 +464,9 @@ bool FindAll::Step(uint64_t bytes) {
     return !Done();
 }
 
-std::vector<uint32_t> SearchAll(const CTravikDoc& doc, std::string pattern, int mode) {
-    FindAll all(doc, std::move(pattern), mode);
+std::vector<uint32_t> SearchAll(const CTravikDoc& doc, std::string pattern, int mode,
+                                bool annotationsToo) {
+    FindAll all(doc, std::move(pattern), mode, annotationsToo);
     all.Step(UINT64_MAX);
     return all.Results();
 }

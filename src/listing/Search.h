@@ -27,18 +27,22 @@ inline constexpr char kWildcard = '?';
 // item where the match lies, or -1. Progress and the outcome go to the status bar of
 // the document's frame; an odd aligned hex pattern is refused with a message box.
 // Every candidate is tried, including matches that end at the image's last byte; a
-// pattern longer than the image finds nothing.
-int32_t Search(const CTravikDoc& doc, std::string pattern, uint32_t start, int mode);
+// pattern longer than the image finds nothing. With `annotationsToo` the text modes
+// also search each item's notes, header, footer, explanations and the RAM names it
+// points into (the Find dialog's "Notes and names too").
+int32_t Search(const CTravikDoc& doc, std::string pattern, uint32_t start, int mode,
+               bool annotationsToo = false);
 
 // Every item where the pattern occurs, in ascending order, each once. No status texts;
 // the odd-digit and only-wildcards messages as above.
-std::vector<uint32_t> SearchAll(const CTravikDoc& doc, std::string pattern, int mode);
+std::vector<uint32_t> SearchAll(const CTravikDoc& doc, std::string pattern, int mode,
+                                bool annotationsToo = false);
 
 // SearchAll in slices, so a window stays live: each Step searches the next part of the
 // image (or of its items' lines) and adds its items to Results().
 class FindAll {
   public:
-    FindAll(const CTravikDoc& doc, std::string pattern, int mode);
+    FindAll(const CTravikDoc& doc, std::string pattern, int mode, bool annotationsToo = false);
     ~FindAll();
     // True when the pattern was refused with a message; Done() is then true at once.
     bool Refused() const;

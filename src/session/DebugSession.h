@@ -213,6 +213,12 @@ class DebugSession {
     void ClearIoMap() { ioMap_.Clear(); }
     // The last writer of each display byte. Start empties it.
     void RecordPixelWriters(bool on);
+    // A script's observer of the accesses to the stack RAM or flash pages of
+    // [address, address + length) (MemoryBus::ObservePages); `on` false ends it.
+    void ObserveAccesses(AccessObserver& observer, uint32_t address, uint32_t length, bool on) {
+        emulator_.ObservePages(observer, address, length, on);
+    }
+    void RemoveObserver(AccessObserver& observer) { emulator_.RemoveObserver(observer); }
     bool RecordsPixelWriters() const { return recordPixels_; }
     const PixelWriters& LcdWriters() const { return pixels_; }
 

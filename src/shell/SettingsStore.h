@@ -38,6 +38,7 @@ inline constexpr Key kViewHex{"View Hex", 1};
 inline constexpr Key kViewAscii{"View Ascii", 1};
 inline constexpr Key kViewBitmap{"View Bitmap", -7};
 inline constexpr Key kViewSystemStrings{"View SystemStrings", 1};
+inline constexpr Key kGnuSyntax{"View GNU Syntax", 0};
 inline constexpr Key kNumColumns{"Num Columns", 2};
 inline constexpr Key kGdbServerPort{"GDB Server Port", 1234};
 
@@ -47,6 +48,7 @@ inline constexpr Key kAllKeys[] = {
     kViewAscii,      kViewBitmap,    kViewSystemStrings, kNumColumns,   kGdbServerPort,
     kViewSearchResults, kViewReferences,
     kViewIoMap,
+    kGnuSyntax,
 };
 
 // Reads a key of the "Settings" section with its own default.

@@ -1,6 +1,7 @@
 #include "widgets/CFindDlg.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -23,7 +24,7 @@ bool IsHexText(const QString& text) {
 CFindDlg::CFindDlg(QWidget* parent) : QDialog(parent), beep([] { QApplication::beep(); }) {
     setWindowTitle("Find...");
     setFont(DialogFont());
-    setFixedSize(DluSize(164, 62));
+    setFixedSize(DluSize(164, 75));
 
     text_ = new CLineField(this);
     text_->setGeometry(DluX(7), DluY(7), DluX(150), DluY(12));
@@ -39,16 +40,22 @@ CFindDlg::CFindDlg(QWidget* parent) : QDialog(parent), beep([] { QApplication::b
         radios_[i]->setGeometry(DluX(i < 2 ? 7 : 82), DluY(i % 2 == 0 ? 24 : 35),
                                 DluX(i < 2 ? 74 : 80), DluY(10));
     }
+    // Annotations are texts, so only the text kinds can search them.
+    annotations_ = new QCheckBox("Notes and names too", this);
+    annotations_->setGeometry(DluX(82), DluY(46), DluX(80), DluY(10));
+    for (int i = 0; i < 4; ++i)
+        connect(radios_[i], &QRadioButton::toggled, this,
+                [this] { annotations_->setEnabled(!radios_[0]->isChecked() && !radios_[1]->isChecked()); });
 
     auto* find = new QPushButton("Find", this);
-    find->setGeometry(DluX(56), DluY(47), DluX(48), DluY(13));
+    find->setGeometry(DluX(56), DluY(60), DluX(48), DluY(13));
     find->setDefault(true);
     connect(find, &QPushButton::clicked, this, [this] { OnFind(false); });
     auto* all = new QPushButton("Find All", this);
-    all->setGeometry(DluX(7), DluY(47), DluX(44), DluY(13));
+    all->setGeometry(DluX(7), DluY(60), DluX(44), DluY(13));
     connect(all, &QPushButton::clicked, this, [this] { OnFind(true); });
     auto* cancel = new QPushButton("Cancel", this);
-    cancel->setGeometry(DluX(109), DluY(47), DluX(48), DluY(13));
+    cancel->setGeometry(DluX(109), DluY(60), DluX(48), DluY(13));
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
@@ -58,6 +65,8 @@ void CFindDlg::Prepare() {
     text_->setFocus();
     const int shown = (mode >= kHexUnaligned && mode <= kStringCase) ? mode : kHexData;
     radios_[shown - 1]->setChecked(true);
+    annotations_->setChecked(annotationsToo);
+    annotations_->setEnabled(shown == kString || shown == kStringCase);
 }
 
 bool CFindDlg::Run() {
@@ -78,5 +87,6 @@ void CFindDlg::OnFind(bool all) {
     pattern = text;
     mode = chosen;
     findAll = all;
+    annotationsToo = annotations_->isChecked();
     accept();
 }

@@ -4,6 +4,7 @@
 #include <QString>
 #include <functional>
 
+class QCheckBox;
 class QLineEdit;
 class QRadioButton;
 
@@ -25,15 +26,19 @@ class CFindDlg : public QDialog {
     QString pattern;
     // Whether the last confirmation was "Find All".
     bool findAll = false;
+    // "Notes and names too": the text kinds also search the annotations.
+    bool annotationsToo = false;
     // The error sound; the platform's beep unless a test replaces it.
     std::function<void()> beep;
 
     QLineEdit* TextField() const { return text_; }
     QRadioButton* ModeButton(int mode) const { return radios_[mode - 1]; }
+    QCheckBox* AnnotationsBox() const { return annotations_; }
 
   private:
     void OnFind(bool all);
 
     QLineEdit* text_;
     QRadioButton* radios_[4];
+    QCheckBox* annotations_;
 };

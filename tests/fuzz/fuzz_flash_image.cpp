@@ -1,9 +1,10 @@
 // Feeds arbitrary bytes as a flash image: the open with its analysis, every listing
-// line, and a bounded emulator run from the first halfword and from one the input picks.
+// line (and, in GNU syntax, the whole export), and a bounded emulator run from the first halfword and from one the input picks.
 #include <cstddef>
 #include <cstdint>
 
 #include "FuzzSupport.h"
+#include "listing/GnuExport.h"
 #include "listing/LineText.h"
 
 namespace {
@@ -27,6 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     settings::Write(frame.settings, settings::kViewHex, (options >> 2) & 1);
     settings::Write(frame.settings, settings::kViewAscii, (options >> 3) & 1);
     settings::Write(frame.settings, settings::kViewSystemStrings, (options >> 4) & 1);
+    settings::Write(frame.settings, settings::kGnuSyntax, (options >> 5) & 1);
     CTravikDoc doc(frame);
     if (!doc.OnOpenDocument(FuzzFile("f.fls"))) return 0;
     // Every line once, ending with "End of File"; a walk that went on longer would be
@@ -40,6 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (sub == 2) break;
         o = doc.NextLine(o, sub);
     }
+    if (doc.Options().gnuSyntax) GnuAssemblyText(doc, 0, doc.ImageSize() - 1);
     Run(doc, 0);
     Run(doc, (uint32_t{data[1]} << 8 | data[2]) % doc.ImageSize() & ~1u);
     return 0;

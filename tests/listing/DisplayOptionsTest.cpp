@@ -19,24 +19,26 @@ TEST(DisplayOptions, ReadRulesTogglesAndTheBitmapWidth) {
     for (const auto& [key, value] : {std::pair{&settings::kBaseAddress, 5}, {&settings::kViewBitmap, 20},
                                      {&settings::kLowerCase, 7}, {&settings::kViewHex, 0},
                                      {&settings::kViewAscii, -3}, {&settings::kViewJumps, 0},
-                                     {&settings::kViewSystemStrings, 0}})
+                                     {&settings::kViewSystemStrings, 0}, {&settings::kGnuSyntax, 3}})
         frame.settings.WriteProfileInt(settings::kSection, key->name, value);
     CTravikDoc doc(frame);
     // Base address and bitmap are taken as stored; the others become 0 or 1.
     const DisplayOptions& o = doc.Options();
     EXPECT_EQ((std::vector<int64_t>{o.baseAddress, o.bitmapWidth, o.lowerCase, o.viewHex, o.viewAscii,
-                                    o.viewJumps, o.viewSystemStrings}),
-              (std::vector<int64_t>{5, 20, 1, 0, 1, 0, 0}));
+                                    o.viewJumps, o.viewSystemStrings, o.gnuSyntax}),
+              (std::vector<int64_t>{5, 20, 1, 0, 1, 0, 0, 1}));
     // Each toggle flips its option and writes it back.
     const std::pair<void (CTravikDoc::*)(), const settings::Key*> toggles[] = {
         {&CTravikDoc::ToggleLowerCase, &settings::kLowerCase},
         {&CTravikDoc::ToggleViewJumps, &settings::kViewJumps},
         {&CTravikDoc::ToggleViewHex, &settings::kViewHex},
         {&CTravikDoc::ToggleViewAscii, &settings::kViewAscii},
-        {&CTravikDoc::ToggleViewSystemStrings, &settings::kViewSystemStrings}};
+        {&CTravikDoc::ToggleViewSystemStrings, &settings::kViewSystemStrings},
+        {&CTravikDoc::ToggleGnuSyntax, &settings::kGnuSyntax}};
     for (const auto& [toggle, key] : toggles) (doc.*toggle)();
-    EXPECT_EQ((std::vector<int64_t>{o.lowerCase, o.viewJumps, o.viewHex, o.viewAscii, o.viewSystemStrings}),
-              (std::vector<int64_t>{0, 1, 1, 0, 1}));
+    EXPECT_EQ((std::vector<int64_t>{o.lowerCase, o.viewJumps, o.viewHex, o.viewAscii, o.viewSystemStrings,
+                                    o.gnuSyntax}),
+              (std::vector<int64_t>{0, 1, 1, 0, 1, 0}));
     for (const auto& [toggle, key] : toggles)
         EXPECT_EQ(Stored(frame, *key), (key == &settings::kViewJumps || key == &settings::kViewHex ||
                                         key == &settings::kViewSystemStrings)) << key->name;

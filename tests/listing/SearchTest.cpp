@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "document/DocEdit.h"
 #include "listing/ListingFixture.h"
 #include "listing/Search.h"
 
@@ -151,4 +152,51 @@ TEST(SearchWildcards, EndsLengthAndOnlyWildcards) {
     }
 }
 
+// "Notes and names too": the annotations of an item, and RAM names behind its literal
+// load or data word, match in the text modes only when asked for, with each mode's case.
+TEST(SearchAnnotations, NotesHeadersFootersExplanationsAndRamNames) {
+    ListingFixture f(0x40);
+    f.Half(0x10, 0x4803);  // LDR R0, [PC, #12]: the word at 0x20
+    f.Word(0x20, kRamBase + 0x12);
+    f.Type(0x20, itemtype::kData4);
+    f.Join(0x20);
+    using K = DocEdit::TextKind;
+    f.doc->Apply(TextEdit(*f.doc, K::kNote, 0x04, "Hello World", true));
+    f.doc->Apply(TextEdit(*f.doc, K::kHeader, 0x08, "Setup hello", true));
+    f.doc->Apply(TextEdit(*f.doc, K::kFooter, 0x0C, "end of HELLO", true));
+    f.doc->Apply(TextEdit(*f.doc, K::kExplanation, 0x22, "hello in a word's tail", true));
+    f.doc->Apply(RamNameEdit(*f.doc, 0x10, 0x13, "Counter"));
+    const struct {
+        std::string pattern;
+        int mode;
+        bool annotations;
+        std::vector<uint32_t> all;
+    } cases[] = {
+        {"hello", kSearchText, false, {}},
+        {"hello", kSearchText, true, {0x04, 0x08, 0x0C, 0x20}},
+        {"hello", kSearchTextCase, true, {0x08, 0x20}},
+        {"counter", kSearchText, false, {0x10}},  // the load's line shows the name
+        {"counter", kSearchText, true, {0x10, 0x20}},
+        {"counter", kSearchTextCase, true, {}},
+        {"Counter", kSearchTextCase, true, {0x10, 0x20}},
+        {"48", kSearchHex, true, {0x10}},  // the hex modes search the image only
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SearchAll(*f.doc, c.pattern, c.mode, c.annotations), c.all) << c.pattern;
+    EXPECT_EQ(Search(*f.doc, "hello", 0x0A, kSearchText, true), 0x0C);
+    EXPECT_EQ(Search(*f.doc, "world", 0x0A, kSearchText, true), 0x04);  // after the wrap
+}
+
 }  // namespace
+
+// The text modes search the lines as shown, so in GNU syntax they find objdump's words.
+TEST(SearchText, FindsTheInstructionTextsOfTheSyntaxShown) {
+    ListingFixture f(0x40);
+    f.Half(0x20, 0xB510);
+    EXPECT_EQ(Search(*f.doc, "push {r4, lr}", 0, kSearchText), -1);
+    EXPECT_EQ(Search(*f.doc, "PUSH { R4, LR }", 0, kSearchTextCase), 0x20);
+    TestDoc::Options(*f.doc).gnuSyntax = 1;
+    EXPECT_EQ(Search(*f.doc, "push {r4, lr}", 0, kSearchTextCase), 0x20);
+    EXPECT_EQ(Search(*f.doc, "PUSH {R4, LR}", 0, kSearchText), 0x20);
+    EXPECT_EQ(Search(*f.doc, "PUSH {R4, LR}", 0, kSearchTextCase), -1);
+}

@@ -59,7 +59,7 @@ class CTravikView : public QWidget, public AccessibleLines, public DebugSessionO
     void OnFindNext();
     // Every item with a match, searched in slices while the window stays live (progress
     // in the status bar, Esc cancels); foundAll reports them when the search completes.
-    void FindAllItems(const std::string& pattern, int mode);
+    void FindAllItems(const std::string& pattern, int mode, bool annotationsToo = false);
     bool FindingAll() const { return findAll_ != nullptr; }
     // The view's own Find dialog: the last pattern and mode are remembered per view.
     CFindDlg& FindDialog();

@@ -25,10 +25,10 @@ void CTravikView::OnFind() {
     if (!dialog.Run() || dialog.pattern.isEmpty()) return;
     const std::string pattern = dialog.pattern.toLocal8Bit().toStdString();
     if (dialog.findAll) {
-        FindAllItems(pattern, dialog.mode);
+        FindAllItems(pattern, dialog.mode, dialog.annotationsToo);
         return;
     }
-    const int32_t result = Search(doc_, pattern, 0, dialog.mode);
+    const int32_t result = Search(doc_, pattern, 0, dialog.mode, dialog.annotationsToo);
     if (result >= 0) GoToOffset(static_cast<uint32_t>(result), true);
     update();
 }
@@ -39,14 +39,14 @@ void CTravikView::OnFindNext() {
     int subLine = 1;
     const int64_t start = doc_.NextLine(state_.cursorOffset, subLine);
     const int32_t result = Search(doc_, dialog.pattern.toLocal8Bit().toStdString(),
-                                  static_cast<uint32_t>(start), dialog.mode);
+                                  static_cast<uint32_t>(start), dialog.mode, dialog.annotationsToo);
     if (result >= 0) GoToOffset(static_cast<uint32_t>(result), true);
     update();
 }
 
-void CTravikView::FindAllItems(const std::string& pattern, int mode) {
+void CTravikView::FindAllItems(const std::string& pattern, int mode, bool annotationsToo) {
     if (findAll_) EndFindAll(false);
-    findAll_ = std::make_unique<FindAll>(doc_, pattern, mode);
+    findAll_ = std::make_unique<FindAll>(doc_, pattern, mode, annotationsToo);
     if (findAll_->Refused()) {
         findAll_.reset();
         return;

@@ -1,0 +1,355 @@
+#include "document/MoreAnalysis.h"
+
+#include <algorithm>
+#include <array>
+#include <string>
+
+#include "document/ItemType.h"
+#include "document/MorePass.h"
+#include "shell/FrameServices.h"
+
+namespace more {
+namespace {
+constexpr int kMaxRounds = 64;
+constexpr uint32_t kMaxLeafLength = 512;  // halfwords a routine found after an end may take
+
+const char* HeaderFor(Why why) {
+    switch (why) {
+        case Why::kPointer:
+            return "Routine (pointer)";
+        case Why::kPrologue:
+            return "Routine (prologue)";
+        case Why::kBranch:
+            return "Routine (branch)";
+        default:
+            return "Routine (after end)";
+    }
+}
+
+// High bytes of instructions the walk only steps over: no branch, call, literal load,
+// return or undefined encoding can have them (shifts, which may start a merged pair,
+// are told apart by the next halfword).
+constexpr std::array<bool, 256> MakePlain() {
+    std::array<bool, 256> plain{};
+    for (int b = 0x10; b <= 0x43; ++b) plain[b] = true;  // shifts, ADD/SUB, immediates, ALU
+    for (int b = 0x50; b <= 0xB0; ++b) plain[b] = true;  // loads and stores, addresses, ADD SP
+    for (int b : {0xB4, 0xB5, 0xBC, 0xDF}) plain[b] = true;  // PUSH, POP without PC, SWI
+    for (int b = 0xC0; b <= 0xCF; ++b) plain[b] = true;  // LDMIA, STMIA
+    return plain;
+}
+constexpr std::array<bool, 256> kPlain = MakePlain();
+
+bool IsInvalid(const ThumbInstruction& insn) {
+    return insn.form == ThumbForm::kError13 || insn.form == ThumbForm::kError18 ||
+           insn.form == ThumbForm::kBadCall || insn.form == ThumbForm::kLoadLiteralAbsent ||
+           (insn.form == ThumbForm::kConditionalBranch && insn.op == 14);
+}
+}  // namespace
+
+bool IsTerminal(const ThumbInstruction& insn) {
+    switch (insn.form) {
+        case ThumbForm::kBranch:
+            return true;
+        case ThumbForm::kPop:
+            return (insn.registers & 0x100) != 0;
+        case ThumbForm::kHighRegister:
+            return insn.op == 3 || (insn.rd == 15 && insn.op != 1);  // BX, or ADD/MOV to PC
+        default:
+            return false;
+    }
+}
+
+Pass::Pass(const CTravikDoc& doc)
+    : doc_(doc),
+      size_(doc.ImageSize()),
+      count_(doc.HalfwordCount()),
+      old_(doc.Flags()),
+      flags_(old_, old_ + count_),
+      seen_(count_, 0),
+      helpers_(count_, 0) {}
+
+// The routines known so far, the calls and the branches.
+void Pass::Seed() {
+    const uint8_t* codes = doc_.JumpCodes();
+    for (uint32_t i = 0; i < count_; ++i) {
+        if (IsRoutineStart(i) && Type(i) == itemtype::kThumb && IsItemStart(i)) work_.push_back(2 * i);
+        if (codes[i] != CTravikDoc::kJumpCall && codes[i] != CTravikDoc::kJumpBranch) continue;
+        const uint32_t t = doc_.JumpTarget(i);
+        if (t / 2 >= count_) continue;
+        if (codes[i] == CTravikDoc::kJumpCall)
+            work_.push_back(t);
+        else
+            seen_[t / 2] |= kTarget;
+    }
+}
+
+void Pass::Walk() {
+    while (!work_.empty()) {
+        const uint32_t o = work_.back();
+        work_.pop_back();
+        WalkFrom(o);
+    }
+}
+
+void Pass::WalkFrom(uint32_t o) {
+    for (; o % 2 == 0 && uint64_t{o} + 2 <= size_; o += 2) {
+        const uint32_t i = o / 2;
+        if ((seen_[i] & (kCode | kData)) || !IsItemStart(i)) return;
+        if (Type(i) != itemtype::kThumb && !TakeBackData(i)) return;
+        const uint8_t b0 = doc_.Image()[o];
+        if (kPlain[b0] || (b0 < 0x10 && (i + 1 == count_ || IsItemStart(i + 1)))) {
+            seen_[i] |= kCode | kInsn;
+            continue;
+        }
+        if ((b0 & 0xF8) == 0x48) {  // LDR Rd, [PC, #n]: its literal is data
+            const int64_t t = LiteralAddress(int64_t{o} + 4, doc_.HalfwordAt(o));
+            if (t + 4 > int64_t{size_}) return;  // no literal: not code
+            seen_[i] |= kCode | kInsn;
+            MakeData(static_cast<uint32_t>(t), 4, 4);
+            loads_.emplace_back(o, doc_.WordAt(static_cast<uint32_t>(t)));
+            continue;
+        }
+        if (b0 >= 0xD0 && b0 <= 0xDD) {  // a conditional branch (DE is undefined, DF a SWI)
+            seen_[i] |= kCode | kInsn;
+            const int64_t t = CondBranchTarget(int64_t{o} + 4, doc_.HalfwordAt(o));
+            if (t >= 0 && t + 2 <= int64_t{size_}) {
+                seen_[t / 2] |= kTarget;
+                work_.push_back(static_cast<uint32_t>(t));
+            }
+            continue;
+        }
+        const ThumbInstruction insn = DecodeThumb(doc_, o);
+        if (IsInvalid(insn)) return;
+        seen_[i] |= kCode | kInsn;
+        if ((insn.form == ThumbForm::kMergedAnd || insn.form == ThumbForm::kMergedAnd3) &&
+            i + 1 < count_) {
+            seen_[i + 1] |= kCode;  // the second shift of the pair
+            o += 2;
+            continue;
+        }
+        const int64_t t = insn.target;
+        const bool inImage = t >= 0 && t + 2 <= int64_t{size_};
+        switch (insn.form) {
+            case ThumbForm::kCall: {
+                if (i + 1 < count_) {
+                    seen_[i + 1] |= kCode;
+                    if (!IsUsers(i + 1) && flags_[i + 1] == itemtype::kThumb)
+                        flags_[i + 1] |= flagbits::kContinuation;
+                }
+                if (!inImage) return;
+                const uint32_t callee = static_cast<uint32_t>(t);
+                work_.push_back(callee);
+                if (const std::optional<CaseHelper> helper = Helper(callee)) {
+                    // The case table follows the call: the code goes on at its cases.
+                    const CaseTable table = ReadCaseTable(doc_, o, *helper);
+                    MakeData(table.first, table.bytes, helper->entryBytes == 4 ? 4 : 2);
+                    for (uint32_t c : table.targets) {
+                        seen_[c / 2] |= kTarget;
+                        work_.push_back(c);
+                    }
+                    return;
+                }
+                o += 2;
+                break;
+            }
+            default:
+                if (!IsTerminal(insn)) break;
+                AfterEnd(i);
+                if (insn.form == ThumbForm::kHighRegister && insn.rd == 15 && insn.rs != 14)
+                    computedJumps_.push_back(o);
+                if (insn.form == ThumbForm::kBranch && inImage) {
+                    seen_[t / 2] |= kTarget;
+                    work_.push_back(static_cast<uint32_t>(t));
+                    branches_.emplace_back(o, static_cast<uint32_t>(t));
+                    if (LeavesRoutine(o, static_cast<uint32_t>(t)))
+                        AddRoutine(static_cast<uint32_t>(t), Why::kBranch);
+                }
+                return;
+        }
+    }
+}
+
+// Whether the routine a call leads to is a switch helper, looked at once per routine.
+std::optional<CaseHelper> Pass::Helper(uint32_t offset) {
+    constexpr uint8_t kUnknown = 0, kNone = 1, kHelper = 2;  // kHelper + entry bytes * 2 + signed
+    uint8_t& known = helpers_[offset / 2];
+    if (known == kUnknown) {
+        const std::optional<CaseHelper> helper = RecogniseCaseHelper(doc_, offset);
+        known = helper ? static_cast<uint8_t>(kHelper + helper->entryBytes * 2 + helper->isSigned)
+                       : kNone;
+    }
+    if (known == kNone) return std::nullopt;
+    return CaseHelper{static_cast<uint8_t>((known - kHelper) / 2), ((known - kHelper) & 1) != 0};
+}
+
+bool Pass::AddRoutine(uint32_t offset, Why why) {
+    const uint32_t i = offset / 2;
+    if (offset % 2 != 0 || i >= count_ || Type(i) != itemtype::kThumb || !IsItemStart(i) ||
+        (seen_[i] & kData) || ((seen_[i] & kCode) && !(seen_[i] & kInsn)) || IsRoutineStart(i))
+        return false;
+    work_.push_back(offset);
+    if (IsUsers(i)) return false;
+    flags_[i] |= flagbits::kRoutineStart;
+    if (doc_.Headers().Find(i) == nullptr) headers_.emplace_back(i, HeaderFor(why));
+    switch (why) {
+        case Why::kPointer: ++report_.pointerRoutines; break;
+        case Why::kPrologue: ++report_.prologueRoutines; break;
+        case Why::kBranch: ++report_.branchRoutines; break;
+        case Why::kAfterEnd: ++report_.afterEndRoutines; break;
+    }
+    return true;
+}
+
+// The halfword at index i follows the end of a routine: a return, an unconditional
+// branch or data, with at most one halfword of padding between.
+bool Pass::FollowsEnd(uint32_t i) const {
+    if (i == 0) return false;
+    uint32_t j = i - 1;
+    if (IsPadding(j) && !(seen_[j] & kCode) && j > 0) --j;
+    if ((seen_[j] & kData) || (IsDataType(j) && !(seen_[j] & kCode))) return true;
+    if (seen_[j] & kInsn) return IsTerminal(DecodeThumb(doc_, 2 * j));
+    return false;
+}
+
+// Straight-line code from i reaches a routine's end before anything that cannot be code.
+// A lone branch is not taken for a routine: ARM words and data read as THUMB often are one.
+bool Pass::LooksLikeRoutine(uint32_t i) const {
+    for (uint32_t k = i; k < count_ && k - i < kMaxLeafLength; ++k) {
+        if (!IsFreeCode(k) && !(k > i && (flags_[k] & flagbits::kContinuation))) return false;
+        if (flags_[k] & flagbits::kContinuation) continue;
+        const ThumbInstruction insn = DecodeThumb(doc_, 2 * k);
+        if (IsInvalid(insn) || (k == i && insn.form == ThumbForm::kBranch)) return false;
+        if (IsTerminal(insn)) return true;
+        if (insn.form == ThumbForm::kCall) ++k;
+    }
+    return false;
+}
+
+// PUSH {..., LR} after an end starts a routine; the rest waits for FindAfterEnd.
+bool Pass::FindPrologues() {
+    std::vector<uint32_t> look;
+    look.swap(candidates_);
+    bool changed = false;
+    for (uint32_t i : look) {
+        if (i >= count_ || !IsFreeCode(i) || IsPadding(i) || !FollowsEnd(i)) continue;
+        if (doc_.Image()[2 * i] == 0xB5) {
+            changed |= AddRoutine(2 * i, Why::kPrologue);
+            Walk();  // what it reaches is no longer free
+        } else {
+            deferred_.push_back(i);
+        }
+    }
+    return changed;
+}
+
+// Code after an end that nothing leads to and that runs to an end of its own.
+bool Pass::FindAfterEnd() {
+    std::vector<uint32_t> look;
+    look.swap(deferred_);
+    std::sort(look.begin(), look.end());
+    look.erase(std::unique(look.begin(), look.end()), look.end());
+    bool changed = false;
+    for (uint32_t i : look) {
+        if (!IsFreeCode(i) || (seen_[i] & kTarget) || !FollowsEnd(i) || !LooksLikeRoutine(i))
+            continue;
+        changed |= AddRoutine(2 * i, Why::kAfterEnd);
+        Walk();
+    }
+    return changed;
+}
+
+// A branch at the image's start leads to its start-up routine, and a branch that goes
+// back past the start of a routine leaves it for another.
+bool Pass::LeavesRoutine(uint32_t at, uint32_t to) const {
+    if (at == 0) return true;
+    for (uint32_t o = to + 2; o <= at; o += 2) {  // a B goes back 2 KB at most
+        if (IsRoutineStart(o / 2)) return true;
+    }
+    return false;
+}
+
+// The walk looks at each branch with the routines known then; this looks again at all.
+bool Pass::FindTailBranches() {
+    bool changed = false;
+    for (auto [at, to] : branches_) {
+        if (!IsRoutineStart(to / 2) && LeavesRoutine(at, to)) changed |= AddRoutine(to, Why::kBranch);
+    }
+    return changed;
+}
+
+// The sure rules, until they find nothing more.
+void Pass::Settle() {
+    for (int round = 0; round < kMaxRounds; ++round) {
+        bool changed = FollowPointers();
+        changed |= FollowJumpTables();
+        Walk();
+        changed |= FindPrologues();
+        Walk();
+        if (!changed && candidates_.empty() && dataWords_.empty()) return;
+    }
+}
+
+DocEdit Pass::Run(MoreReport& report) {
+    Seed();
+    Walk();
+    SeedData();
+    Settle();
+    // The weaker findings, each once the sure ones are done.
+    if (FindPointerTables()) Settle();
+    if (FindStrings()) Settle();
+    for (int round = 0; round < kMaxRounds && FindAfterEnd(); ++round) Settle();
+    for (int round = 0; round < kMaxRounds && FindTailBranches(); ++round) Settle();
+    MarkPadding();
+    report = report_;
+    return MakeEdit();
+}
+
+DocEdit Pass::MakeEdit() const {
+    DocEdit edit;
+    // The changed flag bytes in runs; short stretches of unchanged ones are taken along.
+    constexpr uint32_t kGap = 64;
+    for (uint32_t i = 0; i < count_;) {
+        if (flags_[i] == old_[i]) {
+            ++i;
+            continue;
+        }
+        uint32_t end = i + 1, last = i + 1;
+        while (end < count_ && end - last < kGap) {
+            if (flags_[end] != old_[end]) last = end + 1;
+            ++end;
+        }
+        edit.SetFlags(i, std::vector<uint8_t>(flags_.begin() + i, flags_.begin() + last));
+        i = last;
+    }
+    // One part with every header, in index order (made whole: there may be many).
+    auto headers = headers_;
+    std::sort(headers.begin(), headers.end());
+    DocEdit::Texts texts{DocEdit::TextKind::kHeader, {}};
+    texts.entries.reserve(headers.size());
+    for (const auto& [i, text] : headers) texts.entries.emplace_back(i, text);
+    if (!texts.entries.empty()) edit.parts.emplace_back(std::move(texts));
+    if (!edit.parts.empty())
+        edit.after = DocEdit::kModified | DocEdit::kJumpList | DocEdit::kUpdateViews;
+    return edit;
+}
+
+}  // namespace more
+
+DocEdit MoreRoutinesEdit(const CTravikDoc& doc, MoreReport& report) {
+    report = {};
+    if (doc.HalfwordCount() == 0) return {};
+    return more::Pass(doc).Run(report);
+}
+
+MoreReport FindMoreRoutines(CTravikDoc& doc) {
+    MoreReport report;
+    const DocEdit edit = MoreRoutinesEdit(doc, report);
+    if (!edit.parts.empty()) doc.Apply(edit, kFindMoreRoutinesLabel, 0);
+    return report;
+}
+
+void FindMoreRoutinesCommand(CTravikDoc& doc) {
+    const MoreReport r = FindMoreRoutines(doc);
+    doc.Frame().SetStatusText("Find More Routines: " + std::to_string(r.Routines()) +
+                              " routines, " + std::to_string(r.dataItems) + " data items");
+}

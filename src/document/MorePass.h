@@ -1,0 +1,101 @@
+#pragma once
+
+// The working state of Find More Routines, shared by its two halves: MoreAnalysis.cpp
+// walks the code and finds the routines, MoreData.cpp finds the data.
+#include <cstdint>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "document/CTravikDoc.h"
+#include "document/CaseTables.h"
+#include "document/MoreAnalysis.h"
+#include "listing/Disassembler.h"
+
+namespace more {
+
+// What the walk learnt of a halfword.
+enum : uint8_t {
+    kCode = 1,    // reached by the walk
+    kInsn = 2,    // an instruction starts here (reached)
+    kData = 4,    // made or kept as data by this analysis
+    kTarget = 8,  // a branch, case or data pointer leads here
+};
+
+enum class Why { kPointer, kPrologue, kBranch, kAfterEnd };
+
+// A return, an unconditional branch or a jump through a register.
+bool IsTerminal(const ThumbInstruction& insn);
+
+class Pass {
+  public:
+    explicit Pass(const CTravikDoc& doc);
+    DocEdit Run(MoreReport& report);
+
+  private:
+    uint8_t Type(uint32_t i) const { return flags_[i] & flagbits::kTypeMask; }
+    bool IsItemStart(uint32_t i) const { return !(flags_[i] & flagbits::kContinuation); }
+    bool IsUsers(uint32_t i) const { return (old_[i] & flagbits::kUserMark) != 0; }
+    bool IsDataType(uint32_t i) const {
+        return Type(i) >= itemtype::kData2 && Type(i) <= itemtype::kData16;
+    }
+    bool IsFreeCode(uint32_t i) const {
+        return !(seen_[i] & (kCode | kData)) && Type(i) == itemtype::kThumb && IsItemStart(i) &&
+               !IsUsers(i);
+    }
+    // A zero or NOP (MOV R8, R8) halfword that aligns what follows.
+    bool IsPadding(uint32_t i) const {
+        const uint16_t h = doc_.HalfwordAt(2 * i);
+        return h == 0 || h == 0x46C0;
+    }
+    bool IsRoutineStart(uint32_t i) const { return (flags_[i] & flagbits::kRoutineStart) != 0; }
+    // The halfwords after index i may start a routine.
+    void AfterEnd(uint32_t i) {
+        candidates_.push_back(i + 1);
+        candidates_.push_back(i + 2);
+    }
+
+    // MoreAnalysis.cpp: the walk and the routines.
+    void Seed();
+    void Settle();
+    void Walk();
+    void WalkFrom(uint32_t o);
+    std::optional<CaseHelper> Helper(uint32_t offset);
+    bool AddRoutine(uint32_t offset, Why why);
+    bool FollowsEnd(uint32_t i) const;
+    bool LooksLikeRoutine(uint32_t i) const;
+    bool FindPrologues();
+    bool FindAfterEnd();
+    bool LeavesRoutine(uint32_t at, uint32_t to) const;
+    bool FindTailBranches();
+    DocEdit MakeEdit() const;
+
+    // MoreData.cpp: the data.
+    bool TakeBackData(uint32_t i);
+    bool MakeData(uint32_t first, uint32_t bytes, uint32_t itemBytes);
+    void SeedData();
+    bool FollowPointers();
+    bool FindPointerTables();
+    bool FollowJumpTables();
+    bool FindStrings();
+    void MarkPadding();
+
+    const CTravikDoc& doc_;
+    const uint32_t size_;
+    const uint32_t count_;
+    const uint8_t* old_;
+    std::vector<uint8_t> flags_;  // as the edit leaves them
+    std::vector<uint8_t> seen_;
+    std::vector<uint32_t> work_;        // offsets to walk from
+    std::vector<uint32_t> candidates_;  // halfwords that may follow an end, to look at
+    std::vector<uint32_t> deferred_;    // of those, the ones without a prologue
+    std::vector<uint32_t> dataWords_;   // word offsets in data, to look at for pointers
+    std::vector<std::pair<uint32_t, uint32_t>> branches_;  // unconditional B reached: at, to
+    std::vector<std::pair<uint32_t, uint32_t>> loads_;     // literal loads reached: at, word
+    std::vector<uint32_t> computedJumps_;                  // MOV PC, Rn and ADD PC, Rn reached
+    std::vector<std::pair<uint32_t, const char*>> headers_;
+    std::vector<uint8_t> helpers_;  // per halfword: what Helper found there
+    MoreReport report_;
+};
+
+}  // namespace more
