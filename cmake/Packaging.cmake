@@ -22,6 +22,17 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # the Python module's interpreter and the fonts behind "Courier New" and "Arial".
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "python3, fonts-liberation")
+# The Python module is built for one interpreter version's ABI: it loads into that only.
+if(TARGET travik_python AND TRAVIK_PYTHON_EXECUTABLE)
+  execute_process(COMMAND ${TRAVIK_PYTHON_EXECUTABLE} -c
+      "import sys; print('%d;%d' % sys.version_info[:2])"
+    OUTPUT_VARIABLE version OUTPUT_STRIP_TRAILING_WHITESPACE)
+  list(GET version 0 major)
+  list(GET version 1 minor)
+  math(EXPR next "${minor} + 1")
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "python3 (>= ${major}.${minor}~), python3 (<< ${major}.${next}), fonts-liberation")
+endif()
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "gdb-multiarch, xvfb")
 
 include(CPack)

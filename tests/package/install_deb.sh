@@ -69,6 +69,19 @@ QT_QPA_PLATFORM=offscreen "$bin/travik" "$dir/demo.fls" --screenshot "$dir/shot.
 [ "$(head -c 8 "$dir/shot.png" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] ||
   fail "the screenshot is no PNG"
 
+# The Python module, where the build made one: in the package, and found by the
+# installed travik-cli beside itself, not in the build.
+if [ -f "$build/python/travik.pyi" ]; then
+  site=$root/usr/lib/python3/dist-packages
+  ls "$site"/travik*.so >/dev/null 2>&1 || fail "package lacks the Python module"
+  printf 'import os, sys, travik\nd = travik.Document.open(sys.argv[1])\nprint(os.path.realpath(travik.__file__))\n' > "$dir/s.py"
+  "$bin/travik-cli" script "$dir/s.py" "$dir/demo.fls" > "$dir/script.txt" 2>"$dir/script.err" ||
+    fail "travik-cli script: $(cat "$dir/script.err")"
+  grep -q "^$site/travik" "$dir/script.txt" || fail "the script imported $(cat "$dir/script.txt")"
+  grep -q 'Depends: python3 (>= 3\.[0-9]*~), python3 (<< 3\.' "$dir/control" ||
+    fail "no python3 version bounds: $(cat "$dir/control")"
+fi
+
 desktop-file-validate "$share/applications/travik.desktop" || fail "desktop-file-validate"
 # The file type as the desktop's MIME database sees it, built in a folder of our own.
 mkdir -p "$dir/mime/packages"
