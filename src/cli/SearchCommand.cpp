@@ -51,6 +51,8 @@ int RunSearchCommand(const std::vector<std::string>& args) {
             settings::Write(store, settings::kViewAscii, 0);
         } else if (a == "--no-strings") {
             settings::Write(store, settings::kViewSystemStrings, 0);
+        } else if (a == "--gnu") {
+            settings::Write(store, settings::kGnuSyntax, 1);
         } else {
             return UsageError("search");
         }

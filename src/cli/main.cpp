@@ -76,7 +76,7 @@ const CommandInfo kCommands[] = {
      RunRecoverCommand},
     {"search",
      "FLASH [--mode 1|2|3|4] [--start OFF] [--all] [--notes] [--base] [--lower] [--no-hex]\n"
-     "      [--no-ascii] [--no-strings] [--] PATTERN",
+     "      [--no-ascii] [--no-strings] [--gnu] [--] PATTERN",
      "Searches as Find and Find Next do, from image offset OFF (hex, default 0) and then\n"
      "from the beginning. Modes: 1 hex bytes (default), 2 hex digits at any digit, 3 text\n"
      "of the item lines ignoring case, 4 text with case. Prints the item's offset in hex,\n"
