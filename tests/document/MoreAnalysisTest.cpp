@@ -32,10 +32,11 @@ std::map<uint32_t, bool> MappingSymbols(const std::string& elf) {
         if (Be32(elf, sh + 4) != elf::kSectionSymtab) continue;
         const uint64_t strings = shoff + uint64_t{Be32(elf, sh + 24)} * elf::kSectionHeaderSize;
         const uint32_t names = Be32(elf, strings + 16);
-        for (uint64_t at = Be32(elf, sh + 16); at < Be32(elf, sh + 16) + uint64_t{Be32(elf, sh + 20)};
-             at += elf::kSymbolSize) {
+        for (uint64_t at = Be32(elf, sh + 16);
+             at < Be32(elf, sh + 16) + uint64_t{Be32(elf, sh + 20)}; at += elf::kSymbolSize) {
             const std::string name = elf.c_str() + names + Be32(elf, at);
-            if (name == "$d" || name == "$t" || name == "$a") marks[Be32(elf, at + 4)] = name == "$d";
+            if (name == "$d" || name == "$t" || name == "$a")
+                marks[Be32(elf, at + 4)] = name == "$d";
         }
     }
     return marks;
@@ -70,13 +71,16 @@ Figures Measure(const CTravikDoc& doc, const std::string& elf) {
         auto next = std::upper_bound(funcs.begin(), funcs.end(), std::make_pair(o, UINT32_MAX));
         if (next == funcs.begin()) continue;
         const auto& fn = *(next - 1);
-        const uint32_t end = fn.second ? fn.first + fn.second : next != funcs.end() ? next->first : size;
+        const uint32_t end = fn.second             ? fn.first + fn.second
+                             : next != funcs.end() ? next->first
+                                                   : size;
         if (fn.first != o && o < end) ++f.startsInside;
     }
     const auto marks = MappingSymbols(elf);
     for (auto it = marks.begin(); it != marks.end(); ++it) {
         if (it->first < kFlashBase) continue;
-        const uint32_t end = std::next(it) != marks.end() ? std::next(it)->first - kFlashBase : size;
+        const uint32_t end =
+            std::next(it) != marks.end() ? std::next(it)->first - kFlashBase : size;
         for (uint32_t o = it->first - kFlashBase; o < std::min(end, size); ++o) {
             const uint8_t type = flag(o & ~1u) & flagbits::kTypeMask;
             const bool data = type >= itemtype::kData2 && type <= itemtype::kData16;
@@ -90,31 +94,31 @@ Figures Measure(const CTravikDoc& doc, const std::string& elf) {
 
 TEST(MoreAnalysis, FindsTheWorkloadsRoutinesAndData) {
     Figures all;
-    for (const char* name : {"list", "matrix", "fsm", "crc", "memops", "recurse"}) {
-        for (const char* level : {"O2", "Os"}) {
-            const std::string base = std::string(TRAVIK_WORKLOAD_DIR) + "/" + name + "-" + level;
-            RecordingFrame frame;
-            std::unique_ptr<CTravikDoc> doc = OpenImage(frame, base + ".fls");
-            ASSERT_TRUE(doc) << base;
-            FindMoreRoutines(*doc);
-            const std::vector<uint8_t> bytes = ReadFileBytes(base + ".elf");
-            const Figures f = Measure(*doc, std::string(bytes.begin(), bytes.end()));
-            std::printf("%-10s functions %zu/%zu, routine starts %zu (%zu inside a function), "
-                        "data bytes %zu/%zu, code bytes as data %zu\n",
-                        (std::string(name) + "-" + level).c_str(), f.funcsFound, f.funcs, f.starts,
-                        f.startsInside, f.dataShown, f.dataBytes, f.codeAsData);
-            EXPECT_GE(f.funcsFound * 100, f.funcs * 95) << base;
-            EXPECT_LE(f.startsInside * 100, f.starts * 2) << base;
-            EXPECT_GE(f.dataShown * 100, f.dataBytes * 95) << base;
-            all.funcs += f.funcs, all.funcsFound += f.funcsFound, all.starts += f.starts;
-            all.startsInside += f.startsInside, all.dataBytes += f.dataBytes, all.dataShown += f.dataShown;
-            all.codeAsData += f.codeAsData;
-        }
+    for (const std::string& base : WorkloadBases()) {
+        RecordingFrame frame;
+        std::unique_ptr<CTravikDoc> doc = OpenImage(frame, base + ".fls");
+        ASSERT_TRUE(doc) << base;
+        FindMoreRoutines(*doc);
+        const std::vector<uint8_t> bytes = ReadFileBytes(base + ".elf");
+        const Figures f = Measure(*doc, std::string(bytes.begin(), bytes.end()));
+        std::printf(
+            "%-10s functions %zu/%zu, routine starts %zu (%zu inside a function), "
+            "data bytes %zu/%zu, code bytes as data %zu\n",
+            base.substr(base.rfind('/') + 1).c_str(), f.funcsFound, f.funcs, f.starts,
+            f.startsInside, f.dataShown, f.dataBytes, f.codeAsData);
+        EXPECT_GE(f.funcsFound * 100, f.funcs * 95) << base;
+        EXPECT_LE(f.startsInside * 100, f.starts * 2) << base;
+        EXPECT_GE(f.dataShown * 100, f.dataBytes * 95) << base;
+        all.funcs += f.funcs, all.funcsFound += f.funcsFound, all.starts += f.starts;
+        all.startsInside += f.startsInside, all.dataBytes += f.dataBytes,
+            all.dataShown += f.dataShown;
+        all.codeAsData += f.codeAsData;
     }
-    std::printf("all        functions %zu/%zu, routine starts %zu (%zu inside a function), "
-                "data bytes %zu/%zu, code bytes as data %zu\n",
-                all.funcsFound, all.funcs, all.starts, all.startsInside, all.dataShown, all.dataBytes,
-                all.codeAsData);
+    std::printf(
+        "all        functions %zu/%zu, routine starts %zu (%zu inside a function), "
+        "data bytes %zu/%zu, code bytes as data %zu\n",
+        all.funcsFound, all.funcs, all.starts, all.startsInside, all.dataShown, all.dataBytes,
+        all.codeAsData);
 }
 
 }  // namespace
@@ -126,12 +130,13 @@ namespace {
 TEST(MoreAnalysis, LeavesTheUsersItemsAndUndoesAsOneStep) {
     TempDir dir;
     RecordingFrame frame;
-    auto doc = OpenImageBytes(frame, dir.File("u.fls"),
-                              ImageOfHalfwords({0xB500, 0x4801, 0xBD00, 0x0000,  // 00: LDR at 2
-                                                0x0020, 0x0011, 0x0000, 0x0000,  // 08: pointer to 10
-                                                0xB510, 0xBD10, 0xB500, 0xBD00,  // 10, 14
-                                                0x4865, 0x6C6C, 0x6F00, 0x0000,  // 18: "Hello"
-                                                0xB500, 0xBD00, 0xB500, 0xBD00}));  // 20, 24 (user's)
+    auto doc =
+        OpenImageBytes(frame, dir.File("u.fls"),
+                       ImageOfHalfwords({0xB500, 0x4801, 0xBD00, 0x0000,     // 00: LDR at 2
+                                         0x0020, 0x0011, 0x0000, 0x0000,     // 08: pointer to 10
+                                         0xB510, 0xBD10, 0xB500, 0xBD00,     // 10, 14
+                                         0x4865, 0x6C6C, 0x6F00, 0x0000,     // 18: "Hello"
+                                         0xB500, 0xBD00, 0xB500, 0xBD00}));  // 20, 24 (user's)
     ASSERT_TRUE(doc);
     doc->Apply(ItemTypeEdit(*doc, 0x14, itemtype::kData2, true));
     doc->Apply(TextEdit(*doc, DocEdit::TextKind::kHeader, 0x24, "mine", true));

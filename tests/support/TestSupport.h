@@ -128,3 +128,14 @@ std::unique_ptr<CTravikDoc> OpenImageBytes(RecordingFrame& frame, const std::str
                                            const std::vector<uint8_t>& bytes);
 // Big-endian THUMB halfwords as image bytes.
 std::vector<uint8_t> ImageOfHalfwords(std::initializer_list<uint16_t> values);
+
+#ifdef TRAVIK_WORKLOAD_DIR
+// The compiled C workloads at both levels, each as its path without ".fls" or ".elf".
+inline std::vector<std::string> WorkloadBases() {
+    std::vector<std::string> bases;
+    for (const char* name : {"list", "matrix", "fsm", "crc", "memops", "recurse"})
+        for (const char* level : {"O2", "Os"})
+            bases.push_back(std::string(TRAVIK_WORKLOAD_DIR) + "/" + name + "-" + level);
+    return bases;
+}
+#endif
