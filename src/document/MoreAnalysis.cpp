@@ -59,14 +59,21 @@ bool IsTerminal(const ThumbInstruction& insn) {
     }
 }
 
+bool IsTerminalHalfword(uint32_t h) {
+    if ((h & 0xF800) == 0xE000 || (h & 0xFD00) == 0xBD00) return true;  // B, POP {..., PC}
+    if ((h & 0xFC00) != 0x4400) return false;
+    const uint32_t op = (h >> 8) & 3, rd = (h & 7) | ((h >> 4) & 8), rs = (h >> 3) & 15;
+    if (op == 2 && rd == rs) return false;  // MOV of a register to itself: a NOP
+    return op == 3 || (rd == 15 && op != 1);
+}
+
 Pass::Pass(const CTravikDoc& doc)
     : doc_(doc),
       size_(doc.ImageSize()),
       count_(doc.HalfwordCount()),
       old_(doc.Flags()),
       flags_(old_, old_ + count_),
-      seen_(count_, 0),
-      helpers_(count_, 0) {}
+      seen_(count_, 0) {}
 
 // The routines known so far, the calls and the branches.
 void Pass::Seed() {
@@ -172,11 +179,14 @@ void Pass::WalkFrom(uint32_t o) {
 // Whether the routine a call leads to is a switch helper, looked at once per routine.
 std::optional<CaseHelper> Pass::Helper(uint32_t offset) {
     constexpr uint8_t kUnknown = 0, kNone = 1, kHelper = 2;  // kHelper + entry bytes * 2 + signed
-    uint8_t& known = helpers_[offset / 2];
+    // Kept beside the walk's bits: the walk from the routine reads the same byte.
+    uint8_t& seen = seen_[offset / 2];
+    uint8_t known = seen >> kHelperShift;
     if (known == kUnknown) {
         const std::optional<CaseHelper> helper = RecogniseCaseHelper(doc_, offset);
         known = helper ? static_cast<uint8_t>(kHelper + helper->entryBytes * 2 + helper->isSigned)
                        : kNone;
+        seen = static_cast<uint8_t>((seen & ((1u << kHelperShift) - 1)) | known << kHelperShift);
     }
     if (known == kNone) return std::nullopt;
     return CaseHelper{static_cast<uint8_t>((known - kHelper) / 2), ((known - kHelper) & 1) != 0};
@@ -207,7 +217,7 @@ bool Pass::FollowsEnd(uint32_t i) const {
     uint32_t j = i - 1;
     if (IsPadding(j) && !(seen_[j] & kCode) && j > 0) --j;
     if ((seen_[j] & kData) || (IsDataType(j) && !(seen_[j] & kCode))) return true;
-    if (seen_[j] & kInsn) return IsTerminal(DecodeThumb(doc_, 2 * j));
+    if (seen_[j] & kInsn) return IsTerminalHalfword(doc_.HalfwordAt(2 * j));
     return false;
 }
 
@@ -217,6 +227,8 @@ bool Pass::LooksLikeRoutine(uint32_t i) const {
     for (uint32_t k = i; k < count_ && k - i < kMaxLeafLength; ++k) {
         if (!IsFreeCode(k) && !(k > i && (flags_[k] & flagbits::kContinuation))) return false;
         if (flags_[k] & flagbits::kContinuation) continue;
+        const uint8_t b0 = doc_.Image()[2 * k];
+        if (kPlain[b0] || (b0 >= 0xD0 && b0 <= 0xDD)) continue;  // nothing that ends or stops it
         const ThumbInstruction insn = DecodeThumb(doc_, 2 * k);
         if (IsInvalid(insn) || (k == i && insn.form == ThumbForm::kBranch)) return false;
         if (IsTerminal(insn)) return true;

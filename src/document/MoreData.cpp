@@ -188,7 +188,7 @@ bool Pass::FindStrings() {
 void Pass::MarkPadding() {
     for (uint32_t i = 1; i + 1 < count_; ++i) {
         if (IsFreeCode(i) && doc_.HalfwordAt(2 * i) == 0 && (seen_[i - 1] & kInsn) &&
-            (seen_[i + 1] & kData) && IsTerminal(DecodeThumb(doc_, 2 * (i - 1))))
+            (seen_[i + 1] & kData) && IsTerminalHalfword(doc_.HalfwordAt(2 * (i - 1))))
             MakeData(2 * i, 2, 2);
     }
 }

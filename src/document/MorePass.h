@@ -21,11 +21,14 @@ enum : uint8_t {
     kData = 4,    // made or kept as data by this analysis
     kTarget = 8,  // a branch, case or data pointer leads here
 };
+constexpr int kHelperShift = 4;  // the high four bits: what Helper found there
 
 enum class Why { kPointer, kPrologue, kBranch, kAfterEnd };
 
 // A return, an unconditional branch or a jump through a register.
 bool IsTerminal(const ThumbInstruction& insn);
+// The same for the instruction the halfword starts, without decoding it.
+bool IsTerminalHalfword(uint32_t h);
 
 class Pass {
   public:
@@ -85,7 +88,7 @@ class Pass {
     const uint32_t count_;
     const uint8_t* old_;
     std::vector<uint8_t> flags_;  // as the edit leaves them
-    std::vector<uint8_t> seen_;
+    std::vector<uint8_t> seen_;  // the bits above, and Helper's finding in the high ones
     std::vector<uint32_t> work_;        // offsets to walk from
     std::vector<uint32_t> candidates_;  // halfwords that may follow an end, to look at
     std::vector<uint32_t> deferred_;    // of those, the ones without a prologue
@@ -94,7 +97,6 @@ class Pass {
     std::vector<std::pair<uint32_t, uint32_t>> loads_;     // literal loads reached: at, word
     std::vector<uint32_t> computedJumps_;                  // MOV PC, Rn and ADD PC, Rn reached
     std::vector<std::pair<uint32_t, const char*>> headers_;
-    std::vector<uint8_t> helpers_;  // per halfword: what Helper found there
     MoreReport report_;
 };
 
