@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <string>
 
 #include "document/ItemType.h"
@@ -38,6 +39,17 @@ constexpr std::array<bool, 256> MakePlain() {
     return plain;
 }
 constexpr std::array<bool, 256> kPlain = MakePlain();
+
+// Whether one of eight halfwords starts a routine or is a call or branch.
+bool AnyStartOrJump(const uint8_t* codes, const uint8_t* flags) {
+    constexpr uint64_t kOnes = 0x0101010101010101u, kHighs = 0x8080808080808080u;
+    auto hasZero = [&](uint64_t v) { return ((v - kOnes) & ~v & kHighs) != 0; };
+    uint64_t c, f;
+    std::memcpy(&c, codes, sizeof c);
+    std::memcpy(&f, flags, sizeof f);
+    return (f & kOnes * flagbits::kRoutineStart) != 0 ||
+           hasZero(c ^ kOnes * CTravikDoc::kJumpCall) || hasZero(c ^ kOnes * CTravikDoc::kJumpBranch);
+}
 
 bool IsInvalid(const ThumbInstruction& insn) {
     return insn.form == ThumbForm::kError13 || insn.form == ThumbForm::kError18 ||
@@ -79,6 +91,10 @@ Pass::Pass(const CTravikDoc& doc)
 void Pass::Seed() {
     const uint8_t* codes = doc_.JumpCodes();
     for (uint32_t i = 0; i < count_; ++i) {
+        if (i + 8 <= count_ && !AnyStartOrJump(codes + i, flags_.data() + i)) {
+            i += 7;
+            continue;
+        }
         if (IsRoutineStart(i) && Type(i) == itemtype::kThumb && IsItemStart(i)) work_.push_back(2 * i);
         if (codes[i] != CTravikDoc::kJumpCall && codes[i] != CTravikDoc::kJumpBranch) continue;
         const uint32_t t = doc_.JumpTarget(i);
@@ -321,6 +337,10 @@ DocEdit Pass::MakeEdit() const {
     // The changed flag bytes in runs; short stretches of unchanged ones are taken along.
     constexpr uint32_t kGap = 64;
     for (uint32_t i = 0; i < count_;) {
+        if (i + 8 <= count_ && std::memcmp(&flags_[i], old_ + i, 8) == 0) {
+            i += 8;
+            continue;
+        }
         if (flags_[i] == old_[i]) {
             ++i;
             continue;

@@ -128,7 +128,11 @@ bool Pass::FindPointerTables() {
 // A table of even code addresses whose address the code loads, with a jump through a
 // register between the load and the table: its entries are places in that code.
 bool Pass::FollowJumpTables() {
-    std::sort(computedJumps_.begin(), computedJumps_.end());
+    // Only the jumps the walk added since the last time need sorting.
+    std::sort(computedJumps_.begin() + sortedJumps_, computedJumps_.end());
+    std::inplace_merge(computedJumps_.begin(), computedJumps_.begin() + sortedJumps_,
+                       computedJumps_.end());
+    sortedJumps_ = computedJumps_.size();
     bool changed = false;
     std::vector<std::pair<uint32_t, uint32_t>> pending;  // tables not known as data yet
     for (auto [at, word] : loads_) {
@@ -163,6 +167,10 @@ bool Pass::FindStrings() {
     };
     bool changed = false;
     for (uint32_t o = 0; o < size_;) {
+        if (o % 2 == 0 && o / 2 + 8 <= count_ && AllTaken(o / 2)) {
+            o += 16;
+            continue;
+        }
         if (!free(o)) {  // over the code and data quickly
             o = (o | 1) + 1;
             continue;
@@ -187,6 +195,10 @@ bool Pass::FindStrings() {
 // A zero halfword between the end of a routine and data is the data's padding.
 void Pass::MarkPadding() {
     for (uint32_t i = 1; i + 1 < count_; ++i) {
+        if (i + 8 <= count_ && AllTaken(i)) {
+            i += 7;
+            continue;
+        }
         if (IsFreeCode(i) && doc_.HalfwordAt(2 * i) == 0 && (seen_[i - 1] & kInsn) &&
             (seen_[i + 1] & kData) && IsTerminalHalfword(doc_.HalfwordAt(2 * (i - 1))))
             MakeData(2 * i, 2, 2);

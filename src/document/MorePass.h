@@ -3,6 +3,7 @@
 // The working state of Find More Routines, shared by its two halves: MoreAnalysis.cpp
 // walks the code and finds the routines, MoreData.cpp finds the data.
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -51,6 +52,14 @@ class Pass {
         const uint16_t h = doc_.HalfwordAt(2 * i);
         return h == 0 || h == 0x46C0;
     }
+    // The eight halfwords from index i (i + 8 <= count_) are all code or data to the walk:
+    // the passes over the whole image step over them at once.
+    bool AllTaken(uint32_t i) const {
+        uint64_t x;
+        std::memcpy(&x, seen_.data() + i, sizeof x);
+        static_assert(kCode == 1 && kData == 4);
+        return ((x | x >> 2) & 0x0101010101010101u) == 0x0101010101010101u;
+    }
     bool IsRoutineStart(uint32_t i) const { return (flags_[i] & flagbits::kRoutineStart) != 0; }
     // The halfwords after index i may start a routine.
     void AfterEnd(uint32_t i) {
@@ -96,6 +105,7 @@ class Pass {
     std::vector<std::pair<uint32_t, uint32_t>> branches_;  // unconditional B reached: at, to
     std::vector<std::pair<uint32_t, uint32_t>> loads_;     // literal loads reached: at, word
     std::vector<uint32_t> computedJumps_;                  // MOV PC, Rn and ADD PC, Rn reached
+    size_t sortedJumps_ = 0;                               // of those, the sorted ones first
     std::vector<std::pair<uint32_t, const char*>> headers_;
     MoreReport report_;
 };
