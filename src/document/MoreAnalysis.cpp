@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <string>
 
@@ -49,6 +50,21 @@ bool AnyStartOrJump(const uint8_t* codes, const uint8_t* flags) {
     std::memcpy(&f, flags, sizeof f);
     return (f & kOnes * flagbits::kRoutineStart) != 0 ||
            hasZero(c ^ kOnes * CTravikDoc::kJumpCall) || hasZero(c ^ kOnes * CTravikDoc::kJumpBranch);
+}
+
+// Sorts indices below `limit` and drops repeats; many of them through a bit per index.
+void SortUnique(std::vector<uint32_t>& v, uint32_t limit) {
+    if (v.size() < limit / 64) {
+        std::sort(v.begin(), v.end());
+        v.erase(std::unique(v.begin(), v.end()), v.end());
+        return;
+    }
+    std::vector<uint64_t> bits(limit / 64 + 1, 0);
+    for (uint32_t i : v) bits[i / 64] |= uint64_t{1} << (i % 64);
+    v.clear();
+    for (uint32_t w = 0; w < bits.size(); ++w)
+        for (uint64_t b = bits[w]; b != 0; b &= b - 1)
+            v.push_back(64 * w + static_cast<uint32_t>(std::countr_zero(b)));
 }
 
 bool IsInvalid(const ThumbInstruction& insn) {
@@ -274,8 +290,7 @@ bool Pass::FindPrologues() {
 bool Pass::FindAfterEnd() {
     std::vector<uint32_t> look;
     look.swap(deferred_);
-    std::sort(look.begin(), look.end());
-    look.erase(std::unique(look.begin(), look.end()), look.end());
+    SortUnique(look, count_);
     bool changed = false;
     for (uint32_t i : look) {
         if (!IsFreeCode(i) || (seen_[i] & kTarget) || !FollowsEnd(i) || !LooksLikeRoutine(i))
