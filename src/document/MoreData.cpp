@@ -199,7 +199,7 @@ void Pass::MarkPadding() {
             i += 7;
             continue;
         }
-        if (IsFreeCode(i) && doc_.HalfwordAt(2 * i) == 0 && (seen_[i - 1] & kInsn) &&
+        if (doc_.HalfwordAt(2 * i) == 0 && IsFreeCode(i) && (seen_[i - 1] & kInsn) &&
             (seen_[i + 1] & kData) && IsTerminalHalfword(doc_.HalfwordAt(2 * (i - 1))))
             MakeData(2 * i, 2, 2);
     }
