@@ -41,15 +41,17 @@ constexpr std::array<bool, 256> MakePlain() {
 }
 constexpr std::array<bool, 256> kPlain = MakePlain();
 
-// Whether one of eight halfwords starts a routine or is a call or branch.
-bool AnyStartOrJump(const uint8_t* codes, const uint8_t* flags) {
-    constexpr uint64_t kOnes = 0x0101010101010101u, kHighs = 0x8080808080808080u;
-    auto hasZero = [&](uint64_t v) { return ((v - kOnes) & ~v & kHighs) != 0; };
+// Of eight halfwords, the ones that start a routine or are a call or a branch: the top
+// bit of each one's byte.
+uint64_t StartsOrJumps(const uint8_t* codes, const uint8_t* flags) {
+    constexpr uint64_t kOnes = 0x0101010101010101u, kLows = 0x7F7F7F7F7F7F7F7Fu;
+    auto nonZero = [](uint64_t v) { return ((v & kLows) + kLows) | v; };  // exact, per byte
     uint64_t c, f;
     std::memcpy(&c, codes, sizeof c);
     std::memcpy(&f, flags, sizeof f);
-    return (f & kOnes * flagbits::kRoutineStart) != 0 ||
-           hasZero(c ^ kOnes * CTravikDoc::kJumpCall) || hasZero(c ^ kOnes * CTravikDoc::kJumpBranch);
+    const uint64_t call = ~nonZero(c ^ kOnes * CTravikDoc::kJumpCall);
+    const uint64_t branch = ~nonZero(c ^ kOnes * CTravikDoc::kJumpBranch);
+    return (nonZero(f & kOnes * flagbits::kRoutineStart) | call | branch) & (kOnes << 7);
 }
 
 // Sorts indices below `limit` and drops repeats; many of them through a bit per index.
@@ -106,20 +108,22 @@ Pass::Pass(const CTravikDoc& doc)
 // The routines known so far, the calls and the branches.
 void Pass::Seed() {
     const uint8_t* codes = doc_.JumpCodes();
-    for (uint32_t i = 0; i < count_; ++i) {
-        if (i + 8 <= count_ && !AnyStartOrJump(codes + i, flags_.data() + i)) {
-            i += 7;
-            continue;
-        }
+    auto seed = [&](uint32_t i) {
         if (IsRoutineStart(i) && Type(i) == itemtype::kThumb && IsItemStart(i)) work_.push_back(2 * i);
-        if (codes[i] != CTravikDoc::kJumpCall && codes[i] != CTravikDoc::kJumpBranch) continue;
+        if (codes[i] != CTravikDoc::kJumpCall && codes[i] != CTravikDoc::kJumpBranch) return;
         const uint32_t t = doc_.JumpTarget(i);
-        if (t / 2 >= count_) continue;
+        if (t / 2 >= count_) return;
         if (codes[i] == CTravikDoc::kJumpCall)
             work_.push_back(t);
         else
             seen_[t / 2] |= kTarget;
+    };
+    uint32_t i = 0;
+    for (; i + 8 <= count_; i += 8) {  // only the halfwords that matter, in order
+        for (uint64_t m = StartsOrJumps(codes + i, flags_.data() + i); m != 0; m &= m - 1)
+            seed(i + static_cast<uint32_t>(std::countr_zero(m)) / 8);
     }
+    for (; i < count_; ++i) seed(i);
 }
 
 void Pass::Walk() {
