@@ -69,6 +69,25 @@ void SortUnique(std::vector<uint32_t>& v, uint32_t limit) {
             v.push_back(64 * w + static_cast<uint32_t>(std::countr_zero(b)));
 }
 
+// B, BL and the undefined encodings beside them as DecodeThumb has them, with only the
+// form and the target: the walk meets them often.
+ThumbInstruction DecodeJump(const CTravikDoc& doc, uint32_t o) {
+    ThumbInstruction insn;
+    const uint32_t h = doc.HalfwordAt(o);
+    if (h < 0xE800) {
+        insn.form = ThumbForm::kBranch;
+        insn.target = BranchTarget(int64_t{o} + 4, h);
+    } else if (h < 0xF000) {
+        insn.form = ThumbForm::kError18;
+    } else if (h >= 0xF800 || uint64_t{o} + 4 > doc.ImageSize() || !(doc.HalfwordAt(o + 2) & 0x800)) {
+        insn.form = ThumbForm::kBadCall;
+    } else {
+        insn.form = ThumbForm::kCall;
+        insn.target = BlTarget(int64_t{o} + 4, h, doc.HalfwordAt(o + 2));
+    }
+    return insn;
+}
+
 bool IsInvalid(const ThumbInstruction& insn) {
     return insn.form == ThumbForm::kError13 || insn.form == ThumbForm::kError18 ||
            insn.form == ThumbForm::kBadCall || insn.form == ThumbForm::kLoadLiteralAbsent ||
@@ -161,7 +180,7 @@ void Pass::WalkFrom(uint32_t o) {
             }
             continue;
         }
-        const ThumbInstruction insn = DecodeThumb(doc_, o);
+        const ThumbInstruction insn = b0 >= 0xE0 ? DecodeJump(doc_, o) : DecodeThumb(doc_, o);
         if (IsInvalid(insn)) return;
         seen_[i] |= kCode | kInsn;
         if ((insn.form == ThumbForm::kMergedAnd || insn.form == ThumbForm::kMergedAnd3) &&
