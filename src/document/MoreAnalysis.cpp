@@ -14,6 +14,7 @@ namespace more {
 namespace {
 constexpr int kMaxRounds = 64;
 constexpr uint32_t kMaxLeafLength = 512;  // halfwords a routine found after an end may take
+constexpr size_t kAhead = 16;  // items of a list looked at before their turn
 
 const char* HeaderFor(Why why) {
     switch (why) {
@@ -297,7 +298,9 @@ bool Pass::FindPrologues() {
     std::vector<uint32_t> look;
     look.swap(candidates_);
     bool changed = false;
-    for (uint32_t i : look) {
+    for (size_t n = 0; n < look.size(); ++n) {
+        if (n + kAhead < look.size()) Prefetch(look[n + kAhead]);
+        const uint32_t i = look[n];
         if (i >= count_ || !IsFreeCode(i) || IsPadding(i) || !FollowsEnd(i)) continue;
         if (doc_.Image()[2 * i] == 0xB5) {
             changed |= AddRoutine(2 * i, Why::kPrologue);
@@ -337,7 +340,9 @@ bool Pass::LeavesRoutine(uint32_t at, uint32_t to) const {
 // The walk looks at each branch with the routines known then; this looks again at all.
 bool Pass::FindTailBranches() {
     bool changed = false;
-    for (auto [at, to] : branches_) {
+    for (size_t n = 0; n < branches_.size(); ++n) {
+        if (n + kAhead < branches_.size()) Prefetch(branches_[n + kAhead].second / 2);
+        const auto [at, to] = branches_[n];
         if (!IsRoutineStart(to / 2) && LeavesRoutine(at, to)) changed |= AddRoutine(to, Why::kBranch);
     }
     return changed;
