@@ -177,7 +177,7 @@ void Pass::WalkFrom(uint32_t o) {
             const int64_t t = CondBranchTarget(int64_t{o} + 4, doc_.HalfwordAt(o));
             if (t >= 0 && t + 2 <= int64_t{size_}) {
                 seen_[t / 2] |= kTarget;
-                work_.push_back(static_cast<uint32_t>(t));
+                Visit(static_cast<uint32_t>(t));
             }
             continue;
         }
@@ -201,14 +201,14 @@ void Pass::WalkFrom(uint32_t o) {
                 }
                 if (!inImage) return;
                 const uint32_t callee = static_cast<uint32_t>(t);
-                work_.push_back(callee);
+                Visit(callee);
                 if (const std::optional<CaseHelper> helper = Helper(callee)) {
                     // The case table follows the call: the code goes on at its cases.
                     const CaseTable table = ReadCaseTable(doc_, o, *helper);
                     MakeData(table.first, table.bytes, helper->entryBytes == 4 ? 4 : 2);
                     for (uint32_t c : table.targets) {
                         seen_[c / 2] |= kTarget;
-                        work_.push_back(c);
+                        Visit(c);
                     }
                     return;
                 }
@@ -222,7 +222,7 @@ void Pass::WalkFrom(uint32_t o) {
                     computedJumps_.push_back(o);
                 if (insn.form == ThumbForm::kBranch && inImage) {
                     seen_[t / 2] |= kTarget;
-                    work_.push_back(static_cast<uint32_t>(t));
+                    Visit(static_cast<uint32_t>(t));
                     branches_.emplace_back(o, static_cast<uint32_t>(t));
                     if (LeavesRoutine(o, static_cast<uint32_t>(t)))
                         AddRoutine(static_cast<uint32_t>(t), Why::kBranch);

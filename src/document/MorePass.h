@@ -68,6 +68,11 @@ class Pass {
         __builtin_prefetch(flags_.data() + i);
     }
     bool IsRoutineStart(uint32_t i) const { return (flags_[i] & flagbits::kRoutineStart) != 0; }
+    // The walk is to go on at an offset in the image; where it has been, or what is data,
+    // it would stop at once.
+    void Visit(uint32_t o) {
+        if (!(seen_[o / 2] & (kCode | kData))) work_.push_back(o);
+    }
     // The halfwords after index i may start a routine.
     void AfterEnd(uint32_t i) {
         candidates_.push_back(i + 1);
