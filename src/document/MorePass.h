@@ -60,12 +60,14 @@ class Pass {
         static_assert(kCode == 1 && kData == 4);
         return ((x | x >> 2) & 0x0101010101010101u) == 0x0101010101010101u;
     }
-    // Asks the cache for the walk's and the flags' bytes of halfword i: the lists the walk
-    // makes go through the image out of order.
+    // Asks the cache for what looking at halfword i reads: the lists the walk makes go
+    // through the image out of order.
     [[gnu::always_inline]] void Prefetch(uint32_t i) const {
         if (i >= count_) return;
         __builtin_prefetch(seen_.data() + i);
         __builtin_prefetch(flags_.data() + i);
+        __builtin_prefetch(old_ + i);
+        __builtin_prefetch(doc_.Image() + 2 * i);
     }
     bool IsRoutineStart(uint32_t i) const { return (flags_[i] & flagbits::kRoutineStart) != 0; }
     // The walk is to go on at an offset in the image; where it has been, or what is data,
