@@ -24,9 +24,19 @@ std::optional<CaseHelper> TableLoad(const ThumbInstruction& insn) {
         return CaseHelper{static_cast<uint8_t>(insn.op == 1 ? 1 : 2), insn.op != 2};
     return std::nullopt;
 }
+
+// Whether one of the halfwords the helper is looked for in is a MOV Rd, LR to a low
+// register: without one no value is made from LR.
+bool CopiesLr(const CTravikDoc& doc, uint32_t offset) {
+    for (int k = 0; k < kHelperLength && uint64_t{offset} + 2 <= doc.ImageSize(); ++k, offset += 2) {
+        if ((doc.HalfwordAt(offset) & 0xFFF8) == 0x4670) return true;
+    }
+    return false;
+}
 }  // namespace
 
 std::optional<CaseHelper> RecogniseCaseHelper(const CTravikDoc& doc, uint32_t offset) {
+    if (!CopiesLr(doc, offset)) return std::nullopt;
     // Follows the low registers that hold a value made from LR: the table is read through
     // one of them, then LR is changed, then the routine returns through LR.
     uint32_t fromLr = 0;

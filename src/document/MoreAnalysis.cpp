@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstring>
 #include <string>
 
 #include "document/ItemType.h"
@@ -12,6 +14,7 @@ namespace more {
 namespace {
 constexpr int kMaxRounds = 64;
 constexpr uint32_t kMaxLeafLength = 512;  // halfwords a routine found after an end may take
+constexpr size_t kAhead = 16;  // items of a list looked at before their turn
 
 const char* HeaderFor(Why why) {
     switch (why) {
@@ -39,6 +42,53 @@ constexpr std::array<bool, 256> MakePlain() {
 }
 constexpr std::array<bool, 256> kPlain = MakePlain();
 
+// Of eight halfwords, the ones that start a routine or are a call or a branch: the top
+// bit of each one's byte.
+uint64_t StartsOrJumps(const uint8_t* codes, const uint8_t* flags) {
+    constexpr uint64_t kOnes = 0x0101010101010101u, kLows = 0x7F7F7F7F7F7F7F7Fu;
+    auto nonZero = [](uint64_t v) { return ((v & kLows) + kLows) | v; };  // exact, per byte
+    uint64_t c, f;
+    std::memcpy(&c, codes, sizeof c);
+    std::memcpy(&f, flags, sizeof f);
+    const uint64_t call = ~nonZero(c ^ kOnes * CTravikDoc::kJumpCall);
+    const uint64_t branch = ~nonZero(c ^ kOnes * CTravikDoc::kJumpBranch);
+    return (nonZero(f & kOnes * flagbits::kRoutineStart) | call | branch) & (kOnes << 7);
+}
+
+// Sorts indices below `limit` and drops repeats; many of them through a bit per index.
+void SortUnique(std::vector<uint32_t>& v, uint32_t limit) {
+    if (v.size() < limit / 64) {
+        std::sort(v.begin(), v.end());
+        v.erase(std::unique(v.begin(), v.end()), v.end());
+        return;
+    }
+    std::vector<uint64_t> bits(limit / 64 + 1, 0);
+    for (uint32_t i : v) bits[i / 64] |= uint64_t{1} << (i % 64);
+    v.clear();
+    for (uint32_t w = 0; w < bits.size(); ++w)
+        for (uint64_t b = bits[w]; b != 0; b &= b - 1)
+            v.push_back(64 * w + static_cast<uint32_t>(std::countr_zero(b)));
+}
+
+// B, BL and the undefined encodings beside them as DecodeThumb has them, with only the
+// form and the target: the walk meets them often.
+ThumbInstruction DecodeJump(const CTravikDoc& doc, uint32_t o) {
+    ThumbInstruction insn;
+    const uint32_t h = doc.HalfwordAt(o);
+    if (h < 0xE800) {
+        insn.form = ThumbForm::kBranch;
+        insn.target = BranchTarget(int64_t{o} + 4, h);
+    } else if (h < 0xF000) {
+        insn.form = ThumbForm::kError18;
+    } else if (h >= 0xF800 || uint64_t{o} + 4 > doc.ImageSize() || !(doc.HalfwordAt(o + 2) & 0x800)) {
+        insn.form = ThumbForm::kBadCall;
+    } else {
+        insn.form = ThumbForm::kCall;
+        insn.target = BlTarget(int64_t{o} + 4, h, doc.HalfwordAt(o + 2));
+    }
+    return insn;
+}
+
 bool IsInvalid(const ThumbInstruction& insn) {
     return insn.form == ThumbForm::kError13 || insn.form == ThumbForm::kError18 ||
            insn.form == ThumbForm::kBadCall || insn.form == ThumbForm::kLoadLiteralAbsent ||
@@ -59,28 +109,41 @@ bool IsTerminal(const ThumbInstruction& insn) {
     }
 }
 
+bool IsTerminalHalfword(uint32_t h) {
+    if ((h & 0xF800) == 0xE000 || (h & 0xFD00) == 0xBD00) return true;  // B, POP {..., PC}
+    if ((h & 0xFC00) != 0x4400) return false;
+    const uint32_t op = (h >> 8) & 3, rd = (h & 7) | ((h >> 4) & 8), rs = (h >> 3) & 15;
+    if (op == 2 && rd == rs) return false;  // MOV of a register to itself: a NOP
+    return op == 3 || (rd == 15 && op != 1);
+}
+
 Pass::Pass(const CTravikDoc& doc)
     : doc_(doc),
       size_(doc.ImageSize()),
       count_(doc.HalfwordCount()),
       old_(doc.Flags()),
       flags_(old_, old_ + count_),
-      seen_(count_, 0),
-      helpers_(count_, 0) {}
+      seen_(count_, 0) {}
 
 // The routines known so far, the calls and the branches.
 void Pass::Seed() {
     const uint8_t* codes = doc_.JumpCodes();
-    for (uint32_t i = 0; i < count_; ++i) {
+    auto seed = [&](uint32_t i) {
         if (IsRoutineStart(i) && Type(i) == itemtype::kThumb && IsItemStart(i)) work_.push_back(2 * i);
-        if (codes[i] != CTravikDoc::kJumpCall && codes[i] != CTravikDoc::kJumpBranch) continue;
+        if (codes[i] != CTravikDoc::kJumpCall && codes[i] != CTravikDoc::kJumpBranch) return;
         const uint32_t t = doc_.JumpTarget(i);
-        if (t / 2 >= count_) continue;
+        if (t / 2 >= count_) return;
         if (codes[i] == CTravikDoc::kJumpCall)
             work_.push_back(t);
         else
             seen_[t / 2] |= kTarget;
+    };
+    uint32_t i = 0;
+    for (; i + 8 <= count_; i += 8) {  // only the halfwords that matter, in order
+        for (uint64_t m = StartsOrJumps(codes + i, flags_.data() + i); m != 0; m &= m - 1)
+            seed(i + static_cast<uint32_t>(std::countr_zero(m)) / 8);
     }
+    for (; i < count_; ++i) seed(i);
 }
 
 void Pass::Walk() {
@@ -114,11 +177,11 @@ void Pass::WalkFrom(uint32_t o) {
             const int64_t t = CondBranchTarget(int64_t{o} + 4, doc_.HalfwordAt(o));
             if (t >= 0 && t + 2 <= int64_t{size_}) {
                 seen_[t / 2] |= kTarget;
-                work_.push_back(static_cast<uint32_t>(t));
+                Visit(static_cast<uint32_t>(t));
             }
             continue;
         }
-        const ThumbInstruction insn = DecodeThumb(doc_, o);
+        const ThumbInstruction insn = b0 >= 0xE0 ? DecodeJump(doc_, o) : DecodeThumb(doc_, o);
         if (IsInvalid(insn)) return;
         seen_[i] |= kCode | kInsn;
         if ((insn.form == ThumbForm::kMergedAnd || insn.form == ThumbForm::kMergedAnd3) &&
@@ -138,14 +201,14 @@ void Pass::WalkFrom(uint32_t o) {
                 }
                 if (!inImage) return;
                 const uint32_t callee = static_cast<uint32_t>(t);
-                work_.push_back(callee);
+                Visit(callee);
                 if (const std::optional<CaseHelper> helper = Helper(callee)) {
                     // The case table follows the call: the code goes on at its cases.
                     const CaseTable table = ReadCaseTable(doc_, o, *helper);
                     MakeData(table.first, table.bytes, helper->entryBytes == 4 ? 4 : 2);
                     for (uint32_t c : table.targets) {
                         seen_[c / 2] |= kTarget;
-                        work_.push_back(c);
+                        Visit(c);
                     }
                     return;
                 }
@@ -159,7 +222,7 @@ void Pass::WalkFrom(uint32_t o) {
                     computedJumps_.push_back(o);
                 if (insn.form == ThumbForm::kBranch && inImage) {
                     seen_[t / 2] |= kTarget;
-                    work_.push_back(static_cast<uint32_t>(t));
+                    Visit(static_cast<uint32_t>(t));
                     branches_.emplace_back(o, static_cast<uint32_t>(t));
                     if (LeavesRoutine(o, static_cast<uint32_t>(t)))
                         AddRoutine(static_cast<uint32_t>(t), Why::kBranch);
@@ -172,11 +235,14 @@ void Pass::WalkFrom(uint32_t o) {
 // Whether the routine a call leads to is a switch helper, looked at once per routine.
 std::optional<CaseHelper> Pass::Helper(uint32_t offset) {
     constexpr uint8_t kUnknown = 0, kNone = 1, kHelper = 2;  // kHelper + entry bytes * 2 + signed
-    uint8_t& known = helpers_[offset / 2];
+    // Kept beside the walk's bits: the walk from the routine reads the same byte.
+    uint8_t& seen = seen_[offset / 2];
+    uint8_t known = seen >> kHelperShift;
     if (known == kUnknown) {
         const std::optional<CaseHelper> helper = RecogniseCaseHelper(doc_, offset);
         known = helper ? static_cast<uint8_t>(kHelper + helper->entryBytes * 2 + helper->isSigned)
                        : kNone;
+        seen = static_cast<uint8_t>((seen & ((1u << kHelperShift) - 1)) | known << kHelperShift);
     }
     if (known == kNone) return std::nullopt;
     return CaseHelper{static_cast<uint8_t>((known - kHelper) / 2), ((known - kHelper) & 1) != 0};
@@ -207,7 +273,7 @@ bool Pass::FollowsEnd(uint32_t i) const {
     uint32_t j = i - 1;
     if (IsPadding(j) && !(seen_[j] & kCode) && j > 0) --j;
     if ((seen_[j] & kData) || (IsDataType(j) && !(seen_[j] & kCode))) return true;
-    if (seen_[j] & kInsn) return IsTerminal(DecodeThumb(doc_, 2 * j));
+    if (seen_[j] & kInsn) return IsTerminalHalfword(doc_.HalfwordAt(2 * j));
     return false;
 }
 
@@ -217,6 +283,8 @@ bool Pass::LooksLikeRoutine(uint32_t i) const {
     for (uint32_t k = i; k < count_ && k - i < kMaxLeafLength; ++k) {
         if (!IsFreeCode(k) && !(k > i && (flags_[k] & flagbits::kContinuation))) return false;
         if (flags_[k] & flagbits::kContinuation) continue;
+        const uint8_t b0 = doc_.Image()[2 * k];
+        if (kPlain[b0] || (b0 >= 0xD0 && b0 <= 0xDD)) continue;  // nothing that ends or stops it
         const ThumbInstruction insn = DecodeThumb(doc_, 2 * k);
         if (IsInvalid(insn) || (k == i && insn.form == ThumbForm::kBranch)) return false;
         if (IsTerminal(insn)) return true;
@@ -230,7 +298,9 @@ bool Pass::FindPrologues() {
     std::vector<uint32_t> look;
     look.swap(candidates_);
     bool changed = false;
-    for (uint32_t i : look) {
+    for (size_t n = 0; n < look.size(); ++n) {
+        if (n + kAhead < look.size()) Prefetch(look[n + kAhead]);
+        const uint32_t i = look[n];
         if (i >= count_ || !IsFreeCode(i) || IsPadding(i) || !FollowsEnd(i)) continue;
         if (doc_.Image()[2 * i] == 0xB5) {
             changed |= AddRoutine(2 * i, Why::kPrologue);
@@ -246,8 +316,7 @@ bool Pass::FindPrologues() {
 bool Pass::FindAfterEnd() {
     std::vector<uint32_t> look;
     look.swap(deferred_);
-    std::sort(look.begin(), look.end());
-    look.erase(std::unique(look.begin(), look.end()), look.end());
+    SortUnique(look, count_);
     bool changed = false;
     for (uint32_t i : look) {
         if (!IsFreeCode(i) || (seen_[i] & kTarget) || !FollowsEnd(i) || !LooksLikeRoutine(i))
@@ -271,7 +340,9 @@ bool Pass::LeavesRoutine(uint32_t at, uint32_t to) const {
 // The walk looks at each branch with the routines known then; this looks again at all.
 bool Pass::FindTailBranches() {
     bool changed = false;
-    for (auto [at, to] : branches_) {
+    for (size_t n = 0; n < branches_.size(); ++n) {
+        if (n + kAhead < branches_.size()) Prefetch(branches_[n + kAhead].second / 2);
+        const auto [at, to] = branches_[n];
         if (!IsRoutineStart(to / 2) && LeavesRoutine(at, to)) changed |= AddRoutine(to, Why::kBranch);
     }
     return changed;
@@ -309,6 +380,10 @@ DocEdit Pass::MakeEdit() const {
     // The changed flag bytes in runs; short stretches of unchanged ones are taken along.
     constexpr uint32_t kGap = 64;
     for (uint32_t i = 0; i < count_;) {
+        if (i + 8 <= count_ && std::memcmp(&flags_[i], old_ + i, 8) == 0) {
+            i += 8;
+            continue;
+        }
         if (flags_[i] == old_[i]) {
             ++i;
             continue;

@@ -3,6 +3,7 @@
 // and the padding before pools are found once the code is known.
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "document/ItemType.h"
 #include "document/MorePass.h"
@@ -128,7 +129,11 @@ bool Pass::FindPointerTables() {
 // A table of even code addresses whose address the code loads, with a jump through a
 // register between the load and the table: its entries are places in that code.
 bool Pass::FollowJumpTables() {
-    std::sort(computedJumps_.begin(), computedJumps_.end());
+    // Only the jumps the walk added since the last time need sorting.
+    std::sort(computedJumps_.begin() + sortedJumps_, computedJumps_.end());
+    std::inplace_merge(computedJumps_.begin(), computedJumps_.begin() + sortedJumps_,
+                       computedJumps_.end());
+    sortedJumps_ = computedJumps_.size();
     bool changed = false;
     std::vector<std::pair<uint32_t, uint32_t>> pending;  // tables not known as data yet
     for (auto [at, word] : loads_) {
@@ -154,7 +159,9 @@ bool Pass::FollowJumpTables() {
     return changed;
 }
 
-// Runs of four or more Latin-1 characters with a terminating zero outside the code.
+// Runs of four or more Latin-1 characters with a terminating zero outside the code. A
+// string ends only at a zero byte: those are looked for, then how far the run before
+// each one goes.
 bool Pass::FindStrings() {
     const uint8_t* image = doc_.Image();
     auto free = [&](uint32_t o) {
@@ -162,24 +169,23 @@ bool Pass::FindStrings() {
         return i < count_ && !(seen_[i] & (kCode | kData)) && !IsUsers(i) && !IsRoutineStart(i);
     };
     bool changed = false;
-    for (uint32_t o = 0; o < size_;) {
-        if (!free(o)) {  // over the code and data quickly
-            o = (o | 1) + 1;
-            continue;
-        }
-        uint32_t e = o;  // free(o) holds; the next halfwords are looked at as they come
-        while (e < size_ && kLatin1Text[image[e]] && (e % 2 != 0 || e == o || free(e))) ++e;
-        if (e < size_ && image[e] == 0 && e - o >= kMinString && free(e)) {
-            uint32_t first = o & ~1u;
-            if (!free(first)) first += 2;
-            uint32_t end = e + 1;  // with the zeros up to a word boundary
-            while (end < size_ && end % 4 != 0 && image[end] == 0 && free(end)) ++end;
-            end = std::min<uint32_t>((end + 1) & ~1u, 2 * count_);
-            if (end > first) changed |= MakeData(first, end - first, 16);
-            o = end;
-        } else {
-            o = e + 1;
-        }
+    uint32_t from = 0;  // where a run may start: after the last string made
+    for (uint32_t e = 0; e < size_; ++e) {
+        const void* zero = std::memchr(image + e, 0, size_ - e);
+        if (zero == nullptr) break;
+        e = static_cast<uint32_t>(static_cast<const uint8_t*>(zero) - image);
+        if (e - from < kMinString || !free(e)) continue;
+        uint32_t o = e;  // the run of free characters before the zero
+        while (o > from && kLatin1Text[image[o - 1]] && free(o - 1)) --o;
+        if (e - o < kMinString) continue;
+        uint32_t first = o & ~1u;
+        if (!free(first)) first += 2;
+        uint32_t end = e + 1;  // with the zeros up to a word boundary
+        while (end < size_ && end % 4 != 0 && image[end] == 0 && free(end)) ++end;
+        end = std::min<uint32_t>((end + 1) & ~1u, 2 * count_);
+        if (end > first) changed |= MakeData(first, end - first, 16);
+        from = end;
+        e = end - 1;
     }
     return changed;
 }
@@ -187,8 +193,12 @@ bool Pass::FindStrings() {
 // A zero halfword between the end of a routine and data is the data's padding.
 void Pass::MarkPadding() {
     for (uint32_t i = 1; i + 1 < count_; ++i) {
-        if (IsFreeCode(i) && doc_.HalfwordAt(2 * i) == 0 && (seen_[i - 1] & kInsn) &&
-            (seen_[i + 1] & kData) && IsTerminal(DecodeThumb(doc_, 2 * (i - 1))))
+        if (i + 8 <= count_ && AllTaken(i)) {
+            i += 7;
+            continue;
+        }
+        if (doc_.HalfwordAt(2 * i) == 0 && IsFreeCode(i) && (seen_[i - 1] & kInsn) &&
+            (seen_[i + 1] & kData) && IsTerminalHalfword(doc_.HalfwordAt(2 * (i - 1))))
             MakeData(2 * i, 2, 2);
     }
 }

@@ -3,6 +3,7 @@
 // The working state of Find More Routines, shared by its two halves: MoreAnalysis.cpp
 // walks the code and finds the routines, MoreData.cpp finds the data.
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -21,11 +22,14 @@ enum : uint8_t {
     kData = 4,    // made or kept as data by this analysis
     kTarget = 8,  // a branch, case or data pointer leads here
 };
+constexpr int kHelperShift = 4;  // the high four bits: what Helper found there
 
 enum class Why { kPointer, kPrologue, kBranch, kAfterEnd };
 
 // A return, an unconditional branch or a jump through a register.
 bool IsTerminal(const ThumbInstruction& insn);
+// The same for the instruction the halfword starts, without decoding it.
+bool IsTerminalHalfword(uint32_t h);
 
 class Pass {
   public:
@@ -48,7 +52,29 @@ class Pass {
         const uint16_t h = doc_.HalfwordAt(2 * i);
         return h == 0 || h == 0x46C0;
     }
+    // The eight halfwords from index i (i + 8 <= count_) are all code or data to the walk:
+    // the passes over the whole image step over them at once.
+    bool AllTaken(uint32_t i) const {
+        uint64_t x;
+        std::memcpy(&x, seen_.data() + i, sizeof x);
+        static_assert(kCode == 1 && kData == 4);
+        return ((x | x >> 2) & 0x0101010101010101u) == 0x0101010101010101u;
+    }
+    // Asks the cache for what looking at halfword i reads: the lists the walk makes go
+    // through the image out of order.
+    [[gnu::always_inline]] void Prefetch(uint32_t i) const {
+        if (i >= count_) return;
+        __builtin_prefetch(seen_.data() + i);
+        __builtin_prefetch(flags_.data() + i);
+        __builtin_prefetch(old_ + i);
+        __builtin_prefetch(doc_.Image() + 2 * i);
+    }
     bool IsRoutineStart(uint32_t i) const { return (flags_[i] & flagbits::kRoutineStart) != 0; }
+    // The walk is to go on at an offset in the image; where it has been, or what is data,
+    // it would stop at once.
+    void Visit(uint32_t o) {
+        if (!(seen_[o / 2] & (kCode | kData))) work_.push_back(o);
+    }
     // The halfwords after index i may start a routine.
     void AfterEnd(uint32_t i) {
         candidates_.push_back(i + 1);
@@ -85,7 +111,7 @@ class Pass {
     const uint32_t count_;
     const uint8_t* old_;
     std::vector<uint8_t> flags_;  // as the edit leaves them
-    std::vector<uint8_t> seen_;
+    std::vector<uint8_t> seen_;  // the bits above, and Helper's finding in the high ones
     std::vector<uint32_t> work_;        // offsets to walk from
     std::vector<uint32_t> candidates_;  // halfwords that may follow an end, to look at
     std::vector<uint32_t> deferred_;    // of those, the ones without a prologue
@@ -93,8 +119,8 @@ class Pass {
     std::vector<std::pair<uint32_t, uint32_t>> branches_;  // unconditional B reached: at, to
     std::vector<std::pair<uint32_t, uint32_t>> loads_;     // literal loads reached: at, word
     std::vector<uint32_t> computedJumps_;                  // MOV PC, Rn and ADD PC, Rn reached
+    size_t sortedJumps_ = 0;                               // of those, the sorted ones first
     std::vector<std::pair<uint32_t, const char*>> headers_;
-    std::vector<uint8_t> helpers_;  // per halfword: what Helper found there
     MoreReport report_;
 };
 
