@@ -141,9 +141,9 @@ PyTypeObject* IteratorType() {
         {Py_tp_iternext, reinterpret_cast<void*>(IteratorNext)},
         {0, nullptr},
     };
-    static PyType_Spec spec = {"travik.LinesIterator", sizeof(LinesIterator), 0, Py_TPFLAGS_DEFAULT,
-                               slots};
-    static PyObject* type = PyType_FromSpec(&spec);
+    static PyType_Spec iteratorType = {"travik.LinesIterator", sizeof(LinesIterator), 0,
+                                       Py_TPFLAGS_DEFAULT, slots};
+    static PyObject* type = PyType_FromSpec(&iteratorType);
     if (type == nullptr) throw py::error_already_set();
     return reinterpret_cast<PyTypeObject*>(type);
 }
