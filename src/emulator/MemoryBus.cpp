@@ -340,16 +340,6 @@ void MemoryBus::RemoveObserver(AccessObserver& observer) {
     ObservePeripherals(observer, false);
 }
 
-// The first observer that asks for a stop makes the run's watch hit; later ones in the
-// same run are still called but do not replace it.
-void MemoryBus::NotifyObservers(const MemoryAccess& access, uint32_t first, uint32_t last) {
-    for (size_t i = 0; i < observers_.size(); ++i) {
-        const ObserverPages& entry = observers_[i];
-        if (!entry.Has(first) && !entry.Has(last)) continue;
-        if (entry.observer->OnAccess(access)) owner_.OnObservedStop(access);
-    }
-}
-
 void MemoryBus::NotifyPeripheralObservers(const MemoryAccess& access) {
     for (size_t i = 0; i < peripheralObservers_.size(); ++i) {
         if (peripheralObservers_[i]->OnAccess(access)) owner_.OnObservedStop(access);

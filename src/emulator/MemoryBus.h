@@ -190,7 +190,16 @@ class MemoryBus {
         const uint32_t last = StackPage(address + size - 1);
         if (observedPages_[first] | observedPages_[last]) NotifyObservers(access, first, last);
     }
-    void NotifyObservers(const MemoryAccess& access, uint32_t first, uint32_t last);
+    // The first observer that asks for a stop makes the run's watch hit; later ones in the
+    // same run are still called but do not replace it. Inline in the slow paths: the
+    // busiest observed variables come here on every access.
+    void NotifyObservers(const MemoryAccess& access, uint32_t first, uint32_t last) {
+        for (size_t i = 0; i < observers_.size(); ++i) {
+            const ObserverPages& entry = observers_[i];
+            if (!entry.Has(first) && !entry.Has(last)) continue;
+            if (entry.observer->OnAccess(access)) owner_.OnObservedStop(access);
+        }
+    }
     // An access of an I/O register or the low window, which the slow paths report.
     void ObservePeripheral(uint32_t address, uint32_t size, uint32_t value, AccessKind kind) {
         if (peripheralObservers_.empty()) return;

@@ -9,27 +9,52 @@ void IoAccessMap::SetRamRanges(std::vector<std::pair<uint32_t, uint32_t>> ranges
     ranges_ = std::move(ranges);
     std::fill(named_.begin(), named_.end(), uint8_t{0});
     for (const auto& [begin, end] : ranges_) {
-        for (uint32_t a = std::max(begin, kRamBase); a < std::min(end, kRamBase + kRamSize); ++a)
-            named_[a - kRamBase] = 1;
+        for (uint32_t a = std::max(begin, kRamBase); a < std::min(end, kRamBase + kRamSize); ++a) {
+            // The accesses of 1, 2 and 4 bytes that reach this byte (the RAM wraps).
+            for (uint32_t back = 0; back < 4; ++back) {
+                uint8_t& bits = named_[(a - kRamBase - back) & (kRamSize - 1)];
+                bits |= back == 0 ? 7 : back == 1 ? 6 : 4;
+            }
+        }
     }
 }
 
-IoAddressCounts& IoAccessMap::CountsOf(uint32_t address) {
-    // The map's nodes stay where they are, so places into it can be kept.
-    if (address >> 16 == kRamBase >> 16) {
-        IoAddressCounts*& place = ramPlaces_[address - kRamBase];
-        if (place == nullptr) {
-            place = &counts_[address];
-            place->address = address;
+void IoAccessMap::Clear() {
+    table_.assign(kFirstSlots, Entry{});
+    mask_ = kFirstSlots - 1;
+    used_ = 0;
+    accesses_ = 0;
+}
+
+void IoAccessMap::Grow() {
+    std::vector<Entry> old(table_.size() * 2);
+    old.swap(table_);
+    mask_ = table_.size() - 1;
+    for (const Entry& e : old) {
+        if (e.address == 0) continue;
+        size_t slot = SlotOf(e.instruction, e.address);
+        while (table_[slot].address != 0) slot = (slot + 1) & mask_;
+        table_[slot] = e;
+    }
+}
+
+IoAccessMap::Entry& IoAccessMap::EntryOf(uint32_t instruction, uint32_t address) {
+    // No access the map counts is at address 0 (the peripherals and the RAM lie above it),
+    // so 0 marks an empty slot.
+    for (size_t slot = SlotOf(instruction, address);; slot = (slot + 1) & mask_) {
+        Entry& e = table_[slot];
+        if (e.instruction == instruction && e.address == address) [[likely]]
+            return e;
+        if (e.address != 0) continue;
+        if (2 * (used_ + 1) > mask_ + 1) {
+            Grow();
+            return EntryOf(instruction, address);
         }
-        return *place;
+        ++used_;
+        e.instruction = instruction;
+        e.address = address;
+        return e;
     }
-    // Loops touch one I/O register again and again: the last one is kept at hand.
-    if (last_ == nullptr || last_->address != address) {
-        last_ = &counts_[address];
-        last_->address = address;
-    }
-    return *last_;
 }
 
 bool IoAccessMap::OnAccess(const MemoryAccess& access) {
@@ -38,49 +63,57 @@ bool IoAccessMap::OnAccess(const MemoryAccess& access) {
     if (address >> 20 == kRamBase >> 20) {
         // Only the named bytes of the observed pages count.
         const uint32_t offset = address & (kRamSize - 1);
-        bool named = false;
-        for (uint32_t i = 0; i < access.size && !named; ++i)
-            named = named_[(offset + i) & (kRamSize - 1)] != 0;
-        if (!named) return false;
+        if (!(named_[offset] & access.size)) return false;
         address = kRamBase + offset;
     }
-    IoAddressCounts& counts = CountsOf(address);
-    const bool write = access.kind == AccessKind::kWrite;
-    if (write) {
-        ++counts.writes;
-        counts.lastWrite = access.value;
-        counts.lastWriteSize = access.size;
+    Entry& e = EntryOf(access.instruction, address);
+    ++accesses_;
+    if (access.kind == AccessKind::kWrite) {
+        ++e.writes;
+        e.lastWrite = access.value;
+        e.lastWriteSize = access.size;
+        e.lastWriteAt = accesses_;
     } else {
-        ++counts.reads;
-        counts.lastRead = access.value;
-        counts.lastReadSize = access.size;
+        ++e.reads;
+        e.lastRead = access.value;
+        e.lastReadSize = access.size;
+        e.lastReadAt = accesses_;
     }
-    // The same few instructions come again and again: the latest is looked at first.
-    auto& list = counts.instructions;
-    if (counts.lastInstruction >= list.size() ||
-        list[counts.lastInstruction].instruction != access.instruction) {
-        auto at = std::find_if(list.begin(), list.end(), [&](const IoInstructionCounts& c) {
-            return c.instruction == access.instruction;
-        });
-        if (at == list.end()) at = list.insert(at, IoInstructionCounts{access.instruction, 0, 0});
-        counts.lastInstruction = static_cast<uint32_t>(at - list.begin());
-    }
-    IoInstructionCounts& entry = list[counts.lastInstruction];
-    ++(write ? entry.writes : entry.reads);
     return false;
 }
 
 std::vector<IoAddressCounts> IoAccessMap::Sorted() const {
+    std::vector<const Entry*> entries;
+    entries.reserve(used_);
+    for (const Entry& e : table_) {
+        if (e.address != 0) entries.push_back(&e);
+    }
+    std::sort(entries.begin(), entries.end(), [](const Entry* a, const Entry* b) {
+        return a->address != b->address ? a->address < b->address : a->instruction < b->instruction;
+    });
     std::vector<IoAddressCounts> out;
-    out.reserve(counts_.size());
-    for (const auto& [address, counts] : counts_) out.push_back(counts);
-    std::sort(out.begin(), out.end(),
-              [](const IoAddressCounts& a, const IoAddressCounts& b) { return a.address < b.address; });
-    for (IoAddressCounts& counts : out)
-        std::sort(counts.instructions.begin(), counts.instructions.end(),
-                  [](const IoInstructionCounts& a, const IoInstructionCounts& b) {
-                      return a.instruction < b.instruction;
-                  });
+    uint64_t readAt = 0, writeAt = 0;
+    for (const Entry* e : entries) {
+        if (out.empty() || out.back().address != e->address) {
+            out.emplace_back();
+            out.back().address = e->address;
+            readAt = writeAt = 0;
+        }
+        IoAddressCounts& counts = out.back();
+        counts.reads += e->reads;
+        counts.writes += e->writes;
+        if (e->lastReadAt > readAt) {
+            readAt = e->lastReadAt;
+            counts.lastRead = e->lastRead;
+            counts.lastReadSize = e->lastReadSize;
+        }
+        if (e->lastWriteAt > writeAt) {
+            writeAt = e->lastWriteAt;
+            counts.lastWrite = e->lastWrite;
+            counts.lastWriteSize = e->lastWriteSize;
+        }
+        counts.instructions.push_back({e->instruction, e->reads, e->writes});
+    }
     return out;
 }
 

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -27,8 +26,7 @@ struct IoAddressCounts {
     uint32_t lastWrite = 0;
     uint8_t lastReadSize = 0;
     uint8_t lastWriteSize = 0;
-    std::vector<IoInstructionCounts> instructions;  // in the order they first came
-    uint32_t lastInstruction = 0;                   // the index of the latest
+    std::vector<IoInstructionCounts> instructions;
 };
 
 // The I/O access map: observes the peripherals and the named stack RAM ranges
@@ -46,37 +44,44 @@ class IoAccessMap final : public AccessObserver {
     const std::vector<std::pair<uint32_t, uint32_t>>& RamRanges() const { return ranges_; }
 
     bool OnAccess(const MemoryAccess& access) override;
-    void Clear() {
-        counts_.clear();
-        ForgetPlaces();
-    }
-    IoAccessMap() = default;
-    IoAccessMap(const IoAccessMap& other) { *this = other; }
-    IoAccessMap& operator=(const IoAccessMap& other) {
-        ranges_ = other.ranges_;
-        named_ = other.named_;
-        counts_ = other.counts_;
-        ForgetPlaces();
-        return *this;
-    }
-    bool Empty() const { return counts_.empty(); }
+    void Clear();
+    bool Empty() const { return used_ == 0; }
     // Every address counted, in address order, its instructions in address order.
     std::vector<IoAddressCounts> Sorted() const;
 
   private:
-    IoAddressCounts& CountsOf(uint32_t address);
-    void ForgetPlaces() {
-        last_ = nullptr;
-        std::fill(ramPlaces_.begin(), ramPlaces_.end(), nullptr);
+    // What one instruction did to one address. The latest read and write of an address
+    // are those of its entries with the highest access numbers.
+    struct Entry {
+        uint32_t instruction = 0;
+        uint32_t address = 0;  // none: an empty slot
+        uint64_t reads = 0;
+        uint64_t writes = 0;
+        uint64_t lastReadAt = 0;
+        uint64_t lastWriteAt = 0;
+        uint32_t lastRead = 0;
+        uint32_t lastWrite = 0;
+        uint8_t lastReadSize = 0;
+        uint8_t lastWriteSize = 0;
+    };
+    // A run touches few pairs of instruction and address, again and again: they are
+    // counted in a small open hash table, which an access finds at its first look.
+    Entry& EntryOf(uint32_t instruction, uint32_t address);
+    size_t SlotOf(uint32_t instruction, uint32_t address) const {
+        const uint64_t key = (uint64_t{instruction} << 32 | address) * 0x9E3779B97F4A7C15u;
+        return static_cast<size_t>(key >> 32) & mask_;
     }
+    void Grow();
+    static constexpr size_t kFirstSlots = 64;
 
     std::vector<std::pair<uint32_t, uint32_t>> ranges_;
-    std::vector<uint8_t> named_ = std::vector<uint8_t>(kRamSize);  // per stack RAM byte
-    std::unordered_map<uint32_t, IoAddressCounts> counts_;
-    IoAddressCounts* last_ = nullptr;  // in counts_
-    // Per stack RAM byte, where its counts stand in counts_ once it has some: the named
-    // variables are the busiest addresses, and a loop goes from one to the next.
-    std::vector<IoAddressCounts*> ramPlaces_ = std::vector<IoAddressCounts*>(kRamSize);
+    // Per stack RAM byte, a bit per access size (1, 2, 4) whose bytes from there hold a
+    // named one.
+    std::vector<uint8_t> named_ = std::vector<uint8_t>(kRamSize);
+    std::vector<Entry> table_ = std::vector<Entry>(kFirstSlots);
+    size_t mask_ = kFirstSlots - 1;  // the table's size less one
+    size_t used_ = 0;
+    uint64_t accesses_ = 0;
 };
 
 // "reads 3 (last 24), writes 1 (last 0008)": the values as wide as their accesses;

@@ -2,6 +2,8 @@
 // the display bytes give the same after a run as after as many single steps.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "listing/ListingFixture.h"
 #include "listing/Disassembler.h"
 #include "shell/Format.h"
@@ -88,6 +90,40 @@ TEST(Recorders, RunRecordsWhatSingleStepsRecord) {
     run->Session().RunBatch(DebugSession::BatchRun::kFree, 0, 1000);
     EXPECT_TRUE(run->Session().IoMap().Empty());
     EXPECT_FALSE(a.WriterOf(12, 3));
+}
+
+// Thousands of instruction and address pairs (the table grows many times over), with
+// accesses of every size at the edges of a named range: the totals are a plain count's.
+TEST(Recorders, IoMapCountsEveryPairAsAPlainCountDoes) {
+    IoAccessMap map;
+    map.SetRamRanges({{0x100010, 0x100012}});
+    std::map<std::pair<uint32_t, uint32_t>, std::pair<uint64_t, uint64_t>> plain;
+    uint32_t seed = 1;
+    for (int i = 0; i < 50000; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        const bool ram = seed >> 31;
+        const uint8_t size = uint8_t{1} << (seed >> 8) % 3;
+        const uint32_t address = ram ? 0x10000C + (seed >> 12) % 8 : 0x020000 + (seed >> 12) % 64;
+        const MemoryAccess access{0x200000 + 2 * ((seed >> 20) % 100), address, seed & 0xFF, size,
+                                  (seed >> 4) & 1 ? AccessKind::kWrite : AccessKind::kRead};
+        map.OnAccess(access);
+        if (ram && (address + size <= 0x100010 || address >= 0x100012)) continue;
+        auto& [reads, writes] = plain[{address, access.instruction}];
+        ++(access.kind == AccessKind::kWrite ? writes : reads);
+    }
+    std::map<std::pair<uint32_t, uint32_t>, std::pair<uint64_t, uint64_t>> counted;
+    for (const IoAddressCounts& c : map.Sorted()) {
+        uint64_t reads = 0, writes = 0;
+        for (const IoInstructionCounts& i : c.instructions) {
+            counted[{c.address, i.instruction}] = {i.reads, i.writes};
+            reads += i.reads;
+            writes += i.writes;
+        }
+        EXPECT_EQ(reads, c.reads);
+        EXPECT_EQ(writes, c.writes);
+    }
+    EXPECT_EQ(counted, plain);
+    EXPECT_GT(plain.size(), 5000u);
 }
 
 }  // namespace
