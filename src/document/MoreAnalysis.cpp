@@ -70,25 +70,6 @@ void SortUnique(std::vector<uint32_t>& v, uint32_t limit) {
             v.push_back(64 * w + static_cast<uint32_t>(std::countr_zero(b)));
 }
 
-// B, BL and the undefined encodings beside them as DecodeThumb has them, with only the
-// form and the target: the walk meets them often.
-ThumbInstruction DecodeJump(const CTravikDoc& doc, uint32_t o) {
-    ThumbInstruction insn;
-    const uint32_t h = doc.HalfwordAt(o);
-    if (h < 0xE800) {
-        insn.form = ThumbForm::kBranch;
-        insn.target = BranchTarget(int64_t{o} + 4, h);
-    } else if (h < 0xF000) {
-        insn.form = ThumbForm::kError18;
-    } else if (h >= 0xF800 || uint64_t{o} + 4 > doc.ImageSize() || !(doc.HalfwordAt(o + 2) & 0x800)) {
-        insn.form = ThumbForm::kBadCall;
-    } else {
-        insn.form = ThumbForm::kCall;
-        insn.target = BlTarget(int64_t{o} + 4, h, doc.HalfwordAt(o + 2));
-    }
-    return insn;
-}
-
 bool IsInvalid(const ThumbInstruction& insn) {
     return insn.form == ThumbForm::kError13 || insn.form == ThumbForm::kError18 ||
            insn.form == ThumbForm::kBadCall || insn.form == ThumbForm::kLoadLiteralAbsent ||
@@ -123,7 +104,30 @@ Pass::Pass(const CTravikDoc& doc)
       count_(doc.HalfwordCount()),
       old_(doc.Flags()),
       flags_(old_, old_ + count_),
-      seen_(count_, 0) {}
+      seen_(count_, 0),
+      entered_(count_ / 64 + 1, 0),
+      copiesLr_(count_ / 64 + 2, 0) {
+    // MOV Rd, LR with Rd low: 0x4670 | Rd, four halfwords at a time, in the order of
+    // the image's bytes.
+    static_assert(std::endian::native == std::endian::little);
+    constexpr uint64_t kMask = 0xF8FFF8FFF8FFF8FFu, kMov = 0x7046704670467046u;
+    constexpr uint64_t kLows = 0x7FFF7FFF7FFF7FFFu, kHighs = 0x8000800080008000u;
+    const uint8_t* image = doc_.Image();
+    uint32_t i = 0;
+    for (; i + 4 <= count_; i += 4) {
+        uint64_t x;
+        std::memcpy(&x, image + 2 * i, sizeof x);
+        const uint64_t y = (x & kMask) ^ kMov;
+        const uint64_t zero = ~(((y & kLows) + kLows) | y) & kHighs;  // per halfword, exact
+        if (zero == 0) continue;
+        // The four high bits side by side.
+        const uint64_t four = (((zero >> 15) * (1 + (uint64_t{1} << 15) + (uint64_t{1} << 30) +
+                                                (uint64_t{1} << 45))) >> 45) & 0xF;
+        copiesLr_[i / 64] |= four << (i % 64);
+    }
+    for (; i < count_; ++i)
+        if ((doc_.HalfwordAt(2 * i) & 0xFFF8) == 0x4670) copiesLr_[i / 64] |= uint64_t{1} << (i % 64);
+}
 
 // The routines known so far, the calls and the branches.
 void Pass::Seed() {
@@ -151,6 +155,8 @@ void Pass::Walk() {
         const uint32_t o = work_.back();
         work_.pop_back();
         WalkFrom(o);
+        if (o % 2 == 0 && o / 2 < count_ && (seen_[o / 2] & kCode))
+            entered_[o / 128] |= uint64_t{1} << (o / 2 % 64);
     }
 }
 
@@ -181,7 +187,23 @@ void Pass::WalkFrom(uint32_t o) {
             }
             continue;
         }
-        const ThumbInstruction insn = b0 >= 0xE0 ? DecodeJump(doc_, o) : DecodeThumb(doc_, o);
+        if (b0 >= 0xE0) {  // B, BL and the undefined encodings beside them
+            const uint32_t h = doc_.HalfwordAt(o);
+            if (h < 0xE800) {
+                seen_[i] |= kCode | kInsn;
+                AfterEnd(i);
+                const int64_t t = BranchTarget(int64_t{o} + 4, h);
+                if (t >= 0 && t + 2 <= int64_t{size_}) WalkBranch(o, static_cast<uint32_t>(t));
+                return;
+            }
+            if (h < 0xF000 || h >= 0xF800 || uint64_t{o} + 4 > size_ || !(doc_.HalfwordAt(o + 2) & 0x800))
+                return;
+            seen_[i] |= kCode | kInsn;
+            if (!WalkCall(o, BlTarget(int64_t{o} + 4, h, doc_.HalfwordAt(o + 2)))) return;
+            o += 2;
+            continue;
+        }
+        const ThumbInstruction insn = DecodeThumb(doc_, o);
         if (IsInvalid(insn)) return;
         seen_[i] |= kCode | kInsn;
         if ((insn.form == ThumbForm::kMergedAnd || insn.form == ThumbForm::kMergedAnd3) &&
@@ -190,51 +212,54 @@ void Pass::WalkFrom(uint32_t o) {
             o += 2;
             continue;
         }
-        const int64_t t = insn.target;
-        const bool inImage = t >= 0 && t + 2 <= int64_t{size_};
-        switch (insn.form) {
-            case ThumbForm::kCall: {
-                if (i + 1 < count_) {
-                    seen_[i + 1] |= kCode;
-                    if (!IsUsers(i + 1) && flags_[i + 1] == itemtype::kThumb)
-                        flags_[i + 1] |= flagbits::kContinuation;
-                }
-                if (!inImage) return;
-                const uint32_t callee = static_cast<uint32_t>(t);
-                Visit(callee);
-                if (const std::optional<CaseHelper> helper = Helper(callee)) {
-                    // The case table follows the call: the code goes on at its cases.
-                    const CaseTable table = ReadCaseTable(doc_, o, *helper);
-                    MakeData(table.first, table.bytes, helper->entryBytes == 4 ? 4 : 2);
-                    for (uint32_t c : table.targets) {
-                        seen_[c / 2] |= kTarget;
-                        Visit(c);
-                    }
-                    return;
-                }
-                o += 2;
-                break;
-            }
-            default:
-                if (!IsTerminal(insn)) break;
-                AfterEnd(i);
-                if (insn.form == ThumbForm::kHighRegister && insn.rd == 15 && insn.rs != 14)
-                    computedJumps_.push_back(o);
-                if (insn.form == ThumbForm::kBranch && inImage) {
-                    seen_[t / 2] |= kTarget;
-                    Visit(static_cast<uint32_t>(t));
-                    branches_.emplace_back(o, static_cast<uint32_t>(t));
-                    if (LeavesRoutine(o, static_cast<uint32_t>(t)))
-                        AddRoutine(static_cast<uint32_t>(t), Why::kBranch);
-                }
-                return;
+        if (IsTerminal(insn)) {
+            AfterEnd(i);
+            if (insn.form == ThumbForm::kHighRegister && insn.rd == 15 && insn.rs != 14)
+                computedJumps_.push_back(o);
+            return;
         }
     }
+}
+
+void Pass::WalkBranch(uint32_t o, uint32_t t) {
+    seen_[t / 2] |= kTarget;
+    Visit(t);
+    branches_.emplace_back(o, t);
+    if (LeavesRoutine(o, t)) AddRoutine(t, Why::kBranch);
+}
+
+bool Pass::WalkCall(uint32_t o, int64_t t) {
+    const uint32_t i = o / 2;
+    if (i + 1 < count_) {
+        seen_[i + 1] |= kCode;
+        if (!IsUsers(i + 1) && flags_[i + 1] == itemtype::kThumb)
+            flags_[i + 1] |= flagbits::kContinuation;
+    }
+    if (t < 0 || t + 2 > int64_t{size_}) return false;
+    const uint32_t callee = static_cast<uint32_t>(t);
+    // Most calls go to routines walked before: a bit per halfword tells them without a
+    // look at the walk's byte, which is seldom in the cache.
+    if (!Entered(callee / 2)) {
+        work_.push_back(callee);
+        Prefetch(callee / 2);
+    }
+    if (const std::optional<CaseHelper> helper = Helper(callee)) {
+        // The case table follows the call: the code goes on at its cases.
+        const CaseTable table = ReadCaseTable(doc_, o, *helper);
+        MakeData(table.first, table.bytes, helper->entryBytes == 4 ? 4 : 2);
+        for (uint32_t c : table.targets) {
+            seen_[c / 2] |= kTarget;
+            Visit(c);
+        }
+        return false;
+    }
+    return true;
 }
 
 // Whether the routine a call leads to is a switch helper, looked at once per routine.
 std::optional<CaseHelper> Pass::Helper(uint32_t offset) {
     constexpr uint8_t kUnknown = 0, kNone = 1, kHelper = 2;  // kHelper + entry bytes * 2 + signed
+    if (!CopiesLr(offset / 2)) return std::nullopt;
     // Kept beside the walk's bits: the walk from the routine reads the same byte.
     uint8_t& seen = seen_[offset / 2];
     uint8_t known = seen >> kHelperShift;

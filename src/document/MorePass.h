@@ -75,6 +75,15 @@ class Pass {
     void Visit(uint32_t o) {
         if (!(seen_[o / 2] & (kCode | kData))) work_.push_back(o);
     }
+    // A walk started at halfword i and found code there.
+    bool Entered(uint32_t i) const { return (entered_[i / 64] >> (i % 64)) & 1; }
+    // One of the sixteen halfwords from index i is a MOV Rd, LR to a low register: the
+    // routine there may be a switch helper.
+    bool CopiesLr(uint32_t i) const {
+        const uint32_t w = i / 64, b = i % 64;
+        const uint64_t x = copiesLr_[w] >> b | (b > 48 ? copiesLr_[w + 1] << (64 - b) : 0);
+        return (x & 0xFFFF) != 0;
+    }
     // The halfwords after index i may start a routine.
     void AfterEnd(uint32_t i) {
         candidates_.push_back(i + 1);
@@ -86,6 +95,8 @@ class Pass {
     void Settle();
     void Walk();
     void WalkFrom(uint32_t o);
+    void WalkBranch(uint32_t o, uint32_t t);
+    bool WalkCall(uint32_t o, int64_t t);  // whether the code goes on after the call
     std::optional<CaseHelper> Helper(uint32_t offset);
     bool AddRoutine(uint32_t offset, Why why);
     bool FollowsEnd(uint32_t i) const;
@@ -112,6 +123,8 @@ class Pass {
     const uint8_t* old_;
     std::vector<uint8_t> flags_;  // as the edit leaves them
     std::vector<uint8_t> seen_;  // the bits above, and Helper's finding in the high ones
+    std::vector<uint64_t> entered_;   // a bit per halfword: see Entered
+    std::vector<uint64_t> copiesLr_;  // a bit per halfword: MOV Rd, LR with Rd low
     std::vector<uint32_t> work_;        // offsets to walk from
     std::vector<uint32_t> candidates_;  // halfwords that may follow an end, to look at
     std::vector<uint32_t> deferred_;    // of those, the ones without a prologue
