@@ -105,14 +105,14 @@ Pass::Pass(const CTravikDoc& doc)
       old_(doc.Flags()),
       flags_(old_, old_ + count_),
       seen_(count_, 0),
-      entered_(count_ / 64 + 1, 0),
-      copiesLr_(count_ / 64 + 2, 0) {
-    // MOV Rd, LR with Rd low: 0x4670 | Rd, four halfwords at a time, in the order of
-    // the image's bytes.
+      callBits_(2 * (count_ / 64 + 1), 0) {
+    // MOV Rd, LR with Rd low, 0x4670 | Rd: four halfwords at a time, in the order of the
+    // image's bytes.
     static_assert(std::endian::native == std::endian::little);
     constexpr uint64_t kMask = 0xF8FFF8FFF8FFF8FFu, kMov = 0x7046704670467046u;
     constexpr uint64_t kLows = 0x7FFF7FFF7FFF7FFFu, kHighs = 0x8000800080008000u;
     const uint8_t* image = doc_.Image();
+    std::vector<uint64_t> moves(count_ / 64 + 2, 0);
     uint32_t i = 0;
     for (; i + 4 <= count_; i += 4) {
         uint64_t x;
@@ -120,13 +120,18 @@ Pass::Pass(const CTravikDoc& doc)
         const uint64_t y = (x & kMask) ^ kMov;
         const uint64_t zero = ~(((y & kLows) + kLows) | y) & kHighs;  // per halfword, exact
         if (zero == 0) continue;
-        // The four high bits side by side.
         const uint64_t four = (((zero >> 15) * (1 + (uint64_t{1} << 15) + (uint64_t{1} << 30) +
                                                 (uint64_t{1} << 45))) >> 45) & 0xF;
-        copiesLr_[i / 64] |= four << (i % 64);
+        moves[i / 64] |= four << (i % 64);
     }
     for (; i < count_; ++i)
-        if ((doc_.HalfwordAt(2 * i) & 0xFFF8) == 0x4670) copiesLr_[i / 64] |= uint64_t{1} << (i % 64);
+        if ((doc_.HalfwordAt(2 * i) & 0xFFF8) == 0x4670) moves[i / 64] |= uint64_t{1} << (i % 64);
+    // A routine is looked at for a helper over its first sixteen halfwords.
+    for (size_t w = 0; w + 1 < moves.size(); ++w) {
+        uint64_t near = moves[w];
+        for (int k = 1; k < 16; ++k) near |= moves[w] >> k | moves[w + 1] << (64 - k);
+        callBits_[2 * w + 1] = near;
+    }
 }
 
 // The routines known so far, the calls and the branches.
@@ -152,11 +157,19 @@ void Pass::Seed() {
 
 void Pass::Walk() {
     while (!work_.empty()) {
+        // What a place further down the list reads, asked for before its turn: the
+        // places seeded from the calls lie all over the image.
+        if (work_.size() > kAhead) {
+            const uint32_t ahead = work_[work_.size() - kAhead] / 2;
+            __builtin_prefetch(callBits_.data() + ahead / 64 * 2);
+            Prefetch(ahead);
+        }
         const uint32_t o = work_.back();
         work_.pop_back();
+        if (Entered(o / 2)) continue;  // the walk from there would stop at once
         WalkFrom(o);
         if (o % 2 == 0 && o / 2 < count_ && (seen_[o / 2] & kCode))
-            entered_[o / 128] |= uint64_t{1} << (o / 2 % 64);
+            MarkEntered(o / 2);
     }
 }
 
@@ -232,7 +245,7 @@ bool Pass::WalkCall(uint32_t o, int64_t t) {
     const uint32_t i = o / 2;
     if (i + 1 < count_) {
         seen_[i + 1] |= kCode;
-        if (!IsUsers(i + 1) && flags_[i + 1] == itemtype::kThumb)
+        if (flags_[i + 1] == itemtype::kThumb)  // so without the user mark
             flags_[i + 1] |= flagbits::kContinuation;
     }
     if (t < 0 || t + 2 > int64_t{size_}) return false;
@@ -259,7 +272,7 @@ bool Pass::WalkCall(uint32_t o, int64_t t) {
 // Whether the routine a call leads to is a switch helper, looked at once per routine.
 std::optional<CaseHelper> Pass::Helper(uint32_t offset) {
     constexpr uint8_t kUnknown = 0, kNone = 1, kHelper = 2;  // kHelper + entry bytes * 2 + signed
-    if (!CopiesLr(offset / 2)) return std::nullopt;
+    if (!MayBeHelper(offset / 2)) return std::nullopt;
     // Kept beside the walk's bits: the walk from the routine reads the same byte.
     uint8_t& seen = seen_[offset / 2];
     uint8_t known = seen >> kHelperShift;
@@ -309,7 +322,21 @@ bool Pass::LooksLikeRoutine(uint32_t i) const {
         if (!IsFreeCode(k) && !(k > i && (flags_[k] & flagbits::kContinuation))) return false;
         if (flags_[k] & flagbits::kContinuation) continue;
         const uint8_t b0 = doc_.Image()[2 * k];
-        if (kPlain[b0] || (b0 >= 0xD0 && b0 <= 0xDD)) continue;  // nothing that ends or stops it
+        // Nothing that ends or stops it: shifts (merged or not), conditional branches.
+        if (kPlain[b0] || b0 < 0x10 || (b0 >= 0xD0 && b0 <= 0xDD)) continue;
+        if ((b0 & 0xF8) == 0x48) {  // LDR Rd, [PC, #n]: not code without its literal
+            if (LiteralAddress(int64_t{2 * k} + 4, doc_.HalfwordAt(2 * k)) + 4 > int64_t{size_})
+                return false;
+            continue;
+        }
+        if (b0 >= 0xE0) {  // B ends it, but is no routine alone; BL goes on after its pair
+            if (b0 < 0xE8) return k > i;
+            if (b0 >= 0xF8 || b0 < 0xF0 || uint64_t{2 * k} + 4 > size_ ||
+                !(doc_.HalfwordAt(2 * k + 2) & 0x800))
+                return false;
+            ++k;
+            continue;
+        }
         const ThumbInstruction insn = DecodeThumb(doc_, 2 * k);
         if (IsInvalid(insn) || (k == i && insn.form == ThumbForm::kBranch)) return false;
         if (IsTerminal(insn)) return true;
@@ -400,23 +427,30 @@ DocEdit Pass::Run(MoreReport& report) {
     return MakeEdit();
 }
 
+// The first halfword from `from` on, before `limit`, whose flags the analysis changed;
+// `limit` when there is none.
+uint32_t Pass::Changed(uint32_t from, uint32_t limit) const {
+    for (; from + 8 <= limit; from += 8) {
+        uint64_t a, b;
+        std::memcpy(&a, flags_.data() + from, sizeof a);
+        std::memcpy(&b, old_ + from, sizeof b);
+        if (a != b) return from + static_cast<uint32_t>(std::countr_zero(a ^ b)) / 8;
+    }
+    while (from < limit && flags_[from] == old_[from]) ++from;
+    return from;
+}
+
 DocEdit Pass::MakeEdit() const {
     DocEdit edit;
     // The changed flag bytes in runs; short stretches of unchanged ones are taken along.
     constexpr uint32_t kGap = 64;
-    for (uint32_t i = 0; i < count_;) {
-        if (i + 8 <= count_ && std::memcmp(&flags_[i], old_ + i, 8) == 0) {
-            i += 8;
-            continue;
-        }
-        if (flags_[i] == old_[i]) {
-            ++i;
-            continue;
-        }
-        uint32_t end = i + 1, last = i + 1;
-        while (end < count_ && end - last < kGap) {
-            if (flags_[end] != old_[end]) last = end + 1;
-            ++end;
+    for (uint32_t i = Changed(0, count_); i < count_; i = Changed(i, count_)) {
+        uint32_t last = i + 1;  // past the last changed byte of the run
+        for (;;) {
+            const uint32_t limit = std::min(count_, last + kGap);
+            const uint32_t next = Changed(last, limit);
+            if (next == limit) break;
+            last = next + 1;
         }
         edit.SetFlags(i, std::vector<uint8_t>(flags_.begin() + i, flags_.begin() + last));
         i = last;

@@ -20,6 +20,11 @@ constexpr std::array<bool, 256> MakeLatin1Text() {
 }
 constexpr std::array<bool, 256> kLatin1Text = MakeLatin1Text();
 
+bool NoZeroHalfword(uint64_t x) {
+    constexpr uint64_t kLows = 0x7FFF7FFF7FFF7FFFu;
+    return ((((x & kLows) + kLows) | x) & ~kLows) == ~kLows;
+}
+
 uint8_t DataType(uint32_t bytes) {
     switch (bytes) {
         case 2: return itemtype::kData2;
@@ -86,6 +91,15 @@ bool Pass::MakeData(uint32_t first, uint32_t bytes, uint32_t itemBytes) {
 // The data items of the open: their words may be pointers, and a routine may follow them.
 void Pass::SeedData() {
     for (uint32_t i = 0; i < count_; ++i) {
+        if (i % 8 == 0 && i + 8 <= count_) {  // eight without a data type are stepped over
+            uint64_t f;
+            std::memcpy(&f, flags_.data() + i, sizeof f);
+            static_assert(itemtype::kData2 == 10 && itemtype::kData16 < 16);
+            if ((((f & 0x0F0F0F0F0F0F0F0Fu) + 0x7676767676767676u) & 0x8080808080808080u) == 0) {
+                i += 7;
+                continue;
+            }
+        }
         if (!IsDataType(i) || (seen_[i] & kCode)) continue;
         if (i % 2 == 0 && 2 * uint64_t{i} + 4 <= size_) dataWords_.push_back(2 * i);
         if (i + 1 == count_ || IsItemStart(i + 1)) AfterEnd(i);
@@ -117,6 +131,15 @@ bool Pass::FindPointerTables() {
     };
     bool changed = false;
     for (uint32_t o = 0; uint64_t{o} + 4 <= size_; o += 4) {
+        if (uint64_t{o} + 16 <= size_) {  // four words whose first halfwords are taken
+            uint64_t x;
+            std::memcpy(&x, seen_.data() + o / 2, sizeof x);
+            static_assert(kCode == 1 && kData == 4);
+            if (((x | x >> 2) & 0x0001000100010001u) == 0x0001000100010001u) {
+                o += 12;
+                continue;
+            }
+        }
         if ((seen_[o / 2] & kData) || !pointer(o)) continue;
         uint32_t end = o + 4;
         while (uint64_t{end} + 4 <= size_ && pointer(end)) end += 4;
@@ -192,10 +215,16 @@ bool Pass::FindStrings() {
 
 // A zero halfword between the end of a routine and data is the data's padding.
 void Pass::MarkPadding() {
+    const uint8_t* image = doc_.Image();
     for (uint32_t i = 1; i + 1 < count_; ++i) {
-        if (i + 8 <= count_ && AllTaken(i)) {
-            i += 7;
-            continue;
+        if (i + 8 <= count_) {  // eight taken halfwords, or eight without a zero one
+            uint64_t a, b;
+            std::memcpy(&a, image + 2 * i, sizeof a);
+            std::memcpy(&b, image + 2 * i + 8, sizeof b);
+            if (AllTaken(i) || (NoZeroHalfword(a) && NoZeroHalfword(b))) {
+                i += 7;
+                continue;
+            }
         }
         if (doc_.HalfwordAt(2 * i) == 0 && IsFreeCode(i) && (seen_[i - 1] & kInsn) &&
             (seen_[i + 1] & kData) && IsTerminalHalfword(doc_.HalfwordAt(2 * (i - 1))))
