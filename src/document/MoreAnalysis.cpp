@@ -70,6 +70,21 @@ void SortUnique(std::vector<uint32_t>& v, uint32_t limit) {
             v.push_back(64 * w + static_cast<uint32_t>(std::countr_zero(b)));
 }
 
+// Sorts numbers below 2^40 in place, repeats kept.
+void RadixSort(std::vector<uint64_t>& v) {
+    constexpr int kDigit = 11;
+    uint64_t top = 0;
+    for (uint64_t x : v) top |= x;
+    std::vector<uint64_t> other(v.size());
+    for (int shift = 0; shift < 64 && (top >> shift) != 0; shift += kDigit) {
+        std::array<uint32_t, (1u << kDigit) + 1> start{};
+        for (uint64_t x : v) ++start[((x >> shift) & ((1u << kDigit) - 1)) + 1];
+        for (size_t d = 1; d < start.size(); ++d) start[d] += start[d - 1];
+        for (uint64_t x : v) other[start[(x >> shift) & ((1u << kDigit) - 1)]++] = x;
+        v.swap(other);
+    }
+}
+
 bool IsInvalid(const ThumbInstruction& insn) {
     return insn.form == ThumbForm::kError13 || insn.form == ThumbForm::kError18 ||
            insn.form == ThumbForm::kBadCall || insn.form == ThumbForm::kLoadLiteralAbsent ||
@@ -139,13 +154,15 @@ void Pass::Seed() {
     const uint8_t* codes = doc_.JumpCodes();
     auto seed = [&](uint32_t i) {
         if (IsRoutineStart(i) && Type(i) == itemtype::kThumb && IsItemStart(i)) work_.push_back(2 * i);
-        if (codes[i] != CTravikDoc::kJumpCall && codes[i] != CTravikDoc::kJumpBranch) return;
-        const uint32_t t = doc_.JumpTarget(i);
-        if (t / 2 >= count_) return;
-        if (codes[i] == CTravikDoc::kJumpCall)
-            work_.push_back(t);
-        else
-            seen_[t / 2] |= kTarget;
+        // The targets as the document has them, read here without its switch.
+        const uint32_t o = 2 * i, h = doc_.HalfwordAt(o);
+        if (codes[i] == CTravikDoc::kJumpCall) {
+            const uint32_t t = BlTarget(o + 4, h, doc_.HalfwordAt(o + 2));
+            if (t / 2 < count_) work_.push_back(t);
+        } else if (codes[i] == CTravikDoc::kJumpBranch) {
+            const uint32_t t = (h >> 12) == 0xD ? CondBranchTarget(o + 4, h) : BranchTarget(o + 4, h);
+            if (t / 2 < count_) seen_[t / 2] |= kTarget;
+        }
     };
     uint32_t i = 0;
     for (; i + 8 <= count_; i += 8) {  // only the halfwords that matter, in order
@@ -294,7 +311,7 @@ bool Pass::AddRoutine(uint32_t offset, Why why) {
     work_.push_back(offset);
     if (IsUsers(i)) return false;
     flags_[i] |= flagbits::kRoutineStart;
-    if (doc_.Headers().Find(i) == nullptr) headers_.emplace_back(i, HeaderFor(why));
+    headers_.push_back(uint64_t{i} << 2 | static_cast<uint8_t>(why));  // unless it has one
     switch (why) {
         case Why::kPointer: ++report_.pointerRoutines; break;
         case Why::kPrologue: ++report_.prologueRoutines; break;
@@ -383,9 +400,15 @@ bool Pass::FindAfterEnd() {
 // back past the start of a routine leaves it for another.
 bool Pass::LeavesRoutine(uint32_t at, uint32_t to) const {
     if (at == 0) return true;
-    for (uint32_t o = to + 2; o <= at; o += 2) {  // a B goes back 2 KB at most
-        if (IsRoutineStart(o / 2)) return true;
+    // The halfwords to / 2 + 1 .. at / 2, eight at a time: a B goes back 2 KB at most.
+    uint32_t i = to / 2 + 1;
+    for (; i + 8 <= at / 2 + 1; i += 8) {
+        uint64_t f;
+        std::memcpy(&f, flags_.data() + i, sizeof f);
+        if (f & 0x0101010101010101u * flagbits::kRoutineStart) return true;
     }
+    for (; i <= at / 2; ++i)
+        if (IsRoutineStart(i)) return true;
     return false;
 }
 
@@ -455,12 +478,27 @@ DocEdit Pass::MakeEdit() const {
         edit.SetFlags(i, std::vector<uint8_t>(flags_.begin() + i, flags_.begin() + last));
         i = last;
     }
-    // One part with every header, in index order (made whole: there may be many).
-    auto headers = headers_;
-    std::sort(headers.begin(), headers.end());
+    // One part with every header the halfwords have not, in index order (made whole: there
+    // may be many). A halfword found twice keeps both, the texts in the order of their
+    // addresses.
+    std::array<const char*, 4> byAddress;
+    for (int why = 0; why < 4; ++why) byAddress[why] = HeaderFor(static_cast<Why>(why));
+    std::sort(byAddress.begin(), byAddress.end(), std::less<>());
+    std::array<uint64_t, 4> rank{};
+    for (int why = 0; why < 4; ++why)
+        rank[why] = static_cast<uint64_t>(
+            std::find(byAddress.begin(), byAddress.end(), HeaderFor(static_cast<Why>(why))) -
+            byAddress.begin());
+    std::vector<uint64_t> headers;
+    headers.reserve(headers_.size());
+    for (uint64_t h : headers_) headers.push_back((h & ~uint64_t{3}) | rank[h & 3]);
+    RadixSort(headers);
     DocEdit::Texts texts{DocEdit::TextKind::kHeader, {}};
     texts.entries.reserve(headers.size());
-    for (const auto& [i, text] : headers) texts.entries.emplace_back(i, text);
+    for (uint64_t h : headers) {
+        const uint32_t i = static_cast<uint32_t>(h >> 2);
+        if (!doc_.Headers().Has(i)) texts.entries.emplace_back(i, byAddress[h & 3]);
+    }
     if (!texts.entries.empty()) edit.parts.emplace_back(std::move(texts));
     if (!edit.parts.empty())
         edit.after = DocEdit::kModified | DocEdit::kJumpList | DocEdit::kUpdateViews;

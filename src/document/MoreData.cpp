@@ -127,15 +127,15 @@ bool Pass::FollowPointers() {
 // Two or more words in a row outside the code that all point into the flash.
 bool Pass::FindPointerTables() {
     auto pointer = [&](uint32_t o) {
-        return !((seen_[o / 2] | seen_[o / 2 + 1]) & kCode) && doc_.WordAt(o) - kFlashBase < size_;
+        return (((seen_[o / 2] | seen_[o / 2 + 1]) & kCode) == 0) & (doc_.WordAt(o) - kFlashBase < size_);
     };
     bool changed = false;
     for (uint32_t o = 0; uint64_t{o} + 4 <= size_; o += 4) {
-        if (uint64_t{o} + 16 <= size_) {  // four words whose first halfwords are taken
-            uint64_t x;
-            std::memcpy(&x, seen_.data() + o / 2, sizeof x);
-            static_assert(kCode == 1 && kData == 4);
-            if (((x | x >> 2) & 0x0001000100010001u) == 0x0001000100010001u) {
+        if (uint64_t{o} + 16 <= size_) {  // four words at once, without a branch for each
+            bool any = false;
+            for (uint32_t w = o; w < o + 16; w += 4)
+                any |= ((seen_[w / 2] & kData) == 0) & pointer(w);
+            if (!any) {
                 o += 12;
                 continue;
             }

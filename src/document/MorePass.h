@@ -133,7 +133,7 @@ class Pass {
     std::vector<std::pair<uint32_t, uint32_t>> loads_;     // literal loads reached: at, word
     std::vector<uint32_t> computedJumps_;                  // MOV PC, Rn and ADD PC, Rn reached
     size_t sortedJumps_ = 0;                               // of those, the sorted ones first
-    std::vector<std::pair<uint32_t, const char*>> headers_;
+    std::vector<uint64_t> headers_;  // the index of each routine added, and why: i << 2 | why
     MoreReport report_;
 };
 
