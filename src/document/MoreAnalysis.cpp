@@ -42,6 +42,15 @@ constexpr std::array<bool, 256> MakePlain() {
 }
 constexpr std::array<bool, 256> kPlain = MakePlain();
 
+// High bytes of the instructions that neither end nor stop straight-line code: the
+// plain ones, shifts (merged or not) and conditional branches.
+constexpr std::array<uint8_t, 256> MakeGoesOn() {
+    std::array<uint8_t, 256> on{};
+    for (int b = 0; b < 256; ++b) on[b] = kPlain[b] || b < 0x10 || (b >= 0xD0 && b <= 0xDD);
+    return on;
+}
+constexpr std::array<uint8_t, 256> kGoesOn = MakeGoesOn();
+
 // Of eight halfwords, the ones that start a routine or are a call or a branch: the top
 // bit of each one's byte.
 uint64_t StartsOrJumps(const uint8_t* codes, const uint8_t* flags) {
@@ -127,7 +136,8 @@ Pass::Pass(const CTravikDoc& doc)
     constexpr uint64_t kMask = 0xF8FFF8FFF8FFF8FFu, kMov = 0x7046704670467046u;
     constexpr uint64_t kLows = 0x7FFF7FFF7FFF7FFFu, kHighs = 0x8000800080008000u;
     const uint8_t* image = doc_.Image();
-    std::vector<uint64_t> moves(count_ / 64 + 2, 0);
+    // First a bit for each MOV, in the words of MayBeHelper.
+    auto moves = [&](size_t w) -> uint64_t& { return callBits_[2 * w + 1]; };
     uint32_t i = 0;
     for (; i + 4 <= count_; i += 4) {
         uint64_t x;
@@ -137,15 +147,18 @@ Pass::Pass(const CTravikDoc& doc)
         if (zero == 0) continue;
         const uint64_t four = (((zero >> 15) * (1 + (uint64_t{1} << 15) + (uint64_t{1} << 30) +
                                                 (uint64_t{1} << 45))) >> 45) & 0xF;
-        moves[i / 64] |= four << (i % 64);
+        moves(i / 64) |= four << (i % 64);
     }
     for (; i < count_; ++i)
-        if ((doc_.HalfwordAt(2 * i) & 0xFFF8) == 0x4670) moves[i / 64] |= uint64_t{1} << (i % 64);
+        if ((doc_.HalfwordAt(2 * i) & 0xFFF8) == 0x4670) moves(i / 64) |= uint64_t{1} << (i % 64);
     // A routine is looked at for a helper over its first sixteen halfwords.
-    for (size_t w = 0; w + 1 < moves.size(); ++w) {
-        uint64_t near = moves[w];
-        for (int k = 1; k < 16; ++k) near |= moves[w] >> k | moves[w + 1] << (64 - k);
-        callBits_[2 * w + 1] = near;
+    const size_t words = callBits_.size() / 2;
+    for (size_t w = 0; w < words; ++w) {
+        const uint64_t here = moves(w), next = w + 1 < words ? moves(w + 1) : 0;
+        if ((here | next) == 0) continue;
+        uint64_t near = here;
+        for (int k = 1; k < 16; ++k) near |= here >> k | next << (64 - k);
+        moves(w) = near;
     }
 }
 
@@ -191,54 +204,59 @@ void Pass::Walk() {
 }
 
 void Pass::WalkFrom(uint32_t o) {
-    for (; o % 2 == 0 && uint64_t{o} + 2 <= size_; o += 2) {
+    // Held here: the compiler would read them again after each byte written.
+    uint8_t* const seen = seen_.data();
+    const uint8_t* const flags = flags_.data();
+    const uint8_t* const image = doc_.Image();
+    const uint32_t size = size_, count = count_;
+    for (; o % 2 == 0 && uint64_t{o} + 2 <= size; o += 2) {
         const uint32_t i = o / 2;
-        if ((seen_[i] & (kCode | kData)) || !IsItemStart(i)) return;
-        if (Type(i) != itemtype::kThumb && !TakeBackData(i)) return;
-        const uint8_t b0 = doc_.Image()[o];
-        if (kPlain[b0] || (b0 < 0x10 && (i + 1 == count_ || IsItemStart(i + 1)))) {
-            seen_[i] |= kCode | kInsn;
+        if ((seen[i] & (kCode | kData)) || (flags[i] & flagbits::kContinuation)) return;
+        if ((flags[i] & flagbits::kTypeMask) != itemtype::kThumb && !TakeBackData(i)) return;
+        const uint8_t b0 = image[o];
+        if (kPlain[b0] || (b0 < 0x10 && (i + 1 == count || !(flags[i + 1] & flagbits::kContinuation)))) {
+            seen[i] |= kCode | kInsn;
             continue;
         }
         if ((b0 & 0xF8) == 0x48) {  // LDR Rd, [PC, #n]: its literal is data
-            const int64_t t = LiteralAddress(int64_t{o} + 4, doc_.HalfwordAt(o));
-            if (t + 4 > int64_t{size_}) return;  // no literal: not code
-            seen_[i] |= kCode | kInsn;
+            const int64_t t = LiteralAddress(int64_t{o} + 4, BigEndianHalf(image + o));
+            if (t + 4 > int64_t{size}) return;  // no literal: not code
+            seen[i] |= kCode | kInsn;
             MakeData(static_cast<uint32_t>(t), 4, 4);
-            loads_.emplace_back(o, doc_.WordAt(static_cast<uint32_t>(t)));
+            loads_.emplace_back(o, BigEndianWord(image + t));
             continue;
         }
         if (b0 >= 0xD0 && b0 <= 0xDD) {  // a conditional branch (DE is undefined, DF a SWI)
-            seen_[i] |= kCode | kInsn;
-            const int64_t t = CondBranchTarget(int64_t{o} + 4, doc_.HalfwordAt(o));
-            if (t >= 0 && t + 2 <= int64_t{size_}) {
-                seen_[t / 2] |= kTarget;
+            seen[i] |= kCode | kInsn;
+            const int64_t t = CondBranchTarget(int64_t{o} + 4, BigEndianHalf(image + o));
+            if (t >= 0 && t + 2 <= int64_t{size}) {
+                seen[t / 2] |= kTarget;
                 Visit(static_cast<uint32_t>(t));
             }
             continue;
         }
         if (b0 >= 0xE0) {  // B, BL and the undefined encodings beside them
-            const uint32_t h = doc_.HalfwordAt(o);
+            const uint32_t h = BigEndianHalf(image + o);
             if (h < 0xE800) {
-                seen_[i] |= kCode | kInsn;
+                seen[i] |= kCode | kInsn;
                 AfterEnd(i);
                 const int64_t t = BranchTarget(int64_t{o} + 4, h);
-                if (t >= 0 && t + 2 <= int64_t{size_}) WalkBranch(o, static_cast<uint32_t>(t));
+                if (t >= 0 && t + 2 <= int64_t{size}) WalkBranch(o, static_cast<uint32_t>(t));
                 return;
             }
-            if (h < 0xF000 || h >= 0xF800 || uint64_t{o} + 4 > size_ || !(doc_.HalfwordAt(o + 2) & 0x800))
+            if (h < 0xF000 || h >= 0xF800 || uint64_t{o} + 4 > size || !(BigEndianHalf(image + o + 2) & 0x800))
                 return;
-            seen_[i] |= kCode | kInsn;
-            if (!WalkCall(o, BlTarget(int64_t{o} + 4, h, doc_.HalfwordAt(o + 2)))) return;
+            seen[i] |= kCode | kInsn;
+            if (!WalkCall(o, BlTarget(int64_t{o} + 4, h, BigEndianHalf(image + o + 2)))) return;
             o += 2;
             continue;
         }
         const ThumbInstruction insn = DecodeThumb(doc_, o);
         if (IsInvalid(insn)) return;
-        seen_[i] |= kCode | kInsn;
+        seen[i] |= kCode | kInsn;
         if ((insn.form == ThumbForm::kMergedAnd || insn.form == ThumbForm::kMergedAnd3) &&
-            i + 1 < count_) {
-            seen_[i + 1] |= kCode;  // the second shift of the pair
+            i + 1 < count) {
+            seen[i + 1] |= kCode;  // the second shift of the pair
             o += 2;
             continue;
         }
@@ -335,12 +353,33 @@ bool Pass::FollowsEnd(uint32_t i) const {
 // Straight-line code from i reaches a routine's end before anything that cannot be code.
 // A lone branch is not taken for a routine: ARM words and data read as THUMB often are one.
 bool Pass::LooksLikeRoutine(uint32_t i) const {
-    for (uint32_t k = i; k < count_ && k - i < kMaxLeafLength; ++k) {
+    constexpr uint64_t kOnes = 0x0101010101010101u, kLows = 0x7F7F7F7F7F7F7F7Fu;
+    const uint32_t end = static_cast<uint32_t>(std::min<uint64_t>(count_, uint64_t{i} + kMaxLeafLength));
+    for (uint32_t k = i; k < end; ++k) {
+        // Eight halfwords at a time while each is free code that neither ends nor stops the
+        // routine, or a continuation (not the first).
+        while (k + 8 <= end) {
+            uint64_t f, s;
+            std::memcpy(&f, flags_.data() + k, sizeof f);
+            std::memcpy(&s, seen_.data() + k, sizeof s);
+            static_assert(flagbits::kContinuation == 0x80 && (flagbits::kUserMark | 0x8F) == 0x9F);
+            const uint64_t v = (s & kOnes * (kCode | kData)) | ((f & kOnes * 0x9F) ^ kOnes * itemtype::kThumb);
+            const uint64_t free = ~(((v & kLows) + kLows) | v | kLows);  // the top bit of each
+            uint64_t simple = 0;
+            for (int j = 0; j < 8; ++j) simple |= uint64_t{kGoesOn[doc_.Image()[2 * (k + j)]]} << (8 * j + 7);
+            const uint64_t cont = f & kOnes * flagbits::kContinuation & (k == i ? ~uint64_t{0x80} : ~uint64_t{0});
+            const uint64_t stop = ~((free & simple) | cont) & kOnes * 0x80;
+            if (stop != 0) {
+                k += static_cast<uint32_t>(std::countr_zero(stop)) / 8;
+                break;
+            }
+            k += 8;
+        }
+        if (k >= end) break;
         if (!IsFreeCode(k) && !(k > i && (flags_[k] & flagbits::kContinuation))) return false;
         if (flags_[k] & flagbits::kContinuation) continue;
         const uint8_t b0 = doc_.Image()[2 * k];
-        // Nothing that ends or stops it: shifts (merged or not), conditional branches.
-        if (kPlain[b0] || b0 < 0x10 || (b0 >= 0xD0 && b0 <= 0xDD)) continue;
+        if (kGoesOn[b0]) continue;
         if ((b0 & 0xF8) == 0x48) {  // LDR Rd, [PC, #n]: not code without its literal
             if (LiteralAddress(int64_t{2 * k} + 4, doc_.HalfwordAt(2 * k)) + 4 > int64_t{size_})
                 return false;

@@ -129,9 +129,25 @@ bool Pass::FindPointerTables() {
     auto pointer = [&](uint32_t o) {
         return (((seen_[o / 2] | seen_[o / 2 + 1]) & kCode) == 0) & (doc_.WordAt(o) - kFlashBase < size_);
     };
+    // A pointer's first byte is at most that of the flash's last address: four words whose
+    // first bytes are all above it are stepped over at once.
+    const uint64_t top = (uint64_t{kFlashBase} + size_ - 1) >> 24;
+    const uint64_t over = top < 0x7F ? (0x7F - top) * 0x0000000100000001u : 0;
+    constexpr uint64_t kFirstBytes = 0x000000FF000000FFu, kOver = 0x0000018000000180u;
+    auto allOver = [&](const uint8_t* p) {
+        uint64_t a, b;
+        std::memcpy(&a, p, sizeof a);
+        std::memcpy(&b, p + 8, sizeof b);
+        const uint64_t x = ((a & kFirstBytes) + over) & kOver, y = ((b & kFirstBytes) + over) & kOver;
+        return ((x | x >> 1) & (y | y >> 1) & (kOver >> 1 & kOver)) == (kOver >> 1 & kOver);
+    };
     bool changed = false;
     for (uint32_t o = 0; uint64_t{o} + 4 <= size_; o += 4) {
         if (uint64_t{o} + 16 <= size_) {  // four words at once, without a branch for each
+            if (top < 0x7F && allOver(doc_.Image() + o)) {
+                o += 12;
+                continue;
+            }
             bool any = false;
             for (uint32_t w = o; w < o + 16; w += 4)
                 any |= ((seen_[w / 2] & kData) == 0) & pointer(w);
