@@ -51,17 +51,20 @@ constexpr std::array<uint8_t, 256> MakeGoesOn() {
 }
 constexpr std::array<uint8_t, 256> kGoesOn = MakeGoesOn();
 
-// Of eight halfwords, the ones that start a routine or are a call or a branch: the top
+// Of eight halfwords, the ones that start a routine, the calls and the branches: the top
 // bit of each one's byte.
-uint64_t StartsOrJumps(const uint8_t* codes, const uint8_t* flags) {
+struct Marks {
+    uint64_t starts, calls, branches;
+};
+Marks StartsOrJumps(const uint8_t* codes, const uint8_t* flags) {
     constexpr uint64_t kOnes = 0x0101010101010101u, kLows = 0x7F7F7F7F7F7F7F7Fu;
     auto nonZero = [](uint64_t v) { return ((v & kLows) + kLows) | v; };  // exact, per byte
     uint64_t c, f;
     std::memcpy(&c, codes, sizeof c);
     std::memcpy(&f, flags, sizeof f);
-    const uint64_t call = ~nonZero(c ^ kOnes * CTravikDoc::kJumpCall);
-    const uint64_t branch = ~nonZero(c ^ kOnes * CTravikDoc::kJumpBranch);
-    return (nonZero(f & kOnes * flagbits::kRoutineStart) | call | branch) & (kOnes << 7);
+    return {nonZero(f & kOnes * flagbits::kRoutineStart) & (kOnes << 7),
+            ~nonZero(c ^ kOnes * CTravikDoc::kJumpCall) & (kOnes << 7),
+            ~nonZero(c ^ kOnes * CTravikDoc::kJumpBranch) & (kOnes << 7)};
 }
 
 // Sorts indices below `limit` and drops repeats; many of them through a bit per index.
@@ -129,15 +132,17 @@ Pass::Pass(const CTravikDoc& doc)
       old_(doc.Flags()),
       flags_(old_, old_ + count_),
       seen_(count_, 0),
-      callBits_(2 * (count_ / 64 + 1), 0) {
+      entered_(count_ / 64 + 1, 0),
+      nearMove_(count_ / 64 + 1, 0),
+      nearAny_(count_ / 4096 + 1, 0) {
     // MOV Rd, LR with Rd low, 0x4670 | Rd: four halfwords at a time, in the order of the
     // image's bytes.
     static_assert(std::endian::native == std::endian::little);
     constexpr uint64_t kMask = 0xF8FFF8FFF8FFF8FFu, kMov = 0x7046704670467046u;
     constexpr uint64_t kLows = 0x7FFF7FFF7FFF7FFFu, kHighs = 0x8000800080008000u;
     const uint8_t* image = doc_.Image();
-    // First a bit for each MOV, in the words of MayBeHelper.
-    auto moves = [&](size_t w) -> uint64_t& { return callBits_[2 * w + 1]; };
+    // First a bit for each MOV.
+    auto moves = [&](size_t w) -> uint64_t& { return nearMove_[w]; };
     uint32_t i = 0;
     for (; i + 4 <= count_; i += 4) {
         uint64_t x;
@@ -152,37 +157,56 @@ Pass::Pass(const CTravikDoc& doc)
     for (; i < count_; ++i)
         if ((doc_.HalfwordAt(2 * i) & 0xFFF8) == 0x4670) moves(i / 64) |= uint64_t{1} << (i % 64);
     // A routine is looked at for a helper over its first sixteen halfwords.
-    const size_t words = callBits_.size() / 2;
+    const size_t words = nearMove_.size();
     for (size_t w = 0; w < words; ++w) {
         const uint64_t here = moves(w), next = w + 1 < words ? moves(w + 1) : 0;
         if ((here | next) == 0) continue;
         uint64_t near = here;
         for (int k = 1; k < 16; ++k) near |= here >> k | next << (64 - k);
         moves(w) = near;
+        nearAny_[w / 64] |= uint64_t{1} << (w % 64);
     }
 }
 
 // The routines known so far, the calls and the branches.
 void Pass::Seed() {
-    const uint8_t* codes = doc_.JumpCodes();
-    auto seed = [&](uint32_t i) {
-        if (IsRoutineStart(i) && Type(i) == itemtype::kThumb && IsItemStart(i)) work_.push_back(2 * i);
-        // The targets as the document has them, read here without its switch.
-        const uint32_t o = 2 * i, h = doc_.HalfwordAt(o);
-        if (codes[i] == CTravikDoc::kJumpCall) {
-            const uint32_t t = BlTarget(o + 4, h, doc_.HalfwordAt(o + 2));
-            if (t / 2 < count_) work_.push_back(t);
-        } else if (codes[i] == CTravikDoc::kJumpBranch) {
-            const uint32_t t = (h >> 12) == 0xD ? CondBranchTarget(o + 4, h) : BranchTarget(o + 4, h);
-            if (t / 2 < count_) seen_[t / 2] |= kTarget;
-        }
+    const uint8_t* const codes = doc_.JumpCodes();
+    const uint8_t* const flags = flags_.data();
+    const uint8_t* const image = doc_.Image();
+    uint8_t* const seen = seen_.data();
+    const uint32_t count = count_;
+    // The targets as the document has them, read here without its switch. The starts and
+    // the callees are walked from in index order; the branch targets are only marked.
+    auto start = [&](uint32_t i) {
+        if ((flags[i] & (flagbits::kContinuation | flagbits::kTypeMask)) == itemtype::kThumb)
+            work_.push_back(2 * i);
+    };
+    auto call = [&](uint32_t i) {
+        const uint32_t t = BlTarget(2 * i + 4, BigEndianHalf(image + 2 * i), BigEndianHalf(image + 2 * i + 2));
+        if (t / 2 < count) work_.push_back(t);
+    };
+    auto branch = [&](uint32_t i) {
+        const uint32_t o = 2 * i, h = BigEndianHalf(image + o);
+        const uint32_t t = (h >> 12) == 0xD ? CondBranchTarget(o + 4, h) : BranchTarget(o + 4, h);
+        if (t / 2 < count) seen[t / 2] |= kTarget;
     };
     uint32_t i = 0;
-    for (; i + 8 <= count_; i += 8) {  // only the halfwords that matter, in order
-        for (uint64_t m = StartsOrJumps(codes + i, flags_.data() + i); m != 0; m &= m - 1)
-            seed(i + static_cast<uint32_t>(std::countr_zero(m)) / 8);
+    for (; i + 8 <= count; i += 8) {  // only the halfwords that matter
+        const Marks m = StartsOrJumps(codes + i, flags + i);
+        for (uint64_t w = m.starts | m.calls; w != 0; w &= w - 1) {
+            const uint32_t k = i + static_cast<uint32_t>(std::countr_zero(w)) / 8;
+            const uint64_t bit = w & -w;
+            if (m.starts & bit) start(k);
+            if (m.calls & bit) call(k);
+        }
+        for (uint64_t w = m.branches; w != 0; w &= w - 1)
+            branch(i + static_cast<uint32_t>(std::countr_zero(w)) / 8);
     }
-    for (; i < count_; ++i) seed(i);
+    for (; i < count; ++i) {
+        if (flags[i] & flagbits::kRoutineStart) start(i);
+        if (codes[i] == CTravikDoc::kJumpCall) call(i);
+        if (codes[i] == CTravikDoc::kJumpBranch) branch(i);
+    }
 }
 
 void Pass::Walk() {
@@ -191,7 +215,7 @@ void Pass::Walk() {
         // places seeded from the calls lie all over the image.
         if (work_.size() > kAhead) {
             const uint32_t ahead = work_[work_.size() - kAhead] / 2;
-            __builtin_prefetch(callBits_.data() + ahead / 64 * 2);
+            __builtin_prefetch(entered_.data() + ahead / 64);
             Prefetch(ahead);
         }
         const uint32_t o = work_.back();

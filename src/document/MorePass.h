@@ -77,11 +77,13 @@ class Pass {
         if (!(seen_[o / 2] & (kCode | kData))) work_.push_back(o);
     }
     // A walk started at halfword i and found code there.
-    bool Entered(uint32_t i) const { return (callBits_[i / 64 * 2] >> (i % 64)) & 1; }
-    void MarkEntered(uint32_t i) { callBits_[i / 64 * 2] |= uint64_t{1} << (i % 64); }
+    bool Entered(uint32_t i) const { return (entered_[i / 64] >> (i % 64)) & 1; }
+    void MarkEntered(uint32_t i) { entered_[i / 64] |= uint64_t{1} << (i % 64); }
     // One of the sixteen halfwords from index i is a MOV Rd, LR to a low register: the
     // routine there may be a switch helper.
-    bool MayBeHelper(uint32_t i) const { return (callBits_[i / 64 * 2 + 1] >> (i % 64)) & 1; }
+    bool MayBeHelper(uint32_t i) const {
+        return ((nearAny_[i / 4096] >> (i / 64 % 64)) & 1) && ((nearMove_[i / 64] >> (i % 64)) & 1);
+    }
     // The halfwords after index i may start a routine.
     void AfterEnd(uint32_t i) {
         candidates_.push_back(i + 1);
@@ -122,9 +124,12 @@ class Pass {
     const uint8_t* old_;
     std::vector<uint8_t> flags_;  // as the edit leaves them
     std::vector<uint8_t> seen_;  // the bits above, and Helper's finding in the high ones
-    // What a call looks at in the callee, a bit per halfword: Entered and MayBeHelper,
-    // a word of each in turn, so that a call reads one line of the cache.
-    std::vector<uint64_t> callBits_;
+    // What a call looks at in the callee, a bit per halfword: Entered; and MayBeHelper,
+    // whose bits are seldom set: a bit for each of its words tells whether one is, and
+    // those few bits stay in the cache.
+    std::vector<uint64_t> entered_;
+    std::vector<uint64_t> nearMove_;
+    std::vector<uint64_t> nearAny_;
     std::vector<uint32_t> work_;        // offsets to walk from
     std::vector<uint32_t> candidates_;  // halfwords that may follow an end, to look at
     std::vector<uint32_t> deferred_;    // of those, the ones without a prologue
