@@ -67,20 +67,6 @@ Marks StartsOrJumps(const uint8_t* codes, const uint8_t* flags) {
             ~nonZero(c ^ kOnes * CTravikDoc::kJumpBranch) & (kOnes << 7)};
 }
 
-// Sorts indices below `limit` and drops repeats; many of them through a bit per index.
-void SortUnique(std::vector<uint32_t>& v, uint32_t limit) {
-    if (v.size() < limit / 64) {
-        std::sort(v.begin(), v.end());
-        v.erase(std::unique(v.begin(), v.end()), v.end());
-        return;
-    }
-    std::vector<uint64_t> bits(limit / 64 + 1, 0);
-    for (uint32_t i : v) bits[i / 64] |= uint64_t{1} << (i % 64);
-    v.clear();
-    for (uint32_t w = 0; w < bits.size(); ++w)
-        for (uint64_t b = bits[w]; b != 0; b &= b - 1)
-            v.push_back(64 * w + static_cast<uint32_t>(std::countr_zero(b)));
-}
 
 // Sorts numbers below 2^40 in place, repeats kept.
 void RadixSort(std::vector<uint64_t>& v) {
@@ -444,11 +430,29 @@ bool Pass::FindPrologues() {
     return changed;
 }
 
+// Sorts indices below count_ and drops repeats; many of them through a bit per index,
+// in words that are all zero again afterwards.
+void Pass::SortUnique(std::vector<uint32_t>& v) {
+    if (v.size() < count_ / 64) {
+        std::sort(v.begin(), v.end());
+        v.erase(std::unique(v.begin(), v.end()), v.end());
+        return;
+    }
+    if (sortBits_.empty()) sortBits_.assign(count_ / 64 + 1, 0);
+    for (uint32_t i : v) sortBits_[i / 64] |= uint64_t{1} << (i % 64);
+    v.clear();
+    for (uint32_t w = 0; w < sortBits_.size(); ++w) {
+        for (uint64_t b = sortBits_[w]; b != 0; b &= b - 1)
+            v.push_back(64 * w + static_cast<uint32_t>(std::countr_zero(b)));
+        sortBits_[w] = 0;
+    }
+}
+
 // Code after an end that nothing leads to and that runs to an end of its own.
 bool Pass::FindAfterEnd() {
     std::vector<uint32_t> look;
     look.swap(deferred_);
-    SortUnique(look, count_);
+    SortUnique(look);
     bool changed = false;
     for (uint32_t i : look) {
         if (!IsFreeCode(i) || (seen_[i] & kTarget) || !FollowsEnd(i) || !LooksLikeRoutine(i))

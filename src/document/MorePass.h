@@ -102,6 +102,7 @@ class Pass {
     bool FollowsEnd(uint32_t i) const;
     bool LooksLikeRoutine(uint32_t i) const;
     bool FindPrologues();
+    void SortUnique(std::vector<uint32_t>& v);
     bool FindAfterEnd();
     bool LeavesRoutine(uint32_t at, uint32_t to) const;
     bool FindTailBranches();
@@ -133,6 +134,7 @@ class Pass {
     std::vector<uint32_t> work_;        // offsets to walk from
     std::vector<uint32_t> candidates_;  // halfwords that may follow an end, to look at
     std::vector<uint32_t> deferred_;    // of those, the ones without a prologue
+    std::vector<uint64_t> sortBits_;    // for SortUnique, all zero between its calls
     std::vector<uint32_t> dataWords_;   // word offsets in data, to look at for pointers
     std::vector<std::pair<uint32_t, uint32_t>> branches_;  // unconditional B reached: at, to
     std::vector<std::pair<uint32_t, uint32_t>> loads_;     // literal loads reached: at, word
