@@ -15,6 +15,7 @@ namespace {
 constexpr int kMaxRounds = 64;
 constexpr uint32_t kMaxLeafLength = 512;  // halfwords a routine found after an end may take
 constexpr size_t kAhead = 16;  // items of a list looked at before their turn
+constexpr size_t kNear = 4;    // the same, for what is looked at once the first has come
 
 const char* HeaderFor(Why why) {
     switch (why) {
@@ -199,10 +200,11 @@ void Pass::Walk() {
     while (!work_.empty()) {
         // What a place further down the list reads, asked for before its turn: the
         // places seeded from the calls lie all over the image.
-        if (work_.size() > kAhead) {
-            const uint32_t ahead = work_[work_.size() - kAhead] / 2;
-            __builtin_prefetch(entered_.data() + ahead / 64);
-            Prefetch(ahead);
+        // First whether it was walked; nearer its turn what the walk reads, where it was not.
+        if (work_.size() > kAhead) __builtin_prefetch(entered_.data() + work_[work_.size() - kAhead] / 128);
+        if (work_.size() > kNear) {
+            const uint32_t near = work_[work_.size() - kNear] / 2;
+            if (!Entered(near)) Prefetch(near);
         }
         const uint32_t o = work_.back();
         work_.pop_back();
