@@ -3,6 +3,7 @@
 // and the padding before pools are found once the code is known.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 
 #include "document/ItemType.h"
@@ -20,9 +21,10 @@ constexpr std::array<bool, 256> MakeLatin1Text() {
 }
 constexpr std::array<bool, 256> kLatin1Text = MakeLatin1Text();
 
-bool NoZeroHalfword(uint64_t x) {
+// The top bit of each zero halfword of the four.
+uint64_t ZeroHalfwords(uint64_t x) {
     constexpr uint64_t kLows = 0x7FFF7FFF7FFF7FFFu;
-    return ((((x & kLows) + kLows) | x) & ~kLows) == ~kLows;
+    return ~(((x & kLows) + kLows) | x) & ~kLows;
 }
 
 uint8_t DataType(uint32_t bytes) {
@@ -90,20 +92,22 @@ bool Pass::MakeData(uint32_t first, uint32_t bytes, uint32_t itemBytes) {
 
 // The data items of the open: their words may be pointers, and a routine may follow them.
 void Pass::SeedData() {
-    for (uint32_t i = 0; i < count_; ++i) {
-        if (i % 8 == 0 && i + 8 <= count_) {  // eight without a data type are stepped over
-            uint64_t f;
-            std::memcpy(&f, flags_.data() + i, sizeof f);
-            static_assert(itemtype::kData2 == 10 && itemtype::kData16 < 16);
-            if ((((f & 0x0F0F0F0F0F0F0F0Fu) + 0x7676767676767676u) & 0x8080808080808080u) == 0) {
-                i += 7;
-                continue;
-            }
-        }
-        if (!IsDataType(i) || (seen_[i] & kCode)) continue;
+    const uint8_t* const seen = seen_.data();
+    auto seed = [&](uint32_t i) {
+        if (!IsDataType(i) || (seen[i] & kCode)) return;
         if (i % 2 == 0 && 2 * uint64_t{i} + 4 <= size_) dataWords_.push_back(2 * i);
         if (i + 1 == count_ || IsItemStart(i + 1)) AfterEnd(i);
+    };
+    uint32_t i = 0;
+    for (; i + 8 <= count_; i += 8) {  // only the halfwords whose type may be data
+        uint64_t f;
+        std::memcpy(&f, flags_.data() + i, sizeof f);
+        static_assert(itemtype::kData2 == 10 && itemtype::kData16 < 16);
+        for (uint64_t m = ((f & 0x0F0F0F0F0F0F0F0Fu) + 0x7676767676767676u) & 0x8080808080808080u;
+             m != 0; m &= m - 1)
+            seed(i + static_cast<uint32_t>(std::countr_zero(m)) / 8);
     }
+    for (; i < count_; ++i) seed(i);
 }
 
 // Words in data that point into the flash: an odd one starts a routine, an even one
@@ -231,21 +235,23 @@ bool Pass::FindStrings() {
 
 // A zero halfword between the end of a routine and data is the data's padding.
 void Pass::MarkPadding() {
-    const uint8_t* image = doc_.Image();
-    for (uint32_t i = 1; i + 1 < count_; ++i) {
-        if (i + 8 <= count_) {  // eight taken halfwords, or eight without a zero one
-            uint64_t a, b;
-            std::memcpy(&a, image + 2 * i, sizeof a);
-            std::memcpy(&b, image + 2 * i + 8, sizeof b);
-            if (AllTaken(i) || (NoZeroHalfword(a) && NoZeroHalfword(b))) {
-                i += 7;
-                continue;
-            }
-        }
+    const uint8_t* const image = doc_.Image();
+    auto pad = [&](uint32_t i) {
+        if (i == 0 || i + 1 >= count_) return;
         if (doc_.HalfwordAt(2 * i) == 0 && IsFreeCode(i) && (seen_[i - 1] & kInsn) &&
             (seen_[i + 1] & kData) && IsTerminalHalfword(doc_.HalfwordAt(2 * (i - 1))))
             MakeData(2 * i, 2, 2);
+    };
+    uint32_t i = 0;
+    for (; i + 8 <= count_; i += 8) {  // only the zero halfwords
+        for (int half = 0; half < 2; ++half) {
+            uint64_t x;
+            std::memcpy(&x, image + 2 * i + 8 * half, sizeof x);
+            for (uint64_t z = ZeroHalfwords(x); z != 0; z &= z - 1)
+                pad(i + 4 * half + static_cast<uint32_t>(std::countr_zero(z)) / 16);
+        }
     }
+    for (; i < count_; ++i) pad(i);
 }
 
 }  // namespace more
