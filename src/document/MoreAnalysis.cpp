@@ -284,8 +284,10 @@ void Pass::WalkFrom(uint32_t o) {
 void Pass::WalkBranch(uint32_t o, uint32_t t) {
     seen_[t / 2] |= kTarget;
     Visit(t);
-    branches_.emplace_back(o, t);
-    if (LeavesRoutine(o, t)) AddRoutine(t, Why::kBranch);
+    if (o == 0 || t < o) {  // a branch that does not go back never leaves its routine
+        branches_.emplace_back(o, t);
+        if (LeavesRoutine(o, t)) AddRoutine(t, Why::kBranch);
+    }
 }
 
 bool Pass::WalkCall(uint32_t o, int64_t t) {

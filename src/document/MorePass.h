@@ -84,10 +84,11 @@ class Pass {
     bool MayBeHelper(uint32_t i) const {
         return ((nearAny_[i / 4096] >> (i / 64 % 64)) & 1) && ((nearMove_[i / 64] >> (i % 64)) & 1);
     }
-    // The halfwords after index i may start a routine.
+    // The halfwords after index i may start a routine: those the walk has not taken, nor
+    // ever will give back.
     void AfterEnd(uint32_t i) {
-        candidates_.push_back(i + 1);
-        candidates_.push_back(i + 2);
+        for (uint32_t k = i + 1; k <= i + 2; ++k)
+            if (k < count_ && !(seen_[k] & (kCode | kData))) candidates_.push_back(k);
     }
 
     // MoreAnalysis.cpp: the walk and the routines.
