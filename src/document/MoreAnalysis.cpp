@@ -69,7 +69,7 @@ Marks StartsOrJumps(const uint8_t* codes, const uint8_t* flags) {
 }
 
 
-// Sorts numbers below 2^40 in place, repeats kept.
+// Sorts in place, repeats kept.
 void RadixSort(std::vector<uint64_t>& v) {
     constexpr int kDigit = 11;
     uint64_t top = 0;
@@ -169,7 +169,8 @@ void Pass::Seed() {
             work_.push_back(2 * i);
     };
     auto call = [&](uint32_t i) {
-        const uint32_t t = BlTarget(2 * i + 4, BigEndianHalf(image + 2 * i), BigEndianHalf(image + 2 * i + 2));
+        const uint32_t o = 2 * i;
+        const uint32_t t = BlTarget(o + 4, BigEndianHalf(image + o), BigEndianHalf(image + o + 2));
         if (t / 2 < count) work_.push_back(t);
     };
     auto branch = [&](uint32_t i) {
@@ -198,10 +199,11 @@ void Pass::Seed() {
 
 void Pass::Walk() {
     while (!work_.empty()) {
-        // What a place further down the list reads, asked for before its turn: the
-        // places seeded from the calls lie all over the image.
-        // First whether it was walked; nearer its turn what the walk reads, where it was not.
-        if (work_.size() > kAhead) __builtin_prefetch(entered_.data() + work_[work_.size() - kAhead] / 128);
+        // What a place further down the list reads, asked for before its turn (the places
+        // seeded from the calls lie all over the image): first whether it was walked, and
+        // nearer its turn what the walk reads there, where it was not.
+        if (work_.size() > kAhead)
+            __builtin_prefetch(entered_.data() + work_[work_.size() - kAhead] / 128);
         if (work_.size() > kNear) {
             const uint32_t near = work_[work_.size() - kNear] / 2;
             if (!Entered(near)) Prefetch(near);
@@ -226,7 +228,8 @@ void Pass::WalkFrom(uint32_t o) {
         if ((seen[i] & (kCode | kData)) || (flags[i] & flagbits::kContinuation)) return;
         if ((flags[i] & flagbits::kTypeMask) != itemtype::kThumb && !TakeBackData(i)) return;
         const uint8_t b0 = image[o];
-        if (kPlain[b0] || (b0 < 0x10 && (i + 1 == count || !(flags[i + 1] & flagbits::kContinuation)))) {
+        if (kPlain[b0] ||
+            (b0 < 0x10 && (i + 1 == count || !(flags[i + 1] & flagbits::kContinuation)))) {
             seen[i] |= kCode | kInsn;
             continue;
         }
@@ -256,7 +259,8 @@ void Pass::WalkFrom(uint32_t o) {
                 if (t >= 0 && t + 2 <= int64_t{size}) WalkBranch(o, static_cast<uint32_t>(t));
                 return;
             }
-            if (h < 0xF000 || h >= 0xF800 || uint64_t{o} + 4 > size || !(BigEndianHalf(image + o + 2) & 0x800))
+            if (h < 0xF000 || h >= 0xF800 || uint64_t{o} + 4 > size ||
+                !(BigEndianHalf(image + o + 2) & 0x800))
                 return;
             seen[i] |= kCode | kInsn;
             if (!WalkCall(o, BlTarget(int64_t{o} + 4, h, BigEndianHalf(image + o + 2)))) return;
@@ -343,7 +347,7 @@ bool Pass::AddRoutine(uint32_t offset, Why why) {
     work_.push_back(offset);
     if (IsUsers(i)) return false;
     flags_[i] |= flagbits::kRoutineStart;
-    headers_.push_back(uint64_t{i} << 2 | static_cast<uint8_t>(why));  // unless it has one
+    headers_.push_back(uint64_t{i} << 2 | static_cast<uint8_t>(why));  // MakeEdit gives it
     switch (why) {
         case Why::kPointer: ++report_.pointerRoutines; break;
         case Why::kPrologue: ++report_.prologueRoutines; break;
@@ -368,7 +372,8 @@ bool Pass::FollowsEnd(uint32_t i) const {
 // A lone branch is not taken for a routine: ARM words and data read as THUMB often are one.
 bool Pass::LooksLikeRoutine(uint32_t i) const {
     constexpr uint64_t kOnes = 0x0101010101010101u, kLows = 0x7F7F7F7F7F7F7F7Fu;
-    const uint32_t end = static_cast<uint32_t>(std::min<uint64_t>(count_, uint64_t{i} + kMaxLeafLength));
+    const uint32_t end =
+        static_cast<uint32_t>(std::min<uint64_t>(count_, uint64_t{i} + kMaxLeafLength));
     for (uint32_t k = i; k < end; ++k) {
         // Eight halfwords at a time while each is free code that neither ends nor stops the
         // routine, or a continuation (not the first).
@@ -376,12 +381,18 @@ bool Pass::LooksLikeRoutine(uint32_t i) const {
             uint64_t f, s;
             std::memcpy(&f, flags_.data() + k, sizeof f);
             std::memcpy(&s, seen_.data() + k, sizeof s);
-            static_assert(flagbits::kContinuation == 0x80 && (flagbits::kUserMark | 0x8F) == 0x9F);
-            const uint64_t v = (s & kOnes * (kCode | kData)) | ((f & kOnes * 0x9F) ^ kOnes * itemtype::kThumb);
+            // Free: a zero byte of v (not taken, a THUMB item start without the user mark).
+            constexpr uint8_t kItem =
+                flagbits::kContinuation | flagbits::kUserMark | flagbits::kTypeMask;
+            static_assert(flagbits::kContinuation == 0x80);
+            const uint64_t v =
+                (s & kOnes * (kCode | kData)) | ((f & kOnes * kItem) ^ kOnes * itemtype::kThumb);
             const uint64_t free = ~(((v & kLows) + kLows) | v | kLows);  // the top bit of each
             uint64_t simple = 0;
-            for (int j = 0; j < 8; ++j) simple |= uint64_t{kGoesOn[doc_.Image()[2 * (k + j)]]} << (8 * j + 7);
-            const uint64_t cont = f & kOnes * flagbits::kContinuation & (k == i ? ~uint64_t{0x80} : ~uint64_t{0});
+            for (int j = 0; j < 8; ++j)
+                simple |= uint64_t{kGoesOn[doc_.Image()[2 * (k + j)]]} << (8 * j + 7);
+            const uint64_t first = k == i ? 0x80 : 0;  // a continuation at i is not stepped over
+            const uint64_t cont = f & kOnes * flagbits::kContinuation & ~first;
             const uint64_t stop = ~((free & simple) | cont) & kOnes * 0x80;
             if (stop != 0) {
                 k += static_cast<uint32_t>(std::countr_zero(stop)) / 8;
@@ -419,6 +430,7 @@ bool Pass::LooksLikeRoutine(uint32_t i) const {
 bool Pass::FindPrologues() {
     std::vector<uint32_t> look;
     look.swap(candidates_);
+    endsMet_ = false;
     bool changed = false;
     for (size_t n = 0; n < look.size(); ++n) {
         if (n + kAhead < look.size()) Prefetch(look[n + kAhead]);
@@ -502,7 +514,7 @@ void Pass::Settle() {
         Walk();
         changed |= FindPrologues();
         Walk();
-        if (!changed && candidates_.empty() && dataWords_.empty()) return;
+        if (!changed && !endsMet_ && dataWords_.empty()) return;
     }
 }
 

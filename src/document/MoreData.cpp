@@ -131,7 +131,8 @@ bool Pass::FollowPointers() {
 // Two or more words in a row outside the code that all point into the flash.
 bool Pass::FindPointerTables() {
     auto pointer = [&](uint32_t o) {
-        return (((seen_[o / 2] | seen_[o / 2 + 1]) & kCode) == 0) & (doc_.WordAt(o) - kFlashBase < size_);
+        return (((seen_[o / 2] | seen_[o / 2 + 1]) & kCode) == 0) &
+               (doc_.WordAt(o) - kFlashBase < size_);
     };
     // A pointer's first byte is at most that of the flash's last address: four words whose
     // first bytes are all above it are stepped over at once.
@@ -142,7 +143,8 @@ bool Pass::FindPointerTables() {
         uint64_t a, b;
         std::memcpy(&a, p, sizeof a);
         std::memcpy(&b, p + 8, sizeof b);
-        const uint64_t x = ((a & kFirstBytes) + over) & kOver, y = ((b & kFirstBytes) + over) & kOver;
+        const uint64_t x = ((a & kFirstBytes) + over) & kOver;
+        const uint64_t y = ((b & kFirstBytes) + over) & kOver;
         return ((x | x >> 1) & (y | y >> 1) & (kOver >> 1 & kOver)) == (kOver >> 1 & kOver);
     };
     bool changed = false;

@@ -3,7 +3,6 @@
 // The working state of Find More Routines, shared by its two halves: MoreAnalysis.cpp
 // walks the code and finds the routines, MoreData.cpp finds the data.
 #include <cstdint>
-#include <cstring>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -54,14 +53,6 @@ class Pass {
         const uint16_t h = doc_.HalfwordAt(2 * i);
         return h == 0 || h == 0x46C0;
     }
-    // The eight halfwords from index i (i + 8 <= count_) are all code or data to the walk:
-    // the passes over the whole image step over them at once.
-    bool AllTaken(uint32_t i) const {
-        uint64_t x;
-        std::memcpy(&x, seen_.data() + i, sizeof x);
-        static_assert(kCode == 1 && kData == 4);
-        return ((x | x >> 2) & 0x0101010101010101u) == 0x0101010101010101u;
-    }
     // Asks the cache for what looking at halfword i reads: the lists the walk makes go
     // through the image out of order.
     [[gnu::always_inline]] void Prefetch(uint32_t i) const {
@@ -85,8 +76,10 @@ class Pass {
         return ((nearAny_[i / 4096] >> (i / 64 % 64)) & 1) && ((nearMove_[i / 64] >> (i % 64)) & 1);
     }
     // The halfwords after index i may start a routine: those the walk has not taken, nor
-    // ever will give back.
+    // ever will give back, are kept to be looked at. That an end was met at all keeps
+    // Settle going, whether or not they are.
     void AfterEnd(uint32_t i) {
+        endsMet_ = true;
         for (uint32_t k = i + 1; k <= i + 2; ++k)
             if (k < count_ && !(seen_[k] & (kCode | kData))) candidates_.push_back(k);
     }
@@ -134,6 +127,7 @@ class Pass {
     std::vector<uint64_t> nearAny_;
     std::vector<uint32_t> work_;        // offsets to walk from
     std::vector<uint32_t> candidates_;  // halfwords that may follow an end, to look at
+    bool endsMet_ = false;              // AfterEnd was called since they were last taken
     std::vector<uint32_t> deferred_;    // of those, the ones without a prologue
     std::vector<uint64_t> sortBits_;    // for SortUnique, all zero between its calls
     std::vector<uint32_t> dataWords_;   // word offsets in data, to look at for pointers
