@@ -178,17 +178,25 @@ void Pass::Seed() {
         const uint32_t t = (h >> 12) == 0xD ? CondBranchTarget(o + 4, h) : BranchTarget(o + 4, h);
         if (t / 2 < count) seen[t / 2] |= kTarget;
     };
+    // Only the halfwords that matter, sixty-four at a time: a bit for each.
+    auto bits = [](uint64_t tops) { return ((tops >> 7) * 0x0102040810204080u) >> 56; };
     uint32_t i = 0;
-    for (; i + 8 <= count; i += 8) {  // only the halfwords that matter
-        const Marks m = StartsOrJumps(codes + i, flags + i);
-        for (uint64_t w = m.starts | m.calls; w != 0; w &= w - 1) {
-            const uint32_t k = i + static_cast<uint32_t>(std::countr_zero(w)) / 8;
-            const uint64_t bit = w & -w;
-            if (m.starts & bit) start(k);
-            if (m.calls & bit) call(k);
+    for (; i + 64 <= count; i += 64) {
+        uint64_t starts = 0, calls = 0, branches = 0;
+        for (uint32_t j = 0; j < 64; j += 8) {
+            const Marks m = StartsOrJumps(codes + i + j, flags + i + j);
+            starts |= bits(m.starts) << j;
+            calls |= bits(m.calls) << j;
+            branches |= bits(m.branches) << j;
         }
-        for (uint64_t w = m.branches; w != 0; w &= w - 1)
-            branch(i + static_cast<uint32_t>(std::countr_zero(w)) / 8);
+        for (uint64_t w = starts | calls; w != 0; w &= w - 1) {
+            const uint32_t k = i + static_cast<uint32_t>(std::countr_zero(w));
+            const uint64_t bit = w & -w;
+            if (starts & bit) start(k);
+            if (calls & bit) call(k);
+        }
+        for (uint64_t w = branches; w != 0; w &= w - 1)
+            branch(i + static_cast<uint32_t>(std::countr_zero(w)));
     }
     for (; i < count; ++i) {
         if (flags[i] & flagbits::kRoutineStart) start(i);
