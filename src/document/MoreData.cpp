@@ -99,13 +99,16 @@ void Pass::SeedData() {
         if (i + 1 == count_ || IsItemStart(i + 1)) AfterEnd(i);
     };
     uint32_t i = 0;
-    for (; i + 8 <= count_; i += 8) {  // only the halfwords whose type may be data
-        uint64_t f;
-        std::memcpy(&f, flags_.data() + i, sizeof f);
-        static_assert(itemtype::kData2 == 10 && itemtype::kData16 < 16);
-        for (uint64_t m = ((f & 0x0F0F0F0F0F0F0F0Fu) + 0x7676767676767676u) & 0x8080808080808080u;
-             m != 0; m &= m - 1)
-            seed(i + static_cast<uint32_t>(std::countr_zero(m)) / 8);
+    for (; i + 64 <= count_; i += 64) {  // only the halfwords whose type may be data
+        uint64_t types = 0;  // a bit for each
+        for (uint32_t j = 0; j < 64; j += 8) {
+            uint64_t f;
+            std::memcpy(&f, flags_.data() + i + j, sizeof f);
+            static_assert(itemtype::kData2 == 10 && itemtype::kData16 < 16);
+            const uint64_t m = ((f & 0x0F0F0F0F0F0F0F0Fu) + 0x7676767676767676u) & 0x8080808080808080u;
+            types |= (((m >> 7) * 0x0102040810204080u) >> 56) << j;
+        }
+        for (; types != 0; types &= types - 1) seed(i + static_cast<uint32_t>(std::countr_zero(types)));
     }
     for (; i < count_; ++i) seed(i);
 }
@@ -245,13 +248,15 @@ void Pass::MarkPadding() {
             MakeData(2 * i, 2, 2);
     };
     uint32_t i = 0;
-    for (; i + 8 <= count_; i += 8) {  // only the zero halfwords
-        for (int half = 0; half < 2; ++half) {
+    for (; i + 64 <= count_; i += 64) {  // only the zero halfwords
+        uint64_t zeros = 0;  // a bit for each
+        for (uint32_t j = 0; j < 64; j += 4) {
             uint64_t x;
-            std::memcpy(&x, image + 2 * i + 8 * half, sizeof x);
-            for (uint64_t z = ZeroHalfwords(x); z != 0; z &= z - 1)
-                pad(i + 4 * half + static_cast<uint32_t>(std::countr_zero(z)) / 16);
+            std::memcpy(&x, image + 2 * (i + j), sizeof x);
+            const uint64_t z = ZeroHalfwords(x) >> 15;  // bits 0, 16, 32 and 48
+            zeros |= ((z * (1 + (uint64_t{1} << 15) + (uint64_t{1} << 30) + (uint64_t{1} << 45))) >> 45 & 0xF) << j;
         }
+        for (; zeros != 0; zeros &= zeros - 1) pad(i + static_cast<uint32_t>(std::countr_zero(zeros)));
     }
     for (; i < count_; ++i) pad(i);
 }
