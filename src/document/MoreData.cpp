@@ -133,44 +133,36 @@ bool Pass::FollowPointers() {
 
 // Two or more words in a row outside the code that all point into the flash.
 bool Pass::FindPointerTables() {
+    const uint8_t* const seen = seen_.data();
+    const uint8_t* const image = doc_.Image();
     auto pointer = [&](uint32_t o) {
-        return (((seen_[o / 2] | seen_[o / 2 + 1]) & kCode) == 0) &
-               (doc_.WordAt(o) - kFlashBase < size_);
+        return (((seen[o / 2] | seen[o / 2 + 1]) & kCode) == 0) &
+               (BigEndianWord(image + o) - kFlashBase < size_);
     };
-    // A pointer's first byte is at most that of the flash's last address: four words whose
-    // first bytes are all above it are stepped over at once.
-    const uint64_t top = (uint64_t{kFlashBase} + size_ - 1) >> 24;
-    const uint64_t over = top < 0x7F ? (0x7F - top) * 0x0000000100000001u : 0;
-    constexpr uint64_t kFirstBytes = 0x000000FF000000FFu, kOver = 0x0000018000000180u;
-    auto allOver = [&](const uint8_t* p) {
-        uint64_t a, b;
-        std::memcpy(&a, p, sizeof a);
-        std::memcpy(&b, p + 8, sizeof b);
-        const uint64_t x = ((a & kFirstBytes) + over) & kOver;
-        const uint64_t y = ((b & kFirstBytes) + over) & kOver;
-        return ((x | x >> 1) & (y | y >> 1) & (kOver >> 1 & kOver)) == (kOver >> 1 & kOver);
+    // Where a run may start, a bit for each of sixty-four words, found without a branch
+    // for each: a run changes nothing after its end.
+    auto starts = [&](uint32_t from) {
+        uint64_t bits = 0;
+        for (uint32_t k = 0; k < 64; ++k) {
+            const uint32_t o = from + 4 * k;
+            bits |= static_cast<uint64_t>(((seen[o / 2] & kData) == 0) & pointer(o)) << k;
+        }
+        return bits;
     };
     bool changed = false;
-    for (uint32_t o = 0; uint64_t{o} + 4 <= size_; o += 4) {
-        if (uint64_t{o} + 16 <= size_) {  // four words at once, without a branch for each
-            if (top < 0x7F && allOver(doc_.Image() + o)) {
-                o += 12;
-                continue;
-            }
-            bool any = false;
-            for (uint32_t w = o; w < o + 16; w += 4)
-                any |= ((seen_[w / 2] & kData) == 0) & pointer(w);
-            if (!any) {
-                o += 12;
-                continue;
-            }
-        }
-        if ((seen_[o / 2] & kData) || !pointer(o)) continue;
+    uint32_t next = 0;  // the words before it are looked at
+    auto run = [&](uint32_t o) {
+        if (o < next || (seen[o / 2] & kData) || !pointer(o)) return;
         uint32_t end = o + 4;
         while (uint64_t{end} + 4 <= size_ && pointer(end)) end += 4;
         if (end - o >= 8) changed |= MakeData(o, end - o, 4);
-        o = end - 4;
-    }
+        next = end;
+    };
+    uint32_t o = 0;
+    for (; uint64_t{o} + 256 <= size_; o += 256)
+        for (uint64_t bits = starts(o); bits != 0; bits &= bits - 1)
+            run(o + 4 * static_cast<uint32_t>(std::countr_zero(bits)));
+    for (; uint64_t{o} + 4 <= size_; o += 4) run(o);
     return changed;
 }
 
