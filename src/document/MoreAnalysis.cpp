@@ -457,7 +457,7 @@ bool Pass::FindPrologues() {
 // Sorts indices below count_ and drops repeats; many of them through a bit per index,
 // in words that are all zero again afterwards.
 void Pass::SortUnique(std::vector<uint32_t>& v) {
-    if (v.size() < count_ / 64) {
+    if (v.size() < count_ / 1024) {  // few: sorted; more: the bits cost less to go through
         std::sort(v.begin(), v.end());
         v.erase(std::unique(v.begin(), v.end()), v.end());
         return;
