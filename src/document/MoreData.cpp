@@ -210,23 +210,35 @@ bool Pass::FindStrings() {
     };
     bool changed = false;
     uint32_t from = 0;  // where a run may start: after the last string made
-    for (uint32_t e = 0; e < size_; ++e) {
-        const void* zero = std::memchr(image + e, 0, size_ - e);
-        if (zero == nullptr) break;
-        e = static_cast<uint32_t>(static_cast<const uint8_t*>(zero) - image);
-        if (e - from < kMinString || !free(e)) continue;
+    uint32_t next = 0;  // the zeros before it are looked at
+    auto zero = [&](uint32_t e) {
+        if (e < next || e - from < kMinString || !free(e)) return;
         uint32_t o = e;  // the run of free characters before the zero
         while (o > from && kLatin1Text[image[o - 1]] && free(o - 1)) --o;
-        if (e - o < kMinString) continue;
+        if (e - o < kMinString) return;
         uint32_t first = o & ~1u;
         if (!free(first)) first += 2;
         uint32_t end = e + 1;  // with the zeros up to a word boundary
         while (end < size_ && end % 4 != 0 && image[end] == 0 && free(end)) ++end;
         end = std::min<uint32_t>((end + 1) & ~1u, 2 * count_);
         if (end > first) changed |= MakeData(first, end - first, 16);
-        from = end;
-        e = end - 1;
+        from = next = end;
+    };
+    // The zeros sixty-four bytes at a time, a bit for each.
+    constexpr uint64_t kLows = 0x7F7F7F7F7F7F7F7Fu;
+    uint32_t c = 0;
+    for (; uint64_t{c} + 64 <= size_; c += 64) {
+        uint64_t zeros = 0;
+        for (uint32_t j = 0; j < 64; j += 8) {
+            uint64_t x;
+            std::memcpy(&x, image + c + j, sizeof x);
+            const uint64_t z = ~(((x & kLows) + kLows) | x | kLows);  // the top bit of each
+            zeros |= (((z >> 7) * 0x0102040810204080u) >> 56) << j;
+        }
+        for (; zeros != 0; zeros &= zeros - 1) zero(c + static_cast<uint32_t>(std::countr_zero(zeros)));
     }
+    for (; c < size_; ++c)
+        if (image[c] == 0) zero(c);
     return changed;
 }
 
