@@ -137,9 +137,7 @@ Pass::Pass(const CTravikDoc& doc)
         const uint64_t y = (x & kMask) ^ kMov;
         const uint64_t zero = ~(((y & kLows) + kLows) | y) & kHighs;  // per halfword, exact
         if (zero == 0) continue;
-        const uint64_t four = (((zero >> 15) * (1 + (uint64_t{1} << 15) + (uint64_t{1} << 30) +
-                                                (uint64_t{1} << 45))) >> 45) & 0xF;
-        moves(i / 64) |= four << (i % 64);
+        moves(i / 64) |= HalfwordBits(zero) << (i % 64);
     }
     for (; i < count_; ++i)
         if ((doc_.HalfwordAt(2 * i) & 0xFFF8) == 0x4670) moves(i / 64) |= uint64_t{1} << (i % 64);
@@ -179,15 +177,14 @@ void Pass::Seed() {
         if (t / 2 < count) seen[t / 2] |= kTarget;
     };
     // Only the halfwords that matter, sixty-four at a time: a bit for each.
-    auto bits = [](uint64_t tops) { return ((tops >> 7) * 0x0102040810204080u) >> 56; };
     uint32_t i = 0;
     for (; i + 64 <= count; i += 64) {
         uint64_t starts = 0, calls = 0, branches = 0;
         for (uint32_t j = 0; j < 64; j += 8) {
             const Marks m = StartsOrJumps(codes + i + j, flags + i + j);
-            starts |= bits(m.starts) << j;
-            calls |= bits(m.calls) << j;
-            branches |= bits(m.branches) << j;
+            starts |= ByteBits(m.starts) << j;
+            calls |= ByteBits(m.calls) << j;
+            branches |= ByteBits(m.branches) << j;
         }
         for (uint64_t w = starts | calls; w != 0; w &= w - 1) {
             const uint32_t k = i + static_cast<uint32_t>(std::countr_zero(w));

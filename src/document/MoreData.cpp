@@ -105,10 +105,10 @@ void Pass::SeedData() {
             uint64_t f;
             std::memcpy(&f, flags_.data() + i + j, sizeof f);
             static_assert(itemtype::kData2 == 10 && itemtype::kData16 < 16);
-            const uint64_t m = ((f & 0x0F0F0F0F0F0F0F0Fu) + 0x7676767676767676u) & 0x8080808080808080u;
-            types |= (((m >> 7) * 0x0102040810204080u) >> 56) << j;
+            types |= ByteBits((f & 0x0F0F0F0F0F0F0F0Fu) + 0x7676767676767676u) << j;  // type >= 10
         }
-        for (; types != 0; types &= types - 1) seed(i + static_cast<uint32_t>(std::countr_zero(types)));
+        for (; types != 0; types &= types - 1)
+            seed(i + static_cast<uint32_t>(std::countr_zero(types)));
     }
     for (; i < count_; ++i) seed(i);
 }
@@ -232,10 +232,10 @@ bool Pass::FindStrings() {
         for (uint32_t j = 0; j < 64; j += 8) {
             uint64_t x;
             std::memcpy(&x, image + c + j, sizeof x);
-            const uint64_t z = ~(((x & kLows) + kLows) | x | kLows);  // the top bit of each
-            zeros |= (((z >> 7) * 0x0102040810204080u) >> 56) << j;
+            zeros |= ByteBits(~(((x & kLows) + kLows) | x)) << j;
         }
-        for (; zeros != 0; zeros &= zeros - 1) zero(c + static_cast<uint32_t>(std::countr_zero(zeros)));
+        for (; zeros != 0; zeros &= zeros - 1)
+            zero(c + static_cast<uint32_t>(std::countr_zero(zeros)));
     }
     for (; c < size_; ++c)
         if (image[c] == 0) zero(c);
@@ -257,10 +257,10 @@ void Pass::MarkPadding() {
         for (uint32_t j = 0; j < 64; j += 4) {
             uint64_t x;
             std::memcpy(&x, image + 2 * (i + j), sizeof x);
-            const uint64_t z = ZeroHalfwords(x) >> 15;  // bits 0, 16, 32 and 48
-            zeros |= ((z * (1 + (uint64_t{1} << 15) + (uint64_t{1} << 30) + (uint64_t{1} << 45))) >> 45 & 0xF) << j;
+            zeros |= HalfwordBits(ZeroHalfwords(x)) << j;
         }
-        for (; zeros != 0; zeros &= zeros - 1) pad(i + static_cast<uint32_t>(std::countr_zero(zeros)));
+        for (; zeros != 0; zeros &= zeros - 1)
+            pad(i + static_cast<uint32_t>(std::countr_zero(zeros)));
     }
     for (; i < count_; ++i) pad(i);
 }
