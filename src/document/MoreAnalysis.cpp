@@ -122,25 +122,17 @@ Pass::Pass(const CTravikDoc& doc)
       entered_(count_ / 64 + 1, 0),
       nearMove_(count_ / 64 + 1, 0),
       nearAny_(count_ / 4096 + 1, 0) {
-    // MOV Rd, LR with Rd low, 0x4670 | Rd: four halfwords at a time, in the order of the
-    // image's bytes.
-    static_assert(std::endian::native == std::endian::little);
-    constexpr uint64_t kMask = 0xF8FFF8FFF8FFF8FFu, kMov = 0x7046704670467046u;
-    constexpr uint64_t kLows = 0x7FFF7FFF7FFF7FFFu, kHighs = 0x8000800080008000u;
-    const uint8_t* image = doc_.Image();
-    // First a bit for each MOV.
+    // MOV Rd, LR with Rd low, 0x4670 | Rd: from the bytes 0x46, which the library finds
+    // fast; first a bit for each MOV.
     auto moves = [&](size_t w) -> uint64_t& { return nearMove_[w]; };
-    uint32_t i = 0;
-    for (; i + 4 <= count_; i += 4) {
-        uint64_t x;
-        std::memcpy(&x, image + 2 * i, sizeof x);
-        const uint64_t y = (x & kMask) ^ kMov;
-        const uint64_t zero = ~(((y & kLows) + kLows) | y) & kHighs;  // per halfword, exact
-        if (zero == 0) continue;
-        moves(i / 64) |= HalfwordBits(zero) << (i % 64);
+    const uint8_t* const image = doc_.Image();
+    const uint8_t* const end = image + 2 * size_t{count_};
+    for (const uint8_t* p = image; p < end; ++p) {
+        p = static_cast<const uint8_t*>(std::memchr(p, 0x46, static_cast<size_t>(end - p)));
+        if (p == nullptr) break;
+        const size_t at = static_cast<size_t>(p - image);
+        if (at % 2 == 0 && (p[1] & 0xF8) == 0x70) moves(at / 128) |= uint64_t{1} << (at / 2 % 64);
     }
-    for (; i < count_; ++i)
-        if ((doc_.HalfwordAt(2 * i) & 0xFFF8) == 0x4670) moves(i / 64) |= uint64_t{1} << (i % 64);
     // A routine is looked at for a helper over its first sixteen halfwords.
     const size_t words = nearMove_.size();
     for (size_t w = 0; w < words; ++w) {
