@@ -15,6 +15,7 @@ namespace {
 constexpr int kMaxRounds = 64;
 constexpr uint32_t kMaxLeafLength = 512;  // halfwords a routine found after an end may take
 constexpr size_t kAhead = 16;  // items of a list looked at before their turn
+constexpr size_t kNear = 4;    // the same, for what is looked at once the first has come
 
 const char* HeaderFor(Why why) {
     switch (why) {
@@ -42,51 +43,45 @@ constexpr std::array<bool, 256> MakePlain() {
 }
 constexpr std::array<bool, 256> kPlain = MakePlain();
 
-// Of eight halfwords, the ones that start a routine or are a call or a branch: the top
+// High bytes of the instructions that neither end nor stop straight-line code: the
+// plain ones, shifts (merged or not) and conditional branches.
+constexpr std::array<uint8_t, 256> MakeGoesOn() {
+    std::array<uint8_t, 256> on{};
+    for (int b = 0; b < 256; ++b) on[b] = kPlain[b] || b < 0x10 || (b >= 0xD0 && b <= 0xDD);
+    return on;
+}
+constexpr std::array<uint8_t, 256> kGoesOn = MakeGoesOn();
+
+// Of eight halfwords, the ones that start a routine, the calls and the branches: the top
 // bit of each one's byte.
-uint64_t StartsOrJumps(const uint8_t* codes, const uint8_t* flags) {
+struct Marks {
+    uint64_t starts, calls, branches;
+};
+Marks StartsOrJumps(const uint8_t* codes, const uint8_t* flags) {
     constexpr uint64_t kOnes = 0x0101010101010101u, kLows = 0x7F7F7F7F7F7F7F7Fu;
     auto nonZero = [](uint64_t v) { return ((v & kLows) + kLows) | v; };  // exact, per byte
     uint64_t c, f;
     std::memcpy(&c, codes, sizeof c);
     std::memcpy(&f, flags, sizeof f);
-    const uint64_t call = ~nonZero(c ^ kOnes * CTravikDoc::kJumpCall);
-    const uint64_t branch = ~nonZero(c ^ kOnes * CTravikDoc::kJumpBranch);
-    return (nonZero(f & kOnes * flagbits::kRoutineStart) | call | branch) & (kOnes << 7);
+    return {nonZero(f & kOnes * flagbits::kRoutineStart) & (kOnes << 7),
+            ~nonZero(c ^ kOnes * CTravikDoc::kJumpCall) & (kOnes << 7),
+            ~nonZero(c ^ kOnes * CTravikDoc::kJumpBranch) & (kOnes << 7)};
 }
 
-// Sorts indices below `limit` and drops repeats; many of them through a bit per index.
-void SortUnique(std::vector<uint32_t>& v, uint32_t limit) {
-    if (v.size() < limit / 64) {
-        std::sort(v.begin(), v.end());
-        v.erase(std::unique(v.begin(), v.end()), v.end());
-        return;
-    }
-    std::vector<uint64_t> bits(limit / 64 + 1, 0);
-    for (uint32_t i : v) bits[i / 64] |= uint64_t{1} << (i % 64);
-    v.clear();
-    for (uint32_t w = 0; w < bits.size(); ++w)
-        for (uint64_t b = bits[w]; b != 0; b &= b - 1)
-            v.push_back(64 * w + static_cast<uint32_t>(std::countr_zero(b)));
-}
 
-// B, BL and the undefined encodings beside them as DecodeThumb has them, with only the
-// form and the target: the walk meets them often.
-ThumbInstruction DecodeJump(const CTravikDoc& doc, uint32_t o) {
-    ThumbInstruction insn;
-    const uint32_t h = doc.HalfwordAt(o);
-    if (h < 0xE800) {
-        insn.form = ThumbForm::kBranch;
-        insn.target = BranchTarget(int64_t{o} + 4, h);
-    } else if (h < 0xF000) {
-        insn.form = ThumbForm::kError18;
-    } else if (h >= 0xF800 || uint64_t{o} + 4 > doc.ImageSize() || !(doc.HalfwordAt(o + 2) & 0x800)) {
-        insn.form = ThumbForm::kBadCall;
-    } else {
-        insn.form = ThumbForm::kCall;
-        insn.target = BlTarget(int64_t{o} + 4, h, doc.HalfwordAt(o + 2));
+// Sorts in place, repeats kept.
+void RadixSort(std::vector<uint64_t>& v) {
+    constexpr int kDigit = 11;
+    uint64_t top = 0;
+    for (uint64_t x : v) top |= x;
+    std::vector<uint64_t> other(v.size());
+    for (int shift = 0; shift < 64 && (top >> shift) != 0; shift += kDigit) {
+        std::array<uint32_t, (1u << kDigit) + 1> start{};
+        for (uint64_t x : v) ++start[((x >> shift) & ((1u << kDigit) - 1)) + 1];
+        for (size_t d = 1; d < start.size(); ++d) start[d] += start[d - 1];
+        for (uint64_t x : v) other[start[(x >> shift) & ((1u << kDigit) - 1)]++] = x;
+        v.swap(other);
     }
-    return insn;
 }
 
 bool IsInvalid(const ThumbInstruction& insn) {
@@ -123,118 +118,211 @@ Pass::Pass(const CTravikDoc& doc)
       count_(doc.HalfwordCount()),
       old_(doc.Flags()),
       flags_(old_, old_ + count_),
-      seen_(count_, 0) {}
+      seen_(count_, 0),
+      entered_(count_ / 64 + 1, 0),
+      nearMove_(count_ / 64 + 1, 0),
+      nearAny_(count_ / 4096 + 1, 0) {
+    // MOV Rd, LR with Rd low, 0x4670 | Rd: from the bytes 0x46, which the library finds
+    // fast; first a bit for each MOV.
+    auto moves = [&](size_t w) -> uint64_t& { return nearMove_[w]; };
+    const uint8_t* const image = doc_.Image();
+    const uint8_t* const end = image + 2 * size_t{count_};
+    for (const uint8_t* p = image; p < end; ++p) {
+        p = static_cast<const uint8_t*>(std::memchr(p, 0x46, static_cast<size_t>(end - p)));
+        if (p == nullptr) break;
+        const size_t at = static_cast<size_t>(p - image);
+        if (at % 2 == 0 && (p[1] & 0xF8) == 0x70) moves(at / 128) |= uint64_t{1} << (at / 2 % 64);
+    }
+    // A routine is looked at for a helper over its first sixteen halfwords.
+    const size_t words = nearMove_.size();
+    for (size_t w = 0; w < words; ++w) {
+        const uint64_t here = moves(w), next = w + 1 < words ? moves(w + 1) : 0;
+        if ((here | next) == 0) continue;
+        uint64_t near = here;
+        for (int k = 1; k < 16; ++k) near |= here >> k | next << (64 - k);
+        moves(w) = near;
+        nearAny_[w / 64] |= uint64_t{1} << (w % 64);
+    }
+}
 
 // The routines known so far, the calls and the branches.
 void Pass::Seed() {
-    const uint8_t* codes = doc_.JumpCodes();
-    auto seed = [&](uint32_t i) {
-        if (IsRoutineStart(i) && Type(i) == itemtype::kThumb && IsItemStart(i)) work_.push_back(2 * i);
-        if (codes[i] != CTravikDoc::kJumpCall && codes[i] != CTravikDoc::kJumpBranch) return;
-        const uint32_t t = doc_.JumpTarget(i);
-        if (t / 2 >= count_) return;
-        if (codes[i] == CTravikDoc::kJumpCall)
-            work_.push_back(t);
-        else
-            seen_[t / 2] |= kTarget;
+    const uint8_t* const codes = doc_.JumpCodes();
+    const uint8_t* const flags = flags_.data();
+    const uint8_t* const image = doc_.Image();
+    uint8_t* const seen = seen_.data();
+    const uint32_t count = count_;
+    // The targets as the document has them, read here without its switch. The starts and
+    // the callees are walked from in index order; the branch targets are only marked.
+    auto start = [&](uint32_t i) {
+        if ((flags[i] & (flagbits::kContinuation | flagbits::kTypeMask)) == itemtype::kThumb)
+            work_.push_back(2 * i);
     };
+    auto call = [&](uint32_t i) {
+        const uint32_t o = 2 * i;
+        const uint32_t t = BlTarget(o + 4, BigEndianHalf(image + o), BigEndianHalf(image + o + 2));
+        if (t / 2 < count) work_.push_back(t);
+    };
+    auto branch = [&](uint32_t i) {
+        const uint32_t o = 2 * i, h = BigEndianHalf(image + o);
+        const uint32_t t = (h >> 12) == 0xD ? CondBranchTarget(o + 4, h) : BranchTarget(o + 4, h);
+        if (t / 2 < count) seen[t / 2] |= kTarget;
+    };
+    // Only the halfwords that matter, sixty-four at a time: a bit for each.
     uint32_t i = 0;
-    for (; i + 8 <= count_; i += 8) {  // only the halfwords that matter, in order
-        for (uint64_t m = StartsOrJumps(codes + i, flags_.data() + i); m != 0; m &= m - 1)
-            seed(i + static_cast<uint32_t>(std::countr_zero(m)) / 8);
+    for (; i + 64 <= count; i += 64) {
+        uint64_t starts = 0, calls = 0, branches = 0;
+        for (uint32_t j = 0; j < 64; j += 8) {
+            const Marks m = StartsOrJumps(codes + i + j, flags + i + j);
+            starts |= ByteBits(m.starts) << j;
+            calls |= ByteBits(m.calls) << j;
+            branches |= ByteBits(m.branches) << j;
+        }
+        for (uint64_t w = starts | calls; w != 0; w &= w - 1) {
+            const uint32_t k = i + static_cast<uint32_t>(std::countr_zero(w));
+            const uint64_t bit = w & -w;
+            if (starts & bit) start(k);
+            if (calls & bit) call(k);
+        }
+        for (uint64_t w = branches; w != 0; w &= w - 1)
+            branch(i + static_cast<uint32_t>(std::countr_zero(w)));
     }
-    for (; i < count_; ++i) seed(i);
+    for (; i < count; ++i) {
+        if (flags[i] & flagbits::kRoutineStart) start(i);
+        if (codes[i] == CTravikDoc::kJumpCall) call(i);
+        if (codes[i] == CTravikDoc::kJumpBranch) branch(i);
+    }
 }
 
 void Pass::Walk() {
     while (!work_.empty()) {
+        // What a place further down the list reads, asked for before its turn (the places
+        // seeded from the calls lie all over the image): first whether it was walked, and
+        // nearer its turn what the walk reads there, where it was not.
+        if (work_.size() > kAhead)
+            __builtin_prefetch(entered_.data() + work_[work_.size() - kAhead] / 128);
+        if (work_.size() > kNear) {
+            const uint32_t near = work_[work_.size() - kNear] / 2;
+            if (!Entered(near)) Prefetch(near);
+        }
         const uint32_t o = work_.back();
         work_.pop_back();
+        if (Entered(o / 2)) continue;  // the walk from there would stop at once
         WalkFrom(o);
+        if (o % 2 == 0 && o / 2 < count_ && (seen_[o / 2] & kCode))
+            MarkEntered(o / 2);
     }
 }
 
 void Pass::WalkFrom(uint32_t o) {
-    for (; o % 2 == 0 && uint64_t{o} + 2 <= size_; o += 2) {
+    // Held here: the compiler would read them again after each byte written.
+    uint8_t* const seen = seen_.data();
+    const uint8_t* const flags = flags_.data();
+    const uint8_t* const image = doc_.Image();
+    const uint32_t size = size_, count = count_;
+    for (; o % 2 == 0 && uint64_t{o} + 2 <= size; o += 2) {
         const uint32_t i = o / 2;
-        if ((seen_[i] & (kCode | kData)) || !IsItemStart(i)) return;
-        if (Type(i) != itemtype::kThumb && !TakeBackData(i)) return;
-        const uint8_t b0 = doc_.Image()[o];
-        if (kPlain[b0] || (b0 < 0x10 && (i + 1 == count_ || IsItemStart(i + 1)))) {
-            seen_[i] |= kCode | kInsn;
+        if ((seen[i] & (kCode | kData)) || (flags[i] & flagbits::kContinuation)) return;
+        if ((flags[i] & flagbits::kTypeMask) != itemtype::kThumb && !TakeBackData(i)) return;
+        const uint8_t b0 = image[o];
+        if (kPlain[b0] ||
+            (b0 < 0x10 && (i + 1 == count || !(flags[i + 1] & flagbits::kContinuation)))) {
+            seen[i] |= kCode | kInsn;
             continue;
         }
         if ((b0 & 0xF8) == 0x48) {  // LDR Rd, [PC, #n]: its literal is data
-            const int64_t t = LiteralAddress(int64_t{o} + 4, doc_.HalfwordAt(o));
-            if (t + 4 > int64_t{size_}) return;  // no literal: not code
-            seen_[i] |= kCode | kInsn;
+            const int64_t t = LiteralAddress(int64_t{o} + 4, BigEndianHalf(image + o));
+            if (t + 4 > int64_t{size}) return;  // no literal: not code
+            seen[i] |= kCode | kInsn;
             MakeData(static_cast<uint32_t>(t), 4, 4);
-            loads_.emplace_back(o, doc_.WordAt(static_cast<uint32_t>(t)));
+            loads_.emplace_back(o, BigEndianWord(image + t));
             continue;
         }
         if (b0 >= 0xD0 && b0 <= 0xDD) {  // a conditional branch (DE is undefined, DF a SWI)
-            seen_[i] |= kCode | kInsn;
-            const int64_t t = CondBranchTarget(int64_t{o} + 4, doc_.HalfwordAt(o));
-            if (t >= 0 && t + 2 <= int64_t{size_}) {
-                seen_[t / 2] |= kTarget;
+            seen[i] |= kCode | kInsn;
+            const int64_t t = CondBranchTarget(int64_t{o} + 4, BigEndianHalf(image + o));
+            if (t >= 0 && t + 2 <= int64_t{size}) {
+                seen[t / 2] |= kTarget;
                 Visit(static_cast<uint32_t>(t));
             }
             continue;
         }
-        const ThumbInstruction insn = b0 >= 0xE0 ? DecodeJump(doc_, o) : DecodeThumb(doc_, o);
-        if (IsInvalid(insn)) return;
-        seen_[i] |= kCode | kInsn;
-        if ((insn.form == ThumbForm::kMergedAnd || insn.form == ThumbForm::kMergedAnd3) &&
-            i + 1 < count_) {
-            seen_[i + 1] |= kCode;  // the second shift of the pair
+        if (b0 >= 0xE0) {  // B, BL and the undefined encodings beside them
+            const uint32_t h = BigEndianHalf(image + o);
+            if (h < 0xE800) {
+                seen[i] |= kCode | kInsn;
+                AfterEnd(i);
+                const int64_t t = BranchTarget(int64_t{o} + 4, h);
+                if (t >= 0 && t + 2 <= int64_t{size}) WalkBranch(o, static_cast<uint32_t>(t));
+                return;
+            }
+            if (h < 0xF000 || h >= 0xF800 || uint64_t{o} + 4 > size ||
+                !(BigEndianHalf(image + o + 2) & 0x800))
+                return;
+            seen[i] |= kCode | kInsn;
+            if (!WalkCall(o, BlTarget(int64_t{o} + 4, h, BigEndianHalf(image + o + 2)))) return;
             o += 2;
             continue;
         }
-        const int64_t t = insn.target;
-        const bool inImage = t >= 0 && t + 2 <= int64_t{size_};
-        switch (insn.form) {
-            case ThumbForm::kCall: {
-                if (i + 1 < count_) {
-                    seen_[i + 1] |= kCode;
-                    if (!IsUsers(i + 1) && flags_[i + 1] == itemtype::kThumb)
-                        flags_[i + 1] |= flagbits::kContinuation;
-                }
-                if (!inImage) return;
-                const uint32_t callee = static_cast<uint32_t>(t);
-                Visit(callee);
-                if (const std::optional<CaseHelper> helper = Helper(callee)) {
-                    // The case table follows the call: the code goes on at its cases.
-                    const CaseTable table = ReadCaseTable(doc_, o, *helper);
-                    MakeData(table.first, table.bytes, helper->entryBytes == 4 ? 4 : 2);
-                    for (uint32_t c : table.targets) {
-                        seen_[c / 2] |= kTarget;
-                        Visit(c);
-                    }
-                    return;
-                }
-                o += 2;
-                break;
-            }
-            default:
-                if (!IsTerminal(insn)) break;
-                AfterEnd(i);
-                if (insn.form == ThumbForm::kHighRegister && insn.rd == 15 && insn.rs != 14)
-                    computedJumps_.push_back(o);
-                if (insn.form == ThumbForm::kBranch && inImage) {
-                    seen_[t / 2] |= kTarget;
-                    Visit(static_cast<uint32_t>(t));
-                    branches_.emplace_back(o, static_cast<uint32_t>(t));
-                    if (LeavesRoutine(o, static_cast<uint32_t>(t)))
-                        AddRoutine(static_cast<uint32_t>(t), Why::kBranch);
-                }
-                return;
+        const ThumbInstruction insn = DecodeThumb(doc_, o);
+        if (IsInvalid(insn)) return;
+        seen[i] |= kCode | kInsn;
+        if ((insn.form == ThumbForm::kMergedAnd || insn.form == ThumbForm::kMergedAnd3) &&
+            i + 1 < count) {
+            seen[i + 1] |= kCode;  // the second shift of the pair
+            o += 2;
+            continue;
+        }
+        if (IsTerminal(insn)) {
+            AfterEnd(i);
+            if (insn.form == ThumbForm::kHighRegister && insn.rd == 15 && insn.rs != 14)
+                computedJumps_.push_back(o);
+            return;
         }
     }
+}
+
+void Pass::WalkBranch(uint32_t o, uint32_t t) {
+    seen_[t / 2] |= kTarget;
+    Visit(t);
+    if (o == 0 || t < o) {  // a branch that does not go back never leaves its routine
+        branches_.emplace_back(o, t);
+        if (LeavesRoutine(o, t)) AddRoutine(t, Why::kBranch);
+    }
+}
+
+bool Pass::WalkCall(uint32_t o, int64_t t) {
+    const uint32_t i = o / 2;
+    if (i + 1 < count_) {
+        seen_[i + 1] |= kCode;
+        if (flags_[i + 1] == itemtype::kThumb)  // so without the user mark
+            flags_[i + 1] |= flagbits::kContinuation;
+    }
+    if (t < 0 || t + 2 > int64_t{size_}) return false;
+    const uint32_t callee = static_cast<uint32_t>(t);
+    // Most calls go to routines walked before: a bit per halfword tells them without a
+    // look at the walk's byte, which is seldom in the cache.
+    if (!Entered(callee / 2)) {
+        work_.push_back(callee);
+        Prefetch(callee / 2);
+    }
+    if (const std::optional<CaseHelper> helper = Helper(callee)) {
+        // The case table follows the call: the code goes on at its cases.
+        const CaseTable table = ReadCaseTable(doc_, o, *helper);
+        MakeData(table.first, table.bytes, helper->entryBytes == 4 ? 4 : 2);
+        for (uint32_t c : table.targets) {
+            seen_[c / 2] |= kTarget;
+            Visit(c);
+        }
+        return false;
+    }
+    return true;
 }
 
 // Whether the routine a call leads to is a switch helper, looked at once per routine.
 std::optional<CaseHelper> Pass::Helper(uint32_t offset) {
     constexpr uint8_t kUnknown = 0, kNone = 1, kHelper = 2;  // kHelper + entry bytes * 2 + signed
+    if (!MayBeHelper(offset / 2)) return std::nullopt;
     // Kept beside the walk's bits: the walk from the routine reads the same byte.
     uint8_t& seen = seen_[offset / 2];
     uint8_t known = seen >> kHelperShift;
@@ -256,7 +344,7 @@ bool Pass::AddRoutine(uint32_t offset, Why why) {
     work_.push_back(offset);
     if (IsUsers(i)) return false;
     flags_[i] |= flagbits::kRoutineStart;
-    if (doc_.Headers().Find(i) == nullptr) headers_.emplace_back(i, HeaderFor(why));
+    headers_.push_back(uint64_t{i} << 2 | static_cast<uint8_t>(why));  // MakeEdit gives it
     switch (why) {
         case Why::kPointer: ++report_.pointerRoutines; break;
         case Why::kPrologue: ++report_.prologueRoutines; break;
@@ -280,11 +368,53 @@ bool Pass::FollowsEnd(uint32_t i) const {
 // Straight-line code from i reaches a routine's end before anything that cannot be code.
 // A lone branch is not taken for a routine: ARM words and data read as THUMB often are one.
 bool Pass::LooksLikeRoutine(uint32_t i) const {
-    for (uint32_t k = i; k < count_ && k - i < kMaxLeafLength; ++k) {
+    constexpr uint64_t kOnes = 0x0101010101010101u, kLows = 0x7F7F7F7F7F7F7F7Fu;
+    const uint32_t end =
+        static_cast<uint32_t>(std::min<uint64_t>(count_, uint64_t{i} + kMaxLeafLength));
+    for (uint32_t k = i; k < end; ++k) {
+        // Eight halfwords at a time while each is free code that neither ends nor stops the
+        // routine, or a continuation (not the first).
+        while (k + 8 <= end) {
+            uint64_t f, s;
+            std::memcpy(&f, flags_.data() + k, sizeof f);
+            std::memcpy(&s, seen_.data() + k, sizeof s);
+            // Free: a zero byte of v (not taken, a THUMB item start without the user mark).
+            constexpr uint8_t kItem =
+                flagbits::kContinuation | flagbits::kUserMark | flagbits::kTypeMask;
+            static_assert(flagbits::kContinuation == 0x80);
+            const uint64_t v =
+                (s & kOnes * (kCode | kData)) | ((f & kOnes * kItem) ^ kOnes * itemtype::kThumb);
+            const uint64_t free = ~(((v & kLows) + kLows) | v | kLows);  // the top bit of each
+            uint64_t simple = 0;
+            for (int j = 0; j < 8; ++j)
+                simple |= uint64_t{kGoesOn[doc_.Image()[2 * (k + j)]]} << (8 * j + 7);
+            const uint64_t first = k == i ? 0x80 : 0;  // a continuation at i is not stepped over
+            const uint64_t cont = f & kOnes * flagbits::kContinuation & ~first;
+            const uint64_t stop = ~((free & simple) | cont) & kOnes * 0x80;
+            if (stop != 0) {
+                k += static_cast<uint32_t>(std::countr_zero(stop)) / 8;
+                break;
+            }
+            k += 8;
+        }
+        if (k >= end) break;
         if (!IsFreeCode(k) && !(k > i && (flags_[k] & flagbits::kContinuation))) return false;
         if (flags_[k] & flagbits::kContinuation) continue;
         const uint8_t b0 = doc_.Image()[2 * k];
-        if (kPlain[b0] || (b0 >= 0xD0 && b0 <= 0xDD)) continue;  // nothing that ends or stops it
+        if (kGoesOn[b0]) continue;
+        if ((b0 & 0xF8) == 0x48) {  // LDR Rd, [PC, #n]: not code without its literal
+            if (LiteralAddress(int64_t{2 * k} + 4, doc_.HalfwordAt(2 * k)) + 4 > int64_t{size_})
+                return false;
+            continue;
+        }
+        if (b0 >= 0xE0) {  // B ends it, but is no routine alone; BL goes on after its pair
+            if (b0 < 0xE8) return k > i;
+            if (b0 >= 0xF8 || b0 < 0xF0 || uint64_t{2 * k} + 4 > size_ ||
+                !(doc_.HalfwordAt(2 * k + 2) & 0x800))
+                return false;
+            ++k;
+            continue;
+        }
         const ThumbInstruction insn = DecodeThumb(doc_, 2 * k);
         if (IsInvalid(insn) || (k == i && insn.form == ThumbForm::kBranch)) return false;
         if (IsTerminal(insn)) return true;
@@ -297,6 +427,7 @@ bool Pass::LooksLikeRoutine(uint32_t i) const {
 bool Pass::FindPrologues() {
     std::vector<uint32_t> look;
     look.swap(candidates_);
+    endsMet_ = false;
     bool changed = false;
     for (size_t n = 0; n < look.size(); ++n) {
         if (n + kAhead < look.size()) Prefetch(look[n + kAhead]);
@@ -312,11 +443,29 @@ bool Pass::FindPrologues() {
     return changed;
 }
 
+// Sorts indices below count_ and drops repeats; many of them through a bit per index,
+// in words that are all zero again afterwards.
+void Pass::SortUnique(std::vector<uint32_t>& v) {
+    if (v.size() < count_ / 1024) {  // few: sorted; more: the bits cost less to go through
+        std::sort(v.begin(), v.end());
+        v.erase(std::unique(v.begin(), v.end()), v.end());
+        return;
+    }
+    if (sortBits_.empty()) sortBits_.assign(count_ / 64 + 1, 0);
+    for (uint32_t i : v) sortBits_[i / 64] |= uint64_t{1} << (i % 64);
+    v.clear();
+    for (uint32_t w = 0; w < sortBits_.size(); ++w) {
+        for (uint64_t b = sortBits_[w]; b != 0; b &= b - 1)
+            v.push_back(64 * w + static_cast<uint32_t>(std::countr_zero(b)));
+        sortBits_[w] = 0;
+    }
+}
+
 // Code after an end that nothing leads to and that runs to an end of its own.
 bool Pass::FindAfterEnd() {
     std::vector<uint32_t> look;
     look.swap(deferred_);
-    SortUnique(look, count_);
+    SortUnique(look);
     bool changed = false;
     for (uint32_t i : look) {
         if (!IsFreeCode(i) || (seen_[i] & kTarget) || !FollowsEnd(i) || !LooksLikeRoutine(i))
@@ -331,9 +480,15 @@ bool Pass::FindAfterEnd() {
 // back past the start of a routine leaves it for another.
 bool Pass::LeavesRoutine(uint32_t at, uint32_t to) const {
     if (at == 0) return true;
-    for (uint32_t o = to + 2; o <= at; o += 2) {  // a B goes back 2 KB at most
-        if (IsRoutineStart(o / 2)) return true;
+    // The halfwords to / 2 + 1 .. at / 2, eight at a time: a B goes back 2 KB at most.
+    uint32_t i = to / 2 + 1;
+    for (; i + 8 <= at / 2 + 1; i += 8) {
+        uint64_t f;
+        std::memcpy(&f, flags_.data() + i, sizeof f);
+        if (f & 0x0101010101010101u * flagbits::kRoutineStart) return true;
     }
+    for (; i <= at / 2; ++i)
+        if (IsRoutineStart(i)) return true;
     return false;
 }
 
@@ -356,7 +511,7 @@ void Pass::Settle() {
         Walk();
         changed |= FindPrologues();
         Walk();
-        if (!changed && candidates_.empty() && dataWords_.empty()) return;
+        if (!changed && !endsMet_ && dataWords_.empty()) return;
     }
 }
 
@@ -375,33 +530,55 @@ DocEdit Pass::Run(MoreReport& report) {
     return MakeEdit();
 }
 
+// The first halfword from `from` on, before `limit`, whose flags the analysis changed;
+// `limit` when there is none.
+uint32_t Pass::Changed(uint32_t from, uint32_t limit) const {
+    for (; from + 8 <= limit; from += 8) {
+        uint64_t a, b;
+        std::memcpy(&a, flags_.data() + from, sizeof a);
+        std::memcpy(&b, old_ + from, sizeof b);
+        if (a != b) return from + static_cast<uint32_t>(std::countr_zero(a ^ b)) / 8;
+    }
+    while (from < limit && flags_[from] == old_[from]) ++from;
+    return from;
+}
+
 DocEdit Pass::MakeEdit() const {
     DocEdit edit;
     // The changed flag bytes in runs; short stretches of unchanged ones are taken along.
     constexpr uint32_t kGap = 64;
-    for (uint32_t i = 0; i < count_;) {
-        if (i + 8 <= count_ && std::memcmp(&flags_[i], old_ + i, 8) == 0) {
-            i += 8;
-            continue;
-        }
-        if (flags_[i] == old_[i]) {
-            ++i;
-            continue;
-        }
-        uint32_t end = i + 1, last = i + 1;
-        while (end < count_ && end - last < kGap) {
-            if (flags_[end] != old_[end]) last = end + 1;
-            ++end;
+    for (uint32_t i = Changed(0, count_); i < count_; i = Changed(i, count_)) {
+        uint32_t last = i + 1;  // past the last changed byte of the run
+        for (;;) {
+            const uint32_t limit = std::min(count_, last + kGap);
+            const uint32_t next = Changed(last, limit);
+            if (next == limit) break;
+            last = next + 1;
         }
         edit.SetFlags(i, std::vector<uint8_t>(flags_.begin() + i, flags_.begin() + last));
         i = last;
     }
-    // One part with every header, in index order (made whole: there may be many).
-    auto headers = headers_;
-    std::sort(headers.begin(), headers.end());
+    // One part with every header the halfwords have not, in index order (made whole: there
+    // may be many). A halfword found twice keeps both, the texts in the order of their
+    // addresses.
+    std::array<const char*, 4> byAddress;
+    for (int why = 0; why < 4; ++why) byAddress[why] = HeaderFor(static_cast<Why>(why));
+    std::sort(byAddress.begin(), byAddress.end(), std::less<>());
+    std::array<uint64_t, 4> rank{};
+    for (int why = 0; why < 4; ++why)
+        rank[why] = static_cast<uint64_t>(
+            std::find(byAddress.begin(), byAddress.end(), HeaderFor(static_cast<Why>(why))) -
+            byAddress.begin());
+    std::vector<uint64_t> headers;
+    headers.reserve(headers_.size());
+    for (uint64_t h : headers_) headers.push_back((h & ~uint64_t{3}) | rank[h & 3]);
+    RadixSort(headers);
     DocEdit::Texts texts{DocEdit::TextKind::kHeader, {}};
     texts.entries.reserve(headers.size());
-    for (const auto& [i, text] : headers) texts.entries.emplace_back(i, text);
+    for (uint64_t h : headers) {
+        const uint32_t i = static_cast<uint32_t>(h >> 2);
+        if (!doc_.Headers().Has(i)) texts.entries.emplace_back(i, byAddress[h & 3]);
+    }
     if (!texts.entries.empty()) edit.parts.emplace_back(std::move(texts));
     if (!edit.parts.empty())
         edit.after = DocEdit::kModified | DocEdit::kJumpList | DocEdit::kUpdateViews;

@@ -3,6 +3,7 @@
 // and the padding before pools are found once the code is known.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 
 #include "document/ItemType.h"
@@ -19,6 +20,12 @@ constexpr std::array<bool, 256> MakeLatin1Text() {
     return text;
 }
 constexpr std::array<bool, 256> kLatin1Text = MakeLatin1Text();
+
+// The top bit of each zero halfword of the four.
+uint64_t ZeroHalfwords(uint64_t x) {
+    constexpr uint64_t kLows = 0x7FFF7FFF7FFF7FFFu;
+    return ~(((x & kLows) + kLows) | x) & ~kLows;
+}
 
 uint8_t DataType(uint32_t bytes) {
     switch (bytes) {
@@ -85,11 +92,25 @@ bool Pass::MakeData(uint32_t first, uint32_t bytes, uint32_t itemBytes) {
 
 // The data items of the open: their words may be pointers, and a routine may follow them.
 void Pass::SeedData() {
-    for (uint32_t i = 0; i < count_; ++i) {
-        if (!IsDataType(i) || (seen_[i] & kCode)) continue;
+    const uint8_t* const seen = seen_.data();
+    auto seed = [&](uint32_t i) {
+        if (!IsDataType(i) || (seen[i] & kCode)) return;
         if (i % 2 == 0 && 2 * uint64_t{i} + 4 <= size_) dataWords_.push_back(2 * i);
         if (i + 1 == count_ || IsItemStart(i + 1)) AfterEnd(i);
+    };
+    uint32_t i = 0;
+    for (; i + 64 <= count_; i += 64) {  // only the halfwords whose type may be data
+        uint64_t types = 0;  // a bit for each
+        for (uint32_t j = 0; j < 64; j += 8) {
+            uint64_t f;
+            std::memcpy(&f, flags_.data() + i + j, sizeof f);
+            static_assert(itemtype::kData2 == 10 && itemtype::kData16 < 16);
+            types |= ByteBits((f & 0x0F0F0F0F0F0F0F0Fu) + 0x7676767676767676u) << j;  // type >= 10
+        }
+        for (; types != 0; types &= types - 1)
+            seed(i + static_cast<uint32_t>(std::countr_zero(types)));
     }
+    for (; i < count_; ++i) seed(i);
 }
 
 // Words in data that point into the flash: an odd one starts a routine, an even one
@@ -112,17 +133,36 @@ bool Pass::FollowPointers() {
 
 // Two or more words in a row outside the code that all point into the flash.
 bool Pass::FindPointerTables() {
+    const uint8_t* const seen = seen_.data();
+    const uint8_t* const image = doc_.Image();
     auto pointer = [&](uint32_t o) {
-        return !((seen_[o / 2] | seen_[o / 2 + 1]) & kCode) && doc_.WordAt(o) - kFlashBase < size_;
+        return (((seen[o / 2] | seen[o / 2 + 1]) & kCode) == 0) &
+               (BigEndianWord(image + o) - kFlashBase < size_);
+    };
+    // Where a run may start, a bit for each of sixty-four words, found without a branch
+    // for each: a run changes nothing after its end.
+    auto starts = [&](uint32_t from) {
+        uint64_t bits = 0;
+        for (uint32_t k = 0; k < 64; ++k) {
+            const uint32_t o = from + 4 * k;
+            bits |= static_cast<uint64_t>(((seen[o / 2] & kData) == 0) & pointer(o)) << k;
+        }
+        return bits;
     };
     bool changed = false;
-    for (uint32_t o = 0; uint64_t{o} + 4 <= size_; o += 4) {
-        if ((seen_[o / 2] & kData) || !pointer(o)) continue;
+    uint32_t next = 0;  // the words before it are looked at
+    auto run = [&](uint32_t o) {
+        if (o < next || (seen[o / 2] & kData) || !pointer(o)) return;
         uint32_t end = o + 4;
         while (uint64_t{end} + 4 <= size_ && pointer(end)) end += 4;
         if (end - o >= 8) changed |= MakeData(o, end - o, 4);
-        o = end - 4;
-    }
+        next = end;
+    };
+    uint32_t o = 0;
+    for (; uint64_t{o} + 256 <= size_; o += 256)
+        for (uint64_t bits = starts(o); bits != 0; bits &= bits - 1)
+            run(o + 4 * static_cast<uint32_t>(std::countr_zero(bits)));
+    for (; uint64_t{o} + 4 <= size_; o += 4) run(o);
     return changed;
 }
 
@@ -170,37 +210,59 @@ bool Pass::FindStrings() {
     };
     bool changed = false;
     uint32_t from = 0;  // where a run may start: after the last string made
-    for (uint32_t e = 0; e < size_; ++e) {
-        const void* zero = std::memchr(image + e, 0, size_ - e);
-        if (zero == nullptr) break;
-        e = static_cast<uint32_t>(static_cast<const uint8_t*>(zero) - image);
-        if (e - from < kMinString || !free(e)) continue;
+    uint32_t next = 0;  // the zeros before it are looked at
+    auto zero = [&](uint32_t e) {
+        if (e < next || e - from < kMinString || !free(e)) return;
         uint32_t o = e;  // the run of free characters before the zero
         while (o > from && kLatin1Text[image[o - 1]] && free(o - 1)) --o;
-        if (e - o < kMinString) continue;
+        if (e - o < kMinString) return;
         uint32_t first = o & ~1u;
         if (!free(first)) first += 2;
         uint32_t end = e + 1;  // with the zeros up to a word boundary
         while (end < size_ && end % 4 != 0 && image[end] == 0 && free(end)) ++end;
         end = std::min<uint32_t>((end + 1) & ~1u, 2 * count_);
         if (end > first) changed |= MakeData(first, end - first, 16);
-        from = end;
-        e = end - 1;
+        from = next = end;
+    };
+    // The zeros sixty-four bytes at a time, a bit for each.
+    constexpr uint64_t kLows = 0x7F7F7F7F7F7F7F7Fu;
+    uint32_t c = 0;
+    for (; uint64_t{c} + 64 <= size_; c += 64) {
+        uint64_t zeros = 0;
+        for (uint32_t j = 0; j < 64; j += 8) {
+            uint64_t x;
+            std::memcpy(&x, image + c + j, sizeof x);
+            zeros |= ByteBits(~(((x & kLows) + kLows) | x)) << j;
+        }
+        for (; zeros != 0; zeros &= zeros - 1)
+            zero(c + static_cast<uint32_t>(std::countr_zero(zeros)));
     }
+    for (; c < size_; ++c)
+        if (image[c] == 0) zero(c);
     return changed;
 }
 
 // A zero halfword between the end of a routine and data is the data's padding.
 void Pass::MarkPadding() {
-    for (uint32_t i = 1; i + 1 < count_; ++i) {
-        if (i + 8 <= count_ && AllTaken(i)) {
-            i += 7;
-            continue;
-        }
+    const uint8_t* const image = doc_.Image();
+    auto pad = [&](uint32_t i) {
+        if (i == 0 || i + 1 >= count_) return;
         if (doc_.HalfwordAt(2 * i) == 0 && IsFreeCode(i) && (seen_[i - 1] & kInsn) &&
             (seen_[i + 1] & kData) && IsTerminalHalfword(doc_.HalfwordAt(2 * (i - 1))))
             MakeData(2 * i, 2, 2);
+    };
+    uint32_t i = 0;
+    for (; i + 64 <= count_; i += 64) {  // only the zero halfwords
+        uint64_t zeros = 0;  // a bit for each
+        for (uint32_t j = 0; j < 64; j += 4) {
+            uint64_t x;
+            std::memcpy(&x, image + 2 * (i + j), sizeof x);
+            zeros |= HalfwordBits(ZeroHalfwords(x)) << j;
+        }
+        for (; zeros != 0; zeros &= zeros - 1)
+            pad(i + static_cast<uint32_t>(std::countr_zero(zeros)));
     }
+    for (; i < count_; ++i) pad(i);
 }
 
 }  // namespace more

@@ -3,7 +3,6 @@
 // The working state of Find More Routines, shared by its two halves: MoreAnalysis.cpp
 // walks the code and finds the routines, MoreData.cpp finds the data.
 #include <cstdint>
-#include <cstring>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -31,6 +30,17 @@ bool IsTerminal(const ThumbInstruction& insn);
 // The same for the instruction the halfword starts, without decoding it.
 bool IsTerminalHalfword(uint32_t h);
 
+// The top bit of each byte of x, side by side: byte k gives bit k.
+inline uint64_t ByteBits(uint64_t x) {
+    return (((x >> 7) & 0x0101010101010101u) * 0x0102040810204080u) >> 56;
+}
+// The top bit of each halfword of x, side by side: halfword k gives bit k.
+inline uint64_t HalfwordBits(uint64_t x) {
+    constexpr uint64_t kGather =
+        1 + (uint64_t{1} << 15) + (uint64_t{1} << 30) + (uint64_t{1} << 45);
+    return ((((x >> 15) & 0x0001000100010001u) * kGather) >> 45) & 0xF;
+}
+
 class Pass {
   public:
     explicit Pass(const CTravikDoc& doc);
@@ -39,7 +49,9 @@ class Pass {
   private:
     uint8_t Type(uint32_t i) const { return flags_[i] & flagbits::kTypeMask; }
     bool IsItemStart(uint32_t i) const { return !(flags_[i] & flagbits::kContinuation); }
-    bool IsUsers(uint32_t i) const { return (old_[i] & flagbits::kUserMark) != 0; }
+    // The analysis never changes a halfword with the user mark, nor adds the mark: the
+    // byte it works on tells it as well as the open's, and is more often in the cache.
+    bool IsUsers(uint32_t i) const { return (flags_[i] & flagbits::kUserMark) != 0; }
     bool IsDataType(uint32_t i) const {
         return Type(i) >= itemtype::kData2 && Type(i) <= itemtype::kData16;
     }
@@ -52,21 +64,12 @@ class Pass {
         const uint16_t h = doc_.HalfwordAt(2 * i);
         return h == 0 || h == 0x46C0;
     }
-    // The eight halfwords from index i (i + 8 <= count_) are all code or data to the walk:
-    // the passes over the whole image step over them at once.
-    bool AllTaken(uint32_t i) const {
-        uint64_t x;
-        std::memcpy(&x, seen_.data() + i, sizeof x);
-        static_assert(kCode == 1 && kData == 4);
-        return ((x | x >> 2) & 0x0101010101010101u) == 0x0101010101010101u;
-    }
     // Asks the cache for what looking at halfword i reads: the lists the walk makes go
     // through the image out of order.
     [[gnu::always_inline]] void Prefetch(uint32_t i) const {
         if (i >= count_) return;
         __builtin_prefetch(seen_.data() + i);
         __builtin_prefetch(flags_.data() + i);
-        __builtin_prefetch(old_ + i);
         __builtin_prefetch(doc_.Image() + 2 * i);
     }
     bool IsRoutineStart(uint32_t i) const { return (flags_[i] & flagbits::kRoutineStart) != 0; }
@@ -75,10 +78,21 @@ class Pass {
     void Visit(uint32_t o) {
         if (!(seen_[o / 2] & (kCode | kData))) work_.push_back(o);
     }
-    // The halfwords after index i may start a routine.
+    // A walk started at halfword i and found code there.
+    bool Entered(uint32_t i) const { return (entered_[i / 64] >> (i % 64)) & 1; }
+    void MarkEntered(uint32_t i) { entered_[i / 64] |= uint64_t{1} << (i % 64); }
+    // One of the sixteen halfwords from index i is a MOV Rd, LR to a low register: the
+    // routine there may be a switch helper.
+    bool MayBeHelper(uint32_t i) const {
+        return ((nearAny_[i / 4096] >> (i / 64 % 64)) & 1) && ((nearMove_[i / 64] >> (i % 64)) & 1);
+    }
+    // The halfwords after index i may start a routine: those the walk has not taken, nor
+    // ever will give back, are kept to be looked at. That an end was met at all keeps
+    // Settle going, whether or not they are.
     void AfterEnd(uint32_t i) {
-        candidates_.push_back(i + 1);
-        candidates_.push_back(i + 2);
+        endsMet_ = true;
+        for (uint32_t k = i + 1; k <= i + 2; ++k)
+            if (k < count_ && !(seen_[k] & (kCode | kData))) candidates_.push_back(k);
     }
 
     // MoreAnalysis.cpp: the walk and the routines.
@@ -86,14 +100,18 @@ class Pass {
     void Settle();
     void Walk();
     void WalkFrom(uint32_t o);
+    void WalkBranch(uint32_t o, uint32_t t);
+    bool WalkCall(uint32_t o, int64_t t);  // whether the code goes on after the call
     std::optional<CaseHelper> Helper(uint32_t offset);
     bool AddRoutine(uint32_t offset, Why why);
     bool FollowsEnd(uint32_t i) const;
     bool LooksLikeRoutine(uint32_t i) const;
     bool FindPrologues();
+    void SortUnique(std::vector<uint32_t>& v);
     bool FindAfterEnd();
     bool LeavesRoutine(uint32_t at, uint32_t to) const;
     bool FindTailBranches();
+    uint32_t Changed(uint32_t from, uint32_t limit) const;
     DocEdit MakeEdit() const;
 
     // MoreData.cpp: the data.
@@ -112,15 +130,23 @@ class Pass {
     const uint8_t* old_;
     std::vector<uint8_t> flags_;  // as the edit leaves them
     std::vector<uint8_t> seen_;  // the bits above, and Helper's finding in the high ones
+    // What a call looks at in the callee, a bit per halfword: Entered; and MayBeHelper,
+    // whose bits are seldom set: a bit for each of its words tells whether one is, and
+    // those few bits stay in the cache.
+    std::vector<uint64_t> entered_;
+    std::vector<uint64_t> nearMove_;
+    std::vector<uint64_t> nearAny_;
     std::vector<uint32_t> work_;        // offsets to walk from
     std::vector<uint32_t> candidates_;  // halfwords that may follow an end, to look at
+    bool endsMet_ = false;              // AfterEnd was called since they were last taken
     std::vector<uint32_t> deferred_;    // of those, the ones without a prologue
+    std::vector<uint64_t> sortBits_;    // for SortUnique, all zero between its calls
     std::vector<uint32_t> dataWords_;   // word offsets in data, to look at for pointers
     std::vector<std::pair<uint32_t, uint32_t>> branches_;  // unconditional B reached: at, to
     std::vector<std::pair<uint32_t, uint32_t>> loads_;     // literal loads reached: at, word
     std::vector<uint32_t> computedJumps_;                  // MOV PC, Rn and ADD PC, Rn reached
     size_t sortedJumps_ = 0;                               // of those, the sorted ones first
-    std::vector<std::pair<uint32_t, const char*>> headers_;
+    std::vector<uint64_t> headers_;  // the index of each routine added, and why: i << 2 | why
     MoreReport report_;
 };
 
