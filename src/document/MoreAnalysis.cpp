@@ -559,8 +559,9 @@ DocEdit Pass::MakeEdit() const {
         i = last;
     }
     // One part with every header the halfwords have not, in index order (made whole: there
-    // may be many). A halfword found twice keeps both, the texts in the order of their
-    // addresses.
+    // may be many). A halfword found twice (made data and given back to code between)
+    // keeps one, the first of the texts in the order of their addresses: the part holds
+    // each index once.
     std::array<const char*, 4> byAddress;
     for (int why = 0; why < 4; ++why) byAddress[why] = HeaderFor(static_cast<Why>(why));
     std::sort(byAddress.begin(), byAddress.end(), std::less<>());
@@ -577,7 +578,9 @@ DocEdit Pass::MakeEdit() const {
     texts.entries.reserve(headers.size());
     for (uint64_t h : headers) {
         const uint32_t i = static_cast<uint32_t>(h >> 2);
-        if (!doc_.Headers().Has(i)) texts.entries.emplace_back(i, byAddress[h & 3]);
+        if (doc_.Headers().Has(i) || (!texts.entries.empty() && texts.entries.back().first == i))
+            continue;
+        texts.entries.emplace_back(i, byAddress[h & 3]);
     }
     if (!texts.entries.empty()) edit.parts.emplace_back(std::move(texts));
     if (!edit.parts.empty())
