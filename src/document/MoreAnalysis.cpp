@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "document/ItemType.h"
@@ -84,6 +85,13 @@ void RadixSort(std::vector<uint64_t>& v) {
     }
 }
 
+template <typename T>
+PageBuffer<T> Zeroed(size_t count) {
+    PageBuffer<T> buffer;
+    if (!buffer.Allocate(count)) throw std::bad_alloc();
+    return buffer;
+}
+
 bool IsInvalid(const ThumbInstruction& insn) {
     return insn.form == ThumbForm::kError13 || insn.form == ThumbForm::kError18 ||
            insn.form == ThumbForm::kBadCall || insn.form == ThumbForm::kLoadLiteralAbsent ||
@@ -117,11 +125,12 @@ Pass::Pass(const CTravikDoc& doc)
       size_(doc.ImageSize()),
       count_(doc.HalfwordCount()),
       old_(doc.Flags()),
-      flags_(old_, old_ + count_),
-      seen_(count_, 0),
-      entered_(count_ / 64 + 1, 0),
-      nearMove_(count_ / 64 + 1, 0),
-      nearAny_(count_ / 4096 + 1, 0) {
+      flags_(Zeroed<uint8_t>(count_)),
+      seen_(Zeroed<uint8_t>(count_)),
+      entered_(Zeroed<uint64_t>(count_ / 64 + 1)),
+      nearMove_(Zeroed<uint64_t>(count_ / 64 + 1)),
+      nearAny_(Zeroed<uint64_t>(count_ / 4096 + 1)) {
+    std::memcpy(flags_.data(), old_, count_);
     // MOV Rd, LR with Rd low, 0x4670 | Rd: from the bytes 0x46, which the library finds
     // fast; first a bit for each MOV.
     auto moves = [&](size_t w) -> uint64_t& { return nearMove_[w]; };
@@ -555,7 +564,7 @@ DocEdit Pass::MakeEdit() const {
             if (next == limit) break;
             last = next + 1;
         }
-        edit.SetFlags(i, std::vector<uint8_t>(flags_.begin() + i, flags_.begin() + last));
+        edit.SetFlags(i, std::vector<uint8_t>(flags_.data() + i, flags_.data() + last));
         i = last;
     }
     // One part with every header the halfwords have not, in index order (made whole: there

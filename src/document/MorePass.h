@@ -10,6 +10,7 @@
 #include "document/CTravikDoc.h"
 #include "document/CaseTables.h"
 #include "document/MoreAnalysis.h"
+#include "document/PageBuffer.h"
 #include "listing/Disassembler.h"
 
 namespace more {
@@ -128,14 +129,16 @@ class Pass {
     const uint32_t size_;
     const uint32_t count_;
     const uint8_t* old_;
-    std::vector<uint8_t> flags_;  // as the edit leaves them
-    std::vector<uint8_t> seen_;  // the bits above, and Helper's finding in the high ones
+    // The large tables come straight from the system's pages: on a large image, fresh
+    // heap memory would cost a page fault per 4 KiB written.
+    PageBuffer<uint8_t> flags_;  // as the edit leaves them
+    PageBuffer<uint8_t> seen_;   // the bits above, and Helper's finding in the high ones
     // What a call looks at in the callee, a bit per halfword: Entered; and MayBeHelper,
     // whose bits are seldom set: a bit for each of its words tells whether one is, and
     // those few bits stay in the cache.
-    std::vector<uint64_t> entered_;
-    std::vector<uint64_t> nearMove_;
-    std::vector<uint64_t> nearAny_;
+    PageBuffer<uint64_t> entered_;
+    PageBuffer<uint64_t> nearMove_;
+    PageBuffer<uint64_t> nearAny_;
     std::vector<uint32_t> work_;        // offsets to walk from
     std::vector<uint32_t> candidates_;  // halfwords that may follow an end, to look at
     bool endsMet_ = false;              // AfterEnd was called since they were last taken
