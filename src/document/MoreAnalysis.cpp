@@ -128,30 +128,9 @@ Pass::Pass(const CTravikDoc& doc)
       flags_(Zeroed<uint8_t>(count_)),
       seen_(Zeroed<uint8_t>(count_)),
       entered_(Zeroed<uint64_t>(count_ / 64 + 1)),
-      nearMove_(Zeroed<uint64_t>(count_ / 64 + 1)),
-      nearAny_(Zeroed<uint64_t>(count_ / 4096 + 1)) {
+      // On another thread when one can be had; else when first asked for.
+      movesSoon_(std::async(kBeside, FindHelperMoves, doc.Image(), count_)) {
     std::memcpy(flags_.data(), old_, count_);
-    // MOV Rd, LR with Rd low, 0x4670 | Rd: from the bytes 0x46, which the library finds
-    // fast; first a bit for each MOV.
-    auto moves = [&](size_t w) -> uint64_t& { return nearMove_[w]; };
-    const uint8_t* const image = doc_.Image();
-    const uint8_t* const end = image + 2 * size_t{count_};
-    for (const uint8_t* p = image; p < end; ++p) {
-        p = static_cast<const uint8_t*>(std::memchr(p, 0x46, static_cast<size_t>(end - p)));
-        if (p == nullptr) break;
-        const size_t at = static_cast<size_t>(p - image);
-        if (at % 2 == 0 && (p[1] & 0xF8) == 0x70) moves(at / 128) |= uint64_t{1} << (at / 2 % 64);
-    }
-    // A routine is looked at for a helper over its first sixteen halfwords.
-    const size_t words = nearMove_.size();
-    for (size_t w = 0; w < words; ++w) {
-        const uint64_t here = moves(w), next = w + 1 < words ? moves(w + 1) : 0;
-        if ((here | next) == 0) continue;
-        uint64_t near = here;
-        for (int k = 1; k < 16; ++k) near |= here >> k | next << (64 - k);
-        moves(w) = near;
-        nearAny_[w / 64] |= uint64_t{1} << (w % 64);
-    }
 }
 
 // The routines known so far, the calls and the branches.
@@ -331,7 +310,7 @@ bool Pass::WalkCall(uint32_t o, int64_t t) {
 // Whether the routine a call leads to is a switch helper, looked at once per routine.
 std::optional<CaseHelper> Pass::Helper(uint32_t offset) {
     constexpr uint8_t kUnknown = 0, kNone = 1, kHelper = 2;  // kHelper + entry bytes * 2 + signed
-    if (!MayBeHelper(offset / 2)) return std::nullopt;
+    if (!moves_.MayBeHelper(offset / 2)) return std::nullopt;
     // Kept beside the walk's bits: the walk from the routine reads the same byte.
     uint8_t& seen = seen_[offset / 2];
     uint8_t known = seen >> kHelperShift;
@@ -526,6 +505,8 @@ void Pass::Settle() {
 
 DocEdit Pass::Run(MoreReport& report) {
     Seed();
+    moves_ = movesSoon_.get();
+    factsSoon_ = std::async(kBeside, ScanImage, doc_.Image(), size_);
     Walk();
     SeedData();
     Settle();
@@ -554,6 +535,8 @@ uint32_t Pass::Changed(uint32_t from, uint32_t limit) const {
 
 DocEdit Pass::MakeEdit() const {
     DocEdit edit;
+    // The headers are made beside the flag runs: the two read nothing the other writes.
+    std::future<DocEdit::Texts> headers = std::async(kBeside, [this] { return HeaderPart(); });
     // The changed flag bytes in runs; short stretches of unchanged ones are taken along.
     constexpr uint32_t kGap = 64;
     for (uint32_t i = Changed(0, count_); i < count_; i = Changed(i, count_)) {
@@ -567,10 +550,17 @@ DocEdit Pass::MakeEdit() const {
         edit.SetFlags(i, std::vector<uint8_t>(flags_.data() + i, flags_.data() + last));
         i = last;
     }
-    // One part with every header the halfwords have not, in index order (made whole: there
-    // may be many). A halfword found twice (made data and given back to code between)
-    // keeps one, the first of the texts in the order of their addresses: the part holds
-    // each index once.
+    if (DocEdit::Texts texts = headers.get(); !texts.entries.empty())
+        edit.parts.emplace_back(std::move(texts));
+    if (!edit.parts.empty())
+        edit.after = DocEdit::kModified | DocEdit::kJumpList | DocEdit::kUpdateViews;
+    return edit;
+}
+
+// Every header the halfwords have not, in index order (made whole: there may be many).
+// A halfword found twice (made data and given back to code between) keeps one, the
+// first of the texts in the order of their addresses: the part holds each index once.
+DocEdit::Texts Pass::HeaderPart() const {
     std::array<const char*, 4> byAddress;
     for (int why = 0; why < 4; ++why) byAddress[why] = HeaderFor(static_cast<Why>(why));
     std::sort(byAddress.begin(), byAddress.end(), std::less<>());
@@ -591,10 +581,7 @@ DocEdit Pass::MakeEdit() const {
             continue;
         texts.entries.emplace_back(i, byAddress[h & 3]);
     }
-    if (!texts.entries.empty()) edit.parts.emplace_back(std::move(texts));
-    if (!edit.parts.empty())
-        edit.after = DocEdit::kModified | DocEdit::kJumpList | DocEdit::kUpdateViews;
-    return edit;
+    return texts;
 }
 
 }  // namespace more

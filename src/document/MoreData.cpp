@@ -11,16 +11,6 @@
 
 namespace more {
 namespace {
-constexpr uint32_t kMinString = 4;
-
-constexpr std::array<bool, 256> MakeLatin1Text() {
-    std::array<bool, 256> text{};
-    for (int b = 0; b < 256; ++b)
-        text[b] = b == '\t' || b == '\n' || b == '\r' || (b >= 0x20 && b < 0x7F) || b >= 0xA0;
-    return text;
-}
-constexpr std::array<bool, 256> kLatin1Text = MakeLatin1Text();
-
 // The top bit of each zero halfword of the four.
 uint64_t ZeroHalfwords(uint64_t x) {
     constexpr uint64_t kLows = 0x7FFF7FFF7FFF7FFFu;
@@ -133,36 +123,23 @@ bool Pass::FollowPointers() {
 
 // Two or more words in a row outside the code that all point into the flash.
 bool Pass::FindPointerTables() {
+    const ImageFacts& facts = Facts();
     const uint8_t* const seen = seen_.data();
-    const uint8_t* const image = doc_.Image();
     auto pointer = [&](uint32_t o) {
-        return (((seen[o / 2] | seen[o / 2 + 1]) & kCode) == 0) &
-               (BigEndianWord(image + o) - kFlashBase < size_);
-    };
-    // Where a run may start, a bit for each of sixty-four words, found without a branch
-    // for each: a run changes nothing after its end.
-    auto starts = [&](uint32_t from) {
-        uint64_t bits = 0;
-        for (uint32_t k = 0; k < 64; ++k) {
-            const uint32_t o = from + 4 * k;
-            bits |= static_cast<uint64_t>(((seen[o / 2] & kData) == 0) & pointer(o)) << k;
-        }
-        return bits;
+        return !((seen[o / 2] | seen[o / 2 + 1]) & kCode) && facts.IsFlashWord(o);
     };
     bool changed = false;
     uint32_t next = 0;  // the words before it are looked at
-    auto run = [&](uint32_t o) {
-        if (o < next || (seen[o / 2] & kData) || !pointer(o)) return;
-        uint32_t end = o + 4;
-        while (uint64_t{end} + 4 <= size_ && pointer(end)) end += 4;
-        if (end - o >= 8) changed |= MakeData(o, end - o, 4);
-        next = end;
-    };
-    uint32_t o = 0;
-    for (; uint64_t{o} + 256 <= size_; o += 256)
-        for (uint64_t bits = starts(o); bits != 0; bits &= bits - 1)
-            run(o + 4 * static_cast<uint32_t>(std::countr_zero(bits)));
-    for (; uint64_t{o} + 4 <= size_; o += 4) run(o);
+    for (size_t w = 0; w < facts.flashWords.size(); ++w) {
+        for (uint64_t bits = facts.flashWords[w]; bits != 0; bits &= bits - 1) {
+            const uint32_t o = static_cast<uint32_t>(256 * w + 4 * std::countr_zero(bits));
+            if (o < next || (seen[o / 2] & kData) || !pointer(o)) continue;
+            uint32_t end = o + 4;
+            while (uint64_t{end} + 4 <= size_ && pointer(end)) end += 4;
+            if (end - o >= 8) changed |= MakeData(o, end - o, 4);
+            next = end;
+        }
+    }
     return changed;
 }
 
@@ -199,9 +176,8 @@ bool Pass::FollowJumpTables() {
     return changed;
 }
 
-// Runs of four or more Latin-1 characters with a terminating zero outside the code. A
-// string ends only at a zero byte: those are looked for, then how far the run before
-// each one goes.
+// Runs of four or more Latin-1 characters with a terminating zero outside the code: of
+// the runs in the image, the part that is free.
 bool Pass::FindStrings() {
     const uint8_t* image = doc_.Image();
     auto free = [&](uint32_t o) {
@@ -210,35 +186,19 @@ bool Pass::FindStrings() {
     };
     bool changed = false;
     uint32_t from = 0;  // where a run may start: after the last string made
-    uint32_t next = 0;  // the zeros before it are looked at
-    auto zero = [&](uint32_t e) {
-        if (e < next || e - from < kMinString || !free(e)) return;
-        uint32_t o = e;  // the run of free characters before the zero
-        while (o > from && kLatin1Text[image[o - 1]] && free(o - 1)) --o;
-        if (e - o < kMinString) return;
+    for (const auto& [e, text] : Facts().textEnds) {
+        if (e < from + kMinString || !free(e)) continue;
+        uint32_t o = e;  // the free characters before the zero
+        for (const uint32_t first = std::max(from, text); o > first && free(o - 1);) --o;
+        if (e - o < kMinString) continue;
         uint32_t first = o & ~1u;
         if (!free(first)) first += 2;
         uint32_t end = e + 1;  // with the zeros up to a word boundary
         while (end < size_ && end % 4 != 0 && image[end] == 0 && free(end)) ++end;
         end = std::min<uint32_t>((end + 1) & ~1u, 2 * count_);
         if (end > first) changed |= MakeData(first, end - first, 16);
-        from = next = end;
-    };
-    // The zeros sixty-four bytes at a time, a bit for each.
-    constexpr uint64_t kLows = 0x7F7F7F7F7F7F7F7Fu;
-    uint32_t c = 0;
-    for (; uint64_t{c} + 64 <= size_; c += 64) {
-        uint64_t zeros = 0;
-        for (uint32_t j = 0; j < 64; j += 8) {
-            uint64_t x;
-            std::memcpy(&x, image + c + j, sizeof x);
-            zeros |= ByteBits(~(((x & kLows) + kLows) | x)) << j;
-        }
-        for (; zeros != 0; zeros &= zeros - 1)
-            zero(c + static_cast<uint32_t>(std::countr_zero(zeros)));
+        from = end;
     }
-    for (; c < size_; ++c)
-        if (image[c] == 0) zero(c);
     return changed;
 }
 

@@ -3,6 +3,7 @@
 // The working state of Find More Routines, shared by its two halves: MoreAnalysis.cpp
 // walks the code and finds the routines, MoreData.cpp finds the data.
 #include <cstdint>
+#include <future>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "document/CTravikDoc.h"
 #include "document/CaseTables.h"
 #include "document/MoreAnalysis.h"
+#include "document/MoreFacts.h"
 #include "document/PageBuffer.h"
 #include "listing/Disassembler.h"
 
@@ -82,11 +84,6 @@ class Pass {
     // A walk started at halfword i and found code there.
     bool Entered(uint32_t i) const { return (entered_[i / 64] >> (i % 64)) & 1; }
     void MarkEntered(uint32_t i) { entered_[i / 64] |= uint64_t{1} << (i % 64); }
-    // One of the sixteen halfwords from index i is a MOV Rd, LR to a low register: the
-    // routine there may be a switch helper.
-    bool MayBeHelper(uint32_t i) const {
-        return ((nearAny_[i / 4096] >> (i / 64 % 64)) & 1) && ((nearMove_[i / 64] >> (i % 64)) & 1);
-    }
     // The halfwords after index i may start a routine: those the walk has not taken, nor
     // ever will give back, are kept to be looked at. That an end was met at all keeps
     // Settle going, whether or not they are.
@@ -114,6 +111,7 @@ class Pass {
     bool FindTailBranches();
     uint32_t Changed(uint32_t from, uint32_t limit) const;
     DocEdit MakeEdit() const;
+    DocEdit::Texts HeaderPart() const;
 
     // MoreData.cpp: the data.
     bool TakeBackData(uint32_t i);
@@ -133,12 +131,8 @@ class Pass {
     // heap memory would cost a page fault per 4 KiB written.
     PageBuffer<uint8_t> flags_;  // as the edit leaves them
     PageBuffer<uint8_t> seen_;   // the bits above, and Helper's finding in the high ones
-    // What a call looks at in the callee, a bit per halfword: Entered; and MayBeHelper,
-    // whose bits are seldom set: a bit for each of its words tells whether one is, and
-    // those few bits stay in the cache.
+    // What a call looks at in the callee, a bit per halfword: Entered.
     PageBuffer<uint64_t> entered_;
-    PageBuffer<uint64_t> nearMove_;
-    PageBuffer<uint64_t> nearAny_;
     std::vector<uint32_t> work_;        // offsets to walk from
     std::vector<uint32_t> candidates_;  // halfwords that may follow an end, to look at
     bool endsMet_ = false;              // AfterEnd was called since they were last taken
@@ -151,6 +145,17 @@ class Pass {
     size_t sortedJumps_ = 0;                               // of those, the sorted ones first
     std::vector<uint64_t> headers_;  // the index of each routine added, and why: i << 2 | why
     MoreReport report_;
+    // Found beside the seeding and the walk; Run waits for the moves before the walk,
+    // Facts() for the rest the first time.
+    static constexpr auto kBeside = std::launch::async | std::launch::deferred;
+    std::future<HelperMoves> movesSoon_;
+    HelperMoves moves_;
+    std::future<ImageFacts> factsSoon_;
+    std::optional<ImageFacts> facts_;
+    const ImageFacts& Facts() {
+        if (!facts_) facts_ = factsSoon_.get();
+        return *facts_;
+    }
 };
 
 }  // namespace more
