@@ -36,6 +36,24 @@ uint64_t CTravikDoc::InfoFileBytes() const {
 }
 
 DocEdit CTravikDoc::Apply(const DocEdit& edit) {
+    DocEdit inverse = ApplyEdit(edit);
+    if (openStep_) KeepInStep(edit, inverse);
+    return inverse;
+}
+
+void CTravikDoc::Apply(DocEdit edit, std::string label, uint32_t focus) {
+    BeginStep(std::move(label), focus);
+    DocEdit inverse = ApplyEdit(edit);
+    KeepInStep(std::move(edit), std::move(inverse));
+    EndStep();
+}
+
+void CTravikDoc::KeepInStep(DocEdit edit, DocEdit inverse) {
+    openStep_->edits.push_back(std::move(edit));
+    openInverse_.push_back(std::move(inverse));
+}
+
+DocEdit CTravikDoc::ApplyEdit(const DocEdit& edit) {
     DocEdit inverse;
     inverse.after = edit.after;
     inverse.parts.reserve(edit.parts.size());
@@ -46,10 +64,6 @@ DocEdit CTravikDoc::Apply(const DocEdit& edit) {
     if (edit.after & DocEdit::kJumpList) RebuildJumpList();
     if (edit.after & DocEdit::kRepaintMemory) frame_.RepaintMemory();
     if (edit.after & DocEdit::kUpdateViews) frame_.UpdateAllViews(*this);
-    if (openStep_) {
-        openStep_->edits.push_back(edit);
-        openInverse_.push_back(inverse);
-    }
     return inverse;
 }
 

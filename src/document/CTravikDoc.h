@@ -141,12 +141,9 @@ class CTravikDoc {
     // edit is none. Applies outside a step (the analysis at open) are not steps.
     void BeginStep(std::string label, uint32_t focus);
     void EndStep();
-    // One edit as one step.
-    void Apply(const DocEdit& edit, std::string label, uint32_t focus) {
-        BeginStep(std::move(label), focus);
-        Apply(edit);
-        EndStep();
-    }
+    // One edit as one step; the step keeps the edit, moved in when the caller is done
+    // with it (a large one would otherwise be copied whole).
+    void Apply(DocEdit edit, std::string label, uint32_t focus);
     const EditHistory& History() const { return history_; }
     // Takes back / makes again the newest step; the offset to go to, or nothing when
     // there was no step.
@@ -283,6 +280,9 @@ class CTravikDoc {
     JournalFile journal_;
     std::optional<EditStep> openStep_;   // the edits made since BeginStep
     std::vector<DocEdit> openInverse_;   // what takes them back, in the order made
+    // Apply without keeping the edit in the open step: the edit that takes it back.
+    DocEdit ApplyEdit(const DocEdit& edit);
+    void KeepInStep(DocEdit edit, DocEdit inverse);
 
     FrameServices& frame_;
     std::string pathName_;

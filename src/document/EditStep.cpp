@@ -5,29 +5,43 @@ namespace {
 
 enum PartTag : uint8_t { kFlagBytes, kTexts, kRamNames, kRamBytes };
 
+// Writes the bytes to `out`, or with none only counts them.
 class Writer {
   public:
-    explicit Writer(std::string& out) : out_(out) {}
+    explicit Writer(std::string* out) : out_(out) {}
+    size_t Size() const { return size_; }
     void Number(uint64_t value) {
-        for (; value >= 0x80; value >>= 7) out_.push_back(static_cast<char>(value | 0x80));
-        out_.push_back(static_cast<char>(value));
+        for (; value >= 0x80; value >>= 7) Put(static_cast<char>(value | 0x80));
+        Put(static_cast<char>(value));
     }
     void Text(std::string_view text) {
         Number(text.size());
-        out_.append(text);
+        if (out_ != nullptr) out_->append(text);
+        size_ += text.size();
+    }
+    void Step(const EditStep& step) {
+        Text(step.label);
+        Number(step.focus);
+        Number(static_cast<uint64_t>(step.time));
+        Number(step.edits.size());
+        for (const DocEdit& edit : step.edits) {
+            Put(static_cast<char>(edit.after));
+            Number(edit.parts.size());
+            for (const DocEdit::Part& part : edit.parts) std::visit([&](const auto& p) { Part(p); }, part);
+        }
     }
     template <class Bytes>
     void Bytes_(const Bytes& bytes) {
         Text(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     }
     void Part(const DocEdit::FlagBytes& p) {
-        out_.push_back(kFlagBytes);
+        Put(kFlagBytes);
         Number(p.first);
         Bytes_(p.bytes);
     }
     void Part(const DocEdit::Texts& p) {
-        out_.push_back(kTexts);
-        out_.push_back(static_cast<char>(p.kind));
+        Put(kTexts);
+        Put(static_cast<char>(p.kind));
         Number(p.entries.size());
         for (const auto& [index, text] : p.entries) {
             Number(index);
@@ -35,22 +49,27 @@ class Writer {
         }
     }
     void Part(const DocEdit::RamNames& p) {
-        out_.push_back(kRamNames);
+        Put(kRamNames);
         Number(p.first);
         Number(p.names.size());
         for (const DocEdit::RamName& n : p.names) {
-            out_.push_back(static_cast<char>(n.entry));
+            Put(static_cast<char>(n.entry));
             Text(n.name);
         }
     }
     void Part(const DocEdit::RamBytes& p) {
-        out_.push_back(kRamBytes);
+        Put(kRamBytes);
         Number(p.first);
         Bytes_(p.bytes);
     }
 
   private:
-    std::string& out_;
+    void Put(char c) {
+        if (out_ != nullptr) out_->push_back(c);
+        ++size_;
+    }
+    std::string* out_;
+    size_t size_ = 0;
 };
 
 // Every read checks what is left; the first failure sticks.
@@ -143,18 +162,13 @@ class Reader {
 
 }  // namespace
 
-std::string EncodeStep(const EditStep& step) {
+std::string EncodeStep(const EditStep& step, size_t headroom) {
+    Writer count(nullptr);
+    count.Step(step);
     std::string out;
-    Writer w(out);
-    w.Text(step.label);
-    w.Number(step.focus);
-    w.Number(static_cast<uint64_t>(step.time));
-    w.Number(step.edits.size());
-    for (const DocEdit& edit : step.edits) {
-        out.push_back(static_cast<char>(edit.after));
-        w.Number(edit.parts.size());
-        for (const DocEdit::Part& part : edit.parts) std::visit([&](const auto& p) { w.Part(p); }, part);
-    }
+    out.reserve(headroom + count.Size());
+    out.resize(headroom);
+    Writer(&out).Step(step);
     return out;
 }
 

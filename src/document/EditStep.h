@@ -20,8 +20,9 @@ struct EditStep {
     bool operator==(const EditStep&) const = default;
 };
 
-// The compact bytes of a step, as the undo history keeps it and the journal stores it.
-std::string EncodeStep(const EditStep& step);
+// The compact bytes of a step, as the undo history keeps it and the journal stores it,
+// after `headroom` zero bytes the caller fills (the string is sized once, exactly).
+std::string EncodeStep(const EditStep& step, size_t headroom = 0);
 // Reads what EncodeStep wrote; nullopt for anything else (every length is checked
 // against the bytes there are).
 std::optional<EditStep> DecodeStep(std::string_view bytes);

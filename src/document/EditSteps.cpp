@@ -46,13 +46,14 @@ void CTravikDoc::EndStep() {
     // A step that changed nothing (a text committed as it was) is none.
     bool changed = false;
     for (size_t i = 0; i < step.edits.size() && !changed; ++i) {
-        DocEdit back = openInverse_[i];
-        std::reverse(back.parts.begin(), back.parts.end());
-        changed = back.parts != step.edits[i].parts;
+        const std::vector<DocEdit::Part>& back = openInverse_[i].parts;  // in reverse order
+        changed = !std::equal(back.rbegin(), back.rend(), step.edits[i].parts.begin(),
+                              step.edits[i].parts.end());
     }
     if (!changed) return;
     EditStep undo{step.label, step.focus, step.time, {}};
-    undo.edits.assign(openInverse_.rbegin(), openInverse_.rend());
+    undo.edits.assign(std::make_move_iterator(openInverse_.rbegin()),
+                      std::make_move_iterator(openInverse_.rend()));
     openInverse_.clear();
     history_.Made(undo);
     AppendToJournal(step);

@@ -35,12 +35,13 @@ std::string Header(const uint8_t* image, uint32_t size) {
 }
 
 std::string Record(const EditStep& step) {
-    const std::string bytes = EncodeStep(step);
-    std::string record;
-    record.reserve(kRecordHead + bytes.size());
-    PutLe(record, bytes.size(), 4);
-    PutLe(record, Sum(bytes), 8);
-    return record + bytes;
+    std::string record = EncodeStep(step, kRecordHead);
+    const std::string_view bytes = std::string_view(record).substr(kRecordHead);
+    std::string head;
+    PutLe(head, bytes.size(), 4);
+    PutLe(head, Sum(bytes), 8);
+    record.replace(0, kRecordHead, head);
+    return record;
 }
 
 Contents Read(std::string_view bytes, std::string_view header) {

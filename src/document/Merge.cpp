@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 #include <map>
 #include <optional>
 #include <vector>
@@ -216,5 +217,5 @@ void FixInfoFile(CTravikDoc& doc) {
     DocEdit edit;
     for (const auto& [index, byte] : fixed) edit.SetFlags(index, {byte});
     edit.after = DocEdit::kModified | DocEdit::kJumpList;
-    doc.Apply(edit, "Fix ifo file", 0);
+    doc.Apply(std::move(edit), "Fix ifo file", 0);
 }

@@ -594,8 +594,8 @@ DocEdit MoreRoutinesEdit(const CTravikDoc& doc, MoreReport& report) {
 
 MoreReport FindMoreRoutines(CTravikDoc& doc) {
     MoreReport report;
-    const DocEdit edit = MoreRoutinesEdit(doc, report);
-    if (!edit.parts.empty()) doc.Apply(edit, kFindMoreRoutinesLabel, 0);
+    DocEdit edit = MoreRoutinesEdit(doc, report);
+    if (!edit.parts.empty()) doc.Apply(std::move(edit), kFindMoreRoutinesLabel, 0);
     return report;
 }
 
