@@ -53,22 +53,20 @@ constexpr std::array<uint8_t, 256> MakeGoesOn() {
 }
 constexpr std::array<uint8_t, 256> kGoesOn = MakeGoesOn();
 
-// Of eight halfwords, the ones that start a routine, the calls and the branches: the top
-// bit of each one's byte.
+// Of eight halfwords, the ones that start a routine and the calls: the top bit of each
+// one's byte.
 struct Marks {
-    uint64_t starts, calls, branches;
+    uint64_t starts, calls;
 };
-Marks StartsOrJumps(const uint8_t* codes, const uint8_t* flags) {
+Marks StartsOrCalls(const uint8_t* codes, const uint8_t* flags) {
     constexpr uint64_t kOnes = 0x0101010101010101u, kLows = 0x7F7F7F7F7F7F7F7Fu;
     auto nonZero = [](uint64_t v) { return ((v & kLows) + kLows) | v; };  // exact, per byte
     uint64_t c, f;
     std::memcpy(&c, codes, sizeof c);
     std::memcpy(&f, flags, sizeof f);
     return {nonZero(f & kOnes * flagbits::kRoutineStart) & (kOnes << 7),
-            ~nonZero(c ^ kOnes * CTravikDoc::kJumpCall) & (kOnes << 7),
-            ~nonZero(c ^ kOnes * CTravikDoc::kJumpBranch) & (kOnes << 7)};
+            ~nonZero(c ^ kOnes * CTravikDoc::kJumpCall) & (kOnes << 7)};
 }
-
 
 // Sorts in place, repeats kept.
 void RadixSort(std::vector<uint64_t>& v) {
@@ -133,15 +131,14 @@ Pass::Pass(const CTravikDoc& doc)
     std::memcpy(flags_.data(), old_, count_);
 }
 
-// The routines known so far, the calls and the branches.
+// The routines known so far and the callees (the branches' targets are the image scan's).
 void Pass::Seed() {
     const uint8_t* const codes = doc_.JumpCodes();
     const uint8_t* const flags = flags_.data();
     const uint8_t* const image = doc_.Image();
-    uint8_t* const seen = seen_.data();
     const uint32_t count = count_;
-    // The targets as the document has them, read here without its switch. The starts and
-    // the callees are walked from in index order; the branch targets are only marked.
+    // The targets as the document has them, read here without its switch, walked from in
+    // index order.
     auto start = [&](uint32_t i) {
         if ((flags[i] & (flagbits::kContinuation | flagbits::kTypeMask)) == itemtype::kThumb)
             work_.push_back(2 * i);
@@ -151,20 +148,14 @@ void Pass::Seed() {
         const uint32_t t = BlTarget(o + 4, BigEndianHalf(image + o), BigEndianHalf(image + o + 2));
         if (t / 2 < count) work_.push_back(t);
     };
-    auto branch = [&](uint32_t i) {
-        const uint32_t o = 2 * i, h = BigEndianHalf(image + o);
-        const uint32_t t = (h >> 12) == 0xD ? CondBranchTarget(o + 4, h) : BranchTarget(o + 4, h);
-        if (t / 2 < count) seen[t / 2] |= kTarget;
-    };
     // Only the halfwords that matter, sixty-four at a time: a bit for each.
     uint32_t i = 0;
     for (; i + 64 <= count; i += 64) {
-        uint64_t starts = 0, calls = 0, branches = 0;
+        uint64_t starts = 0, calls = 0;
         for (uint32_t j = 0; j < 64; j += 8) {
-            const Marks m = StartsOrJumps(codes + i + j, flags + i + j);
+            const Marks m = StartsOrCalls(codes + i + j, flags + i + j);
             starts |= ByteBits(m.starts) << j;
             calls |= ByteBits(m.calls) << j;
-            branches |= ByteBits(m.branches) << j;
         }
         for (uint64_t w = starts | calls; w != 0; w &= w - 1) {
             const uint32_t k = i + static_cast<uint32_t>(std::countr_zero(w));
@@ -172,13 +163,10 @@ void Pass::Seed() {
             if (starts & bit) start(k);
             if (calls & bit) call(k);
         }
-        for (uint64_t w = branches; w != 0; w &= w - 1)
-            branch(i + static_cast<uint32_t>(std::countr_zero(w)));
     }
     for (; i < count; ++i) {
         if (flags[i] & flagbits::kRoutineStart) start(i);
         if (codes[i] == CTravikDoc::kJumpCall) call(i);
-        if (codes[i] == CTravikDoc::kJumpBranch) branch(i);
     }
 }
 
@@ -456,7 +444,8 @@ bool Pass::FindAfterEnd() {
     SortUnique(look);
     bool changed = false;
     for (uint32_t i : look) {
-        if (!IsFreeCode(i) || (seen_[i] & kTarget) || !FollowsEnd(i) || !LooksLikeRoutine(i))
+        if (!IsFreeCode(i) || (seen_[i] & kTarget) || Facts().IsBranchTarget(i) || !FollowsEnd(i) ||
+            !LooksLikeRoutine(i))
             continue;
         changed |= AddRoutine(2 * i, Why::kAfterEnd);
         Walk();
@@ -506,7 +495,7 @@ void Pass::Settle() {
 DocEdit Pass::Run(MoreReport& report) {
     Seed();
     moves_ = movesSoon_.get();
-    factsSoon_ = std::async(kBeside, ScanImage, doc_.Image(), size_);
+    factsSoon_ = std::async(kBeside, ScanImage, doc_.Image(), doc_.JumpCodes(), size_);
     Walk();
     SeedData();
     Settle();

@@ -22,7 +22,7 @@ enum : uint8_t {
     kCode = 1,    // reached by the walk
     kInsn = 2,    // an instruction starts here (reached)
     kData = 4,    // made or kept as data by this analysis
-    kTarget = 8,  // a branch, case or data pointer leads here
+    kTarget = 8,  // a branch the walk met, a case or a data pointer leads here
 };
 constexpr int kHelperShift = 4;  // the high four bits: what Helper found there
 
@@ -32,17 +32,6 @@ enum class Why { kPointer, kPrologue, kBranch, kAfterEnd };
 bool IsTerminal(const ThumbInstruction& insn);
 // The same for the instruction the halfword starts, without decoding it.
 bool IsTerminalHalfword(uint32_t h);
-
-// The top bit of each byte of x, side by side: byte k gives bit k.
-inline uint64_t ByteBits(uint64_t x) {
-    return (((x >> 7) & 0x0101010101010101u) * 0x0102040810204080u) >> 56;
-}
-// The top bit of each halfword of x, side by side: halfword k gives bit k.
-inline uint64_t HalfwordBits(uint64_t x) {
-    constexpr uint64_t kGather =
-        1 + (uint64_t{1} << 15) + (uint64_t{1} << 30) + (uint64_t{1} << 45);
-    return ((((x >> 15) & 0x0001000100010001u) * kGather) >> 45) & 0xF;
-}
 
 class Pass {
   public:
