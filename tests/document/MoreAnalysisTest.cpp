@@ -10,6 +10,7 @@
 #include <string>
 
 #include "document/MoreAnalysis.h"
+#include "document/MoreFacts.h"
 #include "support/TestSupport.h"
 #include "symbols/ElfFormat.h"
 #include "symbols/SymbolFile.h"
@@ -161,6 +162,53 @@ TEST(MoreAnalysis, LeavesTheUsersItemsAndUndoesAsOneStep) {
     doc->Undo();
     EXPECT_EQ(std::vector<uint8_t>(doc->Flags(), doc->Flags() + doc->HalfwordCount()), flags);
     EXPECT_EQ(doc->Headers().Size(), headers);
+}
+
+}  // namespace
+
+namespace {
+
+// The scans done beside the walk, eight and sixty-four bytes at a time, against a plain
+// reading of every byte: images of odd sizes, with text, zeros, pointers and branches
+// across the block edges.
+TEST(MoreAnalysis, ImageScanAgreesWithAPlainReading) {
+    auto isText = [](uint8_t b) {
+        return b == '\t' || b == '\n' || b == '\r' || (b >= 0x20 && b < 0x7F) || b >= 0xA0;
+    };
+    uint32_t seed = 1;
+    auto next = [&] { return seed = seed * 1103515245u + 12345u, seed >> 16; };
+    for (uint32_t size : {1u, 7u, 64u, 131u, 4099u, 20001u}) {
+        std::vector<uint8_t> image(size);
+        for (uint32_t c = 0; c < size; ++c) {
+            const uint32_t r = next() % 8;
+            image[c] = r < 3 ? static_cast<uint8_t>('a' + next() % 26) : r < 6 ? 0 : static_cast<uint8_t>(next());
+        }
+        for (uint32_t o = 0; o + 4 <= size; o += 12) image[o + 1] = static_cast<uint8_t>(0x20 + next() % 2);  // flash words
+        std::vector<uint8_t> codes(size / 2);
+        for (auto& c : codes) c = static_cast<uint8_t>(next() % 4);
+
+        const more::ImageFacts facts = more::ScanImage(image.data(), codes.data(), size);
+        std::vector<std::pair<uint32_t, uint32_t>> ends;
+        for (uint32_t c = 0, run = 0; c < size; ++c) {
+            if (isText(image[c])) continue;
+            if (image[c] == 0 && c - run >= more::kMinString) ends.emplace_back(c, run);
+            run = c + 1;
+        }
+        EXPECT_EQ(facts.textEnds, ends) << size;
+        for (uint32_t o = 0; o + 4 <= size; o += 4) {
+            const uint32_t word = uint32_t{image[o]} << 24 | image[o + 1] << 16 | image[o + 2] << 8 | image[o + 3];
+            ASSERT_EQ(facts.IsFlashWord(o), word - 0x200000u < size) << size << " " << o;
+        }
+        std::vector<bool> targets(size / 2);
+        for (uint32_t i = 0; i < size / 2; ++i) {
+            if (codes[i] != CTravikDoc::kJumpBranch) continue;
+            const uint32_t h = uint32_t{image[2 * i]} << 8 | image[2 * i + 1];
+            const int64_t t = (h >> 12) == 0xD ? 2 * i + 4 + 2 * int64_t{static_cast<int8_t>(h & 0xFF)}
+                                               : 2 * i + 4 + 2 * int64_t{static_cast<int16_t>(h << 5) >> 5};
+            if (t >= 0 && t / 2 < size / 2) targets[t / 2] = true;
+        }
+        for (uint32_t i = 0; i < size / 2; ++i) ASSERT_EQ(facts.IsBranchTarget(i), targets[i]) << size << " " << i;
+    }
 }
 
 }  // namespace
