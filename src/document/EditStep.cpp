@@ -27,7 +27,8 @@ class Writer {
         for (const DocEdit& edit : step.edits) {
             Put(static_cast<char>(edit.after));
             Number(edit.parts.size());
-            for (const DocEdit::Part& part : edit.parts) std::visit([&](const auto& p) { Part(p); }, part);
+            for (const DocEdit::Part& part : edit.parts)
+                std::visit([&](const auto& p) { Part(p); }, part);
         }
     }
     template <class Bytes>

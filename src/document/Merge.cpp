@@ -4,9 +4,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <utility>
 #include <map>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "document/CTravikDoc.h"

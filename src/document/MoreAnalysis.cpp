@@ -59,13 +59,12 @@ struct Marks {
     uint64_t starts, calls;
 };
 Marks StartsOrCalls(const uint8_t* codes, const uint8_t* flags) {
-    constexpr uint64_t kOnes = 0x0101010101010101u, kLows = 0x7F7F7F7F7F7F7F7Fu;
-    auto nonZero = [](uint64_t v) { return ((v & kLows) + kLows) | v; };  // exact, per byte
+    constexpr uint64_t kTops = 0x8080808080808080u;
     uint64_t c, f;
     std::memcpy(&c, codes, sizeof c);
     std::memcpy(&f, flags, sizeof f);
-    return {nonZero(f & kOnes * flagbits::kRoutineStart) & (kOnes << 7),
-            ~nonZero(c ^ kOnes * CTravikDoc::kJumpCall) & (kOnes << 7)};
+    return {~EqualBytes(f & 0x0101010101010101u * flagbits::kRoutineStart, 0) & kTops,
+            EqualBytes(c, CTravikDoc::kJumpCall)};
 }
 
 // Sorts in place, repeats kept.

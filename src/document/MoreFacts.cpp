@@ -2,7 +2,6 @@
 
 #include <array>
 #include <bit>
-#include <climits>
 #include <cstring>
 
 #include "document/CTravikDoc.h"
@@ -64,8 +63,8 @@ ImageFacts ScanImage(const uint8_t* image, const uint8_t* codes, uint32_t size) 
         for (; zero != 0; zero &= zero - 1) {
             const int e = std::countr_zero(zero);
             const uint64_t before = other & ((uint64_t{1} << e) - 1);
-            const uint32_t run = before != 0 ? base + 64 - static_cast<uint32_t>(std::countl_zero(before))
-                                             : last + 1;  // 0 when there was none
+            const uint32_t after = base + 64 - static_cast<uint32_t>(std::countl_zero(before));
+            const uint32_t run = before != 0 ? after : last + 1;  // 0 when there was none
             if (base + e - run >= kMinString) facts.textEnds.emplace_back(base + e, run);
         }
         if (other != 0) last = base + 63 - static_cast<uint32_t>(std::countl_zero(other));
@@ -94,7 +93,8 @@ ImageFacts ScanImage(const uint8_t* image, const uint8_t* codes, uint32_t size) 
 }
 
 HelperMoves FindHelperMoves(const uint8_t* image, uint32_t count) {
-    HelperMoves moves{std::vector<uint64_t>(count / 64 + 1), std::vector<uint64_t>(count / 4096 + 1)};
+    HelperMoves moves{std::vector<uint64_t>(count / 64 + 1),
+                      std::vector<uint64_t>(count / 4096 + 1)};
     // MOV Rd, LR with Rd low is 0x4670 | Rd: from the bytes 0x46, which the library finds
     // fast; first a bit for each MOV.
     std::vector<uint64_t>& near = moves.nearMove;
